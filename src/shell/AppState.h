@@ -1,0 +1,40 @@
+#pragma once
+
+#include "shell/Paths.h"
+#include "store/Database.h"
+
+#include <QString>
+
+class Clock;
+class Prompter;
+class Settings;
+
+// The program-wide state every screen receives from the main window, and the services
+// behind it. Member names are the names the screens know them by.
+class AppState
+{
+public:
+    AppState(Paths where, Settings& store, Prompter& dialogs, const Clock& today)
+        : paths(std::move(where))
+        , settings(store)
+        , prompter(dialogs)
+        , clock(today)
+    {
+    }
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
+    Database DatabaseConnection;
+    QString DatabaseFileName;
+    bool ConnectionOpen = false;
+
+    QString PrinterName;
+    QString PrinterFont;
+    QString PictureFile;
+    QString PlatformName;
+
+    const Paths paths;
+    Settings& settings;
+    Prompter& prompter;
+    const Clock& clock;
+};

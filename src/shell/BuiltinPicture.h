@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QPixmap>
+#include <QSize>
+
+// The pictures the program ships with, drawn rather than stored so they scale to any screen.
+namespace BuiltinPicture {
+
+// The main window's picture when the user has chosen none.
+QPixmap mainPicture(QSize size);
+// A small decorative band.
+QPixmap decoration(QSize size);
+// The light bulb beside a tip.
+QPixmap tipIcon(QSize size);
+
+// Lets "ＭＳ 明朝" and the other fonts the settings name resolve to the installed IPA fonts.
+void installFontSubstitutions();
+
+} // namespace BuiltinPicture

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// What a file dialog is asked to show. The filter is written the old way,
+// "description|pattern|description|pattern", and converted for the toolkit in one place.
+struct FileDialogSpec
+{
+    QString title;
+    QString fileName;
+    QString filter;
+    int filterIndex = 1; // 1-based, as the filter string counts its pairs
+    QString defaultSuffix; // appended to a typed name without one
+    bool mustExist = true; // false: a new name may be typed (open dialog used to name a new file)
+
+    // ("すべてのファイル (*.*)", …) with every "*.*" pattern widened to "*", so files
+    // without an extension are listed too.
+    QStringList nameFilters() const;
+};
+
+// Every message box, question, file dialog and font dialog of the program goes through
+// this one service, so the texts are in one style and tests can answer and record them.
+class Prompter
+{
+public:
+    enum class Icon { None, Information, Question, Exclamation, Critical };
+
+    virtual ~Prompter() = default;
+
+    // A notice with an OK button.
+    virtual void notice(const QString& text, Icon icon = Icon::Information,
+                        const QString& title = QStringLiteral("Information"))
+        = 0;
+    // A Yes/No question with the question icon; true for Yes.
+    virtual bool ask(const QString& text, const QString& title = QStringLiteral("Question")) = 0;
+    // nullopt when the user cancels.
+    virtual std::optional<QString> openFile(const FileDialogSpec& spec) = 0;
+    virtual std::optional<QString> saveFile(const FileDialogSpec& spec) = 0;
+    // The chosen font family, nullopt when cancelled.
+    virtual std::optional<QString> chooseFont(const QString& family, int pointSize) = 0;
+};

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QMainWindow>
+
+class AppState;
+class QAction;
+class QComboBox;
+class QDateEdit;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+
+// The main window: the settlement date every stocktaking screen starts from, the open
+// database file, and the buttons and menus of every function.
+class frmAMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // commandLineFile: the database file named on the command line, or empty.
+    explicit frmAMain(AppState& state, QString commandLineFile = {}, QWidget* parent = nullptr);
+    ~frmAMain() override;
+
+    // Reads the settings, opens the database and loads the picture. Run while the splash shows.
+    void load();
+
+    // The screens opened from here.
+    enum class Screen {
+        Tana,
+        InAmd2,
+        TanaMoto1,
+        List,
+        TanaMoto2,
+        ExcelA,
+        ExcelB,
+        Koumoku,
+        InShohin,
+        Tani,
+        PrinterP,
+        About,
+        Update
+    };
+
+public Q_SLOTS:
+    // Another start of the program asked this one to come forward.
+    void bringToFront();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void setTabOrder();
+    void setFileName(const QString& name);
+
+    void onActivated();
+    void runFirstRunGuidance();
+    bool openAndRecord();
+    void stopGuidance();
+
+    // Opens nothing and says so when 棚卸マスター holds no line.
+    bool checkLines(const QString& emptyMessage);
+    void checkAndOpen(const QString& emptyMessage, Screen screen, bool hourglass = false);
+    void confirmDateAndOpenEntry();
+    bool screenAvailable(Screen screen) const;
+    void openScreen(Screen screen);
+
+    void replacePicture();
+    void resetPicture();
+    void showPicture();
+    void toggleRepairFrame();
+
+    void closeOtherWindows();
+    bool saveSettings();
+    bool makeBackup();
+
+    AppState& m_state;
+    QString m_commandLineFile;
+    bool GuidanceShown = false;
+    bool m_activationQueued = false;
+    bool m_closed = false;
+
+    QLabel* Label1;
+    QDateEdit* DTPicker1;
+    QLineEdit* txtFileName;
+    QLabel* Label9;
+    QLabel* Label13;
+    QLabel* Picture2;
+    QLabel* Picture3;
+    QGroupBox* Frame1;
+    QFrame* Frame8;
+    QGroupBox* Frame4;
+    QComboBox* Combo3;
+    QLabel* Label5;
+    QLabel* Label7;
+    QStatusBar* StatusBar1;
+    QLabel* m_panel1;
+
+    QPushButton* Command17;
+    QPushButton* Command19;
+    QPushButton* Command21;
+    QPushButton* Command3;
+    QPushButton* Command4;
+    QPushButton* Command5;
+    QPushButton* Command28;
+    QPushButton* Command33;
+    QPushButton* Command24;
+    QPushButton* Command1;
+    QPushButton* Command22;
+    QPushButton* Command58;
+    QPushButton* Command2;
+};

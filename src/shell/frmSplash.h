@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+
+// The window shown while the main window loads.
+class frmSplash : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmSplash(QWidget* parent = nullptr);
+
+    // "Version 1.0.1"
+    static QString versionText();
+
+private:
+    QLabel* lblVersion;
+};

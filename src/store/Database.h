@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+#include <optional>
+
+// The tables that carry an identity numbered by the next-ID rule.
+enum class Table { Tana, Koumoku, Shohin, Tani };
+
+QString tableName(Table table);
+QString idColumn(Table table);
+
+// The one connection to the open business file. Every statement binds its values;
+// nothing is pasted into SQL text.
+class Database
+{
+public:
+    Database() = default;
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Opens an existing Kotrina database. A missing file, a file that is no SQLite
+    // database or one without our tables is refused and left exactly as it was.
+    bool open(const QString& path, QString* error = nullptr);
+    void close();
+
+    bool isOpen() const { return !m_name.isEmpty(); }
+    QString fileName() const { return m_path; }
+    QSqlDatabase connection() const;
+
+    // Largest ID of the table plus 1; 1 for an empty table. Gaps are never filled.
+    // When the table cannot be read the largest ID counts as 0.
+    int nextId(Table table) const;
+
+    // Whether the table holds any row; nullopt when it cannot be read.
+    std::optional<bool> hasRows(Table table) const;
+
+    // Runs one statement with bound values; on failure the driver's text goes to error.
+    bool exec(const QString& sql, const QVariantList& values = {}, QString* error = nullptr) const;
+
+    // The engine behind the file, for the main window's provider label.
+    static QString engineName();
+
+private:
+    QString m_name;
+    QString m_path;
+};
+
+// Begins a transaction on construction and rolls it back on destruction unless committed,
+// so an early return or a failed step never leaves half a change behind.
+class Transaction
+{
+public:
+    explicit Transaction(const Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    bool isActive() const { return m_active; }
+    bool commit(QString* error = nullptr);
+
+private:
+    QSqlDatabase m_db;
+    bool m_active = false;
+};

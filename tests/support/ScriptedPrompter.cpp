@@ -1,0 +1,66 @@
+#include "ScriptedPrompter.h"
+
+template<typename T> std::optional<T> ScriptedPrompter::take(const char* what)
+{
+    if (m_answers.empty()) {
+        m_problems << QStringLiteral("unscripted %1: %2").arg(QLatin1String(what), m_shown.constLast().text);
+        return std::nullopt;
+    }
+    Answer answer = m_answers.front();
+    m_answers.pop_front();
+    if (!std::holds_alternative<T>(answer)) {
+        m_problems << QStringLiteral("scripted answer of another kind for %1: %2")
+                          .arg(QLatin1String(what), m_shown.constLast().text);
+        return std::nullopt;
+    }
+    return std::get<T>(answer);
+}
+
+void ScriptedPrompter::notice(const QString& text, Icon icon, const QString& title)
+{
+    m_shown.append({ Kind::Notice, title, icon, text, {} });
+}
+
+bool ScriptedPrompter::ask(const QString& text, const QString& title)
+{
+    m_shown.append({ Kind::Ask, title, Icon::Question, text, {} });
+    return take<bool>("question").value_or(false);
+}
+
+std::optional<QString> ScriptedPrompter::openFile(const FileDialogSpec& spec)
+{
+    m_shown.append({ Kind::OpenFile, spec.title, Icon::None, spec.title, spec });
+    const auto answer = take<FileAnswer>("open-file dialog");
+    return answer ? answer->path : std::nullopt;
+}
+
+std::optional<QString> ScriptedPrompter::saveFile(const FileDialogSpec& spec)
+{
+    m_shown.append({ Kind::SaveFile, spec.title, Icon::None, spec.title, spec });
+    const auto answer = take<FileAnswer>("save-file dialog");
+    return answer ? answer->path : std::nullopt;
+}
+
+std::optional<QString> ScriptedPrompter::chooseFont(const QString& family, int)
+{
+    m_shown.append({ Kind::Font, QString(), Icon::None, family, {} });
+    const auto answer = take<FontAnswer>("font dialog");
+    return answer ? answer->family : std::nullopt;
+}
+
+QStringList ScriptedPrompter::texts() const
+{
+    QStringList result;
+    for (const Shown& s : m_shown) {
+        if (s.kind == Kind::Notice || s.kind == Kind::Ask)
+            result << s.text;
+    }
+    return result;
+}
+
+void ScriptedPrompter::clear()
+{
+    m_answers.clear();
+    m_shown.clear();
+    m_problems.clear();
+}

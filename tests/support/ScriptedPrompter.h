@@ -1,0 +1,61 @@
+#pragma once
+
+#include "shell/Prompter.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <variant>
+
+// A Prompter for tests: answers questions and file dialogs from a script given in advance
+// and records every dialog shown. A dialog nobody scripted, or a scripted answer of the
+// wrong kind, is recorded as a problem; problems() and unusedAnswers() let a test fail on them.
+class ScriptedPrompter final : public Prompter
+{
+public:
+    enum class Kind { Notice, Ask, OpenFile, SaveFile, Font };
+
+    struct Shown
+    {
+        Kind kind;
+        QString title;
+        Icon icon = Icon::None;
+        QString text;
+        FileDialogSpec file;
+    };
+
+    void answerAsk(bool yes) { m_answers.emplace_back(yes); }
+    void answerFile(std::optional<QString> path) { m_answers.emplace_back(FileAnswer { std::move(path) }); }
+    void answerFont(std::optional<QString> family) { m_answers.emplace_back(FontAnswer { std::move(family) }); }
+
+    void notice(const QString& text, Icon icon, const QString& title) override;
+    bool ask(const QString& text, const QString& title) override;
+    std::optional<QString> openFile(const FileDialogSpec& spec) override;
+    std::optional<QString> saveFile(const FileDialogSpec& spec) override;
+    std::optional<QString> chooseFont(const QString& family, int pointSize) override;
+
+    const QList<Shown>& shown() const { return m_shown; }
+    // The texts of all notices and questions, in order.
+    QStringList texts() const;
+    const QStringList& problems() const { return m_problems; }
+    qsizetype unusedAnswers() const { return qsizetype(m_answers.size()); }
+    void clear();
+
+private:
+    struct FileAnswer
+    {
+        std::optional<QString> path;
+    };
+    struct FontAnswer
+    {
+        std::optional<QString> family;
+    };
+    using Answer = std::variant<bool, FileAnswer, FontAnswer>;
+
+    template<typename T> std::optional<T> take(const char* what);
+
+    std::deque<Answer> m_answers;
+    QList<Shown> m_shown;
+    QStringList m_problems;
+};

@@ -1,0 +1,68 @@
+#include "TestEnvironment.h"
+
+#include "store/FileOps.h"
+
+#include <QDir>
+#include <QFile>
+
+TestEnvironment::TestEnvironment()
+{
+    QDir root(m_dir.path());
+    root.mkpath(QStringLiteral("program"));
+    root.mkpath(QStringLiteral("home"));
+    root.mkpath(QStringLiteral("config"));
+    QFile::copy(buildTemplate(), QDir(programDir()).filePath(QStringLiteral("Kotrina.idb")));
+    qputenv("KOTRINA_HOME", dataDir().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", root.filePath(QStringLiteral("config")).toLocal8Bit());
+}
+
+QString TestEnvironment::buildTemplate()
+{
+    return QStringLiteral(KOTRINA_TEST_TEMPLATE);
+}
+
+Paths TestEnvironment::paths() const
+{
+    return Paths(programDir(), dataDir(), settingsFile());
+}
+
+QString TestEnvironment::programDir() const
+{
+    return path(QStringLiteral("program"));
+}
+
+QString TestEnvironment::dataDir() const
+{
+    return path(QStringLiteral("home"));
+}
+
+QString TestEnvironment::settingsFile() const
+{
+    return path(QStringLiteral("config/Kotrina/Kotrina.conf"));
+}
+
+QString TestEnvironment::path(const QString& name) const
+{
+    return QDir(m_dir.path()).filePath(name);
+}
+
+QString TestEnvironment::newDatabase(const QString& name) const
+{
+    const QString target = path(name);
+    FileOps::copyFileAtomically(buildTemplate(), target);
+    return target;
+}
+
+QString TestEnvironment::writeFile(const QString& name, const QByteArray& bytes) const
+{
+    QFile file(path(name));
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return file.fileName();
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "shell/Paths.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A fresh place for one test case: a program directory holding the template, a per-user
+// data directory (KOTRINA_HOME), a configuration directory (XDG_CONFIG_HOME) and room for
+// database files. Everything goes when the object does.
+class TestEnvironment
+{
+public:
+    TestEnvironment();
+
+    Paths paths() const;
+    QString root() const { return m_dir.path(); }
+    QString programDir() const;
+    QString dataDir() const;
+    QString settingsFile() const;
+
+    // A new database file made from the template, in the test's own directory.
+    QString newDatabase(const QString& name = QStringLiteral("shop.idb")) const;
+    // A file with the given bytes.
+    QString writeFile(const QString& name, const QByteArray& bytes) const;
+    QString path(const QString& name) const;
+
+    // The template the build made.
+    static QString buildTemplate();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QByteArray readAll(const QString& path);

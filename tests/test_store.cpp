@@ -1,0 +1,316 @@
+#include "TestEnvironment.h"
+#include "shell/Prompter.h"
+#include "shell/Settings.h"
+#include "shell/SingleInstance.h"
+#include "store/Database.h"
+#include "store/FileOps.h"
+#include "store/Schema.h"
+
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+
+// The database file, its tables and identities, the settings store and the other
+// services beneath the screens.
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void templateHoldsTheTablesAndTheReservedCategory();
+    void nextId_data();
+    void nextId();
+    void refusesFilesThatAreNotOurs_data();
+    void refusesFilesThatAreNotOurs();
+    void transactionRollsBackUnlessCommitted();
+    void atomicCopy();
+    void settingDefaults_data();
+    void settingDefaults();
+    void settingsRoundTrip();
+    void settingNumbers();
+    void fileDialogFilters();
+    void commandLineFile();
+    void secondInstanceHandsOver();
+};
+
+void TestStore::templateHoldsTheTablesAndTheReservedCategory()
+{
+    TestEnvironment env;
+    Database db;
+    QVERIFY(db.open(env.newDatabase()));
+    QSqlQuery q(db.connection());
+    QVERIFY(q.exec(QStringLiteral(R"(SELECT * FROM "項目分類")")));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 0);
+    QCOMPARE(q.value(1).toString(), QStringLiteral("未区分"));
+    QVERIFY(!q.next());
+
+    // Lists that show every column rely on the column order.
+    QVERIFY(q.exec(QStringLiteral(R"(SELECT * FROM "棚卸マスター")")));
+    QStringList columns;
+    for (int i = 0; i < q.record().count(); ++i)
+        columns << q.record().fieldName(i);
+    QCOMPARE(columns.join(QLatin1Char(',')),
+             QStringLiteral("ID,日付,項目ID,品名,数量,単位,単価,価格,備考,備考1,品名ID,区分調整"));
+    QVERIFY(q.exec(QStringLiteral(R"(SELECT * FROM "仕入商品")")));
+    QCOMPARE(q.record().fieldName(1), QStringLiteral("品名"));
+    QCOMPARE(q.record().fieldName(2), QStringLiteral("単価"));
+
+    // Values of every kind the screens will store come back as they went in.
+    const QString name = QStringLiteral("O'Brien 100% _x_ \"引用\" 髙");
+    QVERIFY(db.exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" VALUES (?,?,?,?,?,?,?,?,?,?,?,?))"),
+                    { 1, QStringLiteral("2026-03-31"), 0, name, 2.5, QStringLiteral("個"), 12.5, 31.0, QVariant(),
+                      QStringLiteral("単価未入力"), 7, 0 }));
+    QVERIFY(q.exec(QStringLiteral(R"(SELECT "品名", "数量", "価格" FROM "棚卸マスター")")) && q.next());
+    QCOMPARE(q.value(0).toString(), name);
+    QCOMPARE(q.value(1).toDouble(), 2.5);
+    QCOMPARE(q.value(2).toDouble(), 31.0);
+}
+
+void TestStore::nextId_data()
+{
+    QTest::addColumn<int>("table");
+    QTest::addColumn<QList<int>>("ids");
+    QTest::addColumn<int>("deleted");
+    QTest::addColumn<int>("expected");
+    const int lines = int(Table::Tana);
+    QTest::newRow("empty table starts at 1") << lines << QList<int> {} << -1 << 1;
+    QTest::newRow("after 1..5") << lines << QList<int> { 1, 2, 3, 4, 5 } << -1 << 6;
+    QTest::newRow("largest deleted is given again") << lines << QList<int> { 1, 2, 3, 4, 5 } << 5 << 5;
+    QTest::newRow("gap is never filled") << lines << QList<int> { 1, 2, 3, 4, 5 } << 3 << 6;
+    QTest::newRow("only the reserved category") << int(Table::Koumoku) << QList<int> {} << -1 << 1;
+    QTest::newRow("categories after 7") << int(Table::Koumoku) << QList<int> { 3, 7 } << -1 << 8;
+    QTest::newRow("products") << int(Table::Shohin) << QList<int> { 41 } << -1 << 42;
+    QTest::newRow("units") << int(Table::Tani) << QList<int> { 2, 9 } << 9 << 3;
+}
+
+void TestStore::nextId()
+{
+    QFETCH(int, table);
+    QFETCH(QList<int>, ids);
+    QFETCH(int, deleted);
+    QFETCH(int, expected);
+    TestEnvironment env;
+    Database db;
+    QVERIFY(db.open(env.newDatabase()));
+    const Table t = Table(table);
+    // Lines need their date; the masters need nothing but the identity.
+    const QString insert = t == Table::Tana
+        ? QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付") VALUES (?, '2026-03-31'))")
+        : QStringLiteral(R"(INSERT INTO "%1" ("%2") VALUES (?))").arg(tableName(t), idColumn(t));
+    for (int id : ids)
+        QVERIFY(db.exec(insert, { id }));
+    if (deleted >= 0)
+        QVERIFY(db.exec(QStringLiteral(R"(DELETE FROM "%1" WHERE "%2" = ?)").arg(tableName(t), idColumn(t)),
+                        { deleted }));
+    QCOMPARE(db.nextId(t), expected);
+}
+
+void TestStore::refusesFilesThatAreNotOurs_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing") << "missing";
+    QTest::newRow("empty file") << "empty";
+    QTest::newRow("text file") << "text";
+    QTest::newRow("SQLite file without our tables") << "foreign";
+    QTest::newRow("our mark but a table missing") << "damaged";
+    QTest::newRow("a directory") << "directory";
+}
+
+void TestStore::refusesFilesThatAreNotOurs()
+{
+    QFETCH(QString, kind);
+    TestEnvironment env;
+    QString path = env.path(QStringLiteral("file.idb"));
+    if (kind == QLatin1String("empty")) {
+        env.writeFile(QStringLiteral("file.idb"), {});
+    } else if (kind == QLatin1String("text")) {
+        env.writeFile(QStringLiteral("file.idb"), "品名\t数量\nりんご\t3\n");
+    } else if (kind == QLatin1String("foreign") || kind == QLatin1String("damaged")) {
+        const QString name = QStringLiteral("foreign");
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            other.setDatabaseName(path);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec(QStringLiteral("CREATE TABLE notes (id INTEGER, text TEXT)")));
+            if (kind == QLatin1String("damaged"))
+                QVERIFY(q.exec(QStringLiteral("PRAGMA application_id = %1").arg(Schema::ApplicationId))
+                        && q.exec(QStringLiteral("PRAGMA user_version = 1")));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    } else if (kind == QLatin1String("directory")) {
+        QDir(env.root()).mkdir(QStringLiteral("file.idb"));
+    }
+    const QByteArray before = readAll(path);
+    const QDateTime modified = QFileInfo(path).lastModified();
+
+    Database db;
+    QString error;
+    QVERIFY(!db.open(path, &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!db.isOpen());
+    QCOMPARE(QFileInfo::exists(path), kind != QLatin1String("missing"));
+    QCOMPARE(readAll(path), before);
+    QCOMPARE(QFileInfo(path).lastModified(), modified);
+    QVERIFY(!QFileInfo::exists(path + QStringLiteral("-journal")));
+
+    // A refused file leaves the connection free for the next one.
+    QVERIFY(db.open(env.newDatabase()));
+}
+
+void TestStore::transactionRollsBackUnlessCommitted()
+{
+    TestEnvironment env;
+    Database db;
+    QVERIFY(db.open(env.newDatabase()));
+    const QString insert = QStringLiteral(R"(INSERT INTO "単位" VALUES (?, ?))");
+    {
+        Transaction t(db);
+        QVERIFY(t.isActive());
+        QVERIFY(db.exec(insert, { 1, QStringLiteral("個") }));
+        // A failing second step: the same ID again.
+        QString error;
+        QVERIFY(!db.exec(insert, { 1, QStringLiteral("箱") }, &error));
+        QVERIFY(!error.isEmpty());
+    }
+    QCOMPARE(db.hasRows(Table::Tani), std::optional<bool>(false));
+    {
+        Transaction t(db);
+        QVERIFY(db.exec(insert, { 1, QStringLiteral("個") }));
+        QVERIFY(t.commit());
+    }
+    QCOMPARE(db.hasRows(Table::Tani), std::optional<bool>(true));
+    QCOMPARE(db.nextId(Table::Tani), 2);
+}
+
+void TestStore::atomicCopy()
+{
+    TestEnvironment env;
+    const QString source = env.writeFile(QStringLiteral("a.bin"), QByteArray(3 << 20, 'x') + "end");
+    const QString target = env.writeFile(QStringLiteral("b.bin"), "old contents");
+    QVERIFY(FileOps::copyFileAtomically(source, target));
+    QCOMPARE(readAll(target), readAll(source));
+
+    QString error;
+    QVERIFY(!FileOps::copyFileAtomically(env.path(QStringLiteral("none.bin")), target, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(readAll(target), readAll(source));
+    QVERIFY(!FileOps::copyFileAtomically(source, env.path(QStringLiteral("no/such/dir/c.bin")), &error));
+    QCOMPARE(QDir(env.root()).entryList(QDir::Files).size(), 2); // no temporary left behind
+}
+
+void TestStore::settingDefaults_data()
+{
+    QTest::addColumn<int>("setting");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+    auto row = [](Setting s, const char* section, const char* key, const QString& expected) {
+        QTest::newRow(key) << int(s) << QString::fromLatin1(section) << QString::fromLatin1(key) << expected;
+    };
+    row(Setting::MDBFileName, "Settings", "MDBFileName", QString());
+    row(Setting::FDate, "Settings", "FDate", QStringLiteral("2026/03/31"));
+    row(Setting::MainLeft, "Settings", "MainLeft", QStringLiteral("0"));
+    row(Setting::MainTop, "Settings", "MainTop", QStringLiteral("0"));
+    row(Setting::frmLeft, "Settings", "frmLeft", QStringLiteral("0"));
+    row(Setting::frmTop, "Settings", "frmTop", QStringLiteral("0"));
+    row(Setting::PictureFile, "Settings", "PictureFile", QString());
+    row(Setting::DialogOutCombo1, "Settings", "DialogOutCombo1", QStringLiteral("A４　オリジナル棚卸表"));
+    row(Setting::PrinterName, "Printer", "PrinterName", QString());
+    row(Setting::PrinterFont, "Printer", "PrinterFont", QStringLiteral("ＭＳ 明朝"));
+    row(Setting::stOffsetX, "Printer", "stOffsetX", QStringLiteral("0"));
+    row(Setting::stOffsetY, "Printer", "stOffsetY", QStringLiteral("0"));
+}
+
+void TestStore::settingDefaults()
+{
+    QFETCH(int, setting);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+    TestEnvironment env;
+    FixedClock clock(QDate(2026, 3, 31));
+    Settings settings(env.settingsFile(), clock);
+    const Setting s = Setting(setting);
+    QCOMPARE(Settings::section(s), section);
+    QCOMPARE(Settings::key(s), key);
+    QCOMPARE(settings.value(s), expected);
+
+    // Written under its section and key, read back through the generic reader.
+    settings.setValue(s, QStringLiteral("値, with a comma"));
+    QVERIFY(settings.sync());
+    Settings again(env.settingsFile(), clock);
+    QCOMPARE(again.read(section, key, QStringLiteral("missing")), QStringLiteral("値, with a comma"));
+    QCOMPARE(again.value(s), QStringLiteral("値, with a comma"));
+}
+
+void TestStore::settingsRoundTrip()
+{
+    TestEnvironment env;
+    FixedClock clock(QDate(2026, 3, 31));
+    {
+        Settings settings(env.settingsFile(), clock);
+        settings.setValue(Setting::MDBFileName, QStringLiteral("/home/店/棚卸 2026/shop's.idb"));
+        settings.setValue(Setting::PrinterFont, QString());
+        settings.write(QStringLiteral("Printer"), QStringLiteral("stOffsetX"), QStringLiteral("-3"));
+        QVERIFY(settings.sync());
+    }
+    Settings settings(env.settingsFile(), clock);
+    QCOMPARE(settings.value(Setting::MDBFileName), QStringLiteral("/home/店/棚卸 2026/shop's.idb"));
+    QCOMPARE(settings.value(Setting::PrinterFont), QStringLiteral("ＭＳ 明朝")); // empty gives the default
+    QCOMPARE(settings.value(Setting::stOffsetX), QStringLiteral("-3"));
+    QCOMPARE(settings.read(QStringLiteral("Settings"), QStringLiteral("Unknown"), QStringLiteral("d")),
+             QStringLiteral("d"));
+}
+
+void TestStore::settingNumbers()
+{
+    QCOMPARE(Settings::toNumber(QStringLiteral("1440")), std::optional<int>(1440));
+    QCOMPARE(Settings::toNumber(QStringLiteral(" -15 ")), std::optional<int>(-15));
+    QCOMPARE(Settings::toNumber(QStringLiteral("abc")), std::nullopt);
+    QCOMPARE(Settings::toNumber(QString()), std::nullopt);
+}
+
+void TestStore::fileDialogFilters()
+{
+    FileDialogSpec spec;
+    spec.filter = QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb");
+    QCOMPARE(spec.nameFilters(), QStringList({ QStringLiteral("すべてのファイル (*)"), QStringLiteral("cdb ﾌｧｲﾙ (*.idb)") }));
+    spec.filter = QStringLiteral("すべてのﾌｧｲﾙ(*.*)|*.*|");
+    QCOMPARE(spec.nameFilters(), QStringList({ QStringLiteral("すべてのﾌｧｲﾙ (*)") }));
+    spec.filter = QStringLiteral("テキスト|*.txt;*.dat");
+    QCOMPARE(spec.nameFilters(), QStringList({ QStringLiteral("テキスト (*.txt *.dat)") }));
+}
+
+void TestStore::commandLineFile()
+{
+    QCOMPARE(::commandLineFile({ QStringLiteral("kotrina") }), QString());
+    QCOMPARE(::commandLineFile({ QStringLiteral("kotrina"), QStringLiteral("\"/tmp/店 1.idb\"") }),
+             QStringLiteral("/tmp/店 1.idb"));
+    QCOMPARE(::commandLineFile({ QStringLiteral("kotrina"), QStringLiteral("/tmp/a.idb") }), QStringLiteral("/tmp/a.idb"));
+    QCOMPARE(::commandLineFile({ QStringLiteral("kotrina"), QStringLiteral("a.idb") }),
+             QDir::current().absoluteFilePath(QStringLiteral("a.idb")));
+}
+
+void TestStore::secondInstanceHandsOver()
+{
+    const QString key = SingleInstance::keyFor(QStringLiteral("/test/%1").arg(QCoreApplication::applicationPid()));
+    QVERIFY(key != SingleInstance::keyFor(QStringLiteral("/another/home")));
+    SingleInstance running(key);
+    SingleInstance notRunning(key + QStringLiteral("-none"));
+    QVERIFY(!notRunning.handOverToRunning(100));
+    QVERIFY(running.listen());
+    QSignalSpy raised(&running, &SingleInstance::activationRequested);
+    SingleInstance second(key);
+    QVERIFY(second.handOverToRunning());
+    QVERIFY(raised.wait(2000));
+    QVERIFY(!second.listen()); // the name stays with the running instance
+}
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "test_store.moc"
