@@ -1,5 +1,5 @@
 #include "shell/AppState.h"
-#include "shell/BuiltinPicture.h"
+#include "shell/ApplicationSetup.h"
 #include "shell/Clock.h"
 #include "shell/Paths.h"
 #include "shell/Settings.h"
@@ -13,9 +13,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kotrina"));
-    QApplication::setApplicationVersion(QStringLiteral(KOTRINA_VERSION_TEXT));
-    BuiltinPicture::installFontSubstitutions();
+    setUpApplication(app);
 
     const Paths paths = Paths::fromEnvironment();
     SingleInstance instance(SingleInstance::keyFor(paths.dataDir()));
@@ -37,6 +35,7 @@ int main(int argc, char* argv[])
     window.load();
     splash.close();
     window.show();
+    window.activateWindow();
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, &frmAMain::bringToFront);
     return QApplication::exec();
 }

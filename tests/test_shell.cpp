@@ -1,4 +1,473 @@
+#include "ScriptedPrompter.h"
+#include "TestEnvironment.h"
+#include "shell/AppState.h"
+#include "shell/Clock.h"
+#include "shell/Settings.h"
+#include "shell/frmAMain.h"
+#include "shell/frmTipA.h"
+#include "store/Database.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
-class TestShell : public QObject { Q_OBJECT };
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+// One main window on a fresh environment, with the day fixed and every dialog scripted.
+struct MainWindow
+{
+    TestEnvironment env;
+    FixedClock clock { QDate(2026, 3, 31) };
+    Settings settings { env.settingsFile(), clock };
+    ScriptedPrompter prompter;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<frmAMain> window;
+    QStringList tipTexts;
+
+    void start(const QString& commandLine = {})
+    {
+        settings.sync();
+        state = std::make_unique<AppState>(env.paths(), settings, prompter, clock);
+        window = std::make_unique<frmAMain>(*state, commandLine);
+        window->load();
+        window->show();
+        closeTipsWhenShown();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        settle();
+    }
+
+    // Lets the activation steps, posted Tab keys and the like run.
+    static void settle()
+    {
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    // The tip window is a modal window of its own: read it and press OK when it appears.
+    void closeTipsWhenShown()
+    {
+        auto* timer = new QTimer(window.get());
+        timer->setInterval(5);
+        QObject::connect(timer, &QTimer::timeout, window.get(), [this] {
+            if (auto* tip = qobject_cast<frmTipA*>(QApplication::activeModalWidget())) {
+                tipTexts << tip->text();
+                tip->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+            }
+        });
+        timer->start();
+    }
+
+    template<typename T> T* find(const char* name) const
+    {
+        T* child = window->findChild<T*>(QString::fromLatin1(name));
+        if (!child)
+            qWarning("no control %s", name);
+        return child;
+    }
+
+    void trigger(const char* name)
+    {
+        if (auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name)))
+            button->click();
+        else if (auto* action = window->findChild<QAction*>(QString::fromLatin1(name)))
+            action->trigger();
+        else
+            QFAIL(qPrintable(QStringLiteral("no control %1").arg(QLatin1String(name))));
+        settle();
+    }
+
+    QString panel1() const { return find<QLabel>("Panel1")->text(); }
+
+    void addLine(const QString& file)
+    {
+        Database db;
+        QVERIFY(db.open(file));
+        QVERIFY(db.exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "品名") VALUES (1, ?, ?))"),
+                        { QStringLiteral("2026-03-31"), QStringLiteral("りんご") }));
+    }
+};
+
+const QString GuidanceStopped
+    = QStringLiteral("現在、初期設定用のファイルが選択されていますので、一旦処理を中止します。");
+const QString LoadFailed = QStringLiteral("データベースの接続に失敗しました。ファイル名を変更してください。");
+
+} // namespace
+
+class TestShell : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void controlsAndCaptions();
+    void firstRunCancelled();
+    void firstRunCreatesDatabase_data();
+    void firstRunCreatesDatabase();
+    void commandLineFileWins();
+    void fileThatIsNotADatabase();
+    void storedPositionNotANumber();
+    void checkButtonsOnEmptyTable_data();
+    void checkButtonsOnEmptyTable();
+    void settlementDateConfirmation();
+    void enterMovesToNextControl();
+    void pictureReplacementAndReset();
+    void closingSavesSettingsAndBackup();
+    void closingWithTheBackupOpen();
+    void closingMinimizedKeepsPositions();
+};
+
+void TestShell::controlsAndCaptions()
+{
+    MainWindow m;
+    m.start(m.env.newDatabase());
+    QCOMPARE(m.window->windowTitle(), QStringLiteral("Kotrina Sheet Version 1.0"));
+    QCOMPARE(m.find<QPushButton>("Command17")->text(), QStringLiteral("棚 卸 入 力 (&E)　　"));
+    QCOMPARE(m.find<QPushButton>("Command22")->text(), QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽの修復/最適化((&Z)"));
+    QCOMPARE(m.find<QPushButton>("Command4")->toolTip(),
+             QStringLiteral("前期の棚卸表から「棚卸記入帳」が作成できますので、棚卸し実地の記録に活用できます。"));
+    auto* combo = m.find<QComboBox>("Combo3");
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    QCOMPARE(items.join(QLatin1Char('|')), QStringLiteral("すべて選択|棚卸表|項目分類情報|品名情報|数量単位情報"));
+
+    // Menus in order, separators included.
+    QStringList menus;
+    for (QAction* top : m.window->menuBar()->actions()) {
+        QStringList entries;
+        for (QAction* entry : top->menu()->actions())
+            entries << (entry->isSeparator() ? QStringLiteral("—") : entry->text());
+        menus << top->text() + QLatin1Char(':') + entries.join(QLatin1Char(','));
+    }
+    QCOMPARE(
+        menus,
+        QStringList({
+            QStringLiteral("ﾌｧｲﾙ(&F):新規作成(&N),—,開く(&O),名前を付けて保存(&S),—,ﾌﾟﾘﾝﾀの設定(&U),—,"
+                           "バックアップファイルを開く(&B),終了(&X)"),
+            QStringLiteral("表示(&V):画像の差替え(&P),画像を元に戻す(&U),—,ﾃﾞｰﾀﾍﾞｰｽの修復(&R)"),
+            QStringLiteral("棚卸表(&S):棚卸入力(&E),棚卸表訂正(&R),—,棚卸集計表(&D),棚卸記入帳(&L),—,棚卸表(&P)"),
+            QStringLiteral("初期設定(&A):項目/分類情報(&B),—,品名情報(&I),品名情報のｲﾝﾎﾟｰﾄ(&S),—,数量単位情報(&Q),—,"
+                           "棚卸のｲﾝﾎﾟｰﾄ(&T)"),
+            QStringLiteral("ﾍﾙﾌﾟ(&H):目次と検索(&H),—,オンラインサポート(&S),アップデート(&U),—,ﾊﾞｰｼﾞｮﾝ情報(&A)"),
+        }));
+
+    // The repair frame starts hidden and both its commands toggle it.
+    auto* frame = m.find<QFrame>("Frame8");
+    QVERIFY(!frame->isVisible());
+    m.trigger("Command1");
+    QVERIFY(frame->isVisible());
+    m.trigger("mnuDatabaseRep");
+    QVERIFY(!frame->isVisible());
+    QVERIFY(m.prompter.shown().isEmpty());
+}
+
+void TestShell::firstRunCancelled()
+{
+    MainWindow m;
+    m.prompter.answerFile(std::nullopt);
+    m.start();
+
+    QCOMPARE(m.find<QLineEdit>("txtFileName")->text(), m.env.paths().templatePath());
+    QCOMPARE(m.panel1(), m.env.paths().templatePath());
+    QCOMPARE(m.tipTexts.size(), 1);
+    QVERIFY(m.tipTexts[0].startsWith(QStringLiteral("\nコトリナをご利用いただきありがとうございます。\n\n\n■新規に")));
+    QVERIFY(m.tipTexts[0].endsWith(QStringLiteral("誤作動を起こす場合があります｡ \n")));
+
+    const auto& shown = m.prompter.shown();
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown[0].kind, ScriptedPrompter::Kind::OpenFile);
+    QCOMPARE(shown[0].file.title, QStringLiteral("新しいファイル名"));
+    QCOMPARE(shown[0].file.fileName, QString());
+    QCOMPARE(shown[0].file.filter, QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb"));
+    QCOMPARE(shown[0].file.filterIndex, 2);
+    QCOMPARE(shown[1].text, GuidanceStopped);
+    QCOMPARE(shown[1].title, QStringLiteral("Information"));
+    QCOMPARE(shown[1].icon, Prompter::Icon::Information);
+    QVERIFY(!m.window->isVisible());
+    // The empty template never replaces a backup.
+    QVERIFY(!QFileInfo::exists(m.env.paths().backupPath()));
+    QVERIFY(m.prompter.problems().isEmpty());
+}
+
+void TestShell::firstRunCreatesDatabase_data()
+{
+    QTest::addColumn<QString>("existing"); // contents of a file already under the chosen name
+    QTest::addColumn<int>("answer"); // -1: no question expected, 0: No, 1: Yes
+    QTest::addColumn<bool>("created");
+    QTest::newRow("new name") << QString() << -1 << true;
+    QTest::newRow("existing file, overwrite") << QStringLiteral("old") << 1 << true;
+    QTest::newRow("existing file, keep it") << QStringLiteral("old") << 0 << false;
+}
+
+void TestShell::firstRunCreatesDatabase()
+{
+    QFETCH(QString, existing);
+    QFETCH(int, answer);
+    QFETCH(bool, created);
+    MainWindow m;
+    const QString chosen = m.env.path(QStringLiteral("店の棚卸 2026.idb"));
+    if (!existing.isEmpty())
+        m.env.writeFile(QStringLiteral("店の棚卸 2026.idb"), existing.toUtf8());
+    m.prompter.answerFile(chosen);
+    if (answer >= 0)
+        m.prompter.answerAsk(answer == 1);
+    m.start();
+
+    QStringList expected;
+    if (answer >= 0)
+        expected << QStringLiteral("指定した名前のファイルが存在します。\r上書きしますか？");
+    expected << (created ? QStringLiteral("棚卸表データファイルを作成しました。決算日を入力してください。")
+                         : GuidanceStopped);
+    QCOMPARE(m.prompter.texts(), expected);
+    QVERIFY(m.prompter.problems().isEmpty());
+    if (!created) {
+        QVERIFY(!m.window->isVisible());
+        QCOMPARE(readAll(chosen), existing.toUtf8());
+        return;
+    }
+    QVERIFY(m.window->isVisible());
+    QVERIFY(m.state->ConnectionOpen);
+    QCOMPARE(m.state->DatabaseFileName, chosen);
+    QCOMPARE(m.find<QLineEdit>("txtFileName")->text(), chosen);
+    QCOMPARE(m.panel1(), chosen);
+    QCOMPARE(m.settings.value(Setting::MDBFileName), chosen);
+    QCOMPARE(m.window->focusWidget(), m.find<QWidget>("DTPicker1"));
+    QCOMPARE(m.state->DatabaseConnection.nextId(Table::Koumoku), 1);
+
+    // The guidance is shown once per run.
+    m.window->activateWindow();
+    MainWindow::settle();
+    QCOMPARE(m.tipTexts.size(), 1);
+}
+
+void TestShell::commandLineFileWins()
+{
+    MainWindow m;
+    const QString remembered = m.env.newDatabase(QStringLiteral("remembered.idb"));
+    const QString given = m.env.newDatabase(QStringLiteral("given.idb"));
+    m.settings.setValue(Setting::MDBFileName, remembered);
+    m.start(given);
+    QCOMPARE(m.state->DatabaseFileName, given);
+    QCOMPARE(m.state->DatabaseConnection.fileName(), given);
+    QVERIFY(m.state->ConnectionOpen);
+    QCOMPARE(m.panel1(), given);
+    QVERIFY(m.tipTexts.isEmpty());
+    QVERIFY(m.prompter.shown().isEmpty());
+}
+
+void TestShell::fileThatIsNotADatabase()
+{
+    MainWindow m;
+    const QByteArray text = "品名\t数量\n";
+    const QString file = m.env.writeFile(QStringLiteral("list.idb"), text);
+    const QString backup = m.env.writeFile(QStringLiteral("home/BackupKotrina.idb"), "last good backup");
+    m.start(file);
+    QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
+    QVERIFY(!m.state->ConnectionOpen);
+    m.window->close();
+    // Neither the file nor the last backup was touched, and no failure was claimed at close.
+    QCOMPARE(readAll(file), text);
+    QCOMPARE(readAll(backup), QByteArray("last good backup"));
+    QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
+}
+
+void TestShell::storedPositionNotANumber()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.settings.setValue(Setting::MDBFileName, file);
+    m.settings.setValue(Setting::MainLeft, QStringLiteral("左"));
+    m.start();
+    QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
+    QCOMPARE(m.prompter.shown()[0].icon, Prompter::Icon::Information);
+    QVERIFY(!m.state->ConnectionOpen);
+    QVERIFY(m.tipTexts.isEmpty());
+    // Closing writes the position again, so the next start is a normal one.
+    m.window->close();
+    QVERIFY(Settings::toNumber(m.settings.value(Setting::MainLeft)).has_value());
+    QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
+}
+
+void TestShell::checkButtonsOnEmptyTable_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("message");
+    const QString button = QStringLiteral("現在、該当する棚卸はありません。");
+    const QString menu = QStringLiteral("現在、該当する棚卸表はありません。");
+    for (const char* name : { "Command19", "Command21", "Command3", "Command4" })
+        QTest::newRow(name) << QString::fromLatin1(name) << button;
+    for (const char* name : { "mnuTanaAmd", "mnuList", "mnuList2", "mnuTanaMoto" })
+        QTest::newRow(name) << QString::fromLatin1(name) << menu;
+}
+
+void TestShell::checkButtonsOnEmptyTable()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, message);
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.start(file);
+    m.trigger(control.toLatin1().constData());
+    QCOMPARE(m.prompter.texts(), QStringList { message });
+    QCOMPARE(m.prompter.shown()[0].title, QStringLiteral("Information"));
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+    // With a line stored the check passes silently.
+    m.prompter.clear();
+    m.addLine(file);
+    m.trigger(control.toLatin1().constData());
+    QVERIFY(m.prompter.texts().isEmpty());
+}
+
+void TestShell::settlementDateConfirmation()
+{
+    MainWindow m;
+    m.start(m.env.newDatabase());
+    auto* date = m.find<QDateEdit>("DTPicker1");
+    QCOMPARE(date->date(), m.clock.today()); // no stored date: today
+
+    m.find<QPushButton>("Command2")->setFocus();
+    m.prompter.answerAsk(false);
+    m.trigger("Command17");
+    QCOMPARE(m.prompter.texts(),
+             QStringList { QStringLiteral("入力する棚卸の決算日は、2026/03/31です。よろしいですか。") });
+    QCOMPARE(m.prompter.shown()[0].title, QStringLiteral("Question"));
+    QCOMPARE(QApplication::focusWidget(), date);
+
+    // Another date is taken without a question.
+    m.prompter.clear();
+    date->setDate(QDate(2025, 12, 31));
+    m.trigger("Command17");
+    QVERIFY(m.prompter.shown().isEmpty());
+}
+
+void TestShell::enterMovesToNextControl()
+{
+    MainWindow m;
+    m.start(m.env.newDatabase());
+    auto* date = m.find<QDateEdit>("DTPicker1");
+    date->setFocus();
+    QTest::keyClick(date, Qt::Key_Return);
+    MainWindow::settle();
+    QCOMPARE(QApplication::focusWidget(), m.find<QWidget>("Command17"));
+    // Enter on a button moves on too and does not press it.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+    MainWindow::settle();
+    QCOMPARE(QApplication::focusWidget(), m.find<QWidget>("Command19"));
+    QVERIFY(m.prompter.shown().isEmpty());
+}
+
+void TestShell::pictureReplacementAndReset()
+{
+    MainWindow m;
+    m.start(m.env.newDatabase());
+    const QString notAPicture = m.env.writeFile(QStringLiteral("photo.png"), "not a picture");
+    m.prompter.answerFile(notAPicture);
+    m.trigger("mnuPicLoad");
+    QCOMPARE(m.prompter.shown()[0].file.title, QStringLiteral("開く"));
+    QCOMPARE(m.prompter.shown()[0].file.filter, QStringLiteral("すべてのﾌｧｲﾙ(*.*)|*.*|"));
+    QCOMPARE(m.prompter.shown()[1].text, QStringLiteral("読み込めない形式のﾌｧｲﾙです。"));
+    QCOMPARE(m.prompter.shown()[1].icon, Prompter::Icon::Critical);
+    QCOMPARE(m.prompter.shown()[1].title, QStringLiteral("入力事項の確認"));
+    QCOMPARE(m.state->PictureFile, notAPicture);
+
+    // A real picture is shown; a cancelled dialog changes nothing.
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    const QString picture = m.env.path(QStringLiteral("red.png"));
+    QVERIFY(image.save(picture));
+    m.prompter.clear();
+    m.prompter.answerFile(picture);
+    m.prompter.answerFile(std::nullopt);
+    m.trigger("mnuPicLoad");
+    m.trigger("mnuPicLoad");
+    QCOMPARE(m.prompter.texts(), QStringList());
+    QCOMPARE(m.state->PictureFile, picture);
+    QCOMPARE(m.find<QLabel>("Picture2")->pixmap().toImage().pixelColor(5, 5), QColor(Qt::red));
+
+    m.trigger("mnuPSave");
+    QCOMPARE(m.prompter.texts(), QStringList { QStringLiteral("設定を有効にするには、ｱﾌﾟﾘｹｰｼｮﾝを終了してください。") });
+    QCOMPARE(m.prompter.shown().last().icon, Prompter::Icon::Exclamation);
+    QCOMPARE(m.prompter.shown().last().title, QStringLiteral("入力事項の確認"));
+    m.window->close();
+    QCOMPARE(m.settings.value(Setting::PictureFile), QString());
+}
+
+void TestShell::closingSavesSettingsAndBackup()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.settings.setValue(Setting::MainLeft, QStringLiteral("1500"));
+    m.settings.setValue(Setting::MainTop, QStringLiteral("750"));
+    m.settings.setValue(Setting::FDate, QStringLiteral("2025/09/30"));
+    m.settings.setValue(Setting::PrinterFont, QStringLiteral("ＭＳ ゴシック"));
+    m.start(file);
+    QCOMPARE(m.find<QDateEdit>("DTPicker1")->date(), QDate(2025, 9, 30));
+    QCOMPARE(m.state->PrinterFont, QStringLiteral("ＭＳ ゴシック"));
+    m.addLine(file);
+    m.find<QDateEdit>("DTPicker1")->setDate(QDate(2026, 3, 31));
+    m.window->move(200, 100);
+
+    m.trigger("Command2");
+    QVERIFY(!m.window->isVisible());
+    QVERIFY(m.prompter.shown().isEmpty());
+    QVERIFY(!m.state->DatabaseConnection.isOpen());
+
+    Settings stored(m.env.settingsFile(), m.clock);
+    QCOMPARE(stored.value(Setting::FDate), QStringLiteral("2026/03/31"));
+    QCOMPARE(stored.value(Setting::PrinterFont), QStringLiteral("ＭＳ ゴシック"));
+    const int dpi = m.window->logicalDpiX();
+    QCOMPARE(stored.value(Setting::MainLeft), QString::number(m.window->x() * 1440 / dpi));
+    QCOMPARE(stored.value(Setting::frmLeft), stored.value(Setting::MainLeft));
+    QCOMPARE(stored.value(Setting::frmTop), stored.value(Setting::MainTop));
+
+    // The backup is a copy that opens as a database with the line in it.
+    QCOMPARE(readAll(m.env.paths().backupPath()), readAll(file));
+    Database backup;
+    QVERIFY(backup.open(m.env.paths().backupPath()));
+    QCOMPARE(backup.hasRows(Table::Tana), std::optional<bool>(true));
+}
+
+void TestShell::closingWithTheBackupOpen()
+{
+    MainWindow m;
+    m.env.paths().ensureDataDir();
+    const QString backup = m.env.paths().backupPath();
+    QFile::copy(m.env.newDatabase(), backup);
+    const QDateTime before = QFileInfo(backup).lastModified();
+    QTest::qWait(20);
+    m.start(QStringLiteral("\"%1\"").arg(backup).mid(1).chopped(1));
+    QVERIFY(m.state->ConnectionOpen);
+    m.window->close();
+    QCOMPARE(QFileInfo(backup).lastModified(), before);
+    QVERIFY(m.prompter.shown().isEmpty());
+    QCOMPARE(QDir(m.env.dataDir()).entryList(QDir::Files), QStringList { QStringLiteral("BackupKotrina.idb") });
+}
+
+void TestShell::closingMinimizedKeepsPositions()
+{
+    MainWindow m;
+    m.settings.setValue(Setting::MainLeft, QStringLiteral("300"));
+    m.settings.setValue(Setting::frmTop, QStringLiteral("45"));
+    m.start(m.env.newDatabase());
+    m.window->showMinimized();
+    MainWindow::settle();
+    m.window->close();
+    Settings stored(m.env.settingsFile(), m.clock);
+    QCOMPARE(stored.value(Setting::MainLeft), QStringLiteral("300"));
+    QCOMPARE(stored.value(Setting::frmTop), QStringLiteral("45"));
+    QCOMPARE(stored.read(QStringLiteral("Settings"), QStringLiteral("MainTop"), QStringLiteral("none")),
+             QStringLiteral("none"));
+    QCOMPARE(stored.value(Setting::FDate), QStringLiteral("2026/03/31"));
+}
+
 QTEST_MAIN(TestShell)
 #include "test_shell.moc"

@@ -104,8 +104,8 @@ void TestStore::nextId()
     for (int id : ids)
         QVERIFY(db.exec(insert, { id }));
     if (deleted >= 0)
-        QVERIFY(db.exec(QStringLiteral(R"(DELETE FROM "%1" WHERE "%2" = ?)").arg(tableName(t), idColumn(t)),
-                        { deleted }));
+        QVERIFY(
+            db.exec(QStringLiteral(R"(DELETE FROM "%1" WHERE "%2" = ?)").arg(tableName(t), idColumn(t)), { deleted }));
     QCOMPARE(db.nextId(t), expected);
 }
 
@@ -280,7 +280,8 @@ void TestStore::fileDialogFilters()
 {
     FileDialogSpec spec;
     spec.filter = QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb");
-    QCOMPARE(spec.nameFilters(), QStringList({ QStringLiteral("すべてのファイル (*)"), QStringLiteral("cdb ﾌｧｲﾙ (*.idb)") }));
+    QCOMPARE(spec.nameFilters(),
+             QStringList({ QStringLiteral("すべてのファイル (*)"), QStringLiteral("cdb ﾌｧｲﾙ (*.idb)") }));
     spec.filter = QStringLiteral("すべてのﾌｧｲﾙ(*.*)|*.*|");
     QCOMPARE(spec.nameFilters(), QStringList({ QStringLiteral("すべてのﾌｧｲﾙ (*)") }));
     spec.filter = QStringLiteral("テキスト|*.txt;*.dat");
@@ -292,7 +293,8 @@ void TestStore::commandLineFile()
     QCOMPARE(::commandLineFile({ QStringLiteral("kotrina") }), QString());
     QCOMPARE(::commandLineFile({ QStringLiteral("kotrina"), QStringLiteral("\"/tmp/店 1.idb\"") }),
              QStringLiteral("/tmp/店 1.idb"));
-    QCOMPARE(::commandLineFile({ QStringLiteral("kotrina"), QStringLiteral("/tmp/a.idb") }), QStringLiteral("/tmp/a.idb"));
+    QCOMPARE(::commandLineFile({ QStringLiteral("kotrina"), QStringLiteral("/tmp/a.idb") }),
+             QStringLiteral("/tmp/a.idb"));
     QCOMPARE(::commandLineFile({ QStringLiteral("kotrina"), QStringLiteral("a.idb") }),
              QDir::current().absoluteFilePath(QStringLiteral("a.idb")));
 }

@@ -19,8 +19,7 @@ public:
         , settings(store)
         , prompter(dialogs)
         , clock(today)
-    {
-    }
+    { }
     AppState(const AppState&) = delete;
     AppState& operator=(const AppState&) = delete;
 

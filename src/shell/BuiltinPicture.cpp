@@ -88,10 +88,14 @@ QPixmap tipIcon(QSize size)
 
 void installFontSubstitutions()
 {
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ 明朝"), { QStringLiteral("IPAMincho"), QStringLiteral("Noto Serif CJK JP") });
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐ明朝"), { QStringLiteral("IPAPMincho"), QStringLiteral("IPAMincho") });
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"), { QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP") });
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"), { QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic") });
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ 明朝"),
+                               { QStringLiteral("IPAMincho"), QStringLiteral("Noto Serif CJK JP") });
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐ明朝"),
+                               { QStringLiteral("IPAPMincho"), QStringLiteral("IPAMincho") });
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
+                               { QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP") });
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
+                               { QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic") });
 }
 
 } // namespace BuiltinPicture

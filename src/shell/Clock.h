@@ -22,8 +22,7 @@ class FixedClock final : public Clock
 public:
     explicit FixedClock(QDate day)
         : m_day(day)
-    {
-    }
+    { }
     QDate today() const override { return m_day; }
     void setToday(QDate day) { m_day = day; }
 

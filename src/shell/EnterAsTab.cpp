@@ -26,9 +26,9 @@ bool EnterAsTab::eventFilter(QObject* watched, QEvent* event)
     auto* target = static_cast<QWidget*>(watched);
     if (target->window() != m_window)
         return false;
-    // A Tab posted to the focused control moves the focus the way the user's Tab would.
-    QWidget* focus = QApplication::focusWidget();
-    QWidget* receiver = focus && focus->window() == m_window ? focus : m_window.data();
-    QCoreApplication::postEvent(receiver, new QKeyEvent(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier));
+    // The Tab goes to the window itself, which moves the focus along its tab order; sent to
+    // the focused control it could be taken for the control's own use (a date edit would
+    // step to its next section instead).
+    QCoreApplication::postEvent(m_window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier));
     return true;
 }

@@ -20,9 +20,9 @@ Paths::Paths(QString programDir, QString dataDir, QString settingsFile)
 Paths Paths::fromEnvironment()
 {
     const QString home = qEnvironmentVariable("KOTRINA_HOME");
-    const QString data = !home.isEmpty() ? QDir(home).absolutePath()
-                                         : QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-            + QStringLiteral("/Kotrina");
+    const QString data = !home.isEmpty()
+        ? QDir(home).absolutePath()
+        : QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Kotrina");
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
         + QStringLiteral("/Kotrina/Kotrina.conf");
     return Paths(QCoreApplication::applicationDirPath(), data, config);

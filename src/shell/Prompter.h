@@ -25,7 +25,14 @@ struct FileDialogSpec
 class Prompter
 {
 public:
-    enum class Icon { None, Information, Question, Exclamation, Critical };
+    enum class Icon
+    {
+        None,
+        Information,
+        Question,
+        Exclamation,
+        Critical
+    };
 
     virtual ~Prompter() = default;
 

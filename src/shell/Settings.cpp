@@ -10,18 +10,12 @@ struct Entry
 };
 
 constexpr Entry Entries[] = {
-    { Setting::MDBFileName, "Settings", "MDBFileName" },
-    { Setting::FDate, "Settings", "FDate" },
-    { Setting::MainLeft, "Settings", "MainLeft" },
-    { Setting::MainTop, "Settings", "MainTop" },
-    { Setting::frmLeft, "Settings", "frmLeft" },
-    { Setting::frmTop, "Settings", "frmTop" },
-    { Setting::PictureFile, "Settings", "PictureFile" },
-    { Setting::DialogOutCombo1, "Settings", "DialogOutCombo1" },
-    { Setting::PrinterName, "Printer", "PrinterName" },
-    { Setting::PrinterFont, "Printer", "PrinterFont" },
-    { Setting::stOffsetX, "Printer", "stOffsetX" },
-    { Setting::stOffsetY, "Printer", "stOffsetY" },
+    { Setting::MDBFileName, "Settings", "MDBFileName" }, { Setting::FDate, "Settings", "FDate" },
+    { Setting::MainLeft, "Settings", "MainLeft" },       { Setting::MainTop, "Settings", "MainTop" },
+    { Setting::frmLeft, "Settings", "frmLeft" },         { Setting::frmTop, "Settings", "frmTop" },
+    { Setting::PictureFile, "Settings", "PictureFile" }, { Setting::DialogOutCombo1, "Settings", "DialogOutCombo1" },
+    { Setting::PrinterName, "Printer", "PrinterName" },  { Setting::PrinterFont, "Printer", "PrinterFont" },
+    { Setting::stOffsetX, "Printer", "stOffsetX" },      { Setting::stOffsetY, "Printer", "stOffsetY" },
 };
 
 const Entry& entry(Setting setting)

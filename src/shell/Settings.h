@@ -8,7 +8,8 @@
 
 // Every value the program keeps between runs. Values are texts; numbers are stored as
 // their text form and converted by the reader.
-enum class Setting {
+enum class Setting
+{
     MDBFileName, // database file to open at start; empty: the template
     FDate, // settlement date shown in the main window
     MainLeft, // main window position, twips

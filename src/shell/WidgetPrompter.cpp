@@ -48,7 +48,7 @@ std::optional<QString> runFileDialog(const FileDialogSpec& spec, QFileDialog::Ac
     QFileDialog dialog(QApplication::activeWindow(), spec.title);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen && spec.mustExist ? QFileDialog::ExistingFile
-                                                                          : QFileDialog::AnyFile);
+                                                                         : QFileDialog::AnyFile);
     const QStringList filters = spec.nameFilters();
     dialog.setNameFilters(filters);
     if (spec.filterIndex >= 1 && spec.filterIndex <= filters.size())

@@ -67,18 +67,21 @@ QStringList guidanceLines()
         QStringLiteral("コトリナをご利用いただきありがとうございます。"),
         QString(),
         QString(),
-        QStringLiteral("■新規にデータベースを作成します。「ファイルを開く」のダイアログが表示されたら、「ファイル名（N）」を入"
-                       "力し、「開く（O）」を実行します。この作業で新しいデータベースが作成されます。"),
+        QStringLiteral(
+            "■新規にデータベースを作成します。「ファイルを開く」のダイアログが表示されたら、「ファイル名（N）」を入"
+            "力し、「開く（O）」を実行します。この作業で新しいデータベースが作成されます。"),
         QString(),
-        QStringLiteral("注）ファイル名は、今後使用するデータベース名になります。マイドキュメントなどに新規に作業フォルダを作成し"
-                       " 、このフォルダに新規データベースを保存します。"),
+        QStringLiteral(
+            "注）ファイル名は、今後使用するデータベース名になります。マイドキュメントなどに新規に作業フォルダを作成し"
+            " 、このフォルダに新規データベースを保存します。"),
         QString(),
         QString(),
         QStringLiteral("■棚卸表データベースの作成が完了後、決算日を入力してください。"),
         QString(),
         QStringLiteral("注）日付の設定"),
-        QStringLiteral("Windowsシステムの日付は、短い日付の表示が１０桁（2003/01/01）になるようにコントロールパネル・地域から設"
-                       "定してください。年号が2桁の設定の場合､誤作動を起こす場合があります｡ "),
+        QStringLiteral(
+            "Windowsシステムの日付は、短い日付の表示が１０桁（2003/01/01）になるようにコントロールパネル・地域から設"
+            "定してください。年号が2桁の設定の場合､誤作動を起こす場合があります｡ "),
     };
 }
 
@@ -331,9 +334,9 @@ void frmAMain::buildMenus()
 
 void frmAMain::setTabOrder()
 {
-    const QList<QWidget*> order = { DTPicker1, Command17, Command19, Command21, Command3, Command4, Command5,
-                                    Command28, Command33, Command24, Command1,  Command2,  Command22, Combo3,
-                                    Command58 };
+    const QList<QWidget*> order
+        = { DTPicker1, Command17, Command19, Command21, Command3,  Command4, Command5, Command28,
+            Command33, Command24, Command1,  Command2,  Command22, Combo3,   Command58 };
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
     DTPicker1->setFocus();
@@ -375,7 +378,10 @@ void frmAMain::load()
         m_state.DatabaseFileName = m_state.paths.templatePath();
     setFileName(m_state.DatabaseFileName);
 
-    if (!m_state.DatabaseConnection.open(m_state.DatabaseFileName)) {
+    // The template is only ever looked at: whatever is typed belongs in a file of the user's own.
+    const bool isTemplate = FileOps::samePathIgnoringCase(m_state.DatabaseFileName, m_state.paths.templatePath());
+    if (!m_state.DatabaseConnection.open(m_state.DatabaseFileName, nullptr,
+                                         isTemplate ? Database::Access::ReadOnly : Database::Access::ReadWrite)) {
         m_state.ConnectionOpen = false;
         m_state.prompter.notice(LoadFailed);
         return;

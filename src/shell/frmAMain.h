@@ -27,7 +27,8 @@ public:
     void load();
 
     // The screens opened from here.
-    enum class Screen {
+    enum class Screen
+    {
         Tana,
         InAmd2,
         TanaMoto1,

@@ -59,7 +59,7 @@ Database::~Database()
     close();
 }
 
-bool Database::open(const QString& path, QString* error)
+bool Database::open(const QString& path, QString* error, Access access)
 {
     close();
     const QFileInfo info(path);
@@ -74,14 +74,15 @@ bool Database::open(const QString& path, QString* error)
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        // A URI with mode=rw makes SQLite refuse to create a file that has vanished meanwhile.
+        // A URI with a mode makes SQLite refuse to create a file that has vanished meanwhile.
+        const bool readOnly = access == Access::ReadOnly;
         QUrl uri = QUrl::fromLocalFile(info.absoluteFilePath());
-        uri.setQuery(QStringLiteral("mode=rw"));
+        uri.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
         db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=3000"));
         if (!db.open())
             fail(error, db.lastError().text());
-        else if (!info.isWritable())
+        else if (!readOnly && !info.isWritable())
             fail(error, QStringLiteral("%1 is read-only").arg(path));
         else if (Schema::verify(db, error))
             ok = true;

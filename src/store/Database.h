@@ -6,7 +6,13 @@
 #include <optional>
 
 // The tables that carry an identity numbered by the next-ID rule.
-enum class Table { Tana, Koumoku, Shohin, Tani };
+enum class Table
+{
+    Tana,
+    Koumoku,
+    Shohin,
+    Tani
+};
 
 QString tableName(Table table);
 QString idColumn(Table table);
@@ -21,9 +27,16 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    enum class Access
+    {
+        ReadWrite,
+        ReadOnly
+    };
+
     // Opens an existing Kotrina database. A missing file, a file that is no SQLite
-    // database or one without our tables is refused and left exactly as it was.
-    bool open(const QString& path, QString* error = nullptr);
+    // database or one without our tables is refused and left exactly as it was, and so
+    // is a file that cannot be written when ReadWrite is asked for.
+    bool open(const QString& path, QString* error = nullptr, Access access = Access::ReadWrite);
     void close();
 
     bool isOpen() const { return !m_name.isEmpty(); }

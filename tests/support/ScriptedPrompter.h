@@ -14,7 +14,14 @@
 class ScriptedPrompter final : public Prompter
 {
 public:
-    enum class Kind { Notice, Ask, OpenFile, SaveFile, Font };
+    enum class Kind
+    {
+        Notice,
+        Ask,
+        OpenFile,
+        SaveFile,
+        Font
+    };
 
     struct Shown
     {

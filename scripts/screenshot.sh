@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Takes a picture of the main window (offscreen, no display needed) into docs/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-build}
+cmake --build "$build" --target kotrina-screenshot kotrina_template
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/main-window.png
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/main-window-repair.png --repair
+echo "docs/main-window.png docs/main-window-repair.png"
