@@ -2,13 +2,8 @@
 // starts: splash, load (settings, database, picture), show.
 //   bench_startup DATABASE.idb [runs are separate processes: call it repeatedly]
 
-#include "shell/AppState.h"
 #include "shell/ApplicationSetup.h"
-#include "shell/Clock.h"
-#include "shell/Settings.h"
-#include "shell/WidgetPrompter.h"
-#include "shell/frmAMain.h"
-#include "shell/frmSplash.h"
+#include "shell/Startup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -53,25 +48,14 @@ int main(int argc, char* argv[])
     const Paths paths(QApplication::applicationDirPath() + QStringLiteral("/.."), home.path(),
                       home.filePath(QStringLiteral("Kotrina.conf")));
 
-    frmSplash splash;
-    splash.show();
-    splash.repaint();
-    QApplication::processEvents();
-
-    SystemClock clock;
-    Settings settings(paths.settingsFile(), clock);
-    WidgetPrompter prompter;
-    AppState state(paths, settings, prompter, clock);
-    frmAMain window(state, QString::fromLocal8Bit(argv[1]));
-    window.load();
-    splash.close();
-    window.show();
+    const auto program = startProgram(paths, QString::fromLocal8Bit(argv[1]));
+    frmAMain& window = program->window;
     const bool exposed = QTest::qWaitForWindowExposed(&window, 5000);
     window.repaint();
     const qint64 shown = sinceMain.elapsed();
     std::printf("application object %lld ms, main window shown %lld ms after main(), %.0f ms after process "
                 "start%s; database open: %s\n",
                 static_cast<long long>(appReady), static_cast<long long>(shown), msSinceProcessStart(),
-                exposed ? "" : " (window never exposed)", state.ConnectionOpen ? "yes" : "no");
+                exposed ? "" : " (window never exposed)", program->state.ConnectionOpen ? "yes" : "no");
     return 0;
 }

@@ -278,14 +278,14 @@ void TestStore::settingNumbers()
 
 void TestStore::fileDialogFilters()
 {
-    FileDialogSpec spec;
-    spec.filter = QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb");
-    QCOMPARE(spec.nameFilters(),
+    FileDialogRequest request;
+    request.filter = QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb");
+    QCOMPARE(request.nameFilters(),
              QStringList({ QStringLiteral("すべてのファイル (*)"), QStringLiteral("cdb ﾌｧｲﾙ (*.idb)") }));
-    spec.filter = QStringLiteral("すべてのﾌｧｲﾙ(*.*)|*.*|");
-    QCOMPARE(spec.nameFilters(), QStringList({ QStringLiteral("すべてのﾌｧｲﾙ (*)") }));
-    spec.filter = QStringLiteral("テキスト|*.txt;*.dat");
-    QCOMPARE(spec.nameFilters(), QStringList({ QStringLiteral("テキスト (*.txt *.dat)") }));
+    request.filter = QStringLiteral("すべてのﾌｧｲﾙ(*.*)|*.*|");
+    QCOMPARE(request.nameFilters(), QStringList({ QStringLiteral("すべてのﾌｧｲﾙ (*)") }));
+    request.filter = QStringLiteral("テキスト|*.txt;*.dat");
+    QCOMPARE(request.nameFilters(), QStringList({ QStringLiteral("テキスト (*.txt *.dat)") }));
 }
 
 void TestStore::commandLineFile()

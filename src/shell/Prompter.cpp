@@ -1,6 +1,6 @@
 #include "shell/Prompter.h"
 
-QStringList FileDialogSpec::nameFilters() const
+QStringList FileDialogRequest::nameFilters() const
 {
     QStringList result;
     const QStringList parts = filter.split(QLatin1Char('|'));

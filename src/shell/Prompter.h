@@ -6,7 +6,7 @@
 
 // What a file dialog is asked to show. The filter is written the old way,
 // "description|pattern|description|pattern", and converted for the toolkit in one place.
-struct FileDialogSpec
+struct FileDialogRequest
 {
     QString title;
     QString fileName;
@@ -43,8 +43,8 @@ public:
     // A Yes/No question with the question icon; true for Yes.
     virtual bool ask(const QString& text, const QString& title = QStringLiteral("Question")) = 0;
     // nullopt when the user cancels.
-    virtual std::optional<QString> openFile(const FileDialogSpec& spec) = 0;
-    virtual std::optional<QString> saveFile(const FileDialogSpec& spec) = 0;
+    virtual std::optional<QString> openFile(const FileDialogRequest& request) = 0;
+    virtual std::optional<QString> saveFile(const FileDialogRequest& request) = 0;
     // The chosen font family, nullopt when cancelled.
     virtual std::optional<QString> chooseFont(const QString& family, int pointSize) = 0;
 };

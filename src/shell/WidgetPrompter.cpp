@@ -42,22 +42,22 @@ public:
     ArrowWhileOpen& operator=(const ArrowWhileOpen&) = delete;
 };
 
-std::optional<QString> runFileDialog(const FileDialogSpec& spec, QFileDialog::AcceptMode mode)
+std::optional<QString> runFileDialog(const FileDialogRequest& request, QFileDialog::AcceptMode mode)
 {
     ArrowWhileOpen arrow;
-    QFileDialog dialog(QApplication::activeWindow(), spec.title);
+    QFileDialog dialog(QApplication::activeWindow(), request.title);
     dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen && spec.mustExist ? QFileDialog::ExistingFile
-                                                                         : QFileDialog::AnyFile);
-    const QStringList filters = spec.nameFilters();
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen && request.mustExist ? QFileDialog::ExistingFile
+                                                                            : QFileDialog::AnyFile);
+    const QStringList filters = request.nameFilters();
     dialog.setNameFilters(filters);
-    if (spec.filterIndex >= 1 && spec.filterIndex <= filters.size())
-        dialog.selectNameFilter(filters[spec.filterIndex - 1]);
-    if (!spec.defaultSuffix.isEmpty())
-        dialog.setDefaultSuffix(spec.defaultSuffix);
-    if (!spec.fileName.isEmpty())
-        dialog.selectFile(spec.fileName);
-    if (mode == QFileDialog::AcceptOpen && !spec.mustExist)
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[request.filterIndex - 1]);
+    if (!request.defaultSuffix.isEmpty())
+        dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (mode == QFileDialog::AcceptOpen && !request.mustExist)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
@@ -82,14 +82,14 @@ bool WidgetPrompter::ask(const QString& text, const QString& title)
     return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<QString> WidgetPrompter::openFile(const FileDialogSpec& spec)
+std::optional<QString> WidgetPrompter::openFile(const FileDialogRequest& request)
 {
-    return runFileDialog(spec, QFileDialog::AcceptOpen);
+    return runFileDialog(request, QFileDialog::AcceptOpen);
 }
 
-std::optional<QString> WidgetPrompter::saveFile(const FileDialogSpec& spec)
+std::optional<QString> WidgetPrompter::saveFile(const FileDialogRequest& request)
 {
-    return runFileDialog(spec, QFileDialog::AcceptSave);
+    return runFileDialog(request, QFileDialog::AcceptSave);
 }
 
 std::optional<QString> WidgetPrompter::chooseFont(const QString& family, int pointSize)

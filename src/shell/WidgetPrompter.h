@@ -9,7 +9,7 @@ class WidgetPrompter final : public Prompter
 public:
     void notice(const QString& text, Icon icon, const QString& title) override;
     bool ask(const QString& text, const QString& title) override;
-    std::optional<QString> openFile(const FileDialogSpec& spec) override;
-    std::optional<QString> saveFile(const FileDialogSpec& spec) override;
+    std::optional<QString> openFile(const FileDialogRequest& request) override;
+    std::optional<QString> saveFile(const FileDialogRequest& request) override;
     std::optional<QString> chooseFont(const QString& family, int pointSize) override;
 };

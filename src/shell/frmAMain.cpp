@@ -433,13 +433,13 @@ void frmAMain::runFirstRunGuidance()
     GuidanceShown = true;
     frmTipA::showLines(this, guidanceLines());
 
-    FileDialogSpec spec;
-    spec.title = QStringLiteral("新しいファイル名");
-    spec.filter = QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb");
-    spec.filterIndex = 2;
-    spec.defaultSuffix = QStringLiteral("idb");
-    spec.mustExist = false;
-    const std::optional<QString> chosen = m_state.prompter.openFile(spec);
+    FileDialogRequest request;
+    request.title = QStringLiteral("新しいファイル名");
+    request.filter = QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb");
+    request.filterIndex = 2;
+    request.defaultSuffix = QStringLiteral("idb");
+    request.mustExist = false;
+    const std::optional<QString> chosen = m_state.prompter.openFile(request);
     if (!chosen || chosen->isEmpty() || *chosen == m_state.paths.templatePath())
         return stopGuidance();
 
@@ -541,10 +541,10 @@ void frmAMain::openScreen(Screen screen)
 
 void frmAMain::replacePicture()
 {
-    FileDialogSpec spec;
-    spec.title = QStringLiteral("開く");
-    spec.filter = QStringLiteral("すべてのﾌｧｲﾙ(*.*)|*.*|");
-    const std::optional<QString> chosen = m_state.prompter.openFile(spec);
+    FileDialogRequest request;
+    request.title = QStringLiteral("開く");
+    request.filter = QStringLiteral("すべてのﾌｧｲﾙ(*.*)|*.*|");
+    const std::optional<QString> chosen = m_state.prompter.openFile(request);
     if (!chosen || chosen->isEmpty())
         return;
     m_state.PictureFile = *chosen;

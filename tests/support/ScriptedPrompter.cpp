@@ -27,16 +27,16 @@ bool ScriptedPrompter::ask(const QString& text, const QString& title)
     return take<bool>("question").value_or(false);
 }
 
-std::optional<QString> ScriptedPrompter::openFile(const FileDialogSpec& spec)
+std::optional<QString> ScriptedPrompter::openFile(const FileDialogRequest& request)
 {
-    m_shown.append({ Kind::OpenFile, spec.title, Icon::None, spec.title, spec });
+    m_shown.append({ Kind::OpenFile, request.title, Icon::None, request.title, request });
     const auto answer = take<FileAnswer>("open-file dialog");
     return answer ? answer->path : std::nullopt;
 }
 
-std::optional<QString> ScriptedPrompter::saveFile(const FileDialogSpec& spec)
+std::optional<QString> ScriptedPrompter::saveFile(const FileDialogRequest& request)
 {
-    m_shown.append({ Kind::SaveFile, spec.title, Icon::None, spec.title, spec });
+    m_shown.append({ Kind::SaveFile, request.title, Icon::None, request.title, request });
     const auto answer = take<FileAnswer>("save-file dialog");
     return answer ? answer->path : std::nullopt;
 }

@@ -29,7 +29,7 @@ public:
         QString title;
         Icon icon = Icon::None;
         QString text;
-        FileDialogSpec file;
+        FileDialogRequest file;
     };
 
     void answerAsk(bool yes) { m_answers.emplace_back(yes); }
@@ -38,8 +38,8 @@ public:
 
     void notice(const QString& text, Icon icon, const QString& title) override;
     bool ask(const QString& text, const QString& title) override;
-    std::optional<QString> openFile(const FileDialogSpec& spec) override;
-    std::optional<QString> saveFile(const FileDialogSpec& spec) override;
+    std::optional<QString> openFile(const FileDialogRequest& request) override;
+    std::optional<QString> saveFile(const FileDialogRequest& request) override;
     std::optional<QString> chooseFont(const QString& family, int pointSize) override;
 
     const QList<Shown>& shown() const { return m_shown; }
