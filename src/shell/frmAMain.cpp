@@ -90,6 +90,7 @@ QStringList guidanceLines()
 frmAMain::frmAMain(AppState& state, QString commandLineFile, QWidget* parent)
     : QMainWindow(parent)
     , m_state(state)
+    , m_files(state, *this)
     , m_commandLineFile(std::move(commandLineFile))
 {
     setObjectName(QStringLiteral("frmAMain"));
@@ -236,15 +237,14 @@ void frmAMain::buildControls()
     connect(Command33, &QPushButton::clicked, this, [this] { openScreen(Screen::InShohin); });
     connect(Command24, &QPushButton::clicked, this, [this] { openScreen(Screen::Tani); });
     connect(Command1, &QPushButton::clicked, this, &frmAMain::toggleRepairFrame);
+    connect(Command22, &QPushButton::clicked, this, [this] { m_files.repairAndCompact(); });
+    connect(Command58, &QPushButton::clicked, this, [this] { m_files.deleteData(Combo3->currentText()); });
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
 
     Command5->setEnabled(screenAvailable(Screen::ExcelA));
     Command28->setEnabled(screenAvailable(Screen::Koumoku));
     Command33->setEnabled(screenAvailable(Screen::InShohin));
     Command24->setEnabled(screenAvailable(Screen::Tani));
-    // Repair, compaction and deletion of data come with the file operations.
-    Command22->setEnabled(false);
-    Command58->setEnabled(false);
 }
 
 void frmAMain::buildMenus()
@@ -265,16 +265,16 @@ void frmAMain::buildMenus()
     auto later = [] {};
 
     QMenu* file = addMenu("mnuFile", QStringLiteral("ﾌｧｲﾙ(&F)"));
-    addEntry(file, "mnuNew", QStringLiteral("新規作成(&N)"), later, false);
+    addEntry(file, "mnuNew", QStringLiteral("新規作成(&N)"), [this] { m_files.newDatabase(); });
     file->addSeparator();
-    addEntry(file, "mnuOpen", QStringLiteral("開く(&O)"), later, false);
-    addEntry(file, "mnuSave", QStringLiteral("名前を付けて保存(&S)"), later, false);
+    addEntry(file, "mnuOpen", QStringLiteral("開く(&O)"), [this] { m_files.open(); });
+    addEntry(file, "mnuSave", QStringLiteral("名前を付けて保存(&S)"), [this] { m_files.saveAs(); });
     file->addSeparator();
     addEntry(
         file, "munPrinter", QStringLiteral("ﾌﾟﾘﾝﾀの設定(&U)"), [this] { openScreen(Screen::PrinterP); },
         screenAvailable(Screen::PrinterP));
     file->addSeparator();
-    addEntry(file, "mnuBackupOpen", QStringLiteral("バックアップファイルを開く(&B)"), later, false);
+    addEntry(file, "mnuBackupOpen", QStringLiteral("バックアップファイルを開く(&B)"), [this] { m_files.openBackup(); });
     addEntry(file, "mnuDenQuit", QStringLiteral("終了(&X)"), [this] { close(); });
 
     QMenu* view = addMenu("mnuView", QStringLiteral("表示(&V)"));
@@ -342,9 +342,29 @@ void frmAMain::setTabOrder()
     DTPicker1->setFocus();
 }
 
+QString frmAMain::fileName() const
+{
+    return txtFileName->text();
+}
+
 void frmAMain::setFileName(const QString& name)
 {
     txtFileName->setText(name);
+}
+
+void frmAMain::showFileStatus(const QString& text)
+{
+    m_panel1->setText(text);
+}
+
+void frmAMain::showSizeBefore(const QString& text)
+{
+    Label5->setText(text);
+}
+
+void frmAMain::showSizeAfter(const QString& text)
+{
+    Label7->setText(text);
 }
 
 void frmAMain::load()
@@ -378,16 +398,11 @@ void frmAMain::load()
         m_state.DatabaseFileName = m_state.paths.templatePath();
     setFileName(m_state.DatabaseFileName);
 
-    // The template is only ever looked at: whatever is typed belongs in a file of the user's own.
-    const bool isTemplate = FileOps::samePathIgnoringCase(m_state.DatabaseFileName, m_state.paths.templatePath());
-    if (!m_state.DatabaseConnection.open(m_state.DatabaseFileName, nullptr,
-                                         isTemplate ? Database::Access::ReadOnly : Database::Access::ReadWrite)) {
-        m_state.ConnectionOpen = false;
+    if (!m_files.openConnection(m_state.DatabaseFileName)) {
         m_state.prompter.notice(LoadFailed);
         return;
     }
     // The old platform names ("98/Me", "NT/XP") name no system this runs on; both stay as they are.
-    m_state.ConnectionOpen = true;
 
     if (!m_state.PictureFile.isEmpty())
         showPicture();
@@ -443,25 +458,8 @@ void frmAMain::runFirstRunGuidance()
     if (!chosen || chosen->isEmpty() || *chosen == m_state.paths.templatePath())
         return stopGuidance();
 
-    if (m_state.ConnectionOpen) {
-        m_state.DatabaseConnection.close();
-        m_state.ConnectionOpen = false;
-    }
-    if (QFileInfo::exists(*chosen)) {
-        if (!m_state.prompter.ask(QStringLiteral("指定した名前のファイルが存在します。\r上書きしますか？")))
-            return stopGuidance();
-        if (!QFile::remove(*chosen))
-            return stopGuidance();
-    }
-    setFileName(*chosen);
-    m_state.DatabaseFileName = *chosen;
-    {
-        WaitCursor hourglass;
-        if (!FileOps::copyFileAtomically(m_state.paths.templatePath(), *chosen))
-            return stopGuidance();
-        openAndRecord();
-    }
-    setFileName(m_state.DatabaseFileName);
+    if (m_files.createFromTemplate(*chosen, nullptr) != DatabaseFiles::Outcome::Done)
+        return stopGuidance();
     m_state.prompter.notice(QStringLiteral("棚卸表データファイルを作成しました。決算日を入力してください。"));
     DTPicker1->setFocus();
 }
@@ -470,25 +468,6 @@ void frmAMain::stopGuidance()
 {
     m_state.prompter.notice(GuidanceStopped);
     close();
-}
-
-bool frmAMain::openAndRecord()
-{
-    if (txtFileName->text().isEmpty()) {
-        m_state.prompter.notice(QStringLiteral("データベースファイル名が入力されていません。"));
-        return false;
-    }
-    m_state.DatabaseFileName = txtFileName->text();
-    m_state.settings.setValue(Setting::MDBFileName, m_state.DatabaseFileName);
-    m_state.settings.sync();
-    m_panel1->setText(m_state.DatabaseFileName);
-    m_state.ConnectionOpen = m_state.DatabaseConnection.open(m_state.DatabaseFileName);
-    if (!m_state.ConnectionOpen) {
-        m_state.prompter.notice(QStringLiteral(
-            "データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。"));
-        return false;
-    }
-    return true;
 }
 
 bool frmAMain::checkLines(const QString& emptyMessage)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/DatabaseFiles.h"
+
 #include <QMainWindow>
 
 class AppState;
@@ -15,7 +17,7 @@ class QStatusBar;
 
 // The main window: the settlement date every stocktaking screen starts from, the open
 // database file, and the buttons and menus of every function.
-class frmAMain : public QMainWindow
+class frmAMain : public QMainWindow, private FileCommandsView
 {
     Q_OBJECT
 public:
@@ -56,11 +58,16 @@ private:
     void buildControls();
     void buildMenus();
     void setTabOrder();
-    void setFileName(const QString& name);
+
+    // What the file commands show here.
+    QString fileName() const override;
+    void setFileName(const QString& name) override;
+    void showFileStatus(const QString& text) override;
+    void showSizeBefore(const QString& text) override;
+    void showSizeAfter(const QString& text) override;
 
     void onActivated();
     void runFirstRunGuidance();
-    bool openAndRecord();
     void stopGuidance();
 
     // Opens nothing and says so when 棚卸マスター holds no line.
@@ -80,6 +87,7 @@ private:
     bool makeBackup();
 
     AppState& m_state;
+    DatabaseFiles m_files;
     QString m_commandLineFile;
     bool GuidanceShown = false;
     bool m_activationQueued = false;

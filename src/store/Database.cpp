@@ -61,7 +61,6 @@ Database::~Database()
 
 bool Database::open(const QString& path, QString* error, Access access)
 {
-    close();
     const QFileInfo info(path);
     if (path.isEmpty())
         return fail(error, QStringLiteral("no file name"));
@@ -70,6 +69,8 @@ bool Database::open(const QString& path, QString* error, Access access)
     if (!info.isFile())
         return fail(error, QStringLiteral("%1 is not a file").arg(path));
 
+    // The new connection is made and checked before the old one is let go, so a file
+    // that cannot be opened leaves the open one as it was.
     const QString name = nextConnectionName();
     bool ok = false;
     {
@@ -93,6 +94,7 @@ bool Database::open(const QString& path, QString* error, Access access)
         QSqlDatabase::removeDatabase(name);
         return false;
     }
+    close();
     m_name = name;
     m_path = info.absoluteFilePath();
     return true;

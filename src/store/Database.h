@@ -35,7 +35,8 @@ public:
 
     // Opens an existing Kotrina database. A missing file, a file that is no SQLite
     // database or one without our tables is refused and left exactly as it was, and so
-    // is a file that cannot be written when ReadWrite is asked for.
+    // is a file that cannot be written when ReadWrite is asked for. A failed open keeps
+    // the connection that was open before.
     bool open(const QString& path, QString* error = nullptr, Access access = Access::ReadWrite);
     void close();
 

@@ -1,4 +1,5 @@
 #include "TestEnvironment.h"
+#include "TestRegistry.h"
 #include "shell/Prompter.h"
 #include "shell/Settings.h"
 #include "shell/SingleInstance.h"
@@ -314,5 +315,5 @@ void TestStore::secondInstanceHandsOver()
     QVERIFY(!second.listen()); // the name stays with the running instance
 }
 
-QTEST_GUILESS_MAIN(TestStore)
-#include "test_store.moc"
+KOTRINA_REGISTER_TEST(TestStore)
+#include "TestStore.moc"

@@ -1,5 +1,6 @@
 #include "ScriptedPrompter.h"
 #include "TestEnvironment.h"
+#include "TestRegistry.h"
 #include "shell/AppState.h"
 #include "shell/Clock.h"
 #include "shell/Settings.h"
@@ -102,7 +103,7 @@ const QString LoadFailed = QStringLiteral("データベースの接続に失敗�
 
 } // namespace
 
-class TestShell : public QObject
+class TestMainWindow : public QObject
 {
     Q_OBJECT
 
@@ -122,9 +123,10 @@ private Q_SLOTS:
     void closingSavesSettingsAndBackup();
     void closingWithTheBackupOpen();
     void closingMinimizedKeepsPositions();
+    void fileCommandsAreWired();
 };
 
-void TestShell::controlsAndCaptions()
+void TestMainWindow::controlsAndCaptions()
 {
     MainWindow m;
     m.start(m.env.newDatabase());
@@ -169,7 +171,7 @@ void TestShell::controlsAndCaptions()
     QVERIFY(m.prompter.shown().isEmpty());
 }
 
-void TestShell::firstRunCancelled()
+void TestMainWindow::firstRunCancelled()
 {
     MainWindow m;
     m.prompter.answerFile(std::nullopt);
@@ -197,7 +199,7 @@ void TestShell::firstRunCancelled()
     QVERIFY(m.prompter.problems().isEmpty());
 }
 
-void TestShell::firstRunCreatesDatabase_data()
+void TestMainWindow::firstRunCreatesDatabase_data()
 {
     QTest::addColumn<QString>("existing"); // contents of a file already under the chosen name
     QTest::addColumn<int>("answer"); // -1: no question expected, 0: No, 1: Yes
@@ -207,7 +209,7 @@ void TestShell::firstRunCreatesDatabase_data()
     QTest::newRow("existing file, keep it") << QStringLiteral("old") << 0 << false;
 }
 
-void TestShell::firstRunCreatesDatabase()
+void TestMainWindow::firstRunCreatesDatabase()
 {
     QFETCH(QString, existing);
     QFETCH(int, answer);
@@ -248,7 +250,7 @@ void TestShell::firstRunCreatesDatabase()
     QCOMPARE(m.tipTexts.size(), 1);
 }
 
-void TestShell::commandLineFileWins()
+void TestMainWindow::commandLineFileWins()
 {
     MainWindow m;
     const QString remembered = m.env.newDatabase(QStringLiteral("remembered.idb"));
@@ -263,7 +265,7 @@ void TestShell::commandLineFileWins()
     QVERIFY(m.prompter.shown().isEmpty());
 }
 
-void TestShell::fileThatIsNotADatabase()
+void TestMainWindow::fileThatIsNotADatabase()
 {
     MainWindow m;
     const QByteArray text = "品名\t数量\n";
@@ -279,7 +281,7 @@ void TestShell::fileThatIsNotADatabase()
     QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
 }
 
-void TestShell::storedPositionNotANumber()
+void TestMainWindow::storedPositionNotANumber()
 {
     MainWindow m;
     const QString file = m.env.newDatabase();
@@ -296,7 +298,7 @@ void TestShell::storedPositionNotANumber()
     QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
 }
 
-void TestShell::checkButtonsOnEmptyTable_data()
+void TestMainWindow::checkButtonsOnEmptyTable_data()
 {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("message");
@@ -308,7 +310,7 @@ void TestShell::checkButtonsOnEmptyTable_data()
         QTest::newRow(name) << QString::fromLatin1(name) << menu;
 }
 
-void TestShell::checkButtonsOnEmptyTable()
+void TestMainWindow::checkButtonsOnEmptyTable()
 {
     QFETCH(QString, control);
     QFETCH(QString, message);
@@ -327,7 +329,7 @@ void TestShell::checkButtonsOnEmptyTable()
     QVERIFY(m.prompter.texts().isEmpty());
 }
 
-void TestShell::settlementDateConfirmation()
+void TestMainWindow::settlementDateConfirmation()
 {
     MainWindow m;
     m.start(m.env.newDatabase());
@@ -349,7 +351,7 @@ void TestShell::settlementDateConfirmation()
     QVERIFY(m.prompter.shown().isEmpty());
 }
 
-void TestShell::enterMovesToNextControl()
+void TestMainWindow::enterMovesToNextControl()
 {
     MainWindow m;
     m.start(m.env.newDatabase());
@@ -365,7 +367,7 @@ void TestShell::enterMovesToNextControl()
     QVERIFY(m.prompter.shown().isEmpty());
 }
 
-void TestShell::pictureReplacementAndReset()
+void TestMainWindow::pictureReplacementAndReset()
 {
     MainWindow m;
     m.start(m.env.newDatabase());
@@ -401,7 +403,7 @@ void TestShell::pictureReplacementAndReset()
     QCOMPARE(m.settings.value(Setting::PictureFile), QString());
 }
 
-void TestShell::closingSavesSettingsAndBackup()
+void TestMainWindow::closingSavesSettingsAndBackup()
 {
     MainWindow m;
     const QString file = m.env.newDatabase();
@@ -436,7 +438,7 @@ void TestShell::closingSavesSettingsAndBackup()
     QCOMPARE(backup.hasRows(Table::Tana), std::optional<bool>(true));
 }
 
-void TestShell::closingWithTheBackupOpen()
+void TestMainWindow::closingWithTheBackupOpen()
 {
     MainWindow m;
     m.env.paths().ensureDataDir();
@@ -452,7 +454,7 @@ void TestShell::closingWithTheBackupOpen()
     QCOMPARE(QDir(m.env.dataDir()).entryList(QDir::Files), QStringList { QStringLiteral("BackupKotrina.idb") });
 }
 
-void TestShell::closingMinimizedKeepsPositions()
+void TestMainWindow::closingMinimizedKeepsPositions()
 {
     MainWindow m;
     m.settings.setValue(Setting::MainLeft, QStringLiteral("300"));
@@ -469,5 +471,45 @@ void TestShell::closingMinimizedKeepsPositions()
     QCOMPARE(stored.value(Setting::FDate), QStringLiteral("2026/03/31"));
 }
 
-QTEST_MAIN(TestShell)
-#include "test_shell.moc"
+void TestMainWindow::fileCommandsAreWired()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.start(file);
+    m.addLine(file);
+
+    const QString copy = m.env.path(QStringLiteral("写し.idb"));
+    m.prompter.answerFile(copy);
+    m.trigger("mnuSave");
+    QCOMPARE(m.find<QLineEdit>("txtFileName")->text(), copy);
+    QCOMPARE(m.panel1(), copy);
+    QCOMPARE(m.settings.value(Setting::MDBFileName), copy);
+
+    m.trigger("Command1");
+    m.trigger("Command22");
+    QVERIFY(m.find<QLabel>("Label5")->text().startsWith(QStringLiteral("Old FileSize ")));
+    QVERIFY(m.find<QLabel>("Label7")->text().startsWith(QStringLiteral("New FileSize ")));
+    QVERIFY(m.find<QLabel>("Label7")->text().endsWith(QStringLiteral(" byte")));
+
+    m.find<QComboBox>("Combo3")->setCurrentIndex(1);
+    m.prompter.answerAsk(true);
+    m.trigger("Command58");
+    QCOMPARE(m.prompter.texts(),
+             QStringList({ QStringLiteral("データベースを最適化しました。"),
+                           QStringLiteral(" 棚卸表を削除します。よろしいですか？"),
+                           QStringLiteral("棚卸マスターを削除しました。") }));
+    QCOMPARE(m.state->DatabaseConnection.hasRows(Table::Tana), std::optional<bool>(false));
+
+    m.prompter.clear();
+    m.prompter.answerFile(std::nullopt);
+    m.trigger("mnuOpen");
+    m.trigger("mnuBackupOpen");
+    QCOMPARE(m.find<QLineEdit>("txtFileName")->text(), copy);
+    QCOMPARE(m.prompter.texts(),
+             QStringList { QStringLiteral(
+                 "データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。") });
+    QVERIFY(m.prompter.problems().isEmpty());
+}
+
+KOTRINA_REGISTER_TEST(TestMainWindow)
+#include "TestMainWindow.moc"

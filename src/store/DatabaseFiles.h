@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+class AppState;
+
+// What the file commands show in the main window: the file name box (which names the
+// file the next open will use), the status line and the sizes of a compaction.
+class FileCommandsView
+{
+public:
+    virtual ~FileCommandsView() = default;
+    virtual QString fileName() const = 0;
+    virtual void setFileName(const QString& name) = 0;
+    virtual void showFileStatus(const QString& text) = 0;
+    virtual void showSizeBefore(const QString& text) = 0;
+    virtual void showSizeAfter(const QString& text) = 0;
+};
+
+// The whole-file commands of the main window: new, open, save as, open backup, repair
+// and compact, and the deletion of data. After each one that succeeds, DatabaseFileName,
+// the file name box, the status line and the setting "MDBFileName" name the open file.
+// A command that fails keeps the file that was open, open.
+class DatabaseFiles
+{
+public:
+    DatabaseFiles(AppState& state, FileCommandsView& view);
+
+    // Opens the file named in the file name box and remembers it.
+    bool openAndRecord();
+    // Opens name as the program's database: the template read-only, any other file for work.
+    bool openConnection(const QString& name);
+
+    enum class Outcome
+    {
+        Done,
+        Declined,
+        Failed
+    };
+    // Makes chosen a copy of the template (after asking when it exists) and opens it.
+    // On Failed, error holds what went wrong; open failures have been shown already.
+    Outcome createFromTemplate(const QString& chosen, QString* error);
+
+    void newDatabase();
+    void open();
+    void saveAs();
+    void openBackup();
+    void repairAndCompact();
+    void deleteData(const QString& item);
+
+private:
+    AppState& m_state;
+    FileCommandsView& m_view;
+};
