@@ -255,7 +255,7 @@ void TestFileCommands::openTheTemplateMakesANewDatabase()
 {
     Files f;
     const QString templatePath = f.env.paths().templatePath();
-    f.prompter.answerFile(templatePath.toUpper() == templatePath ? templatePath : templatePath);
+    f.prompter.answerFile(templatePath);
     f.prompter.answerFile(templatePath);
     f.files.open();
     QCOMPARE(f.prompter.texts(),
