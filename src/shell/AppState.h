@@ -1,5 +1,6 @@
 #pragma once
 
+#include "entry/InputMethod.h"
 #include "shell/Paths.h"
 #include "store/Database.h"
 
@@ -31,6 +32,9 @@ public:
     QString PrinterFont;
     QString PictureFile;
     QString PlatformName;
+
+    InputMethod defaultInputMethod;
+    InputMethod* inputMethod = &defaultInputMethod;
 
     const Paths paths;
     Settings& settings;

@@ -1,11 +1,13 @@
 #include "shell/frmAMain.h"
 
+#include "entry/frmTana.h"
 #include "shell/AppState.h"
 #include "shell/BuiltinPicture.h"
 #include "shell/Clock.h"
 #include "shell/EnterAsTab.h"
 #include "shell/Prompter.h"
 #include "shell/Settings.h"
+#include "shell/Twips.h"
 #include "shell/WaitCursor.h"
 #include "shell/frmTipA.h"
 #include "store/FileOps.h"
@@ -38,17 +40,6 @@ const QString NoStocktakingSheet = QStringLiteral("現在、該当する棚卸�
 const QString InputCheckTitle = QStringLiteral("入力事項の確認");
 
 constexpr QSize PictureSize(300, 225);
-
-// Positions are kept in twips, the unit the settings have always used.
-int twipsToPixels(int twips, int dpi)
-{
-    return twips * dpi / 1440;
-}
-
-int pixelsToTwips(int pixels, int dpi)
-{
-    return pixels * 1440 / dpi;
-}
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QString& toolTip = {})
 {
@@ -505,16 +496,25 @@ void frmAMain::confirmDateAndOpenEntry()
     openScreen(Screen::Tana);
 }
 
-bool frmAMain::screenAvailable(Screen) const
+bool frmAMain::screenAvailable(Screen screen) const
 {
-    return false;
+    return screen == Screen::Tana;
 }
 
 void frmAMain::openScreen(Screen screen)
 {
-    if (!screenAvailable(screen)) {
+    switch (screen) {
+    case Screen::Tana:
+        if (!m_tana)
+            m_tana = new frmTana(m_state, DTPicker1->date(), this);
+        m_tana->show();
+        m_tana->raise();
+        m_tana->activateWindow();
+        return;
+    default:
         restoreArrowCursor();
         StatusBar1->showMessage(QStringLiteral("この機能は準備中です。"), 3000);
+        return;
     }
 }
 

@@ -3,6 +3,7 @@
 #include "store/DatabaseFiles.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 class AppState;
 class QAction;
@@ -14,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStatusBar;
+class frmTana;
 
 // The main window: the settlement date every stocktaking screen starts from, the open
 // database file, and the buttons and menus of every function.
@@ -92,6 +94,7 @@ private:
     bool GuidanceShown = false;
     bool m_activationQueued = false;
     bool m_closed = false;
+    QPointer<frmTana> m_tana; // the entry screen runs beside the main window
 
     QLabel* Label1;
     QDateEdit* DTPicker1;

@@ -39,7 +39,8 @@ const char* const CreateStatements[] = {
         "備考1" TEXT,
         "品名ID" INTEGER,
         "区分調整" INTEGER NOT NULL DEFAULT 0))",
-    R"(CREATE INDEX "棚卸マスター_日付" ON "棚卸マスター" ("日付", "項目ID"))",
+    // Lines of a date in ID order come straight from this index (the ID is the row id).
+    R"(CREATE INDEX "棚卸マスター_日付" ON "棚卸マスター" ("日付"))",
     R"(CREATE INDEX "棚卸マスター_品名ID" ON "棚卸マスター" ("品名ID"))",
     R"(CREATE TABLE "項目分類" (
         "項目ID" INTEGER PRIMARY KEY,

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "entry/LookupModel.h"
+
+#include <QComboBox>
+#include <QPointer>
+
+class AppState;
+#include <QLineEdit>
+
+// A combo box for names from a master. It lists the names containing what is typed,
+// afresh on getting the focus and on every change of its text, and shows the ID of the
+// first match in its ID box. Leaving it is announced with left(), after the focus change,
+// so the screen can check and resolve the text.
+class LookupCombo : public QComboBox
+{
+    Q_OBJECT
+public:
+    LookupCombo(LookupModel::Kind kind, AppState& state, QWidget* parent = nullptr);
+
+    void setIdBox(QLineEdit* box) { m_idBox = box; }
+    LookupModel* lookup() const { return m_model; }
+
+    QString text() const { return currentText(); }
+    void setText(const QString& text);
+
+Q_SIGNALS:
+    void left();
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void refreshList();
+
+    AppState& m_state;
+    LookupModel* m_model;
+    QPointer<QLineEdit> m_idBox;
+    bool m_refreshing = false;
+};

@@ -1,0 +1,83 @@
+#include "entry/TextRules.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QStringEncoder>
+#include <cmath>
+
+namespace TextRules {
+
+int byteLength(const QString& text)
+{
+    int length = 0;
+    QStringEncoder encoder("windows-31j");
+    for (const char32_t c : text.toUcs4()) {
+        if (c < 0x80) {
+            ++length;
+            continue;
+        }
+        if (c >= 0xFF61 && c <= 0xFF9F) { // half-width katakana
+            ++length;
+            continue;
+        }
+        const QString one = QString::fromUcs4(&c, 1);
+        encoder.resetState();
+        const QByteArray bytes = encoder.encode(one);
+        length += encoder.hasError() || bytes.isEmpty() ? 2 : int(bytes.size());
+    }
+    return length;
+}
+
+std::optional<double> parseNumber(const QString& text)
+{
+    QString s;
+    s.reserve(text.size());
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c >= u'０' && c <= u'９')
+            s += QChar(u'0' + (c - u'０'));
+        else if (c == u'．')
+            s += QLatin1Char('.');
+        else if (c == u'，' || c == u',')
+            continue; // thousands separators carry no value
+        else if (c == u'－' || c == u'−' || c == u'ー')
+            s += QLatin1Char('-');
+        else if (c == u'＋')
+            s += QLatin1Char('+');
+        else if (c == u'　')
+            s += QLatin1Char(' ');
+        else
+            s += ch;
+    }
+    s = s.trimmed();
+    static const QRegularExpression number(QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)$)"));
+    if (!number.match(s).hasMatch())
+        return std::nullopt;
+    return s.toDouble();
+}
+
+double lineAmount(double unitPrice, double quantity)
+{
+    return std::trunc(unitPrice * quantity);
+}
+
+} // namespace TextRules
+
+namespace TextRules {
+
+QString formatAmount(double amount)
+{
+    static const QLocale grouped(QLocale::English, QLocale::UnitedStates);
+    return grouped.toString(qint64(std::llround(amount)));
+}
+
+QString containsPattern(const QString& text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    escaped.replace(QLatin1Char('%'), QStringLiteral("\\%"));
+    escaped.replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+} // namespace TextRules

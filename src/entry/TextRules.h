@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// How typed text is measured and read.
+namespace TextRules {
+
+// Length of the text in code page 932 (Shift_JIS): half-width characters count 1,
+// full-width 2. A character the code page cannot hold counts 2.
+int byteLength(const QString& text);
+
+// Name limits, in code page 932 bytes.
+inline constexpr int CategoryNameLimit = 40;
+inline constexpr int ProductNameLimit = 40;
+inline constexpr int UnitLimit = 4;
+
+// A number as a user types it, with or without the Japanese input method: full-width
+// digits and signs, "．" or "." as the decimal point, "，" or "," between thousands,
+// blanks around it. nullopt when the text is no number.
+std::optional<double> parseNumber(const QString& text);
+
+// Amount of a line: unit price times quantity, truncated toward zero.
+double lineAmount(double unitPrice, double quantity);
+
+} // namespace TextRules
+
+namespace TextRules {
+// An amount as it is shown and printed: whole number with thousands separators ("#,##0").
+QString formatAmount(double amount);
+// A LIKE pattern matching text anywhere, with %, _ and the escape character taken literally
+// (use with ESCAPE '\').
+QString containsPattern(const QString& text);
+} // namespace TextRules

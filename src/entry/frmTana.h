@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QDate>
+#include <QWidget>
+
+class AppState;
+class DayLinesModel;
+class LookupCombo;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTableWidget;
+
+// "棚　卸　表　入　力": the counted lines of one settlement date are typed in here.
+class frmTana : public QWidget
+{
+    Q_OBJECT
+public:
+    frmTana(AppState& state, QDate settlementDate, QWidget* parent = nullptr);
+
+    // The help text, also shown once on its own when the product master is empty.
+    static QStringList helpLines();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void setTabOrder();
+    void onActivated();
+    void refreshStatusLine();
+    void reloadLines();
+
+    void leaveCategory();
+    void leaveProduct();
+    void leaveUnit();
+    void fillHistory(const QString& product);
+    void takeFromHistory(int row, int column);
+
+    void registerLine();
+    void deleteLine();
+    void updateAddButton();
+    bool checkLength(LookupCombo* combo, int limit, const QString& message);
+
+    AppState& m_state;
+    DayLinesModel* m_lines;
+    bool m_categoryQuestionsOff = false;
+    bool m_helpShown = false;
+    bool m_firstActivation = true;
+    bool m_visitedOtherWindow = false;
+    bool m_refocusing = false;
+
+    QDateEdit* DTPicker1;
+    LookupCombo* dbcNouhin;
+    LookupCombo* dbcShohin;
+    LookupCombo* dbcTani;
+    QLineEdit* Text1;
+    QLineEdit* Text2;
+    QLineEdit* Text3;
+    QLineEdit* txtCnt;
+    QLineEdit* txtTanka;
+    QLineEdit* txtMemo;
+    QPushButton* cmdSubAdd;
+    QPushButton* cmdMasterCancel;
+    QPushButton* Command4;
+    QPushButton* Command1;
+    QTableView* dgdSub;
+    QTableWidget* MSFlexGrid1;
+};

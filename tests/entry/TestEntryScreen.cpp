@@ -1,0 +1,356 @@
+#include "SampleData.h"
+#include "ScriptedPrompter.h"
+#include "TestEnvironment.h"
+#include "TestRegistry.h"
+#include "entry/LookupCombo.h"
+#include "entry/frmTana.h"
+#include "shell/AppState.h"
+#include "shell/Clock.h"
+#include "shell/Settings.h"
+#include "shell/frmTipA.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+struct CountingInputMethod final : InputMethod
+{
+    int opened = 0;
+    void open() override { ++opened; }
+};
+
+// The entry screen on a fresh database, with the day fixed and every dialog scripted.
+struct EntryScreen
+{
+    TestEnvironment env;
+    FixedClock clock { QDate(2026, 3, 31) };
+    Settings settings { env.settingsFile(), clock };
+    ScriptedPrompter prompter;
+    AppState state { env.paths(), settings, prompter, clock };
+    CountingInputMethod ime;
+    QPointer<frmTana> screen;
+    QStringList tips;
+    QObject timerOwner;
+
+    EntryScreen() { state.inputMethod = &ime; }
+
+    void open(bool withProducts = true)
+    {
+        QVERIFY(state.DatabaseConnection.open(env.newDatabase()));
+        state.ConnectionOpen = true;
+        if (withProducts)
+            QVERIFY(state.DatabaseConnection.exec(
+                QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'みかん', 80, '箱'), (2, 'なし', NULL, NULL))")));
+        auto* timer = new QTimer(&timerOwner);
+        QObject::connect(timer, &QTimer::timeout, [this] {
+            if (auto* tip = qobject_cast<frmTipA*>(QApplication::activeModalWidget())) {
+                tips << tip->text();
+                tip->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+            }
+        });
+        timer->start(5);
+        screen = new frmTana(state, QDate(2026, 3, 31));
+        screen->show();
+        screen->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(screen));
+        settle();
+    }
+    ~EntryScreen() { delete screen; }
+
+    static void settle()
+    {
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    template<typename T = QWidget> T* find(const char* name) const
+    {
+        return screen->findChild<T*>(QString::fromLatin1(name));
+    }
+    QString text(const char* name) const
+    {
+        if (auto* combo = find<LookupCombo>(name))
+            return combo->text();
+        return find<QLineEdit>(name)->text();
+    }
+    QWidget* focus() const { return QApplication::focusWidget(); }
+
+    // Types into the focused field and presses Enter, as a user does: Latin letters and
+    // digits as keys, Japanese text as the input method hands it over.
+    void type(const QString& text)
+    {
+        for (const QChar c : text) {
+            if (c.unicode() < 0x80) {
+                QTest::keyClick(focus(), c.toLatin1());
+            } else {
+                QInputMethodEvent commit;
+                commit.setCommitString(QString(c));
+                QApplication::sendEvent(focus(), &commit);
+            }
+        }
+        QTest::keyClick(focus(), Qt::Key_Return);
+        settle();
+    }
+    void click(const char* name)
+    {
+        find<QPushButton>(name)->click();
+        settle();
+    }
+    QVariantList lines() const
+    {
+        QSqlQuery q(state.DatabaseConnection.connection());
+        q.exec(QStringLiteral(
+            R"(SELECT "項目ID", "品名", "数量", "単位", "単価", "価格", "備考", "品名ID" FROM "棚卸マスター" ORDER BY "ID")"));
+        QVariantList rows;
+        while (q.next()) {
+            QVariantList row;
+            for (int i = 0; i < 8; ++i)
+                row << q.value(i);
+            rows << QVariant(row);
+        }
+        return rows;
+    }
+};
+
+} // namespace
+
+// The entry screen driven as a user drives it: typing, Enter, 入力.
+class TestEntryScreen : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void typeALine();
+    void productFillsUnitPriceAndHistory();
+    void badNumbersAreRefused();
+    void categoryQuestion();
+    void nameLimits();
+    void helpOnceOnEmptyProducts();
+    void deleteALine();
+};
+
+void TestEntryScreen::typeALine()
+{
+    EntryScreen e;
+    e.open();
+    QCOMPARE(e.focus(), e.find("dbcNouhin"));
+    QVERIFY(e.ime.opened > 0);
+    QCOMPARE(e.text("Text3"), QStringLiteral("Max Record 0   Total "));
+
+    e.type(QStringLiteral("食品"));
+    QCOMPARE(e.text("Text1"), QStringLiteral("1")); // registered on leaving
+    QCOMPARE(e.focus(), e.find("dbcShohin"));
+    e.type(QStringLiteral("りんご"));
+    QCOMPARE(e.focus(), e.find("dbcTani"));
+    e.type(QStringLiteral("個"));
+    e.type(QStringLiteral("3"));
+    QCOMPARE(e.focus(), e.find("txtTanka"));
+    e.type(QStringLiteral("12.5"));
+    e.type(QStringLiteral("棚A"));
+    QCOMPARE(e.focus(), e.find("cmdSubAdd"));
+    e.click("cmdSubAdd");
+
+    QVERIFY(e.prompter.shown().isEmpty());
+    QCOMPARE(e.lines(),
+             QVariantList({ QVariantList(
+                 { 1, QStringLiteral("りんご"), 3.0, QStringLiteral("個"), 12.5, 37.0, QStringLiteral("棚A"), 3 }) }));
+    QCOMPARE(e.text("dbcShohin"), QString());
+    QCOMPARE(e.text("dbcTani"), QString());
+    QCOMPARE(e.text("txtCnt"), QString());
+    QCOMPARE(e.text("txtTanka"), QString());
+    QCOMPARE(e.text("dbcNouhin"), QStringLiteral("食品"));
+    QCOMPARE(e.text("txtMemo"), QStringLiteral("棚A"));
+    QCOMPARE(e.focus(), e.find("dbcShohin"));
+    QCOMPARE(e.text("Text3"), QStringLiteral("Max Record 1   Total 37"));
+    QCOMPARE(e.find<QTableView>("dgdSub")->model()->rowCount(), 1);
+
+    // The same product again adds a line and no master row.
+    e.type(QStringLiteral("りんご"));
+    QCOMPARE(e.text("dbcTani"), QStringLiteral("個"));
+    QCOMPARE(e.text("txtTanka"), QStringLiteral("12.5"));
+    e.type(QString());
+    e.type(QStringLiteral("１，０００"));
+    e.click("cmdSubAdd");
+    QCOMPARE(e.lines().size(), 2);
+    QCOMPARE(e.lines()[1].toList()[5].toDouble(), 12500.0);
+    QCOMPARE(rowCount(e.state.DatabaseConnection, Table::Shohin), 3);
+    QCOMPARE(rowCount(e.state.DatabaseConnection, Table::Tani), 1);
+    QCOMPARE(rowCount(e.state.DatabaseConnection, Table::Koumoku), 2);
+    QCOMPARE(e.text("Text3"), QStringLiteral("Max Record 2   Total 12,537"));
+}
+
+void TestEntryScreen::productFillsUnitPriceAndHistory()
+{
+    EntryScreen e;
+    e.open();
+    QVERIFY(e.state.DatabaseConnection.exec(
+        QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "品名", "数量", "単位", "単価") VALUES
+            (1, '2024-03-31', 'みかん', 5, '箱', 70), (2, '2025-03-31', '小みかん', 7, 'kg', 75))")));
+    e.find("dbcShohin")->setFocus();
+    e.type(QStringLiteral("みかん"));
+    QCOMPARE(e.text("Text2"), QStringLiteral("1"));
+    QCOMPARE(e.text("dbcTani"), QStringLiteral("箱"));
+    QCOMPARE(e.text("txtTanka"), QStringLiteral("80"));
+    auto* history = e.find<QTableWidget>("MSFlexGrid1");
+    QCOMPARE(history->rowCount(), 2);
+    QCOMPARE(history->item(0, 0)->text(), QStringLiteral("2025/03/31"));
+    QCOMPARE(history->item(0, 1)->text(), QStringLiteral("小みかん"));
+    // A click takes quantity, unit and unit price over.
+    emit history->cellClicked(1, 2);
+    emit history->cellClicked(0, 3);
+    emit history->cellClicked(1, 4);
+    QCOMPARE(e.text("txtCnt"), QStringLiteral("5"));
+    QCOMPARE(e.text("dbcTani"), QStringLiteral("kg"));
+    QCOMPARE(e.text("txtTanka"), QStringLiteral("70"));
+
+    // A product without a price leaves the price box as it was.
+    e.find("dbcShohin")->setFocus();
+    e.find<LookupCombo>("dbcShohin")->setText(QStringLiteral("なし"));
+    e.find("txtMemo")->setFocus();
+    EntryScreen::settle();
+    QCOMPARE(e.text("txtTanka"), QStringLiteral("70"));
+}
+
+void TestEntryScreen::badNumbersAreRefused()
+{
+    EntryScreen e;
+    e.open();
+    e.find<LookupCombo>("dbcNouhin")->setText(QStringLiteral("食品"));
+    e.find<LookupCombo>("dbcShohin")->setText(QStringLiteral("りんご"));
+    e.find<QLineEdit>("txtCnt")->setText(QStringLiteral("三個"));
+    e.find<QLineEdit>("txtTanka")->setText(QStringLiteral("100"));
+    e.click("cmdSubAdd");
+    QCOMPARE(e.prompter.texts(), QStringList { QStringLiteral("数量は数字で入力してください。") });
+    QCOMPARE(e.focus(), e.find("txtCnt"));
+
+    e.prompter.clear();
+    e.find<QLineEdit>("txtCnt")->setText(QStringLiteral("３"));
+    e.find<QLineEdit>("txtTanka")->setText(QStringLiteral("百円"));
+    e.click("cmdSubAdd");
+    QCOMPARE(e.prompter.texts(), QStringList { QStringLiteral("単価は数字で入力してください。") });
+    QCOMPARE(e.focus(), e.find("txtTanka"));
+    QVERIFY(e.lines().isEmpty());
+    QCOMPARE(rowCount(e.state.DatabaseConnection, Table::Shohin), 2);
+
+    // The empty checks, in order; an empty unit price goes on as 0.
+    e.prompter.clear();
+    e.find<LookupCombo>("dbcShohin")->setText(QString());
+    e.click("cmdSubAdd");
+    e.find<LookupCombo>("dbcShohin")->setText(QStringLiteral("りんご"));
+    e.find<QLineEdit>("txtCnt")->clear();
+    e.click("cmdSubAdd");
+    e.find<QLineEdit>("txtCnt")->setText(QStringLiteral("3"));
+    e.find<QLineEdit>("txtTanka")->clear();
+    e.click("cmdSubAdd");
+    QCOMPARE(e.prompter.texts(),
+             QStringList({ QStringLiteral("商品が選択されていません。"), QStringLiteral("数量が入力されていません。"),
+                           QStringLiteral("単価が入力されていません。") }));
+    QCOMPARE(e.lines().size(), 1);
+    QCOMPARE(e.lines()[0].toList()[5].toDouble(), 0.0);
+}
+
+void TestEntryScreen::categoryQuestion()
+{
+    EntryScreen e;
+    e.open();
+    auto fill = [&] {
+        e.find<LookupCombo>("dbcShohin")->setText(QStringLiteral("りんご"));
+        e.find<QLineEdit>("txtCnt")->setText(QStringLiteral("1"));
+        e.find<QLineEdit>("txtTanka")->setText(QStringLiteral("10"));
+    };
+    const QString question = QStringLiteral("項目/分類名が選択されていません。項目/分類は無視しますか？");
+    fill();
+    e.prompter.answerAsk(false);
+    e.click("cmdSubAdd");
+    QCOMPARE(e.focus(), e.find("dbcNouhin"));
+    QVERIFY(e.lines().isEmpty());
+    e.prompter.answerAsk(true);
+    e.click("cmdSubAdd");
+    fill();
+    e.click("cmdSubAdd"); // not asked again
+    QCOMPARE(e.prompter.texts(), QStringList({ question, question }));
+    QCOMPARE(e.lines().size(), 2);
+    QCOMPARE(e.lines()[1].toList()[0].toInt(), 0);
+    QVERIFY(e.prompter.problems().isEmpty());
+}
+
+void TestEntryScreen::nameLimits()
+{
+    EntryScreen e;
+    e.open();
+    const QString tooLongProduct = QString(21, QChar(u'品'));
+    e.find("dbcShohin")->setFocus();
+    e.type(QString(20, QChar(u'品')));
+    QVERIFY(e.prompter.texts().isEmpty());
+    e.find("dbcShohin")->setFocus();
+    e.find<LookupCombo>("dbcShohin")->setText(QString(41, QLatin1Char('x')));
+    QTest::keyClick(e.focus(), Qt::Key_Return);
+    EntryScreen::settle();
+    QCOMPARE(e.prompter.texts(), QStringList { QStringLiteral("品名は全角で２０文字以内にしてください。") });
+    QCOMPARE(e.focus(), e.find("dbcShohin"));
+
+    // Two combos over their limits do not send the focus back and forth.
+    e.find<LookupCombo>("dbcTani")->setText(QStringLiteral("ケース"));
+    e.find("dbcTani")->setFocus();
+    EntryScreen::settle();
+    QCOMPARE(e.prompter.texts().size(), 2);
+    QCOMPARE(e.focus(), e.find("dbcShohin"));
+
+    e.find<LookupCombo>("dbcShohin")->setText(QString());
+    e.prompter.clear();
+    e.find("dbcTani")->setFocus();
+    e.find<LookupCombo>("dbcTani")->setText(QString());
+    e.type(QStringLiteral("ｹｰｽ"));
+    e.find("dbcTani")->setFocus();
+    e.find<LookupCombo>("dbcTani")->setText(QStringLiteral("ケース"));
+    QTest::keyClick(e.focus(), Qt::Key_Return);
+    EntryScreen::settle();
+    QCOMPARE(e.prompter.texts(), QStringList { QStringLiteral("単位は全角で２文字以内にしてください。") });
+    QCOMPARE(e.focus(), e.find("dbcTani"));
+}
+
+void TestEntryScreen::helpOnceOnEmptyProducts()
+{
+    EntryScreen e;
+    e.open(false);
+    QCOMPARE(e.tips.size(), 1);
+    QVERIFY(e.tips[0].startsWith(QStringLiteral("\n■項目/分類情報の登録\n\n棚卸表入力時に自動的に入力されます。\n")));
+    e.screen->activateWindow();
+    EntryScreen::settle();
+    QCOMPARE(e.tips.size(), 1);
+}
+
+void TestEntryScreen::deleteALine()
+{
+    EntryScreen e;
+    e.open();
+    QVERIFY(!e.find("cmdMasterCancel")->isEnabled());
+    for (const char* name : { "りんご", "みかん" }) {
+        e.find<LookupCombo>("dbcNouhin")->setText(QStringLiteral("食品"));
+        e.find<LookupCombo>("dbcShohin")->setText(QString::fromUtf8(name));
+        e.find<QLineEdit>("txtCnt")->setText(QStringLiteral("1"));
+        e.find<QLineEdit>("txtTanka")->setText(QStringLiteral("10"));
+        e.click("cmdSubAdd");
+    }
+    auto* grid = e.find<QTableView>("dgdSub");
+    grid->setCurrentIndex(grid->model()->index(0, 3));
+    e.prompter.answerAsk(false);
+    e.click("cmdMasterCancel");
+    e.prompter.answerAsk(true);
+    e.click("cmdMasterCancel");
+    QCOMPARE(e.prompter.texts().last(), QStringLiteral("表示中のレコードを削除します。よろしいですか。"));
+    QCOMPARE(e.lines().size(), 1);
+    QCOMPARE(e.lines()[0].toList()[1].toString(), QStringLiteral("みかん"));
+    QCOMPARE(e.text("Text3"), QStringLiteral("Max Record 1   Total 10"));
+}
+
+KOTRINA_REGISTER_TEST(TestEntryScreen)
+#include "TestEntryScreen.moc"

@@ -1,0 +1,264 @@
+#include "SampleData.h"
+#include "TestEnvironment.h"
+#include "TestRegistry.h"
+#include "entry/LineRegistration.h"
+#include "entry/LookupModel.h"
+#include "entry/TextRules.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+
+namespace {
+
+struct Store
+{
+    TestEnvironment env;
+    Database db;
+    Store() { db.open(env.newDatabase()); }
+
+    QVariantList row(const QString& sql) const
+    {
+        QSqlQuery q(db.connection());
+        QVariantList values;
+        if (q.exec(sql) && q.next()) {
+            for (int i = 0; i < q.record().count(); ++i)
+                values << q.value(i);
+        }
+        return values;
+    }
+};
+
+LineInput line(const QString& product, double quantity, double unitPrice, const QString& unit = QStringLiteral("個"))
+{
+    LineInput input;
+    input.date = QDate(2026, 3, 31);
+    input.categoryId = 1;
+    input.product = product;
+    input.quantity = quantity;
+    input.unit = unit;
+    input.unitPrice = unitPrice;
+    input.memo = QStringLiteral("棚A");
+    return input;
+}
+
+} // namespace
+
+// Registration of counted lines and the rules that go with it, without a window.
+class TestRegistration : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void amounts_data();
+    void amounts();
+    void mastersFillThemselves();
+    void failureWritesNothing();
+    void categories();
+    void byteLength_data();
+    void byteLength();
+    void numbersAsTyped_data();
+    void numbersAsTyped();
+    void lookupListsWhatContainsTheText();
+    void statusLine();
+};
+
+void TestRegistration::amounts_data()
+{
+    QTest::addColumn<double>("quantity");
+    QTest::addColumn<double>("unitPrice");
+    QTest::addColumn<double>("amount");
+    QTest::addColumn<QVariant>("note");
+    const QVariant none;
+    const QVariant noPrice = QStringLiteral("単価未入力");
+    QTest::newRow("3 x 12.5") << 3.0 << 12.5 << 37.0 << none;
+    QTest::newRow("0.5 x 99") << 0.5 << 99.0 << 49.0 << none;
+    QTest::newRow("negative truncates toward zero") << -3.0 << 12.5 << -37.0 << none;
+    QTest::newRow("no unit price") << 4.0 << 0.0 << 0.0 << noPrice;
+    QTest::newRow("large") << 1200.0 << 1980.75 << 2376900.0 << none;
+}
+
+void TestRegistration::amounts()
+{
+    QFETCH(double, quantity);
+    QFETCH(double, unitPrice);
+    QFETCH(double, amount);
+    QFETCH(QVariant, note);
+    Store s;
+    const auto registered = registerLine(s.db, line(QStringLiteral("りんご"), quantity, unitPrice));
+    QVERIFY(registered);
+    QCOMPARE(registered->lineId, 1);
+    const QVariantList r = s.row(QStringLiteral(R"(SELECT * FROM "棚卸マスター")"));
+    QCOMPARE(r.size(), 12);
+    QCOMPARE(r[1].toString(), QStringLiteral("2026-03-31"));
+    QCOMPARE(r[4].toDouble(), quantity);
+    QCOMPARE(r[6].toDouble(), unitPrice);
+    QCOMPARE(r[7].toDouble(), amount);
+    QCOMPARE(r[8].toString(), QStringLiteral("棚A"));
+    QCOMPARE(r[9], note.isValid() ? note : QVariant(QMetaType(QMetaType::QString)));
+    QCOMPARE(r[10].toInt(), registered->productId);
+    QCOMPARE(r[11].toInt(), 0);
+}
+
+void TestRegistration::mastersFillThemselves()
+{
+    Store s;
+    const QString odd = QStringLiteral("O'Neil 100%_品");
+    QVERIFY(registerLine(s.db, line(odd, 1, 10)));
+    QVERIFY(registerLine(s.db, line(QStringLiteral("みかん"), 2, 20, QStringLiteral("箱"))));
+    // The same product again: no new product, its unit and price follow the last line.
+    const auto again = registerLine(s.db, line(odd, 3, 0, QStringLiteral("箱")));
+    QVERIFY(again);
+    QCOMPARE(again->productId, 1);
+    QCOMPARE(again->lineId, 3);
+    QCOMPARE(rowCount(s.db, Table::Shohin), 2);
+    QCOMPARE(s.row(QStringLiteral(R"(SELECT "品名", "単価", "単位" FROM "仕入商品" WHERE "品名ID" = 1)")),
+             QVariantList({ odd, 0.0, QStringLiteral("箱") }));
+    QCOMPARE(s.row(QStringLiteral(R"(SELECT COUNT(*), MAX("単位ID") FROM "単位")")), QVariantList({ 2, 2 }));
+    // An empty unit is no unit.
+    QVERIFY(registerLine(s.db, line(QStringLiteral("ばなな"), 1, 1, QString())));
+    QCOMPARE(rowCount(s.db, Table::Tani), 2);
+
+    const auto product = findProduct(s.db, odd);
+    QVERIFY(product);
+    QCOMPARE(product->unit.toString(), QStringLiteral("箱"));
+    QVERIFY(!findProduct(s.db, QStringLiteral("O'Neil 100%")));
+
+    // History: lines whose name contains the text, newest date first; % and _ are characters.
+    LineInput older = line(odd, 9, 5);
+    older.date = QDate(2025, 3, 31);
+    QVERIFY(registerLine(s.db, older));
+    const QList<HistoryLine> history = lineHistory(s.db, QStringLiteral("100%_"));
+    QCOMPARE(history.size(), 3);
+    QCOMPARE(history.first().date, QDate(2026, 3, 31));
+    QCOMPARE(history.last().date, QDate(2025, 3, 31));
+    QCOMPARE(lineHistory(s.db, QStringLiteral("0_%")).size(), 0);
+}
+
+void TestRegistration::failureWritesNothing()
+{
+    Store s;
+    QVERIFY(registerLine(s.db, line(QStringLiteral("りんご"), 1, 10)));
+    // A line row that cannot be written (its ID is taken) must take the new unit and
+    // product with it.
+    QVERIFY(s.db.exec(QStringLiteral(R"(CREATE TRIGGER refuse BEFORE INSERT ON "棚卸マスター"
+        BEGIN SELECT RAISE(ABORT, 'disk full'); END)")));
+    QString error;
+    QVERIFY(!registerLine(s.db, line(QStringLiteral("新商品"), 1, 10, QStringLiteral("新単位")), &error));
+    QVERIFY(error.contains(QStringLiteral("disk full")));
+    QCOMPARE(rowCount(s.db, Table::Shohin), 1);
+    QCOMPARE(rowCount(s.db, Table::Tani), 1);
+    QCOMPARE(rowCount(s.db, Table::Tana), 1);
+    QCOMPARE(s.row(QStringLiteral(R"(SELECT "単価" FROM "仕入商品")")), QVariantList { 10.0 });
+}
+
+void TestRegistration::categories()
+{
+    Store s;
+    bool registered = false;
+    QCOMPARE(findOrRegisterCategory(s.db, QStringLiteral("食品"), &registered), std::optional<int>(1));
+    QVERIFY(registered);
+    QCOMPARE(findOrRegisterCategory(s.db, QStringLiteral("食品"), &registered), std::optional<int>(1));
+    QVERIFY(!registered);
+    // The reserved category is no match for its name.
+    QCOMPARE(findOrRegisterCategory(s.db, QStringLiteral("未区分"), &registered), std::optional<int>(2));
+    QVERIFY(registered);
+}
+
+void TestRegistration::byteLength_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("bytes");
+    QTest::newRow("ascii") << QStringLiteral("abc 123") << 7;
+    QTest::newRow("full-width") << QStringLiteral("りんご") << 6;
+    QTest::newRow("half-width katakana") << QStringLiteral("ﾃﾞｰﾀ") << 4;
+    QTest::newRow("mixed") << QStringLiteral("A４箱ｱ") << 6;
+    QTest::newRow("NEC special and IBM extension") << QStringLiteral("①髙") << 4;
+    QTest::newRow("outside the code page") << QStringLiteral("€😀") << 4;
+    QTest::newRow("20 full-width") << QString(20, QChar(u'あ')) << 40;
+}
+
+void TestRegistration::byteLength()
+{
+    QFETCH(QString, text);
+    QFETCH(int, bytes);
+    QCOMPARE(TextRules::byteLength(text), bytes);
+}
+
+void TestRegistration::numbersAsTyped_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("plain") << QStringLiteral("12.5") << QVariant(12.5);
+    QTest::newRow("full-width") << QStringLiteral("１２．５") << QVariant(12.5);
+    QTest::newRow("thousands") << QStringLiteral("1,234") << QVariant(1234.0);
+    QTest::newRow("full-width thousands") << QStringLiteral("１，２３４") << QVariant(1234.0);
+    QTest::newRow("blanks and minus") << QStringLiteral("　－３ ") << QVariant(-3.0);
+    QTest::newRow("leading point") << QStringLiteral(".5") << QVariant(0.5);
+    QTest::newRow("text") << QStringLiteral("三個") << QVariant();
+    QTest::newRow("two points") << QStringLiteral("1.2.3") << QVariant();
+    QTest::newRow("empty") << QString() << QVariant();
+    QTest::newRow("exponent is no typing") << QStringLiteral("1e5") << QVariant();
+}
+
+void TestRegistration::numbersAsTyped()
+{
+    QFETCH(QString, text);
+    QFETCH(QVariant, value);
+    const std::optional<double> parsed = TextRules::parseNumber(text);
+    QCOMPARE(parsed.has_value(), value.isValid());
+    if (parsed)
+        QCOMPARE(*parsed, value.toDouble());
+}
+
+void TestRegistration::lookupListsWhatContainsTheText()
+{
+    Store s;
+    QVERIFY(addSampleLines(s.db, 1000)); // 1000 products "商品名・サンプル第N号（特大）"
+    QVERIFY(s.db.exec(
+        QStringLiteral(R"(INSERT INTO "仕入商品" ("品名ID", "品名") VALUES (5000, '50%_off'), (5001, '5000off'))")));
+    LookupModel products(LookupModel::Kind::Product);
+    products.setConnection(s.db.connection());
+    products.refresh(QString());
+    // The first page only; the rest comes as the list is scrolled.
+    QCOMPARE(products.rowCount(), LookupModel::PageSize);
+    QVERIFY(products.canFetchMore({}));
+    while (products.canFetchMore({}))
+        products.fetchMore({});
+    QCOMPARE(products.rowCount(), 1002);
+
+    products.refresh(QStringLiteral("第99"));
+    QCOMPARE(products.rowCount(), 11); // 第99号, 第990..999号
+    QVERIFY(!products.canFetchMore({}));
+    QCOMPARE(products.data(products.index(0)).toString(), QStringLiteral("商品名・サンプル第990号（特大）"));
+    QCOMPARE(products.firstId(), QVariant(991));
+
+    products.refresh(QStringLiteral("0%_"));
+    QCOMPARE(products.rowCount(), 1);
+    QCOMPARE(products.firstId(), QVariant(5000));
+    products.refresh(QStringLiteral("該当なし"));
+    QCOMPARE(products.rowCount(), 0);
+    QVERIFY(products.firstId().isNull());
+
+    // Category 0 is never listed.
+    LookupModel categories(LookupModel::Kind::Category);
+    categories.setConnection(s.db.connection());
+    categories.refresh(QString());
+    QCOMPARE(categories.rowCount(), 0);
+}
+
+void TestRegistration::statusLine()
+{
+    Store s;
+    const QDate day(2026, 3, 31);
+    QCOMPARE(statusLineText(s.db, day), QStringLiteral("Max Record 0   Total "));
+    QVERIFY(registerLine(s.db, line(QStringLiteral("a"), 1000, 1234.5)));
+    QVERIFY(registerLine(s.db, line(QStringLiteral("b"), 1, 1)));
+    LineInput other = line(QStringLiteral("c"), 5, 5);
+    other.date = day.addDays(1);
+    QVERIFY(registerLine(s.db, other));
+    QCOMPARE(statusLineText(s.db, day), QStringLiteral("Max Record 2   Total 1,234,501"));
+}
+
+KOTRINA_REGISTER_TEST(TestRegistration)
+#include "TestRegistration.moc"
