@@ -139,9 +139,11 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
     QList<HistoryLine> lines;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
+    const TextRules::ContainsFilter filter = TextRules::containsFilter(QStringLiteral("品名"), text);
     q.prepare(QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価" FROM "棚卸マスター"
-        WHERE "品名" LIKE ? ESCAPE '\' ORDER BY "日付" DESC, "ID" DESC LIMIT ?)"));
-    q.addBindValue(TextRules::containsPattern(text));
+        WHERE %1 ORDER BY "日付" DESC, "ID" DESC LIMIT ?)")
+                  .arg(filter.sql));
+    q.addBindValue(filter.value);
     q.addBindValue(limit);
     if (!q.exec())
         return lines;

@@ -6,18 +6,31 @@
 
 namespace {
 
+// One page of the names containing the text; %1 is the condition on the name.
 QString pageQuery(LookupModel::Kind kind)
 {
     switch (kind) {
     case LookupModel::Kind::Category:
         return QStringLiteral(R"(SELECT "項目ID", "項目分類名" FROM "項目分類"
-            WHERE "項目ID" >= 1 AND "項目分類名" LIKE ? ESCAPE '\' ORDER BY "項目ID" LIMIT ? OFFSET ?)");
+            WHERE "項目ID" >= 1 AND %1 ORDER BY "項目ID" LIMIT ? OFFSET ?)");
     case LookupModel::Kind::Product:
-        return QStringLiteral(R"(SELECT "品名ID", "品名" FROM "仕入商品"
-            WHERE "品名" LIKE ? ESCAPE '\' ORDER BY "品名" ASC LIMIT ? OFFSET ?)");
+        return QStringLiteral(
+            R"(SELECT "品名ID", "品名" FROM "仕入商品" WHERE %1 ORDER BY "品名" ASC LIMIT ? OFFSET ?)");
     case LookupModel::Kind::Unit:
-        return QStringLiteral(R"(SELECT "単位ID", "単位" FROM "単位"
-            WHERE "単位" LIKE ? ESCAPE '\' ORDER BY "単位" ASC LIMIT ? OFFSET ?)");
+        return QStringLiteral(R"(SELECT "単位ID", "単位" FROM "単位" WHERE %1 ORDER BY "単位" ASC LIMIT ? OFFSET ?)");
+    }
+    return {};
+}
+
+QString nameColumn(LookupModel::Kind kind)
+{
+    switch (kind) {
+    case LookupModel::Kind::Category:
+        return QStringLiteral("項目分類名");
+    case LookupModel::Kind::Product:
+        return QStringLiteral("品名");
+    case LookupModel::Kind::Unit:
+        return QStringLiteral("単位");
     }
     return {};
 }
@@ -34,9 +47,10 @@ std::vector<LookupModel::Row> LookupModel::fetchPage(int offset) const
     std::vector<Row> rows;
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    if (!q.prepare(pageQuery(m_kind)))
+    const TextRules::ContainsFilter filter = TextRules::containsFilter(nameColumn(m_kind), m_text);
+    if (!q.prepare(pageQuery(m_kind).arg(filter.sql)))
         return rows;
-    q.addBindValue(TextRules::containsPattern(m_text));
+    q.addBindValue(filter.value);
     q.addBindValue(PageSize + 1); // one more tells whether another page follows
     q.addBindValue(offset);
     if (!q.exec())

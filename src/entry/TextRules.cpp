@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QStringEncoder>
+#include <algorithm>
 #include <cmath>
 
 namespace TextRules {
@@ -78,6 +79,22 @@ QString containsPattern(const QString& text)
     escaped.replace(QLatin1Char('%'), QStringLiteral("\\%"));
     escaped.replace(QLatin1Char('_'), QStringLiteral("\\_"));
     return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+} // namespace TextRules
+
+namespace TextRules {
+
+ContainsFilter containsFilter(const QString& column, const QString& text)
+{
+    const bool letters = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+    });
+    if (text.isEmpty()) // every row with a name
+        return { QStringLiteral(R"("%1" IS NOT NULL AND coalesce(?, '') = '')").arg(column), text };
+    if (letters)
+        return { QStringLiteral(R"("%1" LIKE ? ESCAPE '\')").arg(column), containsPattern(text) };
+    return { QStringLiteral(R"(instr("%1", ?) > 0)").arg(column), text };
 }
 
 } // namespace TextRules

@@ -31,4 +31,14 @@ QString formatAmount(double amount);
 // A LIKE pattern matching text anywhere, with %, _ and the escape character taken literally
 // (use with ESCAPE '\').
 QString containsPattern(const QString& text);
+
+// A condition "column contains text" with its one bound value. Latin letters match
+// without regard to case, as LIKE does; other text takes the engine's faster substring
+// search, which gives the same rows.
+struct ContainsFilter
+{
+    QString sql;
+    QString value;
+};
+ContainsFilter containsFilter(const QString& column, const QString& text);
 } // namespace TextRules

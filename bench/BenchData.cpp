@@ -1,0 +1,128 @@
+#include "BenchData.h"
+
+#include "store/Database.h"
+#include "store/FileOps.h"
+
+#include <QDate>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace {
+
+const QStringList Prefixes
+    = { QStringLiteral("国産"), QStringLiteral("特選"), QStringLiteral("業務用"), QStringLiteral("徳用"),
+        QStringLiteral("有機"), QStringLiteral("冷凍"), QStringLiteral("輸入"),   QStringLiteral("高級"),
+        QStringLiteral("新鮮"), QStringLiteral("限定") };
+const QStringList Items = {
+    QStringLiteral("りんご"),   QStringLiteral("みかん"),   QStringLiteral("緑茶"),       QStringLiteral("醤油"),
+    QStringLiteral("味噌"),     QStringLiteral("米"),       QStringLiteral("牛乳"),       QStringLiteral("ボールペン"),
+    QStringLiteral("ノート"),   QStringLiteral("洗剤"),     QStringLiteral("タオル"),     QStringLiteral("電池"),
+    QStringLiteral("封筒"),     QStringLiteral("コーヒー"), QStringLiteral("紅茶"),       QStringLiteral("砂糖"),
+    QStringLiteral("塩"),       QStringLiteral("小麦粉"),   QStringLiteral("サラダ油"),   QStringLiteral("酢"),
+    QStringLiteral("ねじ"),     QStringLiteral("釘"),       QStringLiteral("軍手"),       QStringLiteral("ガムテープ"),
+    QStringLiteral("段ボール"), QStringLiteral("せっけん"), QStringLiteral("歯ブラシ"),   QStringLiteral("靴下"),
+    QStringLiteral("ハンカチ"), QStringLiteral("日本酒"),   QStringLiteral("ビール"),     QStringLiteral("焼酎"),
+    QStringLiteral("乾電池"),   QStringLiteral("蛍光灯"),   QStringLiteral("延長コード"), QStringLiteral("クリップ"),
+    QStringLiteral("付箋"),     QStringLiteral("のり"),     QStringLiteral("はさみ"),     QStringLiteral("カッター")
+};
+const QStringList Specs
+    = { QStringLiteral("500ml"), QStringLiteral("1kg"), QStringLiteral("10個入"), QStringLiteral("Ａ４"),
+        QStringLiteral("大"),    QStringLiteral("小"),  QStringLiteral("詰替用"), QStringLiteral("徳用パック"),
+        QStringLiteral("2L"),    QStringLiteral("黒") };
+const QStringList Units
+    = { QStringLiteral("個"), QStringLiteral("箱"), QStringLiteral("本"),  QStringLiteral("袋"), QStringLiteral("kg"),
+        QStringLiteral("枚"), QStringLiteral("缶"), QStringLiteral("ｹｰｽ"), QStringLiteral("束"), QStringLiteral("台") };
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+} // namespace
+
+QString benchDate(int index)
+{
+    return QDate(2026 - index, 3, 31).toString(Qt::ISODate);
+}
+
+bool generateBenchData(const QString& templatePath, const QString& path, const BenchDataSize& size, QString* error)
+{
+    QFile::remove(path);
+    if (!FileOps::copyFileAtomically(templatePath, path, error))
+        return false;
+    Database db;
+    if (!db.open(path, error))
+        return false;
+    QSqlDatabase c = db.connection();
+    QSqlQuery q(c);
+    q.exec(QStringLiteral("PRAGMA journal_mode = OFF"));
+    q.exec(QStringLiteral("PRAGMA synchronous = OFF"));
+    c.transaction();
+    QRandomGenerator random(20260331);
+
+    q.prepare(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (?, ?))"));
+    for (int i = 1; i <= size.categories; ++i) {
+        q.addBindValue(i);
+        q.addBindValue(QStringLiteral("分類%1 %2").arg(i, 2, 10, QLatin1Char('0')).arg(Items[i % Items.size()]));
+        if (!q.exec())
+            return fail(error, q.lastError().text());
+    }
+    q.prepare(QStringLiteral(R"(INSERT INTO "単位" VALUES (?, ?))"));
+    for (int i = 0; i < Units.size(); ++i) {
+        q.addBindValue(i + 1);
+        q.addBindValue(Units[i]);
+        q.exec();
+    }
+
+    struct Product
+    {
+        QString name;
+        QString unit;
+        double price;
+    };
+    std::vector<Product> products;
+    products.reserve(size_t(size.products));
+    q.prepare(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (?, ?, ?, ?))"));
+    for (int i = 1; i <= size.products; ++i) {
+        const QString name = Prefixes[random.bounded(int(Prefixes.size()))] + Items[random.bounded(int(Items.size()))]
+            + Specs[random.bounded(int(Specs.size()))] + QStringLiteral(" 型番%1").arg(i, 6, 10, QLatin1Char('0'));
+        const Product p { name, Units[random.bounded(int(Units.size()))], double(random.bounded(10, 20000)) };
+        q.addBindValue(i);
+        q.addBindValue(p.name);
+        q.addBindValue(p.price);
+        q.addBindValue(p.unit);
+        if (!q.exec())
+            return fail(error, q.lastError().text());
+        products.push_back(p);
+    }
+
+    q.prepare(QStringLiteral(R"(INSERT INTO "棚卸マスター" VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0))"));
+    const int perDate = size.lines / size.dates;
+    for (int i = 0; i < size.lines; ++i) {
+        const int productId = 1 + random.bounded(size.products);
+        const Product& p = products[size_t(productId - 1)];
+        const double quantity = 1 + random.bounded(200);
+        q.addBindValue(i + 1);
+        q.addBindValue(benchDate(std::min(i / perDate, size.dates - 1)));
+        q.addBindValue(1 + random.bounded(size.categories));
+        q.addBindValue(p.name);
+        q.addBindValue(quantity);
+        q.addBindValue(p.unit);
+        q.addBindValue(p.price);
+        q.addBindValue(p.price * quantity);
+        q.addBindValue(i % 7 == 0 ? QVariant(QStringLiteral("倉庫")) : QVariant());
+        q.addBindValue(QVariant());
+        q.addBindValue(productId);
+        if (!q.exec())
+            return fail(error, q.lastError().text());
+    }
+    if (!c.commit())
+        return fail(error, c.lastError().text());
+    q.exec(QStringLiteral("ANALYZE"));
+    return true;
+}
