@@ -6,4 +6,5 @@ build=${BUILD_DIR:-build}
 cmake --build "$build" --target kotrina-screenshot kotrina_template
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/main-window.png
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/main-window-repair.png --repair
-echo "docs/main-window.png docs/main-window-repair.png"
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/entry-screen.png --entry
+echo "docs/main-window.png docs/main-window-repair.png docs/entry-screen.png"

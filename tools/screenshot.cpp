@@ -1,7 +1,10 @@
 // Draws the main window on a fresh database into a PNG file, for the documentation.
-//   kotrina-screenshot OUTPUT.png [--repair]
-// --repair also shows the repair and deletion frame.
+//   kotrina-screenshot OUTPUT.png [--repair | --entry]
+// --repair also shows the repair and deletion frame; --entry draws the entry screen
+// with a few lines typed instead.
 
+#include "entry/LineRegistration.h"
+#include "entry/frmTana.h"
 #include "shell/AppState.h"
 #include "shell/ApplicationSetup.h"
 #include "shell/Clock.h"
@@ -41,6 +44,33 @@ int main(int argc, char* argv[])
     AppState state(paths, settings, prompter, clock);
     frmAMain window(state, file);
     window.load();
+    if (args.contains(QStringLiteral("--entry"))) {
+        const struct
+        {
+            int category;
+            const char* product;
+            double quantity;
+            const char* unit;
+            double price;
+        } lines[] = { { 1, "国産りんご 5kg箱", 3, "箱", 2480 },
+                      { 1, "温州みかん Ｌ", 12, "kg", 398.5 },
+                      { 2, "ボールペン 黒 0.5mm", 120, "本", 88 },
+                      { 2, "Ａ４コピー用紙 500枚", 25, "束", 0 } };
+        findOrRegisterCategory(state.DatabaseConnection, QStringLiteral("青果"));
+        findOrRegisterCategory(state.DatabaseConnection, QStringLiteral("文具"));
+        for (const auto& l : lines) {
+            LineInput input {
+                clock.today(), l.category, QString::fromUtf8(l.product), l.quantity, QString::fromUtf8(l.unit),
+                l.price,       QString()
+            };
+            registerLine(state.DatabaseConnection, input);
+        }
+        frmTana entry(state, clock.today());
+        entry.show();
+        for (int i = 0; i < 10; ++i)
+            QApplication::processEvents();
+        return entry.grab().save(args.at(1)) ? 0 : 1;
+    }
     window.show();
     if (args.contains(QStringLiteral("--repair")))
         window.findChild<QPushButton*>(QStringLiteral("Command1"))->click();

@@ -344,11 +344,22 @@ void TestMainWindow::settlementDateConfirmation()
     QCOMPARE(m.prompter.shown()[0].title, QStringLiteral("Question"));
     QCOMPARE(QApplication::focusWidget(), date);
 
-    // Another date is taken without a question.
+    QVERIFY(!m.window->findChild<QWidget*>(QStringLiteral("frmTana")));
+
+    // Another date is taken without a question, and the entry screen opens on it beside
+    // the main window; the menu entry brings the same one forward.
     m.prompter.clear();
     date->setDate(QDate(2025, 12, 31));
     m.trigger("Command17");
     QVERIFY(m.prompter.shown().isEmpty());
+    auto* entry = m.window->findChild<QWidget*>(QStringLiteral("frmTana"));
+    QVERIFY(entry && entry->isVisible());
+    QCOMPARE(entry->findChild<QDateEdit*>(QStringLiteral("DTPicker1"))->date(), QDate(2025, 12, 31));
+    m.trigger("mnuPreTana");
+    QCOMPARE(m.window->findChildren<QWidget*>(QStringLiteral("frmTana")).size(), 1);
+    // Closing the main window closes it too.
+    m.window->close();
+    QVERIFY(!entry->isVisible());
 }
 
 void TestMainWindow::enterMovesToNextControl()
