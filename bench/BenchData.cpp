@@ -28,7 +28,7 @@ const QStringList Items = {
     QStringLiteral("乾電池"),   QStringLiteral("蛍光灯"),   QStringLiteral("延長コード"), QStringLiteral("クリップ"),
     QStringLiteral("付箋"),     QStringLiteral("のり"),     QStringLiteral("はさみ"),     QStringLiteral("カッター")
 };
-const QStringList Specs
+const QStringList Sizes
     = { QStringLiteral("500ml"), QStringLiteral("1kg"), QStringLiteral("10個入"), QStringLiteral("Ａ４"),
         QStringLiteral("大"),    QStringLiteral("小"),  QStringLiteral("詰替用"), QStringLiteral("徳用パック"),
         QStringLiteral("2L"),    QStringLiteral("黒") };
@@ -90,7 +90,7 @@ bool generateBenchData(const QString& templatePath, const QString& path, const B
     q.prepare(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (?, ?, ?, ?))"));
     for (int i = 1; i <= size.products; ++i) {
         const QString name = Prefixes[random.bounded(int(Prefixes.size()))] + Items[random.bounded(int(Items.size()))]
-            + Specs[random.bounded(int(Specs.size()))] + QStringLiteral(" 型番%1").arg(i, 6, 10, QLatin1Char('0'));
+            + Sizes[random.bounded(int(Sizes.size()))] + QStringLiteral(" 型番%1").arg(i, 6, 10, QLatin1Char('0'));
         const Product p { name, Units[random.bounded(int(Units.size()))], double(random.bounded(10, 20000)) };
         q.addBindValue(i);
         q.addBindValue(p.name);
