@@ -67,7 +67,7 @@ int main(int argc, char* argv[])
     const Database& db = state.DatabaseConnection;
 
     LookupModel products(LookupModel::Kind::Product);
-    products.setConnection(db.connection());
+    products.setDatabase(&db);
     measure("product look-up, empty text (on focus)", 50, [&](int) { products.refresh(QString()); });
     measure("product look-up, one character \"茶\"", 50, [&](int) { products.refresh(QStringLiteral("茶")); });
     measure("product look-up, one character \"ペ\" (rarer)", 50, [&](int) { products.refresh(QStringLiteral("ペ")); });
@@ -92,7 +92,7 @@ int main(int argc, char* argv[])
     measure("status line of a date with 200,000 lines", 20, [&](int) { statusLineText(db, day); });
 
     DayLinesModel lines;
-    lines.setConnection(db.connection());
+    lines.setDatabase(&db);
     measure("line grid: open a date with 200,000 lines and show the last", 10, [&](int) {
         lines.load(day);
         lines.data(lines.index(lines.rowCount() - 1, 3));

@@ -30,7 +30,7 @@ void DayLinesModel::load(QDate date)
     m_pages.clear();
     m_pageOrder.clear();
     m_count = 0;
-    QSqlQuery q(m_db);
+    QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT COUNT(*) FROM "棚卸マスター" WHERE "日付" = ?)"));
     q.addBindValue(storedDate(date));
@@ -46,7 +46,7 @@ const std::vector<QVariantList>* DayLinesModel::page(int number) const
         m_pageOrder.push_back(number);
         return &it->second;
     }
-    QSqlQuery q(m_db);
+    QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT * FROM "棚卸マスター" WHERE "日付" = ? ORDER BY "ID" LIMIT ? OFFSET ?)"));
     q.addBindValue(storedDate(m_date));

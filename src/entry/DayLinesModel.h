@@ -1,8 +1,9 @@
 #pragma once
 
+#include "store/Database.h"
+
 #include <QAbstractTableModel>
 #include <QDate>
-#include <QSqlDatabase>
 #include <QVariant>
 #include <map>
 #include <vector>
@@ -16,7 +17,9 @@ class DayLinesModel : public QAbstractTableModel
 public:
     explicit DayLinesModel(QObject* parent = nullptr);
 
-    void setConnection(const QSqlDatabase& db) { m_db = db; }
+    // The database is asked for its connection at every read, so a file opened meanwhile
+    // is the one read.
+    void setDatabase(const Database* db) { m_db = db; }
     // Lists the lines of the date (again, after lines were added or deleted).
     void load(QDate date);
     QDate date() const { return m_date; }
@@ -35,7 +38,7 @@ public:
 private:
     const std::vector<QVariantList>* page(int number) const;
 
-    QSqlDatabase m_db;
+    const Database* m_db = nullptr;
     QDate m_date;
     int m_count = 0;
     QStringList m_columns;

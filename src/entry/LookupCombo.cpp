@@ -14,6 +14,7 @@ LookupCombo::LookupCombo(LookupModel::Kind kind, AppState& state, QWidget* paren
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr); // the list itself is the completion; inline completion would overwrite typing
     setMaxVisibleItems(15);
+    m_model->setDatabase(&state.DatabaseConnection);
     setModel(m_model);
     connect(this, &QComboBox::editTextChanged, this, [this] { refreshList(); });
 }
@@ -33,7 +34,6 @@ void LookupCombo::refreshList()
     const int cursor = edit->cursorPosition();
     {
         const QSignalBlocker blocker(this);
-        m_model->setConnection(m_state.DatabaseConnection.connection());
         m_model->refresh(text);
         // A new list selects its first row, which would replace what was typed.
         if (edit->text() != text) {

@@ -45,7 +45,7 @@ LookupModel::LookupModel(Kind kind, QObject* parent)
 std::vector<LookupModel::Row> LookupModel::fetchPage(int offset) const
 {
     std::vector<Row> rows;
-    QSqlQuery q(m_db);
+    QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
     const TextRules::ContainsFilter filter = TextRules::containsFilter(nameColumn(m_kind), m_text);
     if (!q.prepare(pageQuery(m_kind).arg(filter.sql)))

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "store/Database.h"
+
 #include <QAbstractListModel>
-#include <QSqlDatabase>
 #include <QVariant>
 #include <vector>
 
@@ -21,7 +22,9 @@ public:
 
     explicit LookupModel(Kind kind, QObject* parent = nullptr);
 
-    void setConnection(const QSqlDatabase& db) { m_db = db; }
+    // The database is asked for its connection at every read, so a file opened meanwhile
+    // is the one read.
+    void setDatabase(const Database* db) { m_db = db; }
     // Lists the rows whose name contains text (every row for an empty text).
     void refresh(const QString& text);
     // The ID of the first match, null when nothing matches.
@@ -44,7 +47,7 @@ private:
     std::vector<Row> fetchPage(int offset) const;
 
     Kind m_kind;
-    QSqlDatabase m_db;
+    const Database* m_db = nullptr;
     QString m_text;
     std::vector<Row> m_rows;
     bool m_complete = true;

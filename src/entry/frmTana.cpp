@@ -70,7 +70,7 @@ frmTana::frmTana(AppState& state, QDate settlementDate, QWidget* parent)
     move(twipsToPixels(left, logicalDpiX()), twipsToPixels(top, logicalDpiY()));
 
     DTPicker1->setDate(settlementDate);
-    m_lines->setConnection(state.DatabaseConnection.connection());
+    m_lines->setDatabase(&state.DatabaseConnection);
     reloadLines();
     refreshStatusLine();
     connect(DTPicker1, &QDateEdit::dateChanged, this, [this] {

@@ -57,8 +57,8 @@ std::optional<QString> runFileDialog(const FileDialogRequest& request, QFileDial
         dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
-    if (mode == QFileDialog::AcceptOpen && !request.mustExist)
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // Whether an existing file may be replaced is the program's own question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

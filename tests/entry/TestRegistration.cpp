@@ -218,7 +218,7 @@ void TestRegistration::lookupListsWhatContainsTheText()
     QVERIFY(s.db.exec(
         QStringLiteral(R"(INSERT INTO "仕入商品" ("品名ID", "品名") VALUES (5000, '50%_off'), (5001, '5000off'))")));
     LookupModel products(LookupModel::Kind::Product);
-    products.setConnection(s.db.connection());
+    products.setDatabase(&s.db);
     products.refresh(QString());
     // The first page only; the rest comes as the list is scrolled.
     QCOMPARE(products.rowCount(), LookupModel::PageSize);
@@ -242,7 +242,7 @@ void TestRegistration::lookupListsWhatContainsTheText()
 
     // Category 0 is never listed.
     LookupModel categories(LookupModel::Kind::Category);
-    categories.setConnection(s.db.connection());
+    categories.setDatabase(&s.db);
     categories.refresh(QString());
     QCOMPARE(categories.rowCount(), 0);
 }

@@ -1,5 +1,7 @@
 #include "ScriptedPrompter.h"
 
+#include <QTest>
+
 template<typename T> std::optional<T> ScriptedPrompter::take(const char* what)
 {
     if (m_answers.empty()) {
@@ -63,4 +65,14 @@ void ScriptedPrompter::clear()
     m_answers.clear();
     m_shown.clear();
     m_problems.clear();
+}
+
+ScriptedPrompter::~ScriptedPrompter()
+{
+    if (!m_problems.isEmpty() || !m_answers.empty()) {
+        const QString text = m_problems.join(QLatin1Char('\n'))
+            + (m_answers.empty() ? QString()
+                                 : QStringLiteral("\n%1 scripted answers never used").arg(m_answers.size()));
+        QTest::qFail(qPrintable(text), __FILE__, __LINE__);
+    }
 }

@@ -32,6 +32,10 @@ public:
         FileDialogRequest file;
     };
 
+    // A test fails when its script was not followed to the end: a dialog came that nobody
+    // scripted, or an answer was never asked for.
+    ~ScriptedPrompter() override;
+
     void answerAsk(bool yes) { m_answers.emplace_back(yes); }
     void answerFile(std::optional<QString> path) { m_answers.emplace_back(FileAnswer { std::move(path) }); }
     void answerFont(std::optional<QString> family) { m_answers.emplace_back(FontAnswer { std::move(family) }); }
