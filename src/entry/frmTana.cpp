@@ -274,6 +274,13 @@ bool frmTana::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void frmTana::reload()
+{
+    reloadLines();
+    refreshStatusLine();
+    MSFlexGrid1->setRowCount(0);
+}
+
 void frmTana::refreshStatusLine()
 {
     Text3->setText(statusLineText(m_state.DatabaseConnection, DTPicker1->date()));

@@ -20,6 +20,10 @@ class frmTana : public QWidget
 public:
     frmTana(AppState& state, QDate settlementDate, QWidget* parent = nullptr);
 
+    // Shows the lines and totals of the database as it is now, after the main window
+    // opened another file or changed this one.
+    void reload();
+
     // The help text, also shown once on its own when the product master is empty.
     static QStringList helpLines();
 

@@ -228,8 +228,9 @@ void frmAMain::buildControls()
     connect(Command33, &QPushButton::clicked, this, [this] { openScreen(Screen::InShohin); });
     connect(Command24, &QPushButton::clicked, this, [this] { openScreen(Screen::Tani); });
     connect(Command1, &QPushButton::clicked, this, &frmAMain::toggleRepairFrame);
-    connect(Command22, &QPushButton::clicked, this, [this] { m_files.repairAndCompact(); });
-    connect(Command58, &QPushButton::clicked, this, [this] { m_files.deleteData(Combo3->currentText()); });
+    connect(Command22, &QPushButton::clicked, this, [this] { fileCommand([this] { m_files.repairAndCompact(); }); });
+    connect(Command58, &QPushButton::clicked, this,
+            [this] { fileCommand([this] { m_files.deleteData(Combo3->currentText()); }); });
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
 
     Command5->setEnabled(screenAvailable(Screen::ExcelA));
@@ -256,16 +257,19 @@ void frmAMain::buildMenus()
     auto later = [] {};
 
     QMenu* file = addMenu("mnuFile", QStringLiteral("ﾌｧｲﾙ(&F)"));
-    addEntry(file, "mnuNew", QStringLiteral("新規作成(&N)"), [this] { m_files.newDatabase(); });
+    addEntry(file, "mnuNew", QStringLiteral("新規作成(&N)"),
+             [this] { fileCommand([this] { m_files.newDatabase(); }); });
     file->addSeparator();
-    addEntry(file, "mnuOpen", QStringLiteral("開く(&O)"), [this] { m_files.open(); });
-    addEntry(file, "mnuSave", QStringLiteral("名前を付けて保存(&S)"), [this] { m_files.saveAs(); });
+    addEntry(file, "mnuOpen", QStringLiteral("開く(&O)"), [this] { fileCommand([this] { m_files.open(); }); });
+    addEntry(file, "mnuSave", QStringLiteral("名前を付けて保存(&S)"),
+             [this] { fileCommand([this] { m_files.saveAs(); }); });
     file->addSeparator();
     addEntry(
         file, "munPrinter", QStringLiteral("ﾌﾟﾘﾝﾀの設定(&U)"), [this] { openScreen(Screen::PrinterP); },
         screenAvailable(Screen::PrinterP));
     file->addSeparator();
-    addEntry(file, "mnuBackupOpen", QStringLiteral("バックアップファイルを開く(&B)"), [this] { m_files.openBackup(); });
+    addEntry(file, "mnuBackupOpen", QStringLiteral("バックアップファイルを開く(&B)"),
+             [this] { fileCommand([this] { m_files.openBackup(); }); });
     addEntry(file, "mnuDenQuit", QStringLiteral("終了(&X)"), [this] { close(); });
 
     QMenu* view = addMenu("mnuView", QStringLiteral("表示(&V)"));
@@ -536,6 +540,14 @@ void frmAMain::resetPicture()
     m_state.PictureFile.clear();
     m_state.prompter.notice(QStringLiteral("設定を有効にするには、ｱﾌﾟﾘｹｰｼｮﾝを終了してください。"),
                             Prompter::Icon::Exclamation, InputCheckTitle);
+}
+
+void frmAMain::fileCommand(const std::function<void()>& command)
+{
+    command();
+    // The entry screen shows what the database holds now.
+    if (m_tana)
+        m_tana->reload();
 }
 
 void frmAMain::toggleRepairFrame()

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 
 class AppState;
 class QAction;
@@ -83,6 +84,8 @@ private:
     void resetPicture();
     void showPicture();
     void toggleRepairFrame();
+    // Runs a file command and refreshes the screens that show the database.
+    void fileCommand(const std::function<void()>& command);
 
     void closeOtherWindows();
     bool saveSettings();

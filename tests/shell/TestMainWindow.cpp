@@ -92,8 +92,9 @@ struct MainWindow
     {
         Database db;
         QVERIFY(db.open(file));
-        QVERIFY(db.exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "品名") VALUES (1, ?, ?))"),
-                        { QStringLiteral("2026-03-31"), QStringLiteral("りんご") }));
+        QVERIFY(db.exec(
+            QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "品名", "価格") VALUES (?, ?, ?, 100))"),
+            { db.nextId(Table::Tana), QStringLiteral("2026-03-31"), QStringLiteral("りんご") }));
     }
 };
 
@@ -502,9 +503,17 @@ void TestMainWindow::fileCommandsAreWired()
     QVERIFY(m.find<QLabel>("Label7")->text().startsWith(QStringLiteral("New FileSize ")));
     QVERIFY(m.find<QLabel>("Label7")->text().endsWith(QStringLiteral(" byte")));
 
+    // An open entry screen follows what the file commands do to the database.
+    m.trigger("mnuPreTana");
+    auto* entry = m.window->findChild<QWidget*>(QStringLiteral("frmTana"));
+    QVERIFY(entry);
+    auto* status = entry->findChild<QLineEdit*>(QStringLiteral("Text3"));
+    QCOMPARE(status->text(), QStringLiteral("Max Record 1   Total 100"));
+    m.addLine(copy);
     m.find<QComboBox>("Combo3")->setCurrentIndex(1);
     m.prompter.answerAsk(true);
     m.trigger("Command58");
+    QCOMPARE(status->text(), QStringLiteral("Max Record 0   Total "));
     QCOMPARE(m.prompter.texts(),
              QStringList({ QStringLiteral("データベースを最適化しました。"),
                            QStringLiteral(" 棚卸表を削除します。よろしいですか？"),
