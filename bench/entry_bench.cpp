@@ -3,8 +3,8 @@
 // Prints the median and the slowest of repeated runs of each step.
 
 #include "BenchData.h"
-#include "entry/DayLinesModel.h"
 #include "entry/LineRegistration.h"
+#include "entry/LinesModel.h"
 #include "entry/LookupCombo.h"
 #include "entry/LookupModel.h"
 #include "shell/AppState.h"
@@ -91,10 +91,10 @@ int main(int argc, char* argv[])
     const QDate day(2026, 3, 31);
     measure("status line of a date with 200,000 lines", 20, [&](int) { statusLineText(db, day); });
 
-    DayLinesModel lines;
+    LinesModel lines;
     lines.setDatabase(&db);
     measure("line grid: open a date with 200,000 lines and show the last", 10, [&](int) {
-        lines.load(day);
+        lines.selectDate(day);
         lines.data(lines.index(lines.rowCount() - 1, 3));
     });
 

@@ -17,6 +17,20 @@ LookupCombo::LookupCombo(LookupModel::Kind kind, AppState& state, QWidget* paren
     m_model->setDatabase(&state.DatabaseConnection);
     setModel(m_model);
     connect(this, &QComboBox::editTextChanged, this, [this] { refreshList(); });
+    lineEdit()->installEventFilter(this); // a click on the text is a click on the combo
+}
+
+void LookupCombo::mousePressEvent(QMouseEvent* event)
+{
+    Q_EMIT pressed();
+    QComboBox::mousePressEvent(event);
+}
+
+bool LookupCombo::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == lineEdit() && event->type() == QEvent::MouseButtonPress)
+        Q_EMIT pressed();
+    return QComboBox::eventFilter(watched, event);
 }
 
 void LookupCombo::setText(const QString& text)
@@ -53,7 +67,8 @@ void LookupCombo::focusInEvent(QFocusEvent* event)
     QComboBox::focusInEvent(event);
     if (event->reason() == Qt::PopupFocusReason)
         return;
-    m_state.inputMethod->open();
+    if (m_opensInputMethod)
+        m_state.inputMethod->open();
     refreshList();
 }
 

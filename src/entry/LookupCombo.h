@@ -19,6 +19,8 @@ public:
     LookupCombo(LookupModel::Kind kind, AppState& state, QWidget* parent = nullptr);
 
     void setIdBox(QLineEdit* box) { m_idBox = box; }
+    // Whether getting the focus opens the input method (on by default).
+    void setOpensInputMethod(bool opens) { m_opensInputMethod = opens; }
     LookupModel* lookup() const { return m_model; }
 
     QString text() const { return currentText(); }
@@ -26,10 +28,14 @@ public:
 
 Q_SIGNALS:
     void left();
+    // The user clicked the combo, its text or its arrow.
+    void pressed();
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void refreshList();
@@ -38,4 +44,5 @@ private:
     LookupModel* m_model;
     QPointer<QLineEdit> m_idBox;
     bool m_refreshing = false;
+    bool m_opensInputMethod = true;
 };

@@ -13,6 +13,9 @@ QString pageQuery(LookupModel::Kind kind)
     case LookupModel::Kind::Category:
         return QStringLiteral(R"(SELECT "項目ID", "項目分類名" FROM "項目分類"
             WHERE "項目ID" >= 1 AND %1 ORDER BY "項目ID" LIMIT ? OFFSET ?)");
+    case LookupModel::Kind::AnyCategory:
+        return QStringLiteral(
+            R"(SELECT "項目ID", "項目分類名" FROM "項目分類" WHERE %1 ORDER BY "項目ID" LIMIT ? OFFSET ?)");
     case LookupModel::Kind::Product:
         return QStringLiteral(
             R"(SELECT "品名ID", "品名" FROM "仕入商品" WHERE %1 ORDER BY "品名" ASC LIMIT ? OFFSET ?)");
@@ -26,6 +29,7 @@ QString nameColumn(LookupModel::Kind kind)
 {
     switch (kind) {
     case LookupModel::Kind::Category:
+    case LookupModel::Kind::AnyCategory:
         return QStringLiteral("項目分類名");
     case LookupModel::Kind::Product:
         return QStringLiteral("品名");

@@ -15,6 +15,7 @@ public:
     enum class Kind
     {
         Category, // 項目分類, 項目ID >= 1, by ID
+        AnyCategory, // 項目分類 including the reserved 0, by ID
         Product, // 仕入商品, by name
         Unit, // 単位, by name
     };

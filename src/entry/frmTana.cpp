@@ -1,9 +1,10 @@
 #include "entry/frmTana.h"
 
-#include "entry/DayLinesModel.h"
 #include "entry/LineRegistration.h"
+#include "entry/LinesModel.h"
 #include "entry/LookupCombo.h"
 #include "entry/TextRules.h"
+#include "shell/ActivationWatcher.h"
 #include "shell/AppState.h"
 #include "shell/Clock.h"
 #include "shell/EnterAsTab.h"
@@ -15,7 +16,6 @@
 
 #include <QApplication>
 #include <QDateEdit>
-#include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -56,7 +56,7 @@ QString numberText(const QVariant& value)
 frmTana::frmTana(AppState& state, QDate settlementDate, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_state(state)
-    , m_lines(new DayLinesModel(this))
+    , m_lines(new LinesModel(this))
 {
     setObjectName(QStringLiteral("frmTana"));
     setWindowTitle(QStringLiteral("棚　卸　表　入　力"));
@@ -64,6 +64,7 @@ frmTana::frmTana(AppState& state, QDate settlementDate, QWidget* parent)
     buildControls();
     setTabOrder();
     EnterAsTab::install(this);
+    connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &frmTana::onActivated);
 
     const auto left = Settings::toNumber(state.settings.value(Setting::frmLeft)).value_or(0);
     const auto top = Settings::toNumber(state.settings.value(Setting::frmTop)).value_or(0);
@@ -232,28 +233,6 @@ void frmTana::setTabOrder()
     QWidget::setTabOrder(cmdMasterCancel, MSFlexGrid1);
 }
 
-void frmTana::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() != QEvent::ActivationChange)
-        return;
-    if (!isActiveWindow()) {
-        // Coming back from another window counts as a new activation; coming back from a
-        // message or a dialog of this screen does not.
-        QTimer::singleShot(0, this, [this] {
-            QWidget* active = QApplication::activeWindow();
-            if (active && active != this && !qobject_cast<QDialog*>(active))
-                m_visitedOtherWindow = true;
-        });
-        return;
-    }
-    if (m_firstActivation || m_visitedOtherWindow) {
-        m_firstActivation = false;
-        m_visitedOtherWindow = false;
-        QTimer::singleShot(0, this, &frmTana::onActivated);
-    }
-}
-
 void frmTana::onActivated()
 {
     restoreArrowCursor();
@@ -288,7 +267,7 @@ void frmTana::refreshStatusLine()
 
 void frmTana::reloadLines()
 {
-    m_lines->load(DTPicker1->date());
+    m_lines->selectDate(DTPicker1->date());
     cmdMasterCancel->setEnabled(m_lines->rowCount() > 0);
     if (m_lines->rowCount() > 0) {
         const QModelIndex last = m_lines->index(m_lines->rowCount() - 1, 3);

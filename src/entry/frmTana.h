@@ -4,7 +4,7 @@
 #include <QWidget>
 
 class AppState;
-class DayLinesModel;
+class LinesModel;
 class LookupCombo;
 class QDateEdit;
 class QLabel;
@@ -28,7 +28,6 @@ public:
     static QStringList helpLines();
 
 protected:
-    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -50,11 +49,9 @@ private:
     bool checkLength(LookupCombo* combo, int limit, const QString& message);
 
     AppState& m_state;
-    DayLinesModel* m_lines;
+    LinesModel* m_lines;
     bool m_categoryQuestionsOff = false;
     bool m_helpShown = false;
-    bool m_firstActivation = true;
-    bool m_visitedOtherWindow = false;
     bool m_refocusing = false;
 
     QDateEdit* DTPicker1;

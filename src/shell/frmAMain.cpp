@@ -1,6 +1,7 @@
 #include "shell/frmAMain.h"
 
 #include "entry/frmTana.h"
+#include "review/frmInAmd2.h"
 #include "shell/AppState.h"
 #include "shell/BuiltinPicture.h"
 #include "shell/Clock.h"
@@ -502,7 +503,7 @@ void frmAMain::confirmDateAndOpenEntry()
 
 bool frmAMain::screenAvailable(Screen screen) const
 {
-    return screen == Screen::Tana;
+    return screen == Screen::Tana || screen == Screen::InAmd2;
 }
 
 void frmAMain::openScreen(Screen screen)
@@ -515,6 +516,13 @@ void frmAMain::openScreen(Screen screen)
         m_tana->raise();
         m_tana->activateWindow();
         return;
+    case Screen::InAmd2: {
+        frmInAmd2 correction(m_state, DTPicker1->date(), this);
+        correction.exec();
+        if (m_tana)
+            m_tana->reload();
+        return;
+    }
     default:
         restoreArrowCursor();
         StatusBar1->showMessage(QStringLiteral("この機能は準備中です。"), 3000);
