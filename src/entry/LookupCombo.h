@@ -25,6 +25,8 @@ public:
 
     QString text() const { return currentText(); }
     void setText(const QString& text);
+    // Lists the names containing the text again, keeping the text as it is.
+    void refreshList();
 
 Q_SIGNALS:
     void left();
@@ -38,8 +40,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void refreshList();
-
     AppState& m_state;
     LookupModel* m_model;
     QPointer<QLineEdit> m_idBox;

@@ -196,7 +196,7 @@ void frmInAmd2::checkCategories()
     std::optional<int> marked;
     {
         WaitCursor hourglass;
-        dbcNouhin->lookup()->refresh(dbcNouhin->text());
+        dbcNouhin->refreshList();
         marked = markLinesWithoutCategory(m_state.DatabaseConnection, date);
     }
     if (marked.value_or(0) > 0) {

@@ -1,0 +1,266 @@
+#include "SampleData.h"
+#include "ScriptedPrompter.h"
+#include "TestEnvironment.h"
+#include "TestRegistry.h"
+#include "entry/LookupCombo.h"
+#include "review/LineChecks.h"
+#include "review/frmInAmd2.h"
+#include "shell/AppState.h"
+#include "shell/Clock.h"
+#include "shell/Settings.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+// The correction screen on a database with lines of two dates, dialogs scripted.
+struct Correction
+{
+    TestEnvironment env;
+    FixedClock clock { QDate(2026, 3, 31) };
+    Settings settings { env.settingsFile(), clock };
+    ScriptedPrompter prompter;
+    AppState state { env.paths(), settings, prompter, clock };
+    QPointer<frmInAmd2> screen;
+
+    Correction()
+    {
+        state.DatabaseConnection.open(env.newDatabase());
+        state.ConnectionOpen = true;
+        db().exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (2, 'AB'), (5, 'BA'))"));
+        db().exec(QStringLiteral(
+            R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位", "単価", "価格") VALUES
+            (1, '2026-03-31', 2, 'りんご', 3, '個', 100, 300),
+            (2, '2026-03-31', 5, 'みかん', 2, '箱', 0, 0),
+            (3, '2026-03-31', 2, '青りんご', 1, '個', 50, 50),
+            (4, '2025-03-31', 2, 'りんご', 9, '個', 90, 810))"));
+    }
+    ~Correction() { delete screen; }
+
+    const Database& db() const { return state.DatabaseConnection; }
+
+    void open()
+    {
+        screen = new frmInAmd2(state, QDate(2026, 3, 31));
+        screen->show();
+        screen->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(screen));
+        settle();
+    }
+    static void settle()
+    {
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    }
+    template<typename T = QWidget> T* find(const char* name) const
+    {
+        return screen->findChild<T*>(QString::fromLatin1(name));
+    }
+    QTableView* grid() const { return find<QTableView>("dgdSub"); }
+    // The IDs of the lines listed, in order.
+    QList<int> listed() const
+    {
+        QList<int> ids;
+        for (int r = 0; r < grid()->model()->rowCount(); ++r)
+            ids << grid()->model()->index(r, 0).data().toInt();
+        return ids;
+    }
+    QVariant field(int id, const char* column) const
+    {
+        QSqlQuery q(db().connection());
+        q.exec(QStringLiteral(R"(SELECT "%1" FROM "棚卸マスター" WHERE "ID" = %2)")
+                   .arg(QString::fromUtf8(column))
+                   .arg(id));
+        return q.next() ? q.value(0) : QVariant();
+    }
+    void click(const char* name)
+    {
+        find<QPushButton>(name)->click();
+        settle();
+    }
+    void typeInto(const char* combo, const QString& text)
+    {
+        QWidget* w = find(combo);
+        w->setFocus();
+        for (const QChar c : text) {
+            QInputMethodEvent commit;
+            commit.setCommitString(QString(c));
+            QApplication::sendEvent(w, &commit);
+        }
+        settle();
+    }
+    // Edits a cell as a user does: start editing, type, press Enter... here: set through the view's model.
+    bool edit(int row, int column, const QString& text)
+    {
+        return grid()->model()->setData(grid()->model()->index(row, column), text);
+    }
+};
+
+const QString MoveQuestion
+    = QStringLiteral("表示された棚卸は、項目/分類が設定されていません。項目IDを「０」に変更しますか？");
+
+} // namespace
+
+class TestCorrectionScreen : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void categoryCheck_data();
+    void categoryCheck();
+    void searches();
+    void productSearchFollowsTyping();
+    void editingWritesAndRefuses();
+    void deleting();
+};
+
+void TestCorrectionScreen::categoryCheck_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+void TestCorrectionScreen::categoryCheck()
+{
+    QFETCH(bool, answer);
+    Correction c;
+    // Category 5 goes; line 2 loses its category. A line of another date is not touched.
+    QVERIFY(c.db().exec(QStringLiteral(R"(DELETE FROM "項目分類" WHERE "項目ID" = 5)")));
+    QVERIFY(c.db().exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "項目ID" = 77, "区分調整" = 0 WHERE "ID" = 4)")));
+    c.prompter.answerAsk(answer);
+    c.open();
+    QCOMPARE(c.prompter.texts(), QStringList { MoveQuestion });
+    QCOMPARE(c.listed(), QList<int> { 2 });
+    QCOMPARE(c.field(1, "区分調整").toInt(), 0);
+    QCOMPARE(c.field(4, "区分調整").toInt(), 0);
+    if (answer) {
+        QCOMPARE(c.field(2, "項目ID").toInt(), 0);
+        QCOMPARE(c.field(2, "区分調整").toInt(), 0);
+        QCOMPARE(c.grid()->model()->index(0, 2).data().toInt(), 0); // still listed, now 0
+    } else {
+        QCOMPARE(c.field(2, "項目ID").toInt(), 5);
+        QCOMPARE(c.field(2, "区分調整").toInt(), 1);
+    }
+
+    // Without the reserved row, lines moved to 0 are found again at the next check.
+    Correction d;
+    QVERIFY(d.db().exec(QStringLiteral(R"(DELETE FROM "項目分類")")));
+    QCOMPARE(markLinesWithoutCategory(d.db(), QDate(2026, 3, 31)), std::optional<int>(3));
+    QVERIFY(moveMarkedLinesToNoCategory(d.db(), QDate(2026, 3, 31)));
+    QCOMPARE(markLinesWithoutCategory(d.db(), QDate(2026, 3, 31)), std::optional<int>(3));
+}
+
+void TestCorrectionScreen::searches()
+{
+    Correction c;
+    c.open();
+    QVERIFY(c.prompter.shown().isEmpty()); // every line has its category: nothing asked, nothing listed
+    QCOMPARE(c.listed(), QList<int>());
+    QCOMPARE(c.find<QLineEdit>("Text1")->text(), QStringLiteral("Max Record 3   Total 350"));
+
+    // "A" lists AB (2) before BA (5): the category search uses the first one.
+    c.typeInto("dbcNouhin", QStringLiteral("A"));
+    QCOMPARE(c.find<QLineEdit>("Text2")->text(), QStringLiteral("2"));
+    emit c.find<LookupCombo>("dbcNouhin")->pressed();
+    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
+    QVERIFY(c.find("Command3")->isEnabled());
+
+    c.click("Command2");
+    QCOMPARE(c.listed(), QList<int> { 2 });
+    c.click("Command4");
+    QCOMPARE(c.listed(), QList<int>({ 1, 2, 3, 4 }));
+
+    // Nothing matching disables the buttons; an empty ID box only sends the focus back.
+    c.find<LookupCombo>("dbcNouhin")->setText(QStringLiteral("該当なし"));
+    QCOMPARE(c.find<QLineEdit>("Text2")->text(), QString());
+    c.click("Command1");
+    QCOMPARE(c.listed(), QList<int>({ 1, 2, 3, 4 }));
+    QCOMPARE(QApplication::focusWidget(), c.find("dbcNouhin"));
+    c.find<LookupCombo>("dbcNouhin")->setText(QStringLiteral("BA"));
+    QVERIFY(c.db().exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "項目ID" = 2 WHERE "ID" = 2)")));
+    c.click("Command1");
+    QCOMPARE(c.listed(), QList<int>());
+    QVERIFY(!c.find("Command3")->isEnabled());
+    QVERIFY(!c.find("cmdMasterCancel")->isEnabled());
+}
+
+void TestCorrectionScreen::productSearchFollowsTyping()
+{
+    Correction c;
+    c.open();
+    c.find<LookupCombo>("dbcNouhin")->setText(QStringLiteral("AB"));
+    c.typeInto("dbcShohin", QStringLiteral("りん"));
+    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
+    QCOMPARE(c.find<LookupCombo>("dbcNouhin")->text(), QString()); // the other combo is cleared
+    c.typeInto("dbcShohin", QStringLiteral("ご"));
+    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
+    c.find<LookupCombo>("dbcShohin")->setText(QStringLiteral("%"));
+    QCOMPARE(c.listed(), QList<int>()); // % is a character here
+    c.find<LookupCombo>("dbcShohin")->setText(QString());
+    QCOMPARE(c.listed(), QList<int>({ 1, 2, 3 }));
+}
+
+void TestCorrectionScreen::editingWritesAndRefuses()
+{
+    Correction c;
+    c.open();
+    c.click("Command4");
+    // 数量 changes; 価格 stays what it was.
+    QVERIFY(c.edit(0, 4, QStringLiteral("５")));
+    c.click("Command3");
+    QCOMPARE(c.field(1, "数量").toDouble(), 5.0);
+    QCOMPARE(c.field(1, "価格").toDouble(), 300.0);
+    QCOMPARE(c.grid()->model()->index(0, 4).data().toDouble(), 5.0);
+    QVERIFY(c.edit(0, 3, QStringLiteral("O'Brien 100%")));
+    QCOMPARE(c.field(1, "品名").toString(), QStringLiteral("O'Brien 100%"));
+    QVERIFY(c.edit(0, 1, QStringLiteral("2026/04/01")));
+    QCOMPARE(c.field(1, "日付").toString(), QStringLiteral("2026-04-01"));
+
+    // Text in a number column, a fraction as an ID, a date that is none: refused, old value kept.
+    QVERIFY(!c.edit(1, 6, QStringLiteral("百円")));
+    QVERIFY(!c.edit(1, 2, QStringLiteral("1.5")));
+    QVERIFY(!c.edit(1, 1, QStringLiteral("2026/02/30")));
+    QCOMPARE(c.prompter.texts(),
+             QStringList({ QStringLiteral("単価は数字で入力してください。"),
+                           QStringLiteral("項目IDは整数で入力してください。"),
+                           QStringLiteral("日付は yyyy/MM/dd の形で入力してください。") }));
+    QCOMPARE(c.field(2, "単価").toDouble(), 0.0);
+    QCOMPARE(c.field(2, "項目ID").toInt(), 5);
+
+    // A write the database refuses is reported, not dropped silently.
+    c.prompter.clear();
+    QVERIFY(c.db().exec(QStringLiteral(R"(CREATE TRIGGER refuse BEFORE UPDATE ON "棚卸マスター"
+        BEGIN SELECT RAISE(ABORT, 'locked'); END)")));
+    QVERIFY(!c.edit(2, 4, QStringLiteral("7")));
+    QCOMPARE(c.prompter.texts(),
+             QStringList { QStringLiteral("データベースに書き込めませんでした。変更は保存されていません。") });
+    QCOMPARE(c.field(3, "数量").toDouble(), 1.0);
+}
+
+void TestCorrectionScreen::deleting()
+{
+    Correction c;
+    c.open();
+    c.typeInto("dbcShohin", QStringLiteral("みかん"));
+    QCOMPARE(c.listed(), QList<int> { 2 });
+    c.grid()->setCurrentIndex(c.grid()->model()->index(0, 3));
+    c.prompter.answerAsk(false);
+    c.click("cmdMasterCancel");
+    QCOMPARE(c.listed(), QList<int> { 2 });
+    c.prompter.answerAsk(true);
+    c.click("cmdMasterCancel");
+    QCOMPARE(c.listed(), QList<int>());
+    QVERIFY(!c.find("cmdMasterCancel")->isEnabled());
+    QVERIFY(!c.field(2, "ID").isValid());
+    QCOMPARE(c.prompter.texts().last(), QStringLiteral("表示中のレコードを削除します。よろしいですか。"));
+}
+
+KOTRINA_REGISTER_TEST(TestCorrectionScreen)
+#include "TestCorrectionScreen.moc"
