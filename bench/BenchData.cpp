@@ -4,11 +4,15 @@
 #include "store/FileOps.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -124,5 +128,36 @@ bool generateBenchData(const QString& templatePath, const QString& path, const B
     if (!c.commit())
         return fail(error, c.lastError().text());
     q.exec(QStringLiteral("ANALYZE"));
+    return true;
+}
+
+void measure(const char* what, int runs, const std::function<void(int)>& step)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        step(i);
+        ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-62s median %8.3f  p95 %8.3f  slowest %8.3f ms (%d runs)\n", what, ms[ms.size() / 2],
+                ms[ms.size() * 95 / 100], ms.back(), runs);
+}
+
+bool ensureBenchData(const QString& templatePath, const QString& path)
+{
+    if (QFileInfo::exists(path))
+        return true;
+    std::printf("generating %s ...\n", qPrintable(path));
+    QElapsedTimer timer;
+    timer.start();
+    QString error;
+    if (!generateBenchData(templatePath, path, {}, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    std::printf("generated in %.1f s, %lld bytes\n", double(timer.elapsed()) / 1000,
+                static_cast<long long>(QFileInfo(path).size()));
     return true;
 }

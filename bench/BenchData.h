@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 // Builds a business file the size of a large shop's: lines over several settlement dates,
 // a hundred thousand products and sixty categories with Japanese names.
@@ -17,3 +18,9 @@ bool generateBenchData(const QString& templatePath, const QString& path, const B
 
 // The settlement dates the generator uses, newest first: 2026-03-31, 2025-03-31, …
 QString benchDate(int index);
+
+// Runs step runs times and prints the median, the 95th percentile and the slowest run.
+void measure(const char* what, int runs, const std::function<void(int)>& step);
+
+// The large file at path, made first when it is missing. False when it cannot be made.
+bool ensureBenchData(const QString& templatePath, const QString& path);

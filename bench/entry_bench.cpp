@@ -20,40 +20,12 @@
 #include <cstdio>
 #include <functional>
 
-namespace {
-
-void measure(const char* what, int runs, const std::function<void(int)>& step)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        step(i);
-        ms.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    std::printf("%-62s median %8.3f  p95 %8.3f  slowest %8.3f ms (%d runs)\n", what, ms[ms.size() / 2],
-                ms[ms.size() * 95 / 100], ms.back(), runs);
-}
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-large.idb");
-    if (!QFileInfo::exists(path)) {
-        std::printf("generating %s ...\n", qPrintable(path));
-        QElapsedTimer timer;
-        timer.start();
-        QString error;
-        if (!generateBenchData(QStringLiteral(KOTRINA_TEMPLATE_FILE), path, {}, &error)) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return 1;
-        }
-        std::printf("generated in %.1f s, %lld bytes\n", double(timer.elapsed()) / 1000,
-                    static_cast<long long>(QFileInfo(path).size()));
-    }
+    if (!ensureBenchData(QStringLiteral(KOTRINA_TEMPLATE_FILE), path))
+        return 1;
 
     QTemporaryDir home;
     FixedClock clock(QDate(2026, 3, 31));

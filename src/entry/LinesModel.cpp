@@ -98,15 +98,38 @@ const std::vector<QVariantList>* LinesModel::page(int number) const
         m_pageOrder.push_back(number);
         return &it->second;
     }
+    // Next to a page already read, the page is found by ID from that page's edge, which
+    // costs the same anywhere in the list; a jump far away has to count rows from the start.
+    QString where = m_condition;
+    QVariantList values = m_values;
+    QString order = QStringLiteral(R"( ORDER BY "ID")");
+    bool backwards = false;
+    int offset = number * PageSize;
+    const auto before = m_pages.find(number - 1);
+    const auto after = m_pages.find(number + 1);
+    auto andWhere = [&where](const QString& term) {
+        where = where.isEmpty() ? term : QLatin1Char('(') + where + QStringLiteral(") AND ") + term;
+    };
+    if (before != m_pages.end() && int(before->second.size()) == PageSize) {
+        andWhere(QStringLiteral(R"("ID" > ?)"));
+        values << before->second.back().value(0);
+        offset = 0;
+    } else if (after != m_pages.end() && !after->second.empty()) {
+        andWhere(QStringLiteral(R"("ID" < ?)"));
+        values << after->second.front().value(0);
+        order = QStringLiteral(R"( ORDER BY "ID" DESC)");
+        backwards = true;
+        offset = 0;
+    }
     QSqlQuery q(connectionOf(m_db));
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT * FROM "棚卸マスター")")
-              + (m_condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + m_condition)
-              + QStringLiteral(R"( ORDER BY "ID" LIMIT ? OFFSET ?)"));
-    for (const QVariant& v : m_values)
+              + (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where) + order
+              + QStringLiteral(" LIMIT ? OFFSET ?"));
+    for (const QVariant& v : values)
         q.addBindValue(v);
     q.addBindValue(PageSize);
-    q.addBindValue(number * PageSize);
+    q.addBindValue(offset);
     std::vector<QVariantList> rows;
     if (q.exec()) {
         const int columns = q.record().count();
@@ -118,6 +141,8 @@ const std::vector<QVariantList>* LinesModel::page(int number) const
             rows.push_back(std::move(row));
         }
     }
+    if (backwards)
+        std::reverse(rows.begin(), rows.end());
     if (int(m_pageOrder.size()) >= CachedPages) {
         m_pages.erase(m_pageOrder.front());
         m_pageOrder.erase(m_pageOrder.begin());

@@ -2,6 +2,7 @@
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 #include "entry/LineRegistration.h"
+#include "entry/LinesModel.h"
 #include "entry/LookupModel.h"
 #include "entry/TextRules.h"
 
@@ -61,6 +62,7 @@ private Q_SLOTS:
     void numbersAsTyped();
     void lookupListsWhatContainsTheText();
     void statusLine();
+    void linesAreReadInPagesInAnyOrder();
 };
 
 void TestRegistration::amounts_data()
@@ -258,6 +260,33 @@ void TestRegistration::statusLine()
     other.date = day.addDays(1);
     QVERIFY(registerLine(s.db, other));
     QCOMPARE(statusLineText(s.db, day), QStringLiteral("Max Record 2   Total 1,234,501"));
+}
+
+void TestRegistration::linesAreReadInPagesInAnyOrder()
+{
+    Store s;
+    QVERIFY(addSampleLines(s.db, 3000));
+    QVERIFY(s.db.exec(QStringLiteral(R"(DELETE FROM "棚卸マスター" WHERE "ID" % 7 = 0)"))); // gaps in the IDs
+    QList<int> expected;
+    QSqlQuery q(s.db.connection());
+    QVERIFY(q.exec(QStringLiteral(R"(SELECT "ID" FROM "棚卸マスター" ORDER BY "ID")")));
+    while (q.next())
+        expected << q.value(0).toInt();
+
+    LinesModel lines;
+    lines.setDatabase(&s.db);
+    lines.selectDate(QDate(2026, 3, 31));
+    QCOMPARE(lines.rowCount(), expected.size());
+    // Jump into the middle, read backwards past page edges, then forwards to the end, then
+    // far back to the start: every row holds its line whichever way its page was found.
+    QList<int> rows;
+    for (int r = 1300; r >= 0; r -= 37)
+        rows << r;
+    for (int r = 1301; r < expected.size(); r += 41)
+        rows << r;
+    rows << expected.size() - 1 << 0 << 255 << 256 << 257;
+    for (int r : rows)
+        QCOMPARE(lines.lineId(r), expected[r]);
 }
 
 KOTRINA_REGISTER_TEST(TestRegistration)

@@ -1,0 +1,74 @@
+// Speed of the correction screen's work on a large business file.
+//   bench_review [FILE.idb]   (made when missing, as for bench_entry)
+
+#include "BenchData.h"
+#include "entry/LinesModel.h"
+#include "review/LineChecks.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <cstdio>
+
+namespace {
+
+// Resident memory of this process, in MB.
+double residentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-large.idb");
+    if (!ensureBenchData(QStringLiteral(KOTRINA_TEMPLATE_FILE), path))
+        return 1;
+    Database db;
+    if (!db.open(path))
+        return 1;
+
+    LinesModel lines;
+    lines.setDatabase(&db);
+    lines.setEditable(true);
+    measure("all lines (1,000,000): count and first screen of rows", 10, [&](int) {
+        lines.select(LineSelections::all());
+        for (int r = 0; r < 40; ++r)
+            lines.data(lines.index(r, 3));
+    });
+    measure("scrolling down 40 rows at a time, from row 500,000", 200, [&](int i) {
+        const int top = 500000 + i * 40;
+        for (int r = top; r < top + 40; ++r)
+            lines.data(lines.index(r, 3));
+    });
+    measure("jumping 5,000 rows at a time", 100, [&](int i) {
+        const int top = i * 5000;
+        for (int r = top; r < top + 40; ++r)
+            lines.data(lines.index(r, 3));
+    });
+    measure("jump to the last screen of all lines", 10, [&](int) {
+        lines.select(LineSelections::all());
+        for (int r = lines.rowCount() - 40; r < lines.rowCount(); ++r)
+            lines.data(lines.index(r, 3));
+    });
+    std::printf("resident memory after scrolling through all lines: %.0f MB\n", residentMegabytes());
+
+    const QDate day(2026, 3, 31);
+    db.exec(QStringLiteral(R"(DELETE FROM "項目分類" WHERE "項目ID" = 60)"));
+    measure("category check of a date with 200,000 lines", 10, [&](int) { markLinesWithoutCategory(db, day); });
+    measure("product search of a date with 200,000 lines, \"緑茶\"", 20, [&](int) {
+        lines.select(LineSelections::ofProduct(day, QStringLiteral("緑茶")));
+        lines.data(lines.index(0, 3));
+    });
+    db.exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (60, '分類60'))"));
+    markLinesWithoutCategory(db, day);
+    return 0;
+}
