@@ -7,4 +7,5 @@ cmake --build "$build" --target kotrina-screenshot kotrina_template
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/main-window.png
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/main-window-repair.png --repair
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/entry-screen.png --entry
-echo "docs/main-window.png docs/main-window-repair.png docs/entry-screen.png"
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/correction-screen.png --correction
+echo "docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png"

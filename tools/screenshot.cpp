@@ -1,10 +1,11 @@
 // Draws the main window on a fresh database into a PNG file, for the documentation.
 //   kotrina-screenshot OUTPUT.png [--repair | --entry]
-// --repair also shows the repair and deletion frame; --entry draws the entry screen
-// with a few lines typed instead.
+// --repair also shows the repair and deletion frame; --entry and --correction draw the
+// entry or the correction screen with a few lines typed instead.
 
 #include "entry/LineRegistration.h"
 #include "entry/frmTana.h"
+#include "review/frmInAmd2.h"
 #include "shell/AppState.h"
 #include "shell/ApplicationSetup.h"
 #include "shell/Clock.h"
@@ -24,7 +25,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: kotrina-screenshot OUTPUT.png [--repair]\n");
+        std::fprintf(stderr, "usage: kotrina-screenshot OUTPUT.png [--repair | --entry | --correction]\n");
         return 2;
     }
     setUpApplication(app);
@@ -44,7 +45,7 @@ int main(int argc, char* argv[])
     AppState state(paths, settings, prompter, clock);
     frmAMain window(state, file);
     window.load();
-    if (args.contains(QStringLiteral("--entry"))) {
+    if (args.contains(QStringLiteral("--entry")) || args.contains(QStringLiteral("--correction"))) {
         const struct
         {
             int category;
@@ -65,11 +66,20 @@ int main(int argc, char* argv[])
             };
             registerLine(state.DatabaseConnection, input);
         }
-        frmTana entry(state, clock.today());
-        entry.show();
+        QWidget* screen = nullptr;
+        if (args.contains(QStringLiteral("--entry"))) {
+            screen = new frmTana(state, clock.today());
+        } else {
+            auto* correction = new frmInAmd2(state, clock.today());
+            screen = correction;
+            correction->findChild<QPushButton*>(QStringLiteral("Command4"))->click();
+        }
+        screen->show();
         for (int i = 0; i < 10; ++i)
             QApplication::processEvents();
-        return entry.grab().save(args.at(1)) ? 0 : 1;
+        const bool saved = screen->grab().save(args.at(1));
+        delete screen;
+        return saved ? 0 : 1;
     }
     window.show();
     if (args.contains(QStringLiteral("--repair")))

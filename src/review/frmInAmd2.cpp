@@ -96,7 +96,7 @@ void frmInAmd2::buildControls()
 
     auto* criteria = new QGridLayout(Frame1);
     criteria->addWidget(makeLabel("Label3", QStringLiteral("決算日(&D)"), DTPicker1, Frame1), 0, 0);
-    criteria->addWidget(DTPicker1, 0, 1);
+    criteria->addWidget(DTPicker1, 0, 1, Qt::AlignLeft);
     criteria->addWidget(Command4, 0, 3);
     criteria->addWidget(makeLabel("Label7", QStringLiteral("項目/分類名(&N)"), dbcNouhin, Frame1), 1, 0);
     criteria->addWidget(dbcNouhin, 1, 1);

@@ -218,6 +218,18 @@ void TestCorrectionScreen::editingWritesAndRefuses()
     QCOMPARE(c.field(1, "数量").toDouble(), 5.0);
     QCOMPARE(c.field(1, "価格").toDouble(), 300.0);
     QCOMPARE(c.grid()->model()->index(0, 4).data().toDouble(), 5.0);
+    // Typed into the grid, Enter ends the edit and writes it.
+    c.grid()->setFocus();
+    c.grid()->setCurrentIndex(c.grid()->model()->index(1, 4));
+    QTest::keyClick(c.grid(), Qt::Key_F2);
+    QWidget* editor = QApplication::focusWidget();
+    QVERIFY(editor && editor != c.grid());
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, QStringLiteral("8"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    Correction::settle();
+    QCOMPARE(c.field(2, "数量").toDouble(), 8.0);
+
     QVERIFY(c.edit(0, 3, QStringLiteral("O'Brien 100%")));
     QCOMPARE(c.field(1, "品名").toString(), QStringLiteral("O'Brien 100%"));
     QVERIFY(c.edit(0, 1, QStringLiteral("2026/04/01")));
