@@ -7,13 +7,6 @@
 
 namespace {
 
-bool fail(QString* error, const QSqlQuery& q)
-{
-    if (error)
-        *error = q.lastError().text();
-    return false;
-}
-
 // The first value of a one-row query; an invalid variant when there is no row.
 QVariant firstValue(QSqlQuery& q, const QVariantList& values, bool* ok = nullptr)
 {
@@ -43,19 +36,24 @@ std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& 
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     bool ok = false;
+    auto failed = [&] {
+        if (error)
+            *error = q.lastError().text();
+        return std::optional<RegisteredLine>();
+    };
 
     // A unit seen for the first time joins the unit master; an empty one is no unit.
     if (!line.unit.isEmpty()) {
         q.prepare(QStringLiteral(R"(SELECT "単位ID" FROM "単位" WHERE "単位" = ? LIMIT 1)"));
         const QVariant unitId = firstValue(q, { line.unit }, &ok);
         if (!ok)
-            return fail(error, q), std::nullopt;
+            return failed();
         if (!unitId.isValid()) {
             q.prepare(QStringLiteral(R"(INSERT INTO "単位" ("単位ID", "単位") VALUES (?, ?))"));
             q.addBindValue(db.nextId(Table::Tani));
             q.addBindValue(line.unit);
             if (!q.exec())
-                return fail(error, q), std::nullopt;
+                return failed();
         }
     }
 
@@ -63,7 +61,7 @@ std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& 
     q.prepare(QStringLiteral(R"(SELECT "品名ID" FROM "仕入商品" WHERE "品名" = ? ORDER BY "品名ID" LIMIT 1)"));
     const QVariant found = firstValue(q, { line.product }, &ok);
     if (!ok)
-        return fail(error, q), std::nullopt;
+        return failed();
     RegisteredLine result;
     if (found.isValid()) {
         result.productId = found.toInt();
@@ -80,7 +78,7 @@ std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& 
         q.addBindValue(line.unit);
     }
     if (!q.exec())
-        return fail(error, q), std::nullopt;
+        return failed();
 
     result.lineId = db.nextId(Table::Tana);
     result.amount = TextRules::lineAmount(line.unitPrice, line.quantity);
@@ -93,7 +91,7 @@ std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& 
                         line.unitPrice == 0 ? QVariant(QString::fromUtf8(NoUnitPriceNote)) : QVariant() })
         q.addBindValue(v);
     if (!q.exec())
-        return fail(error, q), std::nullopt;
+        return failed();
     q.finish();
     if (!transaction.commit(error))
         return std::nullopt;

@@ -21,7 +21,6 @@ public:
     void setIdBox(QLineEdit* box) { m_idBox = box; }
     // Whether getting the focus opens the input method (on by default).
     void setOpensInputMethod(bool opens) { m_opensInputMethod = opens; }
-    LookupModel* lookup() const { return m_model; }
 
     QString text() const { return currentText(); }
     void setText(const QString& text);
