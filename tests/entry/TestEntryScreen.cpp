@@ -1,23 +1,17 @@
 #include "SampleData.h"
-#include "ScriptedPrompter.h"
-#include "TestEnvironment.h"
+#include "ScreenTest.h"
 #include "TestRegistry.h"
+#include "TestSession.h"
 #include "entry/LookupCombo.h"
 #include "entry/frmTana.h"
-#include "shell/AppState.h"
-#include "shell/Clock.h"
-#include "shell/Settings.h"
-#include "shell/frmTipA.h"
 
 #include <QApplication>
-#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -28,47 +22,26 @@ struct CountingInputMethod final : InputMethod
 };
 
 // The entry screen on a fresh database, with the day fixed and every dialog scripted.
-struct EntryScreen
+struct EntryScreen : TestSession
 {
-    TestEnvironment env;
-    FixedClock clock { QDate(2026, 3, 31) };
-    Settings settings { env.settingsFile(), clock };
-    ScriptedPrompter prompter;
-    AppState state { env.paths(), settings, prompter, clock };
     CountingInputMethod ime;
+    ModalAnswerer modals;
     QPointer<frmTana> screen;
-    QStringList tips;
-    QObject timerOwner;
 
     EntryScreen() { state.inputMethod = &ime; }
+    ~EntryScreen() { delete screen; }
 
     void open(bool withProducts = true)
     {
-        QVERIFY(state.DatabaseConnection.open(env.newDatabase()));
-        state.ConnectionOpen = true;
+        QVERIFY(openNewDatabase());
         if (withProducts)
-            QVERIFY(state.DatabaseConnection.exec(
+            QVERIFY(db().exec(
                 QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'みかん', 80, '箱'), (2, 'なし', NULL, NULL))")));
-        auto* timer = new QTimer(&timerOwner);
-        QObject::connect(timer, &QTimer::timeout, [this] {
-            if (auto* tip = qobject_cast<frmTipA*>(QApplication::activeModalWidget())) {
-                tips << tip->text();
-                tip->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
-            }
-        });
-        timer->start(5);
         screen = new frmTana(state, QDate(2026, 3, 31));
         screen->show();
         screen->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(screen));
-        settle();
-    }
-    ~EntryScreen() { delete screen; }
-
-    static void settle()
-    {
-        for (int i = 0; i < 5; ++i)
-            QCoreApplication::processEvents();
+        ScreenTest::settle();
     }
 
     template<typename T = QWidget> T* find(const char* name) const
@@ -83,26 +56,17 @@ struct EntryScreen
     }
     QWidget* focus() const { return QApplication::focusWidget(); }
 
-    // Types into the focused field and presses Enter, as a user does: Latin letters and
-    // digits as keys, Japanese text as the input method hands it over.
+    // Types into the focused field and presses Enter, as a user does.
     void type(const QString& text)
     {
-        for (const QChar c : text) {
-            if (c.unicode() < 0x80) {
-                QTest::keyClick(focus(), c.toLatin1());
-            } else {
-                QInputMethodEvent commit;
-                commit.setCommitString(QString(c));
-                QApplication::sendEvent(focus(), &commit);
-            }
-        }
+        ScreenTest::type(focus(), text);
         QTest::keyClick(focus(), Qt::Key_Return);
-        settle();
+        ScreenTest::settle();
     }
     void click(const char* name)
     {
         find<QPushButton>(name)->click();
-        settle();
+        ScreenTest::settle();
     }
     QVariantList lines() const
     {
@@ -215,7 +179,7 @@ void TestEntryScreen::productFillsUnitPriceAndHistory()
     e.find("dbcShohin")->setFocus();
     e.find<LookupCombo>("dbcShohin")->setText(QStringLiteral("なし"));
     e.find("txtMemo")->setFocus();
-    EntryScreen::settle();
+    ScreenTest::settle();
     QCOMPARE(e.text("txtTanka"), QStringLiteral("70"));
 }
 
@@ -293,14 +257,14 @@ void TestEntryScreen::nameLimits()
     e.find("dbcShohin")->setFocus();
     e.find<LookupCombo>("dbcShohin")->setText(QString(41, QLatin1Char('x')));
     QTest::keyClick(e.focus(), Qt::Key_Return);
-    EntryScreen::settle();
+    ScreenTest::settle();
     QCOMPARE(e.prompter.texts(), QStringList { QStringLiteral("品名は全角で２０文字以内にしてください。") });
     QCOMPARE(e.focus(), e.find("dbcShohin"));
 
     // Two combos over their limits do not send the focus back and forth.
     e.find<LookupCombo>("dbcTani")->setText(QStringLiteral("ケース"));
     e.find("dbcTani")->setFocus();
-    EntryScreen::settle();
+    ScreenTest::settle();
     QCOMPARE(e.prompter.texts().size(), 2);
     QCOMPARE(e.focus(), e.find("dbcShohin"));
 
@@ -312,7 +276,7 @@ void TestEntryScreen::nameLimits()
     e.find("dbcTani")->setFocus();
     e.find<LookupCombo>("dbcTani")->setText(QStringLiteral("ケース"));
     QTest::keyClick(e.focus(), Qt::Key_Return);
-    EntryScreen::settle();
+    ScreenTest::settle();
     QCOMPARE(e.prompter.texts(), QStringList { QStringLiteral("単位は全角で２文字以内にしてください。") });
     QCOMPARE(e.focus(), e.find("dbcTani"));
 }
@@ -321,11 +285,12 @@ void TestEntryScreen::helpOnceOnEmptyProducts()
 {
     EntryScreen e;
     e.open(false);
-    QCOMPARE(e.tips.size(), 1);
-    QVERIFY(e.tips[0].startsWith(QStringLiteral("\n■項目/分類情報の登録\n\n棚卸表入力時に自動的に入力されます。\n")));
+    QCOMPARE(e.modals.tips.size(), 1);
+    QVERIFY(e.modals.tips[0].startsWith(
+        QStringLiteral("\n■項目/分類情報の登録\n\n棚卸表入力時に自動的に入力されます。\n")));
     e.screen->activateWindow();
-    EntryScreen::settle();
-    QCOMPARE(e.tips.size(), 1);
+    ScreenTest::settle();
+    QCOMPARE(e.modals.tips.size(), 1);
 }
 
 void TestEntryScreen::deleteALine()

@@ -1,16 +1,12 @@
 #include "SampleData.h"
-#include "ScriptedPrompter.h"
-#include "TestEnvironment.h"
+#include "ScreenTest.h"
 #include "TestRegistry.h"
+#include "TestSession.h"
 #include "entry/LookupCombo.h"
 #include "review/LineChecks.h"
 #include "review/frmInAmd2.h"
-#include "shell/AppState.h"
-#include "shell/Clock.h"
-#include "shell/Settings.h"
 
 #include <QApplication>
-#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -20,19 +16,13 @@
 namespace {
 
 // The correction screen on a database with lines of two dates, dialogs scripted.
-struct Correction
+struct Correction : TestSession
 {
-    TestEnvironment env;
-    FixedClock clock { QDate(2026, 3, 31) };
-    Settings settings { env.settingsFile(), clock };
-    ScriptedPrompter prompter;
-    AppState state { env.paths(), settings, prompter, clock };
     QPointer<frmInAmd2> screen;
 
     Correction()
     {
-        state.DatabaseConnection.open(env.newDatabase());
-        state.ConnectionOpen = true;
+        openNewDatabase();
         db().exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (2, 'AB'), (5, 'BA'))"));
         db().exec(QStringLiteral(
             R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位", "単価", "価格") VALUES
@@ -43,20 +33,13 @@ struct Correction
     }
     ~Correction() { delete screen; }
 
-    const Database& db() const { return state.DatabaseConnection; }
-
     void open()
     {
         screen = new frmInAmd2(state, QDate(2026, 3, 31));
         screen->show();
         screen->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(screen));
-        settle();
-    }
-    static void settle()
-    {
-        for (int i = 0; i < 5; ++i)
-            QCoreApplication::processEvents();
+        ScreenTest::settle();
     }
     template<typename T = QWidget> T* find(const char* name) const
     {
@@ -82,18 +65,14 @@ struct Correction
     void click(const char* name)
     {
         find<QPushButton>(name)->click();
-        settle();
+        ScreenTest::settle();
     }
     void typeInto(const char* combo, const QString& text)
     {
         QWidget* w = find(combo);
         w->setFocus();
-        for (const QChar c : text) {
-            QInputMethodEvent commit;
-            commit.setCommitString(QString(c));
-            QApplication::sendEvent(w, &commit);
-        }
-        settle();
+        ScreenTest::type(w, text);
+        ScreenTest::settle();
     }
     // Edits a cell as a user does: start editing, type, press Enter... here: set through the view's model.
     bool edit(int row, int column, const QString& text)
@@ -227,7 +206,7 @@ void TestCorrectionScreen::editingWritesAndRefuses()
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(editor, QStringLiteral("8"));
     QTest::keyClick(editor, Qt::Key_Return);
-    Correction::settle();
+    ScreenTest::settle();
     QCOMPARE(c.field(2, "数量").toDouble(), 8.0);
 
     QVERIFY(c.edit(0, 3, QStringLiteral("O'Brien 100%")));

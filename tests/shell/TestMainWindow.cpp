@@ -1,76 +1,37 @@
-#include "ScriptedPrompter.h"
-#include "TestEnvironment.h"
+#include "ScreenTest.h"
 #include "TestRegistry.h"
-#include "shell/AppState.h"
-#include "shell/Clock.h"
-#include "shell/Settings.h"
+#include "TestSession.h"
 #include "shell/frmAMain.h"
-#include "shell/frmTipA.h"
 #include "store/Database.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <memory>
 
 namespace {
 
 // One main window on a fresh environment, with the day fixed and every dialog scripted.
-struct MainWindow
+struct MainWindow : TestSession
 {
-    TestEnvironment env;
-    FixedClock clock { QDate(2026, 3, 31) };
-    Settings settings { env.settingsFile(), clock };
-    ScriptedPrompter prompter;
-    std::unique_ptr<AppState> state;
     std::unique_ptr<frmAMain> window;
-    QStringList tipTexts;
-    QStringList modalScreens; // other modal screens opened, closed again at once
+    ModalAnswerer modals;
 
     void start(const QString& commandLine = {})
     {
         settings.sync();
-        state = std::make_unique<AppState>(env.paths(), settings, prompter, clock);
-        window = std::make_unique<frmAMain>(*state, commandLine);
+        window = std::make_unique<frmAMain>(state, commandLine);
         window->load();
         window->show();
-        closeTipsWhenShown();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        settle();
-    }
-
-    // Lets the activation steps, posted Tab keys and the like run.
-    static void settle()
-    {
-        for (int i = 0; i < 5; ++i)
-            QCoreApplication::processEvents();
-    }
-
-    // The tip window is a modal window of its own: read it and press OK when it appears.
-    void closeTipsWhenShown()
-    {
-        auto* timer = new QTimer(window.get());
-        timer->setInterval(5);
-        QObject::connect(timer, &QTimer::timeout, window.get(), [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* tip = qobject_cast<frmTipA*>(modal)) {
-                tipTexts << tip->text();
-                tip->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
-            } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-                modalScreens << dialog->objectName();
-                dialog->reject();
-            }
-        });
-        timer->start();
+        ScreenTest::settle();
     }
 
     template<typename T> T* find(const char* name) const
@@ -89,7 +50,7 @@ struct MainWindow
             action->trigger();
         else
             QFAIL(qPrintable(QStringLiteral("no control %1").arg(QLatin1String(name))));
-        settle();
+        ScreenTest::settle();
     }
 
     QString panel1() const { return find<QLabel>("Panel1")->text(); }
@@ -186,9 +147,10 @@ void TestMainWindow::firstRunCancelled()
 
     QCOMPARE(m.find<QLineEdit>("txtFileName")->text(), m.env.paths().templatePath());
     QCOMPARE(m.panel1(), m.env.paths().templatePath());
-    QCOMPARE(m.tipTexts.size(), 1);
-    QVERIFY(m.tipTexts[0].startsWith(QStringLiteral("\nコトリナをご利用いただきありがとうございます。\n\n\n■新規に")));
-    QVERIFY(m.tipTexts[0].endsWith(QStringLiteral("誤作動を起こす場合があります｡ \n")));
+    QCOMPARE(m.modals.tips.size(), 1);
+    QVERIFY(
+        m.modals.tips[0].startsWith(QStringLiteral("\nコトリナをご利用いただきありがとうございます。\n\n\n■新規に")));
+    QVERIFY(m.modals.tips[0].endsWith(QStringLiteral("誤作動を起こす場合があります｡ \n")));
 
     const auto& shown = m.prompter.shown();
     QCOMPARE(shown.size(), 2);
@@ -243,18 +205,18 @@ void TestMainWindow::firstRunCreatesDatabase()
         return;
     }
     QVERIFY(m.window->isVisible());
-    QVERIFY(m.state->ConnectionOpen);
-    QCOMPARE(m.state->DatabaseFileName, chosen);
+    QVERIFY(m.state.ConnectionOpen);
+    QCOMPARE(m.state.DatabaseFileName, chosen);
     QCOMPARE(m.find<QLineEdit>("txtFileName")->text(), chosen);
     QCOMPARE(m.panel1(), chosen);
     QCOMPARE(m.settings.value(Setting::MDBFileName), chosen);
     QCOMPARE(m.window->focusWidget(), m.find<QWidget>("DTPicker1"));
-    QCOMPARE(m.state->DatabaseConnection.nextId(Table::Koumoku), 1);
+    QCOMPARE(m.state.DatabaseConnection.nextId(Table::Koumoku), 1);
 
     // The guidance is shown once per run.
     m.window->activateWindow();
-    MainWindow::settle();
-    QCOMPARE(m.tipTexts.size(), 1);
+    ScreenTest::settle();
+    QCOMPARE(m.modals.tips.size(), 1);
 }
 
 void TestMainWindow::commandLineFileWins()
@@ -264,11 +226,11 @@ void TestMainWindow::commandLineFileWins()
     const QString given = m.env.newDatabase(QStringLiteral("given.idb"));
     m.settings.setValue(Setting::MDBFileName, remembered);
     m.start(given);
-    QCOMPARE(m.state->DatabaseFileName, given);
-    QCOMPARE(m.state->DatabaseConnection.fileName(), given);
-    QVERIFY(m.state->ConnectionOpen);
+    QCOMPARE(m.state.DatabaseFileName, given);
+    QCOMPARE(m.state.DatabaseConnection.fileName(), given);
+    QVERIFY(m.state.ConnectionOpen);
     QCOMPARE(m.panel1(), given);
-    QVERIFY(m.tipTexts.isEmpty());
+    QVERIFY(m.modals.tips.isEmpty());
     QVERIFY(m.prompter.shown().isEmpty());
 }
 
@@ -280,7 +242,7 @@ void TestMainWindow::fileThatIsNotADatabase()
     const QString backup = m.env.writeFile(QStringLiteral("home/BackupKotrina.idb"), "last good backup");
     m.start(file);
     QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
-    QVERIFY(!m.state->ConnectionOpen);
+    QVERIFY(!m.state.ConnectionOpen);
     m.window->close();
     // Neither the file nor the last backup was touched, and no failure was claimed at close.
     QCOMPARE(readAll(file), text);
@@ -297,8 +259,8 @@ void TestMainWindow::storedPositionNotANumber()
     m.start();
     QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
     QCOMPARE(m.prompter.shown()[0].icon, Prompter::Icon::Information);
-    QVERIFY(!m.state->ConnectionOpen);
-    QVERIFY(m.tipTexts.isEmpty());
+    QVERIFY(!m.state.ConnectionOpen);
+    QVERIFY(m.modals.tips.isEmpty());
     // Closing writes the position again, so the next start is a normal one.
     m.window->close();
     QVERIFY(Settings::toNumber(m.settings.value(Setting::MainLeft)).has_value());
@@ -335,7 +297,7 @@ void TestMainWindow::checkButtonsOnEmptyTable()
     m.trigger(control.toLatin1().constData());
     QVERIFY(m.prompter.texts().isEmpty());
     if (control == QLatin1String("Command19") || control == QLatin1String("mnuTanaAmd"))
-        QCOMPARE(m.modalScreens, QStringList { QStringLiteral("frmInAmd2") });
+        QCOMPARE(m.modals.screens, QStringList { QStringLiteral("frmInAmd2") });
 }
 
 void TestMainWindow::settlementDateConfirmation()
@@ -378,11 +340,11 @@ void TestMainWindow::enterMovesToNextControl()
     auto* date = m.find<QDateEdit>("DTPicker1");
     date->setFocus();
     QTest::keyClick(date, Qt::Key_Return);
-    MainWindow::settle();
+    ScreenTest::settle();
     QCOMPARE(QApplication::focusWidget(), m.find<QWidget>("Command17"));
     // Enter on a button moves on too and does not press it.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
-    MainWindow::settle();
+    ScreenTest::settle();
     QCOMPARE(QApplication::focusWidget(), m.find<QWidget>("Command19"));
     QVERIFY(m.prompter.shown().isEmpty());
 }
@@ -399,7 +361,7 @@ void TestMainWindow::pictureReplacementAndReset()
     QCOMPARE(m.prompter.shown()[1].text, QStringLiteral("読み込めない形式のﾌｧｲﾙです。"));
     QCOMPARE(m.prompter.shown()[1].icon, Prompter::Icon::Critical);
     QCOMPARE(m.prompter.shown()[1].title, QStringLiteral("入力事項の確認"));
-    QCOMPARE(m.state->PictureFile, notAPicture);
+    QCOMPARE(m.state.PictureFile, notAPicture);
 
     // A real picture is shown; a cancelled dialog changes nothing.
     QImage image(40, 30, QImage::Format_RGB32);
@@ -412,7 +374,7 @@ void TestMainWindow::pictureReplacementAndReset()
     m.trigger("mnuPicLoad");
     m.trigger("mnuPicLoad");
     QCOMPARE(m.prompter.texts(), QStringList());
-    QCOMPARE(m.state->PictureFile, picture);
+    QCOMPARE(m.state.PictureFile, picture);
     QCOMPARE(m.find<QLabel>("Picture2")->pixmap().toImage().pixelColor(5, 5), QColor(Qt::red));
 
     m.trigger("mnuPSave");
@@ -433,7 +395,7 @@ void TestMainWindow::closingSavesSettingsAndBackup()
     m.settings.setValue(Setting::PrinterFont, QStringLiteral("ＭＳ ゴシック"));
     m.start(file);
     QCOMPARE(m.find<QDateEdit>("DTPicker1")->date(), QDate(2025, 9, 30));
-    QCOMPARE(m.state->PrinterFont, QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(m.state.PrinterFont, QStringLiteral("ＭＳ ゴシック"));
     m.addLine(file);
     m.find<QDateEdit>("DTPicker1")->setDate(QDate(2026, 3, 31));
     m.window->move(200, 100);
@@ -441,7 +403,7 @@ void TestMainWindow::closingSavesSettingsAndBackup()
     m.trigger("Command2");
     QVERIFY(!m.window->isVisible());
     QVERIFY(m.prompter.shown().isEmpty());
-    QVERIFY(!m.state->DatabaseConnection.isOpen());
+    QVERIFY(!m.state.DatabaseConnection.isOpen());
 
     Settings stored(m.env.settingsFile(), m.clock);
     QCOMPARE(stored.value(Setting::FDate), QStringLiteral("2026/03/31"));
@@ -467,7 +429,7 @@ void TestMainWindow::closingWithTheBackupOpen()
     const QDateTime before = QFileInfo(backup).lastModified();
     QTest::qWait(20);
     m.start(QStringLiteral("\"%1\"").arg(backup).mid(1).chopped(1));
-    QVERIFY(m.state->ConnectionOpen);
+    QVERIFY(m.state.ConnectionOpen);
     m.window->close();
     QCOMPARE(QFileInfo(backup).lastModified(), before);
     QVERIFY(m.prompter.shown().isEmpty());
@@ -481,7 +443,7 @@ void TestMainWindow::closingMinimizedKeepsPositions()
     m.settings.setValue(Setting::frmTop, QStringLiteral("45"));
     m.start(m.env.newDatabase());
     m.window->showMinimized();
-    MainWindow::settle();
+    ScreenTest::settle();
     m.window->close();
     Settings stored(m.env.settingsFile(), m.clock);
     QCOMPARE(stored.value(Setting::MainLeft), QStringLiteral("300"));
@@ -526,7 +488,7 @@ void TestMainWindow::fileCommandsAreWired()
              QStringList({ QStringLiteral("データベースを最適化しました。"),
                            QStringLiteral(" 棚卸表を削除します。よろしいですか？"),
                            QStringLiteral("棚卸マスターを削除しました。") }));
-    QCOMPARE(m.state->DatabaseConnection.hasRows(Table::Tana), std::optional<bool>(false));
+    QCOMPARE(m.state.DatabaseConnection.hasRows(Table::Tana), std::optional<bool>(false));
 
     m.prompter.clear();
     m.prompter.answerFile(std::nullopt);

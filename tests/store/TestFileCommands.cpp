@@ -1,10 +1,6 @@
 #include "SampleData.h"
-#include "ScriptedPrompter.h"
-#include "TestEnvironment.h"
 #include "TestRegistry.h"
-#include "shell/AppState.h"
-#include "shell/Clock.h"
-#include "shell/Settings.h"
+#include "TestSession.h"
 #include "store/DatabaseFiles.h"
 #include "store/FileOps.h"
 
@@ -38,13 +34,8 @@ struct View final : FileCommandsView
 };
 
 // The file commands on a fresh environment with one database open.
-struct Files
+struct Files : TestSession
 {
-    TestEnvironment env;
-    FixedClock clock { QDate(2026, 3, 31) };
-    Settings settings { env.settingsFile(), clock };
-    ScriptedPrompter prompter;
-    AppState state { env.paths(), settings, prompter, clock };
     View view;
     DatabaseFiles files { state, view };
     QString current;

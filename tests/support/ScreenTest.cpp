@@ -1,0 +1,47 @@
+#include "ScreenTest.h"
+
+#include "shell/frmTipA.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QInputMethodEvent>
+#include <QPushButton>
+#include <QTest>
+
+namespace ScreenTest {
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+void type(QWidget* control, const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            QTest::keyClick(control, c.toLatin1());
+        } else {
+            QInputMethodEvent commit;
+            commit.setCommitString(QString(c));
+            QApplication::sendEvent(control, &commit);
+        }
+    }
+}
+
+} // namespace ScreenTest
+
+ModalAnswerer::ModalAnswerer()
+{
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* tip = qobject_cast<frmTipA*>(modal)) {
+            tips << tip->text();
+            tip->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            screens << dialog->objectName();
+            dialog->reject();
+        }
+    });
+    m_timer.start(5);
+}

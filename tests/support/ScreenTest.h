@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+class QWidget;
+
+// Helpers for tests that drive the real windows.
+namespace ScreenTest {
+
+// Lets posted events run: activation steps, posted Tab keys, queued focus handling.
+void settle();
+
+// Types text into a control as a user does: Latin letters and digits as key presses,
+// anything else as the input method hands it over (a committed string).
+void type(QWidget* control, const QString& text);
+
+} // namespace ScreenTest
+
+// Answers the modal windows that are not dialogs of the Prompter: the tip window is read
+// and closed with OK, any other modal screen is recorded and closed at once.
+class ModalAnswerer : public QObject
+{
+    Q_OBJECT
+public:
+    ModalAnswerer();
+
+    QStringList tips; // texts of the tip windows shown
+    QStringList screens; // object names of other modal screens opened
+
+private:
+    QTimer m_timer;
+};

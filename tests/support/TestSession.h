@@ -1,0 +1,22 @@
+#pragma once
+
+#include "ScriptedPrompter.h"
+#include "TestEnvironment.h"
+#include "shell/AppState.h"
+#include "shell/Clock.h"
+#include "shell/Settings.h"
+
+// What every test of the program's work starts from: a fresh environment, the day fixed
+// at 2026-03-31, the settings store, scripted dialogs and the program-wide state over them.
+struct TestSession
+{
+    TestEnvironment env;
+    FixedClock clock { QDate(2026, 3, 31) };
+    Settings settings { env.settingsFile(), clock };
+    ScriptedPrompter prompter;
+    AppState state { env.paths(), settings, prompter, clock };
+
+    const Database& db() const { return state.DatabaseConnection; }
+    // Opens a new database made from the template as the program's database.
+    bool openNewDatabase(const QString& name = QStringLiteral("shop.idb"));
+};
