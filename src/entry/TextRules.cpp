@@ -29,6 +29,26 @@ int byteLength(const QString& text)
     return length;
 }
 
+int nameLimit(Name name)
+{
+    return name == Name::Unit ? 4 : 40;
+}
+
+std::optional<QString> nameTooLong(Name name, const QString& text)
+{
+    if (byteLength(text) <= nameLimit(name))
+        return std::nullopt;
+    switch (name) {
+    case Name::Category:
+        return QStringLiteral("項目/分類名は全角で２０文字以内にしてください。");
+    case Name::Product:
+        return QStringLiteral("品名は全角で２０文字以内にしてください。");
+    case Name::Unit:
+        return QStringLiteral("単位は全角で２文字以内にしてください。");
+    }
+    return std::nullopt;
+}
+
 std::optional<double> parseNumber(const QString& text)
 {
     QString s;

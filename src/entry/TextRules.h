@@ -10,10 +10,17 @@ namespace TextRules {
 // full-width 2. A character the code page cannot hold counts 2.
 int byteLength(const QString& text);
 
-// Name limits, in code page 932 bytes.
-inline constexpr int CategoryNameLimit = 40;
-inline constexpr int ProductNameLimit = 40;
-inline constexpr int UnitLimit = 4;
+// The names typed during entry and their limits, in code page 932 bytes: 40 for a
+// category or product (20 full-width characters), 4 for a unit (2 full-width).
+enum class Name
+{
+    Category,
+    Product,
+    Unit
+};
+int nameLimit(Name name);
+// The message for a text over its name's limit; nullopt when the text fits.
+std::optional<QString> nameTooLong(Name name, const QString& text);
 
 // A number as a user types it, with or without the Japanese input method: full-width
 // digits and signs, "．" or "." as the decimal point, "，" or "," between thousands,

@@ -12,6 +12,7 @@
 #include "shell/Settings.h"
 #include "shell/Twips.h"
 #include "shell/WaitCursor.h"
+#include "shell/WindowPlacement.h"
 #include "shell/frmTipA.h"
 
 #include <QApplication>
@@ -66,9 +67,7 @@ frmTana::frmTana(AppState& state, QDate settlementDate, QWidget* parent)
     EnterAsTab::install(this);
     connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &frmTana::onActivated);
 
-    const auto left = Settings::toNumber(state.settings.value(Setting::frmLeft)).value_or(0);
-    const auto top = Settings::toNumber(state.settings.value(Setting::frmTop)).value_or(0);
-    move(twipsToPixels(left, logicalDpiX()), twipsToPixels(top, logicalDpiY()));
+    placeWorkingWindow(this, state.settings);
 
     DTPicker1->setDate(settlementDate);
     m_lines->setDatabase(&state.DatabaseConnection);
@@ -276,12 +275,15 @@ void frmTana::reloadLines()
     }
 }
 
-bool frmTana::checkLength(LookupCombo* combo, int limit, const QString& message)
+bool frmTana::checkName(LookupCombo* combo)
 {
-    const QString text = combo->text().trimmed();
-    if (TextRules::byteLength(text) <= limit)
+    const TextRules::Name name = combo == dbcNouhin ? TextRules::Name::Category
+        : combo == dbcShohin                        ? TextRules::Name::Product
+                                                    : TextRules::Name::Unit;
+    const std::optional<QString> message = TextRules::nameTooLong(name, combo->text().trimmed());
+    if (!message)
         return true;
-    m_state.prompter.notice(message);
+    m_state.prompter.notice(*message);
     // Taking the focus back makes another combo lose it; that is no leaving of the user's.
     m_refocusing = true;
     combo->setFocus();
@@ -291,10 +293,7 @@ bool frmTana::checkLength(LookupCombo* combo, int limit, const QString& message)
 
 void frmTana::leaveCategory()
 {
-    if (m_refocusing)
-        return;
-    if (!checkLength(dbcNouhin, TextRules::CategoryNameLimit,
-                     QStringLiteral("項目/分類名は全角で２０文字以内にしてください。")))
+    if (m_refocusing || !checkName(dbcNouhin))
         return;
     const QString name = dbcNouhin->text().trimmed();
     if (name.isEmpty())
@@ -309,10 +308,7 @@ void frmTana::leaveCategory()
 
 void frmTana::leaveProduct()
 {
-    if (m_refocusing)
-        return;
-    if (!checkLength(dbcShohin, TextRules::ProductNameLimit,
-                     QStringLiteral("品名は全角で２０文字以内にしてください。")))
+    if (m_refocusing || !checkName(dbcShohin))
         return;
     const QString name = dbcShohin->text().trimmed();
     if (name.isEmpty())
@@ -359,9 +355,8 @@ void frmTana::takeFromHistory(int row, int column)
 
 void frmTana::leaveUnit()
 {
-    if (m_refocusing)
-        return;
-    checkLength(dbcTani, TextRules::UnitLimit, QStringLiteral("単位は全角で２文字以内にしてください。"));
+    if (!m_refocusing)
+        checkName(dbcTani);
 }
 
 void frmTana::updateAddButton()
@@ -406,11 +401,7 @@ void frmTana::registerLine()
     }
     // The limits are checked on leaving each combo, but 入力 can be reached by its access
     // key without leaving one.
-    if (!checkLength(dbcNouhin, TextRules::CategoryNameLimit,
-                     QStringLiteral("項目/分類名は全角で２０文字以内にしてください。"))
-        || !checkLength(dbcShohin, TextRules::ProductNameLimit,
-                        QStringLiteral("品名は全角で２０文字以内にしてください。"))
-        || !checkLength(dbcTani, TextRules::UnitLimit, QStringLiteral("単位は全角で２文字以内にしてください。")))
+    if (!checkName(dbcNouhin) || !checkName(dbcShohin) || !checkName(dbcTani))
         return;
 
     int categoryId = 0;

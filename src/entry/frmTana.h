@@ -46,7 +46,8 @@ private:
     void registerLine();
     void deleteLine();
     void updateAddButton();
-    bool checkLength(LookupCombo* combo, int limit, const QString& message);
+    // False (after saying so and taking the focus back) when the combo's text is too long.
+    bool checkName(LookupCombo* combo);
 
     AppState& m_state;
     LinesModel* m_lines;

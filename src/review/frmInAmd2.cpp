@@ -12,6 +12,7 @@
 #include "shell/Settings.h"
 #include "shell/Twips.h"
 #include "shell/WaitCursor.h"
+#include "shell/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -58,9 +59,7 @@ frmInAmd2::frmInAmd2(AppState& state, QDate settlementDate, QWidget* parent)
     connect(m_lines, &LinesModel::editRefused, this,
             [this](const QString& message) { m_state.prompter.notice(message, Prompter::Icon::Exclamation); });
 
-    const auto left = Settings::toNumber(state.settings.value(Setting::frmLeft)).value_or(0);
-    const auto top = Settings::toNumber(state.settings.value(Setting::frmTop)).value_or(0);
-    move(twipsToPixels(left, logicalDpiX()), twipsToPixels(top, logicalDpiY()));
+    placeWorkingWindow(this, state.settings);
     DTPicker1->setDate(settlementDate);
     refreshStatusLine();
     connect(DTPicker1, &QDateEdit::dateChanged, this, &frmInAmd2::refreshStatusLine);

@@ -188,40 +188,45 @@ CompactResult compactDatabase(const QString& path)
     return result;
 }
 
+namespace {
+
+// Each entry of the deletion list, with the tables it empties.
+struct DeletionEntry
+{
+    const char* text;
+    DataItem item;
+    QList<Table> tables;
+};
+
+const QList<DeletionEntry>& deletionEntries()
+{
+    static const QList<DeletionEntry> entries = {
+        { "すべて選択", DataItem::All, { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani } },
+        { "棚卸表", DataItem::Lines, { Table::Tana } },
+        { "項目分類情報", DataItem::Categories, { Table::Koumoku } },
+        { "品名情報", DataItem::Products, { Table::Shohin } },
+        { "数量単位情報", DataItem::Units, { Table::Tani } },
+    };
+    return entries;
+}
+
+} // namespace
+
 std::optional<DataItem> dataItemFromText(const QString& text)
 {
-    if (text == QStringLiteral("すべて選択"))
-        return DataItem::All;
-    if (text == QStringLiteral("棚卸表"))
-        return DataItem::Lines;
-    if (text == QStringLiteral("項目分類情報"))
-        return DataItem::Categories;
-    if (text == QStringLiteral("品名情報"))
-        return DataItem::Products;
-    if (text == QStringLiteral("数量単位情報"))
-        return DataItem::Units;
+    for (const DeletionEntry& e : deletionEntries()) {
+        if (text == QString::fromUtf8(e.text))
+            return e.item;
+    }
     return std::nullopt;
 }
 
 bool deleteData(const Database& db, DataItem item, QString* error)
 {
     QList<Table> tables;
-    switch (item) {
-    case DataItem::All:
-        tables = { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani };
-        break;
-    case DataItem::Lines:
-        tables = { Table::Tana };
-        break;
-    case DataItem::Categories:
-        tables = { Table::Koumoku };
-        break;
-    case DataItem::Products:
-        tables = { Table::Shohin };
-        break;
-    case DataItem::Units:
-        tables = { Table::Tani };
-        break;
+    for (const DeletionEntry& e : deletionEntries()) {
+        if (e.item == item)
+            tables = e.tables;
     }
     Transaction transaction(db);
     if (!transaction.isActive())

@@ -22,14 +22,12 @@ struct CountingInputMethod final : InputMethod
 };
 
 // The entry screen on a fresh database, with the day fixed and every dialog scripted.
-struct EntryScreen : TestSession
+struct EntryScreen : TestSession, ScreenTest::Driver<frmTana>
 {
     CountingInputMethod ime;
     ModalAnswerer modals;
-    QPointer<frmTana> screen;
 
     EntryScreen() { state.inputMethod = &ime; }
-    ~EntryScreen() { delete screen; }
 
     void open(bool withProducts = true)
     {
@@ -44,10 +42,6 @@ struct EntryScreen : TestSession
         ScreenTest::settle();
     }
 
-    template<typename T = QWidget> T* find(const char* name) const
-    {
-        return screen->findChild<T*>(QString::fromLatin1(name));
-    }
     QString text(const char* name) const
     {
         if (auto* combo = find<LookupCombo>(name))
@@ -61,11 +55,6 @@ struct EntryScreen : TestSession
     {
         ScreenTest::type(focus(), text);
         QTest::keyClick(focus(), Qt::Key_Return);
-        ScreenTest::settle();
-    }
-    void click(const char* name)
-    {
-        find<QPushButton>(name)->click();
         ScreenTest::settle();
     }
     QVariantList lines() const

@@ -16,9 +16,8 @@
 namespace {
 
 // The correction screen on a database with lines of two dates, dialogs scripted.
-struct Correction : TestSession
+struct Correction : TestSession, ScreenTest::Driver<frmInAmd2>
 {
-    QPointer<frmInAmd2> screen;
 
     Correction()
     {
@@ -31,7 +30,6 @@ struct Correction : TestSession
             (3, '2026-03-31', 2, '青りんご', 1, '個', 50, 50),
             (4, '2025-03-31', 2, 'りんご', 9, '個', 90, 810))"));
     }
-    ~Correction() { delete screen; }
 
     void open()
     {
@@ -40,10 +38,6 @@ struct Correction : TestSession
         screen->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(screen));
         ScreenTest::settle();
-    }
-    template<typename T = QWidget> T* find(const char* name) const
-    {
-        return screen->findChild<T*>(QString::fromLatin1(name));
     }
     QTableView* grid() const { return find<QTableView>("dgdSub"); }
     // The IDs of the lines listed, in order.
@@ -61,11 +55,6 @@ struct Correction : TestSession
                    .arg(QString::fromUtf8(column))
                    .arg(id));
         return q.next() ? q.value(0) : QVariant();
-    }
-    void click(const char* name)
-    {
-        find<QPushButton>(name)->click();
-        ScreenTest::settle();
     }
     void typeInto(const char* combo, const QString& text)
     {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -16,6 +18,23 @@ void settle();
 // Types text into a control as a user does: Latin letters and digits as key presses,
 // anything else as the input method hands it over (a committed string).
 void type(QWidget* control, const QString& text);
+
+// A screen under test, found by its controls' object names; deleted with the driver.
+template<typename Screen> struct Driver
+{
+    QPointer<Screen> screen;
+
+    ~Driver() { delete screen; }
+    template<typename T = QWidget> T* find(const char* name) const
+    {
+        return screen->template findChild<T*>(QString::fromLatin1(name));
+    }
+    void click(const char* name)
+    {
+        find<QPushButton>(name)->click();
+        settle();
+    }
+};
 
 } // namespace ScreenTest
 
