@@ -7,6 +7,7 @@
 #include "shell/ActivationWatcher.h"
 #include "shell/AppState.h"
 #include "shell/Clock.h"
+#include "shell/CommitEditor.h"
 #include "shell/EnterAsTab.h"
 #include "shell/Prompter.h"
 #include "shell/Settings.h"
@@ -273,9 +274,7 @@ void frmInAmd2::deleteLine()
 void frmInAmd2::commitEdit()
 {
     // Edits reach the table as each cell is left; an editor still open is left now.
-    QWidget* focus = QApplication::focusWidget();
-    if (focus && focus != dgdSub && dgdSub->isAncestorOf(focus))
-        dgdSub->setFocus();
+    commitOpenEditor(dgdSub);
 }
 
 void frmInAmd2::closeEvent(QCloseEvent* event)

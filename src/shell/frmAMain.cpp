@@ -1,6 +1,9 @@
 #include "shell/frmAMain.h"
 
 #include "entry/frmTana.h"
+#include "masters/frmInShohin.h"
+#include "masters/frmKoumoku.h"
+#include "masters/frmTani.h"
 #include "review/frmInAmd2.h"
 #include "shell/AppState.h"
 #include "shell/BuiltinPicture.h"
@@ -503,7 +506,16 @@ void frmAMain::confirmDateAndOpenEntry()
 
 bool frmAMain::screenAvailable(Screen screen) const
 {
-    return screen == Screen::Tana || screen == Screen::InAmd2;
+    switch (screen) {
+    case Screen::Tana:
+    case Screen::InAmd2:
+    case Screen::Koumoku:
+    case Screen::InShohin:
+    case Screen::Tani:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void frmAMain::openScreen(Screen screen)
@@ -521,6 +533,29 @@ void frmAMain::openScreen(Screen screen)
         correction.exec();
         if (m_tana)
             m_tana->reload();
+        return;
+    }
+    case Screen::Koumoku: {
+        bool categoryDeleted = false;
+        {
+            WaitCursor hourglass;
+            frmKoumoku categories(m_state, this);
+            categories.exec();
+            categoryDeleted = categories.categoryDeleted();
+        }
+        // Lines may still point at a deleted category; they are put right there.
+        if (categoryDeleted)
+            openScreen(Screen::InAmd2);
+        return;
+    }
+    case Screen::InShohin: {
+        WaitCursor hourglass;
+        frmInShohin(m_state, this).exec();
+        return;
+    }
+    case Screen::Tani: {
+        WaitCursor hourglass;
+        frmTani(m_state, this).exec();
         return;
     }
     default:

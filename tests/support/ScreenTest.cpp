@@ -40,7 +40,14 @@ ModalAnswerer::ModalAnswerer()
             tip->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
         } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             screens << dialog->objectName();
-            dialog->reject();
+            QPointer<QDialog> open = dialog;
+            if (const auto it = steps.find(dialog->objectName()); it != steps.end()) {
+                const auto take = std::move(it->second);
+                steps.erase(it);
+                take(dialog);
+            }
+            if (QDialog* still = open.data(); still != nullptr && still->isVisible())
+                still->reject();
         }
     });
     m_timer.start(5);

@@ -6,7 +6,10 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
+#include <map>
 
+class QDialog;
 class QWidget;
 
 // Helpers for tests that drive the real windows.
@@ -39,7 +42,8 @@ template<typename Screen> struct Driver
 } // namespace ScreenTest
 
 // Answers the modal windows that are not dialogs of the Prompter: the tip window is read
-// and closed with OK, any other modal screen is recorded and closed at once.
+// and closed with OK, any other modal screen is recorded and closed at once, after the
+// steps a test gave for it, if any, have been taken (once).
 class ModalAnswerer : public QObject
 {
     Q_OBJECT
@@ -48,6 +52,7 @@ public:
 
     QStringList tips; // texts of the tip windows shown
     QStringList screens; // object names of other modal screens opened
+    std::map<QString, std::function<void(QDialog*)>> steps; // by object name
 
 private:
     QTimer m_timer;

@@ -1,0 +1,440 @@
+#include "ScreenTest.h"
+#include "TestRegistry.h"
+#include "TestSession.h"
+#include "masters/frmInShohin.h"
+#include "masters/frmKoumoku.h"
+#include "masters/frmTani.h"
+#include "shell/Twips.h"
+#include "shell/frmAMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+enum class Master
+{
+    Categories,
+    Units,
+    Products
+};
+
+struct Names
+{
+    const char* table;
+    const char* id;
+    const char* name;
+    const char* nameBox;
+};
+
+Names namesOf(Master m)
+{
+    switch (m) {
+    case Master::Categories:
+        return { "項目分類", "項目ID", "項目分類名", "txtName" };
+    case Master::Units:
+        return { "単位", "単位ID", "単位", "txtName" };
+    case Master::Products:
+        break;
+    }
+    return { "仕入商品", "品名ID", "品名", "txtShohin" };
+}
+
+// One master screen on a fresh database, dialogs scripted.
+struct MasterTest : TestSession, ScreenTest::Driver<MasterScreen>
+{
+    Master master;
+    Names names;
+
+    explicit MasterTest(Master m)
+        : master(m)
+        , names(namesOf(m))
+    {
+        openNewDatabase();
+    }
+
+    void open()
+    {
+        switch (master) {
+        case Master::Categories:
+            screen = new frmKoumoku(state);
+            break;
+        case Master::Units:
+            screen = new frmTani(state);
+            break;
+        case Master::Products:
+            screen = new frmInShohin(state);
+            break;
+        }
+        screen->show();
+        screen->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(screen));
+        ScreenTest::settle();
+    }
+    void insert(int id, const QString& name)
+    {
+        QVERIFY(db().exec(
+            QStringLiteral(R"(INSERT INTO "%1" ("%2", "%3") VALUES (?, ?))")
+                .arg(QString::fromUtf8(names.table), QString::fromUtf8(names.id), QString::fromUtf8(names.name)),
+            { id, name }));
+    }
+    // Every record of the table as "ID:name", in ID order; a name never given shows as "-".
+    QStringList stored() const
+    {
+        QSqlQuery q(db().connection());
+        q.exec(QStringLiteral(R"(SELECT "%1", "%2" FROM "%3" ORDER BY 1)")
+                   .arg(QString::fromUtf8(names.id), QString::fromUtf8(names.name), QString::fromUtf8(names.table)));
+        QStringList rows;
+        while (q.next())
+            rows << q.value(0).toString() + QLatin1Char(':')
+                    + (q.value(1).isNull() ? QStringLiteral("-") : q.value(1).toString());
+        return rows;
+    }
+    QTableView* grid() const { return find<QTableView>("DataGrid1"); }
+    QLineEdit* nameBox() const { return find<QLineEdit>(names.nameBox); }
+    QString idBox() const { return find<QLineEdit>("txtID")->text(); }
+    QList<int> listed() const
+    {
+        QList<int> ids;
+        for (int r = 0; r < grid()->model()->rowCount(); ++r)
+            ids << grid()->model()->index(r, 0).data().toInt();
+        return ids;
+    }
+    // Which of 新規登録, 登録, ｷｬﾝｾﾙ, 削除 can be pressed, as "1101".
+    QString buttons() const
+    {
+        QString s;
+        for (const char* b : { "cmdAdd", "cmdUpdate", "cmdCancel", "cmdDelete" })
+            s += find(b)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+        return s;
+    }
+    void typeName(const QString& text)
+    {
+        nameBox()->setFocus();
+        nameBox()->selectAll();
+        ScreenTest::type(nameBox(), text);
+        ScreenTest::settle();
+    }
+    void selectRow(int row)
+    {
+        grid()->setCurrentIndex(grid()->model()->index(row, 1));
+        ScreenTest::settle();
+    }
+    void close()
+    {
+        screen->close();
+        ScreenTest::settle();
+    }
+};
+
+void addMasters()
+{
+    QTest::addColumn<Master>("master");
+    QTest::newRow("categories") << Master::Categories;
+    QTest::newRow("units") << Master::Units;
+    QTest::newRow("products") << Master::Products;
+}
+
+const QString DeleteQuestion = QStringLiteral("表示中のレコードを削除します。よろしいですか。");
+const QString Handover = QStringLiteral("項目/分類が削除されましたので、棚卸表訂正を表示します。");
+
+} // namespace
+
+Q_DECLARE_METATYPE(Master)
+
+class TestMasterScreens : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void emptyMasterStartsAdding_data() { addMasters(); }
+    void emptyMasterStartsAdding();
+    void newRecordTakesNextId_data() { addMasters(); }
+    void newRecordTakesNextId();
+    void deleting_data() { addMasters(); }
+    void deleting();
+    void gridAndBoxesShareTheRecord();
+    void refusedWritesAreReported();
+    void productOrder();
+    void categoryDeletionHandsOver();
+};
+
+void TestMasterScreens::emptyMasterStartsAdding()
+{
+    QFETCH(Master, master);
+    MasterTest t(master);
+    t.open();
+    // The new database holds only category 0, which is never listed.
+    QCOMPARE(t.screen->editMode(), MasterScreen::EditMode::Adding);
+    QCOMPARE(t.listed(), QList<int> { 1 });
+    QCOMPARE(t.idBox(), QStringLiteral("1"));
+    QCOMPARE(QApplication::focusWidget(), t.nameBox());
+    QCOMPARE(t.buttons(), QStringLiteral("0110"));
+    QCOMPARE(t.stored().last(), QStringLiteral("1:-"));
+
+    // Quotes and % are plain characters; the name is kept as typed, however long.
+    const QString name = QStringLiteral("名前's \"100%\" ") + QString(30, QChar(0x3042));
+    t.typeName(name);
+    t.click("cmdUpdate");
+    QCOMPARE(t.stored().last(), QStringLiteral("1:") + name);
+    QCOMPARE(t.screen->editMode(), MasterScreen::EditMode::Browsing);
+    QCOMPARE(t.buttons(), QStringLiteral("1001"));
+    t.close();
+    QCOMPARE(t.stored().last(), QStringLiteral("1:") + name);
+    QVERIFY(t.prompter.shown().isEmpty());
+}
+
+void TestMasterScreens::newRecordTakesNextId()
+{
+    QFETCH(Master, master);
+    MasterTest t(master);
+    t.insert(7, QStringLiteral("七"));
+    t.insert(3, QStringLiteral("三"));
+    const QStringList before = t.stored();
+    t.open();
+    QCOMPARE(t.screen->editMode(), MasterScreen::EditMode::Browsing);
+    QCOMPARE(t.buttons(), QStringLiteral("1001"));
+    QCOMPARE(t.idBox(), QString::number(master == Master::Products ? 7 : 3)); // products by name: 七 < 三
+
+    // The new row is in the table before anything is typed, at the end of the list.
+    t.click("cmdAdd");
+    QCOMPARE(t.stored(), before + QStringList { QStringLiteral("8:-") });
+    QCOMPARE(t.idBox(), QStringLiteral("8"));
+    QCOMPARE(t.grid()->currentIndex().row(), 2);
+    QCOMPARE(t.buttons(), QStringLiteral("0111"));
+
+    // ｷｬﾝｾﾙ removes it, typed name and all; the next one takes 8 again.
+    t.typeName(QStringLiteral("取消"));
+    t.click("cmdCancel");
+    QCOMPARE(t.stored(), before);
+    QCOMPARE(t.buttons(), QStringLiteral("1001"));
+    t.click("cmdAdd");
+    QCOMPARE(t.idBox(), QStringLiteral("8"));
+
+    // Closing while adding removes the unconfirmed row as well.
+    t.typeName(QStringLiteral("未登録"));
+    t.close();
+    QCOMPARE(t.stored(), before);
+    QVERIFY(t.prompter.shown().isEmpty());
+}
+
+void TestMasterScreens::deleting()
+{
+    QFETCH(Master, master);
+    MasterTest t(master);
+    for (int id = 1; id <= 3; ++id)
+        t.insert(id, QString(QChar(u'a' + id - 1)));
+    QVERIFY(t.db().exec(QStringLiteral(
+        R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "単位", "品名ID") VALUES (1, '2026-03-31', 2, 'b', 'b', 2))")));
+    t.open();
+
+    t.selectRow(1);
+    t.prompter.answerAsk(false);
+    t.click("cmdDelete");
+    QCOMPARE(t.listed(), QList<int>({ 1, 2, 3 }));
+    QCOMPARE(t.prompter.shown()[0].text, DeleteQuestion);
+    QCOMPARE(t.prompter.shown()[0].title, QStringLiteral("Question"));
+
+    // The next record becomes current; after the last one, the new last one.
+    t.prompter.answerAsk(true);
+    t.click("cmdDelete");
+    QCOMPARE(t.listed(), QList<int>({ 1, 3 }));
+    QCOMPARE(t.idBox(), QStringLiteral("3"));
+    QCOMPARE(t.nameBox()->text(), QStringLiteral("c"));
+    t.prompter.answerAsk(true);
+    t.click("cmdDelete");
+    QCOMPARE(t.idBox(), QStringLiteral("1"));
+    t.prompter.answerAsk(true);
+    t.click("cmdDelete");
+    QCOMPARE(t.listed(), QList<int>());
+    QVERIFY(!t.find("cmdDelete")->isEnabled());
+    QVERIFY(!t.nameBox()->isEnabled());
+    QCOMPARE(t.idBox(), QString());
+
+    // Lines are not touched by a deletion of their master record.
+    QSqlQuery q(t.db().connection());
+    q.exec(QStringLiteral(R"(SELECT "項目ID", "品名", "単位", "品名ID" FROM "棚卸マスター")"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt() + q.value(3).toInt(), 4);
+
+    t.prompter.clear();
+    t.close();
+    if (master == Master::Categories) {
+        QCOMPARE(t.prompter.texts(), QStringList { Handover });
+        QCOMPARE(t.prompter.shown()[0].title, QStringLiteral("Information"));
+        QVERIFY(static_cast<frmKoumoku*>(t.screen.data())->categoryDeleted());
+    } else {
+        QVERIFY(t.prompter.shown().isEmpty());
+    }
+}
+
+void TestMasterScreens::gridAndBoxesShareTheRecord()
+{
+    MasterTest t(Master::Products);
+    QVERIFY(t.db().exec(
+        QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'いちご', 300, 'パック'), (2, 'うめ', 500, 'kg'))")));
+    t.open();
+    QCOMPARE(t.nameBox()->text(), QStringLiteral("いちご"));
+    t.selectRow(1);
+    QCOMPARE(t.idBox(), QStringLiteral("2"));
+    QCOMPARE(t.nameBox()->text(), QStringLiteral("うめ"));
+
+    // A name typed in the box is in the grid at once and in the table when the row is left.
+    t.typeName(QStringLiteral("梅干"));
+    QCOMPARE(t.grid()->model()->index(1, 1).data().toString(), QStringLiteral("梅干"));
+    QCOMPARE(t.stored()[1], QStringLiteral("2:うめ"));
+    QVERIFY(t.find("cmdUpdate")->isEnabled());
+    t.selectRow(0);
+    QCOMPARE(t.stored()[1], QStringLiteral("2:梅干"));
+
+    // A cell typed in the grid shows in the box; 登録 writes it. Prices read as typed in Japanese.
+    auto* model = t.grid()->model();
+    QVERIFY(model->setData(model->index(0, 1), QStringLiteral("苺")));
+    QCOMPARE(t.nameBox()->text(), QStringLiteral("苺"));
+    QVERIFY(model->setData(model->index(0, 2), QStringLiteral("１，２００．５")));
+    t.click("cmdUpdate");
+    QSqlQuery q(t.db().connection());
+    q.exec(QStringLiteral(R"(SELECT "品名", "単価" FROM "仕入商品" WHERE "品名ID" = 1)"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("苺"));
+    QCOMPARE(q.value(1).toDouble(), 1200.5);
+
+    // A price that is no number is refused and the old one stays.
+    QVERIFY(!model->setData(model->index(0, 2), QStringLiteral("高い")));
+    QCOMPARE(t.prompter.texts(), QStringList { QStringLiteral("単価は数字で入力してください。") });
+    QCOMPARE(model->index(0, 2).data().toDouble(), 1200.5);
+    QCOMPARE(model->index(0, 2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
+
+    // Typed through the grid's own editor, Enter ends the edit; closing writes what is pending.
+    t.grid()->setFocus();
+    t.grid()->setCurrentIndex(model->index(1, 3));
+    QTest::keyClick(t.grid(), Qt::Key_F2);
+    QWidget* editor = QApplication::focusWidget();
+    QVERIFY(editor && editor != t.grid());
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, QStringLiteral("box"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    ScreenTest::settle();
+    t.close();
+    q.exec(QStringLiteral(R"(SELECT "単位" FROM "仕入商品" WHERE "品名ID" = 2)"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("box"));
+}
+
+void TestMasterScreens::refusedWritesAreReported()
+{
+    // The product screen names the connection; the others say the change is not saved.
+    for (Master master : { Master::Products, Master::Units }) {
+        MasterTest t(master);
+        t.insert(1, QStringLiteral("箱"));
+        t.open();
+        QVERIFY(t.db().exec(QStringLiteral("PRAGMA query_only = 1")));
+        t.typeName(QStringLiteral("ケース"));
+        t.click("cmdUpdate");
+        QCOMPARE(t.prompter.texts().size(), 1);
+        QCOMPARE(t.prompter.texts()[0],
+                 master == Master::Products
+                     ? QStringLiteral("データベースの接続に失敗しました。")
+                     : QStringLiteral("データベースに書き込めませんでした。変更は保存されていません。"));
+        // Nothing typed is lost: the edit is still there and goes in once the file can be written.
+        QCOMPARE(t.nameBox()->text(), QStringLiteral("ケース"));
+        QVERIFY(t.find("cmdUpdate")->isEnabled());
+        t.click("cmdAdd");
+        QCOMPARE(t.prompter.texts().size(), 3); // the pending edit and the new record both failed
+        QCOMPARE(t.listed(), QList<int> { 1 });
+        QVERIFY(t.db().exec(QStringLiteral("PRAGMA query_only = 0")));
+        t.click("cmdUpdate");
+        QCOMPARE(t.stored(), QStringList { QStringLiteral("1:ケース") });
+        QCOMPARE(t.prompter.texts().size(), 3);
+    }
+}
+
+void TestMasterScreens::productOrder()
+{
+    MasterTest t(Master::Products);
+    QVERIFY(t.db().exec(QStringLiteral(
+        R"(INSERT INTO "仕入商品" VALUES (1, 'みかん', 80, '個'), (2, 'りんご', 120, '個'), (3, 'いちご', 300, 'パック'))")));
+    t.open();
+    QVERIFY(t.find<QRadioButton>("Option2")->isChecked());
+    QCOMPARE(t.listed(), QList<int>({ 3, 1, 2 }));
+    QCOMPARE(t.grid()->columnWidth(1), twipsToPixels(3800, t.screen->logicalDpiX()));
+    QVERIFY(!t.find("Command3")->isEnabled());
+    QVERIFY(!t.find("Command1")->isEnabled());
+
+    t.find<QRadioButton>("Option1")->click();
+    ScreenTest::settle();
+    QCOMPARE(t.listed(), QList<int>({ 1, 2, 3 }));
+
+    // Re-sorting while adding keeps the new row with what it holds, now as an ordinary record.
+    t.click("cmdAdd");
+    t.typeName(QStringLiteral("あんず"));
+    t.find<QRadioButton>("Option2")->click();
+    ScreenTest::settle();
+    QCOMPARE(t.listed(), QList<int>({ 4, 3, 1, 2 }));
+    QCOMPARE(t.screen->editMode(), MasterScreen::EditMode::Browsing);
+    QCOMPARE(t.buttons(), QStringLiteral("1001"));
+    QCOMPARE(t.idBox(), QStringLiteral("4"));
+    QCOMPARE(t.grid()->columnWidth(1), twipsToPixels(3800, t.screen->logicalDpiX()));
+    t.close();
+    QCOMPARE(t.stored().last(), QStringLiteral("4:あんず"));
+}
+
+void TestMasterScreens::categoryDeletionHandsOver()
+{
+    // From the main window on a new file: add a category, delete it, close.
+    TestSession s;
+    ModalAnswerer modals;
+    const QString file = s.env.newDatabase();
+    s.settings.sync();
+    frmAMain window(s.state, file);
+    window.load();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    ScreenTest::settle();
+    QVERIFY(window.findChild<QPushButton*>(QStringLiteral("Command28"))->isEnabled());
+
+    QStringList seen;
+    modals.steps[QStringLiteral("frmKoumoku")] = [&](QDialog* dialog) {
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        ScreenTest::settle();
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("txtName"));
+        seen << dialog->findChild<QLineEdit*>(QStringLiteral("txtID"))->text();
+        name->setFocus();
+        ScreenTest::type(name, QStringLiteral("食品"));
+        dialog->findChild<QPushButton*>(QStringLiteral("cmdUpdate"))->click();
+        QSqlQuery q(s.db().connection());
+        q.exec(QStringLiteral(R"(SELECT "項目分類名" FROM "項目分類" WHERE "項目ID" = 1)"));
+        seen << (q.next() ? q.value(0).toString() : QString());
+        s.prompter.answerAsk(true);
+        dialog->findChild<QPushButton*>(QStringLiteral("cmdDelete"))->click();
+        dialog->close();
+    };
+    window.findChild<QPushButton*>(QStringLiteral("Command28"))->click();
+    ScreenTest::settle();
+    QCOMPARE(seen, QStringList({ QStringLiteral("1"), QStringLiteral("食品") }));
+    QCOMPARE(s.prompter.texts(), QStringList({ DeleteQuestion, Handover }));
+    QCOMPARE(modals.screens, QStringList({ QStringLiteral("frmKoumoku"), QStringLiteral("frmInAmd2") }));
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+    // Without a deletion neither the message nor the correction screen follows; the menu
+    // entries open the other two screens.
+    s.prompter.clear();
+    modals.screens.clear();
+    window.findChild<QAction*>(QStringLiteral("mnuPreSiire"))->trigger();
+    window.findChild<QAction*>(QStringLiteral("mnuTani"))->trigger();
+    window.findChild<QAction*>(QStringLiteral("mnuPreShohin"))->trigger();
+    ScreenTest::settle();
+    QVERIFY(s.prompter.shown().isEmpty());
+    QCOMPARE(modals.screens,
+             QStringList({ QStringLiteral("frmKoumoku"), QStringLiteral("frmTani"), QStringLiteral("frmInShohin") }));
+    window.close();
+}
+
+KOTRINA_REGISTER_TEST(TestMasterScreens)
+#include "TestMasterScreens.moc"
