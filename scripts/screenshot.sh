@@ -8,4 +8,6 @@ QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/main-window.png
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/main-window-repair.png --repair
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/entry-screen.png --entry
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/correction-screen.png --correction
-echo "docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png"
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/categories-screen.png --categories
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/products-screen.png --products
+echo "docs/categories-screen.png docs/products-screen.png docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png"

@@ -1,10 +1,12 @@
 // Draws the main window on a fresh database into a PNG file, for the documentation.
-//   kotrina-screenshot OUTPUT.png [--repair | --entry]
-// --repair also shows the repair and deletion frame; --entry and --correction draw the
-// entry or the correction screen with a few lines typed instead.
+//   kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products]
+// --repair also shows the repair and deletion frame; the other options draw that screen
+// instead, on a file with a few lines typed.
 
 #include "entry/LineRegistration.h"
 #include "entry/frmTana.h"
+#include "masters/frmInShohin.h"
+#include "masters/frmKoumoku.h"
 #include "review/frmInAmd2.h"
 #include "shell/AppState.h"
 #include "shell/ApplicationSetup.h"
@@ -25,7 +27,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: kotrina-screenshot OUTPUT.png [--repair | --entry | --correction]\n");
+        std::fprintf(
+            stderr,
+            "usage: kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products]\n");
         return 2;
     }
     setUpApplication(app);
@@ -45,7 +49,8 @@ int main(int argc, char* argv[])
     AppState state(paths, settings, prompter, clock);
     frmAMain window(state, file);
     window.load();
-    if (args.contains(QStringLiteral("--entry")) || args.contains(QStringLiteral("--correction"))) {
+    const QString screenName = args.value(2);
+    if (!screenName.isEmpty() && screenName != QStringLiteral("--repair")) {
         const struct
         {
             int category;
@@ -67,8 +72,12 @@ int main(int argc, char* argv[])
             registerLine(state.DatabaseConnection, input);
         }
         QWidget* screen = nullptr;
-        if (args.contains(QStringLiteral("--entry"))) {
+        if (screenName == QStringLiteral("--entry")) {
             screen = new frmTana(state, clock.today());
+        } else if (screenName == QStringLiteral("--categories")) {
+            screen = new frmKoumoku(state);
+        } else if (screenName == QStringLiteral("--products")) {
+            screen = new frmInShohin(state);
         } else {
             auto* correction = new frmInAmd2(state, clock.today());
             screen = correction;
