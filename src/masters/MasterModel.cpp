@@ -162,10 +162,11 @@ bool MasterModel::removeRecord(int row, QString* error)
     q.addBindValue(id);
     if (!q.exec())
         return fail(error, q);
-    beginRemoveRows({}, row, row);
-    m_ids.erase(m_ids.begin() + row);
+    // Gone before the views hear of it, so nothing tries to save the deleted record.
     m_pending.erase(id);
     m_fields.remove(id);
+    beginRemoveRows({}, row, row);
+    m_ids.erase(m_ids.begin() + row);
     endRemoveRows();
     return true;
 }

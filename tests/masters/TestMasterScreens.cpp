@@ -312,15 +312,7 @@ void TestMasterScreens::gridAndBoxesShareTheRecord()
     QCOMPARE(model->index(0, 2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
 
     // Typed through the grid's own editor, Enter ends the edit; closing writes what is pending.
-    t.grid()->setFocus();
-    t.grid()->setCurrentIndex(model->index(1, 3));
-    QTest::keyClick(t.grid(), Qt::Key_F2);
-    QWidget* editor = QApplication::focusWidget();
-    QVERIFY(editor && editor != t.grid());
-    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(editor, QStringLiteral("box"));
-    QTest::keyClick(editor, Qt::Key_Return);
-    ScreenTest::settle();
+    QVERIFY(ScreenTest::editCell(t.grid(), 1, 3, QStringLiteral("box")));
     t.close();
     q.exec(QStringLiteral(R"(SELECT "単位" FROM "仕入商品" WHERE "品名ID" = 2)"));
     QVERIFY(q.next());

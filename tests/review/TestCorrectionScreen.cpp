@@ -187,15 +187,7 @@ void TestCorrectionScreen::editingWritesAndRefuses()
     QCOMPARE(c.field(1, "価格").toDouble(), 300.0);
     QCOMPARE(c.grid()->model()->index(0, 4).data().toDouble(), 5.0);
     // Typed into the grid, Enter ends the edit and writes it.
-    c.grid()->setFocus();
-    c.grid()->setCurrentIndex(c.grid()->model()->index(1, 4));
-    QTest::keyClick(c.grid(), Qt::Key_F2);
-    QWidget* editor = QApplication::focusWidget();
-    QVERIFY(editor && editor != c.grid());
-    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(editor, QStringLiteral("8"));
-    QTest::keyClick(editor, Qt::Key_Return);
-    ScreenTest::settle();
+    QVERIFY(ScreenTest::editCell(c.grid(), 1, 4, QStringLiteral("8")));
     QCOMPARE(c.field(2, "数量").toDouble(), 8.0);
 
     QVERIFY(c.edit(0, 3, QStringLiteral("O'Brien 100%")));

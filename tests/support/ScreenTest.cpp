@@ -2,6 +2,7 @@
 
 #include "shell/frmTipA.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
 #include <QInputMethodEvent>
@@ -14,6 +15,21 @@ void settle()
 {
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
+}
+
+bool editCell(QAbstractItemView* grid, int row, int column, const QString& text)
+{
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(row, column));
+    QTest::keyClick(grid, Qt::Key_F2);
+    QWidget* editor = QApplication::focusWidget();
+    if (!editor || editor == grid)
+        return false;
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    type(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    settle();
+    return true;
 }
 
 void type(QWidget* control, const QString& text)

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 
+class QAbstractItemView;
 class QDialog;
 class QWidget;
 
@@ -21,6 +22,10 @@ void settle();
 // Types text into a control as a user does: Latin letters and digits as key presses,
 // anything else as the input method hands it over (a committed string).
 void type(QWidget* control, const QString& text);
+
+// Edits a grid cell as a user does: F2 opens the editor, the text replaces what was there
+// and Enter ends the edit. False when no editor opened.
+bool editCell(QAbstractItemView* grid, int row, int column, const QString& text);
 
 // A screen under test, found by its controls' object names; deleted with the driver.
 template<typename Screen> struct Driver
