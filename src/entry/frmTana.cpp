@@ -8,6 +8,7 @@
 #include "shell/AppState.h"
 #include "shell/Clock.h"
 #include "shell/EnterAsTab.h"
+#include "shell/Named.h"
 #include "shell/Prompter.h"
 #include "shell/Settings.h"
 #include "shell/Twips.h"
@@ -39,12 +40,6 @@ QLabel* makeLabel(const char* name, const QString& caption, QWidget* buddy, QWid
     label->setObjectName(QString::fromLatin1(name));
     label->setBuddy(buddy);
     return label;
-}
-
-template<typename T> T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
 }
 
 QString numberText(const QVariant& value)

@@ -3,6 +3,7 @@
 #include "shell/ActivationWatcher.h"
 #include "shell/AppState.h"
 #include "shell/CommitEditor.h"
+#include "shell/Named.h"
 #include "shell/Prompter.h"
 #include "shell/Twips.h"
 #include "shell/WaitCursor.h"
@@ -23,12 +24,6 @@ const QString ConnectionFailure = QStringLiteral("データベースの接続に
 const QString WriteFailure = QStringLiteral("データベースに書き込めませんでした。変更は保存されていません。");
 const QString AddFailure = QStringLiteral("データベースに書き込めませんでした。新しいレコードは追加されていません。");
 const QString DeleteQuestion = QStringLiteral("表示中のレコードを削除します。よろしいですか。");
-
-template<typename T> T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "masters/frmInShohin.h"
 
+#include "shell/Named.h"
+
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -26,23 +28,18 @@ const MasterScreenLayout Layout {
 frmInShohin::frmInShohin(AppState& state, QWidget* parent)
     : MasterScreen(state, Layout, parent)
 {
-    auto* Frame2 = new QGroupBox(this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    Option1 = new QRadioButton(QStringLiteral("項目ID昇順"), Frame2);
-    Option1->setObjectName(QStringLiteral("Option1"));
-    Option2 = new QRadioButton(QStringLiteral("品名昇順"), Frame2);
-    Option2->setObjectName(QStringLiteral("Option2"));
+    auto* Frame2 = named(new QGroupBox(this), "Frame2");
+    Option1 = named(new QRadioButton(QStringLiteral("項目ID昇順"), Frame2), "Option1");
+    Option2 = named(new QRadioButton(QStringLiteral("品名昇順"), Frame2), "Option2");
     Option2->setChecked(true);
     auto* options = new QHBoxLayout(Frame2);
     options->addWidget(Option1);
     options->addWidget(Option2);
     options->addStretch();
 
-    Command3 = new QPushButton(QStringLiteral("Excel(&P)"), this);
-    Command3->setObjectName(QStringLiteral("Command3"));
+    Command3 = named(new QPushButton(QStringLiteral("Excel(&P)"), this), "Command3");
     Command3->setToolTip(QStringLiteral("エクセルに表示します。"));
-    Command1 = new QPushButton(QStringLiteral("品名情報ｲﾝﾎﾟｰﾄ(&T)"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1 = named(new QPushButton(QStringLiteral("品名情報ｲﾝﾎﾟｰﾄ(&T)"), this), "Command1");
     Command1->setToolTip(
         QStringLiteral("品名情報は、エクセルファイルからインポートできますので、棚卸表の入力がすばやくできます。"));
     // Export and import come with the screens that do them.

@@ -9,6 +9,7 @@
 #include "shell/Clock.h"
 #include "shell/CommitEditor.h"
 #include "shell/EnterAsTab.h"
+#include "shell/Named.h"
 #include "shell/Prompter.h"
 #include "shell/Settings.h"
 #include "shell/Twips.h"
@@ -29,12 +30,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-template<typename T> T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QLabel* makeLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent)
 {
