@@ -184,6 +184,10 @@ QVariant LinesModel::data(const QModelIndex& index, int role) const
         return DateText::toText(QDate::fromString(value.toString(), Qt::ISODate));
     if (role == Qt::DisplayRole && index.column() == Amount && !value.isNull() && !m_editable)
         return TextRules::formatAmount(value.toDouble());
+    // Numbers as text: the grid shows every digit and edits them in a plain box, where a
+    // Japanese input method's digits can be typed and a fraction is never rounded away.
+    if (isNumber(index.column()))
+        return TextRules::numberText(value);
     return value;
 }
 

@@ -92,6 +92,18 @@ QString formatAmount(double amount)
     return grouped.toString(qint64(std::llround(amount)));
 }
 
+QString numberText(const QVariant& value)
+{
+    if (value.isNull() || !value.isValid())
+        return {};
+    bool isNumber = false;
+    const double number = value.toDouble(&isNumber);
+    // Something else than a number in the column is shown as it is.
+    if (!isNumber || value.typeId() == QMetaType::QString)
+        return value.toString();
+    return QString::number(number, 'f', QLocale::FloatingPointShortest);
+}
+
 QString containsPattern(const QString& text)
 {
     QString escaped = text;

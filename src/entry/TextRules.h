@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 #include <optional>
 
 // How typed text is measured and read.
@@ -35,6 +36,9 @@ double lineAmount(double unitPrice, double quantity);
 namespace TextRules {
 // An amount as it is shown and printed: whole number with thousands separators ("#,##0").
 QString formatAmount(double amount);
+// A stored number as a grid shows it and its editor starts from it: every digit it has,
+// never in exponent form, no grouping ("1234567", "398.5"). Empty for no value.
+QString numberText(const QVariant& value);
 // A LIKE pattern matching text anywhere, with %, _ and the escape character taken literally
 // (use with ESCAPE '\').
 QString containsPattern(const QString& text);

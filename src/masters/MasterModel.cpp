@@ -237,12 +237,20 @@ QVariant MasterModel::data(const QModelIndex& index, int role) const
                                                       : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
-    if (const auto it = m_pending.find(recordId(index.row())); it != m_pending.end()) {
-        if (const auto value = it->second.find(index.column()); value != it->second.end())
-            return value->second;
+    const QVariant value = valueAt(index.row(), index.column());
+    // As text, so the grid edits it in a plain box and shows every digit.
+    return index.column() == m_table.numberColumn ? QVariant(TextRules::numberText(value)) : value;
+}
+
+QVariant MasterModel::valueAt(int row, int column) const
+{
+    // What the user typed wins over what the table holds.
+    if (const auto it = m_pending.find(recordId(row)); it != m_pending.end()) {
+        if (const auto pending = it->second.find(column); pending != it->second.end())
+            return pending->second;
     }
-    const Fields* record = fields(index.row());
-    return record ? record->value(index.column()) : QVariant();
+    const Fields* record = fields(row);
+    return record ? record->value(column) : QVariant();
 }
 
 QVariant MasterModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -277,7 +285,7 @@ bool MasterModel::setData(const QModelIndex& index, const QVariant& value, int r
             stored = *number;
         }
     }
-    const QVariant current = data(index, Qt::EditRole);
+    const QVariant current = valueAt(index.row(), index.column());
     if (current.isNull() == stored.isNull() && current.toString() == stored.toString())
         return true;
     m_pending[recordId(index.row())][index.column()] = stored;

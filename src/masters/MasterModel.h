@@ -91,6 +91,7 @@ Q_SIGNALS:
 private:
     using Fields = QVariantList;
     const Fields* fields(int row) const;
+    QVariant valueAt(int row, int column) const;
     bool saveRecord(int id, QString* error);
 
     const MasterTable& m_table;

@@ -297,18 +297,19 @@ void TestMasterScreens::gridAndBoxesShareTheRecord()
     auto* model = t.grid()->model();
     QVERIFY(model->setData(model->index(0, 1), QStringLiteral("苺")));
     QCOMPARE(t.nameBox()->text(), QStringLiteral("苺"));
-    QVERIFY(model->setData(model->index(0, 2), QStringLiteral("１，２００．５")));
+    QVERIFY(ScreenTest::editCell(t.grid(), 0, 2, QStringLiteral("１，２３４，５６７．５")));
     t.click("cmdUpdate");
     QSqlQuery q(t.db().connection());
     q.exec(QStringLiteral(R"(SELECT "品名", "単価" FROM "仕入商品" WHERE "品名ID" = 1)"));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), QStringLiteral("苺"));
-    QCOMPARE(q.value(1).toDouble(), 1200.5);
+    QCOMPARE(q.value(1).toDouble(), 1234567.5);
+    QCOMPARE(model->index(0, 2).data().toString(), QStringLiteral("1234567.5")); // every digit, as typed
 
     // A price that is no number is refused and the old one stays.
     QVERIFY(!model->setData(model->index(0, 2), QStringLiteral("高い")));
     QCOMPARE(t.prompter.texts(), QStringList { QStringLiteral("単価は数字で入力してください。") });
-    QCOMPARE(model->index(0, 2).data().toDouble(), 1200.5);
+    QCOMPARE(model->index(0, 2).data().toDouble(), 1234567.5);
     QCOMPARE(model->index(0, 2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
 
     // Typed through the grid's own editor, Enter ends the edit; closing writes what is pending.

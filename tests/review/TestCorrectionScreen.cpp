@@ -187,8 +187,10 @@ void TestCorrectionScreen::editingWritesAndRefuses()
     QCOMPARE(c.field(1, "価格").toDouble(), 300.0);
     QCOMPARE(c.grid()->model()->index(0, 4).data().toDouble(), 5.0);
     // Typed into the grid, Enter ends the edit and writes it.
-    QVERIFY(ScreenTest::editCell(c.grid(), 1, 4, QStringLiteral("8")));
-    QCOMPARE(c.field(2, "数量").toDouble(), 8.0);
+    QVERIFY(ScreenTest::editCell(c.grid(), 1, 4, QStringLiteral("0.125")));
+    QCOMPARE(c.field(2, "数量").toDouble(), 0.125); // a fraction is kept whole
+    QVERIFY(ScreenTest::editCell(c.grid(), 1, 7, QStringLiteral("１２３４５６７")));
+    QCOMPARE(c.grid()->model()->index(1, 7).data().toString(), QStringLiteral("1234567"));
 
     QVERIFY(c.edit(0, 3, QStringLiteral("O'Brien 100%")));
     QCOMPARE(c.field(1, "品名").toString(), QStringLiteral("O'Brien 100%"));
