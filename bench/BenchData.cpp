@@ -1,7 +1,7 @@
 #include "BenchData.h"
 
-#include "store/Database.h"
-#include "store/FileOps.h"
+#include "core/store/Database.h"
+#include "core/store/FileOps.h"
 
 #include <QDate>
 #include <QElapsedTimer>

@@ -3,14 +3,14 @@
 // Prints the median and the slowest of repeated runs of each step.
 
 #include "BenchData.h"
-#include "entry/LineRegistration.h"
-#include "entry/LinesModel.h"
-#include "entry/LookupCombo.h"
-#include "entry/LookupModel.h"
-#include "shell/AppState.h"
-#include "shell/Clock.h"
-#include "shell/Settings.h"
-#include "shell/WidgetPrompter.h"
+#include "core/app/AppState.h"
+#include "core/app/Clock.h"
+#include "core/app/Settings.h"
+#include "core/lines/LineRegistration.h"
+#include "core/lines/LinesModel.h"
+#include "core/masters/LookupModel.h"
+#include "gui/widgets/LookupCombo.h"
+#include "gui/widgets/WidgetPrompter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

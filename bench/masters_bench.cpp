@@ -3,12 +3,12 @@
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise.
 
 #include "BenchData.h"
-#include "masters/MasterModel.h"
-#include "masters/frmInShohin.h"
-#include "shell/AppState.h"
-#include "shell/Clock.h"
-#include "shell/Prompter.h"
-#include "shell/Settings.h"
+#include "core/app/AppState.h"
+#include "core/app/Clock.h"
+#include "core/app/Prompter.h"
+#include "core/app/Settings.h"
+#include "core/masters/MasterModel.h"
+#include "gui/masters/frmInShohin.h"
 
 #include <QApplication>
 #include <QPushButton>

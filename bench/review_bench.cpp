@@ -2,8 +2,8 @@
 //   bench_review [FILE.idb]   (made when missing, as for bench_entry)
 
 #include "BenchData.h"
-#include "entry/LinesModel.h"
-#include "review/LineChecks.h"
+#include "core/lines/LineChecks.h"
+#include "core/lines/LinesModel.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -2,8 +2,8 @@
 // starts: splash, load (settings, database, picture), show.
 //   bench_startup DATABASE.idb [runs are separate processes: call it repeatedly]
 
-#include "shell/ApplicationSetup.h"
-#include "shell/Startup.h"
+#include "gui/shell/ApplicationSetup.h"
+#include "gui/shell/Startup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
-#include "shell/ApplicationSetup.h"
-#include "shell/Paths.h"
-#include "shell/SingleInstance.h"
-#include "shell/Startup.h"
+#include "core/app/Paths.h"
+#include "core/app/SingleInstance.h"
+#include "gui/shell/ApplicationSetup.h"
+#include "gui/shell/Startup.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 // Writes the empty business file that every new database is copied from.
 
-#include "store/Schema.h"
+#include "core/store/Schema.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -3,18 +3,18 @@
 // --repair also shows the repair and deletion frame; the other options draw that screen
 // instead, on a file with a few lines typed.
 
-#include "entry/LineRegistration.h"
-#include "entry/frmTana.h"
-#include "masters/frmInShohin.h"
-#include "masters/frmKoumoku.h"
-#include "review/frmInAmd2.h"
-#include "shell/AppState.h"
-#include "shell/ApplicationSetup.h"
-#include "shell/Clock.h"
-#include "shell/Settings.h"
-#include "shell/WidgetPrompter.h"
-#include "shell/frmAMain.h"
-#include "store/FileOps.h"
+#include "core/app/AppState.h"
+#include "core/app/Clock.h"
+#include "core/app/Settings.h"
+#include "core/lines/LineRegistration.h"
+#include "core/store/FileOps.h"
+#include "gui/entry/frmTana.h"
+#include "gui/masters/frmInShohin.h"
+#include "gui/masters/frmKoumoku.h"
+#include "gui/review/frmInAmd2.h"
+#include "gui/shell/ApplicationSetup.h"
+#include "gui/shell/frmAMain.h"
+#include "gui/widgets/WidgetPrompter.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,8 +2,8 @@
 #include "ScreenTest.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
-#include "entry/LookupCombo.h"
-#include "entry/frmTana.h"
+#include "gui/entry/frmTana.h"
+#include "gui/widgets/LookupCombo.h"
 
 #include <QApplication>
 #include <QLineEdit>

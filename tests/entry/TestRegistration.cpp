@@ -1,10 +1,10 @@
 #include "SampleData.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
-#include "entry/LineRegistration.h"
-#include "entry/LinesModel.h"
-#include "entry/LookupModel.h"
-#include "entry/TextRules.h"
+#include "core/lines/LineRegistration.h"
+#include "core/lines/LinesModel.h"
+#include "core/masters/LookupModel.h"
+#include "core/rules/TextRules.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>

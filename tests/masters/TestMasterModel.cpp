@@ -1,6 +1,6 @@
 #include "TestRegistry.h"
 #include "TestSession.h"
-#include "masters/MasterModel.h"
+#include "core/masters/MasterModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QSqlQuery>

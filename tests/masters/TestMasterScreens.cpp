@@ -1,11 +1,11 @@
 #include "ScreenTest.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
-#include "masters/frmInShohin.h"
-#include "masters/frmKoumoku.h"
-#include "masters/frmTani.h"
-#include "shell/Twips.h"
-#include "shell/frmAMain.h"
+#include "core/app/Twips.h"
+#include "gui/masters/frmInShohin.h"
+#include "gui/masters/frmKoumoku.h"
+#include "gui/masters/frmTani.h"
+#include "gui/shell/frmAMain.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,9 +2,9 @@
 #include "ScreenTest.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
-#include "entry/LookupCombo.h"
-#include "review/LineChecks.h"
-#include "review/frmInAmd2.h"
+#include "core/lines/LineChecks.h"
+#include "gui/review/frmInAmd2.h"
+#include "gui/widgets/LookupCombo.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #include "ScreenTest.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
-#include "shell/frmAMain.h"
-#include "store/Database.h"
+#include "core/store/Database.h"
+#include "gui/shell/frmAMain.h"
 
 #include <QApplication>
 #include <QComboBox>

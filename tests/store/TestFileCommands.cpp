@@ -1,8 +1,8 @@
 #include "SampleData.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
-#include "store/DatabaseFiles.h"
-#include "store/FileOps.h"
+#include "core/files/DatabaseFiles.h"
+#include "core/store/FileOps.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -1,11 +1,11 @@
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
-#include "shell/Prompter.h"
-#include "shell/Settings.h"
-#include "shell/SingleInstance.h"
-#include "store/Database.h"
-#include "store/FileOps.h"
-#include "store/Schema.h"
+#include "core/app/Prompter.h"
+#include "core/app/Settings.h"
+#include "core/app/SingleInstance.h"
+#include "core/store/Database.h"
+#include "core/store/FileOps.h"
+#include "core/store/Schema.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>

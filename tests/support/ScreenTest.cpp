@@ -1,6 +1,6 @@
 #include "ScreenTest.h"
 
-#include "shell/frmTipA.h"
+#include "gui/shell/frmTipA.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Prompter.h"
+#include "core/app/Prompter.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "TestEnvironment.h"
 
-#include "store/FileOps.h"
+#include "core/store/FileOps.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Paths.h"
+#include "core/app/Paths.h"
 
 #include <QString>
 #include <QTemporaryDir>

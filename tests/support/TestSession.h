@@ -2,9 +2,9 @@
 
 #include "ScriptedPrompter.h"
 #include "TestEnvironment.h"
-#include "shell/AppState.h"
-#include "shell/Clock.h"
-#include "shell/Settings.h"
+#include "core/app/AppState.h"
+#include "core/app/Clock.h"
+#include "core/app/Settings.h"
 
 // What every test of the program's work starts from: a fresh environment, the day fixed
 // at 2026-03-31, the settings store, scripted dialogs and the program-wide state over them.

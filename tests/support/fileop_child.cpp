@@ -3,8 +3,8 @@
 //   kotrina_fileop_child saveas FILE TARGET
 //   kotrina_fileop_child copy FILE TARGET
 
-#include "store/Database.h"
-#include "store/FileOps.h"
+#include "core/store/Database.h"
+#include "core/store/FileOps.h"
 
 #include <QCoreApplication>
 #include <cstdio>

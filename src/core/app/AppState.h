@@ -1,0 +1,43 @@
+#pragma once
+
+#include "core/app/InputMethod.h"
+#include "core/app/Paths.h"
+#include "core/store/Database.h"
+
+#include <QString>
+
+class Clock;
+class Prompter;
+class Settings;
+
+// The program-wide state every screen receives from the main window, and the services
+// behind it. Member names are the names the screens know them by.
+class AppState
+{
+public:
+    AppState(Paths where, Settings& store, Prompter& dialogs, const Clock& today)
+        : paths(std::move(where))
+        , settings(store)
+        , prompter(dialogs)
+        , clock(today)
+    { }
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
+    Database DatabaseConnection;
+    QString DatabaseFileName;
+    bool ConnectionOpen = false;
+
+    QString PrinterName;
+    QString PrinterFont;
+    QString PictureFile;
+    QString PlatformName;
+
+    InputMethod defaultInputMethod;
+    InputMethod* inputMethod = &defaultInputMethod;
+
+    const Paths paths;
+    Settings& settings;
+    Prompter& prompter;
+    const Clock& clock;
+};

@@ -1,0 +1,64 @@
+#include "core/app/Paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+Paths::Paths(QString programDir, QString dataDir, QString settingsFile)
+    : m_programDir(std::move(programDir))
+    , m_dataDir(std::move(dataDir))
+    , m_settingsFile(std::move(settingsFile))
+{
+    // In a build tree the template lies beside the program; an installed program
+    // finds it under share/kotrina.
+    const QString beside = inProgramDir(QStringLiteral("Kotrina.idb"));
+    const QString installed = QDir(m_programDir).filePath(QStringLiteral("../share/kotrina/Kotrina.idb"));
+    m_templatePath = (!QFileInfo::exists(beside) && QFileInfo::exists(installed)) ? QDir::cleanPath(installed) : beside;
+}
+
+Paths Paths::fromEnvironment()
+{
+    const QString home = qEnvironmentVariable("KOTRINA_HOME");
+    const QString data = !home.isEmpty()
+        ? QDir(home).absolutePath()
+        : QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Kotrina");
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/Kotrina/Kotrina.conf");
+    return Paths(QCoreApplication::applicationDirPath(), data, config);
+}
+
+QString Paths::backupPath() const
+{
+    return inDataDir(QStringLiteral("BackupKotrina.idb"));
+}
+
+QString Paths::compactPath() const
+{
+    return inDataDir(QStringLiteral("CompactFileName.idb"));
+}
+
+QString Paths::inProgramDir(const QString& name) const
+{
+    return QDir(m_programDir).filePath(name);
+}
+
+QString Paths::inDataDir(const QString& name) const
+{
+    return QDir(m_dataDir).filePath(name);
+}
+
+bool Paths::ensureDataDir() const
+{
+    return QDir().mkpath(m_dataDir);
+}
+
+QString commandLineFile(const QStringList& arguments)
+{
+    if (arguments.size() < 2)
+        return {};
+    QString path = arguments.at(1).trimmed();
+    if (path.size() >= 2 && path.startsWith(QLatin1Char('"')) && path.endsWith(QLatin1Char('"')))
+        path = path.mid(1, path.size() - 2);
+    return path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+}

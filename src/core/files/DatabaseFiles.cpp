@@ -1,0 +1,241 @@
+#include "core/files/DatabaseFiles.h"
+
+#include "core/app/AppState.h"
+#include "core/app/Prompter.h"
+#include "core/app/Settings.h"
+#include "core/app/WaitCursor.h"
+#include "core/store/FileOps.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString InvalidName = QStringLiteral("ファイル名が不正です。");
+const QString Overwrite = QStringLiteral("指定した名前のファイルが存在します。\r上書きしますか？");
+const QString SaveFailed = QStringLiteral("データベースの保存に失敗しました。");
+const QString ReopenFailed
+    = QStringLiteral("データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。");
+
+FileDialogRequest databaseDialog(const QString& title, bool mustExist)
+{
+    FileDialogRequest request;
+    request.title = title;
+    request.filter = QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb");
+    request.filterIndex = 2;
+    request.defaultSuffix = QStringLiteral("idb");
+    request.mustExist = mustExist;
+    return request;
+}
+
+QString sizeText(const char* prefix, qint64 bytes)
+{
+    return QString::fromLatin1(prefix) + QString::number(bytes) + QStringLiteral(" byte");
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    const QFileInfo x(a), y(b);
+    if (x.absoluteFilePath() == y.absoluteFilePath())
+        return true;
+    return x.exists() && y.exists() && x.canonicalFilePath() == y.canonicalFilePath();
+}
+
+} // namespace
+
+DatabaseFiles::DatabaseFiles(AppState& state, FileCommandsView& view)
+    : m_state(state)
+    , m_view(view)
+{ }
+
+bool DatabaseFiles::openConnection(const QString& name)
+{
+    // The template is only ever looked at: whatever is typed belongs in a file of the user's own.
+    const bool isTemplate = FileOps::samePathIgnoringCase(name, m_state.paths.templatePath());
+    const bool ok = m_state.DatabaseConnection.open(
+        name, nullptr, isTemplate ? Database::Access::ReadOnly : Database::Access::ReadWrite);
+    m_state.ConnectionOpen = m_state.DatabaseConnection.isOpen();
+    return ok;
+}
+
+bool DatabaseFiles::openAndRecord()
+{
+    const QString name = m_view.fileName();
+    if (name.isEmpty()) {
+        m_state.prompter.notice(QStringLiteral("データベースファイル名が入力されていません。"));
+        return false;
+    }
+    if (!openConnection(name)) {
+        m_state.prompter.notice(ReopenFailed);
+        // The file that was open stays open and is named again.
+        if (m_state.ConnectionOpen)
+            m_view.setFileName(m_state.DatabaseFileName);
+        return false;
+    }
+    m_state.DatabaseFileName = name;
+    m_state.settings.setValue(Setting::MDBFileName, name);
+    m_state.settings.sync();
+    m_view.showFileStatus(name);
+    return true;
+}
+
+DatabaseFiles::Outcome DatabaseFiles::createFromTemplate(const QString& chosen, QString* error)
+{
+    if (QFileInfo::exists(chosen) && !m_state.prompter.ask(Overwrite))
+        return Outcome::Declined;
+    const QString templatePath = m_state.paths.templatePath();
+    {
+        WaitCursor hourglass;
+        if (!QFileInfo::exists(templatePath)) {
+            if (error)
+                *error = QStringLiteral("初期設定用のファイル（%1）が見つかりません。").arg(templatePath);
+            return Outcome::Failed;
+        }
+        // The copy replaces an existing file only once it is complete.
+        QString why;
+        if (!FileOps::copyFileAtomically(templatePath, chosen, &why)) {
+            if (error)
+                *error = QStringLiteral("データベースファイルを作成できませんでした。\r") + why;
+            return Outcome::Failed;
+        }
+        m_view.setFileName(chosen);
+        if (!openAndRecord()) {
+            if (error)
+                error->clear();
+            return Outcome::Failed;
+        }
+    }
+    m_view.setFileName(m_state.DatabaseFileName);
+    return Outcome::Done;
+}
+
+void DatabaseFiles::newDatabase()
+{
+    const std::optional<QString> chosen
+        = m_state.prompter.openFile(databaseDialog(QStringLiteral("新しいファイル名"), false));
+    if (!chosen || chosen->isEmpty()) {
+        restoreArrowCursor();
+        return;
+    }
+    if (*chosen == m_state.paths.templatePath()) {
+        m_state.prompter.notice(InvalidName);
+        return;
+    }
+    QString error;
+    switch (createFromTemplate(*chosen, &error)) {
+    case Outcome::Done:
+        m_state.prompter.notice(QStringLiteral("新規に棚卸表データファイルを作成しました。"));
+        break;
+    case Outcome::Failed:
+        if (!error.isEmpty())
+            m_state.prompter.notice(error, Prompter::Icon::Critical);
+        break;
+    case Outcome::Declined:
+        break;
+    }
+}
+
+void DatabaseFiles::open()
+{
+    const std::optional<QString> chosen
+        = m_state.prompter.openFile(databaseDialog(QStringLiteral("データベースの変更"), true));
+    if (chosen && !chosen->isEmpty()) {
+        m_view.setFileName(*chosen);
+        if (FileOps::samePathIgnoringCase(*chosen, m_state.paths.templatePath())) {
+            m_state.prompter.notice(
+                QStringLiteral("現在、初期設定用のファイルが選択されていますので、新規にデータベースを作成します。"));
+            newDatabase();
+        } else {
+            openAndRecord();
+        }
+    }
+    // Whatever happened, the box names the file that is open.
+    m_view.setFileName(m_state.DatabaseFileName);
+}
+
+void DatabaseFiles::saveAs()
+{
+    if (!m_state.ConnectionOpen)
+        return;
+    const std::optional<QString> chosen
+        = m_state.prompter.saveFile(databaseDialog(QStringLiteral("名前を付けて保存"), false));
+    if (!chosen || chosen->isEmpty()) {
+        m_state.prompter.notice(SaveFailed);
+        return;
+    }
+    if (sameFile(*chosen, m_state.DatabaseFileName)) {
+        m_state.prompter.notice(InvalidName);
+        return;
+    }
+    if (QFileInfo::exists(*chosen) && !m_state.prompter.ask(Overwrite))
+        return;
+    WaitCursor hourglass;
+    if (!FileOps::copyDatabase(m_state.DatabaseConnection, *chosen)) {
+        m_state.prompter.notice(SaveFailed);
+        return;
+    }
+    m_view.setFileName(*chosen);
+    openAndRecord();
+}
+
+void DatabaseFiles::openBackup()
+{
+    const QString backup = m_state.paths.backupPath();
+    if (!QFileInfo::exists(backup)) {
+        m_state.prompter.notice(ReopenFailed);
+        return;
+    }
+    m_view.setFileName(backup);
+    openAndRecord();
+}
+
+void DatabaseFiles::repairAndCompact()
+{
+    WaitCursor hourglass;
+    const QString file = m_state.DatabaseFileName;
+    m_state.DatabaseConnection.close();
+    m_state.ConnectionOpen = false;
+    m_view.showSizeBefore(sizeText("Old FileSize ", QFileInfo(file).size()));
+
+    const FileOps::CompactResult result = FileOps::compactDatabase(file);
+    // The file is either the compacted copy or exactly what it was: work goes on with it.
+    const bool reopened = openConnection(file);
+    switch (result.status) {
+    case FileOps::CompactResult::Status::Compacted:
+        m_view.showSizeAfter(sizeText("New FileSize ", result.sizeAfter));
+        m_state.prompter.notice(reopened ? QStringLiteral("データベースを最適化しました。") : ReopenFailed);
+        break;
+    case FileOps::CompactResult::Status::Damaged:
+        m_state.prompter.notice(
+            QStringLiteral("データベースファイルに破損が見つかりました。ファイルは変更していません。"
+                           "「名前を付けて保存」で別のファイルに保存してください。"),
+            Prompter::Icon::Critical);
+        break;
+    case FileOps::CompactResult::Status::InUse:
+    case FileOps::CompactResult::Status::Failed:
+        m_state.prompter.notice(QStringLiteral("データベースに接続してるユーザーがいます。"));
+        break;
+    }
+}
+
+void DatabaseFiles::deleteData(const QString& item)
+{
+    if (!m_state.prompter.ask(QLatin1Char(' ') + item + QStringLiteral("を削除します。よろしいですか？")))
+        return;
+    if (m_view.fileName().isEmpty())
+        return;
+    const std::optional<FileOps::DataItem> which = FileOps::dataItemFromText(item);
+    if (!which)
+        return;
+    bool ok = false;
+    {
+        WaitCursor hourglass;
+        ok = FileOps::deleteData(m_state.DatabaseConnection, *which);
+    }
+    if (!ok) {
+        m_state.prompter.notice(QStringLiteral("データを削除できませんでした。データベースは変更していません。"),
+                                Prompter::Icon::Critical);
+        return;
+    }
+    m_state.prompter.notice(*which == FileOps::DataItem::Lines ? QStringLiteral("棚卸マスターを削除しました。")
+                                                               : item + QStringLiteral("を削除しました。"));
+}

@@ -1,0 +1,71 @@
+#include "core/lines/LineChecks.h"
+
+#include "core/lines/LineRegistration.h"
+#include "core/rules/TextRules.h"
+
+#include <QSqlQuery>
+
+namespace LineSelections {
+
+LineSelection ofCategory(QDate date, int categoryId)
+{
+    return { QStringLiteral(R"("日付" = ? AND "項目ID" = ?)"), { storedDate(date), categoryId } };
+}
+
+LineSelection ofProduct(QDate date, const QString& text)
+{
+    const TextRules::ContainsFilter filter = TextRules::containsFilter(QStringLiteral("品名"), text);
+    return { QStringLiteral(R"("日付" = ? AND )") + filter.sql, { storedDate(date), filter.value } };
+}
+
+LineSelection all()
+{
+    return {};
+}
+
+LineSelection withoutUnitPrice(QDate date)
+{
+    return { QStringLiteral(R"("日付" = ? AND "単価" = 0)"), { storedDate(date) } };
+}
+
+LineSelection withoutCategory(QDate date)
+{
+    return { QStringLiteral(R"("日付" = ? AND "区分調整" = 1)"), { storedDate(date) } };
+}
+
+} // namespace LineSelections
+
+std::optional<int> markLinesWithoutCategory(const Database& db, QDate date)
+{
+    const QString day = storedDate(date);
+    if (!db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" =
+            CASE WHEN EXISTS (SELECT 1 FROM "項目分類" k WHERE k."項目ID" = "棚卸マスター"."項目ID") THEN 0 ELSE 1 END
+            WHERE "日付" = ?)"),
+                 { day }))
+        return std::nullopt;
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(R"(SELECT COUNT(*) FROM "棚卸マスター" WHERE "日付" = ? AND "区分調整" = 1)"));
+    q.addBindValue(day);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return q.value(0).toInt();
+}
+
+std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDate date)
+{
+    // The moved lines are remembered in a table of this connection: once moved they carry
+    // no mark that would find them again.
+    const QString day = storedDate(date);
+    Transaction transaction(db);
+    const bool ok = db.exec(QStringLiteral(R"(DROP TABLE IF EXISTS temp."移動した行")"))
+        && db.exec(QStringLiteral(R"(CREATE TEMP TABLE "移動した行" AS
+            SELECT "ID" FROM "棚卸マスター" WHERE "日付" = ? AND "区分調整" = 1)"),
+                   { day })
+        && db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "項目ID" = 0, "区分調整" = 0
+            WHERE "日付" = ? AND "区分調整" = 1)"),
+                   { day });
+    if (!ok || !transaction.commit())
+        return std::nullopt;
+    return LineSelection { QStringLiteral(R"("ID" IN (SELECT "ID" FROM temp."移動した行"))"), {} };
+}

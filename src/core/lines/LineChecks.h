@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/store/Database.h"
+
+#include <QDate>
+#include <QString>
+#include <QVariantList>
+#include <optional>
+
+// A choice of lines of 棚卸マスター: a condition with its bound values.
+struct LineSelection
+{
+    QString condition; // empty: every line
+    QVariantList values;
+};
+
+namespace LineSelections {
+LineSelection ofCategory(QDate date, int categoryId);
+// Lines of the date whose product name contains text (every line of the date for an empty text).
+LineSelection ofProduct(QDate date, const QString& text);
+LineSelection all();
+LineSelection withoutUnitPrice(QDate date);
+// Lines of the date marked by the category check.
+LineSelection withoutCategory(QDate date);
+} // namespace LineSelections
+
+// Marks with 区分調整 = 1 exactly the lines of the date whose 項目ID has no row in 項目分類,
+// and clears the mark on the others, in one statement. Returns how many are marked;
+// nullopt when the database refused.
+std::optional<int> markLinesWithoutCategory(const Database& db, QDate date);
+
+// Moves the marked lines of the date to 項目ID 0 and clears their mark. Returns the
+// selection of the lines moved, so they can stay in view; nullopt when the database refused.
+std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDate date);

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "core/store/Database.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+// What one counted line is made of when it is registered.
+struct LineInput
+{
+    QDate date;
+    int categoryId = 0; // 0: without a category
+    QString product;
+    double quantity = 0;
+    QString unit;
+    double unitPrice = 0;
+    QString memo;
+};
+
+struct RegisteredLine
+{
+    int lineId = 0;
+    int productId = 0;
+    double amount = 0;
+};
+
+// The note a line gets when it was counted without a unit price.
+inline constexpr auto NoUnitPriceNote = "単価未入力";
+
+// Registers a counted line in one transaction: the unit when it is new, the product
+// (new, or updated with this unit and unit price), and the line itself with its amount
+// = unit price × quantity truncated toward zero. Nothing is written when a step fails.
+std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& line, QString* error = nullptr);
+
+// The category of exactly this name (ID >= 1), registered with the next ID when there is
+// none. nullopt when the database refused.
+std::optional<int> findOrRegisterCategory(const Database& db, const QString& name, bool* registered = nullptr);
+
+struct ProductInfo
+{
+    int id = 0;
+    QVariant unit; // null when the product has none
+    QVariant unitPrice;
+};
+// The product of exactly this name; nullopt when there is none (or the database refused).
+std::optional<ProductInfo> findProduct(const Database& db, const QString& name);
+
+struct HistoryLine
+{
+    QDate date;
+    QString product;
+    QVariant quantity;
+    QVariant unit;
+    QVariant unitPrice;
+};
+// Earlier lines whose product name contains text, newest first.
+QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limit = 500);
+
+// "Max Record 12   Total 34,560": the lines of a date that have an amount, and their total.
+QString statusLineText(const Database& db, QDate date);
+
+bool deleteLine(const Database& db, int lineId, QString* error = nullptr);
+
+// The form a date is stored in.
+QString storedDate(QDate date);

@@ -1,0 +1,119 @@
+#include "core/masters/LookupModel.h"
+
+#include "core/rules/TextRules.h"
+
+#include <QSqlQuery>
+
+namespace {
+
+// One page of the names containing the text; %1 is the condition on the name.
+QString pageQuery(LookupModel::Kind kind)
+{
+    switch (kind) {
+    case LookupModel::Kind::Category:
+        return QStringLiteral(R"(SELECT "項目ID", "項目分類名" FROM "項目分類"
+            WHERE "項目ID" >= 1 AND %1 ORDER BY "項目ID" LIMIT ? OFFSET ?)");
+    case LookupModel::Kind::AnyCategory:
+        return QStringLiteral(
+            R"(SELECT "項目ID", "項目分類名" FROM "項目分類" WHERE %1 ORDER BY "項目ID" LIMIT ? OFFSET ?)");
+    case LookupModel::Kind::Product:
+        return QStringLiteral(
+            R"(SELECT "品名ID", "品名" FROM "仕入商品" WHERE %1 ORDER BY "品名" ASC LIMIT ? OFFSET ?)");
+    case LookupModel::Kind::Unit:
+        return QStringLiteral(R"(SELECT "単位ID", "単位" FROM "単位" WHERE %1 ORDER BY "単位" ASC LIMIT ? OFFSET ?)");
+    }
+    return {};
+}
+
+QString nameColumn(LookupModel::Kind kind)
+{
+    switch (kind) {
+    case LookupModel::Kind::Category:
+    case LookupModel::Kind::AnyCategory:
+        return QStringLiteral("項目分類名");
+    case LookupModel::Kind::Product:
+        return QStringLiteral("品名");
+    case LookupModel::Kind::Unit:
+        return QStringLiteral("単位");
+    }
+    return {};
+}
+
+} // namespace
+
+LookupModel::LookupModel(Kind kind, QObject* parent)
+    : QAbstractListModel(parent)
+    , m_kind(kind)
+{ }
+
+std::vector<LookupModel::Row> LookupModel::fetchPage(int offset) const
+{
+    std::vector<Row> rows;
+    QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
+    q.setForwardOnly(true);
+    const TextRules::ContainsFilter filter = TextRules::containsFilter(nameColumn(m_kind), m_text);
+    if (!q.prepare(pageQuery(m_kind).arg(filter.sql)))
+        return rows;
+    q.addBindValue(filter.value);
+    q.addBindValue(PageSize + 1); // one more tells whether another page follows
+    q.addBindValue(offset);
+    if (!q.exec())
+        return rows;
+    rows.reserve(PageSize + 1);
+    while (q.next())
+        rows.push_back({ q.value(0).toInt(), q.value(1).toString() });
+    return rows;
+}
+
+void LookupModel::refresh(const QString& text)
+{
+    beginResetModel();
+    m_text = text;
+    m_rows = fetchPage(0);
+    m_complete = m_rows.size() <= PageSize;
+    if (!m_complete)
+        m_rows.pop_back();
+    endResetModel();
+}
+
+QVariant LookupModel::firstId() const
+{
+    return m_rows.empty() ? QVariant() : QVariant(m_rows.front().id);
+}
+
+int LookupModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+QVariant LookupModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(m_rows.size()))
+        return {};
+    const Row& row = m_rows[size_t(index.row())];
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return row.name;
+    if (role == IdRole)
+        return row.id;
+    return {};
+}
+
+bool LookupModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && !m_complete;
+}
+
+void LookupModel::fetchMore(const QModelIndex& parent)
+{
+    if (parent.isValid() || m_complete)
+        return;
+    std::vector<Row> page = fetchPage(int(m_rows.size()));
+    m_complete = page.size() <= PageSize;
+    if (!m_complete)
+        page.pop_back();
+    if (page.empty())
+        return;
+    beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + page.size()) - 1);
+    m_rows.insert(m_rows.end(), page.begin(), page.end());
+    endInsertRows();
+}

@@ -1,0 +1,294 @@
+#include "core/masters/MasterModel.h"
+
+#include "core/rules/TextRules.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+
+namespace {
+
+QString quoted(const QString& name)
+{
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+bool fail(QString* error, const QSqlQuery& q)
+{
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
+
+QSqlDatabase connectionOf(const Database* db)
+{
+    return db ? db->connection() : QSqlDatabase();
+}
+
+} // namespace
+
+const MasterTable& MasterTable::categories()
+{
+    // 0 is the category of lines without one; it is never listed but keeps its ID taken.
+    static const MasterTable t { Table::Koumoku,
+                                 { QStringLiteral("項目ID"), QStringLiteral("項目分類名") },
+                                 QStringLiteral(R"("項目ID" >= 1)") };
+    return t;
+}
+
+const MasterTable& MasterTable::units()
+{
+    static const MasterTable t { Table::Tani, { QStringLiteral("単位ID"), QStringLiteral("単位") }, QString() };
+    return t;
+}
+
+const MasterTable& MasterTable::products()
+{
+    static const MasterTable t { Table::Shohin,
+                                 { QStringLiteral("品名ID"), QStringLiteral("品名"), QStringLiteral("単価"),
+                                   QStringLiteral("単位") },
+                                 QString(),
+                                 2 };
+    return t;
+}
+
+MasterModel::MasterModel(const MasterTable& table, QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_table(table)
+{ }
+
+bool MasterModel::open(MasterOrder order, QString* error)
+{
+    beginResetModel();
+    m_ids.clear();
+    m_fields.clear();
+    m_pending.clear();
+    // Equal names keep ID order; the name index holds exactly that order.
+    const QString id = quoted(m_table.idColumn());
+    QString sql = QStringLiteral("SELECT ") + id + QStringLiteral(" FROM ") + quoted(tableName(m_table.table));
+    if (!m_table.condition.isEmpty())
+        sql += QStringLiteral(" WHERE ") + m_table.condition;
+    sql += QStringLiteral(" ORDER BY ")
+        + (order == MasterOrder::ByName ? quoted(m_table.nameColumn()) + QStringLiteral(", ") + id : id);
+    QSqlQuery q(connectionOf(m_db));
+    q.setForwardOnly(true);
+    bool ok = q.exec(sql);
+    if (ok) {
+        while (q.next())
+            m_ids.push_back(q.value(0).toInt());
+        ok = !q.lastError().isValid();
+    }
+    if (!ok) {
+        m_ids.clear();
+        fail(error, q);
+    }
+    endResetModel();
+    return ok;
+}
+
+int MasterModel::recordId(int row) const
+{
+    return row >= 0 && row < int(m_ids.size()) ? m_ids[size_t(row)] : 0;
+}
+
+int MasterModel::rowOfRecord(int id) const
+{
+    // New records sit at the end, so that is where the search starts.
+    const auto it = std::find(m_ids.rbegin(), m_ids.rend(), id);
+    return it == m_ids.rend() ? -1 : int(m_ids.rend() - it) - 1;
+}
+
+const MasterModel::Fields* MasterModel::fields(int row) const
+{
+    const int id = recordId(row);
+    if (const Fields* cached = m_fields.object(id))
+        return cached;
+    // The page around the row is read in one statement; records already held are skipped.
+    const int first = row / PageSize * PageSize;
+    const int last = std::min(first + PageSize, int(m_ids.size()));
+    QVariantList ids;
+    for (int r = first; r < last; ++r) {
+        if (!m_fields.contains(m_ids[size_t(r)]))
+            ids << m_ids[size_t(r)];
+    }
+    QStringList columns;
+    for (const QString& c : m_table.columns)
+        columns << quoted(c);
+    QSqlQuery q(connectionOf(m_db));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
+              + quoted(tableName(m_table.table)) + QStringLiteral(" WHERE ") + quoted(m_table.idColumn())
+              + QStringLiteral(" IN (") + QStringList(ids.size(), QStringLiteral("?")).join(QLatin1Char(','))
+              + QLatin1Char(')'));
+    for (const QVariant& v : ids)
+        q.addBindValue(v);
+    if (q.exec()) {
+        while (q.next()) {
+            auto* record = new Fields;
+            for (int c = 0; c < m_table.columns.size(); ++c)
+                *record << q.value(c);
+            m_fields.insert(record->value(0).toInt(), record);
+        }
+    }
+    return m_fields.object(id);
+}
+
+int MasterModel::addRecord(QString* error)
+{
+    const int id = m_db ? m_db->nextId(m_table.table) : 1;
+    QSqlQuery q(connectionOf(m_db));
+    q.prepare(QStringLiteral("INSERT INTO ") + quoted(tableName(m_table.table)) + QLatin1Char('(')
+              + quoted(m_table.idColumn()) + QStringLiteral(") VALUES (?)"));
+    q.addBindValue(id);
+    if (!q.exec()) {
+        fail(error, q);
+        return -1;
+    }
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    m_ids.push_back(id);
+    endInsertRows();
+    return row;
+}
+
+bool MasterModel::removeRecord(int row, QString* error)
+{
+    if (row < 0 || row >= rowCount())
+        return false;
+    const int id = recordId(row);
+    QSqlQuery q(connectionOf(m_db));
+    q.prepare(QStringLiteral("DELETE FROM ") + quoted(tableName(m_table.table)) + QStringLiteral(" WHERE ")
+              + quoted(m_table.idColumn()) + QStringLiteral(" = ?"));
+    q.addBindValue(id);
+    if (!q.exec())
+        return fail(error, q);
+    // Gone before the views hear of it, so nothing tries to save the deleted record.
+    m_pending.erase(id);
+    m_fields.remove(id);
+    beginRemoveRows({}, row, row);
+    m_ids.erase(m_ids.begin() + row);
+    endRemoveRows();
+    return true;
+}
+
+bool MasterModel::hasPendingChange(int row) const
+{
+    return m_pending.contains(recordId(row));
+}
+
+bool MasterModel::saveRecord(int id, QString* error)
+{
+    const auto it = m_pending.find(id);
+    if (it == m_pending.end())
+        return true;
+    QStringList assignments;
+    QVariantList values;
+    for (const auto& [column, value] : it->second) {
+        assignments << quoted(m_table.columns[column]) + QStringLiteral(" = ?");
+        values << value;
+    }
+    QSqlQuery q(connectionOf(m_db));
+    q.prepare(QStringLiteral("UPDATE ") + quoted(tableName(m_table.table)) + QStringLiteral(" SET ")
+              + assignments.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + quoted(m_table.idColumn())
+              + QStringLiteral(" = ?"));
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    q.addBindValue(id);
+    if (!q.exec())
+        return fail(error, q);
+    m_pending.erase(it);
+    // Read back what the table holds now.
+    m_fields.remove(id);
+    if (const int row = rowOfRecord(id); row >= 0)
+        Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1));
+    return true;
+}
+
+bool MasterModel::save(int row, QString* error)
+{
+    return saveRecord(recordId(row), error);
+}
+
+bool MasterModel::saveAll(QString* error)
+{
+    while (!m_pending.empty()) {
+        if (!saveRecord(m_pending.begin()->first, error))
+            return false;
+    }
+    return true;
+}
+
+int MasterModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_ids.size());
+}
+
+int MasterModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_table.columns.size());
+}
+
+QVariant MasterModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return index.column() == m_table.numberColumn ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                                      : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    const QVariant value = valueAt(index.row(), index.column());
+    // As text, so the grid edits it in a plain box and shows every digit.
+    return index.column() == m_table.numberColumn ? QVariant(TextRules::numberText(value)) : value;
+}
+
+QVariant MasterModel::valueAt(int row, int column) const
+{
+    // What the user typed wins over what the table holds.
+    if (const auto it = m_pending.find(recordId(row)); it != m_pending.end()) {
+        if (const auto pending = it->second.find(column); pending != it->second.end())
+            return pending->second;
+    }
+    const Fields* record = fields(row);
+    return record ? record->value(column) : QVariant();
+}
+
+QVariant MasterModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < columnCount())
+        return m_table.columns[section];
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags MasterModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() > 0)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool MasterModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || index.column() == 0 || index.row() >= rowCount())
+        return false;
+    QVariant stored = value.toString();
+    if (index.column() == m_table.numberColumn) {
+        const QString text = value.toString();
+        const std::optional<double> number = TextRules::parseNumber(text);
+        if (text.trimmed().isEmpty()) {
+            stored = QVariant();
+        } else if (!number) {
+            Q_EMIT editRefused(m_table.columns[index.column()] + QStringLiteral("は数字で入力してください。"));
+            return false;
+        } else {
+            stored = *number;
+        }
+    }
+    const QVariant current = valueAt(index.row(), index.column());
+    if (current.isNull() == stored.isNull() && current.toString() == stored.toString())
+        return true;
+    m_pending[recordId(index.row())][index.column()] = stored;
+    Q_EMIT dataChanged(index, index);
+    return true;
+}

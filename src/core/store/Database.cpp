@@ -1,0 +1,194 @@
+#include "core/store/Database.h"
+
+#include "core/store/Schema.h"
+
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+QString tableName(Table table)
+{
+    switch (table) {
+    case Table::Tana:
+        return QStringLiteral("棚卸マスター");
+    case Table::Koumoku:
+        return QStringLiteral("項目分類");
+    case Table::Shohin:
+        return QStringLiteral("仕入商品");
+    case Table::Tani:
+        return QStringLiteral("単位");
+    }
+    return {};
+}
+
+QString idColumn(Table table)
+{
+    switch (table) {
+    case Table::Tana:
+        return QStringLiteral("ID");
+    case Table::Koumoku:
+        return QStringLiteral("項目ID");
+    case Table::Shohin:
+        return QStringLiteral("品名ID");
+    case Table::Tani:
+        return QStringLiteral("単位ID");
+    }
+    return {};
+}
+
+namespace {
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+QString nextConnectionName()
+{
+    static int counter = 0;
+    return QStringLiteral("kotrina-%1").arg(++counter);
+}
+
+} // namespace
+
+Database::~Database()
+{
+    close();
+}
+
+bool Database::open(const QString& path, QString* error, Access access)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty())
+        return fail(error, QStringLiteral("no file name"));
+    if (!info.exists())
+        return fail(error, QStringLiteral("%1 does not exist").arg(path));
+    if (!info.isFile())
+        return fail(error, QStringLiteral("%1 is not a file").arg(path));
+
+    // The new connection is made and checked before the old one is let go, so a file
+    // that cannot be opened leaves the open one as it was.
+    const QString name = nextConnectionName();
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        // A URI with a mode makes SQLite refuse to create a file that has vanished meanwhile.
+        const bool readOnly = access == Access::ReadOnly;
+        QUrl uri = QUrl::fromLocalFile(info.absoluteFilePath());
+        uri.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
+        db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=3000"));
+        if (!db.open())
+            fail(error, db.lastError().text());
+        else if (!readOnly && !info.isWritable())
+            fail(error, QStringLiteral("%1 is read-only").arg(path));
+        else if (Schema::verify(db, error))
+            ok = true;
+        if (!ok)
+            db.close();
+    }
+    if (!ok) {
+        QSqlDatabase::removeDatabase(name);
+        return false;
+    }
+    close();
+    m_name = name;
+    m_path = info.absoluteFilePath();
+    return true;
+}
+
+void Database::close()
+{
+    if (m_name.isEmpty())
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+    m_name.clear();
+    m_path.clear();
+}
+
+QSqlDatabase Database::connection() const
+{
+    return m_name.isEmpty() ? QSqlDatabase() : QSqlDatabase::database(m_name, false);
+}
+
+int Database::nextId(Table table) const
+{
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    const QString sql = QStringLiteral(R"(SELECT MAX("%1") FROM "%2")").arg(idColumn(table), tableName(table));
+    int largest = 0;
+    if (q.exec(sql) && q.next())
+        largest = q.value(0).toInt();
+    return largest + 1;
+}
+
+std::optional<bool> Database::hasRows(Table table) const
+{
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral(R"(SELECT 1 FROM "%1" LIMIT 1)").arg(tableName(table))))
+        return std::nullopt;
+    return q.next();
+}
+
+bool Database::exec(const QString& sql, const QVariantList& values, QString* error) const
+{
+    QSqlQuery q(connection());
+    if (!q.prepare(sql))
+        return fail(error, q.lastError().text());
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    return q.exec() || fail(error, q.lastError().text());
+}
+
+QString Database::engineName()
+{
+    static const QString name = [] {
+        const QString connection = QStringLiteral("kotrina-version");
+        QString version;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+            db.setDatabaseName(QStringLiteral(":memory:"));
+            if (db.open()) {
+                QSqlQuery q(db);
+                if (q.exec(QStringLiteral("SELECT sqlite_version()")) && q.next())
+                    version = q.value(0).toString();
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(connection);
+        return version.isEmpty() ? QStringLiteral("SQLite 3") : QStringLiteral("SQLite ") + version;
+    }();
+    return name;
+}
+
+Transaction::Transaction(const Database& db)
+    : m_db(db.connection())
+{
+    m_active = m_db.isOpen() && m_db.transaction();
+}
+
+Transaction::~Transaction()
+{
+    if (m_active)
+        m_db.rollback();
+}
+
+bool Transaction::commit(QString* error)
+{
+    if (!m_active)
+        return fail(error, QStringLiteral("no transaction is active"));
+    m_active = false;
+    if (m_db.commit())
+        return true;
+    const QString text = m_db.lastError().text();
+    m_db.rollback();
+    return fail(error, text);
+}

@@ -1,0 +1,132 @@
+#include "core/store/Schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace {
+
+struct TableColumns
+{
+    const char* table;
+    QStringList columns;
+};
+
+// Column order matters: lists that show every column rely on it.
+const QList<TableColumns>& expectedTables()
+{
+    static const QList<TableColumns> tables = {
+        { "棚卸マスター",
+          { "ID", "日付", "項目ID", "品名", "数量", "単位", "単価", "価格", "備考", "備考1", "品名ID", "区分調整" } },
+        { "項目分類", { "項目ID", "項目分類名" } },
+        { "仕入商品", { "品名ID", "品名", "単価", "単位" } },
+        { "単位", { "単位ID", "単位" } },
+    };
+    return tables;
+}
+
+const char* const CreateStatements[] = {
+    R"(CREATE TABLE "棚卸マスター" (
+        "ID" INTEGER PRIMARY KEY,
+        "日付" TEXT NOT NULL,
+        "項目ID" INTEGER NOT NULL DEFAULT 0,
+        "品名" TEXT,
+        "数量" REAL,
+        "単位" TEXT,
+        "単価" REAL,
+        "価格" REAL,
+        "備考" TEXT,
+        "備考1" TEXT,
+        "品名ID" INTEGER,
+        "区分調整" INTEGER NOT NULL DEFAULT 0))",
+    // Lines of a date in ID order come straight from this index (the ID is the row id).
+    R"(CREATE INDEX "棚卸マスター_日付" ON "棚卸マスター" ("日付"))",
+    R"(CREATE INDEX "棚卸マスター_品名ID" ON "棚卸マスター" ("品名ID"))",
+    R"(CREATE TABLE "項目分類" (
+        "項目ID" INTEGER PRIMARY KEY,
+        "項目分類名" TEXT))",
+    R"(CREATE INDEX "項目分類_項目分類名" ON "項目分類" ("項目分類名"))",
+    R"(CREATE TABLE "仕入商品" (
+        "品名ID" INTEGER PRIMARY KEY,
+        "品名" TEXT,
+        "単価" REAL,
+        "単位" TEXT))",
+    R"(CREATE INDEX "仕入商品_品名" ON "仕入商品" ("品名"))",
+    R"(CREATE TABLE "単位" (
+        "単位ID" INTEGER PRIMARY KEY,
+        "単位" TEXT))",
+    R"(CREATE INDEX "単位_単位" ON "単位" ("単位"))",
+};
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+bool run(QSqlQuery& q, const QString& sql, QString* error)
+{
+    if (q.exec(sql))
+        return true;
+    return fail(error, sql.section(QLatin1Char('\n'), 0, 0) + QStringLiteral(": ") + q.lastError().text());
+}
+
+} // namespace
+
+namespace Schema {
+
+bool create(QSqlDatabase& db, QString* error)
+{
+    if (!db.transaction())
+        return fail(error, db.lastError().text());
+    QSqlQuery q(db);
+    bool ok = true;
+    for (const char* statement : CreateStatements) {
+        if (!(ok = run(q, QString::fromUtf8(statement), error)))
+            break;
+    }
+    if (ok) {
+        q.prepare(QStringLiteral(R"(INSERT INTO "項目分類" ("項目ID", "項目分類名") VALUES (0, ?))"));
+        q.addBindValue(QString::fromUtf8(ReservedCategoryName));
+        ok = q.exec() || fail(error, q.lastError().text());
+    }
+    ok = ok && run(q, QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId), error)
+        && run(q, QStringLiteral("PRAGMA user_version = %1").arg(UserVersion), error);
+    q.finish();
+    if (!ok) {
+        db.rollback();
+        return false;
+    }
+    return db.commit() || fail(error, db.lastError().text());
+}
+
+bool verify(QSqlDatabase& db, QString* error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // The first read of the header is where SQLite notices a file that is no database at all.
+    if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next())
+        return fail(error, q.lastError().text());
+    if (q.value(0).toInt() != ApplicationId)
+        return fail(error, QStringLiteral("not a Kotrina database (application id %1)").arg(q.value(0).toInt()));
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return fail(error, q.lastError().text());
+    const int version = q.value(0).toInt();
+    if (version < 1 || version > UserVersion)
+        return fail(error, QStringLiteral("unknown database version %1").arg(version));
+
+    for (const TableColumns& t : expectedTables()) {
+        const QString table = QString::fromUtf8(t.table);
+        QStringList found;
+        if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)))
+            return fail(error, q.lastError().text());
+        while (q.next())
+            found << q.value(1).toString();
+        if (found != t.columns)
+            return fail(error, QStringLiteral("table %1 is missing or has other columns").arg(table));
+    }
+    return true;
+}
+
+} // namespace Schema

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "gui/masters/MasterScreen.h"
+
+class QPushButton;
+class QRadioButton;
+
+// "品名情報": the products, listed by name or by ID. The list can also be written to a
+// spreadsheet (Command3) and filled by the product import (Command1).
+class frmInShohin : public MasterScreen
+{
+    Q_OBJECT
+public:
+    explicit frmInShohin(AppState& state, QWidget* parent = nullptr);
+
+private:
+    QRadioButton* Option1;
+    QRadioButton* Option2;
+    QPushButton* Command3;
+    QPushButton* Command1;
+};

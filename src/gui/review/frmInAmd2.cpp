@@ -1,0 +1,280 @@
+#include "gui/review/frmInAmd2.h"
+
+#include "core/app/AppState.h"
+#include "core/app/Clock.h"
+#include "core/app/Prompter.h"
+#include "core/app/Settings.h"
+#include "core/app/Twips.h"
+#include "core/app/WaitCursor.h"
+#include "core/lines/LineChecks.h"
+#include "core/lines/LineRegistration.h"
+#include "core/lines/LinesModel.h"
+#include "gui/widgets/ActivationWatcher.h"
+#include "gui/widgets/CommitEditor.h"
+#include "gui/widgets/EnterAsTab.h"
+#include "gui/widgets/LookupCombo.h"
+#include "gui/widgets/Named.h"
+#include "gui/widgets/WindowPlacement.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* makeLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent)
+{
+    auto* label = named(new QLabel(caption, parent), name);
+    label->setBuddy(buddy);
+    return label;
+}
+
+} // namespace
+
+frmInAmd2::frmInAmd2(AppState& state, QDate settlementDate, QWidget* parent)
+    : QDialog(parent)
+    , m_state(state)
+    , m_lines(new LinesModel(this))
+{
+    setObjectName(QStringLiteral("frmInAmd2"));
+    setWindowTitle(QStringLiteral("棚　卸　表　訂　正"));
+    m_lines->setDatabase(&state.DatabaseConnection);
+    m_lines->setEditable(true);
+    buildControls();
+    EnterAsTab::install(this);
+    connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &frmInAmd2::checkCategories);
+    connect(m_lines, &LinesModel::editRefused, this,
+            [this](const QString& message) { m_state.prompter.notice(message, Prompter::Icon::Exclamation); });
+
+    placeWorkingWindow(this, state.settings);
+    DTPicker1->setDate(settlementDate);
+    refreshStatusLine();
+    connect(DTPicker1, &QDateEdit::dateChanged, this, &frmInAmd2::refreshStatusLine);
+}
+
+void frmInAmd2::buildControls()
+{
+    auto* Frame1 = named(new QGroupBox(this), "Frame1");
+    DTPicker1 = named(new QDateEdit(Frame1), "DTPicker1");
+    DTPicker1->setCalendarPopup(true);
+    DTPicker1->setDisplayFormat(QString::fromLatin1(DateText::Format));
+    DTPicker1->setDateRange(QDate(1900, 1, 1), QDate(9999, 12, 31));
+    dbcNouhin = named(new LookupCombo(LookupModel::Kind::AnyCategory, m_state, Frame1), "dbcNouhin");
+    dbcNouhin->setToolTip(QStringLiteral("検索する仕入先名の文字列を入力してください。"));
+    dbcNouhin->setMinimumWidth(240);
+    Text2 = named(new QLineEdit(Frame1), "Text2");
+    Text2->setReadOnly(true);
+    Text2->setFocusPolicy(Qt::NoFocus);
+    Text2->setMaximumWidth(80);
+    dbcNouhin->setIdBox(Text2);
+    dbcShohin = named(new LookupCombo(LookupModel::Kind::Product, m_state, Frame1), "dbcShohin");
+    dbcShohin->setOpensInputMethod(false);
+    Command1 = named(new QPushButton(QStringLiteral("検索開始(&F)"), Frame1), "Command1");
+    Command5 = named(new QPushButton(QStringLiteral("Command5"), Frame1), "Command5");
+    Command1->setVisible(false);
+    Command5->setVisible(false);
+    Command4 = named(new QPushButton(QStringLiteral("すべての棚卸(&A)"), Frame1), "Command4");
+    Command4->setToolTip(QStringLiteral("決算日を含むすべての棚卸を表示"));
+    Command2 = named(new QPushButton(QStringLiteral("単価未入力の棚卸(&T)"), Frame1), "Command2");
+    Text1 = named(new QLineEdit(Frame1), "Text1");
+    Text1->setReadOnly(true);
+    Text1->setFocusPolicy(Qt::NoFocus);
+
+    auto* criteria = new QGridLayout(Frame1);
+    criteria->addWidget(makeLabel("Label3", QStringLiteral("決算日(&D)"), DTPicker1, Frame1), 0, 0);
+    criteria->addWidget(DTPicker1, 0, 1, Qt::AlignLeft);
+    criteria->addWidget(Command4, 0, 3);
+    criteria->addWidget(makeLabel("Label7", QStringLiteral("項目/分類名(&N)"), dbcNouhin, Frame1), 1, 0);
+    criteria->addWidget(dbcNouhin, 1, 1);
+    criteria->addWidget(makeLabel("Label2", QStringLiteral("項目ID"), Text2, Frame1), 1, 2, Qt::AlignRight);
+    criteria->addWidget(Text2, 1, 3);
+    criteria->addWidget(makeLabel("Label6", QStringLiteral("品名(&I)"), dbcShohin, Frame1), 2, 0);
+    criteria->addWidget(dbcShohin, 2, 1);
+    criteria->addWidget(Command2, 2, 3);
+    criteria->addWidget(Text1, 3, 0, 1, 4);
+    criteria->setColumnStretch(1, 1);
+
+    auto* Frame2 = named(new QGroupBox(this), "Frame2");
+    dgdSub = named(new QTableView(Frame2), "dgdSub");
+    dgdSub->setModel(m_lines);
+    dgdSub->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), dgdSub->font().pointSize()));
+    dgdSub->setSelectionBehavior(QAbstractItemView::SelectRows);
+    dgdSub->setSelectionMode(QAbstractItemView::SingleSelection);
+    dgdSub->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                            | QAbstractItemView::AnyKeyPressed);
+    dgdSub->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    dgdSub->verticalHeader()->setDefaultSectionSize(twipsToPixels(360, logicalDpiY()));
+    dgdSub->setColumnHidden(0, true);
+    const int widths[] = { 0, 1200, 600, 3800, 1200, 600, 1200, 1200, 1200, 1200 };
+    for (int c = 1; c < 10; ++c)
+        dgdSub->setColumnWidth(c, twipsToPixels(widths[c], logicalDpiX()));
+    Command3 = named(new QPushButton(QStringLiteral("更新(&U)"), Frame2), "Command3");
+    cmdMasterCancel = named(new QPushButton(QStringLiteral("削除(&D)"), Frame2), "cmdMasterCancel");
+    for (QPushButton* b : { Command1, Command2, Command3, Command4, Command5, cmdMasterCancel })
+        b->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command3);
+    buttons->addWidget(cmdMasterCancel);
+    auto* grid = new QVBoxLayout(Frame2);
+    grid->addWidget(dgdSub);
+    grid->addLayout(buttons);
+
+    auto* page = new QVBoxLayout(this);
+    page->addWidget(Frame1);
+    page->addWidget(Frame2, 1);
+    resize(980, 640);
+
+    connect(Command1, &QPushButton::clicked, this, &frmInAmd2::searchCategory);
+    connect(Command5, &QPushButton::clicked, this, &frmInAmd2::searchProduct);
+    connect(Command4, &QPushButton::clicked, this, &frmInAmd2::searchAll);
+    connect(Command2, &QPushButton::clicked, this, &frmInAmd2::searchWithoutUnitPrice);
+    connect(Command3, &QPushButton::clicked, this, &frmInAmd2::update);
+    connect(cmdMasterCancel, &QPushButton::clicked, this, &frmInAmd2::deleteLine);
+
+    // The combos drive the searches; clearing the other combo's text starts no search of its own.
+    auto clear = [this](LookupCombo* combo) {
+        m_clearingText = true;
+        combo->setText(QString());
+        m_clearingText = false;
+    };
+    connect(dbcNouhin, &LookupCombo::pressed, this, [this, clear] {
+        clear(dbcShohin);
+        searchCategory();
+    });
+    connect(dbcShohin, &LookupCombo::pressed, this, [this, clear] {
+        clear(dbcNouhin);
+        searchProduct();
+    });
+    connect(dbcShohin, &QComboBox::editTextChanged, this, [this, clear] {
+        if (m_clearingText)
+            return;
+        clear(dbcNouhin);
+        searchProduct();
+    });
+}
+
+bool frmInAmd2::hasLines() const
+{
+    return m_lines->rowCount() > 0;
+}
+
+void frmInAmd2::setEditButtons(bool enabled)
+{
+    Command3->setEnabled(enabled);
+    cmdMasterCancel->setEnabled(enabled);
+}
+
+void frmInAmd2::refreshStatusLine()
+{
+    Text1->setText(statusLineText(m_state.DatabaseConnection, DTPicker1->date()));
+}
+
+void frmInAmd2::list(const LineSelection& selection)
+{
+    commitEdit(); // a cell being edited is written before the grid shows something else
+    m_lines->select(selection);
+}
+
+void frmInAmd2::checkCategories()
+{
+    const QDate date = DTPicker1->date();
+    std::optional<int> marked;
+    {
+        WaitCursor hourglass;
+        dbcNouhin->refreshList();
+        marked = markLinesWithoutCategory(m_state.DatabaseConnection, date);
+    }
+    if (marked.value_or(0) > 0) {
+        list(LineSelections::withoutCategory(date));
+        setEditButtons(true);
+        if (m_state.prompter.ask(
+                QStringLiteral("表示された棚卸は、項目/分類が設定されていません。項目IDを「０」に変更しますか？"))) {
+            if (const auto moved = moveMarkedLinesToNoCategory(m_state.DatabaseConnection, date))
+                list(*moved);
+            dgdSub->scrollToTop();
+        }
+    }
+    restoreArrowCursor();
+}
+
+void frmInAmd2::searchCategory()
+{
+    if (Text2->text().isEmpty()) {
+        dbcNouhin->setFocus();
+        return;
+    }
+    list(LineSelections::ofCategory(DTPicker1->date(), Text2->text().toInt()));
+    setEditButtons(hasLines());
+}
+
+void frmInAmd2::searchProduct()
+{
+    list(LineSelections::ofProduct(DTPicker1->date(), dbcShohin->text()));
+    setEditButtons(hasLines());
+}
+
+void frmInAmd2::searchAll()
+{
+    list(LineSelections::all());
+    setEditButtons(hasLines());
+    if (hasLines())
+        refreshStatusLine();
+}
+
+void frmInAmd2::searchWithoutUnitPrice()
+{
+    list(LineSelections::withoutUnitPrice(DTPicker1->date()));
+}
+
+void frmInAmd2::update()
+{
+    commitEdit();
+    refreshStatusLine();
+}
+
+void frmInAmd2::deleteLine()
+{
+    if (!hasLines())
+        return;
+    if (!m_state.prompter.ask(QStringLiteral("表示中のレコードを削除します。よろしいですか。")))
+        return;
+    const QModelIndex current = dgdSub->currentIndex();
+    const int row = current.isValid() ? current.row() : 0;
+    if (!::deleteLine(m_state.DatabaseConnection, m_lines->lineId(row))) {
+        m_state.prompter.notice(
+            QStringLiteral("データ削除中にエラーが発生しました。再度データの取消を行ってください。"));
+        cmdMasterCancel->setEnabled(true);
+        return;
+    }
+    m_lines->reselect();
+    if (hasLines()) {
+        dgdSub->setCurrentIndex(m_lines->index(std::min(row, m_lines->rowCount() - 1), 3));
+        refreshStatusLine();
+    } else {
+        cmdMasterCancel->setEnabled(false);
+        refreshStatusLine();
+    }
+}
+
+void frmInAmd2::commitEdit()
+{
+    // Edits reach the table as each cell is left; an editor still open is left now.
+    commitOpenEditor(dgdSub);
+}
+
+void frmInAmd2::closeEvent(QCloseEvent* event)
+{
+    commitEdit();
+    dgdSub->hide();
+    QDialog::closeEvent(event);
+}

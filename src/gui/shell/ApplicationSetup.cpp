@@ -1,0 +1,19 @@
+#include "gui/shell/ApplicationSetup.h"
+
+#include "core/app/BuiltinPicture.h"
+#include "core/app/Version.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+void setUpApplication(QApplication& app)
+{
+    QApplication::setApplicationName(QStringLiteral("Kotrina"));
+    QApplication::setApplicationVersion(QStringLiteral(KOTRINA_VERSION));
+    BuiltinPicture::installFontSubstitutions();
+    // The program speaks Japanese whatever the system's language, and so do Qt's dialogs.
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+}

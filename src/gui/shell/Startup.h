@@ -1,0 +1,25 @@
+#pragma once
+
+#include "core/app/AppState.h"
+#include "core/app/Clock.h"
+#include "core/app/Settings.h"
+#include "gui/shell/frmAMain.h"
+#include "gui/widgets/WidgetPrompter.h"
+
+#include <memory>
+
+// The running program: its services, its state and the main window over them.
+struct RunningProgram
+{
+    RunningProgram(const Paths& paths, const QString& commandLineFile);
+
+    SystemClock clock;
+    Settings settings;
+    WidgetPrompter prompter;
+    AppState state;
+    frmAMain window;
+};
+
+// Shows the splash window, loads the main window while it is up (settings, database,
+// picture), closes the splash and shows the main window, which then runs its activation.
+std::unique_ptr<RunningProgram> startProgram(const Paths& paths, const QString& commandLineFile);

@@ -1,0 +1,667 @@
+#include "gui/shell/frmAMain.h"
+
+#include "core/app/AppState.h"
+#include "core/app/BuiltinPicture.h"
+#include "core/app/Clock.h"
+#include "core/app/Prompter.h"
+#include "core/app/Settings.h"
+#include "core/app/Twips.h"
+#include "core/app/WaitCursor.h"
+#include "core/store/FileOps.h"
+#include "gui/entry/frmTana.h"
+#include "gui/masters/frmInShohin.h"
+#include "gui/masters/frmKoumoku.h"
+#include "gui/masters/frmTani.h"
+#include "gui/review/frmInAmd2.h"
+#include "gui/shell/frmTipA.h"
+#include "gui/widgets/EnterAsTab.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString LoadFailed = QStringLiteral("データベースの接続に失敗しました。ファイル名を変更してください。");
+const QString GuidanceStopped
+    = QStringLiteral("現在、初期設定用のファイルが選択されていますので、一旦処理を中止します。");
+const QString NoStocktaking = QStringLiteral("現在、該当する棚卸はありません。");
+const QString NoStocktakingSheet = QStringLiteral("現在、該当する棚卸表はありません。");
+const QString InputCheckTitle = QStringLiteral("入力事項の確認");
+
+constexpr QSize PictureSize(300, 225);
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QString& toolTip = {})
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(toolTip);
+    button->setAutoDefault(false);
+    button->setMinimumHeight(34);
+    return button;
+}
+
+QStringList guidanceLines()
+{
+    return {
+        QString(),
+        QStringLiteral("コトリナをご利用いただきありがとうございます。"),
+        QString(),
+        QString(),
+        QStringLiteral(
+            "■新規にデータベースを作成します。「ファイルを開く」のダイアログが表示されたら、「ファイル名（N）」を入"
+            "力し、「開く（O）」を実行します。この作業で新しいデータベースが作成されます。"),
+        QString(),
+        QStringLiteral(
+            "注）ファイル名は、今後使用するデータベース名になります。マイドキュメントなどに新規に作業フォルダを作成し"
+            " 、このフォルダに新規データベースを保存します。"),
+        QString(),
+        QString(),
+        QStringLiteral("■棚卸表データベースの作成が完了後、決算日を入力してください。"),
+        QString(),
+        QStringLiteral("注）日付の設定"),
+        QStringLiteral(
+            "Windowsシステムの日付は、短い日付の表示が１０桁（2003/01/01）になるようにコントロールパネル・地域から設"
+            "定してください。年号が2桁の設定の場合､誤作動を起こす場合があります｡ "),
+    };
+}
+
+} // namespace
+
+frmAMain::frmAMain(AppState& state, QString commandLineFile, QWidget* parent)
+    : QMainWindow(parent)
+    , m_state(state)
+    , m_files(state, *this)
+    , m_commandLineFile(std::move(commandLineFile))
+{
+    setObjectName(QStringLiteral("frmAMain"));
+    setWindowTitle(QStringLiteral("Kotrina Sheet Version 1.0"));
+    buildControls();
+    buildMenus();
+    setTabOrder();
+    EnterAsTab::install(this);
+}
+
+frmAMain::~frmAMain() = default;
+
+void frmAMain::buildControls()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralWidget"));
+    setCentralWidget(central);
+
+    Picture2 = new QLabel(central);
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+    Picture2->setFixedSize(PictureSize);
+    Picture2->setFrameShape(QFrame::StyledPanel);
+    Picture2->setAlignment(Qt::AlignCenter);
+    Picture2->setPixmap(BuiltinPicture::mainPicture(PictureSize));
+
+    Label1 = new QLabel(QStringLiteral("決算日(&D)"), central);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    DTPicker1 = new QDateEdit(central);
+    DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
+    DTPicker1->setCalendarPopup(true);
+    DTPicker1->setDisplayFormat(QString::fromLatin1(DateText::Format));
+    DTPicker1->setDateRange(QDate(1900, 1, 1), QDate(9999, 12, 31));
+    DTPicker1->setDate(m_state.clock.today());
+    DTPicker1->setMinimumWidth(140);
+    Label1->setBuddy(DTPicker1);
+
+    txtFileName = new QLineEdit(central);
+    txtFileName->setObjectName(QStringLiteral("txtFileName"));
+    txtFileName->setReadOnly(true);
+    txtFileName->setFocusPolicy(Qt::ClickFocus);
+
+    Label9 = new QLabel(QStringLiteral("Data Provider ") + Database::engineName(), central);
+    Label9->setObjectName(QStringLiteral("Label9"));
+    Label13 = new QLabel(central);
+    Label13->setObjectName(QStringLiteral("Label13"));
+
+    Picture3 = new QLabel(central);
+    Picture3->setObjectName(QStringLiteral("Picture3"));
+    Picture3->setPixmap(BuiltinPicture::decoration(QSize(PictureSize.width(), 6)));
+
+    auto* dateRow = new QHBoxLayout;
+    dateRow->addWidget(Label1);
+    dateRow->addWidget(DTPicker1);
+    dateRow->addStretch();
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(Picture2);
+    left->addWidget(Picture3);
+    left->addLayout(dateRow);
+    left->addWidget(txtFileName);
+    left->addWidget(Label9);
+    left->addWidget(Label13);
+    left->addStretch();
+
+    Frame1 = new QGroupBox(central);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Command17 = makeButton(Frame1, "Command17", QStringLiteral("棚 卸 入 力 (&E)　　"));
+    Command19 = makeButton(Frame1, "Command19", QStringLiteral("棚 卸 表 訂 正 (&C)　　"));
+    Command21 = makeButton(Frame1, "Command21", QStringLiteral("棚 卸 表 (&P)"));
+    Command3 = makeButton(Frame1, "Command3", QStringLiteral("棚卸集計表(&L)"),
+                          QStringLiteral("項目/分類別集計表、品名別集計表が作成できます。"));
+    Command4 = makeButton(
+        Frame1, "Command4", QStringLiteral("棚卸記入帳(&D)"),
+        QStringLiteral("前期の棚卸表から「棚卸記入帳」が作成できますので、棚卸し実地の記録に活用できます。"));
+    Command5 = makeButton(Frame1, "Command5", QStringLiteral("棚卸のｲﾝﾎﾟｰﾄ(&T)"),
+                          QStringLiteral("エクセルファイルからインポートすることができます。"));
+    Command28 = makeButton(Frame1, "Command28", QStringLiteral("項目/分類情報(&B)"));
+    Command33 = makeButton(Frame1, "Command33", QStringLiteral("品 名 情 報 (&I)"),
+                           QStringLiteral("エクセルファイルからインポートすることができます。"));
+    Command24 = makeButton(Frame1, "Command24", QStringLiteral("数量単位情報(&Q)"));
+    Command1 = makeButton(Frame1, "Command1", QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽの修復(&R)"));
+    Command2 = makeButton(Frame1, "Command2", QStringLiteral("閉じる(&X)"));
+
+    auto* grid = new QGridLayout(Frame1);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(6);
+    const QList<QPushButton*> stocktaking = { Command17, Command19, Command21, Command3, Command4, Command5 };
+    const QList<QPushButton*> masters = { Command28, Command33, Command24, Command1 };
+    for (int i = 0; i < stocktaking.size(); ++i)
+        grid->addWidget(stocktaking[i], i, 0);
+    for (int i = 0; i < masters.size(); ++i)
+        grid->addWidget(masters[i], i, 1);
+    grid->addWidget(Command2, stocktaking.size() - 1, 1);
+    grid->setColumnMinimumWidth(0, 190);
+    grid->setColumnMinimumWidth(1, 190);
+
+    Frame8 = new QFrame(central);
+    Frame8->setObjectName(QStringLiteral("Frame8"));
+    Frame8->setFrameShape(QFrame::StyledPanel);
+    Command22 = makeButton(Frame8, "Command22", QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽの修復/最適化((&Z)"));
+    Label5 = new QLabel(Frame8);
+    Label5->setObjectName(QStringLiteral("Label5"));
+    Label7 = new QLabel(Frame8);
+    Label7->setObjectName(QStringLiteral("Label7"));
+    Frame4 = new QGroupBox(QStringLiteral("データ削除(&K)"), Frame8);
+    Frame4->setObjectName(QStringLiteral("Frame4"));
+    Combo3 = new QComboBox(Frame4);
+    Combo3->setObjectName(QStringLiteral("Combo3"));
+    Command58 = makeButton(Frame4, "Command58", QStringLiteral("削除"));
+    auto* deletion = new QHBoxLayout(Frame4);
+    deletion->addWidget(Combo3, 1);
+    deletion->addWidget(Command58);
+    auto* sizes = new QVBoxLayout;
+    sizes->addWidget(Command22);
+    sizes->addWidget(Label5);
+    sizes->addWidget(Label7);
+    auto* repair = new QHBoxLayout(Frame8);
+    repair->addLayout(sizes, 1);
+    repair->addWidget(Frame4, 1);
+    Frame8->setVisible(false);
+
+    auto* top = new QHBoxLayout;
+    top->addLayout(left);
+    top->addWidget(Frame1, 1);
+    auto* page = new QVBoxLayout(central);
+    page->addLayout(top);
+    page->addWidget(Frame8);
+
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    m_panel1 = new QLabel(StatusBar1);
+    m_panel1->setObjectName(QStringLiteral("Panel1"));
+    StatusBar1->addPermanentWidget(m_panel1, 1);
+    connect(txtFileName, &QLineEdit::textChanged, m_panel1, &QLabel::setText);
+
+    connect(Command17, &QPushButton::clicked, this, &frmAMain::confirmDateAndOpenEntry);
+    connect(Command19, &QPushButton::clicked, this, [this] { checkAndOpen(NoStocktaking, Screen::InAmd2); });
+    connect(Command21, &QPushButton::clicked, this, [this] { checkAndOpen(NoStocktaking, Screen::TanaMoto1); });
+    connect(Command3, &QPushButton::clicked, this, [this] { checkAndOpen(NoStocktaking, Screen::List); });
+    connect(Command4, &QPushButton::clicked, this, [this] { checkAndOpen(NoStocktaking, Screen::TanaMoto2); });
+    connect(Command5, &QPushButton::clicked, this, [this] { openScreen(Screen::ExcelA); });
+    connect(Command28, &QPushButton::clicked, this, [this] { openScreen(Screen::Koumoku); });
+    connect(Command33, &QPushButton::clicked, this, [this] { openScreen(Screen::InShohin); });
+    connect(Command24, &QPushButton::clicked, this, [this] { openScreen(Screen::Tani); });
+    connect(Command1, &QPushButton::clicked, this, &frmAMain::toggleRepairFrame);
+    connect(Command22, &QPushButton::clicked, this, [this] { fileCommand([this] { m_files.repairAndCompact(); }); });
+    connect(Command58, &QPushButton::clicked, this,
+            [this] { fileCommand([this] { m_files.deleteData(Combo3->currentText()); }); });
+    connect(Command2, &QPushButton::clicked, this, &QWidget::close);
+
+    Command5->setEnabled(screenAvailable(Screen::ExcelA));
+    Command28->setEnabled(screenAvailable(Screen::Koumoku));
+    Command33->setEnabled(screenAvailable(Screen::InShohin));
+    Command24->setEnabled(screenAvailable(Screen::Tani));
+}
+
+void frmAMain::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    auto addMenu = [&](const char* name, const QString& title) {
+        QMenu* menu = bar->addMenu(title);
+        menu->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+    auto addEntry = [this](QMenu* menu, const char* name, const QString& text, auto&& slot, bool enabled = true) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    auto later = [] {};
+
+    QMenu* file = addMenu("mnuFile", QStringLiteral("ﾌｧｲﾙ(&F)"));
+    addEntry(file, "mnuNew", QStringLiteral("新規作成(&N)"),
+             [this] { fileCommand([this] { m_files.newDatabase(); }); });
+    file->addSeparator();
+    addEntry(file, "mnuOpen", QStringLiteral("開く(&O)"), [this] { fileCommand([this] { m_files.open(); }); });
+    addEntry(file, "mnuSave", QStringLiteral("名前を付けて保存(&S)"),
+             [this] { fileCommand([this] { m_files.saveAs(); }); });
+    file->addSeparator();
+    addEntry(
+        file, "munPrinter", QStringLiteral("ﾌﾟﾘﾝﾀの設定(&U)"), [this] { openScreen(Screen::PrinterP); },
+        screenAvailable(Screen::PrinterP));
+    file->addSeparator();
+    addEntry(file, "mnuBackupOpen", QStringLiteral("バックアップファイルを開く(&B)"),
+             [this] { fileCommand([this] { m_files.openBackup(); }); });
+    addEntry(file, "mnuDenQuit", QStringLiteral("終了(&X)"), [this] { close(); });
+
+    QMenu* view = addMenu("mnuView", QStringLiteral("表示(&V)"));
+    addEntry(view, "mnuPicLoad", QStringLiteral("画像の差替え(&P)"), [this] { replacePicture(); });
+    addEntry(view, "mnuPSave", QStringLiteral("画像を元に戻す(&U)"), [this] { resetPicture(); });
+    view->addSeparator();
+    addEntry(view, "mnuDatabaseRep", QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽの修復(&R)"), [this] { toggleRepairFrame(); });
+
+    QMenu* sheet = addMenu("mnuTana", QStringLiteral("棚卸表(&S)"));
+    addEntry(
+        sheet, "mnuPreTana", QStringLiteral("棚卸入力(&E)"), [this] { openScreen(Screen::Tana); },
+        screenAvailable(Screen::Tana));
+    addEntry(sheet, "mnuTanaAmd", QStringLiteral("棚卸表訂正(&R)"),
+             [this] { checkAndOpen(NoStocktakingSheet, Screen::InAmd2, true); });
+    sheet->addSeparator();
+    addEntry(sheet, "mnuList", QStringLiteral("棚卸集計表(&D)"),
+             [this] { checkAndOpen(NoStocktakingSheet, Screen::List); });
+    addEntry(sheet, "mnuList2", QStringLiteral("棚卸記入帳(&L)"),
+             [this] { checkAndOpen(NoStocktakingSheet, Screen::TanaMoto2); });
+    sheet->addSeparator();
+    addEntry(sheet, "mnuTanaMoto", QStringLiteral("棚卸表(&P)"),
+             [this] { checkAndOpen(NoStocktakingSheet, Screen::TanaMoto1); });
+
+    QMenu* setup = addMenu("mnuSetup", QStringLiteral("初期設定(&A)"));
+    addEntry(
+        setup, "mnuPreSiire", QStringLiteral("項目/分類情報(&B)"), [this] { openScreen(Screen::Koumoku); },
+        screenAvailable(Screen::Koumoku));
+    setup->addSeparator();
+    addEntry(
+        setup, "mnuPreShohin", QStringLiteral("品名情報(&I)"), [this] { openScreen(Screen::InShohin); },
+        screenAvailable(Screen::InShohin));
+    addEntry(
+        setup, "mnuInportB", QStringLiteral("品名情報のｲﾝﾎﾟｰﾄ(&S)"), [this] { openScreen(Screen::ExcelB); },
+        screenAvailable(Screen::ExcelB));
+    setup->addSeparator();
+    addEntry(
+        setup, "mnuTani", QStringLiteral("数量単位情報(&Q)"), [this] { openScreen(Screen::Tani); },
+        screenAvailable(Screen::Tani));
+    setup->addSeparator();
+    // The same import as the button beside it: a menu entry that did nothing would only puzzle.
+    addEntry(
+        setup, "mnuInportA", QStringLiteral("棚卸のｲﾝﾎﾟｰﾄ(&T)"), [this] { openScreen(Screen::ExcelA); },
+        screenAvailable(Screen::ExcelA));
+
+    QMenu* help = addMenu("mnuHelp", QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    addEntry(help, "mnuHelpReadme", QStringLiteral("目次と検索(&H)"), later, false);
+    help->addSeparator();
+    addEntry(help, "mnuHelpSport", QStringLiteral("オンラインサポート(&S)"), later, false);
+    addEntry(
+        help, "mnuUpdate", QStringLiteral("アップデート(&U)"), [this] { openScreen(Screen::Update); },
+        screenAvailable(Screen::Update));
+    help->addSeparator();
+    addEntry(
+        help, "mnuAbout", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"), [this] { openScreen(Screen::About); },
+        screenAvailable(Screen::About));
+}
+
+void frmAMain::setTabOrder()
+{
+    const QList<QWidget*> order
+        = { DTPicker1, Command17, Command19, Command21, Command3,  Command4, Command5, Command28,
+            Command33, Command24, Command1,  Command2,  Command22, Combo3,   Command58 };
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    DTPicker1->setFocus();
+}
+
+QString frmAMain::fileName() const
+{
+    return txtFileName->text();
+}
+
+void frmAMain::setFileName(const QString& name)
+{
+    txtFileName->setText(name);
+}
+
+void frmAMain::showFileStatus(const QString& text)
+{
+    m_panel1->setText(text);
+}
+
+void frmAMain::showSizeBefore(const QString& text)
+{
+    Label5->setText(text);
+}
+
+void frmAMain::showSizeAfter(const QString& text)
+{
+    Label7->setText(text);
+}
+
+void frmAMain::load()
+{
+    Settings& settings = m_state.settings;
+    Combo3->addItems({ QStringLiteral("すべて選択"), QStringLiteral("棚卸表"), QStringLiteral("項目分類情報"),
+                       QStringLiteral("品名情報"), QStringLiteral("数量単位情報") });
+
+    const auto left = Settings::toNumber(settings.value(Setting::MainLeft));
+    const auto top = Settings::toNumber(settings.value(Setting::MainTop));
+    if (!left || !top) {
+        m_state.ConnectionOpen = false;
+        m_state.prompter.notice(LoadFailed);
+        return;
+    }
+    move(twipsToPixels(*left, logicalDpiX()), twipsToPixels(*top, logicalDpiY()));
+
+    const QDate date = DateText::fromText(settings.value(Setting::FDate));
+    DTPicker1->setDate(date.isValid() ? date : m_state.clock.today());
+
+    m_state.PictureFile = settings.value(Setting::PictureFile);
+    m_state.PrinterName = settings.value(Setting::PrinterName);
+    if (m_state.PrinterName.isEmpty())
+        m_state.PrinterName = QPrinterInfo::defaultPrinterName();
+    m_state.PrinterFont = settings.value(Setting::PrinterFont);
+
+    m_state.DatabaseFileName = settings.value(Setting::MDBFileName);
+    if (!m_commandLineFile.isEmpty())
+        m_state.DatabaseFileName = m_commandLineFile;
+    if (m_state.DatabaseFileName.isEmpty())
+        m_state.DatabaseFileName = m_state.paths.templatePath();
+    setFileName(m_state.DatabaseFileName);
+
+    if (!m_files.openConnection(m_state.DatabaseFileName)) {
+        m_state.prompter.notice(LoadFailed);
+        return;
+    }
+    // The old platform names ("98/Me", "NT/XP") name no system this runs on; both stay as they are.
+
+    if (!m_state.PictureFile.isEmpty())
+        showPicture();
+}
+
+void frmAMain::showPicture()
+{
+    const QPixmap picture(m_state.PictureFile);
+    if (picture.isNull()) {
+        m_state.prompter.notice(QStringLiteral("読み込めない形式のﾌｧｲﾙです。"), Prompter::Icon::Critical,
+                                InputCheckTitle);
+        return;
+    }
+    Picture2->setPixmap(picture.scaled(PictureSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+void frmAMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // The activation steps may open modal windows, so they run after the event, not inside it.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_activationQueued && !m_closed) {
+        m_activationQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_activationQueued = false;
+            onActivated();
+        });
+    }
+}
+
+void frmAMain::onActivated()
+{
+    if (m_closed)
+        return;
+    restoreArrowCursor();
+    if (DateText::toText(m_state.clock.today()).size() != 10)
+        m_panel1->setText(QStringLiteral("　システムの日付を１０桁表示に設定してください。(yyyy/MM/dd "));
+    if (!GuidanceShown && FileOps::samePathIgnoringCase(txtFileName->text(), m_state.paths.templatePath()))
+        runFirstRunGuidance();
+}
+
+void frmAMain::runFirstRunGuidance()
+{
+    GuidanceShown = true;
+    frmTipA::showLines(this, guidanceLines());
+
+    FileDialogRequest request;
+    request.title = QStringLiteral("新しいファイル名");
+    request.filter = QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb");
+    request.filterIndex = 2;
+    request.defaultSuffix = QStringLiteral("idb");
+    request.mustExist = false;
+    const std::optional<QString> chosen = m_state.prompter.openFile(request);
+    if (!chosen || chosen->isEmpty() || *chosen == m_state.paths.templatePath())
+        return stopGuidance();
+
+    if (m_files.createFromTemplate(*chosen, nullptr) != DatabaseFiles::Outcome::Done)
+        return stopGuidance();
+    m_state.prompter.notice(QStringLiteral("棚卸表データファイルを作成しました。決算日を入力してください。"));
+    DTPicker1->setFocus();
+}
+
+void frmAMain::stopGuidance()
+{
+    m_state.prompter.notice(GuidanceStopped);
+    close();
+}
+
+bool frmAMain::checkLines(const QString& emptyMessage)
+{
+    const std::optional<bool> rows = m_state.DatabaseConnection.hasRows(Table::Tana);
+    if (!rows) {
+        m_state.prompter.notice(QStringLiteral("データベースの接続に失敗しました。"));
+        return false;
+    }
+    if (!*rows) {
+        m_state.prompter.notice(emptyMessage);
+        return false;
+    }
+    return true;
+}
+
+void frmAMain::checkAndOpen(const QString& emptyMessage, Screen screen, bool hourglass)
+{
+    if (!checkLines(emptyMessage))
+        return;
+    if (hourglass)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor); // the opened screen turns it back
+    openScreen(screen);
+}
+
+void frmAMain::confirmDateAndOpenEntry()
+{
+    const QDate date = DTPicker1->date();
+    if (date == m_state.clock.today()
+        && !m_state.prompter.ask(QStringLiteral("入力する棚卸の決算日は、") + DateText::toText(date)
+                                 + QStringLiteral("です。よろしいですか。"))) {
+        DTPicker1->setFocus();
+        return;
+    }
+    openScreen(Screen::Tana);
+}
+
+bool frmAMain::screenAvailable(Screen screen) const
+{
+    switch (screen) {
+    case Screen::Tana:
+    case Screen::InAmd2:
+    case Screen::Koumoku:
+    case Screen::InShohin:
+    case Screen::Tani:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void frmAMain::openScreen(Screen screen)
+{
+    switch (screen) {
+    case Screen::Tana:
+        if (!m_tana)
+            m_tana = new frmTana(m_state, DTPicker1->date(), this);
+        m_tana->show();
+        m_tana->raise();
+        m_tana->activateWindow();
+        return;
+    case Screen::InAmd2: {
+        frmInAmd2 correction(m_state, DTPicker1->date(), this);
+        correction.exec();
+        if (m_tana)
+            m_tana->reload();
+        return;
+    }
+    case Screen::Koumoku: {
+        bool categoryDeleted = false;
+        {
+            WaitCursor hourglass;
+            frmKoumoku categories(m_state, this);
+            categories.exec();
+            categoryDeleted = categories.categoryDeleted();
+        }
+        // Lines may still point at a deleted category; they are put right there.
+        if (categoryDeleted)
+            openScreen(Screen::InAmd2);
+        return;
+    }
+    case Screen::InShohin: {
+        WaitCursor hourglass;
+        frmInShohin(m_state, this).exec();
+        return;
+    }
+    case Screen::Tani: {
+        WaitCursor hourglass;
+        frmTani(m_state, this).exec();
+        return;
+    }
+    default:
+        restoreArrowCursor();
+        StatusBar1->showMessage(QStringLiteral("この機能は準備中です。"), 3000);
+        return;
+    }
+}
+
+void frmAMain::replacePicture()
+{
+    FileDialogRequest request;
+    request.title = QStringLiteral("開く");
+    request.filter = QStringLiteral("すべてのﾌｧｲﾙ(*.*)|*.*|");
+    const std::optional<QString> chosen = m_state.prompter.openFile(request);
+    if (!chosen || chosen->isEmpty())
+        return;
+    m_state.PictureFile = *chosen;
+    Picture2->clear();
+    showPicture();
+}
+
+void frmAMain::resetPicture()
+{
+    m_state.PictureFile.clear();
+    m_state.prompter.notice(QStringLiteral("設定を有効にするには、ｱﾌﾟﾘｹｰｼｮﾝを終了してください。"),
+                            Prompter::Icon::Exclamation, InputCheckTitle);
+}
+
+void frmAMain::fileCommand(const std::function<void()>& command)
+{
+    command();
+    // The entry screen shows what the database holds now.
+    if (m_tana)
+        m_tana->reload();
+}
+
+void frmAMain::toggleRepairFrame()
+{
+    Frame8->setVisible(!Frame8->isVisible());
+}
+
+void frmAMain::bringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmAMain::closeEvent(QCloseEvent* event)
+{
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    m_closed = true;
+    closeOtherWindows();
+    const bool wasOpen = m_state.ConnectionOpen;
+    if (wasOpen)
+        m_state.DatabaseConnection.close();
+    m_state.ConnectionOpen = false;
+    const bool saved = saveSettings();
+    const bool backedUp = !wasOpen || makeBackup();
+    if (!saved || !backedUp)
+        m_state.prompter.notice(QStringLiteral("データベースのバックアップに失敗しました。"));
+    event->accept();
+}
+
+void frmAMain::closeOtherWindows()
+{
+    const QList<QWidget*> windows = QApplication::topLevelWidgets();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        QWidget* w = *it;
+        if (w != this && w->isVisible())
+            w->close();
+    }
+}
+
+bool frmAMain::saveSettings()
+{
+    Settings& settings = m_state.settings;
+    settings.setValue(Setting::PrinterName, m_state.PrinterName);
+    settings.setValue(Setting::PrinterFont, m_state.PrinterFont);
+    settings.setValue(Setting::PictureFile, m_state.PictureFile);
+    settings.setValue(Setting::FDate, DateText::toText(DTPicker1->date()));
+    if (!isMinimized()) {
+        const QString left = QString::number(pixelsToTwips(x(), logicalDpiX()));
+        const QString top = QString::number(pixelsToTwips(y(), logicalDpiY()));
+        settings.setValue(Setting::MainLeft, left);
+        settings.setValue(Setting::MainTop, top);
+        settings.setValue(Setting::frmLeft, left);
+        settings.setValue(Setting::frmTop, top);
+    }
+    return settings.sync();
+}
+
+bool frmAMain::makeBackup()
+{
+    // Called only for a file that opened as a database: the copy replaces the last good
+    // backup, which must never be traded for a broken file or the empty template.
+    const QString file = txtFileName->text();
+    const Paths& paths = m_state.paths;
+    if (file.isEmpty() || FileOps::samePathIgnoringCase(file, paths.backupPath())
+        || FileOps::samePathIgnoringCase(file, paths.templatePath()))
+        return true;
+    return paths.ensureDataDir() && FileOps::copyFileAtomically(file, paths.backupPath());
+}

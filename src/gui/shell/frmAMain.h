@@ -1,0 +1,131 @@
+#pragma once
+
+#include "core/files/DatabaseFiles.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+
+class AppState;
+class QAction;
+class QComboBox;
+class QDateEdit;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class frmTana;
+
+// The main window: the settlement date every stocktaking screen starts from, the open
+// database file, and the buttons and menus of every function.
+class frmAMain : public QMainWindow, private FileCommandsView
+{
+    Q_OBJECT
+public:
+    // commandLineFile: the database file named on the command line, or empty.
+    explicit frmAMain(AppState& state, QString commandLineFile = {}, QWidget* parent = nullptr);
+    ~frmAMain() override;
+
+    // Reads the settings, opens the database and loads the picture. Run while the splash shows.
+    void load();
+
+    // The screens opened from here.
+    enum class Screen
+    {
+        Tana,
+        InAmd2,
+        TanaMoto1,
+        List,
+        TanaMoto2,
+        ExcelA,
+        ExcelB,
+        Koumoku,
+        InShohin,
+        Tani,
+        PrinterP,
+        About,
+        Update
+    };
+
+public Q_SLOTS:
+    // Another start of the program asked this one to come forward.
+    void bringToFront();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void setTabOrder();
+
+    // What the file commands show here.
+    QString fileName() const override;
+    void setFileName(const QString& name) override;
+    void showFileStatus(const QString& text) override;
+    void showSizeBefore(const QString& text) override;
+    void showSizeAfter(const QString& text) override;
+
+    void onActivated();
+    void runFirstRunGuidance();
+    void stopGuidance();
+
+    // Opens nothing and says so when 棚卸マスター holds no line.
+    bool checkLines(const QString& emptyMessage);
+    void checkAndOpen(const QString& emptyMessage, Screen screen, bool hourglass = false);
+    void confirmDateAndOpenEntry();
+    bool screenAvailable(Screen screen) const;
+    void openScreen(Screen screen);
+
+    void replacePicture();
+    void resetPicture();
+    void showPicture();
+    void toggleRepairFrame();
+    // Runs a file command and refreshes the screens that show the database.
+    void fileCommand(const std::function<void()>& command);
+
+    void closeOtherWindows();
+    bool saveSettings();
+    bool makeBackup();
+
+    AppState& m_state;
+    DatabaseFiles m_files;
+    QString m_commandLineFile;
+    bool GuidanceShown = false;
+    bool m_activationQueued = false;
+    bool m_closed = false;
+    QPointer<frmTana> m_tana; // the entry screen runs beside the main window
+
+    QLabel* Label1;
+    QDateEdit* DTPicker1;
+    QLineEdit* txtFileName;
+    QLabel* Label9;
+    QLabel* Label13;
+    QLabel* Picture2;
+    QLabel* Picture3;
+    QGroupBox* Frame1;
+    QFrame* Frame8;
+    QGroupBox* Frame4;
+    QComboBox* Combo3;
+    QLabel* Label5;
+    QLabel* Label7;
+    QStatusBar* StatusBar1;
+    QLabel* m_panel1;
+
+    QPushButton* Command17;
+    QPushButton* Command19;
+    QPushButton* Command21;
+    QPushButton* Command3;
+    QPushButton* Command4;
+    QPushButton* Command5;
+    QPushButton* Command28;
+    QPushButton* Command33;
+    QPushButton* Command24;
+    QPushButton* Command1;
+    QPushButton* Command22;
+    QPushButton* Command58;
+    QPushButton* Command2;
+};

@@ -1,0 +1,82 @@
+#include "gui/widgets/LookupCombo.h"
+
+#include "core/app/AppState.h"
+
+#include <QFocusEvent>
+#include <QLineEdit>
+
+LookupCombo::LookupCombo(LookupModel::Kind kind, AppState& state, QWidget* parent)
+    : QComboBox(parent)
+    , m_state(state)
+    , m_model(new LookupModel(kind, this))
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setCompleter(nullptr); // the list itself is the completion; inline completion would overwrite typing
+    setMaxVisibleItems(15);
+    m_model->setDatabase(&state.DatabaseConnection);
+    setModel(m_model);
+    connect(this, &QComboBox::editTextChanged, this, [this] { refreshList(); });
+    lineEdit()->installEventFilter(this); // a click on the text is a click on the combo
+}
+
+void LookupCombo::mousePressEvent(QMouseEvent* event)
+{
+    Q_EMIT pressed();
+    QComboBox::mousePressEvent(event);
+}
+
+bool LookupCombo::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == lineEdit() && event->type() == QEvent::MouseButtonPress)
+        Q_EMIT pressed();
+    return QComboBox::eventFilter(watched, event);
+}
+
+void LookupCombo::setText(const QString& text)
+{
+    setEditText(text);
+}
+
+void LookupCombo::refreshList()
+{
+    if (m_refreshing)
+        return;
+    m_refreshing = true;
+    QLineEdit* edit = lineEdit();
+    const QString text = edit->text();
+    const int cursor = edit->cursorPosition();
+    {
+        const QSignalBlocker blocker(this);
+        m_model->refresh(text);
+        // A new list selects its first row, which would replace what was typed.
+        if (edit->text() != text) {
+            edit->setText(text);
+            edit->setCursorPosition(cursor);
+        }
+    }
+    if (m_idBox) {
+        const QVariant id = m_model->firstId();
+        m_idBox->setText(id.isNull() ? QString() : id.toString());
+    }
+    m_refreshing = false;
+}
+
+void LookupCombo::focusInEvent(QFocusEvent* event)
+{
+    QComboBox::focusInEvent(event);
+    if (event->reason() == Qt::PopupFocusReason)
+        return;
+    if (m_opensInputMethod)
+        m_state.inputMethod->open();
+    refreshList();
+}
+
+void LookupCombo::focusOutEvent(QFocusEvent* event)
+{
+    QComboBox::focusOutEvent(event);
+    // Opening the list or switching to another program is no leaving.
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+        return;
+    QMetaObject::invokeMethod(this, &LookupCombo::left, Qt::QueuedConnection);
+}
