@@ -38,9 +38,11 @@ LineSelection withoutCategory(QDate date)
 std::optional<int> markLinesWithoutCategory(const Database& db, QDate date)
 {
     const QString day = storedDate(date);
-    if (!db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" =
-            CASE WHEN EXISTS (SELECT 1 FROM "項目分類" k WHERE k."項目ID" = "棚卸マスター"."項目ID") THEN 0 ELSE 1 END
-            WHERE "日付" = ?)"),
+    // Only the marks that change are written: a check that finds nothing new writes nothing.
+    if (!db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" = %1
+            WHERE "日付" = ? AND "区分調整" IS NOT %1)")
+                     .arg(QStringLiteral(R"(CASE WHEN EXISTS (SELECT 1 FROM "項目分類" k
+                WHERE k."項目ID" = "棚卸マスター"."項目ID") THEN 0 ELSE 1 END)")),
                  { day }))
         return std::nullopt;
     QSqlQuery q(db.connection());
