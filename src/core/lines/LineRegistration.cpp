@@ -1,11 +1,16 @@
 #include "core/lines/LineRegistration.h"
 
 #include "core/rules/TextRules.h"
+#include "core/store/NameIndex.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
+
+// Up to this many candidate lines are read from the name index and sorted; more are
+// left to the scan in date order, which then meets the matches early.
+constexpr int HistoryCandidateLimit = 20000;
 
 // The first value of a one-row query; an invalid variant when there is no row.
 QVariant firstValue(QSqlQuery& q, const QVariantList& values, bool* ok = nullptr)
@@ -138,9 +143,18 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     const TextRules::ContainsFilter filter = TextRules::containsFilter(QStringLiteral("品名"), text);
-    q.prepare(QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価" FROM "棚卸マスター"
-        WHERE %1 ORDER BY "日付" DESC, "ID" DESC LIMIT ?)")
-                  .arg(filter.sql));
+    // A text in few lines is looked up in the name index; one in many lines is found
+    // soon enough by reading the lines newest first until the list is full.
+    const std::optional<NameIndex::Candidates> candidates
+        = NameIndex::candidates(db, Table::Tana, text, HistoryCandidateLimit);
+    const QString from = candidates
+        ? QStringLiteral(R"((%1) AS c CROSS JOIN "棚卸マスター" AS t ON t."ID" = c.r)").arg(candidates->sql)
+        : QStringLiteral(R"("棚卸マスター" AS t)");
+    q.prepare(QStringLiteral(R"(SELECT t."日付", t."品名", t."数量", t."単位", t."単価" FROM %1
+        WHERE %2 ORDER BY t."日付" DESC, t."ID" DESC LIMIT ?)")
+                  .arg(from, filter.sql));
+    if (candidates)
+        q.addBindValue(candidates->value);
     q.addBindValue(filter.value);
     q.addBindValue(limit);
     if (!q.exec())
@@ -151,19 +165,30 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
     return lines;
 }
 
-QString statusLineText(const Database& db, QDate date)
+DateTotals dateTotals(const Database& db, QDate date)
 {
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT SUM("価格"), COUNT("価格") FROM "棚卸マスター" WHERE "日付" = ?)"));
     q.addBindValue(storedDate(date));
-    QString count = QStringLiteral("0"), total;
+    DateTotals totals;
     if (q.exec() && q.next()) {
-        count = QString::number(q.value(1).toLongLong());
+        totals.count = q.value(1).toLongLong();
         if (!q.value(0).isNull())
-            total = TextRules::formatAmount(q.value(0).toDouble());
+            totals.total = q.value(0).toDouble();
     }
-    return QStringLiteral("Max Record ") + count + QStringLiteral("   Total ") + total;
+    return totals;
+}
+
+QString DateTotals::text() const
+{
+    return QStringLiteral("Max Record ") + QString::number(count) + QStringLiteral("   Total ")
+        + (total ? TextRules::formatAmount(*total) : QString());
+}
+
+QString statusLineText(const Database& db, QDate date)
+{
+    return dateTotals(db, date).text();
 }
 
 bool deleteLine(const Database& db, int lineId, QString* error)

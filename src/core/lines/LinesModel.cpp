@@ -47,6 +47,22 @@ QSqlDatabase connectionOf(const Database* db)
     return db ? db->connection() : QSqlDatabase();
 }
 
+std::vector<QVariantList> readRows(QSqlQuery& q)
+{
+    std::vector<QVariantList> rows;
+    if (!q.exec())
+        return rows;
+    const int columns = q.record().count();
+    while (q.next()) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            row << q.value(c);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
 } // namespace
 
 LinesModel::LinesModel(QObject* parent)
@@ -130,25 +146,53 @@ const std::vector<QVariantList>* LinesModel::page(int number) const
         q.addBindValue(v);
     q.addBindValue(PageSize);
     q.addBindValue(offset);
-    std::vector<QVariantList> rows;
-    if (q.exec()) {
-        const int columns = q.record().count();
-        while (q.next()) {
-            QVariantList row;
-            row.reserve(columns);
-            for (int c = 0; c < columns; ++c)
-                row << q.value(c);
-            rows.push_back(std::move(row));
-        }
-    }
+    std::vector<QVariantList> rows = readRows(q);
     if (backwards)
         std::reverse(rows.begin(), rows.end());
+    keepPage(number, std::move(rows));
+    return &m_pages[number];
+}
+
+void LinesModel::keepPage(int number, std::vector<QVariantList> rows) const
+{
     if (int(m_pageOrder.size()) >= CachedPages) {
         m_pages.erase(m_pageOrder.front());
         m_pageOrder.erase(m_pageOrder.begin());
     }
     m_pageOrder.push_back(number);
-    return &(m_pages[number] = std::move(rows));
+    m_pages[number] = std::move(rows);
+}
+
+void LinesModel::appendLine(int lineId)
+{
+    // The row goes into the last page when that page is at hand, or starts the next one;
+    // a last page not read yet is read with the row when it is first shown.
+    const int row = m_count;
+    const int number = row / PageSize;
+    auto cached = m_pages.find(number);
+    if (cached != m_pages.end() && int(cached->second.size()) != row % PageSize) {
+        m_pages.erase(cached);
+        std::erase(m_pageOrder, number);
+        cached = m_pages.end();
+    } else if (cached != m_pages.end() || row % PageSize == 0) {
+        QSqlQuery q(connectionOf(m_db));
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral(R"(SELECT * FROM "棚卸マスター" WHERE "ID" = ?)"));
+        q.addBindValue(lineId);
+        std::vector<QVariantList> rows = readRows(q);
+        if (rows.size() != 1) {
+            // The line cannot be read back: the selection is read again instead.
+            reselect();
+            return;
+        }
+        if (cached != m_pages.end())
+            cached->second.push_back(std::move(rows.front()));
+        else
+            keepPage(number, std::move(rows));
+    }
+    beginInsertRows({}, row, row);
+    ++m_count;
+    endInsertRows();
 }
 
 int LinesModel::lineId(int row) const

@@ -33,6 +33,9 @@ public:
     void selectDate(QDate date);
     // Reads the same selection again.
     void reselect();
+    // Adds the line with this ID as the last row without reading the selection again; for
+    // a line just added to the table that belongs to the selection and has the largest ID.
+    void appendLine(int lineId);
 
     // The ID of the line in a row, 0 for none.
     int lineId(int row) const;
@@ -53,6 +56,7 @@ Q_SIGNALS:
 
 private:
     const std::vector<QVariantList>* page(int number) const;
+    void keepPage(int number, std::vector<QVariantList> rows) const;
     void dropPages();
 
     const Database* m_db = nullptr;

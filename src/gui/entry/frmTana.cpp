@@ -256,12 +256,18 @@ void frmTana::reload()
 
 void frmTana::refreshStatusLine()
 {
-    Text3->setText(statusLineText(m_state.DatabaseConnection, DTPicker1->date()));
+    m_totals = dateTotals(m_state.DatabaseConnection, DTPicker1->date());
+    Text3->setText(m_totals.text());
 }
 
 void frmTana::reloadLines()
 {
     m_lines->selectDate(DTPicker1->date());
+    showLastLine();
+}
+
+void frmTana::showLastLine()
+{
     cmdMasterCancel->setEnabled(m_lines->rowCount() > 0);
     if (m_lines->rowCount() > 0) {
         const QModelIndex last = m_lines->index(m_lines->rowCount() - 1, 3);
@@ -443,9 +449,13 @@ void frmTana::registerLine()
     dbcTani->setText(QString());
     txtCnt->clear();
     txtTanka->clear();
-    reloadLines();
+    // The new line is the last of the date: the grid and the totals take it in without
+    // reading the date's lines again.
+    m_lines->appendLine(registered->lineId);
+    showLastLine();
     dbcShohin->setFocus();
-    refreshStatusLine();
+    m_totals.add(registered->amount);
+    Text3->setText(m_totals.text());
 }
 
 void frmTana::deleteLine()

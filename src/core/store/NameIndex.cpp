@@ -1,0 +1,102 @@
+#include "core/store/NameIndex.h"
+
+#include <QSqlQuery>
+
+namespace {
+
+QString nameColumnOf(Table table)
+{
+    return table == Table::Tana || table == Table::Shohin ? QStringLiteral("品名") : QString();
+}
+
+// The three-character pieces of text, each as a quoted index string, each once.
+QStringList pieces(const QString& text)
+{
+    // Pieces of three characters, not of three UTF-16 units: a character outside the
+    // basic plane is one character to the index.
+    const QList<uint> characters = text.toUcs4();
+    QStringList pieces;
+    for (qsizetype i = 0; i + NameIndex::MinimumLength <= characters.size(); ++i) {
+        QString piece = QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData() + i),
+                                          NameIndex::MinimumLength);
+        // Inside an index string only the double quote is special; it is doubled.
+        piece.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        const QString quoted = QLatin1Char('"') + piece + QLatin1Char('"');
+        if (!pieces.contains(quoted))
+            pieces << quoted;
+    }
+    return pieces;
+}
+
+} // namespace
+
+namespace NameIndex {
+
+QString indexTable(Table table)
+{
+    return nameColumnOf(table).isEmpty() ? QString() : tableName(table) + QStringLiteral("_品名索引");
+}
+
+QStringList createStatements()
+{
+    QStringList statements;
+    for (Table table : { Table::Tana, Table::Shohin }) {
+        // The index keeps no copy of the names (content=): it reads them from the table.
+        // Positions are not kept either (detail=none): every piece is looked up on its
+        // own, and the caller's own condition checks the order of the pieces.
+        const QString t = tableName(table), id = idColumn(table), name = nameColumnOf(table), index = indexTable(table);
+        statements << QStringLiteral(R"(CREATE VIRTUAL TABLE "%1" USING fts5("%2", content='%3', content_rowid='%4',
+                tokenize='trigram', detail=none))")
+                          .arg(index, name, t, id)
+                   << QStringLiteral(R"(CREATE TRIGGER "%1_追加" AFTER INSERT ON "%2" BEGIN
+                INSERT INTO "%1" (rowid, "%3") VALUES (new."%4", new."%3"); END)")
+                          .arg(index, t, name, id)
+                   << QStringLiteral(R"(CREATE TRIGGER "%1_削除" AFTER DELETE ON "%2" BEGIN
+                INSERT INTO "%1" ("%1", rowid, "%3") VALUES ('delete', old."%4", old."%3"); END)")
+                          .arg(index, t, name, id)
+                   << QStringLiteral(R"(CREATE TRIGGER "%1_変更" AFTER UPDATE OF "%4", "%3" ON "%2" BEGIN
+                INSERT INTO "%1" ("%1", rowid, "%3") VALUES ('delete', old."%4", old."%3");
+                INSERT INTO "%1" (rowid, "%3") VALUES (new."%4", new."%3"); END)")
+                          .arg(index, t, name, id);
+    }
+    return statements;
+}
+
+QString rebuildStatement(Table table)
+{
+    return QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('rebuild'))").arg(indexTable(table));
+}
+
+std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit)
+{
+    const QString index = indexTable(table);
+    if (index.isEmpty() || !db.hasNameIndexes())
+        return std::nullopt;
+    const QString subquery = QStringLiteral(R"(SELECT rowid AS r FROM "%1" WHERE "%1" MATCH ?)").arg(index);
+    // A piece found in very many rows costs more to read than it narrows the rows down:
+    // only the rarer pieces are asked for; they still have to be in every row that holds
+    // the text. A few of them narrow it enough.
+    constexpr int EnoughPieces = 4;
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?)").arg(subquery));
+    QStringList rare;
+    for (const QString& piece : pieces(text)) {
+        q.addBindValue(piece);
+        q.addBindValue(limit + 1);
+        if (!q.exec() || !q.next())
+            return std::nullopt;
+        const int count = q.value(0).toInt();
+        if (count == 0) // no row holds the text
+            return Candidates { subquery, piece };
+        if (count <= limit)
+            rare << piece;
+        if (rare.size() == EnoughPieces)
+            break;
+    }
+    if (rare.isEmpty())
+        return std::nullopt;
+    return Candidates { subquery, rare.join(QStringLiteral(" AND ")) };
+}
+
+} // namespace NameIndex
