@@ -47,12 +47,16 @@ int main(int argc, char* argv[])
     Settings settings(home.filePath(QStringLiteral("Kotrina.conf")), clock);
     SilentPrompter prompter;
     AppState state(Paths(home.path(), home.path(), settings.fileName()), settings, prompter, clock);
+    QElapsedTimer opening;
+    opening.start();
     if (!state.DatabaseConnection.open(path)) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(path));
         return 1;
     }
     const Database& db = state.DatabaseConnection;
 
+    std::printf("opened in %lld ms (a file without the name indexes gets them on opening)\n",
+                static_cast<long long>(opening.elapsed()));
     std::printf("file size %lld bytes; name indexes %s\n", static_cast<long long>(QFileInfo(path).size()),
                 db.hasNameIndexes() ? "present" : "missing");
 
@@ -70,6 +74,9 @@ int main(int argc, char* argv[])
                               QStringLiteral("ML 型"),
                               QStringLiteral("xyz"),
                               QStringLiteral("型番0"),
+                              QStringLiteral("型番00"),
+                              QStringLiteral("型番001"),
+                              QStringLiteral("国産りんご"),
                               QStringLiteral("型番09999"),
                               QStringLiteral("型番012345"),
                               QStringLiteral("特選緑茶500ml 型番000123"),

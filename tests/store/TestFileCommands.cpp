@@ -3,6 +3,7 @@
 #include "TestSession.h"
 #include "core/files/DatabaseFiles.h"
 #include "core/store/FileOps.h"
+#include "core/store/NameIndex.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -449,6 +450,22 @@ void TestFileCommands::deleteData()
         QVERIFY(q.exec(QStringLiteral(R"(SELECT COUNT(*) FROM "棚卸マスター" WHERE "品名ID" > 0)")) && q.next());
         QCOMPARE(q.value(0).toInt(), 3000);
     }
+    // The name indexes list exactly the rows of their tables, also after new rows.
+    const auto indexesAgree = [&db] {
+        bool ok = true;
+        for (Table t : { Table::Tana, Table::Shohin }) {
+            QSqlQuery q(db.connection());
+            ok = ok
+                && q.exec(QStringLiteral(R"(SELECT (SELECT count(*) FROM "%1" WHERE "%1" MATCH '"サンプ"'),
+                        (SELECT count(*) FROM "%2" WHERE instr("品名", 'サンプ') > 0))")
+                              .arg(NameIndex::indexTable(t), tableName(t)))
+                && q.next() && q.value(0).toInt() == q.value(1).toInt();
+        }
+        return ok;
+    };
+    QVERIFY(indexesAgree());
+    QVERIFY(addSampleLines(db, 10, QDate(2027, 3, 31)));
+    QVERIFY(indexesAgree());
 }
 
 void TestFileCommands::fullDiskLeavesEverythingAsItWas()

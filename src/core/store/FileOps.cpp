@@ -1,6 +1,7 @@
 #include "core/store/FileOps.h"
 
 #include "core/store/Database.h"
+#include "core/store/NameIndex.h"
 #include "core/store/Schema.h"
 
 #include <QCoreApplication>
@@ -232,7 +233,7 @@ bool deleteData(const Database& db, DataItem item, QString* error)
     if (!transaction.isActive())
         return fail(error, QStringLiteral("the database is not open"));
     for (Table table : tables) {
-        if (!db.exec(QStringLiteral(R"(DELETE FROM "%1")").arg(tableName(table)), {}, error))
+        if (!NameIndex::deleteAllRows(db, table, error))
             return false;
     }
     if (tables.contains(Table::Koumoku)

@@ -28,6 +28,23 @@ QStringList pieces(const QString& text)
     return pieces;
 }
 
+// The triggers that keep the index of table in step with every insert, update and delete.
+QStringList triggerStatements(Table table)
+{
+    const QString t = tableName(table), id = idColumn(table), name = nameColumnOf(table),
+                  index = NameIndex::indexTable(table);
+    return { QStringLiteral(R"(CREATE TRIGGER "%1_追加" AFTER INSERT ON "%2" BEGIN
+                INSERT INTO "%1" (rowid, "%3") VALUES (new."%4", new."%3"); END)")
+                 .arg(index, t, name, id),
+             QStringLiteral(R"(CREATE TRIGGER "%1_削除" AFTER DELETE ON "%2" BEGIN
+                INSERT INTO "%1" ("%1", rowid, "%3") VALUES ('delete', old."%4", old."%3"); END)")
+                 .arg(index, t, name, id),
+             QStringLiteral(R"(CREATE TRIGGER "%1_変更" AFTER UPDATE OF "%4", "%3" ON "%2" BEGIN
+                INSERT INTO "%1" ("%1", rowid, "%3") VALUES ('delete', old."%4", old."%3");
+                INSERT INTO "%1" (rowid, "%3") VALUES (new."%4", new."%3"); END)")
+                 .arg(index, t, name, id) };
+}
+
 } // namespace
 
 namespace NameIndex {
@@ -42,24 +59,41 @@ QStringList createStatements()
     QStringList statements;
     for (Table table : { Table::Tana, Table::Shohin }) {
         // The index keeps no copy of the names (content=): it reads them from the table.
-        // Positions are not kept either (detail=none): every piece is looked up on its
-        // own, and the caller's own condition checks the order of the pieces.
-        const QString t = tableName(table), id = idColumn(table), name = nameColumnOf(table), index = indexTable(table);
+        // Neither positions (detail=none) nor sizes for ranking (columnsize=0) are kept:
+        // every piece is looked up on its own, and the caller's own condition checks the
+        // order of the pieces.
         statements << QStringLiteral(R"(CREATE VIRTUAL TABLE "%1" USING fts5("%2", content='%3', content_rowid='%4',
-                tokenize='trigram', detail=none))")
-                          .arg(index, name, t, id)
-                   << QStringLiteral(R"(CREATE TRIGGER "%1_追加" AFTER INSERT ON "%2" BEGIN
-                INSERT INTO "%1" (rowid, "%3") VALUES (new."%4", new."%3"); END)")
-                          .arg(index, t, name, id)
-                   << QStringLiteral(R"(CREATE TRIGGER "%1_削除" AFTER DELETE ON "%2" BEGIN
-                INSERT INTO "%1" ("%1", rowid, "%3") VALUES ('delete', old."%4", old."%3"); END)")
-                          .arg(index, t, name, id)
-                   << QStringLiteral(R"(CREATE TRIGGER "%1_変更" AFTER UPDATE OF "%4", "%3" ON "%2" BEGIN
-                INSERT INTO "%1" ("%1", rowid, "%3") VALUES ('delete', old."%4", old."%3");
-                INSERT INTO "%1" (rowid, "%3") VALUES (new."%4", new."%3"); END)")
-                          .arg(index, t, name, id);
+                tokenize='trigram', detail=none, columnsize=0))")
+                          .arg(indexTable(table), nameColumnOf(table), tableName(table), idColumn(table))
+                   << triggerStatements(table);
     }
     return statements;
+}
+
+bool deleteAllRows(const Database& db, Table table, QString* error)
+{
+    const QString deleteRows = QStringLiteral(R"(DELETE FROM "%1")").arg(tableName(table));
+    if (indexTable(table).isEmpty() || !db.hasNameIndexes())
+        return db.exec(deleteRows, {}, error);
+    // Row by row the triggers would take the index apart one name at a time (half a
+    // minute for a million lines); instead they step aside while the table and its
+    // index are emptied at once.
+    QStringList statements;
+    for (const char* kind : { "追加", "削除", "変更" })
+        statements << QStringLiteral(R"(DROP TRIGGER "%1_%2")").arg(indexTable(table), QString::fromUtf8(kind));
+    statements << QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('delete-all'))").arg(indexTable(table))
+               << deleteRows << triggerStatements(table);
+    // A savepoint works inside the caller's transaction as well as without one.
+    if (!db.exec(QStringLiteral("SAVEPOINT delete_all_rows"), {}, error))
+        return false;
+    for (const QString& sql : statements) {
+        if (!db.exec(sql, {}, error)) {
+            db.exec(QStringLiteral("ROLLBACK TO delete_all_rows"));
+            db.exec(QStringLiteral("RELEASE delete_all_rows"));
+            return false;
+        }
+    }
+    return db.exec(QStringLiteral("RELEASE delete_all_rows"), {}, error);
 }
 
 QString rebuildStatement(Table table)

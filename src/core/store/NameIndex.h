@@ -22,6 +22,10 @@ QString indexTable(Table table);
 // The index tables and the triggers that keep them in step with every insert, update and
 // delete; the indexes start empty (see rebuildStatement).
 QStringList createStatements();
+// Deletes every row of table; the index of 棚卸マスター or 仕入商品 is emptied with it.
+// All or nothing, inside a transaction of the caller's or without one.
+bool deleteAllRows(const Database& db, Table table, QString* error = nullptr);
+
 // Fills an index from its table, for a file made before the indexes existed.
 QString rebuildStatement(Table table);
 
