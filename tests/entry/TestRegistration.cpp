@@ -75,8 +75,10 @@ bool dropNameIndexes(const QString& path)
 QStringList found(const Database& db, const QString& text)
 {
     QStringList rows;
-    for (const HistoryLine& h : lineHistory(db, text))
-        rows << h.date.toString(Qt::ISODate) + QLatin1Char(' ') + h.product;
+    for (int limit : { 500, 2 }) { // the whole history, and one cut short across dates
+        for (const HistoryLine& h : lineHistory(db, text, limit))
+            rows << h.date.toString(Qt::ISODate) + QLatin1Char(' ') + h.product;
+    }
     LookupModel products(LookupModel::Kind::Product);
     products.setDatabase(&db);
     products.refresh(text);
@@ -382,12 +384,17 @@ void TestRegistration::nameIndexFindsWhatTheScanFinds()
         QCOMPARE(found(indexed, text), found(plain, text));
     QVERIFY(NameIndex::candidates(indexed, Table::Tana, QStringLiteral("ABC"), 100));
     QVERIFY(NameIndex::candidates(indexed, Table::Shohin, QStringLiteral("ABC"), 100));
-    // Latin letters match in either case, full-width ones and everything else exactly.
-    QCOMPARE(found(indexed, QStringLiteral("ABC")).filter(QStringLiteral("2026")),
-             QStringList({ QStringLiteral("2026-03-31 新名ABC") }));
-    QCOMPARE(found(indexed, QStringLiteral("Bc商")).size(), 4);
-    QCOMPARE(found(indexed, QStringLiteral("ＡＢＣ")).size(), 2);
-    QCOMPARE(found(indexed, QStringLiteral("0%果")).size(), 2);
+    // Latin letters match in either case, full-width ones and everything else exactly;
+    // newest date first, and the products by name.
+    QCOMPARE(found(indexed, QStringLiteral("ABC")),
+             QStringList({ QStringLiteral("2026-03-31 新名ABC"), QStringLiteral("2021-03-31 abc商品"),
+                           QStringLiteral("2020-03-31 ABC商品"), QStringLiteral("2026-03-31 新名ABC"),
+                           QStringLiteral("2021-03-31 abc商品"), QStringLiteral("product ABC商品"),
+                           QStringLiteral("product abc商品"), QStringLiteral("product 旧名abc"),
+                           QStringLiteral("product 消えたabc") }));
+    QCOMPARE(found(indexed, QStringLiteral("Bc商")).size(), 6);
+    QCOMPARE(found(indexed, QStringLiteral("ＡＢＣ")).size(), 3);
+    QCOMPARE(found(indexed, QStringLiteral("0%果")).size(), 3);
 
     // Opened for writing, the older file gets its indexes and still finds the same.
     plain.close();

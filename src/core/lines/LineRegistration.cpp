@@ -142,26 +142,53 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
     QList<HistoryLine> lines;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
+    const auto readLines = [&q, &lines] {
+        if (!q.exec())
+            return;
+        while (q.next())
+            lines.append({ QDate::fromString(q.value(0).toString(), Qt::ISODate), q.value(1).toString(), q.value(2),
+                           q.value(3), q.value(4) });
+    };
     const TextRules::ContainsFilter filter = TextRules::containsFilter(QStringLiteral("品名"), text);
     // A text in few lines is looked up in the name index; one in many lines is found
     // soon enough by reading the lines newest first until the list is full.
     const std::optional<NameIndex::Candidates> candidates
         = NameIndex::candidates(db, Table::Tana, text, HistoryCandidateLimit);
-    const QString from = candidates
-        ? QStringLiteral(R"((%1) AS c CROSS JOIN "棚卸マスター" AS t ON t."ID" = c.r)").arg(candidates->sql)
-        : QStringLiteral(R"("棚卸マスター" AS t)");
-    q.prepare(QStringLiteral(R"(SELECT t."日付", t."品名", t."数量", t."単位", t."単価" FROM %1
-        WHERE %2 ORDER BY t."日付" DESC, t."ID" DESC LIMIT ?)")
-                  .arg(from, filter.sql));
-    if (candidates)
-        q.addBindValue(candidates->value);
-    q.addBindValue(filter.value);
-    q.addBindValue(limit);
-    if (!q.exec())
+    if (!candidates) {
+        q.prepare(QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価" FROM "棚卸マスター"
+            WHERE %1 ORDER BY "日付" DESC, "ID" DESC LIMIT ?)")
+                      .arg(filter.sql));
+        q.addBindValue(filter.value);
+        q.addBindValue(limit);
+        readLines();
         return lines;
-    while (q.next())
-        lines.append({ QDate::fromString(q.value(0).toString(), Qt::ISODate), q.value(1).toString(), q.value(2),
-                       q.value(3), q.value(4) });
+    }
+
+    // The candidates are read a settlement date at a time, newest first, each date only
+    // in the ID range of its lines, until the list is full: the lines of a stocktaking
+    // are mostly typed one after the other, so a date's range holds few of another's.
+    QSqlQuery dates(db.connection());
+    dates.setForwardOnly(true);
+    if (!dates.exec(QStringLiteral(R"(WITH RECURSIVE d(x) AS (SELECT MAX("日付") FROM "棚卸マスター"
+            UNION ALL SELECT (SELECT MAX("日付") FROM "棚卸マスター" WHERE "日付" < x) FROM d WHERE x IS NOT NULL)
+        SELECT x FROM d WHERE x IS NOT NULL)")))
+        return lines;
+    QStringList days;
+    while (dates.next())
+        days << dates.value(0).toString();
+    q.prepare(QStringLiteral(R"(SELECT t."日付", t."品名", t."数量", t."単位", t."単価"
+        FROM (%1 AND rowid BETWEEN (SELECT MIN("ID") FROM "棚卸マスター" WHERE "日付" = ?)
+                              AND (SELECT MAX("ID") FROM "棚卸マスター" WHERE "日付" = ?)) AS c
+        CROSS JOIN "棚卸マスター" AS t ON t."ID" = c.r
+        WHERE t."日付" = ? AND %2 ORDER BY t."ID" DESC LIMIT ?)")
+                  .arg(candidates->sql, filter.sql));
+    for (const QString& day : std::as_const(days)) {
+        if (lines.size() >= limit)
+            break;
+        for (const QVariant& v : QVariantList { candidates->value, day, day, day, filter.value, limit - lines.size() })
+            q.addBindValue(v);
+        readLines();
+    }
     return lines;
 }
 

@@ -107,30 +107,44 @@ std::optional<Candidates> candidates(const Database& db, Table table, const QStr
     if (index.isEmpty() || !db.hasNameIndexes())
         return std::nullopt;
     const QString subquery = QStringLiteral(R"(SELECT rowid AS r FROM "%1" WHERE "%1" MATCH ?)").arg(index);
-    // A piece found in very many rows costs more to read than it narrows the rows down:
-    // only the rarer pieces are asked for; they still have to be in every row that holds
-    // the text. A few of them narrow it enough.
-    constexpr int EnoughPieces = 4;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?)").arg(subquery));
-    QStringList rare;
-    for (const QString& piece : pieces(text)) {
-        q.addBindValue(piece);
-        q.addBindValue(limit + 1);
+    const auto count = [&q](const QString& match, int upTo) -> std::optional<int> {
+        q.addBindValue(match);
+        q.addBindValue(upTo + 1);
         if (!q.exec() || !q.next())
             return std::nullopt;
-        const int count = q.value(0).toInt();
-        if (count == 0) // no row holds the text
+        const int n = q.value(0).toInt();
+        q.finish();
+        return n;
+    };
+    // A piece found in very many rows costs more to read than it narrows the rows down:
+    // only the rarer pieces are asked for, each of which has to be in every row that
+    // holds the text. Pieces in a few times more rows than wanted still narrow the
+    // others cheaply; a handful of them is enough, and a text whose first pieces are all
+    // common is left to the scan.
+    constexpr int EnoughPieces = 4;
+    constexpr int PiecesTried = 8;
+    QStringList rare;
+    int tried = 0;
+    for (const QString& piece : pieces(text)) {
+        const std::optional<int> n = count(piece, 2 * limit);
+        if (!n)
+            return std::nullopt;
+        if (*n == 0) // no row holds the text
             return Candidates { subquery, piece };
-        if (count <= limit)
+        if (*n <= 2 * limit)
             rare << piece;
-        if (rare.size() == EnoughPieces)
+        if (rare.size() == EnoughPieces || ++tried == PiecesTried)
             break;
     }
     if (rare.isEmpty())
         return std::nullopt;
-    return Candidates { subquery, rare.join(QStringLiteral(" AND ")) };
+    const QString match = rare.join(QStringLiteral(" AND "));
+    if (const std::optional<int> n = count(match, limit); !n || *n > limit)
+        return std::nullopt;
+    return Candidates { subquery, match };
 }
 
 } // namespace NameIndex
