@@ -59,8 +59,8 @@ bool dropNameIndexes(const QString& path)
         if (raw.open() && q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger'"))) {
             while (q.next())
                 drops << QStringLiteral(R"(DROP TRIGGER "%1")").arg(q.value(0).toString());
-            for (Table t : { Table::Tana, Table::Shohin })
-                drops << QStringLiteral(R"(DROP TABLE "%1")").arg(NameIndex::indexTable(t));
+            for (const QString& table : NameIndex::indexTables())
+                drops << QStringLiteral(R"(DROP TABLE "%1")").arg(table);
             drops << QStringLiteral("PRAGMA user_version = 1");
             ok = std::all_of(drops.begin(), drops.end(), [&](const QString& sql) { return q.exec(sql); });
         }
@@ -371,19 +371,24 @@ void TestRegistration::nameIndexFindsWhatTheScanFinds()
     QVERIFY(plain.open(plainFile, nullptr, Database::Access::ReadOnly));
     QVERIFY(!plain.hasNameIndexes());
 
-    const QStringList texts
-        = { QStringLiteral("abc"),     QStringLiteral("ABC"),   QStringLiteral("ａｂｃ"), QStringLiteral("ＡＢＣ"),
-            QStringLiteral("Ab"),      QStringLiteral("bc商"),  QStringLiteral("0%果"),   QStringLiteral("00果"),
-            QStringLiteral("_b "),     QStringLiteral("a_b"),   QStringLiteral("\"hi"),   QStringLiteral("hi\""),
-            QStringLiteral("l's"),     QStringLiteral("緑茶5"), QStringLiteral("緑茶50"), QStringLiteral("茶5"),
-            QStringLiteral("𠮷野家"),  QStringLiteral("𠮷野"),  QStringLiteral("äöü"),    QStringLiteral("ÄÖÜ"),
-            QStringLiteral("SSE"),     QStringLiteral("ße"),    QStringLiteral("AND"),    QStringLiteral("x*y"),
-            QStringLiteral("旧名"),    QStringLiteral("abc消"), QStringLiteral("c"),      QString(),
-            QStringLiteral("該当なし") };
+    const QStringList texts = { QStringLiteral("abc"),     QStringLiteral("ABC"),    QStringLiteral("ａｂｃ"),
+                                QStringLiteral("ＡＢＣ"),  QStringLiteral("Ab"),     QStringLiteral("bc商"),
+                                QStringLiteral("0%果"),    QStringLiteral("00果"),   QStringLiteral("_b "),
+                                QStringLiteral("a_b"),     QStringLiteral("\"hi"),   QStringLiteral("hi\""),
+                                QStringLiteral("l's"),     QStringLiteral("緑茶5"),  QStringLiteral("緑茶50"),
+                                QStringLiteral("茶5"),     QStringLiteral("𠮷野家"), QStringLiteral("𠮷野"),
+                                QStringLiteral("äöü"),     QStringLiteral("ÄÖÜ"),    QStringLiteral("SSE"),
+                                QStringLiteral("ße"),      QStringLiteral("AND"),    QStringLiteral("x*y"),
+                                QStringLiteral("旧名"),    QStringLiteral("ｂ"),     QStringLiteral("茶"),
+                                QStringLiteral("%"),       QStringLiteral("a_"),     QStringLiteral("𠮷"),
+                                QStringLiteral("abc消"),   QStringLiteral("c"),      QString(),
+                                QStringLiteral("該当なし") };
     for (const QString& text : texts)
         QCOMPARE(found(indexed, text), found(plain, text));
     QVERIFY(NameIndex::candidates(indexed, Table::Tana, QStringLiteral("ABC"), 100));
     QVERIFY(NameIndex::candidates(indexed, Table::Shohin, QStringLiteral("ABC"), 100));
+    QVERIFY(NameIndex::candidates(indexed, Table::Tana, QStringLiteral("Ab"), 100));
+    QVERIFY(NameIndex::candidates(indexed, Table::Shohin, QStringLiteral("𠮷"), 100));
     // Latin letters match in either case, full-width ones and everything else exactly;
     // newest date first, and the products by name.
     QCOMPARE(found(indexed, QStringLiteral("ABC")),

@@ -454,12 +454,15 @@ void TestFileCommands::deleteData()
     const auto indexesAgree = [&db] {
         bool ok = true;
         for (Table t : { Table::Tana, Table::Shohin }) {
-            QSqlQuery q(db.connection());
-            ok = ok
-                && q.exec(QStringLiteral(R"(SELECT (SELECT count(*) FROM "%1" WHERE "%1" MATCH '"サンプ"'),
-                        (SELECT count(*) FROM "%2" WHERE instr("品名", 'サンプ') > 0))")
-                              .arg(NameIndex::indexTable(t), tableName(t)))
-                && q.next() && q.value(0).toInt() == q.value(1).toInt();
+            for (const auto& [kind, word] : { std::pair(NameIndex::Kind::Trigrams, QStringLiteral("サンプ")),
+                                              std::pair(NameIndex::Kind::ShortWords, QStringLiteral("サン")) }) {
+                QSqlQuery q(db.connection());
+                ok = ok
+                    && q.exec(QStringLiteral(R"(SELECT (SELECT count(*) FROM "%1" WHERE "%1" MATCH '"%3"'),
+                        (SELECT count(*) FROM "%2" WHERE instr("品名", '%3') > 0))")
+                                  .arg(NameIndex::indexTable(t, kind), tableName(t), word))
+                    && q.next() && q.value(0).toInt() == q.value(1).toInt();
+            }
         }
         return ok;
     };

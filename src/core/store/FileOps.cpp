@@ -58,6 +58,19 @@ bool renameOver(const QString& from, const QString& to, QString* error)
     return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
+// Merges each name index into one piece, leaving out what deleted rows left in it, so the
+// compacted copy holds the indexes compactly too.
+bool optimizeNameIndexes(QSqlDatabase& db, QSqlQuery& q, QString* error)
+{
+    if (!Schema::hasNameIndexes(db))
+        return true;
+    for (const QString& table : NameIndex::indexTables()) {
+        if (!q.exec(QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('optimize'))").arg(table)))
+            return fail(error, q.lastError().text());
+    }
+    return true;
+}
+
 // The engine writes a compacted copy of the connection's database to temp, which then
 // replaces target. On failure temp is removed and target is as it was.
 bool vacuumInto(QSqlQuery& q, const QString& temp, const QString& target, QString* error)
@@ -174,7 +187,8 @@ CompactResult compactDatabase(const QString& path)
             }
             if (!problems.isEmpty()) {
                 failWith(CompactResult::Status::Damaged, problems.mid(0, 5).join(QLatin1Char('\n')));
-            } else if (QString reason; !vacuumInto(q, temp, info.absoluteFilePath(), &reason)) {
+            } else if (QString reason;
+                       !optimizeNameIndexes(db, q, &reason) || !vacuumInto(q, temp, info.absoluteFilePath(), &reason)) {
                 failWith(CompactResult::Status::Failed, reason);
             } else {
                 result.status = CompactResult::Status::Compacted;

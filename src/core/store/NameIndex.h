@@ -6,28 +6,35 @@
 #include <QStringList>
 #include <optional>
 
-// Trigram indexes on the names of 棚卸マスター and 仕入商品. A name containing a text of
-// three characters or more holds every three-character piece of it, so the index finds
-// the few rows that may contain the text without reading every name. The index folds
-// case more widely than LIKE does, so what it finds is only a candidate: the caller keeps
-// its own condition on the name, which decides exactly as the plain scan does.
+// Indexes on the names of 棚卸マスター and 仕入商品 that find the few rows whose name may
+// contain a text without reading every name. A name containing a text of three characters
+// or more holds every three-character piece of it: a trigram index finds those. A text of
+// one or two characters is looked up in a second index that holds every character and
+// every pair of characters of each name as a word. Both fold case more widely than LIKE
+// does, so what they find is only a candidate: the caller keeps its own condition on the
+// name, which decides exactly as the plain scan does.
 namespace NameIndex {
 
-// Shorter texts have no three-character piece to look up.
-inline constexpr int MinimumLength = 3;
+enum class Kind
+{
+    Trigrams, // texts of three characters or more
+    ShortWords, // texts of one or two characters
+};
 
 // The index table of 棚卸マスター or 仕入商品 (empty for the other tables).
-QString indexTable(Table table);
+QString indexTable(Table table, Kind kind = Kind::Trigrams);
+// Every index table.
+QStringList indexTables();
 
 // The index tables and the triggers that keep them in step with every insert, update and
-// delete; the indexes start empty (see rebuildStatement).
+// delete; the indexes start empty.
 QStringList createStatements();
-// Deletes every row of table; the index of 棚卸マスター or 仕入商品 is emptied with it.
+// Fills the new, empty indexes from their tables, for a file made before they existed.
+QStringList fillStatements();
+
+// Deletes every row of table; the indexes of 棚卸マスター or 仕入商品 are emptied with it.
 // All or nothing, inside a transaction of the caller's or without one.
 bool deleteAllRows(const Database& db, Table table, QString* error = nullptr);
-
-// Fills an index from its table, for a file made before the indexes existed.
-QString rebuildStatement(Table table);
 
 // A subquery listing as "r" the IDs of the rows that may contain text, with its one
 // bound value.
@@ -36,8 +43,8 @@ struct Candidates
     QString sql;
     QString value;
 };
-// The candidates for text when the index of table can answer: the file has the index,
-// the text is long enough, and at most limit rows are candidates (for a text found in
+// The candidates for text when an index of table can answer: the file has the indexes,
+// the text can be looked up, and at most limit rows are candidates (for a text found in
 // many rows, a scan in the wanted order ends sooner). nullopt otherwise.
 std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit);
 

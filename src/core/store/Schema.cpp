@@ -121,8 +121,7 @@ bool upgrade(QSqlDatabase& db, QString* error)
         return fail(error, db.lastError().text());
     bool ok = true;
     QStringList statements = NameIndex::createStatements();
-    statements << NameIndex::rebuildStatement(Table::Tana) << NameIndex::rebuildStatement(Table::Shohin)
-               << QStringLiteral("PRAGMA user_version = %1").arg(UserVersion);
+    statements << NameIndex::fillStatements() << QStringLiteral("PRAGMA user_version = %1").arg(UserVersion);
     for (const QString& statement : statements) {
         if (!(ok = run(q, statement, error)))
             break;
@@ -137,12 +136,14 @@ bool upgrade(QSqlDatabase& db, QString* error)
 
 bool hasNameIndexes(QSqlDatabase& db)
 {
+    const QStringList tables = NameIndex::indexTables();
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN (?, ?)"));
-    q.addBindValue(NameIndex::indexTable(Table::Tana));
-    q.addBindValue(NameIndex::indexTable(Table::Shohin));
-    return q.exec() && q.next() && q.value(0).toInt() == 2;
+    q.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN (%1)")
+                  .arg(QStringList(tables.size(), QStringLiteral("?")).join(QLatin1Char(','))));
+    for (const QString& table : tables)
+        q.addBindValue(table);
+    return q.exec() && q.next() && q.value(0).toInt() == tables.size();
 }
 
 bool verify(QSqlDatabase& db, QString* error)
