@@ -187,24 +187,30 @@ std::optional<Candidates> candidates(const Database& db, Table table, const QStr
     // common is left to the scan.
     constexpr int EnoughPieces = 4;
     constexpr int PiecesTried = 8;
+    // With one word alone there is nothing to narrow it: it has to be rare enough itself.
+    const int probe = words.size() == 1 ? limit : 2 * limit;
     QStringList rare;
+    int fewest = probe + 1;
     int tried = 0;
     for (const QString& piece : words) {
-        const std::optional<int> n = count(piece, 2 * limit);
+        const std::optional<int> n = count(piece, probe);
         if (!n)
             return std::nullopt;
         if (*n == 0) // no row holds the text
             return Candidates { subquery, piece };
-        if (*n <= 2 * limit)
+        if (*n <= probe)
             rare << piece;
+        fewest = std::min(fewest, *n);
         if (rare.size() == EnoughPieces || ++tried == PiecesTried)
             break;
     }
     if (rare.isEmpty())
         return std::nullopt;
     const QString match = rare.join(QStringLiteral(" AND "));
-    if (const std::optional<int> n = count(match, limit); !n || *n > limit)
-        return std::nullopt;
+    if (fewest > limit) {
+        if (const std::optional<int> n = count(match, limit); !n || *n > limit)
+            return std::nullopt;
+    }
     return Candidates { subquery, match };
 }
 
