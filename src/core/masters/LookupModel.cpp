@@ -7,8 +7,10 @@
 
 namespace {
 
-// Up to this many candidate products are read from the name index and sorted by name.
-constexpr int ProductCandidateLimit = 5000;
+// Up to this many candidate products are read from the name index and sorted by name;
+// a text in more products than that (one in a hundred) is met early enough by reading the
+// names in order.
+constexpr int ProductCandidateLimit = 1000;
 
 // One page of the names containing the text; %1 is the condition on the name.
 QString pageQuery(LookupModel::Kind kind)
