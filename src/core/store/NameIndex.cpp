@@ -86,12 +86,8 @@ QString indexTable(Table table, Kind kind)
 
 QStringList indexTables()
 {
-    QStringList tables;
-    for (Table table : IndexedTables) {
-        for (Kind kind : Kinds)
-            tables << indexTable(table, kind);
-    }
-    return tables;
+    return { indexTable(Table::Tana, Kind::Trigrams), indexTable(Table::Tana, Kind::ShortWords),
+             indexTable(Table::Shohin, Kind::Trigrams), indexTable(Table::Shohin, Kind::ShortWords) };
 }
 
 QStringList createStatements()
