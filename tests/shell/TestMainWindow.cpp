@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTest>
 #include <memory>
 
@@ -82,7 +84,11 @@ private Q_SLOTS:
     void firstRunCreatesDatabase();
     void commandLineFileWins();
     void fileThatIsNotADatabase();
-    void storedPositionNotANumber();
+    void unreadableSettingTakesItsOwnDefault();
+    void positionOffEveryScreenComesBack();
+    void missingTemplateLeavesTheProgramUsable();
+    void passingMessageIsSeen();
+    void readOnlyFileIsShownNotChanged();
     void checkButtonsOnEmptyTable_data();
     void checkButtonsOnEmptyTable();
     void settlementDateConfirmation();
@@ -159,6 +165,7 @@ void TestMainWindow::firstRunCancelled()
     QCOMPARE(shown[0].file.fileName, QString());
     QCOMPARE(shown[0].file.filter, QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb"));
     QCOMPARE(shown[0].file.filterIndex, 2);
+    QCOMPARE(shown[0].file.directory, QDir::homePath()); // never the program's own folder
     QCOMPARE(shown[1].text, GuidanceStopped);
     QCOMPARE(shown[1].title, QStringLiteral("Information"));
     QCOMPARE(shown[1].icon, Prompter::Icon::Information);
@@ -250,21 +257,148 @@ void TestMainWindow::fileThatIsNotADatabase()
     QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
 }
 
-void TestMainWindow::storedPositionNotANumber()
+void TestMainWindow::unreadableSettingTakesItsOwnDefault()
 {
     MainWindow m;
     const QString file = m.env.newDatabase();
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    const QString picture = m.env.path(QStringLiteral("blue.png"));
+    QVERIFY(image.save(picture));
     m.settings.setValue(Setting::MDBFileName, file);
-    m.settings.setValue(Setting::MainLeft, QStringLiteral("左"));
+    m.settings.setValue(Setting::MainLeft, QStringLiteral("1 200"));
+    m.settings.setValue(Setting::frmTop, QStringLiteral("上"));
+    m.settings.setValue(Setting::FDate, QStringLiteral("2025/09/30"));
+    m.settings.setValue(Setting::PictureFile, picture);
+    m.settings.setValue(Setting::PrinterName, QStringLiteral("事務所のプリンタ"));
+    m.settings.setValue(Setting::PrinterFont, QStringLiteral("ＭＳ ゴシック"));
     m.start();
-    QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
-    QCOMPARE(m.prompter.shown()[0].icon, Prompter::Icon::Information);
-    QVERIFY(!m.state.ConnectionOpen);
-    QVERIFY(m.modals.tips.isEmpty());
-    // Closing writes the position again, so the next start is a normal one.
+    QVERIFY(readAll(m.env.settingsFile()).contains("MainLeft=1 200"));
+
+    // The good file opens and every readable value is taken as stored.
+    QVERIFY(m.prompter.shown().isEmpty());
+    QVERIFY(m.state.ConnectionOpen);
+    QCOMPARE(m.state.DatabaseFileName, file);
+    QCOMPARE(m.find<QDateEdit>("DTPicker1")->date(), QDate(2025, 9, 30));
+    QCOMPARE(m.find<QLabel>("Picture2")->pixmap().toImage().pixelColor(5, 5), QColor(Qt::blue));
+    QCOMPARE(m.window->x(), 0);
+
+    // The entry screen takes its own default for the top and the stored left.
+    m.trigger("mnuPreTana");
+    auto* entry = m.window->findChild<QWidget*>(QStringLiteral("frmTana"));
+    QVERIFY(entry);
+    QCOMPARE(entry->y(), 0);
+
+    // Closing loses nothing the user set.
     m.window->close();
-    QVERIFY(Settings::toNumber(m.settings.value(Setting::MainLeft)).has_value());
-    QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
+    Settings stored(m.env.settingsFile(), m.clock);
+    QCOMPARE(stored.value(Setting::FDate), QStringLiteral("2025/09/30"));
+    QCOMPARE(stored.value(Setting::PictureFile), picture);
+    QCOMPARE(stored.value(Setting::PrinterName), QStringLiteral("事務所のプリンタ"));
+    QCOMPARE(stored.value(Setting::PrinterFont), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(stored.value(Setting::MDBFileName), file);
+    QVERIFY(Settings::toNumber(stored.value(Setting::MainLeft)).has_value());
+    QVERIFY(m.prompter.shown().isEmpty());
+}
+
+void TestMainWindow::positionOffEveryScreenComesBack()
+{
+    MainWindow m;
+    m.settings.setValue(Setting::MainLeft, QStringLiteral("-3000000"));
+    m.settings.setValue(Setting::MainTop, QStringLiteral("99999999"));
+    m.settings.setValue(Setting::frmLeft, QStringLiteral("60000")); // right of an 800 pixel screen
+    m.settings.setValue(Setting::frmTop, QStringLiteral("1500"));
+    m.start(m.env.newDatabase());
+    const QRect screen = m.window->screen()->availableGeometry();
+    QVERIFY2(screen.contains(m.window->geometry().topLeft()),
+             qPrintable(QStringLiteral("%1,%2").arg(m.window->x()).arg(m.window->y())));
+
+    m.trigger("mnuPreTana");
+    auto* entry = m.window->findChild<QWidget*>(QStringLiteral("frmTana"));
+    QVERIFY(entry && entry->isVisible());
+    QVERIFY(screen.contains(entry->geometry().topLeft()));
+    QVERIFY(entry->x() > 0);
+    // The height that was on the screen is kept.
+    QCOMPARE(entry->y(), 1500 * entry->logicalDpiY() / 1440);
+}
+
+void TestMainWindow::missingTemplateLeavesTheProgramUsable()
+{
+    MainWindow m;
+    QVERIFY(QFile::remove(m.env.paths().templatePath()));
+    m.start();
+    QCOMPARE(m.prompter.texts(),
+             QStringList(
+                 { LoadFailed,
+                   QStringLiteral("初期設定用のファイル（%1）が見つかりません。").arg(m.env.paths().templatePath()) }));
+    QCOMPARE(m.prompter.shown()[1].icon, Prompter::Icon::Critical);
+    QVERIFY(m.modals.tips.isEmpty());
+    QVERIFY(m.window->isVisible());
+
+    // An existing file can be opened, and the guidance does not come back.
+    const QString file = m.env.newDatabase();
+    m.prompter.clear();
+    m.prompter.answerFile(file);
+    m.trigger("mnuOpen");
+    QVERIFY(m.prompter.texts().isEmpty());
+    QVERIFY(m.state.ConnectionOpen);
+    QCOMPARE(m.panel1(), file);
+    m.window->activateWindow();
+    ScreenTest::settle();
+    QVERIFY(m.prompter.problems().isEmpty());
+}
+
+void TestMainWindow::passingMessageIsSeen()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.start(file);
+    m.addLine(file);
+    m.trigger("Command21");
+    auto* bar = m.find<QStatusBar>("StatusBar1");
+    const QString message = QStringLiteral("この機能は準備中です。");
+    QCOMPARE(bar->currentMessage(), message);
+    // No panel lies over the place where the bar draws the message.
+    const QRect text(0, 0, bar->fontMetrics().horizontalAdvance(message) + 12, bar->height());
+    for (QWidget* child : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible())
+            QVERIFY2(!child->geometry().intersects(text), qPrintable(child->objectName()));
+    }
+    // Afterwards the file name is back.
+    bar->clearMessage();
+    QVERIFY(m.find<QLabel>("Panel1")->isVisible());
+    QCOMPARE(m.panel1(), file);
+}
+
+void TestMainWindow::readOnlyFileIsShownNotChanged()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.addLine(file);
+    WriteProtection protection(file);
+    if (!protection.isActive())
+        QSKIP("the file system cannot make a file read-only here");
+    m.start(file);
+    QCOMPARE(m.prompter.texts().size(), 1);
+    QVERIFY(m.prompter.texts()[0].startsWith(QStringLiteral("データベースファイルを読み取り専用で開きました。\r")));
+    QVERIFY(m.state.ConnectionOpen);
+    QCOMPARE(m.window->windowTitle(), QStringLiteral("Kotrina Sheet Version 1.0（読み取り専用）"));
+    for (const char* name : { "Command17", "Command22", "Command58", "Combo3" })
+        QVERIFY2(!m.find<QWidget>(name)->isEnabled(), name);
+    QVERIFY(!m.find<QAction>("mnuPreTana")->isEnabled());
+    // The count can still be looked at.
+    QVERIFY(m.find<QWidget>("Command19")->isEnabled());
+    m.trigger("Command19");
+    QCOMPARE(m.modals.screens, QStringList { QStringLiteral("frmInAmd2") });
+
+    // A writable copy brings every command back.
+    m.prompter.clear();
+    m.prompter.answerFile(m.env.path(QStringLiteral("mine.idb")));
+    m.trigger("mnuSave");
+    QVERIFY(m.prompter.texts().isEmpty());
+    QCOMPARE(m.window->windowTitle(), QStringLiteral("Kotrina Sheet Version 1.0"));
+    QVERIFY(m.find<QWidget>("Command17")->isEnabled());
+    QVERIFY(m.find<QAction>("mnuPreTana")->isEnabled());
 }
 
 void TestMainWindow::checkButtonsOnEmptyTable_data()
