@@ -3,14 +3,18 @@
 #include "TestSession.h"
 #include "core/store/Database.h"
 #include "gui/shell/frmAMain.h"
+#include "gui/widgets/WidgetPrompter.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -89,6 +93,7 @@ private Q_SLOTS:
     void missingTemplateLeavesTheProgramUsable();
     void passingMessageIsSeen();
     void readOnlyFileIsShownNotChanged();
+    void dialogsBelongToTheirWindow();
     void checkButtonsOnEmptyTable_data();
     void checkButtonsOnEmptyTable();
     void settlementDateConfirmation();
@@ -633,6 +638,42 @@ void TestMainWindow::fileCommandsAreWired()
              QStringList { QStringLiteral(
                  "データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。") });
     QVERIFY(m.prompter.problems().isEmpty());
+}
+
+void TestMainWindow::dialogsBelongToTheirWindow()
+{
+    // The program's real dialogs over a window, without the scripted answers.
+    TestEnvironment env;
+    QMainWindow window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    WidgetPrompter real;
+    QString startedIn;
+    QWidget* boxOwner = nullptr;
+    // The user cancels the file dialog and reads the message with Enter.
+    QTimer user;
+    connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            startedIn = dialog->directory().absolutePath();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxOwner = box->parentWidget();
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    user.start(20);
+    FileDialogRequest request;
+    request.title = QStringLiteral("データベースの変更");
+    request.directory = env.programDir();
+    QVERIFY(!real.openFile(request));
+    QCOMPARE(startedIn, env.programDir());
+    // The window manager has not yet given the activation back to the window.
+    QApplication::setActiveWindow(nullptr);
+    real.notice(QStringLiteral("データベースの保存に失敗しました。"), Prompter::Icon::Information,
+                QStringLiteral("Information"));
+    QCOMPARE(boxOwner, &window);
 }
 
 KOTRINA_REGISTER_TEST(TestMainWindow)
