@@ -95,6 +95,7 @@ frmAMain::frmAMain(AppState& state, QString commandLineFile, QWidget* parent)
     buildControls();
     buildMenus();
     setTabOrder();
+    showAccess();
     EnterAsTab::install(this);
 }
 
@@ -241,11 +242,6 @@ void frmAMain::buildControls()
     connect(Command58, &QPushButton::clicked, this,
             [this] { fileCommand([this] { m_files.deleteData(Combo3->currentText()); }); });
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
-
-    Command5->setEnabled(screenAvailable(Screen::ExcelA));
-    Command28->setEnabled(screenAvailable(Screen::Koumoku));
-    Command33->setEnabled(screenAvailable(Screen::InShohin));
-    Command24->setEnabled(screenAvailable(Screen::Tani));
 }
 
 void frmAMain::buildMenus()
@@ -604,16 +600,22 @@ void frmAMain::fileCommand(const std::function<void()>& command)
 
 void frmAMain::showAccess()
 {
-    // A file opened read-only can be looked at; the commands that only exist to change it
-    // are off. The working screens that show the count stay, and refuse a change when asked.
+    // A file opened read-only can be looked at: the count through the correction screen (which
+    // then edits nothing) and the printed sheets. The commands that exist to change the file
+    // (entry, imports, master maintenance, compaction, data deletion) are off.
     const bool readOnly = m_state.ConnectionOpen && m_state.DatabaseConnection.isReadOnly()
         && !FileOps::samePathIgnoringCase(m_state.DatabaseFileName, m_state.paths.templatePath());
     setWindowTitle(readOnly ? Title + QStringLiteral("（読み取り専用）") : Title);
     for (QPushButton* button : { Command17, Command22, Command58 })
         button->setEnabled(!readOnly);
     Combo3->setEnabled(!readOnly);
-    Command5->setEnabled(!readOnly && screenAvailable(Screen::ExcelA));
-    for (const char* name : { "mnuPreTana", "mnuInportA", "mnuInportB" }) {
+    const QList<std::pair<QPushButton*, Screen>> screens = { { Command5, Screen::ExcelA },
+                                                             { Command28, Screen::Koumoku },
+                                                             { Command33, Screen::InShohin },
+                                                             { Command24, Screen::Tani } };
+    for (const auto& [button, screen] : screens)
+        button->setEnabled(!readOnly && screenAvailable(screen));
+    for (const char* name : { "mnuPreTana", "mnuInportA", "mnuInportB", "mnuPreSiire", "mnuPreShohin", "mnuTani" }) {
         if (auto* action = findChild<QAction*>(QString::fromLatin1(name)))
             action->setEnabled(!readOnly && action->property("available").toBool());
     }
