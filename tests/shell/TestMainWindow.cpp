@@ -89,6 +89,7 @@ private Q_SLOTS:
     void commandLineFileWins();
     void fileThatIsNotADatabase();
     void unreadableSettingTakesItsOwnDefault();
+    void rememberedFileGone();
     void positionOffEveryScreenComesBack();
     void missingTemplateLeavesTheProgramUsable();
     void passingMessageIsSeen();
@@ -304,6 +305,17 @@ void TestMainWindow::unreadableSettingTakesItsOwnDefault()
     QCOMPARE(stored.value(Setting::MDBFileName), file);
     QVERIFY(Settings::toNumber(stored.value(Setting::MainLeft)).has_value());
     QVERIFY(m.prompter.shown().isEmpty());
+}
+
+void TestMainWindow::rememberedFileGone()
+{
+    MainWindow m;
+    const QString gone = m.env.path(QStringLiteral("moved away.idb"));
+    m.settings.setValue(Setting::MDBFileName, gone);
+    m.start();
+    QCOMPARE(m.prompter.texts(),
+             QStringList { LoadFailed + QStringLiteral("\rファイル（%1）が見つかりません。").arg(gone) });
+    QVERIFY(!m.state.ConnectionOpen);
 }
 
 void TestMainWindow::positionOffEveryScreenComesBack()

@@ -64,7 +64,7 @@ bool DatabaseFiles::openAndRecord()
         return false;
     }
     if (!openConnection(name)) {
-        m_state.prompter.notice(ReopenFailed);
+        m_state.prompter.notice(FailureCause::withCause(ReopenFailed, FailureCause::ofOpen(name)));
         // The file that was open stays open and is named again.
         if (m_state.ConnectionOpen)
             m_view.setFileName(m_state.DatabaseFileName);

@@ -54,6 +54,16 @@ QString ofWrite(const QString& path, const QString& detail)
     return {};
 }
 
+QString ofOpen(const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.exists())
+        return QStringLiteral("ファイル（%1）が見つかりません。").arg(file.absoluteFilePath());
+    if (file.isFile() && !file.isReadable())
+        return QStringLiteral("ファイル（%1）を読む権限がありません。").arg(file.absoluteFilePath());
+    return {};
+}
+
 QString withCause(const QString& message, const QString& cause)
 {
     return cause.isEmpty() ? message : message + QLatin1Char('\r') + cause;

@@ -14,6 +14,10 @@ QString readOnlyReason(const QString& path);
 // engine or the system, if any. Empty when neither the file system nor detail explains it.
 QString ofWrite(const QString& path, const QString& detail = {});
 
+// Why the file at path could not be opened, when that is plain: it is missing or may not be
+// read. Empty otherwise (a file that is no database of ours says nothing here).
+QString ofOpen(const QString& path);
+
 // message, then the cause on its own line; message alone when the cause is unknown.
 QString withCause(const QString& message, const QString& cause);
 

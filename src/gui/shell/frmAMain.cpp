@@ -7,6 +7,7 @@
 #include "core/app/Settings.h"
 #include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
+#include "core/files/FailureCause.h"
 #include "core/store/FileOps.h"
 #include "gui/entry/frmTana.h"
 #include "gui/masters/frmInShohin.h"
@@ -397,7 +398,10 @@ void frmAMain::load()
     const bool opened = m_files.openConnection(m_state.DatabaseFileName);
     showAccess();
     if (!opened) {
-        m_state.prompter.notice(LoadFailed);
+        // A missing template is named by the first-run guidance that follows.
+        const bool isTemplate = FileOps::samePathIgnoringCase(m_state.DatabaseFileName, m_state.paths.templatePath());
+        m_state.prompter.notice(FailureCause::withCause(
+            LoadFailed, isTemplate ? QString() : FailureCause::ofOpen(m_state.DatabaseFileName)));
         return;
     }
     // The old platform names ("98/Me", "NT/XP") name no system this runs on; both stay as they are.
