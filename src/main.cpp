@@ -12,9 +12,16 @@ int main(int argc, char* argv[])
 
     const Paths paths = Paths::fromEnvironment();
     SingleInstance instance(SingleInstance::keyFor(paths.dataDir()));
-    if (instance.handOverToRunning())
+    switch (instance.start()) {
+    case SingleInstance::Start::Running:
+        break;
+    case SingleInstance::Start::HandedOver:
         return 0;
-    instance.listen();
+    case SingleInstance::Start::Blocked:
+        // Two copies on one data directory would overwrite each other's backup and settings.
+        qWarning("another Kotrina on %s does not answer; this one ends", qPrintable(paths.dataDir()));
+        return 1;
+    }
 
     const auto program = startProgram(paths, commandLineFile(QApplication::arguments()));
     QObject::connect(&instance, &SingleInstance::activationRequested, &program->window, &frmAMain::bringToFront);

@@ -86,6 +86,7 @@ private Q_SLOTS:
     void productSearchFollowsTyping();
     void editingWritesAndRefuses();
     void deleting();
+    void readOnlyFileIsOnlyShown();
 };
 
 void TestCorrectionScreen::categoryCheck_data()
@@ -234,6 +235,22 @@ void TestCorrectionScreen::deleting()
     QVERIFY(!c.find("cmdMasterCancel")->isEnabled());
     QVERIFY(!c.field(2, "ID").isValid());
     QCOMPARE(c.prompter.texts().last(), QStringLiteral("表示中のレコードを削除します。よろしいですか。"));
+}
+
+void TestCorrectionScreen::readOnlyFileIsOnlyShown()
+{
+    Correction c;
+    const QString file = c.db().fileName();
+    QVERIFY(c.state.DatabaseConnection.open(file, nullptr, Database::Access::ReadOnly));
+    c.open();
+    c.click("Command4");
+    QCOMPARE(c.listed().size(), 4);
+    // Nothing offers a change the file would refuse.
+    QVERIFY(!ScreenTest::editCell(c.grid(), 0, 3, QStringLiteral("なし")));
+    QVERIFY(!c.find<QPushButton>("Command3")->isEnabled());
+    QVERIFY(!c.find<QPushButton>("cmdMasterCancel")->isEnabled());
+    QVERIFY(c.prompter.shown().isEmpty());
+    QCOMPARE(c.field(1, "品名").toString(), QStringLiteral("りんご"));
 }
 
 KOTRINA_REGISTER_TEST(TestCorrectionScreen)

@@ -3,15 +3,21 @@
 #include "TestSession.h"
 #include "core/store/Database.h"
 #include "gui/shell/frmAMain.h"
+#include "gui/widgets/WidgetPrompter.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTest>
 #include <memory>
 
@@ -82,7 +88,13 @@ private Q_SLOTS:
     void firstRunCreatesDatabase();
     void commandLineFileWins();
     void fileThatIsNotADatabase();
-    void storedPositionNotANumber();
+    void unreadableSettingTakesItsOwnDefault();
+    void rememberedFileGone();
+    void positionOffEveryScreenComesBack();
+    void missingTemplateLeavesTheProgramUsable();
+    void passingMessageIsSeen();
+    void readOnlyFileIsShownNotChanged();
+    void dialogsBelongToTheirWindow();
     void checkButtonsOnEmptyTable_data();
     void checkButtonsOnEmptyTable();
     void settlementDateConfirmation();
@@ -159,6 +171,7 @@ void TestMainWindow::firstRunCancelled()
     QCOMPARE(shown[0].file.fileName, QString());
     QCOMPARE(shown[0].file.filter, QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb"));
     QCOMPARE(shown[0].file.filterIndex, 2);
+    QCOMPARE(shown[0].file.directory, QDir::homePath()); // never the program's own folder
     QCOMPARE(shown[1].text, GuidanceStopped);
     QCOMPARE(shown[1].title, QStringLiteral("Information"));
     QCOMPARE(shown[1].icon, Prompter::Icon::Information);
@@ -250,21 +263,129 @@ void TestMainWindow::fileThatIsNotADatabase()
     QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
 }
 
-void TestMainWindow::storedPositionNotANumber()
+void TestMainWindow::unreadableSettingTakesItsOwnDefault()
 {
     MainWindow m;
     const QString file = m.env.newDatabase();
     m.settings.setValue(Setting::MDBFileName, file);
-    m.settings.setValue(Setting::MainLeft, QStringLiteral("左"));
+    m.settings.setValue(Setting::MainLeft, QStringLiteral("1 200"));
+    m.settings.setValue(Setting::FDate, QStringLiteral("2025/09/30"));
+    m.settings.setValue(Setting::PrinterName, QStringLiteral("事務所のプリンタ"));
+    m.settings.setValue(Setting::PrinterFont, QStringLiteral("ＭＳ ゴシック"));
     m.start();
-    QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
-    QCOMPARE(m.prompter.shown()[0].icon, Prompter::Icon::Information);
-    QVERIFY(!m.state.ConnectionOpen);
-    QVERIFY(m.modals.tips.isEmpty());
-    // Closing writes the position again, so the next start is a normal one.
+    QVERIFY(readAll(m.env.settingsFile()).contains("MainLeft=1 200"));
+
+    // The good file opens and every readable value is taken as stored.
+    QVERIFY(m.prompter.shown().isEmpty());
+    QVERIFY(m.state.ConnectionOpen);
+    QCOMPARE(m.state.DatabaseFileName, file);
+    QCOMPARE(m.find<QDateEdit>("DTPicker1")->date(), QDate(2025, 9, 30));
+    QCOMPARE(m.window->x(), 0);
+
+    // Closing loses nothing the user set.
     m.window->close();
-    QVERIFY(Settings::toNumber(m.settings.value(Setting::MainLeft)).has_value());
-    QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
+    Settings stored(m.env.settingsFile(), m.clock);
+    QCOMPARE(stored.value(Setting::FDate), QStringLiteral("2025/09/30"));
+    QCOMPARE(stored.value(Setting::PrinterName), QStringLiteral("事務所のプリンタ"));
+    QCOMPARE(stored.value(Setting::PrinterFont), QStringLiteral("ＭＳ ゴシック"));
+    QVERIFY(Settings::toNumber(stored.value(Setting::MainLeft)).has_value());
+}
+
+void TestMainWindow::rememberedFileGone()
+{
+    MainWindow m;
+    const QString gone = m.env.path(QStringLiteral("moved away.idb"));
+    m.settings.setValue(Setting::MDBFileName, gone);
+    m.start();
+    QCOMPARE(m.prompter.texts(),
+             QStringList { LoadFailed + QStringLiteral("\rファイル（%1）が見つかりません。").arg(gone) });
+    QVERIFY(!m.state.ConnectionOpen);
+}
+
+void TestMainWindow::positionOffEveryScreenComesBack()
+{
+    MainWindow m;
+    m.settings.setValue(Setting::MainLeft, QStringLiteral("-3000000"));
+    m.settings.setValue(Setting::MainTop, QStringLiteral("99999999"));
+    m.settings.setValue(Setting::frmLeft, QStringLiteral("60000")); // right of an 800 pixel screen
+    m.settings.setValue(Setting::frmTop, QStringLiteral("1500"));
+    m.start(m.env.newDatabase());
+    const QRect screen = m.window->screen()->availableGeometry();
+    QVERIFY2(screen.contains(m.window->geometry().topLeft()),
+             qPrintable(QStringLiteral("%1,%2").arg(m.window->x()).arg(m.window->y())));
+
+    m.trigger("mnuPreTana");
+    auto* entry = m.window->findChild<QWidget*>(QStringLiteral("frmTana"));
+    QVERIFY(entry && entry->isVisible());
+    QVERIFY(screen.contains(entry->geometry().topLeft()));
+    QVERIFY(entry->x() > 0);
+    // The height that was on the screen is kept.
+    QCOMPARE(entry->y(), 1500 * entry->logicalDpiY() / 1440);
+}
+
+void TestMainWindow::missingTemplateLeavesTheProgramUsable()
+{
+    MainWindow m;
+    QVERIFY(QFile::remove(m.env.paths().templatePath()));
+    m.start();
+    QCOMPARE(m.prompter.texts(),
+             QStringList(
+                 { LoadFailed,
+                   QStringLiteral("初期設定用のファイル（%1）が見つかりません。").arg(m.env.paths().templatePath()) }));
+    QCOMPARE(m.prompter.shown()[1].icon, Prompter::Icon::Critical);
+    QVERIFY(m.modals.tips.isEmpty());
+    QVERIFY(m.window->isVisible());
+
+    // An existing file can be opened.
+    m.prompter.clear();
+    m.prompter.answerFile(m.env.newDatabase());
+    m.trigger("mnuOpen");
+    QVERIFY(m.prompter.texts().isEmpty());
+    QVERIFY(m.state.ConnectionOpen);
+}
+
+void TestMainWindow::passingMessageIsSeen()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.start(file);
+    m.addLine(file);
+    m.trigger("Command21");
+    auto* bar = m.find<QStatusBar>("StatusBar1");
+    const QString message = QStringLiteral("この機能は準備中です。");
+    QCOMPARE(bar->currentMessage(), message);
+    // No panel lies over the place where the bar draws the message.
+    const QRect text(0, 0, bar->fontMetrics().horizontalAdvance(message) + 12, bar->height());
+    for (QWidget* child : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible())
+            QVERIFY2(!child->geometry().intersects(text), qPrintable(child->objectName()));
+    }
+    // Afterwards the file name is back.
+    bar->clearMessage();
+    QVERIFY(m.find<QLabel>("Panel1")->isVisible());
+    QCOMPARE(m.panel1(), file);
+}
+
+void TestMainWindow::readOnlyFileIsShownNotChanged()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.addLine(file);
+    WriteProtection protection(file);
+    if (!protection.isActive())
+        QSKIP("the file system cannot make a file read-only here");
+    m.start(file);
+    QCOMPARE(m.prompter.texts().size(), 1);
+    QVERIFY(m.prompter.texts()[0].startsWith(QStringLiteral("データベースファイルを読み取り専用で開きました。\r")));
+    QVERIFY(m.state.ConnectionOpen);
+    QCOMPARE(m.window->windowTitle(), QStringLiteral("Kotrina Sheet Version 1.0（読み取り専用）"));
+    for (const char* name : { "Command17", "Command22", "Command58", "Combo3", "Command28", "Command33", "Command24" })
+        QVERIFY2(!m.find<QWidget>(name)->isEnabled(), name);
+    QVERIFY(!m.find<QAction>("mnuPreTana")->isEnabled());
+    // The count can still be looked at.
+    QVERIFY(m.find<QWidget>("Command19")->isEnabled());
+    m.trigger("Command19");
+    QCOMPARE(m.modals.screens, QStringList { QStringLiteral("frmInAmd2") });
 }
 
 void TestMainWindow::checkButtonsOnEmptyTable_data()
@@ -499,6 +620,42 @@ void TestMainWindow::fileCommandsAreWired()
              QStringList { QStringLiteral(
                  "データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。") });
     QVERIFY(m.prompter.problems().isEmpty());
+}
+
+void TestMainWindow::dialogsBelongToTheirWindow()
+{
+    // The program's real dialogs over a window, without the scripted answers.
+    TestEnvironment env;
+    QMainWindow window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    WidgetPrompter real;
+    QString startedIn;
+    QWidget* boxOwner = nullptr;
+    // The user cancels the file dialog and reads the message with Enter.
+    QTimer user;
+    connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            startedIn = dialog->directory().absolutePath();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxOwner = box->parentWidget();
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    user.start(20);
+    FileDialogRequest request;
+    request.title = QStringLiteral("データベースの変更");
+    request.directory = env.programDir();
+    QVERIFY(!real.openFile(request));
+    QCOMPARE(startedIn, env.programDir());
+    // The window manager has not yet given the activation back to the window.
+    QApplication::setActiveWindow(nullptr);
+    real.notice(QStringLiteral("データベースの保存に失敗しました。"), Prompter::Icon::Information,
+                QStringLiteral("Information"));
+    QCOMPARE(boxOwner, &window);
 }
 
 KOTRINA_REGISTER_TEST(TestMainWindow)

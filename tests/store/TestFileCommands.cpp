@@ -130,6 +130,8 @@ private Q_SLOTS:
     void openBackup();
     void repairAndCompactShrinksTheFile();
     void repairRefusesDamagedOrBusyFiles();
+    void readOnlyFileOpensForViewing();
+    void failuresNameTheirCause();
     void deleteData_data();
     void deleteData();
     void fullDiskLeavesEverythingAsItWas();
@@ -221,6 +223,7 @@ void TestFileCommands::openAnotherFile()
     f.files.open();
     QCOMPARE(f.view.name, f.current); // cancelling names the open file again
     QCOMPARE(f.prompter.shown()[0].file.title, QStringLiteral("データベースの変更"));
+    QCOMPARE(f.prompter.shown()[0].file.directory, QFileInfo(f.current).absolutePath());
 
     f.prompter.clear();
     f.prompter.answerFile(other);
@@ -306,7 +309,11 @@ void TestFileCommands::saveAsRefusals()
     f.files.saveAs();
     f.prompter.answerFile(f.env.path(QStringLiteral("no/such/folder/copy.idb")));
     f.files.saveAs();
-    QCOMPARE(f.prompter.texts(), QStringList({ InvalidName, SaveFailed, SaveFailed }));
+    QCOMPARE(f.prompter.texts(),
+             QStringList({ InvalidName, SaveFailed,
+                           SaveFailed
+                               + QStringLiteral("\rフォルダ（%1）が見つかりません。")
+                                     .arg(f.env.path(QStringLiteral("no/such/folder"))) }));
     f.verifyNames(f.current);
     QCOMPARE(readAll(f.current), original);
 
@@ -391,6 +398,71 @@ void TestFileCommands::repairRefusesDamagedOrBusyFiles()
     QVERIFY2(f.prompter.texts()[0].startsWith(QStringLiteral("データベースファイルに破損が見つかりました。")),
              qPrintable(f.prompter.texts()[0]));
     QCOMPARE(readAll(f.current), bytes);
+}
+
+void TestFileCommands::readOnlyFileOpensForViewing()
+{
+    Files f;
+    const QString shared = f.env.newDatabase(QStringLiteral("shared.idb"));
+    {
+        Database db;
+        QVERIFY(db.open(shared) && addSampleLines(db, 12));
+    }
+    const QByteArray original = readAll(shared);
+    WriteProtection protection(shared);
+    if (!protection.isActive())
+        QSKIP("the file system cannot make a file read-only here");
+
+    f.prompter.answerFile(shared);
+    f.files.open();
+    const QString cause = QStringLiteral("ファイル（%1）は読み取り専用か、書き込む権限がありません。").arg(shared);
+    QCOMPARE(f.prompter.texts().size(), 1);
+    QVERIFY(
+        f.prompter.texts()[0].startsWith(QStringLiteral("データベースファイルを読み取り専用で開きました。\r") + cause));
+    f.verifyNames(shared);
+    QCOMPARE(f.lines(), 12);
+
+    // A change is refused with the reason, and the file stays as it was.
+    f.prompter.clear();
+    f.prompter.answerAsk(true);
+    f.files.deleteData(QStringLiteral("棚卸表"));
+    QCOMPARE(f.prompter.texts().last(),
+             QStringLiteral("データを削除できませんでした。データベースは変更していません。\r") + cause);
+    QCOMPARE(f.lines(), 12);
+
+    // Saved somewhere writable, the copy is the user's to change.
+    f.prompter.clear();
+    const QString copy = f.env.path(QStringLiteral("mine.idb"));
+    f.prompter.answerFile(copy);
+    f.files.saveAs();
+    QVERIFY(f.prompter.texts().isEmpty());
+    f.verifyNames(copy);
+    QVERIFY(!f.state.DatabaseConnection.isReadOnly());
+    QCOMPARE(readAll(shared), original);
+}
+
+void TestFileCommands::failuresNameTheirCause()
+{
+    // Compaction in a folder that cannot be written is no matter of other users.
+    Files f;
+    const QString folder = QFileInfo(f.current).absolutePath();
+    const QByteArray original = readAll(f.current);
+    WriteProtection protection(folder);
+    if (!protection.isActive())
+        QSKIP("the file system cannot make a folder read-only here");
+    f.files.repairAndCompact();
+    const QString cause = QStringLiteral("フォルダ（%1）は読み取り専用か、書き込む権限がありません。").arg(folder);
+    QCOMPARE(f.prompter.texts().last(), InUse + QLatin1Char('\r') + cause);
+    QCOMPARE(readAll(f.current), original);
+    // The file opens again, read-only, as the folder now allows.
+    QVERIFY(f.prompter.texts()[0].startsWith(QStringLiteral("データベースファイルを読み取り専用で開きました。")));
+    QVERIFY(f.state.DatabaseConnection.isReadOnly());
+
+    f.prompter.clear();
+    f.prompter.answerFile(f.env.path(QStringLiteral("new.idb")));
+    f.files.newDatabase();
+    QCOMPARE(f.prompter.texts(),
+             QStringList { QStringLiteral("データベースファイルを作成できませんでした。\r") + cause });
 }
 
 void TestFileCommands::deleteData_data()

@@ -10,6 +10,7 @@ struct FileDialogRequest
 {
     QString title;
     QString fileName;
+    QString directory; // where the dialog starts; empty: wherever the toolkit chooses
     QString filter;
     int filterIndex = 1; // 1-based, as the filter string counts its pairs
     QString defaultSuffix; // appended to a typed name without one

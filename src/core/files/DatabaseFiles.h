@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/app/Prompter.h"
+
 #include <QString>
 
 class AppState;
@@ -37,6 +39,12 @@ public:
         Declined,
         Failed
     };
+    // The file dialog of the database commands, starting in the open database's folder.
+    FileDialogRequest databaseDialog(const QString& title, bool mustExist) const;
+
+    // The message that names the missing template, or empty when the template is there.
+    QString missingTemplate() const;
+
     // Makes chosen a copy of the template (after asking when it exists) and opens it.
     // On Failed, error holds what went wrong; open failures have been shown already.
     Outcome createFromTemplate(const QString& chosen, QString* error);

@@ -97,6 +97,7 @@ bool Database::open(const QString& path, QString* error, Access access)
     close();
     m_name = name;
     m_path = info.absoluteFilePath();
+    m_readOnly = access == Access::ReadOnly;
     return true;
 }
 

@@ -48,7 +48,8 @@ frmInAmd2::frmInAmd2(AppState& state, QDate settlementDate, QWidget* parent)
     setObjectName(QStringLiteral("frmInAmd2"));
     setWindowTitle(QStringLiteral("棚　卸　表　訂　正"));
     m_lines->setDatabase(&state.DatabaseConnection);
-    m_lines->setEditable(true);
+    // A file opened read-only is looked at, not corrected.
+    m_lines->setEditable(!state.DatabaseConnection.isReadOnly());
     buildControls();
     EnterAsTab::install(this);
     connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &frmInAmd2::checkCategories);
@@ -170,6 +171,7 @@ bool frmInAmd2::hasLines() const
 
 void frmInAmd2::setEditButtons(bool enabled)
 {
+    enabled = enabled && !m_state.DatabaseConnection.isReadOnly();
     Command3->setEnabled(enabled);
     cmdMasterCancel->setEnabled(enabled);
 }

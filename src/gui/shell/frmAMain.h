@@ -84,6 +84,8 @@ private:
     void resetPicture();
     void showPicture();
     void toggleRepairFrame();
+    // Turns the commands that change the file off while it is open read-only.
+    void showAccess();
     // Runs a file command and refreshes the screens that show the database.
     void fileCommand(const std::function<void()>& command);
 
@@ -95,6 +97,7 @@ private:
     DatabaseFiles m_files;
     QString m_commandLineFile;
     bool GuidanceShown = false;
+    bool m_settingsLoaded = false; // the settings written at close were read by load()
     bool m_activationQueued = false;
     bool m_closed = false;
     QPointer<frmTana> m_tana; // the entry screen runs beside the main window
