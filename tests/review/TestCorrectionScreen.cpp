@@ -89,7 +89,7 @@ private Q_SLOTS:
     void deleting();
     void editsStayOnTheirLines();
     void choosingACategoryFromTheList();
-    void editOfALineDeletedElsewhere();
+    void linesGoneOrUnreadable();
 };
 
 void TestCorrectionScreen::categoryCheck_data()
@@ -321,7 +321,7 @@ void TestCorrectionScreen::choosingACategoryFromTheList()
     QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
 }
 
-void TestCorrectionScreen::editOfALineDeletedElsewhere()
+void TestCorrectionScreen::linesGoneOrUnreadable()
 {
     // Another program with the same file deletes a listed line: an edit of it says so.
     Correction c;
@@ -335,6 +335,12 @@ void TestCorrectionScreen::editOfALineDeletedElsewhere()
     QVERIFY(ScreenTest::editCell(c.grid(), 2, 4, QStringLiteral("6")));
     QCOMPARE(c.field(3, "数量").toDouble(), 6.0);
     QCOMPARE(c.prompter.texts().size(), 1);
+
+    // A search that cannot be read says so rather than listing nothing.
+    c.prompter.clear();
+    QVERIFY(c.db().exec(QStringLiteral(R"(ALTER TABLE "棚卸マスター" RENAME TO "読めない")")));
+    c.click("Command4");
+    QCOMPARE(c.prompter.texts(), QStringList { QStringLiteral("データベースの接続に失敗しました。") });
 }
 
 KOTRINA_REGISTER_TEST(TestCorrectionScreen)

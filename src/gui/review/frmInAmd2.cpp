@@ -188,7 +188,9 @@ void frmInAmd2::refreshStatusLine()
 void frmInAmd2::list(const LineSelection& selection)
 {
     commitEdit(); // a cell being edited is written before the grid shows something else
-    m_lines->select(selection);
+    // A search that cannot be read must not pass for one that found nothing.
+    if (!m_lines->select(selection))
+        m_state.prompter.notice(QStringLiteral("データベースの接続に失敗しました。"));
 }
 
 void frmInAmd2::checkCategories()
