@@ -76,7 +76,7 @@ const QVariantList* RecordList::fields(int row) const
 {
     const int recordId = id(row);
     if (const QVariantList* cached = m_fields.object(recordId))
-        return cached;
+        return cached->isEmpty() ? nullptr : cached;
     // The page around the row is read in one statement; records already held are skipped.
     const int first = row / PageSize * PageSize;
     const int last = std::min(first + PageSize, size());
@@ -99,6 +99,14 @@ const QVariantList* RecordList::fields(int row) const
                 *record << q.value(c);
             m_fields.insert(record->value(0).toInt(), record);
         }
+        // A record deleted meanwhile is held as gone, so it is not asked for at every paint.
+        if (!q.lastError().isValid()) {
+            for (const QVariant& v : ids) {
+                if (!m_fields.contains(v.toInt()))
+                    m_fields.insert(v.toInt(), new QVariantList);
+            }
+        }
     }
-    return m_fields.object(recordId);
+    const QVariantList* record = m_fields.object(recordId);
+    return record && !record->isEmpty() ? record : nullptr;
 }
