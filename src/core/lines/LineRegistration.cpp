@@ -157,12 +157,10 @@ QString statusLineText(const Database& db, QDate date)
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT SUM("価格"), COUNT("価格") FROM "棚卸マスター" WHERE "日付" = ?)"));
     q.addBindValue(storedDate(date));
-    QString count = QStringLiteral("0"), total;
-    if (q.exec() && q.next()) {
-        count = QString::number(q.value(1).toLongLong());
-        if (!q.value(0).isNull())
-            total = TextRules::formatAmount(q.value(0).toDouble());
-    }
+    if (!q.exec() || !q.next())
+        return {}; // an unread date is not an empty one
+    const QString count = QString::number(q.value(1).toLongLong());
+    const QString total = q.value(0).isNull() ? QString() : TextRules::formatAmount(q.value(0).toDouble());
     return QStringLiteral("Max Record ") + count + QStringLiteral("   Total ") + total;
 }
 

@@ -60,6 +60,7 @@ struct HistoryLine
 QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limit = 500);
 
 // "Max Record 12   Total 34,560": the lines of a date that have an amount, and their total.
+// Empty when the lines could not be read.
 QString statusLineText(const Database& db, QDate date);
 
 bool deleteLine(const Database& db, int lineId, QString* error = nullptr);
