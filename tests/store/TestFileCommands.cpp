@@ -132,6 +132,7 @@ private Q_SLOTS:
     void repairRefusesDamagedOrBusyFiles();
     void salvageFromADamagedFile();
     void templateIsNeverATarget();
+    void backupRefusesAStaleIndex();
     void fileSizeLimitIsReportedNotFatal();
     void deleteData_data();
     void deleteData();
@@ -534,6 +535,28 @@ void TestFileCommands::fullDiskLeavesEverythingAsItWas()
     QVERIFY(!QFileInfo::exists(copy));
     QCOMPARE(strayFiles(f.env.root(), { QStringLiteral("current.idb") }), QStringList());
     f.verifyNames(f.current);
+}
+
+void TestFileCommands::backupRefusesAStaleIndex()
+{
+    TestEnvironment env;
+    const QString file = env.newDatabase();
+    {
+        Database db;
+        QVERIFY(db.open(file) && addSampleLines(db, 500));
+    }
+    const QString backup = env.writeFile(QStringLiteral("backup.idb"), "last good backup");
+    QCOMPARE(FileOps::backupDatabase(file, backup).status, FileOps::FileCheck::Status::Sound);
+    const QByteArray good = readAll(backup);
+
+    // The quick check passes such a file; the copy of it is refused all the same.
+    QVERIFY(!staleDateIndex(file).isEmpty());
+    QCOMPARE(FileOps::quickCheck(file).status, FileOps::FileCheck::Status::Sound);
+    const FileOps::FileCheck result = FileOps::backupDatabase(file, backup);
+    QCOMPARE(result.status, FileOps::FileCheck::Status::Damaged);
+    QVERIFY2(result.detail.contains(QStringLiteral("missing from index")), qPrintable(result.detail));
+    QCOMPARE(readAll(backup), good);
+    QCOMPARE(strayFiles(env.root(), { QStringLiteral("shop.idb"), QStringLiteral("backup.idb") }), QStringList());
 }
 
 void TestFileCommands::fileSizeLimitIsReportedNotFatal()

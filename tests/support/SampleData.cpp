@@ -66,3 +66,22 @@ QByteArray damageDataPage(const QString& path)
     file.write(bytes);
     return bytes;
 }
+
+QByteArray staleDateIndex(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return {};
+    QByteArray bytes = file.readAll();
+    constexpr qsizetype PageSize = 4096;
+    constexpr char TableLeaf = 0x0d;
+    for (qsizetype at = bytes.indexOf("2026-03-31"); at >= 0; at = bytes.indexOf("2026-03-31", at + 1)) {
+        if (bytes[at / PageSize * PageSize] == TableLeaf) {
+            bytes[at + 9] = '0';
+            file.seek(0);
+            file.write(bytes);
+            return bytes;
+        }
+    }
+    return {};
+}

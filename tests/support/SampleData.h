@@ -17,3 +17,8 @@ int rowCount(const Database& db, Table table);
 // would: the file still opens, but a part of its lines can no longer be read. Returns the
 // damaged bytes.
 QByteArray damageDataPage(const QString& path);
+
+// Changes the date stored in one line's row of a closed database file (sample lines dated
+// 2026-03-31), leaving the index over the dates as it was: a fault only the full integrity
+// check finds. Returns the changed bytes.
+QByteArray staleDateIndex(const QString& path);

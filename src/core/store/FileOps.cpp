@@ -109,12 +109,19 @@ private:
     bool m_open = false;
 };
 
-// What an integrity pragma says of the connection's file. A file the engine calls
-// malformed is damaged; one that is locked or is no database at all cannot be checked.
-FileCheck runCheck(const QSqlDatabase& db, const char* pragma)
+// A statement the engine refused: damage when it found the file malformed, else a file it
+// could not read or write (locked, missing, full disk, no database at all).
+FileCheck refused(const QSqlError& error)
 {
     constexpr auto Corrupt = "11"; // SQLITE_CORRUPT
-    FileCheck check;
+    return { error.nativeErrorCode() == QLatin1String(Corrupt) ? FileCheck::Status::Damaged
+                                                               : FileCheck::Status::Unreadable,
+             error.text() };
+}
+
+// What an integrity pragma says of the connection's file.
+FileCheck runCheck(const QSqlDatabase& db, const char* pragma)
+{
     QSqlQuery q(db);
     q.setForwardOnly(true);
     QStringList problems;
@@ -125,44 +132,43 @@ FileCheck runCheck(const QSqlDatabase& db, const char* pragma)
                 problems << line;
         }
     }
-    if (q.lastError().isValid()) {
-        check.detail = q.lastError().text();
-        check.status = q.lastError().nativeErrorCode() == QLatin1String(Corrupt) ? FileCheck::Status::Damaged
-                                                                                 : FileCheck::Status::Unreadable;
-        return check;
-    }
-    check.status = problems.isEmpty() ? FileCheck::Status::Sound : FileCheck::Status::Damaged;
-    check.detail = problems.mid(0, 5).join(QLatin1Char('\n'));
-    return check;
+    if (q.lastError().isValid())
+        return refused(q.lastError());
+    return { problems.isEmpty() ? FileCheck::Status::Sound : FileCheck::Status::Damaged,
+             problems.mid(0, 5).join(QLatin1Char('\n')) };
 }
 
-FileCheck checkConnection(const FileConnection& connection)
+FileCheck checkConnection(const FileConnection& connection, const char* pragma = "quick_check")
 {
     if (!connection.isOpen())
         return { FileCheck::Status::Unreadable, connection.error() };
-    return runCheck(connection.db(), "quick_check");
+    return runCheck(connection.db(), pragma);
 }
 
-// A finished temporary copy takes target's place only when the engine finds it in order
-// and it has reached the disk. On failure temp is removed and target is as it was.
-bool publish(const QString& temp, const QString& target, QString* error)
+// A finished temporary copy takes target's place only when it has reached the disk and
+// the engine's full check finds it in order: the copy carries the indexes of its source as
+// they are, and an index that no longer matches its table escapes the quick check. On
+// failure temp is removed and target is as it was.
+FileCheck publish(const QString& temp, const QString& target)
 {
     FileCheck check;
     {
         const FileConnection written(temp, FileConnection::Mode::ReadOnly);
-        check = checkConnection(written);
+        check = checkConnection(written, "integrity_check");
     }
-    const bool ok = (check.sound() || fail(error, QStringLiteral("%1: %2").arg(temp, check.detail)))
-        && (syncToDisk(temp) || fail(error, QStringLiteral("%1: cannot be written to disk").arg(temp)))
-        && renameOver(temp, target, error);
-    if (!ok)
+    QString why;
+    if (check.sound() && !syncToDisk(temp))
+        check = { FileCheck::Status::Unreadable, QStringLiteral("%1: cannot be written to disk").arg(temp) };
+    else if (check.sound() && !renameOver(temp, target, &why))
+        check = { FileCheck::Status::Unreadable, why };
+    if (!check.sound())
         removeDatabaseFile(temp);
-    return ok;
+    return check;
 }
 
 // The engine writes a compacted copy of the connection's database to a temporary file,
 // which then replaces target.
-bool vacuumInto(QSqlQuery& q, const QString& target, QString* error)
+FileCheck vacuumInto(QSqlQuery& q, const QString& target)
 {
     const QString temp = temporaryPathFor(target);
     q.setForwardOnly(true);
@@ -171,14 +177,13 @@ bool vacuumInto(QSqlQuery& q, const QString& target, QString* error)
         q.addBindValue(temp);
         ok = q.exec();
     }
-    if (!ok)
-        fail(error, q.lastError().text());
+    const QSqlError error = q.lastError();
     q.finish();
     if (!ok) {
         removeDatabaseFile(temp);
-        return false;
+        return refused(error);
     }
-    return publish(temp, target, error);
+    return publish(temp, target);
 }
 
 } // namespace
@@ -220,7 +225,8 @@ int removeLeftovers(const QString& dir, const QString& legacyName)
 bool copyDatabase(const Database& db, const QString& target, QString* error)
 {
     QSqlQuery q(db.connection());
-    return vacuumInto(q, QFileInfo(target).absoluteFilePath(), error);
+    const FileCheck copied = vacuumInto(q, QFileInfo(target).absoluteFilePath());
+    return copied.sound() || fail(error, copied.detail);
 }
 
 FileCheck quickCheck(const QString& path)
@@ -245,9 +251,7 @@ FileCheck backupDatabase(const QString& source, const QString& target)
         return check;
     }
     QSqlQuery q(connection.db());
-    if (!vacuumInto(q, QFileInfo(target).absoluteFilePath(), &check.detail))
-        check.status = FileCheck::Status::Unreadable;
-    return check;
+    return vacuumInto(q, QFileInfo(target).absoluteFilePath());
 }
 
 bool copyFileAtomically(const QString& source, const QString& target, QString* error)
@@ -318,8 +322,8 @@ CompactResult compactDatabase(const QString& path)
             failWith(check.status == FileCheck::Status::Damaged ? CompactResult::Status::Damaged
                                                                 : CompactResult::Status::Failed,
                      check.detail);
-        } else if (QString reason; !vacuumInto(q, info.absoluteFilePath(), &reason)) {
-            failWith(CompactResult::Status::Failed, reason);
+        } else if (const FileCheck copied = vacuumInto(q, info.absoluteFilePath()); !copied.sound()) {
+            failWith(CompactResult::Status::Failed, copied.detail);
         } else {
             result.status = CompactResult::Status::Compacted;
         }
@@ -514,7 +518,9 @@ SalvageResult salvageDatabase(const QString& source, const QString& templatePath
         removeDatabaseFile(temp);
         return result;
     }
-    result.ok = publish(temp, QFileInfo(target).absoluteFilePath(), &result.detail);
+    const FileCheck published = publish(temp, QFileInfo(target).absoluteFilePath());
+    result.ok = published.sound();
+    result.detail = published.detail;
     return result;
 }
 

@@ -32,7 +32,7 @@ bool samePathIgnoringCase(const QString& a, const QString& b);
 
 // Writes a consistent copy of the open database to target (replacing it atomically),
 // through the engine, so a copy is never taken in the middle of another program's write.
-// The copy is checked before it takes target's place.
+// The copy gets the full integrity check before it takes target's place.
 bool copyDatabase(const Database& db, const QString& target, QString* error = nullptr);
 
 // What the engine's quick check says of a database file.
@@ -53,8 +53,8 @@ struct FileCheck
 FileCheck quickCheck(const QString& path);
 
 // Copies the database file source to target through the engine, only when source passes
-// the quick check; the copy is checked again before it replaces target. Anything short of
-// Sound leaves target exactly as it was.
+// the quick check; the copy gets the full integrity check before it replaces target.
+// Anything short of Sound leaves target exactly as it was.
 FileCheck backupDatabase(const QString& source, const QString& target);
 
 // What a salvage got out of one table.
