@@ -693,7 +693,8 @@ bool frmAMain::makeBackup(QString* why)
     if (!paths.ensureDataDir())
         return false;
     // Through the engine, from a file that passes the check, and checked again before it
-    // takes the old backup's place.
+    // takes the old backup's place: some seconds on a large file.
+    WaitCursor hourglass;
     const FileOps::FileCheck result = FileOps::backupDatabase(file, paths.backupPath());
     if (result.status == FileOps::FileCheck::Status::Damaged)
         *why = QStringLiteral("\r") + DatabaseFiles::damageMessage()
