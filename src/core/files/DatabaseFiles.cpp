@@ -188,7 +188,7 @@ void DatabaseFiles::saveAs()
         m_state.prompter.notice(SaveFailed);
         return;
     }
-    if (sameFile(*chosen, m_state.DatabaseFileName)) {
+    if (sameFile(*chosen, m_state.DatabaseFileName) || isTemplate(*chosen)) {
         m_state.prompter.notice(InvalidName);
         return;
     }
@@ -216,8 +216,12 @@ void DatabaseFiles::openBackup()
 
 void DatabaseFiles::repairAndCompact()
 {
-    WaitCursor hourglass;
     const QString file = m_state.DatabaseFileName;
+    if (isTemplate(file)) {
+        m_state.prompter.notice(InvalidName);
+        return;
+    }
+    WaitCursor hourglass;
     m_state.DatabaseConnection.close();
     m_state.ConnectionOpen = false;
     m_view.showSizeBefore(sizeText("Old FileSize ", QFileInfo(file).size()));
@@ -231,10 +235,8 @@ void DatabaseFiles::repairAndCompact()
         m_state.prompter.notice(reopened ? QStringLiteral("データベースを最適化しました。") : ReopenFailed);
         break;
     case FileOps::CompactResult::Status::Damaged:
-        m_state.prompter.notice(
-            QStringLiteral("データベースファイルに破損が見つかりました。ファイルは変更していません。"
-                           "「名前を付けて保存」で別のファイルに保存してください。"),
-            Prompter::Icon::Critical);
+        restoreArrowCursor();
+        reportDamage();
         break;
     case FileOps::CompactResult::Status::InUse:
         m_state.prompter.notice(InUse);
@@ -247,6 +249,10 @@ void DatabaseFiles::repairAndCompact()
 
 void DatabaseFiles::deleteData(const QString& item)
 {
+    if (isTemplate(m_state.DatabaseFileName)) {
+        m_state.prompter.notice(InvalidName);
+        return;
+    }
     if (!m_state.prompter.ask(QLatin1Char(' ') + item + QStringLiteral("を削除します。よろしいですか？")))
         return;
     if (m_view.fileName().isEmpty())
@@ -269,4 +275,75 @@ void DatabaseFiles::deleteData(const QString& item)
     }
     m_state.prompter.notice(*which == FileOps::DataItem::Lines ? QStringLiteral("棚卸マスターを削除しました。")
                                                                : item + QStringLiteral("を削除しました。"));
+}
+
+QString DatabaseFiles::damageMessage()
+{
+    return QStringLiteral("データベースファイルに破損が見つかりました。ファイルは変更していません。");
+}
+
+void DatabaseFiles::reportDamage()
+{
+    if (m_state.prompter.ask(damageMessage()
+                             + QStringLiteral("\r読み取れるデータを新しいファイルに救出しますか？"
+                                              "（破損したファイルはそのまま残ります）")))
+        salvage();
+}
+
+void DatabaseFiles::salvage()
+{
+    const QString source = m_state.DatabaseFileName;
+    if (source.isEmpty() || isTemplate(source) || !QFileInfo(source).isFile()) {
+        m_state.prompter.notice(QStringLiteral("救出するデータベースファイルが開かれていません。"));
+        return;
+    }
+    const std::optional<QString> chosen
+        = m_state.prompter.saveFile(databaseDialog(QStringLiteral("データの救出先"), false));
+    if (!chosen || chosen->isEmpty())
+        return;
+    if (sameFile(*chosen, source) || isTemplate(*chosen)) {
+        m_state.prompter.notice(InvalidName);
+        return;
+    }
+    if (QFileInfo::exists(*chosen) && !m_state.prompter.ask(Overwrite))
+        return;
+    FileOps::SalvageResult result;
+    {
+        WaitCursor hourglass;
+        result = FileOps::salvageDatabase(source, m_state.paths.templatePath(), *chosen);
+    }
+    if (!result.ok) {
+        m_state.prompter.notice(QStringLiteral("データを救出できませんでした。破損したファイルは変更していません。\r")
+                                    + result.detail,
+                                Prompter::Icon::Critical);
+        return;
+    }
+    QString report
+        = QStringLiteral("読み取れるデータを次のファイルに救出しました。\r") + *chosen + QStringLiteral("\r");
+    for (const FileOps::SalvagedTable& t : result.tables) {
+        report += QStringLiteral("\r%1：救出 %2 件、読めなかった行 %3")
+                      .arg(t.table)
+                      .arg(t.saved)
+                      .arg(t.lost < 0 ? QStringLiteral("件数不明") : QString::number(t.lost) + QStringLiteral(" 件"));
+    }
+    report += QStringLiteral("\r\r救出したファイルを開きますか？");
+    if (!m_state.prompter.ask(report))
+        return;
+    m_view.setFileName(*chosen);
+    if (!openAndRecord())
+        m_view.setFileName(m_state.DatabaseFileName);
+}
+
+void DatabaseFiles::removeLeftovers() const
+{
+    const Paths& paths = m_state.paths;
+    FileOps::removeLeftovers(paths.dataDir(), QFileInfo(paths.backupPath()).fileName());
+    if (!m_state.DatabaseFileName.isEmpty())
+        FileOps::removeLeftovers(QFileInfo(m_state.DatabaseFileName).absolutePath());
+}
+
+bool DatabaseFiles::isTemplate(const QString& name) const
+{
+    const QString templatePath = m_state.paths.templatePath();
+    return FileOps::samePathIgnoringCase(name, templatePath) || sameFile(name, templatePath);
 }

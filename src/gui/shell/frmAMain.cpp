@@ -8,6 +8,7 @@
 #include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
 #include "core/files/FailureCause.h"
+#include "core/store/BackgroundCheck.h"
 #include "core/store/FileOps.h"
 #include "gui/entry/frmTana.h"
 #include "gui/masters/frmInShohin.h"
@@ -90,6 +91,7 @@ frmAMain::frmAMain(AppState& state, QString commandLineFile, QWidget* parent)
     , m_state(state)
     , m_files(state, *this)
     , m_commandLineFile(std::move(commandLineFile))
+    , m_check(new BackgroundCheck(this))
 {
     setObjectName(QStringLiteral("frmAMain"));
     setWindowTitle(Title);
@@ -202,10 +204,13 @@ void frmAMain::buildControls()
     auto* deletion = new QHBoxLayout(Frame4);
     deletion->addWidget(Combo3, 1);
     deletion->addWidget(Command58);
+    cmdSalvage = makeButton(Frame8, "cmdSalvage", QStringLiteral("データの救出(&V)"),
+                            QStringLiteral("破損したデータベースから読み取れるデータを新しいファイルに救出します。"));
     auto* sizes = new QVBoxLayout;
     sizes->addWidget(Command22);
     sizes->addWidget(Label5);
     sizes->addWidget(Label7);
+    sizes->addWidget(cmdSalvage);
     auto* repair = new QHBoxLayout(Frame8);
     repair->addLayout(sizes, 1);
     repair->addWidget(Frame4, 1);
@@ -240,6 +245,7 @@ void frmAMain::buildControls()
     connect(Command24, &QPushButton::clicked, this, [this] { openScreen(Screen::Tani); });
     connect(Command1, &QPushButton::clicked, this, &frmAMain::toggleRepairFrame);
     connect(Command22, &QPushButton::clicked, this, [this] { fileCommand([this] { m_files.repairAndCompact(); }); });
+    connect(cmdSalvage, &QPushButton::clicked, this, [this] { fileCommand([this] { m_files.salvage(); }); });
     connect(Command58, &QPushButton::clicked, this,
             [this] { fileCommand([this] { m_files.deleteData(Combo3->currentText()); }); });
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
@@ -394,6 +400,7 @@ void frmAMain::load()
     if (m_state.DatabaseFileName.isEmpty())
         m_state.DatabaseFileName = m_state.paths.templatePath();
     setFileName(m_state.DatabaseFileName);
+    m_files.removeLeftovers();
 
     const bool opened = m_files.openConnection(m_state.DatabaseFileName);
     showAccess();
@@ -439,6 +446,10 @@ void frmAMain::onActivated()
     if (m_closed)
         return;
     restoreArrowCursor();
+    if (!m_checkedAtStart) {
+        m_checkedAtStart = true;
+        checkOpenFile();
+    }
     if (DateText::toText(m_state.clock.today()).size() != 10)
         m_panel1->setText(QStringLiteral("　システムの日付を１０桁表示に設定してください。(yyyy/MM/dd "));
     if (!GuidanceShown && FileOps::samePathIgnoringCase(txtFileName->text(), m_state.paths.templatePath()))
@@ -595,11 +606,26 @@ void frmAMain::resetPicture()
 
 void frmAMain::fileCommand(const std::function<void()>& command)
 {
+    const QString before = m_state.DatabaseFileName;
     command();
     showAccess();
     // The entry screen shows what the database holds now.
     if (m_tana)
         m_tana->reload();
+    if (m_state.DatabaseFileName != before)
+        checkOpenFile();
+}
+
+void frmAMain::checkOpenFile()
+{
+    // The template is opened read-only and never worked on.
+    if (!m_state.ConnectionOpen
+        || FileOps::samePathIgnoringCase(m_state.DatabaseFileName, m_state.paths.templatePath()))
+        return;
+    m_check->start(m_state.DatabaseFileName, [this](const QString& path, const FileOps::FileCheck& check) {
+        if (!m_closed && check.status == FileOps::FileCheck::Status::Damaged && path == m_state.DatabaseFileName)
+            fileCommand([this] { m_files.reportDamage(); });
+    });
 }
 
 void frmAMain::showAccess()
@@ -654,9 +680,10 @@ void frmAMain::closeEvent(QCloseEvent* event)
         m_state.DatabaseConnection.close();
     m_state.ConnectionOpen = false;
     const bool saved = saveSettings();
-    const bool backedUp = !wasOpen || makeBackup();
+    QString why;
+    const bool backedUp = !wasOpen || makeBackup(&why);
     if (!saved || !backedUp)
-        m_state.prompter.notice(QStringLiteral("データベースのバックアップに失敗しました。"));
+        m_state.prompter.notice(QStringLiteral("データベースのバックアップに失敗しました。") + why);
     event->accept();
 }
 
@@ -691,7 +718,7 @@ bool frmAMain::saveSettings()
     return settings.sync();
 }
 
-bool frmAMain::makeBackup()
+bool frmAMain::makeBackup(QString* why)
 {
     // Called only for a file that opened as a database: the copy replaces the last good
     // backup, which must never be traded for a broken file or the empty template.
@@ -700,5 +727,16 @@ bool frmAMain::makeBackup()
     if (file.isEmpty() || FileOps::samePathIgnoringCase(file, paths.backupPath())
         || FileOps::samePathIgnoringCase(file, paths.templatePath()))
         return true;
-    return paths.ensureDataDir() && FileOps::copyFileAtomically(file, paths.backupPath());
+    if (!paths.ensureDataDir())
+        return false;
+    // Through the engine, from a file that passes the check, and checked again before it
+    // takes the old backup's place: some seconds on a large file.
+    WaitCursor hourglass;
+    const FileOps::FileCheck result = FileOps::backupDatabase(file, paths.backupPath());
+    if (result.status == FileOps::FileCheck::Status::Damaged)
+        *why = QStringLiteral("\r") + DatabaseFiles::damageMessage()
+            + QStringLiteral("前回のバックアップをそのまま残しました。");
+    else if (!result.sound())
+        *why = QStringLiteral("\r前回のバックアップをそのまま残しました。");
+    return result.sound();
 }
