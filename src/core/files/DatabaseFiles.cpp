@@ -11,7 +11,6 @@
 namespace {
 
 const QString InvalidName = QStringLiteral("ファイル名が不正です。");
-const QString Overwrite = QStringLiteral("指定した名前のファイルが存在します。\r上書きしますか？");
 const QString SaveFailed = QStringLiteral("データベースの保存に失敗しました。");
 const QString ReopenFailed
     = QStringLiteral("データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。");
@@ -80,7 +79,7 @@ bool DatabaseFiles::openAndRecord()
 
 DatabaseFiles::Outcome DatabaseFiles::createFromTemplate(const QString& chosen, QString* error)
 {
-    if (QFileInfo::exists(chosen) && !m_state.prompter.ask(Overwrite))
+    if (!m_state.prompter.confirmOverwrite(chosen))
         return Outcome::Declined;
     const QString templatePath = m_state.paths.templatePath();
     {
@@ -166,7 +165,7 @@ void DatabaseFiles::saveAs()
         m_state.prompter.notice(InvalidName);
         return;
     }
-    if (QFileInfo::exists(*chosen) && !m_state.prompter.ask(Overwrite))
+    if (!m_state.prompter.confirmOverwrite(*chosen))
         return;
     WaitCursor hourglass;
     if (!FileOps::copyDatabase(m_state.DatabaseConnection, *chosen)) {
