@@ -29,6 +29,13 @@ bool isNumber(const QVariant& value)
     }
 }
 
+// The writer keeps the rows in temporary files and does not report a failed write to
+// them; the failure shows only in errno, which a write that fails sets.
+bool isWriteFailure(int code)
+{
+    return code == ENOSPC || code == EDQUOT || code == EFBIG || code == EIO;
+}
+
 } // namespace
 
 SheetWriter::SheetWriter(const QString& target)
@@ -62,7 +69,8 @@ bool SheetWriter::failed(QString* error, int code)
         workbook_close(m_book);
         m_book = nullptr;
     }
-    QFile::remove(m_temp);
+    if (!m_temp.isEmpty())
+        QFile::remove(m_temp);
     m_temp.clear();
     return false;
 }
@@ -101,6 +109,7 @@ void SheetWriter::addRow(const QVariantList& values)
 {
     if (!m_sheet || m_writeError)
         return;
+    errno = 0;
     for (qsizetype c = 0; c < values.size() && c < m_columns.size(); ++c) {
         const QVariant& value = values[c];
         if (value.isNull())
@@ -113,8 +122,10 @@ void SheetWriter::addRow(const QVariantList& values)
             const QByteArray text = value.toString().toUtf8();
             result = worksheet_write_string(m_sheet, m_row, column, text.constData(), nullptr);
         }
-        if (result != LXW_NO_ERROR && !m_writeError)
+        if (result != LXW_NO_ERROR || isWriteFailure(errno)) {
             m_writeError = errno ? errno : EIO;
+            return;
+        }
     }
     ++m_row;
 }
@@ -130,7 +141,7 @@ bool SheetWriter::finish(QString* error)
     const int code = errno;
     m_book = nullptr;
     m_sheet = nullptr;
-    if (result != LXW_NO_ERROR)
+    if (result != LXW_NO_ERROR || isWriteFailure(code))
         return failed(error, code);
     if (!FileOps::replaceWith(m_temp, m_target))
         return failed(error, errno);

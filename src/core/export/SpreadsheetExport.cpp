@@ -50,10 +50,13 @@ bool write(const Database& db, const ListQuery& list, const QString& target, QSt
     if (!q.exec() || !q.next())
         return fail(error, DatabaseFailed);
     const qint64 rows = q.value(0).toLongLong();
-    if (rows + 1 > SheetWriter::MaxRows)
+    if (rows + 1 > SheetWriter::MaxRows) {
+        QLocale numbers = QLocale::c();
+        numbers.setNumberOptions({});
         return fail(error,
                     QStringLiteral("%1 件は 1 枚のシートに入りきらないため、書き出しませんでした。（1 枚に %2 件まで）")
-                        .arg(QLocale::c().toString(rows), QLocale::c().toString(SheetWriter::MaxRows - 1)));
+                        .arg(numbers.toString(rows), numbers.toString(SheetWriter::MaxRows - 1)));
+    }
     q.finish();
 
     q.prepare(QStringLiteral("SELECT ") + list.select + QLatin1Char(' ') + list.from + QStringLiteral(" ORDER BY ")
