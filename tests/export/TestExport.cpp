@@ -220,6 +220,11 @@ private slots:
         QVERIFY(t.prompter.shown()[2].text.startsWith(
             u"ファイルは保存しましたが、開くプログラムが見つかりませんでした。"_qs));
         QCOMPARE(readWorkbook(file).rows.size(), 3);
+
+        // The summary list's views without an export ask nothing and write nothing.
+        t.prompter.clear();
+        QVERIFY(!SpreadsheetExport::exportLines(t.state, Day, u"品名別集計表"_qs));
+        QVERIFY(t.prompter.shown().isEmpty());
     }
 };
 
