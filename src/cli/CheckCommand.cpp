@@ -8,11 +8,11 @@ CheckCommand::CheckCommand(QTextStream& out, QTextStream& err)
     : Command(out, err, QStringLiteral("check"),
               QStringLiteral("決算日の棚卸のうち、項目/分類または品名が登録されていない行を表示します。\n"
                              "見つかったときの終了コードは 1 です。"))
-    , m_date(QStringLiteral("date"), QStringLiteral("決算日。"), QStringLiteral("YYYY-MM-DD"))
+    , m_date(dateOption())
     , m_move(QStringLiteral("move-to-uncategorised"),
              QStringLiteral("項目/分類が登録されていない行の項目IDを「0」（未区分）に変更します。"))
 {
-    positionalArguments = { { QStringLiteral("FILE.idb"), QStringLiteral("Kotrina のデータベースファイル。") } };
+    positionalArguments = { databaseArgument() };
     options = { m_date, m_move };
 }
 
@@ -22,10 +22,7 @@ int CheckCommand::execute(const QStringList& args)
     int status = Failure;
     if (!parse(parser, args, &status))
         return status;
-    const std::optional<QString> dateText = required(parser, m_date);
-    if (!dateText)
-        return Failure;
-    const std::optional<QDate> day = date(*dateText);
+    const std::optional<QDate> day = requiredDate(parser, m_date);
     if (!day)
         return Failure;
     const bool repair = parser.isSet(m_move);

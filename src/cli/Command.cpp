@@ -90,14 +90,45 @@ std::optional<QString> Command::required(const QCommandLineParser& parser, const
     return std::nullopt;
 }
 
-std::optional<QDate> Command::date(const QString& text)
+Command::Argument Command::databaseArgument()
 {
+    return { QStringLiteral("FILE.idb"), QStringLiteral("Kotrina のデータベースファイル。") };
+}
+
+QCommandLineOption Command::dateOption()
+{
+    return { QStringLiteral("date"), QStringLiteral("決算日。"), QStringLiteral("YYYY-MM-DD") };
+}
+
+QCommandLineOption Command::xlsxOption()
+{
+    return { QStringLiteral("xlsx"), QStringLiteral("書き出すファイル。あれば置き換えます。"),
+             QStringLiteral("OUT.xlsx") };
+}
+
+std::optional<QDate> Command::requiredDate(const QCommandLineParser& parser, const QCommandLineOption& option)
+{
+    const std::optional<QString> text = required(parser, option);
+    if (!text)
+        return std::nullopt;
     static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
-    const QDate result = QDate::fromString(text, Qt::ISODate);
-    if (form.match(text).hasMatch() && result.isValid())
+    const QDate result = QDate::fromString(*text, Qt::ISODate);
+    if (form.match(*text).hasMatch() && result.isValid())
         return result;
-    fail(
-        QStringLiteral("日付「%1」が正しくありません。YYYY-MM-DD の形（例 2026-03-31）で指定してください。").arg(text));
+    fail(QStringLiteral("日付「%1」が正しくありません。YYYY-MM-DD の形（例 2026-03-31）で指定してください。")
+             .arg(*text));
+    return std::nullopt;
+}
+
+std::optional<qsizetype> Command::choice(const QCommandLineParser& parser, const QCommandLineOption& option,
+                                         const QStringList& allowed)
+{
+    const QString value = parser.value(option);
+    const qsizetype index = allowed.indexOf(value);
+    if (index >= 0)
+        return index;
+    fail(QStringLiteral("--%1 には %2 のどれかを指定してください（「%3」は使えません）。")
+             .arg(option.names().constLast(), allowed.join(QStringLiteral(", ")), value));
     return std::nullopt;
 }
 
@@ -119,6 +150,16 @@ bool Command::openDatabase(Database& db, const QString& path, Database::Access a
         problem = QStringLiteral("Kotrina のデータベースファイルではないか、壊れています: ");
     fail(problem + QDir::toNativeSeparators(path));
     return false;
+}
+
+int Command::writeWorkbook(const QCommandLineParser& parser, const QCommandLineOption& xlsx, const Writer& write)
+{
+    const std::optional<QString> target = required(parser, xlsx);
+    Database db;
+    if (!target || !openDatabase(db, parser.positionalArguments().constFirst(), Database::Access::ReadOnly))
+        return Failure;
+    QString error;
+    return write(db, *target, &error) ? Success : fail(error);
 }
 
 int Command::fail(const QString& message)

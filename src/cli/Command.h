@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QTextStream;
@@ -53,12 +54,24 @@ protected:
     // run: help was asked for (printed), or the words are wrong (told on err); status says
     // which exit status that is.
     bool parse(QCommandLineParser& parser, const QStringList& args, int* status);
+    // The arguments and options several verbs share.
+    static Argument databaseArgument();
+    static QCommandLineOption dateOption();
+    static QCommandLineOption xlsxOption();
+
     // The value of a required option, or nullopt after telling that it is missing.
     std::optional<QString> required(const QCommandLineParser& parser, const QCommandLineOption& option);
-    // A date written YYYY-MM-DD, or nullopt after telling what is wrong with it.
-    std::optional<QDate> date(const QString& text);
+    // The required date option, written YYYY-MM-DD; nullopt after telling what is wrong.
+    std::optional<QDate> requiredDate(const QCommandLineParser& parser, const QCommandLineOption& option);
+    // Which of the allowed words the option's value is; nullopt after telling the choice.
+    std::optional<qsizetype> choice(const QCommandLineParser& parser, const QCommandLineOption& option,
+                                    const QStringList& allowed);
     // Opens a Kotrina file as the program does; read-write only for verbs that write.
     bool openDatabase(Database& db, const QString& path, Database::Access access);
+    // Writes the workbook named by the xlsx option from the database file of the first
+    // argument, opened read-only; the exit status.
+    using Writer = std::function<bool(const Database& db, const QString& target, QString* error)>;
+    int writeWorkbook(const QCommandLineParser& parser, const QCommandLineOption& xlsx, const Writer& write);
     // Tells a failure on the error stream (message boxes' "\r" become line breaks).
     int fail(const QString& message);
 

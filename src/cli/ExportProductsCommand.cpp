@@ -2,16 +2,13 @@
 
 #include "core/export/SpreadsheetExport.h"
 
-#include <QTextStream>
-
 ExportProductsCommand::ExportProductsCommand(QTextStream& out, QTextStream& err)
     : Command(out, err, QStringLiteral("export products"), QStringLiteral("品名情報を .xlsx ファイルに書き出します。"))
     , m_order(QStringLiteral("order"), QStringLiteral("id: 品名ID 順、name: 品名順（既定）。"),
               QStringLiteral("id|name"), QStringLiteral("name"))
-    , m_xlsx(QStringLiteral("xlsx"), QStringLiteral("書き出すファイル。あれば置き換えます。"),
-             QStringLiteral("OUT.xlsx"))
+    , m_xlsx(xlsxOption())
 {
-    positionalArguments = { { QStringLiteral("FILE.idb"), QStringLiteral("Kotrina のデータベースファイル。") } };
+    positionalArguments = { databaseArgument() };
     options = { m_order, m_xlsx };
 }
 
@@ -21,20 +18,11 @@ int ExportProductsCommand::execute(const QStringList& args)
     int status = Failure;
     if (!parse(parser, args, &status))
         return status;
-    const QString orderText = parser.value(m_order);
-    if (orderText != QStringLiteral("id") && orderText != QStringLiteral("name"))
-        return fail(
-            QStringLiteral("--order には id か name を指定してください（「%1」は使えません）。").arg(orderText));
-    const std::optional<QString> target = required(parser, m_xlsx);
-    if (!target)
+    const std::optional<qsizetype> order = choice(parser, m_order, { QStringLiteral("id"), QStringLiteral("name") });
+    if (!order)
         return Failure;
-
-    Database db;
-    if (!openDatabase(db, parser.positionalArguments().constFirst(), Database::Access::ReadOnly))
-        return Failure;
-    QString error;
-    const MasterOrder order = orderText == QStringLiteral("id") ? MasterOrder::ById : MasterOrder::ByName;
-    if (!SpreadsheetExport::writeProducts(db, order, *target, &error))
-        return fail(error);
-    return Success;
+    return writeWorkbook(parser, m_xlsx, [&](const Database& db, const QString& target, QString* error) {
+        return SpreadsheetExport::writeProducts(db, *order == 0 ? MasterOrder::ById : MasterOrder::ByName, target,
+                                                error);
+    });
 }

@@ -131,10 +131,10 @@ private slots:
                                       << u"「export units」というコマンドはありません。"_qs;
         QTest::newRow("unknown option") << QStringList { u"check"_qs, file, u"--bogus"_qs }
                                         << u"「check」には --bogus というオプションはありません。"_qs;
-        QTest::newRow("bad view") << QStringList { u"export"_qs, u"lines"_qs,      file,
-                                                   u"--date"_qs, u"2026-03-31"_qs, u"--view"_qs,
-                                                   u"totals"_qs, u"--xlsx"_qs,     u"o.xlsx"_qs }
-                                  << u"--view には all か no-price を指定してください"_qs;
+        QTest::newRow("bad view") << QStringList {
+            u"export"_qs, u"lines"_qs,  file,         u"--date"_qs, u"2026-03-31"_qs,
+            u"--view"_qs, u"totals"_qs, u"--xlsx"_qs, u"o.xlsx"_qs
+        } << u"--view には all, no-price のどれかを指定してください（「totals」は使えません）。"_qs;
         QTest::newRow("no value") << QStringList { u"export"_qs, u"lines"_qs, file, u"--xlsx"_qs }
                                   << u"オプション --xlsx に値がありません。"_qs;
         QTest::newRow("extra") << QStringList { u"check"_qs, file, file, u"--date"_qs, u"2026-03-31"_qs }
