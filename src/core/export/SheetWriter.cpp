@@ -55,11 +55,12 @@ bool SheetWriter::failed(QString* error, int code)
     if (error) {
         const QString folder = QDir::toNativeSeparators(QFileInfo(m_target).absolutePath());
         const QStorageInfo disk(folder);
-        if (code == ENOSPC || code == EDQUOT || (disk.isValid() && disk.bytesAvailable() == 0))
-            *error = QStringLiteral("ディスクの空き容量が足りないため、ファイルを保存できませんでした。\r") + folder;
-        else if (code == EACCES || code == EPERM || code == EROFS || code == ENOENT || code == ENOTDIR)
+        if (code == EACCES || code == EPERM || code == EROFS || code == ENOENT || code == ENOTDIR)
             *error = QStringLiteral("保存先のフォルダーがないか、書き込めないため、ファイルを保存できませんでした。\r")
                 + folder;
+        else if (code == ENOSPC || code == EDQUOT
+                 || ((code == 0 || code == EIO) && disk.isValid() && !disk.isReadOnly() && disk.bytesAvailable() == 0))
+            *error = QStringLiteral("ディスクの空き容量が足りないため、ファイルを保存できませんでした。\r") + folder;
         else
             *error = QStringLiteral("ファイルを保存できませんでした。\r%1\r(%2)")
                          .arg(QDir::toNativeSeparators(m_target),
