@@ -41,8 +41,3 @@ sys.stdout.write(json.dumps({"sheets": book.sheetnames, "rows": rows}))
     }
     return result;
 }
-
-QVariantList row(std::initializer_list<QVariant> cells)
-{
-    return QVariantList(cells);
-}

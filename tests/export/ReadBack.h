@@ -15,6 +15,3 @@ struct ReadBack
 };
 
 ReadBack readWorkbook(const QString& path);
-
-// The rows of a product file or a lines file written as the tests expect them.
-QVariantList row(std::initializer_list<QVariant> cells);
