@@ -124,6 +124,13 @@ private slots:
         QVERIFY(!SpreadsheetExport::writeLines(t.db(), Day, SpreadsheetExport::LinesView::All,
                                                file + QStringLiteral("/inside.xlsx"), &error));
         QVERIFY2(error.startsWith(u"保存先のフォルダーがないか、書き込めない"_qs), qPrintable(error));
+
+        // A name longer than a cell holds is told with its row; the old file stays.
+        QVERIFY(t.db().exec(QStringLiteral(
+            R"(UPDATE "棚卸マスター" SET "品名" = replace(hex(zeroblob(20000)), '0', 'あ') WHERE "ID" = 3)")));
+        QVERIFY(!SpreadsheetExport::writeLines(t.db(), Day, SpreadsheetExport::LinesView::All, file, &error));
+        QCOMPARE(error, u"4 行目の文字列は長すぎて、1 つのセルに入りません（32,767 文字まで）。"_qs);
+        QCOMPARE(readAll(file), QByteArray("the old list"));
     }
 
     void productCheckMarksOnlyWhatChanges()

@@ -55,7 +55,9 @@ bool SheetWriter::failed(QString* error, int code)
     if (error) {
         const QString folder = QDir::toNativeSeparators(QFileInfo(m_target).absolutePath());
         const QStorageInfo disk(folder);
-        if (code == EACCES || code == EPERM || code == EROFS || code == ENOENT || code == ENOTDIR)
+        if (!m_problem.isEmpty())
+            *error = m_problem;
+        else if (code == EACCES || code == EPERM || code == EROFS || code == ENOENT || code == ENOTDIR)
             *error = QStringLiteral("保存先のフォルダーがないか、書き込めないため、ファイルを保存できませんでした。\r")
                 + folder;
         else if (code == ENOSPC || code == EDQUOT
@@ -122,6 +124,12 @@ void SheetWriter::addRow(const QVariantList& values)
         } else {
             const QByteArray text = value.toString().toUtf8();
             result = worksheet_write_string(m_sheet, m_row, column, text.constData(), nullptr);
+        }
+        if (result == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED) {
+            m_problem = QStringLiteral("%1 行目の文字列は長すぎて、1 つのセルに入りません（32,767 文字まで）。")
+                            .arg(m_row + 1);
+            m_writeError = EINVAL;
+            return;
         }
         if (result != LXW_NO_ERROR || isWriteFailure(errno)) {
             m_writeError = errno ? errno : EIO;

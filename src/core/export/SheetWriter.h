@@ -51,4 +51,5 @@ private:
     lxw_worksheet* m_sheet = nullptr;
     quint32 m_row = 0;
     int m_writeError = 0;
+    QString m_problem; // a row the format cannot hold
 };
