@@ -6,25 +6,7 @@
 #include "core/lines/LinesModel.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <cstdio>
-
-namespace {
-
-// Resident memory of this process, in MB.
-double residentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {

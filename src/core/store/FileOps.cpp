@@ -197,6 +197,13 @@ QString temporaryPathFor(const QString& target)
                                        + info.fileName());
 }
 
+bool replaceWith(const QString& temp, const QString& target, QString* error)
+{
+    if (!syncToDisk(temp))
+        return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
+    return renameOver(temp, target, error);
+}
+
 void letOversizedWritesFail()
 {
     std::signal(SIGXFSZ, SIG_IGN);

@@ -25,6 +25,10 @@ void letOversizedWritesFail();
 // Returns how many files were removed.
 int removeLeftovers(const QString& dir, const QString& legacyName = {});
 
+// Makes the finished file temp reach the disk and renames it over target, the one step
+// that makes it visible. On failure temp is left for the caller to remove.
+bool replaceWith(const QString& temp, const QString& target, QString* error = nullptr);
+
 bool copyFileAtomically(const QString& source, const QString& target, QString* error = nullptr);
 
 // Case-insensitive path equality, as file names were compared where these files came from.
