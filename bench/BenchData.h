@@ -40,3 +40,10 @@ public:
 
 // The large file at path, made first when it is missing. False when it cannot be made.
 bool ensureBenchData(const QString& templatePath, const QString& path);
+
+// Resident memory of this process now (field "VmRSS") or at its peak ("VmHWM"), in MB,
+// from /proc/self/status; -1 when it cannot be read.
+double residentMegabytes(const char* field = "VmRSS");
+
+// Starts the peak ("VmHWM") again from the memory resident now.
+void resetPeakResident();

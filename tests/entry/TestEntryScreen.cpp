@@ -89,6 +89,10 @@ private Q_SLOTS:
     void helpOnceOnEmptyProducts();
     void deleteALine();
     void newLinesJoinALongDay();
+    void decimalAmountsAndNumberLimits();
+    void addButtonTurnsWhite();
+    void unreadableLinesSaySo();
+    void historySaysWhenMoreMatched();
 };
 
 void TestEntryScreen::typeALine()
@@ -334,6 +338,75 @@ void TestEntryScreen::newLinesJoinALongDay()
                  r < 254 ? QStringLiteral("商品名・サンプル第%1号（特大）").arg(r)
                          : QStringLiteral("新しい品%1").arg(r - 254));
     QCOMPARE(grid->currentIndex().row(), 256);
+}
+
+void TestEntryScreen::decimalAmountsAndNumberLimits()
+{
+    EntryScreen e;
+    e.open();
+    for (const char* field : { "日用品", "洗剤", "本", "100", "4.35" })
+        e.type(QString::fromUtf8(field));
+    e.click("cmdSubAdd");
+    QCOMPARE(e.lines()[0].toList()[5].toDouble(), 435.0);
+    // Too many digits, then an amount the sheets cannot print: refused, saying the limit.
+    for (const char* field : { "洗剤", "", "99999999999999999999999" })
+        e.type(QString::fromUtf8(field));
+    e.click("cmdSubAdd");
+    e.find("txtCnt")->setFocus();
+    e.type(QStringLiteral("999999999999"));
+    e.click("cmdSubAdd");
+    QCOMPARE(
+        e.prompter.texts(),
+        QStringList({ QStringLiteral("数量は整数部１２桁以内で入力してください。"),
+                      QStringLiteral("価格（単価×数量）が整数部１２桁を超えます。数量と単価を確かめてください。") }));
+    QCOMPARE(e.lines().size(), 1);
+    // The 価格 column shows 13 digits with separators uncut.
+    auto* grid = e.find<QTableView>("dgdSub");
+    QVERIFY(grid->columnWidth(7) > grid->fontMetrics().horizontalAdvance(QStringLiteral("9,999,999,999,999")));
+}
+
+void TestEntryScreen::addButtonTurnsWhite()
+{
+    EntryScreen e;
+    e.open();
+    auto face = [&e] { // left of the caption
+        const QImage image = e.find("cmdSubAdd")->grab().toImage();
+        return image.pixelColor(image.width() / 8, image.height() / 2);
+    };
+    const QColor empty = face();
+    e.find("dbcShohin")->setFocus();
+    for (const char* field : { "りんご", "個", "3", "120" })
+        e.type(QString::fromUtf8(field));
+    // White; this style's button face is itself a light grey (#f4f4f4 at mid-height).
+    QVERIFY2(face().lightness() >= 250 && face().lightness() > empty.lightness() + 5, qPrintable(empty.name()));
+}
+
+void TestEntryScreen::unreadableLinesSaySo()
+{
+    EntryScreen e;
+    QVERIFY(e.openNewDatabase());
+    QVERIFY(e.db().exec(QStringLiteral(R"(ALTER TABLE "棚卸マスター" RENAME TO "読めない")")));
+    e.screen = new frmTana(e.state, QDate(2026, 3, 31));
+    QCOMPARE(e.prompter.texts(), QStringList { QStringLiteral("データベースの接続に失敗しました。") });
+    QVERIFY(!e.text("Text3").startsWith(QStringLiteral("Max Record 0")));
+}
+
+void TestEntryScreen::historySaysWhenMoreMatched()
+{
+    EntryScreen e;
+    e.open();
+    QVERIFY(e.db().exec(QStringLiteral(R"(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 501)
+        INSERT INTO "棚卸マスター" ("ID", "日付", "品名", "数量") SELECT i, '2025-03-31', 'みかん', i FROM n)")));
+    e.find("dbcShohin")->setFocus();
+    e.type(QStringLiteral("みかん"));
+    auto* history = e.find<QTableWidget>("MSFlexGrid1");
+    QCOMPARE(history->rowCount(), 501);
+    QCOMPARE(history->item(500, 1)->text(), QStringLiteral("…ほかにも該当があります（新しい500件を表示）"));
+    // A click on that row takes nothing over.
+    history->scrollToBottom();
+    QTest::mouseClick(history->viewport(), Qt::LeftButton, {},
+                      history->visualRect(history->model()->index(500, 2)).center());
+    QCOMPARE(e.text("txtCnt"), QString());
 }
 
 KOTRINA_REGISTER_TEST(TestEntryScreen)

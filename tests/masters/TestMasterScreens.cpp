@@ -2,6 +2,7 @@
 #include "TestRegistry.h"
 #include "TestSession.h"
 #include "core/app/Twips.h"
+#include "core/store/RecordList.h"
 #include "gui/masters/frmInShohin.h"
 #include "gui/masters/frmKoumoku.h"
 #include "gui/masters/frmTani.h"
@@ -161,6 +162,7 @@ private Q_SLOTS:
     void deleting();
     void gridAndBoxesShareTheRecord();
     void refusedWritesAreReported();
+    void editOfARecordDeletedElsewhere();
     void productOrder();
     void categoryDeletionHandsOver();
 };
@@ -348,6 +350,23 @@ void TestMasterScreens::refusedWritesAreReported()
     }
 }
 
+void TestMasterScreens::editOfARecordDeletedElsewhere()
+{
+    // Another program with the same file deletes the record being edited: saving says so, once.
+    MasterTest t(Master::Products);
+    t.insert(1, QStringLiteral("みかん"));
+    t.insert(2, QStringLiteral("りんご"));
+    t.open();
+    QVERIFY(t.db().exec(QStringLiteral(R"(DELETE FROM "仕入商品" WHERE "品名ID" = 1)")));
+    t.selectRow(0);
+    t.typeName(QStringLiteral("夏みかん"));
+    t.click("cmdUpdate");
+    QCOMPARE(t.prompter.texts(), QStringList { QString::fromUtf8(RecordGoneMessage) });
+    QCOMPARE(t.stored(), QStringList { QStringLiteral("2:りんご") });
+    t.click("cmdUpdate");
+    QCOMPARE(t.prompter.texts().size(), 1);
+}
+
 void TestMasterScreens::productOrder()
 {
     MasterTest t(Master::Products);
@@ -357,7 +376,7 @@ void TestMasterScreens::productOrder()
     QVERIFY(t.find<QRadioButton>("Option2")->isChecked());
     QCOMPARE(t.listed(), QList<int>({ 3, 1, 2 }));
     QCOMPARE(t.grid()->columnWidth(1), twipsToPixels(3800, t.screen->logicalDpiX()));
-    QVERIFY(!t.find("Command3")->isEnabled());
+    QVERIFY(t.find("Command3")->isEnabled());
     QVERIFY(!t.find("Command1")->isEnabled());
 
     t.find<QRadioButton>("Option1")->click();

@@ -3,6 +3,7 @@
 #include "TestRegistry.h"
 #include "TestSession.h"
 #include "core/lines/LineChecks.h"
+#include "core/store/RecordList.h"
 #include "gui/review/frmInAmd2.h"
 #include "gui/widgets/LookupCombo.h"
 
@@ -92,6 +93,10 @@ private Q_SLOTS:
     void productSearchFollowsTyping();
     void editingWritesAndRefuses();
     void deleting();
+    void readOnlyFileIsOnlyShown();
+    void editsStayOnTheirLines();
+    void choosingACategoryFromTheList();
+    void linesGoneOrUnreadable();
 };
 
 void TestCorrectionScreen::categoryCheck_data()
@@ -242,6 +247,100 @@ void TestCorrectionScreen::deleting()
     QVERIFY(!c.find("cmdMasterCancel")->isEnabled());
     QVERIFY(!c.field(2, "ID").isValid());
     QCOMPARE(c.prompter.texts().last(), QStringLiteral("表示中のレコードを削除します。よろしいですか。"));
+}
+
+void TestCorrectionScreen::readOnlyFileIsOnlyShown()
+{
+    Correction c;
+    const QString file = c.db().fileName();
+    QVERIFY(c.state.DatabaseConnection.open(file, nullptr, Database::Access::ReadOnly));
+    c.open();
+    c.click("Command4");
+    QCOMPARE(c.listed().size(), 4);
+    // Nothing offers a change the file would refuse.
+    QVERIFY(!ScreenTest::editCell(c.grid(), 0, 3, QStringLiteral("なし")));
+    QVERIFY(!c.find<QPushButton>("Command3")->isEnabled());
+    QVERIFY(!c.find<QPushButton>("cmdMasterCancel")->isEnabled());
+    QVERIFY(c.prompter.shown().isEmpty());
+    QCOMPARE(c.field(1, "品名").toString(), QStringLiteral("りんご"));
+}
+
+void TestCorrectionScreen::editsStayOnTheirLines()
+{
+    Correction c;
+    QVERIFY(c.db().exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "単価") VALUES
+            (5, '2026-03-31', 2, '洗剤', 0), (6, '2026-03-31', 2, '漂白剤', 0))")));
+    c.open();
+    // Each edit leaves its line out of the search; Tab goes on to the next cell of the same line.
+    auto editThenNext = [&c](int row, int column, const QString& text, const QString& next) {
+        QVERIFY(ScreenTest::editCell(c.grid(), row, column, text, Qt::Key_Tab));
+        QVERIFY(ScreenTest::typeInOpenEditor(c.grid(), next, Qt::Key_Tab));
+    };
+    c.click("Command2");
+    editThenNext(1, 6, QStringLiteral("198"), QStringLiteral("792"));
+    QCOMPARE(c.listed(), QList<int>({ 2, 5, 6 }));
+    QCOMPARE(c.field(5, "価格").toDouble(), 792.0);
+    QVERIFY(c.field(6, "価格").isNull());
+    QCOMPARE(c.grid()->model()->index(1, 6).data().toString(), QStringLiteral("198"));
+
+    c.typeInto("dbcShohin", QStringLiteral("りんご"));
+    editThenNext(0, 3, QStringLiteral("梨"), QStringLiteral("8"));
+    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
+    QCOMPARE(c.field(1, "数量").toDouble(), 8.0);
+
+    c.find<LookupCombo>("dbcNouhin")->setText(QStringLiteral("AB"));
+    c.click("Command1");
+    editThenNext(0, 2, QStringLiteral("5"), QStringLiteral("黄梨"));
+    editThenNext(1, 1, QStringLiteral("2026/04/01"), QStringLiteral("3"));
+    QCOMPARE(c.listed(), QList<int>({ 1, 3, 5, 6 }));
+    QCOMPARE(c.field(1, "品名").toString(), QStringLiteral("黄梨"));
+    QCOMPARE(c.field(3, "項目ID").toInt(), 3);
+    QVERIFY(c.prompter.shown().isEmpty());
+    // The 価格 column shows 13 digits with separators uncut.
+    QVERIFY(c.grid()->columnWidth(7) > c.grid()->fontMetrics().horizontalAdvance(QStringLiteral("9,999,999,999,999")));
+}
+
+void TestCorrectionScreen::choosingACategoryFromTheList()
+{
+    Correction c;
+    c.open();
+    auto* combo = c.find<LookupCombo>("dbcNouhin");
+    QAbstractItemView* list = combo->view();
+    combo->setFocus();
+    // Keys: Alt+Down opens the list, Down to BA, Enter.
+    QTest::keyClick(combo, Qt::Key_Down, Qt::AltModifier);
+    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+    for (int row = list->currentIndex().row(); row < combo->findText(QStringLiteral("BA")); ++row)
+        QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    ScreenTest::settle();
+    QCOMPARE(c.find<QLineEdit>("Text2")->text(), QStringLiteral("5"));
+    QCOMPARE(c.listed(), QList<int> { 2 });
+    // The mouse: a click on AB.
+    QTest::keyClick(combo, Qt::Key_Down, Qt::AltModifier);
+    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+    const QModelIndex ab = combo->model()->index(combo->findText(QStringLiteral("AB")), 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(ab).center());
+    ScreenTest::settle();
+    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
+}
+
+void TestCorrectionScreen::linesGoneOrUnreadable()
+{
+    // Another program with the same file deletes a listed line: an edit of it says so.
+    Correction c;
+    c.open();
+    c.click("Command4");
+    QVERIFY(c.db().exec(QStringLiteral(R"(DELETE FROM "棚卸マスター" WHERE "ID" = 2)")));
+    QVERIFY(ScreenTest::editCell(c.grid(), 1, 4, QStringLiteral("5")));
+    QVERIFY(ScreenTest::editCell(c.grid(), 2, 4, QStringLiteral("6"))); // the next line is still its own
+    QCOMPARE(c.field(3, "数量").toDouble(), 6.0);
+    // A search that cannot be read says so rather than listing nothing.
+    QVERIFY(c.db().exec(QStringLiteral(R"(ALTER TABLE "棚卸マスター" RENAME TO "読めない")")));
+    c.click("Command4");
+    QCOMPARE(
+        c.prompter.texts(),
+        QStringList({ QString::fromUtf8(RecordGoneMessage), QStringLiteral("データベースの接続に失敗しました。") }));
 }
 
 KOTRINA_REGISTER_TEST(TestCorrectionScreen)

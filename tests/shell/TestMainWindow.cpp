@@ -1,17 +1,27 @@
+#include "SampleData.h"
 #include "ScreenTest.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
+#include "core/files/DatabaseFiles.h"
 #include "core/store/Database.h"
 #include "gui/shell/frmAMain.h"
+#include "gui/widgets/WidgetPrompter.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStatusBar>
 #include <QTest>
 #include <memory>
 
@@ -82,7 +92,13 @@ private Q_SLOTS:
     void firstRunCreatesDatabase();
     void commandLineFileWins();
     void fileThatIsNotADatabase();
-    void storedPositionNotANumber();
+    void unreadableSettingTakesItsOwnDefault();
+    void rememberedFileGone();
+    void positionOffEveryScreenComesBack();
+    void missingTemplateLeavesTheProgramUsable();
+    void passingMessageIsSeen();
+    void readOnlyFileIsShownNotChanged();
+    void dialogsBelongToTheirWindow();
     void checkButtonsOnEmptyTable_data();
     void checkButtonsOnEmptyTable();
     void settlementDateConfirmation();
@@ -91,6 +107,9 @@ private Q_SLOTS:
     void closingSavesSettingsAndBackup();
     void closingWithTheBackupOpen();
     void closingMinimizedKeepsPositions();
+    void damagedFileKeepsTheGoodBackup();
+    void closingWhileAnotherProgramWrites();
+    void leftoversOfACrashAreRemovedAtStart();
     void fileCommandsAreWired();
 };
 
@@ -159,6 +178,7 @@ void TestMainWindow::firstRunCancelled()
     QCOMPARE(shown[0].file.fileName, QString());
     QCOMPARE(shown[0].file.filter, QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb"));
     QCOMPARE(shown[0].file.filterIndex, 2);
+    QCOMPARE(shown[0].file.directory, QDir::homePath()); // never the program's own folder
     QCOMPARE(shown[1].text, GuidanceStopped);
     QCOMPARE(shown[1].title, QStringLiteral("Information"));
     QCOMPARE(shown[1].icon, Prompter::Icon::Information);
@@ -250,21 +270,129 @@ void TestMainWindow::fileThatIsNotADatabase()
     QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
 }
 
-void TestMainWindow::storedPositionNotANumber()
+void TestMainWindow::unreadableSettingTakesItsOwnDefault()
 {
     MainWindow m;
     const QString file = m.env.newDatabase();
     m.settings.setValue(Setting::MDBFileName, file);
-    m.settings.setValue(Setting::MainLeft, QStringLiteral("左"));
+    m.settings.setValue(Setting::MainLeft, QStringLiteral("1 200"));
+    m.settings.setValue(Setting::FDate, QStringLiteral("2025/09/30"));
+    m.settings.setValue(Setting::PrinterName, QStringLiteral("事務所のプリンタ"));
+    m.settings.setValue(Setting::PrinterFont, QStringLiteral("ＭＳ ゴシック"));
     m.start();
-    QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
-    QCOMPARE(m.prompter.shown()[0].icon, Prompter::Icon::Information);
-    QVERIFY(!m.state.ConnectionOpen);
-    QVERIFY(m.modals.tips.isEmpty());
-    // Closing writes the position again, so the next start is a normal one.
+    QVERIFY(readAll(m.env.settingsFile()).contains("MainLeft=1 200"));
+
+    // The good file opens and every readable value is taken as stored.
+    QVERIFY(m.prompter.shown().isEmpty());
+    QVERIFY(m.state.ConnectionOpen);
+    QCOMPARE(m.state.DatabaseFileName, file);
+    QCOMPARE(m.find<QDateEdit>("DTPicker1")->date(), QDate(2025, 9, 30));
+    QCOMPARE(m.window->x(), 0);
+
+    // Closing loses nothing the user set.
     m.window->close();
-    QVERIFY(Settings::toNumber(m.settings.value(Setting::MainLeft)).has_value());
-    QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
+    Settings stored(m.env.settingsFile(), m.clock);
+    QCOMPARE(stored.value(Setting::FDate), QStringLiteral("2025/09/30"));
+    QCOMPARE(stored.value(Setting::PrinterName), QStringLiteral("事務所のプリンタ"));
+    QCOMPARE(stored.value(Setting::PrinterFont), QStringLiteral("ＭＳ ゴシック"));
+    QVERIFY(Settings::toNumber(stored.value(Setting::MainLeft)).has_value());
+}
+
+void TestMainWindow::rememberedFileGone()
+{
+    MainWindow m;
+    const QString gone = m.env.path(QStringLiteral("moved away.idb"));
+    m.settings.setValue(Setting::MDBFileName, gone);
+    m.start();
+    QCOMPARE(m.prompter.texts(),
+             QStringList { LoadFailed + QStringLiteral("\rファイル（%1）が見つかりません。").arg(gone) });
+    QVERIFY(!m.state.ConnectionOpen);
+}
+
+void TestMainWindow::positionOffEveryScreenComesBack()
+{
+    MainWindow m;
+    m.settings.setValue(Setting::MainLeft, QStringLiteral("-3000000"));
+    m.settings.setValue(Setting::MainTop, QStringLiteral("99999999"));
+    m.settings.setValue(Setting::frmLeft, QStringLiteral("60000")); // right of an 800 pixel screen
+    m.settings.setValue(Setting::frmTop, QStringLiteral("1500"));
+    m.start(m.env.newDatabase());
+    const QRect screen = m.window->screen()->availableGeometry();
+    QVERIFY2(screen.contains(m.window->geometry().topLeft()),
+             qPrintable(QStringLiteral("%1,%2").arg(m.window->x()).arg(m.window->y())));
+
+    m.trigger("mnuPreTana");
+    auto* entry = m.window->findChild<QWidget*>(QStringLiteral("frmTana"));
+    QVERIFY(entry && entry->isVisible());
+    QVERIFY(screen.contains(entry->geometry().topLeft()));
+    QVERIFY(entry->x() > 0);
+    // The height that was on the screen is kept.
+    QCOMPARE(entry->y(), 1500 * entry->logicalDpiY() / 1440);
+}
+
+void TestMainWindow::missingTemplateLeavesTheProgramUsable()
+{
+    MainWindow m;
+    QVERIFY(QFile::remove(m.env.paths().templatePath()));
+    m.start();
+    QCOMPARE(m.prompter.texts(),
+             QStringList(
+                 { LoadFailed,
+                   QStringLiteral("初期設定用のファイル（%1）が見つかりません。").arg(m.env.paths().templatePath()) }));
+    QCOMPARE(m.prompter.shown()[1].icon, Prompter::Icon::Critical);
+    QVERIFY(m.modals.tips.isEmpty());
+    QVERIFY(m.window->isVisible());
+
+    // An existing file can be opened.
+    m.prompter.clear();
+    m.prompter.answerFile(m.env.newDatabase());
+    m.trigger("mnuOpen");
+    QVERIFY(m.prompter.texts().isEmpty());
+    QVERIFY(m.state.ConnectionOpen);
+}
+
+void TestMainWindow::passingMessageIsSeen()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.start(file);
+    m.addLine(file);
+    m.trigger("Command21");
+    auto* bar = m.find<QStatusBar>("StatusBar1");
+    const QString message = QStringLiteral("この機能は準備中です。");
+    QCOMPARE(bar->currentMessage(), message);
+    // No panel lies over the place where the bar draws the message.
+    const QRect text(0, 0, bar->fontMetrics().horizontalAdvance(message) + 12, bar->height());
+    for (QWidget* child : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible())
+            QVERIFY2(!child->geometry().intersects(text), qPrintable(child->objectName()));
+    }
+    // Afterwards the file name is back.
+    bar->clearMessage();
+    QVERIFY(m.find<QLabel>("Panel1")->isVisible());
+    QCOMPARE(m.panel1(), file);
+}
+
+void TestMainWindow::readOnlyFileIsShownNotChanged()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.addLine(file);
+    WriteProtection protection(file);
+    if (!protection.isActive())
+        QSKIP("the file system cannot make a file read-only here");
+    m.start(file);
+    QCOMPARE(m.prompter.texts().size(), 1);
+    QVERIFY(m.prompter.texts()[0].startsWith(QStringLiteral("データベースファイルを読み取り専用で開きました。\r")));
+    QVERIFY(m.state.ConnectionOpen);
+    QCOMPARE(m.window->windowTitle(), QStringLiteral("Kotrina Sheet Version 1.0（読み取り専用）"));
+    for (const char* name : { "Command17", "Command22", "Command58", "Combo3", "Command28", "Command33", "Command24" })
+        QVERIFY2(!m.find<QWidget>(name)->isEnabled(), name);
+    QVERIFY(!m.find<QAction>("mnuPreTana")->isEnabled());
+    // The count can still be looked at.
+    QVERIFY(m.find<QWidget>("Command19")->isEnabled());
+    m.trigger("Command19");
+    QCOMPARE(m.modals.screens, QStringList { QStringLiteral("frmInAmd2") });
 }
 
 void TestMainWindow::checkButtonsOnEmptyTable_data()
@@ -414,7 +542,6 @@ void TestMainWindow::closingSavesSettingsAndBackup()
     QCOMPARE(stored.value(Setting::frmTop), stored.value(Setting::MainTop));
 
     // The backup is a copy that opens as a database with the line in it.
-    QCOMPARE(readAll(m.env.paths().backupPath()), readAll(file));
     Database backup;
     QVERIFY(backup.open(m.env.paths().backupPath()));
     QCOMPARE(backup.hasRows(Table::Tana), std::optional<bool>(true));
@@ -451,6 +578,103 @@ void TestMainWindow::closingMinimizedKeepsPositions()
     QCOMPARE(stored.read(QStringLiteral("Settings"), QStringLiteral("MainTop"), QStringLiteral("none")),
              QStringLiteral("none"));
     QCOMPARE(stored.value(Setting::FDate), QStringLiteral("2026/03/31"));
+}
+
+void TestMainWindow::damagedFileKeepsTheGoodBackup()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    {
+        Database db;
+        QVERIFY(db.open(file) && addSampleLines(db, 2000));
+    }
+    const QString backup = m.env.paths().backupPath();
+    QVERIFY(QFile::copy(file, backup));
+    const QByteArray good = readAll(backup);
+    const QByteArray damaged = damageDataPage(file);
+    QVERIFY(!damaged.isEmpty());
+
+    // Told as soon as the check behind the opened window has run; no salvage for now.
+    m.prompter.answerAsk(false);
+    m.start(file);
+    QTRY_COMPARE(m.prompter.texts().size(), 1);
+    QVERIFY(m.prompter.texts()[0].startsWith(DatabaseFiles::damageMessage()));
+    QVERIFY(m.state.ConnectionOpen);
+
+    // The salvage is also at hand in the repair frame.
+    const QString rescued = m.env.path(QStringLiteral("rescued.idb"));
+    m.prompter.answerFile(rescued);
+    m.prompter.answerAsk(false);
+    m.trigger("Command1");
+    m.trigger("cmdSalvage");
+    QVERIFY(QFileInfo::exists(rescued));
+    QCOMPARE(m.state.DatabaseFileName, file);
+
+    m.window->close();
+    QCOMPARE(m.prompter.texts().last(),
+             QStringLiteral("データベースのバックアップに失敗しました。\r") + DatabaseFiles::damageMessage()
+                 + QStringLiteral("前回のバックアップをそのまま残しました。"));
+    QCOMPARE(readAll(file), damaged);
+    QCOMPARE(readAll(backup), good);
+    QVERIFY(m.prompter.problems().isEmpty());
+}
+
+void TestMainWindow::closingWhileAnotherProgramWrites()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    const QString backup = m.env.paths().backupPath();
+    QVERIFY(QFile::copy(file, backup));
+    const QByteArray last = readAll(backup);
+    m.start(file);
+    m.addLine(file);
+
+    // Another program part way through a large write, some of its pages already in the file.
+    const QString other = QStringLiteral("other program");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), other);
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        const QByteArray before = readAll(file);
+        QVERIFY(q.exec(QStringLiteral("PRAGMA cache_size = 5")) && q.exec(QStringLiteral("BEGIN")));
+        QVERIFY(
+            q.exec(QStringLiteral(R"(WITH RECURSIVE n(i) AS (SELECT 100 UNION ALL SELECT i + 1 FROM n WHERE i < 20000)
+            INSERT INTO "棚卸マスター" ("ID", "日付", "品名") SELECT i, '2026-03-31', 'みかん' || i FROM n)")));
+        QVERIFY(readAll(file) != before);
+
+        m.window->close();
+        QCOMPARE(readAll(backup), last);
+        QCOMPARE(m.prompter.texts(),
+                 QStringList { QStringLiteral("データベースのバックアップに失敗しました。\r"
+                                              "前回のバックアップをそのまま残しました。") });
+        QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+    }
+    QSqlDatabase::removeDatabase(other);
+}
+
+void TestMainWindow::leftoversOfACrashAreRemovedAtStart()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    // 999999999 is above any process id the system gives.
+    const QStringList leftovers = {
+        m.env.writeFile(QStringLiteral("home/.kotrina-tmp-999999999-1-BackupKotrina.idb"), "copy"),
+        m.env.writeFile(QStringLiteral("home/BackupKotrina.idb.Ab12Cd"), "an earlier version's copy"),
+        m.env.writeFile(QStringLiteral(".kotrina-tmp-999999999-2-shop.idb"), "compaction"),
+    };
+    const QStringList kept = {
+        m.env.writeFile(QStringLiteral("home/BackupKotrina.idb.bak"), "user's"),
+        m.env.writeFile(QStringLiteral("CompactFileName.idb"), "user's"),
+        m.env.writeFile(QStringLiteral("shop.idb.Ab12Cd"), "user's"),
+        // A copy of the program at work on the same folder.
+        m.env.writeFile(QStringLiteral(".kotrina-tmp-%1-3-shop.idb").arg(QCoreApplication::applicationPid()), "busy"),
+    };
+    m.start(file);
+    for (const QString& path : leftovers)
+        QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+    for (const QString& path : kept)
+        QVERIFY2(QFileInfo::exists(path), qPrintable(path));
 }
 
 void TestMainWindow::fileCommandsAreWired()
@@ -499,6 +723,42 @@ void TestMainWindow::fileCommandsAreWired()
              QStringList { QStringLiteral(
                  "データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。") });
     QVERIFY(m.prompter.problems().isEmpty());
+}
+
+void TestMainWindow::dialogsBelongToTheirWindow()
+{
+    // The program's real dialogs over a window, without the scripted answers.
+    TestEnvironment env;
+    QMainWindow window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    WidgetPrompter real;
+    QString startedIn;
+    QWidget* boxOwner = nullptr;
+    // The user cancels the file dialog and reads the message with Enter.
+    QTimer user;
+    connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            startedIn = dialog->directory().absolutePath();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxOwner = box->parentWidget();
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    user.start(20);
+    FileDialogRequest request;
+    request.title = QStringLiteral("データベースの変更");
+    request.directory = env.programDir();
+    QVERIFY(!real.openFile(request));
+    QCOMPARE(startedIn, env.programDir());
+    // The window manager has not yet given the activation back to the window.
+    QApplication::setActiveWindow(nullptr);
+    real.notice(QStringLiteral("データベースの保存に失敗しました。"), Prompter::Icon::Information,
+                QStringLiteral("Information"));
+    QCOMPARE(boxOwner, &window);
 }
 
 KOTRINA_REGISTER_TEST(TestMainWindow)

@@ -83,6 +83,26 @@ bool integrityOk(const QString& file)
     return ok;
 }
 
+// Whether the name indexes list exactly the rows of their tables that hold a sample word.
+bool nameIndexesAgree(const Database& db)
+{
+    if (!db.hasNameIndexes())
+        return false;
+    bool ok = true;
+    for (Table t : { Table::Tana, Table::Shohin }) {
+        for (const auto& [kind, word] : { std::pair(NameIndex::Kind::Trigrams, QStringLiteral("サンプ")),
+                                          std::pair(NameIndex::Kind::ShortWords, QStringLiteral("サン")) }) {
+            QSqlQuery q(db.connection());
+            ok = ok
+                && q.exec(QStringLiteral(R"(SELECT (SELECT count(*) FROM "%1" WHERE "%1" MATCH '"%3"'),
+                    (SELECT count(*) FROM "%2" WHERE instr("品名", '%3') > 0))")
+                              .arg(NameIndex::indexTable(t, kind), tableName(t), word))
+                && q.next() && q.value(0).toInt() == q.value(1).toInt();
+        }
+    }
+    return ok;
+}
+
 // Files of a directory other than the ones a test made on purpose: leftovers of a copy.
 QStringList strayFiles(const QString& dir, const QStringList& expected)
 {
@@ -131,6 +151,12 @@ private Q_SLOTS:
     void openBackup();
     void repairAndCompactShrinksTheFile();
     void repairRefusesDamagedOrBusyFiles();
+    void readOnlyFileOpensForViewing();
+    void failuresNameTheirCause();
+    void salvageFromADamagedFile();
+    void templateIsNeverATarget();
+    void backupRefusesAStaleIndex();
+    void fileSizeLimitIsReportedNotFatal();
     void deleteData_data();
     void deleteData();
     void fullDiskLeavesEverythingAsItWas();
@@ -222,6 +248,7 @@ void TestFileCommands::openAnotherFile()
     f.files.open();
     QCOMPARE(f.view.name, f.current); // cancelling names the open file again
     QCOMPARE(f.prompter.shown()[0].file.title, QStringLiteral("データベースの変更"));
+    QCOMPARE(f.prompter.shown()[0].file.directory, QFileInfo(f.current).absolutePath());
 
     f.prompter.clear();
     f.prompter.answerFile(other);
@@ -307,7 +334,11 @@ void TestFileCommands::saveAsRefusals()
     f.files.saveAs();
     f.prompter.answerFile(f.env.path(QStringLiteral("no/such/folder/copy.idb")));
     f.files.saveAs();
-    QCOMPARE(f.prompter.texts(), QStringList({ InvalidName, SaveFailed, SaveFailed }));
+    QCOMPARE(f.prompter.texts(),
+             QStringList({ InvalidName, SaveFailed,
+                           SaveFailed
+                               + QStringLiteral("\rフォルダ（%1）が見つかりません。")
+                                     .arg(f.env.path(QStringLiteral("no/such/folder"))) }));
     f.verifyNames(f.current);
     QCOMPARE(readAll(f.current), original);
 
@@ -340,8 +371,8 @@ void TestFileCommands::repairAndCompactShrinksTheFile()
     QVERIFY(addSampleLines(f.state.DatabaseConnection, 100000));
     QVERIFY(f.state.DatabaseConnection.exec(QStringLiteral(R"(DELETE FROM "棚卸マスター" WHERE "ID" % 10 <> 0)")));
     const qint64 before = QFileInfo(f.current).size();
-    // A file left by an earlier interrupted compaction is no obstacle.
-    f.env.writeFile(QStringLiteral("CompactFileName.idb"), "leftover");
+    // A user's file under the name the compaction once used for its copy is left alone.
+    const QString users = f.env.writeFile(QStringLiteral("CompactFileName.idb"), "the user's own file");
 
     f.files.repairAndCompact();
     QCOMPARE(f.prompter.texts(), QStringList { QStringLiteral("データベースを最適化しました。") });
@@ -353,7 +384,9 @@ void TestFileCommands::repairAndCompactShrinksTheFile()
     f.verifyNames(f.current);
     QCOMPARE(f.lines(), 10000);
     QVERIFY(integrityOk(f.current));
-    QVERIFY(strayFiles(f.env.root(), { QStringLiteral("current.idb") }).isEmpty());
+    QCOMPARE(readAll(users), QByteArray("the user's own file"));
+    QVERIFY(
+        strayFiles(f.env.root(), { QStringLiteral("current.idb"), QStringLiteral("CompactFileName.idb") }).isEmpty());
 }
 
 void TestFileCommands::repairRefusesDamagedOrBusyFiles()
@@ -379,19 +412,144 @@ void TestFileCommands::repairRefusesDamagedOrBusyFiles()
     QSqlDatabase::removeDatabase(other);
     f.verifyNames(f.current); // work goes on with the file as it was
 
-    // A damaged page: reported, and the file is left for the user to rescue.
+    // A damaged page: reported with the offer of a salvage, and the file is left as it was.
     f.state.DatabaseConnection.close();
-    QByteArray bytes = readAll(f.current);
-    for (qsizetype i = 3 * 4096; i < 3 * 4096 + 12; ++i) // a page header
-        bytes[i] = char(0x5a);
-    f.env.writeFile(QStringLiteral("current.idb"), bytes);
+    const QByteArray bytes = damageDataPage(f.current);
     QVERIFY(f.state.DatabaseConnection.open(f.current));
     f.prompter.clear();
+    f.prompter.answerAsk(false);
     f.files.repairAndCompact();
     QCOMPARE(f.prompter.texts().size(), 1);
-    QVERIFY2(f.prompter.texts()[0].startsWith(QStringLiteral("データベースファイルに破損が見つかりました。")),
-             qPrintable(f.prompter.texts()[0]));
+    QVERIFY2(f.prompter.texts()[0].startsWith(DatabaseFiles::damageMessage()), qPrintable(f.prompter.texts()[0]));
+    QCOMPARE(f.prompter.shown()[0].kind, ScriptedPrompter::Kind::Ask);
     QCOMPARE(readAll(f.current), bytes);
+}
+
+void TestFileCommands::readOnlyFileOpensForViewing()
+{
+    Files f;
+    const QString shared = f.env.newDatabase(QStringLiteral("shared.idb"));
+    {
+        Database db;
+        QVERIFY(db.open(shared) && addSampleLines(db, 12));
+    }
+    const QByteArray original = readAll(shared);
+    WriteProtection protection(shared);
+    if (!protection.isActive())
+        QSKIP("the file system cannot make a file read-only here");
+
+    f.prompter.answerFile(shared);
+    f.files.open();
+    const QString cause = QStringLiteral("ファイル（%1）は読み取り専用か、書き込む権限がありません。").arg(shared);
+    QCOMPARE(f.prompter.texts().size(), 1);
+    QVERIFY(
+        f.prompter.texts()[0].startsWith(QStringLiteral("データベースファイルを読み取り専用で開きました。\r") + cause));
+    f.verifyNames(shared);
+    QCOMPARE(f.lines(), 12);
+
+    // A change is refused with the reason, and the file stays as it was.
+    f.prompter.clear();
+    f.prompter.answerAsk(true);
+    f.files.deleteData(QStringLiteral("棚卸表"));
+    QCOMPARE(f.prompter.texts().last(),
+             QStringLiteral("データを削除できませんでした。データベースは変更していません。\r") + cause);
+    QCOMPARE(f.lines(), 12);
+
+    // Saved somewhere writable, the copy is the user's to change.
+    f.prompter.clear();
+    const QString copy = f.env.path(QStringLiteral("mine.idb"));
+    f.prompter.answerFile(copy);
+    f.files.saveAs();
+    QVERIFY(f.prompter.texts().isEmpty());
+    f.verifyNames(copy);
+    QVERIFY(!f.state.DatabaseConnection.isReadOnly());
+    QCOMPARE(readAll(shared), original);
+}
+
+void TestFileCommands::failuresNameTheirCause()
+{
+    // Compaction in a folder that cannot be written is no matter of other users.
+    Files f;
+    const QString folder = QFileInfo(f.current).absolutePath();
+    const QByteArray original = readAll(f.current);
+    WriteProtection protection(folder);
+    if (!protection.isActive())
+        QSKIP("the file system cannot make a folder read-only here");
+    f.files.repairAndCompact();
+    const QString cause = QStringLiteral("フォルダ（%1）は読み取り専用か、書き込む権限がありません。").arg(folder);
+    QCOMPARE(f.prompter.texts().last(), InUse + QLatin1Char('\r') + cause);
+    QCOMPARE(readAll(f.current), original);
+    // The file opens again, read-only, as the folder now allows.
+    QVERIFY(f.prompter.texts()[0].startsWith(QStringLiteral("データベースファイルを読み取り専用で開きました。")));
+    QVERIFY(f.state.DatabaseConnection.isReadOnly());
+
+    f.prompter.clear();
+    f.prompter.answerFile(f.env.path(QStringLiteral("new.idb")));
+    f.files.newDatabase();
+    QCOMPARE(f.prompter.texts(),
+             QStringList { QStringLiteral("データベースファイルを作成できませんでした。\r") + cause });
+}
+
+void TestFileCommands::salvageFromADamagedFile()
+{
+    Files f;
+    QVERIFY(addSampleLines(f.state.DatabaseConnection, 2000));
+    QVERIFY(f.state.DatabaseConnection.exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (1, '果物'))")));
+    f.state.DatabaseConnection.close();
+    const QByteArray damaged = damageDataPage(f.current);
+    QVERIFY(f.state.DatabaseConnection.open(f.current));
+
+    // Offered from the damage message; the rescued file is then opened on request.
+    const QString rescued = f.env.path(QStringLiteral("救出.idb"));
+    f.prompter.answerAsk(true);
+    f.prompter.answerFile(rescued);
+    f.prompter.answerAsk(true);
+    f.files.reportDamage();
+    QCOMPARE(f.prompter.texts().size(), 2);
+    const QString report = f.prompter.texts()[1];
+    const QStringList lines = report.split(QLatin1Char('\r'));
+    QCOMPARE(lines[1], rescued);
+    QVERIFY2(report.endsWith(QStringLiteral("救出したファイルを開きますか？")), qPrintable(report));
+    f.verifyNames(rescued);
+    QVERIFY(integrityOk(rescued));
+    const int saved = f.lines();
+    QVERIFY2(saved > 1000 && saved < 2000, qPrintable(report));
+    // The index still knows how many lines there were, so the loss is counted exactly.
+    QCOMPARE(lines[3], QStringLiteral("棚卸マスター：救出 %1 件、読めなかった行 %2 件").arg(saved).arg(2000 - saved));
+    QCOMPARE(lines[4], QStringLiteral("項目分類：救出 2 件、読めなかった行 0 件"));
+    QCOMPARE(rowCount(f.state.DatabaseConnection, Table::Shohin), 1000);
+    // The template's triggers index every row copied into it.
+    QVERIFY(nameIndexesAgree(f.state.DatabaseConnection));
+    QCOMPARE(readAll(f.current), damaged);
+
+    // Refused: the damaged file itself and the template as the target.
+    f.prompter.clear();
+    f.view.name = f.current;
+    QVERIFY(f.files.openAndRecord());
+    f.prompter.answerFile(f.current);
+    f.files.salvage();
+    f.prompter.answerFile(f.env.paths().templatePath());
+    f.files.salvage();
+    QCOMPARE(f.prompter.texts(), QStringList({ InvalidName, InvalidName }));
+    QCOMPARE(readAll(f.current), damaged);
+}
+
+void TestFileCommands::templateIsNeverATarget()
+{
+    Files f;
+    QVERIFY(addSampleLines(f.state.DatabaseConnection, 10));
+    const QString templatePath = f.env.paths().templatePath();
+    const QByteArray original = readAll(templatePath);
+    f.prompter.answerFile(templatePath);
+    f.files.saveAs();
+    f.verifyNames(f.current);
+
+    QVERIFY(f.files.openConnection(templatePath));
+    f.state.DatabaseFileName = templatePath;
+    f.files.repairAndCompact();
+    f.files.deleteData(QStringLiteral("すべて選択"));
+    QCOMPARE(f.prompter.texts(), QStringList({ InvalidName, InvalidName, InvalidName }));
+    QCOMPARE(readAll(templatePath), original);
 }
 
 void TestFileCommands::deleteData_data()
@@ -451,24 +609,9 @@ void TestFileCommands::deleteData()
         QCOMPARE(q.value(0).toInt(), 3000);
     }
     // The name indexes list exactly the rows of their tables, also after new rows.
-    const auto indexesAgree = [&db] {
-        bool ok = true;
-        for (Table t : { Table::Tana, Table::Shohin }) {
-            for (const auto& [kind, word] : { std::pair(NameIndex::Kind::Trigrams, QStringLiteral("サンプ")),
-                                              std::pair(NameIndex::Kind::ShortWords, QStringLiteral("サン")) }) {
-                QSqlQuery q(db.connection());
-                ok = ok
-                    && q.exec(QStringLiteral(R"(SELECT (SELECT count(*) FROM "%1" WHERE "%1" MATCH '"%3"'),
-                        (SELECT count(*) FROM "%2" WHERE instr("品名", '%3') > 0))")
-                                  .arg(NameIndex::indexTable(t, kind), tableName(t), word))
-                    && q.next() && q.value(0).toInt() == q.value(1).toInt();
-            }
-        }
-        return ok;
-    };
-    QVERIFY(indexesAgree());
+    QVERIFY(nameIndexesAgree(db));
     QVERIFY(addSampleLines(db, 10, QDate(2027, 3, 31)));
-    QVERIFY(indexesAgree());
+    QVERIFY(nameIndexesAgree(db));
 }
 
 void TestFileCommands::fullDiskLeavesEverythingAsItWas()
@@ -491,6 +634,56 @@ void TestFileCommands::fullDiskLeavesEverythingAsItWas()
     QVERIFY(!QFileInfo::exists(copy));
     QCOMPARE(strayFiles(f.env.root(), { QStringLiteral("current.idb") }), QStringList());
     f.verifyNames(f.current);
+}
+
+void TestFileCommands::backupRefusesAStaleIndex()
+{
+    TestEnvironment env;
+    const QString file = env.newDatabase();
+    {
+        Database db;
+        QVERIFY(db.open(file) && addSampleLines(db, 500));
+    }
+    const QString backup = env.writeFile(QStringLiteral("backup.idb"), "last good backup");
+    QCOMPARE(FileOps::backupDatabase(file, backup).status, FileOps::FileCheck::Status::Sound);
+    const QByteArray good = readAll(backup);
+
+    // The quick check passes such a file; the copy of it is refused all the same.
+    QVERIFY(!staleDateIndex(file).isEmpty());
+    QCOMPARE(FileOps::quickCheck(file).status, FileOps::FileCheck::Status::Sound);
+    const FileOps::FileCheck result = FileOps::backupDatabase(file, backup);
+    QCOMPARE(result.status, FileOps::FileCheck::Status::Damaged);
+    QVERIFY2(result.detail.contains(QStringLiteral("missing from index")), qPrintable(result.detail));
+    QCOMPARE(readAll(backup), good);
+    QCOMPARE(strayFiles(env.root(), { QStringLiteral("shop.idb"), QStringLiteral("backup.idb") }), QStringList());
+}
+
+void TestFileCommands::fileSizeLimitIsReportedNotFatal()
+{
+    TestEnvironment env;
+    const QString file = env.newDatabase();
+    {
+        Database db;
+        QVERIFY(db.open(file) && addSampleLines(db, 20000));
+    }
+    const QByteArray original = readAll(file);
+    // The child starts with the signal's default action, as a program started from a shell does.
+    QProcess child;
+    child.setChildProcessModifier([] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        rlimit limit {};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 256 * 1024;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    for (const QString& operation : { QStringLiteral("saveas"), QStringLiteral("copy") }) {
+        child.start(QStringLiteral(KOTRINA_FILEOP_CHILD), { operation, file, env.path(QStringLiteral("copy.idb")) });
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.readAllStandardOutput().trimmed(), QByteArray("failed"));
+        QCOMPARE(readAll(file), original);
+        QCOMPARE(strayFiles(env.root(), { QStringLiteral("shop.idb") }), QStringList());
+    }
 }
 
 void TestFileCommands::killedMidwayLeavesTheOriginalIntact_data()
@@ -529,6 +722,11 @@ void TestFileCommands::killedMidwayLeavesTheOriginalIntact()
         child.waitForFinished();
         QVERIFY2(integrityOk(file), qPrintable(QStringLiteral("after %1 ms").arg(delay)));
         QCOMPARE(linesIn(file), 50000);
+        // What the killed run left is recognised as its own and nothing else is taken.
+        FileOps::removeLeftovers(env.root());
+        const QStringList expected
+            = { QStringLiteral("pristine.idb"), QStringLiteral("shop.idb"), QStringLiteral("target.idb") };
+        QCOMPARE(strayFiles(env.root(), expected), QStringList());
         // A target is there only when it is complete.
         if (QFileInfo::exists(target))
             QCOMPARE(operation == QLatin1String("copy") ? readAll(target).size() : linesIn(target),

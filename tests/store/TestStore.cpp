@@ -13,6 +13,11 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 // The database file, its tables and identities, the settings store and the other
 // services beneath the screens.
@@ -35,6 +40,7 @@ private Q_SLOTS:
     void fileDialogFilters();
     void commandLineFile();
     void secondInstanceHandsOver();
+    void secondInstanceLosingTheRaceHandsOver();
 };
 
 void TestStore::templateHoldsTheTablesAndTheReservedCategory()
@@ -313,6 +319,48 @@ void TestStore::secondInstanceHandsOver()
     QVERIFY(second.handOverToRunning());
     QVERIFY(raised.wait(2000));
     QVERIFY(!second.listen()); // the name stays with the running instance
+}
+
+namespace {
+
+// A start caught between taking the name and answering on it: the abstract socket is bound
+// but does not listen yet. -1 when the name cannot be bound.
+int bindWithoutListening(const QString& key)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = key.toUtf8();
+    std::memcpy(address.sun_path + 1, name.constData(), size_t(name.size()));
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), socklen_t(sizeof(sa_family_t) + 1 + name.size())) == 0)
+        return fd;
+    ::close(fd);
+    return -1;
+}
+
+} // namespace
+
+void TestStore::secondInstanceLosingTheRaceHandsOver()
+{
+    const QString key = SingleInstance::keyFor(QStringLiteral("/race/%1").arg(QCoreApplication::applicationPid()));
+    const int first = bindWithoutListening(key);
+    QVERIFY(first >= 0);
+    SingleInstance second(key);
+    QVERIFY(!second.listen()); // the name is taken, and nobody answers on it yet
+    // The first start answers once its window is up.
+    std::thread answering([first] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::listen(first, 4);
+    });
+    QCOMPARE(second.start(), SingleInstance::Start::HandedOver);
+    answering.join();
+    ::close(first);
+
+    // A holder of the name that never answers is never run beside.
+    const int silent = bindWithoutListening(key);
+    QVERIFY(silent >= 0);
+    QCOMPARE(SingleInstance(key).start(200), SingleInstance::Start::Blocked);
+    ::close(silent);
 }
 
 KOTRINA_REGISTER_TEST(TestStore)

@@ -1,5 +1,6 @@
 #include "SampleData.h"
 
+#include <QFile>
 #include <QSqlQuery>
 
 bool addSampleLines(const Database& db, int count, QDate date)
@@ -27,4 +28,60 @@ int rowCount(const Database& db, Table table)
     if (!q.exec(QStringLiteral(R"(SELECT COUNT(*) FROM "%1")").arg(tableName(table))) || !q.next())
         return -1;
     return q.value(0).toInt();
+}
+
+QByteArray damageDataPage(const QString& path)
+{
+    // The lines' table spans many pages under an interior root page: the header of the
+    // child its middle cell points to is overwritten.
+    int root = 0;
+    {
+        Database db;
+        if (!db.open(path))
+            return {};
+        QSqlQuery q(db.connection());
+        if (q.exec(QStringLiteral(R"(SELECT rootpage FROM sqlite_master WHERE name = '棚卸マスター')")) && q.next())
+            root = q.value(0).toInt();
+    }
+    QFile file(path);
+    if (root < 2 || !file.open(QIODevice::ReadWrite))
+        return {};
+    QByteArray bytes = file.readAll();
+    auto number = [&](qsizetype at, int size) {
+        quint32 n = 0;
+        for (int i = 0; i < size; ++i)
+            n = (n << 8) | quint8(bytes[at + i]);
+        return qsizetype(n);
+    };
+    const qsizetype pageSize = number(16, 2);
+    const qsizetype page = (root - 1) * pageSize;
+    if (bytes.size() < page + pageSize || bytes[page] != char(0x05))
+        return {};
+    const qsizetype cells = number(page + 3, 2);
+    const qsizetype cell = page + number(page + 12 + 2 * (cells / 2), 2);
+    const qsizetype child = (number(cell, 4) - 1) * pageSize;
+    for (qsizetype i = child; i < child + 12; ++i)
+        bytes[i] = char(0x5a);
+    file.seek(0);
+    file.write(bytes);
+    return bytes;
+}
+
+QByteArray staleDateIndex(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return {};
+    QByteArray bytes = file.readAll();
+    constexpr qsizetype PageSize = 4096;
+    constexpr char TableLeaf = 0x0d;
+    for (qsizetype at = bytes.indexOf("2026-03-31"); at >= 0; at = bytes.indexOf("2026-03-31", at + 1)) {
+        if (bytes[at / PageSize * PageSize] == TableLeaf) {
+            bytes[at + 9] = '0';
+            file.seek(0);
+            file.write(bytes);
+            return bytes;
+        }
+    }
+    return {};
 }

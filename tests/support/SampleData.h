@@ -2,7 +2,9 @@
 
 #include "core/store/Database.h"
 
+#include <QByteArray>
 #include <QDate>
+#include <QString>
 
 // Fills the tables with count lines of a settlement date and matching masters, in one
 // statement each; names are Japanese and long enough to make a realistic file.
@@ -10,3 +12,13 @@ bool addSampleLines(const Database& db, int count, QDate date = QDate(2026, 3, 3
 
 // Rows of a table, -1 when it cannot be read.
 int rowCount(const Database& db, Table table);
+
+// Overwrites the header of one data page of a closed database file, as a failing disk
+// would: the file still opens, but a part of its lines can no longer be read. Returns the
+// damaged bytes.
+QByteArray damageDataPage(const QString& path);
+
+// Changes the date stored in one line's row of a closed database file (sample lines dated
+// 2026-03-31), leaving the index over the dates as it was: a fault only the full integrity
+// check finds. Returns the changed bytes.
+QByteArray staleDateIndex(const QString& path);

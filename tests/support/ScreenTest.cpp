@@ -17,17 +17,25 @@ void settle()
         QCoreApplication::processEvents();
 }
 
-bool editCell(QAbstractItemView* grid, int row, int column, const QString& text)
+bool editCell(QAbstractItemView* grid, int row, int column, const QString& text, Qt::Key finish)
 {
-    grid->setFocus();
-    grid->setCurrentIndex(grid->model()->index(row, column));
+    const QModelIndex cell = grid->model()->index(row, column);
+    grid->scrollTo(cell);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
+    if (grid->currentIndex() != cell)
+        return false;
     QTest::keyClick(grid, Qt::Key_F2);
+    return typeInOpenEditor(grid, text, finish);
+}
+
+bool typeInOpenEditor(QAbstractItemView* grid, const QString& text, Qt::Key finish)
+{
     QWidget* editor = QApplication::focusWidget();
-    if (!editor || editor == grid)
+    if (!editor || editor == grid || !grid->isAncestorOf(editor))
         return false;
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     type(editor, text);
-    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClick(editor, finish);
     settle();
     return true;
 }

@@ -23,9 +23,13 @@ void settle();
 // anything else as the input method hands it over (a committed string).
 void type(QWidget* control, const QString& text);
 
-// Edits a grid cell as a user does: F2 opens the editor, the text replaces what was there
-// and Enter ends the edit. False when no editor opened.
-bool editCell(QAbstractItemView* grid, int row, int column, const QString& text);
+// Edits a grid cell as a user does: a click selects it, F2 opens the editor, the text
+// replaces what was there and the finishing key (Enter, or Tab to go on to the next cell)
+// ends the edit. False when no editor opened.
+bool editCell(QAbstractItemView* grid, int row, int column, const QString& text, Qt::Key finish = Qt::Key_Return);
+// Types into the editor open in the grid (as Tab opens it on the next cell) and ends the
+// edit with the finishing key. False when no editor is open.
+bool typeInOpenEditor(QAbstractItemView* grid, const QString& text, Qt::Key finish = Qt::Key_Return);
 
 // A screen under test, found by its controls' object names; deleted with the driver.
 template<typename Screen> struct Driver

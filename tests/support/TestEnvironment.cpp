@@ -4,6 +4,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <unistd.h>
 
 TestEnvironment::TestEnvironment()
 {
@@ -65,4 +68,34 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+namespace {
+
+bool chattr(const QString& flag, const QString& path)
+{
+    return QProcess::execute(QStringLiteral("chattr"), { flag, path }) == 0;
+}
+
+} // namespace
+
+WriteProtection::WriteProtection(QString path)
+    : m_path(std::move(path))
+    , m_asRoot(geteuid() == 0)
+{
+    if (m_asRoot) {
+        m_active = chattr(QStringLiteral("+i"), m_path);
+    } else {
+        const bool folder = QFileInfo(m_path).isDir();
+        m_active = QFile::setPermissions(m_path, folder ? QFile::ReadOwner | QFile::ExeOwner : QFile::ReadOwner);
+    }
+    m_active = m_active && !QFileInfo(m_path).isWritable();
+}
+
+WriteProtection::~WriteProtection()
+{
+    if (m_asRoot)
+        chattr(QStringLiteral("-i"), m_path);
+    else
+        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }

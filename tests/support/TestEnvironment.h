@@ -33,3 +33,22 @@ private:
 };
 
 QByteArray readAll(const QString& path);
+
+// Makes a file or folder one this process may read but not write, for as long as the object
+// lives: by its permissions, or as root (whom permissions do not stop) by the immutable
+// attribute. isActive() is false when neither works on this file system.
+class WriteProtection
+{
+public:
+    explicit WriteProtection(QString path);
+    ~WriteProtection();
+    WriteProtection(const WriteProtection&) = delete;
+    WriteProtection& operator=(const WriteProtection&) = delete;
+
+    bool isActive() const { return m_active; }
+
+private:
+    QString m_path;
+    bool m_asRoot = false;
+    bool m_active = false;
+};

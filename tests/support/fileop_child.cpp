@@ -12,6 +12,7 @@
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    FileOps::letOversizedWritesFail(); // as the program does at start
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 3)
         return 2;

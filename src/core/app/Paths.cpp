@@ -33,11 +33,6 @@ QString Paths::backupPath() const
     return inDataDir(QStringLiteral("BackupKotrina.idb"));
 }
 
-QString Paths::compactPath() const
-{
-    return inDataDir(QStringLiteral("CompactFileName.idb"));
-}
-
 QString Paths::inProgramDir(const QString& name) const
 {
     return QDir(m_programDir).filePath(name);

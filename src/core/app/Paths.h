@@ -12,7 +12,7 @@ class Paths
 {
 public:
     // programDir: the directory of the program (template, manual).
-    // dataDir: per-user files the program writes (backup, compaction file, import layouts).
+    // dataDir: per-user files the program writes (backup, import layouts).
     // settingsFile: the INI file of the settings store.
     Paths(QString programDir, QString dataDir, QString settingsFile);
 
@@ -27,7 +27,6 @@ public:
 
     QString templatePath() const { return m_templatePath; }
     QString backupPath() const;
-    QString compactPath() const;
     QString inProgramDir(const QString& name) const;
     QString inDataDir(const QString& name) const;
 

@@ -10,6 +10,7 @@ struct FileDialogRequest
 {
     QString title;
     QString fileName;
+    QString directory; // where the dialog starts; empty: wherever the toolkit chooses
     QString filter;
     int filterIndex = 1; // 1-based, as the filter string counts its pairs
     QString defaultSuffix; // appended to a typed name without one
@@ -47,4 +48,8 @@ public:
     virtual std::optional<QString> saveFile(const FileDialogRequest& request) = 0;
     // The chosen font family, nullopt when cancelled.
     virtual std::optional<QString> chooseFont(const QString& family, int pointSize) = 0;
+
+    // Before a file is replaced: true when path does not exist or the user agrees to
+    // overwrite it ("指定した名前のファイルが存在します。\r上書きしますか？").
+    bool confirmOverwrite(const QString& path);
 };

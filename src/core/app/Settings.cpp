@@ -101,6 +101,11 @@ bool Settings::sync()
     return m_store.status() == QSettings::NoError;
 }
 
+int Settings::number(Setting setting) const
+{
+    return toNumber(value(setting)).value_or(toNumber(defaultValue(setting)).value_or(0));
+}
+
 std::optional<int> Settings::toNumber(const QString& text)
 {
     bool ok = false;

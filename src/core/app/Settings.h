@@ -46,6 +46,10 @@ public:
     // Writes pending changes to disk; false when the file could not be written.
     bool sync();
 
+    // A numeric entry: the stored number, or the entry's own default when the stored text
+    // is not a whole number, so one damaged value never stands in the way of the others.
+    int number(Setting setting) const;
+
     // A stored number as the program reads it back: surrounding blanks allowed,
     // nothing else. nullopt when the text is not a whole number.
     static std::optional<int> toNumber(const QString& text);

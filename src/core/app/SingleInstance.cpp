@@ -1,7 +1,9 @@
 #include "core/app/SingleInstance.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QLocalSocket>
+#include <QThread>
 #include <unistd.h>
 
 namespace {
@@ -47,8 +49,27 @@ bool SingleInstance::handOverToRunning(int timeoutMs)
 
 bool SingleInstance::listen()
 {
-    if (m_server.listen(m_key))
-        return true;
-    // Another process took the name between our look and our listen: it is the running one.
-    return false;
+    return m_server.listen(m_key);
+}
+
+SingleInstance::Start SingleInstance::start(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (handOverToRunning())
+            return Start::HandedOver;
+        if (listen())
+            return Start::Running;
+        // Any other failure is no sign of another instance: run without the name.
+        if (m_server.serverError() != QAbstractSocket::AddressInUseError) {
+            qWarning("single instance: %s", qPrintable(m_server.errorString()));
+            return Start::Running;
+        }
+        // The name is taken by a start that does not answer yet (or by one that is ending):
+        // ask again, or take the name once it is free.
+        if (clock.elapsed() >= timeoutMs)
+            return Start::Blocked;
+        QThread::msleep(50);
+    }
 }

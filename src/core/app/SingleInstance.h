@@ -20,6 +20,17 @@ public:
     // Becomes the running instance; false when the name cannot be taken.
     bool listen();
 
+    enum class Start
+    {
+        Running, // this is the one instance on the data directory
+        HandedOver, // another instance runs and was asked to come forward: end this one
+        Blocked, // another instance holds the name but never answered: end this one too
+    };
+    // Hands over to a running instance or becomes the running one. Two starts at the same
+    // moment race for the name: the loser hands over to the winner as soon as the winner
+    // answers, and never runs beside it.
+    Start start(int timeoutMs = 5000);
+
 Q_SIGNALS:
     void activationRequested();
 

@@ -4,28 +4,19 @@
 #include "core/app/Prompter.h"
 #include "core/app/Settings.h"
 #include "core/app/WaitCursor.h"
+#include "core/files/FailureCause.h"
 #include "core/store/FileOps.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
 
 const QString InvalidName = QStringLiteral("ファイル名が不正です。");
-const QString Overwrite = QStringLiteral("指定した名前のファイルが存在します。\r上書きしますか？");
 const QString SaveFailed = QStringLiteral("データベースの保存に失敗しました。");
+const QString InUse = QStringLiteral("データベースに接続してるユーザーがいます。");
 const QString ReopenFailed
     = QStringLiteral("データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。");
-
-FileDialogRequest databaseDialog(const QString& title, bool mustExist)
-{
-    FileDialogRequest request;
-    request.title = title;
-    request.filter = QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb");
-    request.filterIndex = 2;
-    request.defaultSuffix = QStringLiteral("idb");
-    request.mustExist = mustExist;
-    return request;
-}
 
 QString sizeText(const char* prefix, qint64 bytes)
 {
@@ -51,9 +42,16 @@ bool DatabaseFiles::openConnection(const QString& name)
 {
     // The template is only ever looked at: whatever is typed belongs in a file of the user's own.
     const bool isTemplate = FileOps::samePathIgnoringCase(name, m_state.paths.templatePath());
+    // A file the user may read but not write still shows its count; nothing can change it.
+    const QString readOnly = isTemplate ? QString() : FailureCause::readOnlyReason(name);
     const bool ok = m_state.DatabaseConnection.open(
-        name, nullptr, isTemplate ? Database::Access::ReadOnly : Database::Access::ReadWrite);
+        name, nullptr, isTemplate || !readOnly.isEmpty() ? Database::Access::ReadOnly : Database::Access::ReadWrite);
     m_state.ConnectionOpen = m_state.DatabaseConnection.isOpen();
+    if (ok && !readOnly.isEmpty())
+        m_state.prompter.notice(QStringLiteral("データベースファイルを読み取り専用で開きました。\r") + readOnly
+                                + QStringLiteral("\r棚卸の表示はできますが、入力・インポート・最適化・データ削除などの"
+                                                 "変更はできません。変更するには「名前を付けて保存」で書き込める場所"
+                                                 "に保存してください。"));
     return ok;
 }
 
@@ -65,7 +63,7 @@ bool DatabaseFiles::openAndRecord()
         return false;
     }
     if (!openConnection(name)) {
-        m_state.prompter.notice(ReopenFailed);
+        m_state.prompter.notice(FailureCause::withCause(ReopenFailed, FailureCause::ofOpen(name)));
         // The file that was open stays open and is named again.
         if (m_state.ConnectionOpen)
             m_view.setFileName(m_state.DatabaseFileName);
@@ -78,23 +76,50 @@ bool DatabaseFiles::openAndRecord()
     return true;
 }
 
+FileDialogRequest DatabaseFiles::databaseDialog(const QString& title, bool mustExist) const
+{
+    FileDialogRequest request;
+    request.title = title;
+    request.filter = QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb");
+    request.filterIndex = 2;
+    request.defaultSuffix = QStringLiteral("idb");
+    request.mustExist = mustExist;
+    // Beside the open database; the template's folder belongs to the program, not the user.
+    const QString open = m_state.DatabaseFileName;
+    request.directory = !open.isEmpty() && !FileOps::samePathIgnoringCase(open, m_state.paths.templatePath())
+        ? QFileInfo(open).absolutePath()
+        : QDir::homePath();
+    return request;
+}
+
+QString DatabaseFiles::missingTemplate() const
+{
+    const QString templatePath = m_state.paths.templatePath();
+    if (QFileInfo(templatePath).isFile())
+        return {};
+    return QStringLiteral("初期設定用のファイル（%1）が見つかりません。").arg(templatePath);
+}
+
 DatabaseFiles::Outcome DatabaseFiles::createFromTemplate(const QString& chosen, QString* error)
 {
-    if (QFileInfo::exists(chosen) && !m_state.prompter.ask(Overwrite))
+    if (!m_state.prompter.confirmOverwrite(chosen))
         return Outcome::Declined;
     const QString templatePath = m_state.paths.templatePath();
     {
         WaitCursor hourglass;
-        if (!QFileInfo::exists(templatePath)) {
+        if (const QString missing = missingTemplate(); !missing.isEmpty()) {
             if (error)
-                *error = QStringLiteral("初期設定用のファイル（%1）が見つかりません。").arg(templatePath);
+                *error = missing;
             return Outcome::Failed;
         }
         // The copy replaces an existing file only once it is complete.
         QString why;
         if (!FileOps::copyFileAtomically(templatePath, chosen, &why)) {
-            if (error)
-                *error = QStringLiteral("データベースファイルを作成できませんでした。\r") + why;
+            if (error) {
+                const QString cause = FailureCause::ofWrite(chosen, why);
+                *error = FailureCause::withCause(QStringLiteral("データベースファイルを作成できませんでした。"),
+                                                 cause.isEmpty() ? why : cause);
+            }
             return Outcome::Failed;
         }
         m_view.setFileName(chosen);
@@ -162,15 +187,15 @@ void DatabaseFiles::saveAs()
         m_state.prompter.notice(SaveFailed);
         return;
     }
-    if (sameFile(*chosen, m_state.DatabaseFileName)) {
+    if (sameFile(*chosen, m_state.DatabaseFileName) || isTemplate(*chosen)) {
         m_state.prompter.notice(InvalidName);
         return;
     }
-    if (QFileInfo::exists(*chosen) && !m_state.prompter.ask(Overwrite))
+    if (!m_state.prompter.confirmOverwrite(*chosen))
         return;
     WaitCursor hourglass;
-    if (!FileOps::copyDatabase(m_state.DatabaseConnection, *chosen)) {
-        m_state.prompter.notice(SaveFailed);
+    if (QString why; !FileOps::copyDatabase(m_state.DatabaseConnection, *chosen, &why)) {
+        m_state.prompter.notice(FailureCause::withCause(SaveFailed, FailureCause::ofWrite(*chosen, why)));
         return;
     }
     m_view.setFileName(*chosen);
@@ -190,8 +215,12 @@ void DatabaseFiles::openBackup()
 
 void DatabaseFiles::repairAndCompact()
 {
-    WaitCursor hourglass;
     const QString file = m_state.DatabaseFileName;
+    if (isTemplate(file)) {
+        m_state.prompter.notice(InvalidName);
+        return;
+    }
+    WaitCursor hourglass;
     m_state.DatabaseConnection.close();
     m_state.ConnectionOpen = false;
     m_view.showSizeBefore(sizeText("Old FileSize ", QFileInfo(file).size()));
@@ -205,20 +234,24 @@ void DatabaseFiles::repairAndCompact()
         m_state.prompter.notice(reopened ? QStringLiteral("データベースを最適化しました。") : ReopenFailed);
         break;
     case FileOps::CompactResult::Status::Damaged:
-        m_state.prompter.notice(
-            QStringLiteral("データベースファイルに破損が見つかりました。ファイルは変更していません。"
-                           "「名前を付けて保存」で別のファイルに保存してください。"),
-            Prompter::Icon::Critical);
+        restoreArrowCursor();
+        reportDamage();
         break;
     case FileOps::CompactResult::Status::InUse:
+        m_state.prompter.notice(InUse);
+        break;
     case FileOps::CompactResult::Status::Failed:
-        m_state.prompter.notice(QStringLiteral("データベースに接続してるユーザーがいます。"));
+        m_state.prompter.notice(FailureCause::withCause(InUse, FailureCause::ofWrite(file, result.detail)));
         break;
     }
 }
 
 void DatabaseFiles::deleteData(const QString& item)
 {
+    if (isTemplate(m_state.DatabaseFileName)) {
+        m_state.prompter.notice(InvalidName);
+        return;
+    }
     if (!m_state.prompter.ask(QLatin1Char(' ') + item + QStringLiteral("を削除します。よろしいですか？")))
         return;
     if (m_view.fileName().isEmpty())
@@ -227,15 +260,89 @@ void DatabaseFiles::deleteData(const QString& item)
     if (!which)
         return;
     bool ok = false;
+    QString why;
     {
         WaitCursor hourglass;
-        ok = FileOps::deleteData(m_state.DatabaseConnection, *which);
+        ok = FileOps::deleteData(m_state.DatabaseConnection, *which, &why);
     }
     if (!ok) {
-        m_state.prompter.notice(QStringLiteral("データを削除できませんでした。データベースは変更していません。"),
-                                Prompter::Icon::Critical);
+        m_state.prompter.notice(
+            FailureCause::withCause(QStringLiteral("データを削除できませんでした。データベースは変更していません。"),
+                                    FailureCause::ofWrite(m_state.DatabaseFileName, why)),
+            Prompter::Icon::Critical);
         return;
     }
     m_state.prompter.notice(*which == FileOps::DataItem::Lines ? QStringLiteral("棚卸マスターを削除しました。")
                                                                : item + QStringLiteral("を削除しました。"));
+}
+
+QString DatabaseFiles::damageMessage()
+{
+    return QStringLiteral("データベースファイルに破損が見つかりました。ファイルは変更していません。");
+}
+
+void DatabaseFiles::reportDamage()
+{
+    if (m_state.prompter.ask(damageMessage()
+                             + QStringLiteral("\r読み取れるデータを新しいファイルに救出しますか？"
+                                              "（破損したファイルはそのまま残ります）")))
+        salvage();
+}
+
+void DatabaseFiles::salvage()
+{
+    const QString source = m_state.DatabaseFileName;
+    if (source.isEmpty() || isTemplate(source) || !QFileInfo(source).isFile()) {
+        m_state.prompter.notice(QStringLiteral("救出するデータベースファイルが開かれていません。"));
+        return;
+    }
+    const std::optional<QString> chosen
+        = m_state.prompter.saveFile(databaseDialog(QStringLiteral("データの救出先"), false));
+    if (!chosen || chosen->isEmpty())
+        return;
+    if (sameFile(*chosen, source) || isTemplate(*chosen)) {
+        m_state.prompter.notice(InvalidName);
+        return;
+    }
+    if (!m_state.prompter.confirmOverwrite(*chosen))
+        return;
+    FileOps::SalvageResult result;
+    {
+        WaitCursor hourglass;
+        result = FileOps::salvageDatabase(source, m_state.paths.templatePath(), *chosen);
+    }
+    if (!result.ok) {
+        m_state.prompter.notice(QStringLiteral("データを救出できませんでした。破損したファイルは変更していません。\r")
+                                    + result.detail,
+                                Prompter::Icon::Critical);
+        return;
+    }
+    QString report
+        = QStringLiteral("読み取れるデータを次のファイルに救出しました。\r") + *chosen + QStringLiteral("\r");
+    for (const FileOps::SalvagedTable& t : result.tables) {
+        report += QStringLiteral("\r%1：救出 %2 件、読めなかった行 %3")
+                      .arg(t.table)
+                      .arg(t.saved)
+                      .arg(t.lost < 0 ? QStringLiteral("件数不明") : QString::number(t.lost) + QStringLiteral(" 件"));
+    }
+    report += QStringLiteral("\r\r救出したファイルを開きますか？");
+    if (!m_state.prompter.ask(report))
+        return;
+    m_view.setFileName(*chosen);
+    if (!openAndRecord())
+        m_view.setFileName(m_state.DatabaseFileName);
+}
+
+void DatabaseFiles::removeLeftovers() const
+{
+    const Paths& paths = m_state.paths;
+    FileOps::removeLeftovers(paths.dataDir(), QFileInfo(paths.backupPath()).fileName());
+    if (!m_state.DatabaseFileName.isEmpty())
+        FileOps::removeLeftovers(QFileInfo(m_state.DatabaseFileName).absolutePath());
+}
+
+bool DatabaseFiles::isTemplate(const QString& name) const
+{
+    const QString templatePath = m_state.paths.templatePath();
+    return FileOps::samePathIgnoringCase(name, templatePath) || sameFile(name, templatePath);
 }

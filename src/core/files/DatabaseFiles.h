@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/app/Prompter.h"
+
 #include <QString>
 
 class AppState;
@@ -37,9 +39,18 @@ public:
         Declined,
         Failed
     };
+    // The file dialog of the database commands, starting in the open database's folder.
+    FileDialogRequest databaseDialog(const QString& title, bool mustExist) const;
+
+    // The message that names the missing template, or empty when the template is there.
+    QString missingTemplate() const;
+
     // Makes chosen a copy of the template (after asking when it exists) and opens it.
     // On Failed, error holds what went wrong; open failures have been shown already.
     Outcome createFromTemplate(const QString& chosen, QString* error);
+
+    // The message of a damaged database file, as the check at opening and the repair show it.
+    static QString damageMessage();
 
     void newDatabase();
     void open();
@@ -48,7 +59,19 @@ public:
     void repairAndCompact();
     void deleteData(const QString& item);
 
+    // Tells the user the open file is damaged and offers to salvage what can still be read.
+    void reportDamage();
+    // Copies every readable row of the open (damaged) file into a new file the user names,
+    // reports per table what was saved and lost, and offers to open the new file.
+    void salvage();
+
+    // Removes the temporary files crashed runs left in the data folder and beside the
+    // database file; nothing but the program's own temporary names is touched.
+    void removeLeftovers() const;
+
 private:
+    // The template is only ever copied: no command writes to it.
+    bool isTemplate(const QString& name) const;
     AppState& m_state;
     FileCommandsView& m_view;
 };

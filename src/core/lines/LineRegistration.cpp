@@ -192,18 +192,18 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
     return lines;
 }
 
-DateTotals dateTotals(const Database& db, QDate date)
+std::optional<DateTotals> dateTotals(const Database& db, QDate date)
 {
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT SUM("価格"), COUNT("価格") FROM "棚卸マスター" WHERE "日付" = ?)"));
     q.addBindValue(storedDate(date));
+    if (!q.exec() || !q.next())
+        return std::nullopt; // an unread date is not an empty one
     DateTotals totals;
-    if (q.exec() && q.next()) {
-        totals.count = q.value(1).toLongLong();
-        if (!q.value(0).isNull())
-            totals.total = q.value(0).toDouble();
-    }
+    totals.count = q.value(1).toLongLong();
+    if (!q.value(0).isNull())
+        totals.total = q.value(0).toDouble();
     return totals;
 }
 
@@ -215,7 +215,8 @@ QString DateTotals::text() const
 
 QString statusLineText(const Database& db, QDate date)
 {
-    return dateTotals(db, date).text();
+    const std::optional<DateTotals> totals = dateTotals(db, date);
+    return totals ? totals->text() : QString();
 }
 
 bool deleteLine(const Database& db, int lineId, QString* error)

@@ -74,9 +74,10 @@ struct DateTotals
     // "Max Record 12   Total 34,560"; nothing after "Total " without a total.
     QString text() const;
 };
-DateTotals dateTotals(const Database& db, QDate date);
+// nullopt when the lines could not be read: an unread date is not an empty one.
+std::optional<DateTotals> dateTotals(const Database& db, QDate date);
 
-// dateTotals(db, date).text()
+// dateTotals(db, date)->text(); empty when the lines could not be read.
 QString statusLineText(const Database& db, QDate date);
 
 bool deleteLine(const Database& db, int lineId, QString* error = nullptr);

@@ -5,8 +5,6 @@
 #include "core/rules/TextRules.h"
 
 #include <QSqlQuery>
-#include <QSqlRecord>
-#include <algorithm>
 
 namespace {
 
@@ -42,188 +40,81 @@ bool isWholeNumber(int column)
     return column == CategoryId || column == ProductId || column == Mark;
 }
 
-QSqlDatabase connectionOf(const Database* db)
-{
-    return db ? db->connection() : QSqlDatabase();
-}
-
-std::vector<QVariantList> readRows(QSqlQuery& q)
-{
-    std::vector<QVariantList> rows;
-    if (!q.exec())
-        return rows;
-    const int columns = q.record().count();
-    while (q.next()) {
-        QVariantList row;
-        row.reserve(columns);
-        for (int c = 0; c < columns; ++c)
-            row << q.value(c);
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
-
 } // namespace
 
 LinesModel::LinesModel(QObject* parent)
     : QAbstractTableModel(parent)
-    , m_columns({ QStringLiteral("ID"), QStringLiteral("日付"), QStringLiteral("項目ID"), QStringLiteral("品名"),
-                  QStringLiteral("数量"), QStringLiteral("単位"), QStringLiteral("単価"), QStringLiteral("価格"),
-                  QStringLiteral("備考"), QStringLiteral("備考1"), QStringLiteral("品名ID"),
-                  QStringLiteral("区分調整") })
+    , m_lines(Table::Tana,
+              { QStringLiteral("ID"), QStringLiteral("日付"), QStringLiteral("項目ID"), QStringLiteral("品名"),
+                QStringLiteral("数量"), QStringLiteral("単位"), QStringLiteral("単価"), QStringLiteral("価格"),
+                QStringLiteral("備考"), QStringLiteral("備考1"), QStringLiteral("品名ID"), QStringLiteral("区分調整") })
 { }
 
-void LinesModel::select(const QString& condition, const QVariantList& values)
+bool LinesModel::select(const QString& condition, const QVariantList& values)
 {
     m_condition = condition;
     m_values = values;
-    reselect();
+    return reselect();
 }
 
-void LinesModel::selectDate(QDate date)
+bool LinesModel::selectDate(QDate date)
 {
-    select(QStringLiteral(R"("日付" = ?)"), { storedDate(date) });
+    return select(QStringLiteral(R"("日付" = ?)"), { storedDate(date) });
 }
 
-void LinesModel::reselect()
+bool LinesModel::reselect()
 {
     beginResetModel();
-    dropPages();
-    m_count = 0;
-    QSqlQuery q(connectionOf(m_db));
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral(R"(SELECT COUNT(*) FROM "棚卸マスター")")
-              + (m_condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + m_condition));
-    for (const QVariant& v : m_values)
-        q.addBindValue(v);
-    if (q.exec() && q.next())
-        m_count = q.value(0).toInt();
+    const bool ok = m_lines.choose(m_condition, m_values);
     endResetModel();
+    return ok;
 }
 
-void LinesModel::dropPages()
+void LinesModel::removeListedRow(int row)
 {
-    m_pages.clear();
-    m_pageOrder.clear();
-}
-
-const std::vector<QVariantList>* LinesModel::page(int number) const
-{
-    if (const auto it = m_pages.find(number); it != m_pages.end()) {
-        std::erase(m_pageOrder, number);
-        m_pageOrder.push_back(number);
-        return &it->second;
-    }
-    // Next to a page already read, the page is found by ID from that page's edge, which
-    // costs the same anywhere in the list; a jump far away has to count rows from the start.
-    QString where = m_condition;
-    QVariantList values = m_values;
-    QString order = QStringLiteral(R"( ORDER BY "ID")");
-    bool backwards = false;
-    int offset = number * PageSize;
-    const auto before = m_pages.find(number - 1);
-    const auto after = m_pages.find(number + 1);
-    auto andWhere = [&where](const QString& term) {
-        where = where.isEmpty() ? term : QLatin1Char('(') + where + QStringLiteral(") AND ") + term;
-    };
-    if (before != m_pages.end() && int(before->second.size()) == PageSize) {
-        andWhere(QStringLiteral(R"("ID" > ?)"));
-        values << before->second.back().value(0);
-        offset = 0;
-    } else if (after != m_pages.end() && !after->second.empty()) {
-        andWhere(QStringLiteral(R"("ID" < ?)"));
-        values << after->second.front().value(0);
-        order = QStringLiteral(R"( ORDER BY "ID" DESC)");
-        backwards = true;
-        offset = 0;
-    }
-    QSqlQuery q(connectionOf(m_db));
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral(R"(SELECT * FROM "棚卸マスター")")
-              + (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where) + order
-              + QStringLiteral(" LIMIT ? OFFSET ?"));
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    q.addBindValue(PageSize);
-    q.addBindValue(offset);
-    std::vector<QVariantList> rows = readRows(q);
-    if (backwards)
-        std::reverse(rows.begin(), rows.end());
-    keepPage(number, std::move(rows));
-    return &m_pages[number];
-}
-
-void LinesModel::keepPage(int number, std::vector<QVariantList> rows) const
-{
-    if (int(m_pageOrder.size()) >= CachedPages) {
-        m_pages.erase(m_pageOrder.front());
-        m_pageOrder.erase(m_pageOrder.begin());
-    }
-    m_pageOrder.push_back(number);
-    m_pages[number] = std::move(rows);
+    if (row < 0 || row >= rowCount())
+        return;
+    beginRemoveRows({}, row, row);
+    m_lines.removeAt(row);
+    endRemoveRows();
 }
 
 void LinesModel::appendLine(int lineId)
 {
-    // The row goes into the last page when that page is at hand, or starts the next one;
-    // a last page not read yet is read with the row when it is first shown.
-    const int row = m_count;
-    const int number = row / PageSize;
-    auto cached = m_pages.find(number);
-    if (cached != m_pages.end() && int(cached->second.size()) != row % PageSize) {
-        m_pages.erase(cached);
-        std::erase(m_pageOrder, number);
-        cached = m_pages.end();
-    } else if (cached != m_pages.end() || row % PageSize == 0) {
-        QSqlQuery q(connectionOf(m_db));
-        q.setForwardOnly(true);
-        q.prepare(QStringLiteral(R"(SELECT * FROM "棚卸マスター" WHERE "ID" = ?)"));
-        q.addBindValue(lineId);
-        std::vector<QVariantList> rows = readRows(q);
-        if (rows.size() != 1) {
-            // The line cannot be read back: the selection is read again instead.
-            reselect();
-            return;
-        }
-        if (cached != m_pages.end())
-            cached->second.push_back(std::move(rows.front()));
-        else
-            keepPage(number, std::move(rows));
-    }
+    const int row = rowCount();
     beginInsertRows({}, row, row);
-    ++m_count;
+    m_lines.append(lineId);
     endInsertRows();
 }
 
 int LinesModel::lineId(int row) const
 {
-    return data(index(row, Id), Qt::EditRole).toInt();
+    return m_lines.id(row);
 }
 
 int LinesModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_count;
+    return parent.isValid() ? 0 : m_lines.size();
 }
 
 int LinesModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_columns.size());
+    return parent.isValid() ? 0 : int(m_lines.columns().size());
 }
 
 QVariant LinesModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_count)
+    if (!index.isValid() || index.row() >= rowCount())
         return {};
     if (role == Qt::TextAlignmentRole)
         return isRightAligned(index.column()) ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                                               : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
-    const std::vector<QVariantList>* rows = page(index.row() / PageSize);
-    const size_t r = size_t(index.row() % PageSize);
-    if (r >= rows->size() || index.column() >= (*rows)[r].size())
-        return {};
-    const QVariant& value = (*rows)[r][index.column()];
+    const QVariantList* line = m_lines.fields(index.row());
+    if (!line || index.column() >= line->size())
+        return {}; // deleted meanwhile
+    const QVariant& value = (*line)[index.column()];
     if (index.column() == Date)
         return DateText::toText(QDate::fromString(value.toString(), Qt::ISODate));
     if (role == Qt::DisplayRole && index.column() == Amount && !value.isNull() && !m_editable)
@@ -237,8 +128,8 @@ QVariant LinesModel::data(const QModelIndex& index, int role) const
 
 QVariant LinesModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_columns.size())
-        return m_columns[section];
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < columnCount())
+        return m_lines.columns()[section];
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
@@ -252,8 +143,10 @@ Qt::ItemFlags LinesModel::flags(const QModelIndex& index) const
 
 bool LinesModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!m_editable || role != Qt::EditRole || !index.isValid() || index.column() == Id || !m_db)
+    const Database* db = m_lines.database();
+    if (!m_editable || role != Qt::EditRole || !index.isValid() || index.column() == Id || !db)
         return false;
+    const QString& field = m_lines.columns()[index.column()];
     const int column = index.column();
     const QString text = value.toString();
     QVariant stored = text;
@@ -264,30 +157,42 @@ bool LinesModel::setData(const QModelIndex& index, const QVariant& value, int ro
             return false;
         }
         stored = storedDate(date);
-    } else if (isNumber(column)) {
+    } else if (isWholeNumber(column)) {
         const std::optional<double> number = TextRules::parseNumber(text);
         if (text.trimmed().isEmpty()) {
             stored = QVariant();
-        } else if (!number || (isWholeNumber(column) && *number != double(qint64(*number)))) {
-            Q_EMIT editRefused(m_columns[column]
-                               + (isWholeNumber(column) ? QStringLiteral("は整数で入力してください。")
-                                                        : QStringLiteral("は数字で入力してください。")));
+        } else if (!number || !TextRules::fitsSheet(*number) || *number != double(qint64(*number))) {
+            Q_EMIT editRefused(field + QStringLiteral("は整数で入力してください。"));
             return false;
         } else {
-            stored = isWholeNumber(column) ? QVariant(qint64(*number)) : QVariant(*number);
+            stored = qint64(*number);
         }
+    } else if (isNumber(column)) {
+        const TextRules::NumberInput number = TextRules::readNumber(field, text);
+        if (!number.refusal.isEmpty()) {
+            Q_EMIT editRefused(number.refusal);
+            return false;
+        }
+        stored = number.value ? QVariant(*number.value) : QVariant();
     }
     if (column == Mark && stored.isNull())
         stored = 0;
-    QString error;
-    if (!m_db->exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "%1" = ? WHERE "ID" = ?)").arg(m_columns[column]),
-                    { stored, lineId(index.row()) }, &error)) {
+    // The line of the row, by its ID, whatever it holds now.
+    const int id = lineId(index.row());
+    QSqlQuery q(db->connection());
+    q.prepare(QStringLiteral(R"(UPDATE "棚卸マスター" SET "%1" = ? WHERE "ID" = ?)").arg(field));
+    q.addBindValue(stored);
+    q.addBindValue(id);
+    if (!q.exec()) {
         Q_EMIT editRefused(QStringLiteral("データベースに書き込めませんでした。変更は保存されていません。"));
         return false;
     }
-    // The page holding the row is read again; the selection itself stays as it is.
-    m_pages.erase(index.row() / PageSize);
-    std::erase(m_pageOrder, index.row() / PageSize);
+    if (q.numRowsAffected() == 0) {
+        Q_EMIT editRefused(QString::fromUtf8(RecordGoneMessage));
+        return false;
+    }
+    // The row is read again; the selection itself stays as it is.
+    m_lines.forget(id);
     Q_EMIT dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     return true;
 }

@@ -1,17 +1,18 @@
 #pragma once
 
 #include "core/store/Database.h"
+#include "core/store/RecordList.h"
 
 #include <QAbstractTableModel>
 #include <QDate>
 #include <QVariant>
-#include <map>
-#include <vector>
 
-// Lines of 棚卸マスター chosen by a condition, in ID order, every column. Rows are read in
-// pages when they are shown, so a selection of any size opens at once and memory stays
-// bounded to the pages looked at. When editable, a cell edit is checked and written to
-// the database at once; a refused or failed write keeps the old value and is announced.
+// Lines of 棚卸マスター chosen by a condition, in ID order, every column. Which lines are
+// listed is fixed when they are selected: a line edited so that it no longer matches keeps
+// its row until the next selection, and every edit goes to the line of its row. Rows are
+// read in pages when they are shown, so a selection of any size opens at once. When
+// editable, a cell edit is checked and written to the database at once; a refused or
+// failed write, or one for a line deleted meanwhile, keeps the old value and is announced.
 class LinesModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -20,21 +21,24 @@ public:
 
     // The database is asked for its connection at every read, so a file opened meanwhile
     // is the one read.
-    void setDatabase(const Database* db) { m_db = db; }
+    void setDatabase(const Database* db) { m_lines.setDatabase(db); }
     void setEditable(bool editable) { m_editable = editable; }
 
-    // Lists the lines matching condition (SQL with ? for values; empty: all lines).
-    void select(const QString& condition, const QVariantList& values);
-    template<typename Selection> void select(const Selection& selection)
+    // Lists the lines matching condition (SQL with ? for values; empty: all lines). False
+    // when the table could not be read: the list is empty then, which is not "no lines".
+    bool select(const QString& condition, const QVariantList& values);
+    template<typename Selection> bool select(const Selection& selection)
     {
-        select(selection.condition, selection.values);
+        return select(selection.condition, selection.values);
     }
     // The lines of one settlement date.
-    void selectDate(QDate date);
-    // Reads the same selection again.
-    void reselect();
-    // Adds the line with this ID as the last row without reading the selection again; for
-    // a line just added to the table that belongs to the selection and has the largest ID.
+    bool selectDate(QDate date);
+    // Selects with the same condition again.
+    bool reselect();
+    // Takes a row out of the list, after its line was deleted.
+    void removeListedRow(int row);
+    // Adds the line with this ID as the last row without choosing the lines again; for a
+    // line just added to the table that belongs to the selection.
     void appendLine(int lineId);
 
     // The ID of the line in a row, 0 for none.
@@ -47,24 +51,13 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
-    static constexpr int PageSize = 256;
-    static constexpr int CachedPages = 16;
-
 Q_SIGNALS:
     // A cell edit was not stored; message says why, for the user.
     void editRefused(const QString& message);
 
 private:
-    const std::vector<QVariantList>* page(int number) const;
-    void keepPage(int number, std::vector<QVariantList> rows) const;
-    void dropPages();
-
-    const Database* m_db = nullptr;
+    RecordList m_lines;
     QString m_condition;
     QVariantList m_values;
     bool m_editable = false;
-    int m_count = 0;
-    QStringList m_columns;
-    mutable std::map<int, std::vector<QVariantList>> m_pages;
-    mutable std::vector<int> m_pageOrder; // least recently read first
 };

@@ -55,82 +55,30 @@ const MasterTable& MasterTable::products()
 MasterModel::MasterModel(const MasterTable& table, QObject* parent)
     : QAbstractTableModel(parent)
     , m_table(table)
+    , m_records(table.table, table.columns)
 { }
 
 bool MasterModel::open(MasterOrder order, QString* error)
 {
     beginResetModel();
-    m_ids.clear();
-    m_fields.clear();
     m_pending.clear();
     // Equal names keep ID order; the name index holds exactly that order.
     const QString id = quoted(m_table.idColumn());
-    QString sql = QStringLiteral("SELECT ") + id + QStringLiteral(" FROM ") + quoted(tableName(m_table.table));
-    if (!m_table.condition.isEmpty())
-        sql += QStringLiteral(" WHERE ") + m_table.condition;
-    sql += QStringLiteral(" ORDER BY ")
-        + (order == MasterOrder::ByName ? quoted(m_table.nameColumn()) + QStringLiteral(", ") + id : id);
-    QSqlQuery q(connectionOf(m_db));
-    q.setForwardOnly(true);
-    bool ok = q.exec(sql);
-    if (ok) {
-        while (q.next())
-            m_ids.push_back(q.value(0).toInt());
-        ok = !q.lastError().isValid();
-    }
-    if (!ok) {
-        m_ids.clear();
-        fail(error, q);
-    }
+    const bool ok = m_records.choose(
+        m_table.condition, {},
+        order == MasterOrder::ByName ? quoted(m_table.nameColumn()) + QStringLiteral(", ") + id : id, error);
     endResetModel();
     return ok;
 }
 
 int MasterModel::recordId(int row) const
 {
-    return row >= 0 && row < int(m_ids.size()) ? m_ids[size_t(row)] : 0;
+    return m_records.id(row);
 }
 
 int MasterModel::rowOfRecord(int id) const
 {
-    // New records sit at the end, so that is where the search starts.
-    const auto it = std::find(m_ids.rbegin(), m_ids.rend(), id);
-    return it == m_ids.rend() ? -1 : int(m_ids.rend() - it) - 1;
-}
-
-const MasterModel::Fields* MasterModel::fields(int row) const
-{
-    const int id = recordId(row);
-    if (const Fields* cached = m_fields.object(id))
-        return cached;
-    // The page around the row is read in one statement; records already held are skipped.
-    const int first = row / PageSize * PageSize;
-    const int last = std::min(first + PageSize, int(m_ids.size()));
-    QVariantList ids;
-    for (int r = first; r < last; ++r) {
-        if (!m_fields.contains(m_ids[size_t(r)]))
-            ids << m_ids[size_t(r)];
-    }
-    QStringList columns;
-    for (const QString& c : m_table.columns)
-        columns << quoted(c);
-    QSqlQuery q(connectionOf(m_db));
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
-              + quoted(tableName(m_table.table)) + QStringLiteral(" WHERE ") + quoted(m_table.idColumn())
-              + QStringLiteral(" IN (") + QStringList(ids.size(), QStringLiteral("?")).join(QLatin1Char(','))
-              + QLatin1Char(')'));
-    for (const QVariant& v : ids)
-        q.addBindValue(v);
-    if (q.exec()) {
-        while (q.next()) {
-            auto* record = new Fields;
-            for (int c = 0; c < m_table.columns.size(); ++c)
-                *record << q.value(c);
-            m_fields.insert(record->value(0).toInt(), record);
-        }
-    }
-    return m_fields.object(id);
+    return m_records.rowOf(id);
 }
 
 int MasterModel::addRecord(QString* error)
@@ -146,7 +94,7 @@ int MasterModel::addRecord(QString* error)
     }
     const int row = rowCount();
     beginInsertRows({}, row, row);
-    m_ids.push_back(id);
+    m_records.append(id);
     endInsertRows();
     return row;
 }
@@ -164,9 +112,8 @@ bool MasterModel::removeRecord(int row, QString* error)
         return fail(error, q);
     // Gone before the views hear of it, so nothing tries to save the deleted record.
     m_pending.erase(id);
-    m_fields.remove(id);
     beginRemoveRows({}, row, row);
-    m_ids.erase(m_ids.begin() + row);
+    m_records.removeAt(row);
     endRemoveRows();
     return true;
 }
@@ -196,9 +143,12 @@ bool MasterModel::saveRecord(int id, QString* error)
     q.addBindValue(id);
     if (!q.exec())
         return fail(error, q);
+    const bool gone = q.numRowsAffected() == 0;
     m_pending.erase(it);
     // Read back what the table holds now.
-    m_fields.remove(id);
+    m_records.forget(id);
+    if (gone)
+        Q_EMIT editRefused(QString::fromUtf8(RecordGoneMessage));
     if (const int row = rowOfRecord(id); row >= 0)
         Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1));
     return true;
@@ -220,7 +170,7 @@ bool MasterModel::saveAll(QString* error)
 
 int MasterModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_ids.size());
+    return parent.isValid() ? 0 : m_records.size();
 }
 
 int MasterModel::columnCount(const QModelIndex& parent) const
@@ -249,7 +199,7 @@ QVariant MasterModel::valueAt(int row, int column) const
         if (const auto pending = it->second.find(column); pending != it->second.end())
             return pending->second;
     }
-    const Fields* record = fields(row);
+    const QVariantList* record = m_records.fields(row);
     return record ? record->value(column) : QVariant();
 }
 
@@ -274,16 +224,12 @@ bool MasterModel::setData(const QModelIndex& index, const QVariant& value, int r
         return false;
     QVariant stored = value.toString();
     if (index.column() == m_table.numberColumn) {
-        const QString text = value.toString();
-        const std::optional<double> number = TextRules::parseNumber(text);
-        if (text.trimmed().isEmpty()) {
-            stored = QVariant();
-        } else if (!number) {
-            Q_EMIT editRefused(m_table.columns[index.column()] + QStringLiteral("は数字で入力してください。"));
+        const TextRules::NumberInput number = TextRules::readNumber(m_table.columns[index.column()], value.toString());
+        if (!number.refusal.isEmpty()) {
+            Q_EMIT editRefused(number.refusal);
             return false;
-        } else {
-            stored = *number;
         }
+        stored = number.value ? QVariant(*number.value) : QVariant();
     }
     const QVariant current = valueAt(index.row(), index.column());
     if (current.isNull() == stored.isNull() && current.toString() == stored.toString())

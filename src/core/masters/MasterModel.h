@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/store/Database.h"
+#include "core/store/RecordList.h"
 
 #include <QAbstractTableModel>
-#include <QCache>
 #include <QStringList>
 #include <QVariant>
 #include <map>
@@ -48,7 +48,11 @@ public:
     explicit MasterModel(const MasterTable& table, QObject* parent = nullptr);
 
     // The database is asked for its connection at every read.
-    void setDatabase(const Database* db) { m_db = db; }
+    void setDatabase(const Database* db)
+    {
+        m_db = db;
+        m_records.setDatabase(db);
+    }
     const MasterTable& table() const { return m_table; }
 
     // Reads the list again in the given order; pending changes are dropped, so save them
@@ -67,7 +71,9 @@ public:
 
     bool hasPendingChange(int row) const;
     bool hasPendingChanges() const { return !m_pending.empty(); }
-    // Writes the pending change of a record; a failed write keeps it pending.
+    // Writes the pending change of a record; a failed write keeps it pending. A record
+    // deleted meanwhile (by another program on the same file) cannot take its change: the
+    // change is dropped and announced with editRefused.
     bool save(int row, QString* error = nullptr);
     // Writes every pending change; stops at the first failure.
     bool saveAll(QString* error = nullptr);
@@ -81,22 +87,18 @@ public:
     // no number is refused and announced. The identity cannot be edited.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
-    static constexpr int PageSize = 256;
-    static constexpr int CachedRecords = 16 * PageSize;
+    static constexpr int PageSize = RecordList::PageSize;
 
 Q_SIGNALS:
     // An edit was not taken; message says why, for the user.
     void editRefused(const QString& message);
 
 private:
-    using Fields = QVariantList;
-    const Fields* fields(int row) const;
     QVariant valueAt(int row, int column) const;
     bool saveRecord(int id, QString* error);
 
     const MasterTable& m_table;
     const Database* m_db = nullptr;
-    std::vector<int> m_ids;
-    mutable QCache<int, Fields> m_fields { CachedRecords };
+    RecordList m_records;
     std::map<int, std::map<int, QVariant>> m_pending; // record ID → column → value
 };

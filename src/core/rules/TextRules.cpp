@@ -59,8 +59,8 @@ std::optional<double> parseNumber(const QString& text)
             s += QChar(u'0' + (c - u'０'));
         else if (c == u'．')
             s += QLatin1Char('.');
-        else if (c == u'，' || c == u',')
-            continue; // thousands separators carry no value
+        else if (c == u'，')
+            s += QLatin1Char(',');
         else if (c == u'－' || c == u'−' || c == u'ー')
             s += QLatin1Char('-');
         else if (c == u'＋')
@@ -71,15 +71,76 @@ std::optional<double> parseNumber(const QString& text)
             s += ch;
     }
     s = s.trimmed();
-    static const QRegularExpression number(QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)$)"));
+    // Commas only between groups of three digits of the whole part: "1,5" is a typing
+    // slip (or a decimal comma), never fifteen.
+    static const QRegularExpression number(QStringLiteral(R"(^[+-]?(\d{1,3}(,\d{3})+(\.\d*)?|\d+\.?\d*|\.\d+)$)"));
     if (!number.match(s).hasMatch())
         return std::nullopt;
+    s.remove(QLatin1Char(','));
     return s.toDouble();
 }
 
+bool fitsSheet(double number)
+{
+    static const double limit = std::pow(10.0, MaxIntegerDigits);
+    return std::isfinite(number) && std::fabs(number) < limit;
+}
+
+NumberInput readNumber(const QString& field, const QString& text)
+{
+    if (text.trimmed().isEmpty())
+        return {};
+    const std::optional<double> number = parseNumber(text);
+    if (!number)
+        return { std::nullopt, field + QStringLiteral("は数字で入力してください。") };
+    if (!fitsSheet(*number))
+        return { std::nullopt, field + QStringLiteral("は整数部１２桁以内で入力してください。") };
+    return { number, QString() };
+}
+
+namespace {
+
+__extension__ typedef __int128 Wide;
+
+// A finite number as the shortest decimal that reads back as the same double:
+// digits × 10^exponent ("4.35" is 435 × 10^-2, whatever its binary value is).
+struct Decimal
+{
+    qint64 digits = 0;
+    int exponent = 0;
+};
+
+Decimal shortestDecimal(double x)
+{
+    const QString text = QString::number(x, 'e', QLocale::FloatingPointShortest); // "-4.35e+00"
+    const qsizetype e = text.indexOf(QLatin1Char('e'));
+    QString mantissa = text.left(e);
+    const qsizetype point = mantissa.indexOf(QLatin1Char('.'));
+    int fractionDigits = 0;
+    if (point >= 0) {
+        fractionDigits = int(mantissa.size() - point - 1);
+        mantissa.remove(point, 1);
+    }
+    return { mantissa.toLongLong(), text.mid(e + 1).toInt() - fractionDigits };
+}
+
+} // namespace
+
 double lineAmount(double unitPrice, double quantity)
 {
-    return std::trunc(unitPrice * quantity);
+    const double binary = std::trunc(unitPrice * quantity);
+    if (!std::isfinite(binary) || unitPrice == 0 || quantity == 0)
+        return binary == 0 ? 0 : binary;
+    // Up to 17 digits each, the product of the two decimals has at most 34 and fits.
+    const Decimal a = shortestDecimal(unitPrice);
+    const Decimal b = shortestDecimal(quantity);
+    Wide product = Wide(a.digits) * Wide(b.digits);
+    int exponent = a.exponent + b.exponent;
+    for (; exponent < 0 && product != 0; ++exponent)
+        product /= 10; // toward zero, one digit at a time
+    if (exponent > 0)
+        return binary; // no fraction to cut off: the binary product is as good
+    return double(product);
 }
 
 } // namespace TextRules
@@ -88,8 +149,14 @@ namespace TextRules {
 
 QString formatAmount(double amount)
 {
-    static const QLocale grouped(QLocale::English, QLocale::UnitedStates);
-    return grouped.toString(qint64(std::llround(amount)));
+    if (!std::isfinite(amount))
+        return {};
+    // Grouped from the digits themselves: a sum beyond the range of a 64-bit integer
+    // is still shown as the number it is.
+    QString digits = QString::number(std::fabs(std::round(amount)), 'f', 0);
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, QLatin1Char(','));
+    return std::round(amount) < 0 ? QLatin1Char('-') + digits : digits;
 }
 
 QString numberText(const QVariant& value)

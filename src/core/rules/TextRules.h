@@ -24,11 +24,25 @@ int nameLimit(Name name);
 std::optional<QString> nameTooLong(Name name, const QString& text);
 
 // A number as a user types it, with or without the Japanese input method: full-width
-// digits and signs, "．" or "." as the decimal point, "，" or "," between thousands,
-// blanks around it. nullopt when the text is no number.
+// digits and signs, "．" or "." as the decimal point, "，" or "," between groups of three
+// digits ("1,500"; "1,5" is no number), blanks around it. nullopt when the text is no number.
 std::optional<double> parseNumber(const QString& text);
 
-// Amount of a line: unit price times quantity, truncated toward zero.
+// The sheets print quantities, unit prices and amounts with at most this many digits
+// before the decimal point.
+inline constexpr int MaxIntegerDigits = 12;
+bool fitsSheet(double number);
+
+// A quantity, unit price or amount typed for the field named: the number, or why it is refused.
+struct NumberInput
+{
+    std::optional<double> value; // nullopt for an empty text as well
+    QString refusal; // empty when the text is a number that fits, or empty
+};
+NumberInput readNumber(const QString& field, const QString& text);
+
+// Amount of a line: unit price times quantity as decimal numbers (4.35 × 100 = 435, not the
+// binary product's 434.99…), truncated toward zero (12.5 × 3 = 37).
 double lineAmount(double unitPrice, double quantity);
 
 } // namespace TextRules

@@ -103,6 +103,7 @@ bool Database::open(const QString& path, QString* error, Access access)
     m_name = name;
     m_path = info.absoluteFilePath();
     m_nameIndexes = nameIndexes;
+    m_readOnly = access == Access::ReadOnly;
     return true;
 }
 

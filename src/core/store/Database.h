@@ -42,6 +42,8 @@ public:
     void close();
 
     bool isOpen() const { return !m_name.isEmpty(); }
+    // Opened with Access::ReadOnly: the engine refuses every write.
+    bool isReadOnly() const { return isOpen() && m_readOnly; }
     QString fileName() const { return m_path; }
     QSqlDatabase connection() const;
 
@@ -65,6 +67,7 @@ private:
     QString m_name;
     QString m_path;
     bool m_nameIndexes = false;
+    bool m_readOnly = false;
 };
 
 // Begins a transaction on construction and rolls it back on destruction unless committed,

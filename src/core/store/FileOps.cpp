@@ -8,20 +8,27 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QUrl>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <limits>
 #include <unistd.h>
 
 namespace FileOps {
 
 namespace {
+
+const QString TemporaryPrefix = QStringLiteral(".kotrina-tmp-");
 
 bool fail(QString* error, const QString& text)
 {
@@ -58,50 +65,237 @@ bool renameOver(const QString& from, const QString& to, QString* error)
     return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-// Merges each name index into one piece, leaving out what deleted rows left in it, so the
-// compacted copy holds the indexes compactly too.
-bool optimizeNameIndexes(QSqlDatabase& db, QSqlQuery& q, QString* error)
+// A connection of its own on a database file, for work beside (or on another thread than)
+// the program's one connection. Closed and removed with the object.
+class FileConnection
 {
-    if (!Schema::hasNameIndexes(db))
-        return true;
-    for (const QString& table : NameIndex::indexTables()) {
-        if (!q.exec(QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('optimize'))").arg(table)))
-            return fail(error, q.lastError().text());
+public:
+    enum class Mode
+    {
+        ReadOnly,
+        ReadWrite
+    };
+    FileConnection(const QString& path, Mode mode, int busyTimeoutMs = 3000)
+    {
+        static std::atomic<int> counter { 0 };
+        m_name = QStringLiteral("kotrina-file-%1").arg(++counter);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        // A URI with a mode makes SQLite refuse to create a file that is not there.
+        QUrl uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+        uri.setQuery(mode == Mode::ReadOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
+        db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+        m_open = db.open();
+        if (!m_open)
+            m_error = db.lastError().text();
     }
-    return true;
+    ~FileConnection()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    FileConnection(const FileConnection&) = delete;
+    FileConnection& operator=(const FileConnection&) = delete;
+
+    bool isOpen() const { return m_open; }
+    QString error() const { return m_error; }
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    QString m_name;
+    QString m_error;
+    bool m_open = false;
+};
+
+// A statement the engine refused: damage when it found the file malformed, else a file it
+// could not read or write (locked, missing, full disk, no database at all).
+FileCheck refused(const QSqlError& error)
+{
+    constexpr auto Corrupt = "11"; // SQLITE_CORRUPT
+    return { error.nativeErrorCode() == QLatin1String(Corrupt) ? FileCheck::Status::Damaged
+                                                               : FileCheck::Status::Unreadable,
+             error.text() };
 }
 
-// The engine writes a compacted copy of the connection's database to temp, which then
-// replaces target. On failure temp is removed and target is as it was.
-bool vacuumInto(QSqlQuery& q, const QString& temp, const QString& target, QString* error)
+// What an integrity pragma says of the connection's file.
+FileCheck runCheck(const QSqlDatabase& db, const char* pragma)
 {
-    // A file left there by an interrupted run never took the target's place.
-    removeDatabaseFile(temp);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    QStringList problems;
+    if (q.exec(QStringLiteral("PRAGMA %1").arg(QLatin1String(pragma)))) {
+        while (q.next()) {
+            const QString line = q.value(0).toString();
+            if (line != QLatin1String("ok"))
+                problems << line;
+        }
+    }
+    if (q.lastError().isValid())
+        return refused(q.lastError());
+    return { problems.isEmpty() ? FileCheck::Status::Sound : FileCheck::Status::Damaged,
+             problems.mid(0, 5).join(QLatin1Char('\n')) };
+}
+
+FileCheck checkConnection(const FileConnection& connection, const char* pragma = "quick_check")
+{
+    if (!connection.isOpen())
+        return { FileCheck::Status::Unreadable, connection.error() };
+    return runCheck(connection.db(), pragma);
+}
+
+// A finished temporary copy takes target's place only when it has reached the disk and
+// the engine's full check finds it in order: the copy carries the indexes of its source as
+// they are, and an index that no longer matches its table escapes the quick check. On
+// failure temp is removed and target is as it was.
+FileCheck publish(const QString& temp, const QString& target)
+{
+    FileCheck check;
+    {
+        const FileConnection written(temp, FileConnection::Mode::ReadOnly);
+        check = checkConnection(written, "integrity_check");
+    }
+    QString why;
+    if (check.sound() && !syncToDisk(temp))
+        check = { FileCheck::Status::Unreadable, QStringLiteral("%1: cannot be written to disk").arg(temp) };
+    else if (check.sound() && !renameOver(temp, target, &why))
+        check = { FileCheck::Status::Unreadable, why };
+    if (!check.sound())
+        removeDatabaseFile(temp);
+    return check;
+}
+
+// The engine writes a compacted copy of the connection's database to temp; on failure
+// temp is removed.
+FileCheck writeCopy(QSqlQuery& q, const QString& temp)
+{
     q.setForwardOnly(true);
     bool ok = q.prepare(QStringLiteral("VACUUM INTO ?"));
     if (ok) {
         q.addBindValue(temp);
         ok = q.exec();
     }
-    if (!ok)
-        fail(error, q.lastError().text());
+    const QSqlError error = q.lastError();
     q.finish();
-    ok = ok && (syncToDisk(temp) || fail(error, QStringLiteral("%1: cannot be written to disk").arg(temp)))
-        && renameOver(temp, target, error);
-    if (!ok)
+    if (!ok) {
         removeDatabaseFile(temp);
-    return ok;
+        return refused(error);
+    }
+    return { FileCheck::Status::Sound, {} };
+}
+
+// The engine writes a compacted copy of the connection's database to a temporary file,
+// which then replaces target.
+FileCheck vacuumInto(QSqlQuery& q, const QString& target)
+{
+    const QString temp = temporaryPathFor(target);
+    const FileCheck copied = writeCopy(q, temp);
+    return copied.sound() ? publish(temp, target) : copied;
+}
+
+// As vacuumInto, with each name index merged into one piece, leaving out what deleted rows
+// left in it; without that the copy keeps the indexes' old size. The merging is done in a
+// first copy, which is copied once more: a write to the file itself would leave its journal
+// beside it if the program were stopped midway.
+FileCheck compactInto(QSqlDatabase& db, QSqlQuery& q, const QString& target)
+{
+    if (!Schema::hasNameIndexes(db))
+        return vacuumInto(q, target);
+    const QString first = temporaryPathFor(target);
+    FileCheck result = writeCopy(q, first);
+    if (!result.sound())
+        return result;
+    {
+        const FileConnection merging(first, FileConnection::Mode::ReadWrite);
+        QSqlQuery m(merging.db());
+        if (!merging.isOpen())
+            result = { FileCheck::Status::Unreadable, merging.error() };
+        for (const QString& table : NameIndex::indexTables()) {
+            if (result.sound() && !m.exec(QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('optimize'))").arg(table)))
+                result = refused(m.lastError());
+        }
+        if (result.sound())
+            result = vacuumInto(m, target);
+    }
+    removeDatabaseFile(first);
+    return result;
 }
 
 } // namespace
 
+QString temporaryPathFor(const QString& target)
+{
+    static std::atomic<int> counter { 0 };
+    const QFileInfo info(target);
+    return info.absoluteDir().filePath(TemporaryPrefix
+                                       + QStringLiteral("%1-%2-").arg(QCoreApplication::applicationPid()).arg(++counter)
+                                       + info.fileName());
+}
+
+bool replaceWith(const QString& temp, const QString& target, QString* error)
+{
+    if (!syncToDisk(temp))
+        return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
+    return renameOver(temp, target, error);
+}
+
+void letOversizedWritesFail()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+int removeLeftovers(const QString& dir, const QString& legacyName)
+{
+    static const QRegularExpression own(QStringLiteral("^\\.kotrina-tmp-(\\d+)-\\d+-"));
+    const QRegularExpression legacy(QRegularExpression::anchoredPattern(QRegularExpression::escape(legacyName)
+                                                                        + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+    int removed = 0;
+    const QDir folder(dir);
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        bool ours = !legacyName.isEmpty() && legacy.match(name).hasMatch();
+        if (const QRegularExpressionMatch m = own.match(name); m.hasMatch()) {
+            // A file of a run that is still going (another copy of the program) is left alone.
+            const pid_t pid = pid_t(m.captured(1).toLongLong());
+            ours = pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
+        }
+        if (ours && QFile::remove(folder.filePath(name)))
+            ++removed;
+    }
+    return removed;
+}
+
 bool copyDatabase(const Database& db, const QString& target, QString* error)
 {
-    const QFileInfo info(target);
-    const QString temp = info.dir().filePath(
-        QStringLiteral(".%1.%2.tmp").arg(info.fileName()).arg(QCoreApplication::applicationPid()));
     QSqlQuery q(db.connection());
-    return vacuumInto(q, temp, info.absoluteFilePath(), error);
+    const FileCheck copied = vacuumInto(q, QFileInfo(target).absoluteFilePath());
+    return copied.sound() || fail(error, copied.detail);
+}
+
+FileCheck quickCheck(const QString& path)
+{
+    if (!QFileInfo(path).isFile())
+        return { FileCheck::Status::Unreadable, QStringLiteral("%1 does not exist").arg(path) };
+    const FileConnection connection(path, FileConnection::Mode::ReadOnly);
+    return checkConnection(connection);
+}
+
+FileCheck backupDatabase(const QString& source, const QString& target)
+{
+    if (!QFileInfo(source).isFile())
+        return { FileCheck::Status::Unreadable, QStringLiteral("%1 does not exist").arg(source) };
+    const FileConnection connection(source, FileConnection::Mode::ReadOnly);
+    FileCheck check = checkConnection(connection);
+    if (!check.sound())
+        return check;
+    // Only a Kotrina database is worth keeping: an empty or foreign file never replaces a backup.
+    if (QSqlDatabase db = connection.db(); !Schema::verify(db, &check.detail)) {
+        check.status = FileCheck::Status::Unreadable;
+        return check;
+    }
+    QSqlQuery q(connection.db());
+    return vacuumInto(q, QFileInfo(target).absoluteFilePath());
 }
 
 bool copyFileAtomically(const QString& source, const QString& target, QString* error)
@@ -109,35 +303,36 @@ bool copyFileAtomically(const QString& source, const QString& target, QString* e
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return fail(error, QStringLiteral("%1: %2").arg(source, in.errorString()));
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
+    const QString temp = temporaryPathFor(target);
+    QFile out(temp);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return fail(error, QStringLiteral("%1: %2").arg(target, out.errorString()));
+    auto abandon = [&](const QString& why) {
+        out.close();
+        QFile::remove(temp);
+        return fail(error, why);
+    };
     constexpr qint64 ChunkSize = 1 << 20;
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(ChunkSize);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
-            out.cancelWriting();
-            return fail(error, QStringLiteral("%1: %2").arg(source, in.errorString()));
-        }
-        if (out.write(chunk) != chunk.size()) {
-            const QString why = out.errorString();
-            out.cancelWriting();
-            return fail(error, QStringLiteral("%1: %2").arg(target, why));
-        }
+        if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
+            return abandon(QStringLiteral("%1: %2").arg(source, in.errorString()));
+        if (out.write(chunk) != chunk.size())
+            return abandon(QStringLiteral("%1: %2").arg(target, out.errorString()));
     }
-    if (!out.commit())
-        return fail(error, QStringLiteral("%1: %2").arg(target, out.errorString()));
+    if (!out.flush() || ::fsync(out.handle()) != 0)
+        return abandon(QStringLiteral("%1: %2").arg(target, out.errorString()));
+    out.close();
+    if (!renameOver(temp, target, error)) {
+        QFile::remove(temp);
+        return false;
+    }
     return true;
 }
 
 bool samePathIgnoringCase(const QString& a, const QString& b)
 {
     return QString::compare(a, b, Qt::CaseInsensitive) == 0;
-}
-
-QString compactionPath(const QString& databasePath)
-{
-    return QFileInfo(databasePath).dir().filePath(QStringLiteral("CompactFileName.idb"));
 }
 
 CompactResult compactDatabase(const QString& path)
@@ -149,23 +344,17 @@ CompactResult compactDatabase(const QString& path)
         return result;
     }
     result.sizeBefore = info.size();
-    const QString temp = compactionPath(info.absoluteFilePath());
-
-    const QString name = QStringLiteral("kotrina-compact");
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        QUrl uri = QUrl::fromLocalFile(info.absoluteFilePath());
-        uri.setQuery(QStringLiteral("mode=rw"));
-        db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=1000"));
+        const FileConnection connection(info.absoluteFilePath(), FileConnection::Mode::ReadWrite, 1000);
+        QSqlDatabase db = connection.db();
         QSqlQuery q(db);
         auto failWith = [&](CompactResult::Status status, const QString& detail) {
             result.status = status;
             result.detail = detail;
             q.finish();
         };
-        if (!db.open()) {
-            failWith(CompactResult::Status::Failed, db.lastError().text());
+        if (!connection.isOpen()) {
+            failWith(CompactResult::Status::Failed, connection.error());
         } else if (QString why; !Schema::verify(db, &why)) {
             failWith(CompactResult::Status::Failed, why);
         } else if (!q.exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE"))
@@ -173,33 +362,209 @@ CompactResult compactDatabase(const QString& path)
             // The exclusive lock stays with this connection until it closes, so nobody
             // writes to the file between the copy and the rename.
             failWith(CompactResult::Status::InUse, q.lastError().text());
+        } else if (const FileCheck check = runCheck(db, "integrity_check"); !check.sound()) {
+            failWith(check.status == FileCheck::Status::Damaged ? CompactResult::Status::Damaged
+                                                                : CompactResult::Status::Failed,
+                     check.detail);
+        } else if (const FileCheck copied = compactInto(db, q, info.absoluteFilePath()); !copied.sound()) {
+            failWith(CompactResult::Status::Failed, copied.detail);
         } else {
-            q.setForwardOnly(true);
-            QStringList problems;
-            if (!q.exec(QStringLiteral("PRAGMA integrity_check"))) {
-                problems << q.lastError().text();
-            } else {
-                while (q.next()) {
-                    const QString line = q.value(0).toString();
-                    if (line != QLatin1String("ok"))
-                        problems << line;
-                }
-            }
-            if (!problems.isEmpty()) {
-                failWith(CompactResult::Status::Damaged, problems.mid(0, 5).join(QLatin1Char('\n')));
-            } else if (QString reason;
-                       !optimizeNameIndexes(db, q, &reason) || !vacuumInto(q, temp, info.absoluteFilePath(), &reason)) {
-                failWith(CompactResult::Status::Failed, reason);
-            } else {
-                result.status = CompactResult::Status::Compacted;
-            }
+            result.status = CompactResult::Status::Compacted;
         }
-        db.close();
     }
-    QSqlDatabase::removeDatabase(name);
     if (result.status != CompactResult::Status::Compacted)
         return result;
     result.sizeAfter = QFileInfo(info.absoluteFilePath()).size();
+    return result;
+}
+
+namespace {
+
+// Reads rows of one table in ID order from a damaged file: a read that fails is resumed
+// past the damage, so every row that can be reached is seen once.
+class DamagedTableReader
+{
+public:
+    DamagedTableReader(const QSqlDatabase& db, Table table, const QStringList& columns)
+        : m_db(db)
+        , m_id(idColumn(table))
+    {
+        QStringList quoted;
+        for (const QString& c : columns)
+            quoted << QLatin1Char('"') + c + QLatin1Char('"');
+        m_select = QStringLiteral(R"(SELECT "%1", %2 FROM "%3" WHERE "%1" > ? ORDER BY "%1")")
+                       .arg(m_id, quoted.join(QLatin1Char(',')), tableName(table));
+        m_probe = QStringLiteral(R"(SELECT "%1" FROM "%2" WHERE "%1" > ? ORDER BY "%1" LIMIT 1)")
+                      .arg(m_id, tableName(table));
+    }
+
+    // Calls row for every readable row; false when the table could not be read at all.
+    bool read(const std::function<void(const QSqlQuery&)>& row)
+    {
+        qint64 after = std::numeric_limits<qint64>::min();
+        bool readAny = false;
+        for (;;) {
+            QSqlQuery q(m_db);
+            q.setForwardOnly(true);
+            if (!q.prepare(m_select))
+                return readAny;
+            q.addBindValue(after);
+            bool damaged = !q.exec();
+            while (!damaged && q.next()) {
+                const qint64 id = q.value(0).toLongLong();
+                if (id <= after) { // a damaged tree can lead back to rows already seen
+                    damaged = true;
+                    break;
+                }
+                after = id;
+                readAny = true;
+                row(q);
+            }
+            if (!damaged && !q.lastError().isValid())
+                return true;
+            m_damaged = true;
+            const std::optional<qint64> resume = resumePoint(after);
+            if (!resume)
+                return readAny;
+            after = *resume;
+        }
+    }
+
+    bool sawDamage() const { return m_damaged; }
+
+private:
+    enum class Probe
+    {
+        Row,
+        End,
+        Error
+    };
+
+    Probe probe(qint64 after) const
+    {
+        QSqlQuery q(m_db);
+        q.setForwardOnly(true);
+        if (!q.prepare(m_probe))
+            return Probe::Error;
+        q.addBindValue(after);
+        if (!q.exec())
+            return Probe::Error;
+        if (q.next())
+            return Probe::Row;
+        return q.lastError().isValid() ? Probe::Error : Probe::End;
+    }
+
+    // The smallest point past `after` from which the table reads again; nullopt when
+    // nothing past the damage can be reached.
+    std::optional<qint64> resumePoint(qint64 after) const
+    {
+        if (after == std::numeric_limits<qint64>::min())
+            after = -1;
+        constexpr qint64 Limit = qint64(1) << 40;
+        qint64 step = 1;
+        while (step < Limit) {
+            const Probe p = probe(after + step);
+            if (p == Probe::End && step == 1)
+                return std::nullopt;
+            if (p != Probe::Error) {
+                // Readable from after + step: narrow down to the first readable point.
+                qint64 bad = after + step / 2, good = after + step;
+                if (step == 1)
+                    return good;
+                while (good - bad > 1) {
+                    const qint64 mid = bad + (good - bad) / 2;
+                    (probe(mid) == Probe::Error ? bad : good) = mid;
+                }
+                return good;
+            }
+            step *= 2;
+        }
+        return std::nullopt;
+    }
+
+    QSqlDatabase m_db;
+    QString m_id;
+    QString m_select;
+    QString m_probe;
+    bool m_damaged = false;
+};
+
+} // namespace
+
+SalvageResult salvageDatabase(const QString& source, const QString& templatePath, const QString& target)
+{
+    SalvageResult result;
+    const QString temp = temporaryPathFor(target);
+    if (!QFileInfo(source).isFile()) {
+        result.detail = QStringLiteral("%1 does not exist").arg(source);
+        return result;
+    }
+    if (!QFile::copy(templatePath, temp)) {
+        result.detail = QStringLiteral("%1: cannot be copied").arg(templatePath);
+        return result;
+    }
+    QFile(temp).setPermissions(QFile(temp).permissions() | QFileDevice::WriteOwner);
+    bool written = false;
+    {
+        const FileConnection in(source, FileConnection::Mode::ReadOnly);
+        const FileConnection out(temp, FileConnection::Mode::ReadWrite);
+        QSqlDatabase outDb = out.db();
+        if (!in.isOpen() || !out.isOpen()) {
+            result.detail = in.isOpen() ? out.error() : in.error();
+        } else if (!outDb.transaction()) {
+            result.detail = outDb.lastError().text();
+        } else {
+            QSqlQuery write(outDb);
+            for (Table table : { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani }) {
+                const QString name = tableName(table);
+                write.exec(QStringLiteral(R"(DELETE FROM "%1")").arg(name));
+                QStringList columns, marks;
+                const QSqlRecord record = outDb.record(name);
+                for (int i = 0; i < record.count(); ++i) {
+                    columns << QLatin1Char('"') + record.fieldName(i) + QLatin1Char('"');
+                    marks << QStringLiteral("?");
+                }
+                write.prepare(QStringLiteral(R"(INSERT INTO "%1" (%2) VALUES (%3))")
+                                  .arg(name, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+                SalvagedTable counts;
+                counts.table = name;
+                int refused = 0;
+                QStringList plain;
+                for (int i = 0; i < record.count(); ++i)
+                    plain << record.fieldName(i);
+                DamagedTableReader reader(in.db(), table, plain);
+                const bool readable = reader.read([&](const QSqlQuery& row) {
+                    for (int i = 0; i < record.count(); ++i)
+                        write.bindValue(i, row.value(i + 1));
+                    if (write.exec())
+                        ++counts.saved;
+                    else
+                        ++refused;
+                });
+                // The count may still come from an index when the table's own pages are damaged.
+                QSqlQuery count(in.db());
+                if (readable && !reader.sawDamage())
+                    counts.lost = refused;
+                else if (count.exec(QStringLiteral(R"(SELECT COUNT(*) FROM "%1")").arg(name)) && count.next()
+                         && count.value(0).toLongLong() >= counts.saved)
+                    counts.lost = int(count.value(0).toLongLong() - counts.saved);
+                result.tables << counts;
+            }
+            // The reserved category belongs in every file, whatever became of it.
+            write.exec(QStringLiteral(R"(INSERT OR IGNORE INTO "項目分類" ("項目ID", "項目分類名") VALUES (0, '%1'))")
+                           .arg(QString::fromUtf8(Schema::ReservedCategoryName)));
+            written = outDb.commit();
+            if (!written)
+                result.detail = outDb.lastError().text();
+        }
+    }
+    if (!written) {
+        removeDatabaseFile(temp);
+        return result;
+    }
+    const FileCheck published = publish(temp, QFileInfo(target).absoluteFilePath());
+    result.ok = published.sound();
+    result.detail = published.detail;
     return result;
 }
 

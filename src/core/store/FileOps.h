@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -10,6 +11,24 @@ class Database;
 // interrupted copy or compaction leaves the old target intact.
 namespace FileOps {
 
+// Every temporary file the program writes is named ".kotrina-tmp-<process id>-<n>-<name>",
+// beside the file it is to become, so a later start can tell its own leftovers from the
+// user's files.
+QString temporaryPathFor(const QString& target);
+
+// A write past the process's file-size limit raises SIGXFSZ, which ends the program on
+// the spot. Ignored, the write fails and is reported like a full disk. Run once at start.
+void letOversizedWritesFail();
+
+// Removes from dir the temporary files of runs that are no longer alive. legacyName, when
+// given, also removes "<legacyName>.XXXXXX", the temporary names earlier versions left there.
+// Returns how many files were removed.
+int removeLeftovers(const QString& dir, const QString& legacyName = {});
+
+// Makes the finished file temp reach the disk and renames it over target, the one step
+// that makes it visible. On failure temp is left for the caller to remove.
+bool replaceWith(const QString& temp, const QString& target, QString* error = nullptr);
+
 bool copyFileAtomically(const QString& source, const QString& target, QString* error = nullptr);
 
 // Case-insensitive path equality, as file names were compared where these files came from.
@@ -17,10 +36,49 @@ bool samePathIgnoringCase(const QString& a, const QString& b);
 
 // Writes a consistent copy of the open database to target (replacing it atomically),
 // through the engine, so a copy is never taken in the middle of another program's write.
+// The copy gets the full integrity check before it takes target's place.
 bool copyDatabase(const Database& db, const QString& target, QString* error = nullptr);
 
-// The temporary file a compaction writes before it takes the database's place.
-QString compactionPath(const QString& databasePath);
+// What the engine's quick check says of a database file.
+struct FileCheck
+{
+    enum class Status
+    {
+        Sound,
+        Damaged, // the file opens but its pages are not all in order
+        Unreadable, // the file cannot be read as a database at all (or, for a copy, not written)
+    };
+    Status status = Status::Unreadable;
+    QString detail;
+    bool sound() const { return status == Status::Sound; }
+};
+
+// Runs PRAGMA quick_check on its own read-only connection; safe on any thread.
+FileCheck quickCheck(const QString& path);
+
+// Copies the database file source to target through the engine, only when source passes
+// the quick check; the copy gets the full integrity check before it replaces target.
+// Anything short of Sound leaves target exactly as it was.
+FileCheck backupDatabase(const QString& source, const QString& target);
+
+// What a salvage got out of one table.
+struct SalvagedTable
+{
+    QString table;
+    int saved = 0;
+    int lost = -1; // rows that could not be read; -1 when the damaged file cannot say
+};
+
+struct SalvageResult
+{
+    bool ok = false;
+    QString detail;
+    QList<SalvagedTable> tables;
+};
+
+// Copies every row that can still be read from the damaged file source, table by table,
+// into target made from the template, skipping what cannot be read. source is only read.
+SalvageResult salvageDatabase(const QString& source, const QString& templatePath, const QString& target);
 
 struct CompactResult
 {

@@ -11,6 +11,7 @@
 #include "core/rules/TextRules.h"
 #include "gui/shell/frmTipA.h"
 #include "gui/widgets/ActivationWatcher.h"
+#include "gui/widgets/AmountColumn.h"
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/LookupCombo.h"
 #include "gui/widgets/Named.h"
@@ -33,6 +34,9 @@
 namespace {
 
 const QString ConnectionFailed = QStringLiteral("データベースの接続に失敗しました。");
+
+// The earlier lines the history grid shows at most, newest first.
+constexpr int HistoryRows = 500;
 
 QLabel* makeLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent)
 {
@@ -179,6 +183,7 @@ void frmTana::buildControls()
     dgdSub->setColumnWidth(4, twipsToPixels(1200, dpi));
     dgdSub->setColumnWidth(5, twipsToPixels(1200, dpi));
     dgdSub->setColumnWidth(6, twipsToPixels(1600, dpi));
+    dgdSub->setColumnWidth(7, amountColumnWidth(dgdSub, twipsToPixels(1600, dpi)));
     connect(dgdSub, &QTableView::clicked, this, [this] { cmdMasterCancel->setFocus(); });
 
     Text3 = named(new QLineEdit(this), "Text3");
@@ -257,12 +262,14 @@ void frmTana::reload()
 void frmTana::refreshStatusLine()
 {
     m_totals = dateTotals(m_state.DatabaseConnection, DTPicker1->date());
-    Text3->setText(m_totals.text());
+    Text3->setText(m_totals ? m_totals->text() : QString());
 }
 
 void frmTana::reloadLines()
 {
-    m_lines->selectDate(DTPicker1->date());
+    // A date that cannot be read must not pass for a date without lines.
+    if (!m_lines->selectDate(DTPicker1->date()))
+        m_state.prompter.notice(ConnectionFailed);
     showLastLine();
 }
 
@@ -326,9 +333,17 @@ void frmTana::leaveProduct()
 
 void frmTana::fillHistory(const QString& product)
 {
-    const QList<HistoryLine> lines = lineHistory(m_state.DatabaseConnection, product);
+    // One line more than is shown tells whether more matched.
+    QList<HistoryLine> lines = lineHistory(m_state.DatabaseConnection, product, HistoryRows + 1);
+    const bool more = lines.size() > HistoryRows;
+    if (more)
+        lines.resize(HistoryRows);
     MSFlexGrid1->setRowCount(0);
-    MSFlexGrid1->setRowCount(int(lines.size()));
+    MSFlexGrid1->setRowCount(int(lines.size()) + (more ? 1 : 0));
+    if (more)
+        MSFlexGrid1->setItem(
+            int(lines.size()), 1,
+            new QTableWidgetItem(QStringLiteral("…ほかにも該当があります（新しい%1件を表示）").arg(HistoryRows)));
     for (int r = 0; r < lines.size(); ++r) {
         const HistoryLine& line = lines[r];
         const QString cells[] = { DateText::toText(line.date), line.product, numberText(line.quantity),
@@ -345,7 +360,9 @@ void frmTana::fillHistory(const QString& product)
 void frmTana::takeFromHistory(int row, int column)
 {
     const QTableWidgetItem* item = MSFlexGrid1->item(row, column);
-    const QString text = item ? item->text() : QString();
+    if (!item)
+        return; // the row saying that more matched
+    const QString text = item->text();
     if (column == 2)
         txtCnt->setText(text);
     else if (column == 3)
@@ -364,7 +381,9 @@ void frmTana::updateAddButton()
 {
     const bool complete = !txtCnt->text().isEmpty() && !txtTanka->text().isEmpty() && !dbcShohin->text().isEmpty();
     QPalette palette = cmdSubAdd->palette();
-    palette.setColor(QPalette::Button, QApplication::palette().color(complete ? QPalette::Window : QPalette::Button));
+    // The filled state is white, the background of a window's fields: the window colour of
+    // this style is the button grey itself and would show no change.
+    palette.setColor(QPalette::Button, complete ? QColor(Qt::white) : QApplication::palette().color(QPalette::Button));
     cmdSubAdd->setPalette(palette);
 }
 
@@ -382,9 +401,9 @@ void frmTana::registerLine()
         txtCnt->setFocus();
         return;
     }
-    const std::optional<double> quantity = TextRules::parseNumber(txtCnt->text());
-    if (!quantity) {
-        prompter.notice(QStringLiteral("数量は数字で入力してください。"), Prompter::Icon::Exclamation);
+    const TextRules::NumberInput quantity = TextRules::readNumber(QStringLiteral("数量"), txtCnt->text());
+    if (!quantity.value) {
+        prompter.notice(quantity.refusal, Prompter::Icon::Exclamation);
         txtCnt->setFocus();
         txtCnt->selectAll();
         return;
@@ -393,11 +412,18 @@ void frmTana::registerLine()
         prompter.notice(QStringLiteral("単価が入力されていません。"));
         txtTanka->setText(QStringLiteral("0"));
     }
-    const std::optional<double> unitPrice = TextRules::parseNumber(txtTanka->text());
-    if (!unitPrice) {
-        prompter.notice(QStringLiteral("単価は数字で入力してください。"), Prompter::Icon::Exclamation);
+    const TextRules::NumberInput unitPrice = TextRules::readNumber(QStringLiteral("単価"), txtTanka->text());
+    if (!unitPrice.value) {
+        prompter.notice(unitPrice.refusal, Prompter::Icon::Exclamation);
         txtTanka->setFocus();
         txtTanka->selectAll();
+        return;
+    }
+    if (!TextRules::fitsSheet(TextRules::lineAmount(*unitPrice.value, *quantity.value))) {
+        prompter.notice(QStringLiteral("価格（単価×数量）が整数部１２桁を超えます。数量と単価を確かめてください。"),
+                        Prompter::Icon::Exclamation);
+        txtCnt->setFocus();
+        txtCnt->selectAll();
         return;
     }
     // The limits are checked on leaving each combo, but 入力 can be reached by its access
@@ -430,9 +456,9 @@ void frmTana::registerLine()
     line.date = DTPicker1->date();
     line.categoryId = categoryId;
     line.product = product;
-    line.quantity = *quantity;
+    line.quantity = *quantity.value;
     line.unit = dbcTani->text().trimmed();
-    line.unitPrice = *unitPrice;
+    line.unitPrice = *unitPrice.value;
     line.memo = txtMemo->text();
     std::optional<RegisteredLine> registered;
     {
@@ -454,8 +480,12 @@ void frmTana::registerLine()
     m_lines->appendLine(registered->lineId);
     showLastLine();
     dbcShohin->setFocus();
-    m_totals.add(registered->amount);
-    Text3->setText(m_totals.text());
+    if (m_totals) {
+        m_totals->add(registered->amount);
+        Text3->setText(m_totals->text());
+    } else {
+        refreshStatusLine();
+    }
 }
 
 void frmTana::deleteLine()

@@ -55,7 +55,7 @@ private:
     AppState& m_state;
     LinesModel* m_lines;
     // Count and total of the date's lines, kept up to date as lines are registered.
-    DateTotals m_totals;
+    std::optional<DateTotals> m_totals;
     bool m_categoryQuestionsOff = false;
     bool m_helpShown = false;
     bool m_refocusing = false;

@@ -10,6 +10,7 @@
 #include "core/lines/LineRegistration.h"
 #include "core/lines/LinesModel.h"
 #include "gui/widgets/ActivationWatcher.h"
+#include "gui/widgets/AmountColumn.h"
 #include "gui/widgets/CommitEditor.h"
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/LookupCombo.h"
@@ -48,7 +49,8 @@ frmInAmd2::frmInAmd2(AppState& state, QDate settlementDate, QWidget* parent)
     setObjectName(QStringLiteral("frmInAmd2"));
     setWindowTitle(QStringLiteral("棚　卸　表　訂　正"));
     m_lines->setDatabase(&state.DatabaseConnection);
-    m_lines->setEditable(true);
+    // A file opened read-only is looked at, not corrected.
+    m_lines->setEditable(!state.DatabaseConnection.isReadOnly());
     buildControls();
     EnterAsTab::install(this);
     connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &frmInAmd2::checkCategories);
@@ -117,6 +119,7 @@ void frmInAmd2::buildControls()
     const int widths[] = { 0, 1200, 600, 3800, 1200, 600, 1200, 1200, 1200, 1200 };
     for (int c = 1; c < 10; ++c)
         dgdSub->setColumnWidth(c, twipsToPixels(widths[c], logicalDpiX()));
+    dgdSub->setColumnWidth(7, amountColumnWidth(dgdSub, twipsToPixels(widths[7], logicalDpiX())));
     Command3 = named(new QPushButton(QStringLiteral("更新(&U)"), Frame2), "Command3");
     cmdMasterCancel = named(new QPushButton(QStringLiteral("削除(&D)"), Frame2), "cmdMasterCancel");
     for (QPushButton* b : { Command1, Command2, Command3, Command4, Command5, cmdMasterCancel })
@@ -151,6 +154,10 @@ void frmInAmd2::buildControls()
         clear(dbcShohin);
         searchCategory();
     });
+    connect(dbcNouhin, &LookupCombo::chosen, this, [this, clear] {
+        clear(dbcShohin);
+        searchCategory();
+    });
     connect(dbcShohin, &LookupCombo::pressed, this, [this, clear] {
         clear(dbcNouhin);
         searchProduct();
@@ -170,6 +177,7 @@ bool frmInAmd2::hasLines() const
 
 void frmInAmd2::setEditButtons(bool enabled)
 {
+    enabled = enabled && !m_state.DatabaseConnection.isReadOnly();
     Command3->setEnabled(enabled);
     cmdMasterCancel->setEnabled(enabled);
 }
@@ -182,7 +190,9 @@ void frmInAmd2::refreshStatusLine()
 void frmInAmd2::list(const LineSelection& selection)
 {
     commitEdit(); // a cell being edited is written before the grid shows something else
-    m_lines->select(selection);
+    // A search that cannot be read must not pass for one that found nothing.
+    if (!m_lines->select(selection))
+        m_state.prompter.notice(QStringLiteral("データベースの接続に失敗しました。"));
 }
 
 void frmInAmd2::checkCategories()
@@ -256,7 +266,7 @@ void frmInAmd2::deleteLine()
         cmdMasterCancel->setEnabled(true);
         return;
     }
-    m_lines->reselect();
+    m_lines->removeListedRow(row); // the other lines listed stay as they are
     if (hasLines()) {
         dgdSub->setCurrentIndex(m_lines->index(std::min(row, m_lines->rowCount() - 1), 3));
         refreshStatusLine();

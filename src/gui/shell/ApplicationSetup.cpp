@@ -2,6 +2,7 @@
 
 #include "core/app/BuiltinPicture.h"
 #include "core/app/Version.h"
+#include "core/store/FileOps.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -9,6 +10,7 @@
 
 void setUpApplication(QApplication& app)
 {
+    FileOps::letOversizedWritesFail();
     QApplication::setApplicationName(QStringLiteral("Kotrina"));
     QApplication::setApplicationVersion(QStringLiteral(KOTRINA_VERSION));
     BuiltinPicture::installFontSubstitutions();

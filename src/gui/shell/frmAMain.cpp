@@ -7,6 +7,8 @@
 #include "core/app/Settings.h"
 #include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
+#include "core/files/FailureCause.h"
+#include "core/store/BackgroundCheck.h"
 #include "core/store/FileOps.h"
 #include "gui/entry/frmTana.h"
 #include "gui/masters/frmInShohin.h"
@@ -15,6 +17,7 @@
 #include "gui/review/frmInAmd2.h"
 #include "gui/shell/frmTipA.h"
 #include "gui/widgets/EnterAsTab.h"
+#include "gui/widgets/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -42,6 +45,7 @@ const QString GuidanceStopped
 const QString NoStocktaking = QStringLiteral("現在、該当する棚卸はありません。");
 const QString NoStocktakingSheet = QStringLiteral("現在、該当する棚卸表はありません。");
 const QString InputCheckTitle = QStringLiteral("入力事項の確認");
+const QString Title = QStringLiteral("Kotrina Sheet Version 1.0");
 
 constexpr QSize PictureSize(300, 225);
 
@@ -87,12 +91,14 @@ frmAMain::frmAMain(AppState& state, QString commandLineFile, QWidget* parent)
     , m_state(state)
     , m_files(state, *this)
     , m_commandLineFile(std::move(commandLineFile))
+    , m_check(new BackgroundCheck(this))
 {
     setObjectName(QStringLiteral("frmAMain"));
-    setWindowTitle(QStringLiteral("Kotrina Sheet Version 1.0"));
+    setWindowTitle(Title);
     buildControls();
     buildMenus();
     setTabOrder();
+    showAccess();
     EnterAsTab::install(this);
 }
 
@@ -198,10 +204,13 @@ void frmAMain::buildControls()
     auto* deletion = new QHBoxLayout(Frame4);
     deletion->addWidget(Combo3, 1);
     deletion->addWidget(Command58);
+    cmdSalvage = makeButton(Frame8, "cmdSalvage", QStringLiteral("データの救出(&V)"),
+                            QStringLiteral("破損したデータベースから読み取れるデータを新しいファイルに救出します。"));
     auto* sizes = new QVBoxLayout;
     sizes->addWidget(Command22);
     sizes->addWidget(Label5);
     sizes->addWidget(Label7);
+    sizes->addWidget(cmdSalvage);
     auto* repair = new QHBoxLayout(Frame8);
     repair->addLayout(sizes, 1);
     repair->addWidget(Frame4, 1);
@@ -219,7 +228,10 @@ void frmAMain::buildControls()
     StatusBar1->setSizeGripEnabled(false);
     m_panel1 = new QLabel(StatusBar1);
     m_panel1->setObjectName(QStringLiteral("Panel1"));
-    StatusBar1->addPermanentWidget(m_panel1, 1);
+    // A long path must neither widen the window nor hide the bar's passing messages: the
+    // panel gives up its room while one shows, and comes back after it.
+    m_panel1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    StatusBar1->addWidget(m_panel1, 1);
     connect(txtFileName, &QLineEdit::textChanged, m_panel1, &QLabel::setText);
 
     connect(Command17, &QPushButton::clicked, this, &frmAMain::confirmDateAndOpenEntry);
@@ -233,14 +245,10 @@ void frmAMain::buildControls()
     connect(Command24, &QPushButton::clicked, this, [this] { openScreen(Screen::Tani); });
     connect(Command1, &QPushButton::clicked, this, &frmAMain::toggleRepairFrame);
     connect(Command22, &QPushButton::clicked, this, [this] { fileCommand([this] { m_files.repairAndCompact(); }); });
+    connect(cmdSalvage, &QPushButton::clicked, this, [this] { fileCommand([this] { m_files.salvage(); }); });
     connect(Command58, &QPushButton::clicked, this,
             [this] { fileCommand([this] { m_files.deleteData(Combo3->currentText()); }); });
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
-
-    Command5->setEnabled(screenAvailable(Screen::ExcelA));
-    Command28->setEnabled(screenAvailable(Screen::Koumoku));
-    Command33->setEnabled(screenAvailable(Screen::InShohin));
-    Command24->setEnabled(screenAvailable(Screen::Tani));
 }
 
 void frmAMain::buildMenus()
@@ -255,6 +263,7 @@ void frmAMain::buildMenus()
         QAction* action = menu->addAction(text);
         action->setObjectName(QString::fromLatin1(name));
         action->setEnabled(enabled);
+        action->setProperty("available", enabled);
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
@@ -372,14 +381,8 @@ void frmAMain::load()
     Combo3->addItems({ QStringLiteral("すべて選択"), QStringLiteral("棚卸表"), QStringLiteral("項目分類情報"),
                        QStringLiteral("品名情報"), QStringLiteral("数量単位情報") });
 
-    const auto left = Settings::toNumber(settings.value(Setting::MainLeft));
-    const auto top = Settings::toNumber(settings.value(Setting::MainTop));
-    if (!left || !top) {
-        m_state.ConnectionOpen = false;
-        m_state.prompter.notice(LoadFailed);
-        return;
-    }
-    move(twipsToPixels(*left, logicalDpiX()), twipsToPixels(*top, logicalDpiY()));
+    // Each value that cannot be read takes its own default; the others are read as stored.
+    placeWindow(this, settings, Setting::MainLeft, Setting::MainTop);
 
     const QDate date = DateText::fromText(settings.value(Setting::FDate));
     DTPicker1->setDate(date.isValid() ? date : m_state.clock.today());
@@ -389,6 +392,7 @@ void frmAMain::load()
     if (m_state.PrinterName.isEmpty())
         m_state.PrinterName = QPrinterInfo::defaultPrinterName();
     m_state.PrinterFont = settings.value(Setting::PrinterFont);
+    m_settingsLoaded = true;
 
     m_state.DatabaseFileName = settings.value(Setting::MDBFileName);
     if (!m_commandLineFile.isEmpty())
@@ -396,9 +400,15 @@ void frmAMain::load()
     if (m_state.DatabaseFileName.isEmpty())
         m_state.DatabaseFileName = m_state.paths.templatePath();
     setFileName(m_state.DatabaseFileName);
+    m_files.removeLeftovers();
 
-    if (!m_files.openConnection(m_state.DatabaseFileName)) {
-        m_state.prompter.notice(LoadFailed);
+    const bool opened = m_files.openConnection(m_state.DatabaseFileName);
+    showAccess();
+    if (!opened) {
+        // A missing template is named by the first-run guidance that follows.
+        const bool isTemplate = FileOps::samePathIgnoringCase(m_state.DatabaseFileName, m_state.paths.templatePath());
+        m_state.prompter.notice(FailureCause::withCause(
+            LoadFailed, isTemplate ? QString() : FailureCause::ofOpen(m_state.DatabaseFileName)));
         return;
     }
     // The old platform names ("98/Me", "NT/XP") name no system this runs on; both stay as they are.
@@ -436,6 +446,10 @@ void frmAMain::onActivated()
     if (m_closed)
         return;
     restoreArrowCursor();
+    if (!m_checkedAtStart) {
+        m_checkedAtStart = true;
+        checkOpenFile();
+    }
     if (DateText::toText(m_state.clock.today()).size() != 10)
         m_panel1->setText(QStringLiteral("　システムの日付を１０桁表示に設定してください。(yyyy/MM/dd "));
     if (!GuidanceShown && FileOps::samePathIgnoringCase(txtFileName->text(), m_state.paths.templatePath()))
@@ -445,20 +459,25 @@ void frmAMain::onActivated()
 void frmAMain::runFirstRunGuidance()
 {
     GuidanceShown = true;
+    // Without the template no database can be made: the user is told which file is missing
+    // and the program stays open, so an existing file can still be opened.
+    if (const QString missing = m_files.missingTemplate(); !missing.isEmpty()) {
+        m_state.prompter.notice(missing, Prompter::Icon::Critical);
+        return;
+    }
     frmTipA::showLines(this, guidanceLines());
 
-    FileDialogRequest request;
-    request.title = QStringLiteral("新しいファイル名");
-    request.filter = QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb");
-    request.filterIndex = 2;
-    request.defaultSuffix = QStringLiteral("idb");
-    request.mustExist = false;
-    const std::optional<QString> chosen = m_state.prompter.openFile(request);
+    const std::optional<QString> chosen
+        = m_state.prompter.openFile(m_files.databaseDialog(QStringLiteral("新しいファイル名"), false));
     if (!chosen || chosen->isEmpty() || *chosen == m_state.paths.templatePath())
         return stopGuidance();
 
-    if (m_files.createFromTemplate(*chosen, nullptr) != DatabaseFiles::Outcome::Done)
+    QString error;
+    if (m_files.createFromTemplate(*chosen, &error) != DatabaseFiles::Outcome::Done) {
+        if (!error.isEmpty())
+            m_state.prompter.notice(error, Prompter::Icon::Critical);
         return stopGuidance();
+    }
     m_state.prompter.notice(QStringLiteral("棚卸表データファイルを作成しました。決算日を入力してください。"));
     DTPicker1->setFocus();
 }
@@ -587,10 +606,51 @@ void frmAMain::resetPicture()
 
 void frmAMain::fileCommand(const std::function<void()>& command)
 {
+    const QString before = m_state.DatabaseFileName;
     command();
+    showAccess();
     // The entry screen shows what the database holds now.
     if (m_tana)
         m_tana->reload();
+    if (m_state.DatabaseFileName != before)
+        checkOpenFile();
+}
+
+void frmAMain::checkOpenFile()
+{
+    // The template is opened read-only and never worked on.
+    if (!m_state.ConnectionOpen
+        || FileOps::samePathIgnoringCase(m_state.DatabaseFileName, m_state.paths.templatePath()))
+        return;
+    m_check->start(m_state.DatabaseFileName, [this](const QString& path, const FileOps::FileCheck& check) {
+        if (!m_closed && check.status == FileOps::FileCheck::Status::Damaged && path == m_state.DatabaseFileName)
+            fileCommand([this] { m_files.reportDamage(); });
+    });
+}
+
+void frmAMain::showAccess()
+{
+    // A file opened read-only can be looked at: the count through the correction screen (which
+    // then edits nothing) and the printed sheets. The commands that exist to change the file
+    // (entry, imports, master maintenance, compaction, data deletion) are off.
+    const bool readOnly = m_state.ConnectionOpen && m_state.DatabaseConnection.isReadOnly()
+        && !FileOps::samePathIgnoringCase(m_state.DatabaseFileName, m_state.paths.templatePath());
+    setWindowTitle(readOnly ? Title + QStringLiteral("（読み取り専用）") : Title);
+    for (QPushButton* button : { Command17, Command22, Command58 })
+        button->setEnabled(!readOnly);
+    Combo3->setEnabled(!readOnly);
+    const QList<std::pair<QPushButton*, Screen>> screens = { { Command5, Screen::ExcelA },
+                                                             { Command28, Screen::Koumoku },
+                                                             { Command33, Screen::InShohin },
+                                                             { Command24, Screen::Tani } };
+    for (const auto& [button, screen] : screens)
+        button->setEnabled(!readOnly && screenAvailable(screen));
+    for (const char* name : { "mnuPreTana", "mnuInportA", "mnuInportB", "mnuPreSiire", "mnuPreShohin", "mnuTani" }) {
+        if (auto* action = findChild<QAction*>(QString::fromLatin1(name)))
+            action->setEnabled(!readOnly && action->property("available").toBool());
+    }
+    if (readOnly && m_tana)
+        m_tana->close();
 }
 
 void frmAMain::toggleRepairFrame()
@@ -620,9 +680,10 @@ void frmAMain::closeEvent(QCloseEvent* event)
         m_state.DatabaseConnection.close();
     m_state.ConnectionOpen = false;
     const bool saved = saveSettings();
-    const bool backedUp = !wasOpen || makeBackup();
+    QString why;
+    const bool backedUp = !wasOpen || makeBackup(&why);
     if (!saved || !backedUp)
-        m_state.prompter.notice(QStringLiteral("データベースのバックアップに失敗しました。"));
+        m_state.prompter.notice(QStringLiteral("データベースのバックアップに失敗しました。") + why);
     event->accept();
 }
 
@@ -639,6 +700,9 @@ void frmAMain::closeOtherWindows()
 bool frmAMain::saveSettings()
 {
     Settings& settings = m_state.settings;
+    // Only what this run read can be written back; values it never read stay as stored.
+    if (!m_settingsLoaded)
+        return settings.sync();
     settings.setValue(Setting::PrinterName, m_state.PrinterName);
     settings.setValue(Setting::PrinterFont, m_state.PrinterFont);
     settings.setValue(Setting::PictureFile, m_state.PictureFile);
@@ -654,7 +718,7 @@ bool frmAMain::saveSettings()
     return settings.sync();
 }
 
-bool frmAMain::makeBackup()
+bool frmAMain::makeBackup(QString* why)
 {
     // Called only for a file that opened as a database: the copy replaces the last good
     // backup, which must never be traded for a broken file or the empty template.
@@ -663,5 +727,16 @@ bool frmAMain::makeBackup()
     if (file.isEmpty() || FileOps::samePathIgnoringCase(file, paths.backupPath())
         || FileOps::samePathIgnoringCase(file, paths.templatePath()))
         return true;
-    return paths.ensureDataDir() && FileOps::copyFileAtomically(file, paths.backupPath());
+    if (!paths.ensureDataDir())
+        return false;
+    // Through the engine, from a file that passes the check, and checked again before it
+    // takes the old backup's place: some seconds on a large file.
+    WaitCursor hourglass;
+    const FileOps::FileCheck result = FileOps::backupDatabase(file, paths.backupPath());
+    if (result.status == FileOps::FileCheck::Status::Damaged)
+        *why = QStringLiteral("\r") + DatabaseFiles::damageMessage()
+            + QStringLiteral("前回のバックアップをそのまま残しました。");
+    else if (!result.sound())
+        *why = QStringLiteral("\r前回のバックアップをそのまま残しました。");
+    return result.sound();
 }

@@ -7,6 +7,7 @@
 #include <functional>
 
 class AppState;
+class BackgroundCheck;
 class QAction;
 class QComboBox;
 class QDateEdit;
@@ -84,19 +85,27 @@ private:
     void resetPicture();
     void showPicture();
     void toggleRepairFrame();
+    // Turns the commands that change the file off while it is open read-only.
+    void showAccess();
     // Runs a file command and refreshes the screens that show the database.
     void fileCommand(const std::function<void()>& command);
+    // Checks the open file in the background and reports damage as soon as it is found.
+    void checkOpenFile();
 
     void closeOtherWindows();
     bool saveSettings();
-    bool makeBackup();
+    // False with the reason when the backup was not made (the last one is kept then).
+    bool makeBackup(QString* why);
 
     AppState& m_state;
     DatabaseFiles m_files;
     QString m_commandLineFile;
     bool GuidanceShown = false;
+    bool m_settingsLoaded = false; // the settings written at close were read by load()
     bool m_activationQueued = false;
     bool m_closed = false;
+    bool m_checkedAtStart = false;
+    BackgroundCheck* m_check;
     QPointer<frmTana> m_tana; // the entry screen runs beside the main window
 
     QLabel* Label1;
@@ -126,6 +135,7 @@ private:
     QPushButton* Command24;
     QPushButton* Command1;
     QPushButton* Command22;
+    QPushButton* cmdSalvage;
     QPushButton* Command58;
     QPushButton* Command2;
 };

@@ -16,7 +16,18 @@ LookupCombo::LookupCombo(LookupModel::Kind kind, AppState& state, QWidget* paren
     setMaxVisibleItems(15);
     m_model->setDatabase(&state.DatabaseConnection);
     setModel(m_model);
-    connect(this, &QComboBox::editTextChanged, this, [this] { refreshList(); });
+    connect(this, &QComboBox::editTextChanged, this, [this] {
+        if (!m_choosing)
+            refreshList();
+    });
+    connect(this, &QComboBox::activated, this, [this](int row) {
+        m_choosing = false;
+        if (m_idBox) {
+            const QVariant id = m_model->index(row).data(LookupModel::IdRole);
+            m_idBox->setText(id.isNull() ? QString() : id.toString());
+        }
+        Q_EMIT chosen();
+    });
     lineEdit()->installEventFilter(this); // a click on the text is a click on the combo
 }
 
@@ -31,6 +42,17 @@ bool LookupCombo::eventFilter(QObject* watched, QEvent* event)
     if (watched == lineEdit() && event->type() == QEvent::MouseButtonPress)
         Q_EMIT pressed();
     return QComboBox::eventFilter(watched, event);
+}
+
+void LookupCombo::hidePopup()
+{
+    // A row chosen from the list comes right after: its name becomes the text, and the
+    // list stays as it is so that the chosen row, not the first match of its name, is the
+    // one announced.
+    m_choosing = true;
+    QComboBox::hidePopup();
+    QMetaObject::invokeMethod(
+        this, [this] { m_choosing = false; }, Qt::QueuedConnection);
 }
 
 void LookupCombo::setText(const QString& text)

@@ -11,7 +11,8 @@ class AppState;
 // A combo box for names from a master. It lists the names containing what is typed,
 // afresh on getting the focus and on every change of its text, and shows the ID of the
 // first match in its ID box. Leaving it is announced with left(), after the focus change,
-// so the screen can check and resolve the text.
+// so the screen can check and resolve the text. A name chosen from the pop-up list is
+// announced with chosen(), its ID in the ID box.
 class LookupCombo : public QComboBox
 {
     Q_OBJECT
@@ -31,8 +32,11 @@ Q_SIGNALS:
     void left();
     // The user clicked the combo, its text or its arrow.
     void pressed();
+    // The user chose a name from the pop-up list.
+    void chosen();
 
 protected:
+    void hidePopup() override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -43,5 +47,6 @@ private:
     LookupModel* m_model;
     QPointer<QLineEdit> m_idBox;
     bool m_refreshing = false;
+    bool m_choosing = false;
     bool m_opensInputMethod = true;
 };

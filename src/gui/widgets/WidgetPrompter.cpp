@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QMainWindow>
 #include <QMessageBox>
 
 namespace {
@@ -42,10 +43,34 @@ public:
     ArrowWhileOpen& operator=(const ArrowWhileOpen&) = delete;
 };
 
-std::optional<QString> runFileDialog(const FileDialogRequest& request, QFileDialog::AcceptMode mode)
+} // namespace
+
+QWidget* WidgetPrompter::owner()
+{
+    QWidget* active = QApplication::activeModalWidget();
+    if (!active)
+        active = QApplication::activeWindow();
+    const QWidget* last = m_lastOwner.data();
+    if (active) {
+        m_lastOwner = active;
+    } else if (last == nullptr || !last->isVisible()) {
+        // Nothing asked before: the program's main window, the first one shown.
+        m_lastOwner = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && qobject_cast<QMainWindow*>(w)) {
+                m_lastOwner = w;
+                break;
+            }
+        }
+    }
+    return m_lastOwner;
+}
+
+std::optional<QString> WidgetPrompter::runFileDialog(const FileDialogRequest& request, bool save)
 {
     ArrowWhileOpen arrow;
-    QFileDialog dialog(QApplication::activeWindow(), request.title);
+    const QFileDialog::AcceptMode mode = save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen;
+    QFileDialog dialog(owner(), request.title);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen && request.mustExist ? QFileDialog::ExistingFile
                                                                             : QFileDialog::AnyFile);
@@ -55,6 +80,8 @@ std::optional<QString> runFileDialog(const FileDialogRequest& request, QFileDial
         dialog.selectNameFilter(filters[request.filterIndex - 1]);
     if (!request.defaultSuffix.isEmpty())
         dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.directory.isEmpty())
+        dialog.setDirectory(request.directory);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
     // Whether an existing file may be replaced is the program's own question.
@@ -64,39 +91,36 @@ std::optional<QString> runFileDialog(const FileDialogRequest& request, QFileDial
     return dialog.selectedFiles().constFirst();
 }
 
-} // namespace
-
 void WidgetPrompter::notice(const QString& text, Icon icon, const QString& title)
 {
     ArrowWhileOpen arrow;
-    QMessageBox box(toBoxIcon(icon), title, displayText(text), QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(toBoxIcon(icon), title, displayText(text), QMessageBox::Ok, owner());
     box.exec();
 }
 
 bool WidgetPrompter::ask(const QString& text, const QString& title)
 {
     ArrowWhileOpen arrow;
-    QMessageBox box(QMessageBox::Question, title, displayText(text), QMessageBox::Yes | QMessageBox::No,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Question, title, displayText(text), QMessageBox::Yes | QMessageBox::No, owner());
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
 std::optional<QString> WidgetPrompter::openFile(const FileDialogRequest& request)
 {
-    return runFileDialog(request, QFileDialog::AcceptOpen);
+    return runFileDialog(request, false);
 }
 
 std::optional<QString> WidgetPrompter::saveFile(const FileDialogRequest& request)
 {
-    return runFileDialog(request, QFileDialog::AcceptSave);
+    return runFileDialog(request, true);
 }
 
 std::optional<QString> WidgetPrompter::chooseFont(const QString& family, int pointSize)
 {
     ArrowWhileOpen arrow;
     bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, QFont(family, pointSize), QApplication::activeWindow());
+    const QFont font = QFontDialog::getFont(&ok, QFont(family, pointSize), owner());
     if (!ok)
         return std::nullopt;
     return font.family();

@@ -2,8 +2,12 @@
 
 #include "core/app/Prompter.h"
 
-// The Prompter of the running program: Qt's message boxes and dialogs, parented to
-// the active window.
+#include <QPointer>
+
+class QWidget;
+
+// The Prompter of the running program: Qt's message boxes and dialogs, each over the
+// window it belongs to.
 class WidgetPrompter final : public Prompter
 {
 public:
@@ -12,4 +16,12 @@ public:
     std::optional<QString> openFile(const FileDialogRequest& request) override;
     std::optional<QString> saveFile(const FileDialogRequest& request) override;
     std::optional<QString> chooseFont(const QString& family, int pointSize) override;
+
+private:
+    // The active window; while none is (a dialog has just closed and the window manager
+    // has not yet handed activation back), the window the last dialog was asked from.
+    QWidget* owner();
+    std::optional<QString> runFileDialog(const FileDialogRequest& request, bool save);
+
+    QPointer<QWidget> m_lastOwner;
 };

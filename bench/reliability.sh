@@ -1,0 +1,130 @@
+#!/bin/bash
+# Reliability trials, run by hand (not by ctest):
+#   1. kill -9 at random moments during 1,000 line registrations; after every kill the file
+#      must pass PRAGMA integrity_check and hold every line whose registration was acknowledged;
+#   2. kill -9 at random moments during compaction, save-as and backup (TRIALS each); the
+#      file keeps all its lines and passes the check, a target is either absent/the old one
+#      or complete, and the leftovers of the killed run are recognised and removed;
+#   3. 100 damaged variants of a real file (truncated, pages overwritten, header damaged,
+#      zero length, bit flips, another program's SQLite file) given to the program on the
+#      command line and to the 開く command in-process: no crash, the file unchanged byte for
+#      byte, the backup unchanged unless the variant passed the check.
+# Usage: bench/reliability.sh [BUILD_DIR] [TRIALS]
+set -u
+build=$(cd "${1:-build}" && pwd)
+trials=${2:-30}
+driver=$build/bench/reliability_driver
+program=$build/kotrina
+work=$(mktemp -d /tmp/kotrina-reliability.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+faults=0
+
+random_ms() { echo $((RANDOM % $1)); }
+sleep_ms() { sleep "$(printf '0.%03d' "$1")"; }
+fault() { echo "FAULT: $*"; faults=$((faults + 1)); }
+
+echo "== 1. kill -9 during 1,000 registrations"
+"$driver" make "$work/lines.idb" 0 >/dev/null || exit 1
+: >"$work/acks"
+kills=0 checks=0 stored=0
+# A line committed just before a kill is stored without its acknowledgement: the file's
+# own count decides when the thousand are in.
+while [ "$stored" -lt 1000 ]; do
+    "$driver" register "$work/lines.idb" 1000 >>"$work/acks" &
+    pid=$!
+    sleep_ms "$(random_ms 120)"
+    if kill -9 "$pid" 2>/dev/null; then kills=$((kills + 1)); fi
+    wait "$pid" 2>/dev/null
+    checks=$((checks + 1))
+    "$driver" verify "$work/lines.idb" "$work/acks" >"$work/verify" || { fault "registration: $(cat "$work/verify")"; break; }
+    stored=$(awk '{print $2}' "$work/verify")
+done
+echo "registrations: $kills kills, $checks checks after a kill or the end, last: $(cat "$work/verify")"
+
+echo "== 2. kill -9 during compaction, save-as and backup ($trials each)"
+"$driver" make "$work/pristine.idb" 200000 >/dev/null || exit 1
+lines=$("$driver" verify "$work/pristine.idb" | awk '{print $2}')
+for op in compact saveas backup; do
+    interrupted=0 completed=0 leftovers=0
+    mkdir -p "$work/$op"
+    "$driver" make "$work/$op/old-target.idb" 10 >/dev/null
+    for ((i = 0; i < trials; i++)); do
+        cp "$work/pristine.idb" "$work/$op/shop.idb"
+        cp "$work/$op/old-target.idb" "$work/$op/target.idb"
+        if [ "$op" = compact ]; then
+            "$driver" compact "$work/$op/shop.idb" >/dev/null &
+        else
+            "$driver" "$op" "$work/$op/shop.idb" "$work/$op/target.idb" >/dev/null &
+        fi
+        pid=$!
+        sleep_ms "$(random_ms 900)"
+        if kill -9 "$pid" 2>/dev/null; then interrupted=$((interrupted + 1)); else completed=$((completed + 1)); fi
+        wait "$pid" 2>/dev/null
+        "$driver" verify "$work/$op/shop.idb" "" "$lines" >"$work/verify" || fault "$op #$i file: $(cat "$work/verify")"
+        if [ "$op" != compact ]; then
+            if cmp -s "$work/$op/target.idb" "$work/$op/old-target.idb"; then :; else
+                "$driver" verify "$work/$op/target.idb" "" "$lines" >"$work/verify" || fault "$op #$i target: $(cat "$work/verify")"
+            fi
+        fi
+        leftovers=$((leftovers + $("$driver" cleanup "$work/$op")))
+        stray=$(ls -A "$work/$op" | grep -v -x -e shop.idb -e target.idb -e old-target.idb)
+        [ -n "$stray" ] && fault "$op #$i left: $stray"
+    done
+    echo "$op: $trials trials, $interrupted killed part way, $completed finished, $leftovers leftovers removed at the next start"
+done
+
+echo "== 3. 100 damaged variants"
+"$driver" make "$work/real.idb" 20000 >/dev/null || exit 1
+"$driver" variants "$work/real.idb" "$work/variants" >/dev/null || exit 1
+"$driver" make "$work/good-backup.idb" 100 >/dev/null
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config
+declare -A outcome
+crashes=0 changed=0 backups_changed=0 total=0 salvages=0 salvaged_lines=""
+for variant in "$work"/variants/*.idb; do
+    total=$((total + 1))
+    kind=$(basename "$variant" .idb | cut -d- -f2)
+    # Command line: the program is given time to open, check and show its message, then ended.
+    home=$work/home-cli
+    rm -rf "$home" "$XDG_CONFIG_HOME"
+    mkdir -p "$home"
+    cp "$work/good-backup.idb" "$home/BackupKotrina.idb"
+    cp "$variant" "$work/file.idb"
+    KOTRINA_HOME=$home timeout -s TERM -k 2 3 "$program" "$work/file.idb" >/dev/null 2>&1
+    rc=$?
+    if [ $rc -ne 124 ] && [ $rc -ne 0 ]; then
+        crashes=$((crashes + 1))
+        fault "command line $(basename "$variant"): exit $rc"
+    fi
+    cmp -s "$variant" "$work/file.idb" || { changed=$((changed + 1)); fault "command line changed $(basename "$variant")"; }
+    cmp -s "$work/good-backup.idb" "$home/BackupKotrina.idb" || { backups_changed=$((backups_changed + 1)); fault "command line changed the backup"; }
+
+    # 開く in-process, the check the window runs, and the backup made at close.
+    home=$work/home-open
+    rm -rf "$home"
+    mkdir -p "$home"
+    cp "$work/good-backup.idb" "$home/BackupKotrina.idb"
+    cp "$variant" "$work/file.idb"
+    result=$("$driver" open "$work/file.idb" "$home")
+    rc=$?
+    [ $rc -gt 1 ] && { crashes=$((crashes + 1)); fault "開く $(basename "$variant"): exit $rc"; }
+    cmp -s "$variant" "$work/file.idb" || { changed=$((changed + 1)); fault "開く changed $(basename "$variant")"; }
+    if ! cmp -s "$work/good-backup.idb" "$home/BackupKotrina.idb"; then
+        # Only a variant that passed the check may replace the backup, and then with a sound copy.
+        if [[ "$result" == *"sound backup-replaced"* ]]; then
+            "$driver" verify "$home/BackupKotrina.idb" >/dev/null || fault "開く wrote a bad backup from $(basename "$variant")"
+        else
+            backups_changed=$((backups_changed + 1))
+            fault "開く changed the backup for $(basename "$variant")"
+        fi
+    fi
+    if [[ "$result" =~ salvaged-([0-9]+)-lines ]]; then
+        salvages=$((salvages + 1)) salvaged_lines="$salvaged_lines ${BASH_REMATCH[1]}"
+    fi
+    key="$kind: $(sed 's/salvaged-[0-9]*-lines/salvaged/' <<<"$result")"
+    outcome["$key"]=$((${outcome["$key"]:-0} + 1))
+done
+echo "variants: $total, crashes $crashes, files changed $changed, good backups replaced by bad $backups_changed"
+for key in "${!outcome[@]}"; do echo "  ${outcome[$key]} × $key"; done | sort -k3
+echo "salvages of variants found damaged: $salvages, lines saved of 20000 in each:$salvaged_lines"
+echo "faults: $faults"
+[ "$faults" -eq 0 ]

@@ -1,0 +1,72 @@
+#include "core/files/FailureCause.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+namespace FailureCause {
+
+namespace {
+
+// Room the engine needs at the least to write a copy of a file: its size, and never less
+// than a megabyte, since a journal or a temporary file comes with every write.
+bool diskFull(const QString& folder, const QString& path)
+{
+    const QStorageInfo storage(folder);
+    if (!storage.isValid())
+        return false;
+    const qint64 needed = std::max<qint64>(QFileInfo(path).size(), 1 << 20);
+    return storage.bytesAvailable() < needed;
+}
+
+} // namespace
+
+QString readOnlyReason(const QString& path)
+{
+    const QFileInfo file(path);
+    const QString folder = file.absolutePath();
+    if (file.exists() && !file.isWritable())
+        return QStringLiteral("ファイル（%1）は読み取り専用か、書き込む権限がありません。")
+            .arg(file.absoluteFilePath());
+    // The engine keeps its journal beside the file, so a folder that cannot be written
+    // makes the file read-only as well.
+    if (!QFileInfo(folder).isWritable())
+        return QStringLiteral("フォルダ（%1）は読み取り専用か、書き込む権限がありません。").arg(folder);
+    return {};
+}
+
+QString ofWrite(const QString& path, const QString& detail)
+{
+    const QString text = detail.toLower();
+    if (text.contains(QLatin1String("locked")) || text.contains(QLatin1String("busy")))
+        return QStringLiteral("ほかのプログラムがファイルを使用中です。");
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("フォルダ（%1）が見つかりません。").arg(folder);
+    if (const QString reason = readOnlyReason(path); !reason.isEmpty())
+        return reason;
+    if (text.contains(QLatin1String("disk is full")) || text.contains(QLatin1String("no space"))
+        || text.contains(QLatin1String("too large")) || diskFull(folder, path))
+        return QStringLiteral("ディスクの空き容量が足りないか、ファイルの大きさの上限を超えています。");
+    if (text.contains(QLatin1String("permission")) || text.contains(QLatin1String("readonly"))
+        || text.contains(QLatin1String("read-only")))
+        return QStringLiteral("書き込む権限がありません。");
+    return {};
+}
+
+QString ofOpen(const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.exists())
+        return QStringLiteral("ファイル（%1）が見つかりません。").arg(file.absoluteFilePath());
+    if (file.isFile() && !file.isReadable())
+        return QStringLiteral("ファイル（%1）を読む権限がありません。").arg(file.absoluteFilePath());
+    return {};
+}
+
+QString withCause(const QString& message, const QString& cause)
+{
+    return cause.isEmpty() ? message : message + QLatin1Char('\r') + cause;
+}
+
+} // namespace FailureCause

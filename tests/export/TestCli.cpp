@@ -1,0 +1,177 @@
+#include "ReadBack.h"
+#include "TestEnvironment.h"
+#include "TestRegistry.h"
+#include "cli/CommandLine.h"
+
+#include <QProcess>
+#include <QTest>
+#include <QTextStream>
+
+namespace {
+
+// A business file made with the sqlite3 program from the template's table definitions, not
+// by this program: categories 1 and 2, products 1 and 2, and lines of 2026-03-31 of which
+// line 4 names the deleted category 2 and line 5 the missing product 9.
+QString madeOutside(const TestEnvironment& env)
+{
+    QProcess schema;
+    schema.start(QStringLiteral("/usr/bin/sqlite3"), { TestEnvironment::buildTemplate(), QStringLiteral(".schema") });
+    if (!schema.waitForFinished() || schema.exitCode() != 0)
+        return {};
+    const QString file = env.path(QStringLiteral("outside.idb"));
+    QProcess sqlite;
+    sqlite.start(QStringLiteral("/usr/bin/sqlite3"), { file });
+    sqlite.waitForStarted();
+    sqlite.write("PRAGMA application_id = 1263817294; PRAGMA user_version = 1;\n");
+    sqlite.write(schema.readAllStandardOutput());
+    sqlite.write(R"(
+INSERT INTO 項目分類 VALUES (0, '未区分'), (1, '食品'), (2, '雑貨');
+INSERT INTO 仕入商品 VALUES (1, 'りんご', 100, '個'), (2, 'ﾒﾓ帳', 80, '冊');
+INSERT INTO 棚卸マスター VALUES
+  (3, '2026-03-31', 1, 'りんご', 0.125, '個', 100, 12, NULL, NULL, 1, 0),
+  (1, '2026-03-31', 1, 'りんご', 10, '個', 100, 1000, NULL, NULL, 1, 0),
+  (4, '2026-03-31', 2, 'ﾒﾓ帳', 2, '冊', 80, 160, NULL, NULL, 2, 0),
+  (5, '2026-03-31', 1, '幻の品', 1, '個', 5, 5, NULL, NULL, 9, 0),
+  (2, '2025-03-31', 1, 'りんご', 1, '個', 100, 100, NULL, NULL, 1, 0);
+DELETE FROM 項目分類 WHERE 項目ID = 2;
+)");
+    sqlite.closeWriteChannel();
+    return sqlite.waitForFinished() && sqlite.exitCode() == 0 ? file : QString();
+}
+
+// One run of `kotrina …` in this process.
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Run kotrina(const QStringList& args)
+{
+    Run run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.status = CommandLine(out, err).run(args);
+    return run;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void exportAndCheckAFileMadeOutside()
+    {
+        TestEnvironment env;
+        const QString file = madeOutside(env);
+        QVERIFY(!file.isEmpty());
+        const QByteArray before = readAll(file);
+        const QString xlsx = env.path(QStringLiteral("lines.xlsx"));
+
+        Run r = kotrina({ u"export"_qs, u"lines"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--xlsx"_qs, xlsx });
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        const QVariantList heading
+            = QVariantList({ u"項目分類"_qs, u"品名"_qs, u"数量"_qs, u"単位"_qs, u"単価"_qs, u"金額"_qs });
+        QCOMPARE(
+            readWorkbook(xlsx).rows,
+            (QList<QVariantList> { heading, QVariantList({ u"食品"_qs, u"りんご"_qs, 10.0, u"個"_qs, 100.0, 1000.0 }),
+                                   QVariantList({ u"食品"_qs, u"りんご"_qs, 0.125, u"個"_qs, 100.0, 12.0 }),
+                                   QVariantList({ u"食品"_qs, u"幻の品"_qs, 1.0, u"個"_qs, 5.0, 5.0 }) }));
+
+        r = kotrina({ u"export"_qs, u"products"_qs, file, u"--order"_qs, u"id"_qs, u"--xlsx"_qs, xlsx });
+        QCOMPARE(r.status, 0);
+        QCOMPARE(readWorkbook(xlsx).rows.size(), 3);
+
+        // The check lists the line of the deleted category and the line of the missing
+        // product, and reads only.
+        r = kotrina({ u"check"_qs, file, u"--date"_qs, u"2026-03-31"_qs });
+        QCOMPARE(r.status, 1);
+        QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[1], u"4\t2\t2\tﾒﾓ帳\t2\t冊\t項目/分類"_qs);
+        QCOMPARE(lines[2], u"5\t1\t9\t幻の品\t1\t個\t品名"_qs);
+        QCOMPARE(readAll(file), before);
+
+        // The repair moves line 4 to category 0; the missing product is still found.
+        r = kotrina({ u"check"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--move-to-uncategorised"_qs });
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.contains(u"1 件の項目IDを「0」に変更しました。"_qs));
+        r = kotrina({ u"check"_qs, file, u"--date"_qs, u"2026-03-31"_qs });
+        lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[1].startsWith(u"5\t"_qs));
+        r = kotrina({ u"export"_qs, u"lines"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--xlsx"_qs, xlsx });
+        QCOMPARE(readWorkbook(xlsx).rows.value(3),
+                 QVariantList({ u"未区分"_qs, u"ﾒﾓ帳"_qs, 2.0, u"冊"_qs, 80.0, 160.0 }));
+
+        // Nothing missing on the other date.
+        r = kotrina({ u"check"_qs, file, u"--date"_qs, u"2025-03-31"_qs });
+        QCOMPARE(r.status, 0);
+    }
+
+    void wrongWordsAreToldInJapanese_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        const QString file = u"FILE"_qs; // replaced by the file made outside
+        QTest::newRow("bad date") << QStringList { u"check"_qs, file, u"--date"_qs, u"2026-02-30"_qs }
+                                  << u"日付「2026-02-30」が正しくありません。"_qs;
+        QTest::newRow("missing file") << QStringList { u"check"_qs, u"/nowhere/x.idb"_qs, u"--date"_qs,
+                                                       u"2026-03-31"_qs }
+                                      << u"ファイルが見つかりません: /nowhere/x.idb"_qs;
+        QTest::newRow("not ours") << QStringList { u"export"_qs, u"products"_qs, u"TEXT"_qs, u"--xlsx"_qs,
+                                                   u"o.xlsx"_qs }
+                                  << u"Kotrina のデータベースファイルではないか、壊れています"_qs;
+        QTest::newRow("unknown verb") << QStringList { u"export"_qs, u"units"_qs }
+                                      << u"「export units」というコマンドはありません。"_qs;
+        QTest::newRow("unknown option") << QStringList { u"check"_qs, file, u"--bogus"_qs }
+                                        << u"「check」には --bogus というオプションはありません。"_qs;
+        QTest::newRow("no value") << QStringList { u"export"_qs, u"lines"_qs, file, u"--xlsx"_qs }
+                                  << u"オプション --xlsx に値がありません。"_qs;
+    }
+
+    void wrongWordsAreToldInJapanese()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        TestEnvironment env;
+        const QString file = madeOutside(env);
+        const QString text = env.writeFile(QStringLiteral("notes.idb"), "not a database\n");
+        for (QString& a : args) {
+            if (a == u"FILE"_qs)
+                a = file;
+            else if (a == u"TEXT"_qs)
+                a = text;
+            else if (a == u"o.xlsx"_qs)
+                a = env.path(a);
+        }
+        const Run r = kotrina(args);
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QVERIFY(!QFile::exists(env.path(u"o.xlsx"_qs)));
+    }
+
+    void helpListsTheVerbs()
+    {
+        QVERIFY(CommandLine::isFor({ u"export"_qs }));
+        QVERIFY(CommandLine::isFor({ u"--help"_qs }));
+        QVERIFY(!CommandLine::isFor({ u"/home/shop/export.idb"_qs }));
+        for (const QString& word : { u"help"_qs, u"--help"_qs }) {
+            const Run r = kotrina({ word });
+            QCOMPARE(r.status, 0);
+            for (const QString& verb : { u"export lines"_qs, u"export products"_qs, u"check"_qs })
+                QVERIFY2(r.out.contains(u"  "_qs + verb + u" "_qs), qPrintable(r.out));
+        }
+        const Run r = kotrina({ u"check"_qs, u"--help"_qs });
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains(u"--move-to-uncategorised"_qs));
+    }
+};
+
+KOTRINA_REGISTER_TEST(TestCli)
+#include "TestCli.moc"
