@@ -1,12 +1,26 @@
+#include "cli/CommandLine.h"
 #include "core/app/Paths.h"
 #include "core/app/SingleInstance.h"
 #include "gui/shell/ApplicationSetup.h"
 #include "gui/shell/Startup.h"
 
 #include <QApplication>
+#include <QTextStream>
 
 int main(int argc, char* argv[])
 {
+    // A verb as the first argument runs without a window, a dialog or the hand-over to a
+    // program already running.
+    QStringList words;
+    for (int i = 1; i < argc; ++i)
+        words << QString::fromLocal8Bit(argv[i]);
+    if (CommandLine::isFor(words)) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return CommandLine(out, err).run(QCoreApplication::arguments().mid(1));
+    }
+
     QApplication app(argc, argv);
     setUpApplication(app);
 

@@ -4,7 +4,10 @@
 #include "core/app/Paths.h"
 #include "core/store/Database.h"
 
+#include <QDesktopServices>
 #include <QString>
+#include <QUrl>
+#include <functional>
 
 class Clock;
 class Prompter;
@@ -35,6 +38,9 @@ public:
 
     InputMethod defaultInputMethod;
     InputMethod* inputMethod = &defaultInputMethod;
+
+    // Opens a document with the desktop's program for its type; false when none could.
+    std::function<bool(const QUrl&)> openDocument = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
     const Paths paths;
     Settings& settings;

@@ -1,5 +1,7 @@
 #include "core/app/Prompter.h"
 
+#include <QFileInfo>
+
 QStringList FileDialogRequest::nameFilters() const
 {
     QStringList result;
@@ -19,4 +21,9 @@ QStringList FileDialogRequest::nameFilters() const
         result << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return result;
+}
+
+bool Prompter::confirmOverwrite(const QString& path)
+{
+    return !QFileInfo::exists(path) || ask(QStringLiteral("指定した名前のファイルが存在します。\r上書きしますか？"));
 }

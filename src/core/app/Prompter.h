@@ -48,4 +48,8 @@ public:
     virtual std::optional<QString> saveFile(const FileDialogRequest& request) = 0;
     // The chosen font family, nullopt when cancelled.
     virtual std::optional<QString> chooseFont(const QString& family, int pointSize) = 0;
+
+    // Before a file is replaced: true when path does not exist or the user agrees to
+    // overwrite it ("指定した名前のファイルが存在します。\r上書きしますか？").
+    bool confirmOverwrite(const QString& path);
 };

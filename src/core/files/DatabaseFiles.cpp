@@ -13,7 +13,6 @@
 namespace {
 
 const QString InvalidName = QStringLiteral("ファイル名が不正です。");
-const QString Overwrite = QStringLiteral("指定した名前のファイルが存在します。\r上書きしますか？");
 const QString SaveFailed = QStringLiteral("データベースの保存に失敗しました。");
 const QString InUse = QStringLiteral("データベースに接続してるユーザーがいます。");
 const QString ReopenFailed
@@ -103,7 +102,7 @@ QString DatabaseFiles::missingTemplate() const
 
 DatabaseFiles::Outcome DatabaseFiles::createFromTemplate(const QString& chosen, QString* error)
 {
-    if (QFileInfo::exists(chosen) && !m_state.prompter.ask(Overwrite))
+    if (!m_state.prompter.confirmOverwrite(chosen))
         return Outcome::Declined;
     const QString templatePath = m_state.paths.templatePath();
     {
@@ -192,7 +191,7 @@ void DatabaseFiles::saveAs()
         m_state.prompter.notice(InvalidName);
         return;
     }
-    if (QFileInfo::exists(*chosen) && !m_state.prompter.ask(Overwrite))
+    if (!m_state.prompter.confirmOverwrite(*chosen))
         return;
     WaitCursor hourglass;
     if (QString why; !FileOps::copyDatabase(m_state.DatabaseConnection, *chosen, &why)) {

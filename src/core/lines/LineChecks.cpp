@@ -3,6 +3,7 @@
 #include "core/lines/LineRegistration.h"
 #include "core/rules/TextRules.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace LineSelections {
@@ -68,4 +69,45 @@ std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDa
     if (!ok || !transaction.commit())
         return std::nullopt;
     return LineSelection { QStringLiteral(R"("ID" IN (SELECT "ID" FROM temp."移動した行"))"), {} };
+}
+
+std::optional<int> markLinesWithoutProduct(const Database& db, QDate date)
+{
+    const QString day = storedDate(date);
+    const QString mark = QStringLiteral(
+        R"(CASE WHEN EXISTS (SELECT 1 FROM "仕入商品" s WHERE s."品名ID" = "棚卸マスター"."品名ID") THEN 0 ELSE 1 END)");
+    if (!db.exec(
+            QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" = %1 WHERE "日付" = ? AND "区分調整" IS NOT %1)")
+                .arg(mark),
+            { day }))
+        return std::nullopt;
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(R"(SELECT COUNT(*) FROM "棚卸マスター" WHERE "日付" = ? AND "区分調整" = 1)"));
+    q.addBindValue(day);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return q.value(0).toInt();
+}
+
+std::optional<QList<LineWithoutMaster>> linesWithoutMaster(const Database& db, QDate date)
+{
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(R"(SELECT * FROM (
+            SELECT t."ID", t."項目ID", t."品名ID", t."品名", t."数量", t."単位",
+                NOT EXISTS (SELECT 1 FROM "項目分類" k WHERE k."項目ID" = t."項目ID") AS "項目なし",
+                NOT EXISTS (SELECT 1 FROM "仕入商品" s WHERE s."品名ID" = t."品名ID") AS "品名なし"
+            FROM "棚卸マスター" t WHERE t."日付" = ?)
+        WHERE "項目なし" OR "品名なし" ORDER BY "ID")"));
+    q.addBindValue(storedDate(date));
+    if (!q.exec())
+        return std::nullopt;
+    QList<LineWithoutMaster> lines;
+    while (q.next())
+        lines.push_back({ q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt(), q.value(3).toString(),
+                          q.value(4).toDouble(), q.value(5).toString(), q.value(6).toBool(), q.value(7).toBool() });
+    if (q.lastError().isValid())
+        return std::nullopt;
+    return lines;
 }

@@ -3,6 +3,7 @@
 #include "core/store/Database.h"
 
 #include <QDate>
+#include <QList>
 #include <QString>
 #include <QVariantList>
 #include <optional>
@@ -32,3 +33,25 @@ std::optional<int> markLinesWithoutCategory(const Database& db, QDate date);
 // Moves the marked lines of the date to 項目ID 0 and clears their mark. Returns the
 // selection of the lines moved, so they can stay in view; nullopt when the database refused.
 std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDate date);
+
+// Marks with 区分調整 = 1 exactly the lines of the date whose 品名ID has no row in 仕入商品,
+// and clears the mark on the others, in one statement that writes only the marks that
+// change. Returns how many are marked; nullopt when the database refused.
+std::optional<int> markLinesWithoutProduct(const Database& db, QDate date);
+
+// A line of a date whose category or product has no master row.
+struct LineWithoutMaster
+{
+    int id = 0;
+    int categoryId = 0;
+    int productId = 0;
+    QString name;
+    double quantity = 0;
+    QString unit;
+    bool categoryMissing = false;
+    bool productMissing = false;
+};
+
+// The lines of the date whose category or product is missing, in ID order, read without
+// writing any mark; nullopt when the database refused.
+std::optional<QList<LineWithoutMaster>> linesWithoutMaster(const Database& db, QDate date);

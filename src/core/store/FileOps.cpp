@@ -72,8 +72,7 @@ bool vacuumInto(QSqlQuery& q, const QString& temp, const QString& target, QStrin
     if (!ok)
         fail(error, q.lastError().text());
     q.finish();
-    ok = ok && (syncToDisk(temp) || fail(error, QStringLiteral("%1: cannot be written to disk").arg(temp)))
-        && renameOver(temp, target, error);
+    ok = ok && replaceWith(temp, target, error);
     if (!ok)
         removeDatabaseFile(temp);
     return ok;
@@ -81,13 +80,24 @@ bool vacuumInto(QSqlQuery& q, const QString& temp, const QString& target, QStrin
 
 } // namespace
 
-bool copyDatabase(const Database& db, const QString& target, QString* error)
+QString temporaryBeside(const QString& target)
 {
     const QFileInfo info(target);
-    const QString temp = info.dir().filePath(
+    return info.dir().filePath(
         QStringLiteral(".%1.%2.tmp").arg(info.fileName()).arg(QCoreApplication::applicationPid()));
+}
+
+bool replaceWith(const QString& temp, const QString& target, QString* error)
+{
+    if (!syncToDisk(temp))
+        return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
+    return renameOver(temp, target, error);
+}
+
+bool copyDatabase(const Database& db, const QString& target, QString* error)
+{
     QSqlQuery q(db.connection());
-    return vacuumInto(q, temp, info.absoluteFilePath(), error);
+    return vacuumInto(q, temporaryBeside(target), QFileInfo(target).absoluteFilePath(), error);
 }
 
 bool copyFileAtomically(const QString& source, const QString& target, QString* error)

@@ -10,6 +10,14 @@ class Database;
 // interrupted copy or compaction leaves the old target intact.
 namespace FileOps {
 
+// A name in target's directory for the file that will take target's place; unique to
+// this process, hidden, and ending in ".tmp".
+QString temporaryBeside(const QString& target);
+
+// Makes the finished file temp reach the disk and renames it over target, the one step
+// that makes it visible. On failure temp is left for the caller to remove.
+bool replaceWith(const QString& temp, const QString& target, QString* error = nullptr);
+
 bool copyFileAtomically(const QString& source, const QString& target, QString* error = nullptr);
 
 // Case-insensitive path equality, as file names were compared where these files came from.

@@ -1,5 +1,6 @@
 #include "gui/masters/frmInShohin.h"
 
+#include "core/export/SpreadsheetExport.h"
 #include "gui/widgets/Named.h"
 
 #include <QGroupBox>
@@ -42,11 +43,10 @@ frmInShohin::frmInShohin(AppState& state, QWidget* parent)
     Command1 = named(new QPushButton(QStringLiteral("品名情報ｲﾝﾎﾟｰﾄ(&T)"), this), "Command1");
     Command1->setToolTip(
         QStringLiteral("品名情報は、エクセルファイルからインポートできますので、棚卸表の入力がすばやくできます。"));
-    // Export and import come with the screens that do them.
-    for (QPushButton* b : { Command3, Command1 }) {
-        b->setAutoDefault(false);
-        b->setEnabled(false);
-    }
+    // The import comes with the screen that does it.
+    Command3->setAutoDefault(false);
+    Command1->setAutoDefault(false);
+    Command1->setEnabled(false);
 
     auto* row = new QHBoxLayout;
     row->addWidget(Frame2);
@@ -59,4 +59,8 @@ frmInShohin::frmInShohin(AppState& state, QWidget* parent)
     auto resort = [this] { reopen(Option2->isChecked() ? MasterOrder::ByName : MasterOrder::ById); };
     connect(Option1, &QRadioButton::clicked, this, resort);
     connect(Option2, &QRadioButton::clicked, this, resort);
+    // The file follows the chosen option, whatever order the grid shows.
+    connect(Command3, &QPushButton::clicked, this, [this, s = &state] {
+        SpreadsheetExport::exportProducts(*s, Option1->isChecked() ? MasterOrder::ById : MasterOrder::ByName);
+    });
 }

@@ -1,0 +1,131 @@
+#include "cli/Command.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTextStream>
+
+Command::Command(QTextStream& out, QTextStream& err, QString verb, QString text)
+    : name(std::move(verb))
+    , description(std::move(text))
+    , m_out(out)
+    , m_err(err)
+{ }
+
+QString Command::helpText() const
+{
+    QString text = QStringLiteral("使い方: kotrina ") + name;
+    for (const Argument& a : positionalArguments)
+        text += QLatin1Char(' ') + a.name;
+    if (!options.isEmpty())
+        text += QStringLiteral(" [オプション]");
+    text += QStringLiteral("\n\n") + description + QStringLiteral("\n");
+    if (!positionalArguments.isEmpty()) {
+        text += QStringLiteral("\n引数:\n");
+        for (const Argument& a : positionalArguments)
+            text += QStringLiteral("  %1  %2\n").arg(a.name, -24).arg(a.description);
+    }
+    text += QStringLiteral("\nオプション:\n");
+    QList<QCommandLineOption> all = options;
+    all << QCommandLineOption(QStringList { QStringLiteral("h"), QStringLiteral("help") },
+                              QStringLiteral("この説明を表示します。"));
+    for (const QCommandLineOption& o : all) {
+        QStringList names;
+        for (const QString& n : o.names())
+            names << (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n;
+        QString head = names.join(QStringLiteral(", "));
+        if (!o.valueName().isEmpty())
+            head += QLatin1Char(' ') + o.valueName();
+        text += QStringLiteral("  %1  %2\n").arg(head, -24).arg(o.description());
+    }
+    return text;
+}
+
+bool Command::parse(QCommandLineParser& parser, const QStringList& args, int* status)
+{
+    *status = Failure;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions(options);
+    const QCommandLineOption help(QStringList { QStringLiteral("h"), QStringLiteral("help") });
+    parser.addOption(help);
+    if (!parser.parse(QStringList { QStringLiteral("kotrina") } + args)) {
+        if (!parser.unknownOptionNames().isEmpty()) {
+            const QString option = parser.unknownOptionNames().constFirst();
+            fail(QStringLiteral("「%1」には %2 というオプションはありません。")
+                     .arg(name, (option.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + option));
+        } else {
+            // The parser's own text names the option that lacks its value in quotes.
+            const QRegularExpressionMatch quoted
+                = QRegularExpression(QStringLiteral("'([^']+)'")).match(parser.errorText());
+            fail(QStringLiteral("オプション %1 に値がありません。")
+                     .arg(quoted.hasMatch() ? quoted.captured(1) : QString()));
+        }
+        m_err << QStringLiteral("説明: kotrina %1 --help\n").arg(name);
+        return false;
+    }
+    if (parser.isSet(help)) {
+        m_out << helpText();
+        *status = Success;
+        return false;
+    }
+    const QStringList given = parser.positionalArguments();
+    if (given.size() < positionalArguments.size()) {
+        fail(QStringLiteral("%1 を指定してください。").arg(positionalArguments[given.size()].name));
+        m_err << QStringLiteral("使い方は kotrina %1 --help で表示されます。\n").arg(name);
+        return false;
+    }
+    if (given.size() > positionalArguments.size()) {
+        fail(QStringLiteral("余分な引数があります: %1")
+                 .arg(given.mid(positionalArguments.size()).join(QLatin1Char(' '))));
+        return false;
+    }
+    return true;
+}
+
+std::optional<QString> Command::required(const QCommandLineParser& parser, const QCommandLineOption& option)
+{
+    if (parser.isSet(option) && !parser.value(option).isEmpty())
+        return parser.value(option);
+    fail(QStringLiteral("--%1 %2 を指定してください。").arg(option.names().constLast(), option.valueName()));
+    return std::nullopt;
+}
+
+std::optional<QDate> Command::date(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    const QDate result = QDate::fromString(text, Qt::ISODate);
+    if (form.match(text).hasMatch() && result.isValid())
+        return result;
+    fail(
+        QStringLiteral("日付「%1」が正しくありません。YYYY-MM-DD の形（例 2026-03-31）で指定してください。").arg(text));
+    return std::nullopt;
+}
+
+bool Command::openDatabase(Database& db, const QString& path, Database::Access access)
+{
+    const QFileInfo info(path);
+    QString problem;
+    if (!info.exists())
+        problem = QStringLiteral("ファイルが見つかりません: ");
+    else if (!info.isFile())
+        problem = QStringLiteral("ファイルではありません: ");
+    else if (!info.isReadable())
+        problem = QStringLiteral("ファイルを読み込めません: ");
+    else if (access == Database::Access::ReadWrite && !info.isWritable())
+        problem = QStringLiteral("ファイルに書き込めません: ");
+    else if (db.open(path, nullptr, access))
+        return true;
+    else
+        problem = QStringLiteral("Kotrina のデータベースファイルではないか、壊れています: ");
+    fail(problem + QDir::toNativeSeparators(path));
+    return false;
+}
+
+int Command::fail(const QString& message)
+{
+    QString text = message;
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    m_err << QStringLiteral("kotrina: ") << text << QLatin1Char('\n');
+    m_err.flush();
+    return Failure;
+}

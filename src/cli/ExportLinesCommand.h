@@ -1,0 +1,16 @@
+#pragma once
+
+#include "cli/Command.h"
+
+// kotrina export lines FILE.idb --date YYYY-MM-DD [--view all|no-price] --xlsx OUT.xlsx
+class ExportLinesCommand : public Command
+{
+public:
+    ExportLinesCommand(QTextStream& out, QTextStream& err);
+    int execute(const QStringList& args) override;
+
+private:
+    const QCommandLineOption m_date;
+    const QCommandLineOption m_view;
+    const QCommandLineOption m_xlsx;
+};

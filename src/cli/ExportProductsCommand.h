@@ -1,0 +1,15 @@
+#pragma once
+
+#include "cli/Command.h"
+
+// kotrina export products FILE.idb [--order id|name] --xlsx OUT.xlsx
+class ExportProductsCommand : public Command
+{
+public:
+    ExportProductsCommand(QTextStream& out, QTextStream& err);
+    int execute(const QStringList& args) override;
+
+private:
+    const QCommandLineOption m_order;
+    const QCommandLineOption m_xlsx;
+};

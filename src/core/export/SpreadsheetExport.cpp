@@ -1,0 +1,171 @@
+#include "core/export/SpreadsheetExport.h"
+
+#include "core/app/AppState.h"
+#include "core/app/Prompter.h"
+#include "core/app/WaitCursor.h"
+#include "core/export/SheetWriter.h"
+#include "core/lines/LineRegistration.h"
+#include "core/store/Database.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <functional>
+
+namespace SpreadsheetExport {
+
+namespace {
+
+using Kind = SheetWriter::Kind;
+
+// One list: its columns, the statement's FROM part with its filter, and the order.
+struct ListQuery
+{
+    QList<SheetWriter::Column> columns;
+    QString select;
+    QString from;
+    QString order;
+    QVariantList values;
+};
+
+const QString DatabaseFailed = QStringLiteral("データベースの読み込みに失敗しました。");
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+bool write(const Database& db, const ListQuery& list, const QString& target, QString* error)
+{
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT COUNT(*) ") + list.from);
+    for (const QVariant& v : list.values)
+        q.addBindValue(v);
+    if (!q.exec() || !q.next())
+        return fail(error, DatabaseFailed);
+    const qint64 rows = q.value(0).toLongLong();
+    if (rows + 1 > SheetWriter::MaxRows)
+        return fail(error,
+                    QStringLiteral("%1 件は 1 枚のシートに入りきらないため、書き出しませんでした。（1 枚に %2 件まで）")
+                        .arg(QLocale::c().toString(rows), QLocale::c().toString(SheetWriter::MaxRows - 1)));
+    q.finish();
+
+    q.prepare(QStringLiteral("SELECT ") + list.select + QLatin1Char(' ') + list.from + QStringLiteral(" ORDER BY ")
+              + list.order);
+    for (const QVariant& v : list.values)
+        q.addBindValue(v);
+    if (!q.exec())
+        return fail(error, DatabaseFailed);
+
+    SheetWriter sheet(target);
+    if (!sheet.begin(list.columns, error))
+        return false;
+    const int count = int(list.columns.size());
+    QVariantList row(count);
+    while (q.next()) {
+        for (int c = 0; c < count; ++c)
+            row[c] = q.value(c);
+        sheet.addRow(row);
+    }
+    if (q.lastError().isValid())
+        return fail(error, DatabaseFailed);
+    return sheet.finish(error);
+}
+
+// Asks for the file, writes it through write and opens it.
+bool saveAndOpen(AppState& state, const std::function<bool(const QString&, QString*)>& writeTo)
+{
+    FileDialogRequest request;
+    request.title = QStringLiteral("名前を付けて保存");
+    request.filter = QStringLiteral("すべてのファイル (*.*)|*.*|xlsx ﾌｧｲﾙ (*.xlsx)|*.xlsx");
+    request.filterIndex = 2;
+    request.defaultSuffix = QStringLiteral("xlsx");
+    request.mustExist = false;
+    const std::optional<QString> chosen = state.prompter.saveFile(request);
+    if (!chosen || chosen->isEmpty())
+        return false;
+    QString target = *chosen;
+    if (QFileInfo(target).suffix().isEmpty())
+        target += QStringLiteral(".xlsx");
+    if (!state.prompter.confirmOverwrite(target))
+        return false;
+
+    QString error;
+    bool written = false;
+    {
+        WaitCursor hourglass;
+        written = writeTo(target, &error);
+    }
+    if (!written) {
+        state.prompter.notice(error);
+        return false;
+    }
+    if (!state.openDocument(QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath())))
+        state.prompter.notice(QStringLiteral("ファイルは保存しましたが、開くプログラムが見つかりませんでした。\r")
+                              + QDir::toNativeSeparators(target));
+    return true;
+}
+
+} // namespace
+
+std::optional<LinesView> linesView(const QString& viewName)
+{
+    if (viewName == QStringLiteral("棚卸をすべて表示"))
+        return LinesView::All;
+    if (viewName == QStringLiteral("単価未入力の棚卸"))
+        return LinesView::WithoutUnitPrice;
+    return std::nullopt;
+}
+
+bool writeLines(const Database& db, QDate date, LinesView view, const QString& target, QString* error)
+{
+    ListQuery list;
+    list.columns = { { QStringLiteral("項目分類"), Kind::Text }, { QStringLiteral("品名"), Kind::Text },
+                     { QStringLiteral("数量"), Kind::Number },   { QStringLiteral("単位"), Kind::Text },
+                     { QStringLiteral("単価"), Kind::Number },   { QStringLiteral("金額"), Kind::Number } };
+    list.select = QStringLiteral(R"(k."項目分類名", t."品名", t."数量", t."単位", t."単価", t."価格")");
+    list.from
+        = QStringLiteral(R"(FROM "棚卸マスター" t JOIN "項目分類" k ON k."項目ID" = t."項目ID" WHERE t."日付" = ?)");
+    if (view == LinesView::WithoutUnitPrice)
+        list.from += QStringLiteral(R"( AND t."単価" = 0)");
+    list.order = QStringLiteral(R"(t."ID")");
+    list.values = { storedDate(date) };
+    return write(db, list, target, error);
+}
+
+bool writeProducts(const Database& db, MasterOrder order, const QString& target, QString* error)
+{
+    ListQuery list;
+    list.columns = { { QStringLiteral("品名"), Kind::Text },
+                     { QStringLiteral("単位"), Kind::Text },
+                     { QStringLiteral("単価"), Kind::Number } };
+    list.select = QStringLiteral(R"("品名", "単位", "単価")");
+    list.from = QStringLiteral(R"(FROM "仕入商品")");
+    list.order = order == MasterOrder::ById ? QStringLiteral(R"("品名ID")") : QStringLiteral(R"("品名", "品名ID")");
+    return write(db, list, target, error);
+}
+
+bool exportLines(AppState& state, QDate date, const QString& viewName)
+{
+    const std::optional<LinesView> view = linesView(viewName);
+    if (!view)
+        return false;
+    return saveAndOpen(state, [&](const QString& target, QString* error) {
+        return writeLines(state.DatabaseConnection, date, *view, target, error);
+    });
+}
+
+bool exportProducts(AppState& state, MasterOrder order)
+{
+    return saveAndOpen(state, [&](const QString& target, QString* error) {
+        return writeProducts(state.DatabaseConnection, order, target, error);
+    });
+}
+
+} // namespace SpreadsheetExport
