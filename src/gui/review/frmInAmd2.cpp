@@ -10,9 +10,9 @@
 #include "core/lines/LineRegistration.h"
 #include "core/lines/LinesModel.h"
 #include "gui/widgets/ActivationWatcher.h"
-#include "gui/widgets/AmountColumn.h"
 #include "gui/widgets/CommitEditor.h"
 #include "gui/widgets/EnterAsTab.h"
+#include "gui/widgets/GridColumns.h"
 #include "gui/widgets/LookupCombo.h"
 #include "gui/widgets/Named.h"
 #include "gui/widgets/WindowPlacement.h"
@@ -115,11 +115,7 @@ void frmInAmd2::buildControls()
                             | QAbstractItemView::AnyKeyPressed);
     dgdSub->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     dgdSub->verticalHeader()->setDefaultSectionSize(twipsToPixels(360, logicalDpiY()));
-    dgdSub->setColumnHidden(0, true);
-    const int widths[] = { 0, 1200, 600, 3800, 1200, 600, 1200, 1200, 1200, 1200 };
-    for (int c = 1; c < 10; ++c)
-        dgdSub->setColumnWidth(c, twipsToPixels(widths[c], logicalDpiX()));
-    dgdSub->setColumnWidth(7, amountColumnWidth(dgdSub, twipsToPixels(widths[7], logicalDpiX())));
+    layOutColumns(dgdSub, WholeLineTwips, WholeLineAmountColumn);
     Command3 = named(new QPushButton(QStringLiteral("更新(&U)"), Frame2), "Command3");
     cmdMasterCancel = named(new QPushButton(QStringLiteral("削除(&D)"), Frame2), "cmdMasterCancel");
     for (QPushButton* b : { Command1, Command2, Command3, Command4, Command5, cmdMasterCancel })
@@ -205,7 +201,7 @@ void frmInAmd2::checkCategories()
         marked = markLinesWithoutCategory(m_state.DatabaseConnection, date);
     }
     if (marked.value_or(0) > 0) {
-        list(LineSelections::withoutCategory(date));
+        list(LineSelections::marked(date));
         setEditButtons(true);
         if (m_state.prompter.ask(
                 QStringLiteral("表示された棚卸は、項目/分類が設定されていません。項目IDを「０」に変更しますか？"))) {
