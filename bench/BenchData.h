@@ -19,8 +19,9 @@ bool generateBenchData(const QString& templatePath, const QString& path, const B
 // The settlement dates the generator uses, newest first: 2026-03-31, 2025-03-31, …
 QString benchDate(int index);
 
-// Runs step runs times and prints the median, the 95th percentile and the slowest run.
-void measure(const char* what, int runs, const std::function<void(int)>& step);
+// Runs step runs times and prints the median, the 95th percentile and the slowest run;
+// returns the median in ms.
+double measure(const char* what, int runs, const std::function<void(int)>& step);
 
 // The large file at path, made first when it is missing. False when it cannot be made.
 bool ensureBenchData(const QString& templatePath, const QString& path);

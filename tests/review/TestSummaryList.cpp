@@ -150,6 +150,7 @@ void TestSummaryList::categoryCheck()
     QCOMPARE(s.grid()->model()->columnCount(), 12);
     QCOMPARE(s.column(0), QStringList { "3" });
     QCOMPARE(s.column(3), QStringList { "みかん" });
+    QCOMPARE(s.column(2), QStringList { repair ? "0" : "9" }); // the grid shows the line as it is now
     QVERIFY(s.buttons(false, false));
     // Marks are set for the whole date and only for it.
     QCOMPARE(s.field(1, "区分調整").toInt(), 0);

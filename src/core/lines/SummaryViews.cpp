@@ -65,25 +65,27 @@ TotalsModel::TotalsModel(QObject* parent)
     : QAbstractTableModel(parent)
 { }
 
+QString TotalsModel::statement(By by)
+{
+    if (by == By::Category)
+        return QStringLiteral(R"(SELECT "日付", "項目分類名", SUM("価格") AS "合計", COUNT(*) AS "集計数" FROM )")
+            + CategorisedLines::source() + QStringLiteral(" WHERE ") + CategorisedLines::ofDate({}).condition
+            + QStringLiteral(R"( GROUP BY "項目分類名", "日付" ORDER BY SUM("価格") DESC)");
+    // "+" keeps the engine from walking every product through the 品名ID index (the lines of
+    // all dates); the lines of the date are few beside them and each finds its product by key.
+    return QStringLiteral(R"(SELECT t."日付", s."品名", SUM(t."価格") AS "合計", COUNT(*) AS "集計数"
+        FROM "棚卸マスター" t JOIN "仕入商品" s ON s."品名ID" = +t."品名ID" WHERE t."日付" = ?
+        GROUP BY s."品名", t."日付" ORDER BY s."品名")");
+}
+
 bool TotalsModel::select(const Database& db, By by, QDate date)
 {
     beginResetModel();
     m_rows.clear();
     m_by = by;
-    QString sql;
-    if (by == By::Category) {
-        const LineSelection lines = CategorisedLines::ofDate(date);
-        sql = QStringLiteral(R"(SELECT "日付", "項目分類名", SUM("価格") AS "合計", COUNT(*) AS "集計数" FROM )")
-            + CategorisedLines::source() + QStringLiteral(" WHERE ") + lines.condition
-            + QStringLiteral(R"( GROUP BY "項目分類名", "日付" ORDER BY SUM("価格") DESC)");
-    } else {
-        sql = QStringLiteral(R"(SELECT t."日付", s."品名", SUM(t."価格") AS "合計", COUNT(*) AS "集計数"
-            FROM "棚卸マスター" t JOIN "仕入商品" s ON s."品名ID" = t."品名ID" WHERE t."日付" = ?
-            GROUP BY s."品名", t."日付" ORDER BY s."品名")");
-    }
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
-    q.prepare(sql);
+    q.prepare(statement(by));
     q.addBindValue(storedDate(date));
     bool ok = q.exec();
     if (ok) {

@@ -69,6 +69,9 @@ public:
 
     explicit TotalsModel(QObject* parent = nullptr);
 
+    // The grouped statement, with one ? for the stored date.
+    static QString statement(By by);
+
     // False when the lines could not be read: the list is empty then, which is not "no lines".
     bool select(const Database& db, By by, QDate date);
     void clear();

@@ -1,0 +1,115 @@
+// Speed of the summary list on a large business file, against the sqlite3 program.
+//   bench_summary [FILE.idb]   (made when missing, as for bench_entry)
+
+#include "BenchData.h"
+#include "core/lines/LineChecks.h"
+#include "core/lines/LineRegistration.h"
+#include "core/lines/LinesModel.h"
+#include "core/lines/SummaryViews.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <cstdio>
+
+namespace {
+
+// Wall time in ms of one sqlite3 process that runs the statement the given number of times.
+double sqliteRun(const QString& path, const QString& statement, int times)
+{
+    QString script = QStringLiteral(".output /dev/null\n");
+    for (int i = 0; i < times; ++i)
+        script += statement + QStringLiteral(";\n");
+    QProcess sqlite;
+    QElapsedTimer timer;
+    timer.start();
+    sqlite.start(QStringLiteral("sqlite3"), { QStringLiteral("-readonly"), path });
+    sqlite.write(script.toUtf8());
+    sqlite.closeWriteChannel();
+    sqlite.waitForFinished(-1);
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    if (sqlite.exitCode() != 0 || !sqlite.readAllStandardError().isEmpty())
+        std::printf("sqlite3 failed: %s\n", sqlite.readAllStandardError().constData());
+    return ms;
+}
+
+// The time of one run of the statement by sqlite3, start-up of the program left out: the
+// difference between a process running it `times` times and one running it once, per run.
+double sqliteMedian(const QString& path, const QString& statement)
+{
+    constexpr int times = 11;
+    std::vector<double> perRun;
+    for (int i = 0; i < 3; ++i)
+        perRun.push_back((sqliteRun(path, statement, times) - sqliteRun(path, statement, 1)) / (times - 1));
+    std::sort(perRun.begin(), perRun.end());
+    return perRun[1];
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-large.idb");
+    if (!ensureBenchData(QStringLiteral(KOTRINA_TEMPLATE_FILE), path))
+        return 1;
+    Database db;
+    if (!db.open(path))
+        return 1;
+    const QDate day(2026, 3, 31);
+    const QString literalDay = QLatin1Char('\'') + storedDate(day) + QLatin1Char('\'');
+
+    TotalsModel totals;
+    for (const auto& [by, what] : { std::pair { TotalsModel::By::Category, "category totals (200,000 lines)" },
+                                    std::pair { TotalsModel::By::Product, "product totals (200,000 lines)" } }) {
+        totals.select(db, by, day); // warm the page cache
+        const double ours = measure(what, 11, [&](int) { totals.select(db, by, day); });
+        const double theirs = sqliteMedian(path, TotalsModel::statement(by).replace(QLatin1Char('?'), literalDay));
+        std::printf("  %d rows; sqlite3 program %.3f ms per run; ratio %.2f (target <= 1.5)\n", totals.rowCount(),
+                    theirs, ours / theirs);
+    }
+
+    LinesModel lines(LinesModel::Listing::WithCategoryName);
+    lines.setDatabase(&db);
+    const auto firstScreen = [&](int top) {
+        for (int r = top; r < top + 40 && r < lines.rowCount(); ++r) {
+            for (int c = 0; c < lines.columnCount(); ++c)
+                lines.data(lines.index(r, c));
+        }
+    };
+    measure("all lines of the date: open and first screen", 20, [&](int) {
+        lines.select(CategorisedLines::ofDate(day));
+        firstScreen(0);
+    });
+    std::printf("  %d lines listed\n", lines.rowCount());
+    measure("scrolling down 40 rows at a time, from row 100,000", 200, [&](int i) { firstScreen(100000 + i * 40); });
+    measure("jump to the last screen", 20, [&](int) { firstScreen(lines.rowCount() - 40); });
+    measure("lines without unit price: open and first screen", 20, [&](int) {
+        lines.select(CategorisedLines::ofDate(day, true));
+        firstScreen(0);
+    });
+
+    LinesModel wholeLines;
+    wholeLines.setDatabase(&db);
+    measure("the correction screen's lines of the date, for comparison", 20, [&](int) {
+        wholeLines.selectDate(day);
+        for (int r = 0; r < 40; ++r) {
+            for (int c = 0; c < wholeLines.columnCount(); ++c)
+                wholeLines.data(wholeLines.index(r, c));
+        }
+    });
+
+    LinesModel checked;
+    checked.setDatabase(&db);
+    measure("category check and its first screen", 10, [&](int) {
+        markLinesWithoutCategory(db, day);
+        checked.select(LineSelections::marked(day));
+        firstScreen(0);
+    });
+    measure("product check and its first screen", 10, [&](int) {
+        markLinesWithoutProduct(db, day);
+        checked.select(LineSelections::marked(day));
+        firstScreen(0);
+    });
+    return 0;
+}
