@@ -162,3 +162,9 @@ bool ensureBenchData(const QString& templatePath, const QString& path)
                 static_cast<long long>(QFileInfo(path).size()));
     return true;
 }
+
+bool openBenchData(const QString& templatePath, int argc, char* argv[], Database& db)
+{
+    const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-large.idb");
+    return ensureBenchData(templatePath, path) && db.open(path);
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/store/Database.h"
+
 #include <QString>
 #include <functional>
 
@@ -25,3 +27,7 @@ double measure(const char* what, int runs, const std::function<void(int)>& step)
 
 // The large file at path, made first when it is missing. False when it cannot be made.
 bool ensureBenchData(const QString& templatePath, const QString& path);
+
+// Opens the large file named by the first argument (default bench-large.idb), made from
+// the template first when it is missing. False when it cannot be made or opened.
+bool openBenchData(const QString& templatePath, int argc, char* argv[], Database& db);

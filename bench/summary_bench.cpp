@@ -50,12 +50,10 @@ double sqliteMedian(const QString& path, const QString& statement)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-large.idb");
-    if (!ensureBenchData(QStringLiteral(KOTRINA_TEMPLATE_FILE), path))
-        return 1;
     Database db;
-    if (!db.open(path))
+    if (!openBenchData(QStringLiteral(KOTRINA_TEMPLATE_FILE), argc, argv, db))
         return 1;
+    const QString path = db.fileName();
     const QDate day(2026, 3, 31);
     const QString literalDay = QLatin1Char('\'') + storedDate(day) + QLatin1Char('\'');
 

@@ -1,7 +1,6 @@
 #include "gui/review/frmList.h"
 
 #include "core/app/AppState.h"
-#include "core/app/Clock.h"
 #include "core/app/Prompter.h"
 #include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
@@ -10,6 +9,7 @@
 #include "core/lines/LineRegistration.h"
 #include "core/lines/LinesModel.h"
 #include "gui/widgets/ActivationWatcher.h"
+#include "gui/widgets/DatePicker.h"
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/GridColumns.h"
 #include "gui/widgets/Named.h"
@@ -39,13 +39,6 @@ const QString ReadFailed = QStringLiteral("データベースの接続に失敗�
 const QList<int> LineTwips = { 0, 1200, 3800, 1200, 600, 1200, 1200, 1200, 1200 };
 constexpr int LineAmountColumn = 6;
 const QList<int> TotalsTwips = { -1, 4200, 3000, 1200 };
-
-QLabel* makeLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent)
-{
-    auto* label = named(new QLabel(caption, parent), name);
-    label->setBuddy(buddy);
-    return label;
-}
 
 } // namespace
 
@@ -81,10 +74,7 @@ frmList::frmList(AppState& state, QDate settlementDate, QWidget* parent)
 void frmList::buildControls()
 {
     auto* Frame1 = named(new QGroupBox(this), "Frame1");
-    DTPicker1 = named(new QDateEdit(Frame1), "DTPicker1");
-    DTPicker1->setCalendarPopup(true);
-    DTPicker1->setDisplayFormat(QString::fromLatin1(DateText::Format));
-    DTPicker1->setDateRange(QDate(1900, 1, 1), QDate(9999, 12, 31));
+    DTPicker1 = makeDatePicker(Frame1);
     // A date typed digit by digit is taken when it is finished, not at every digit: a
     // check writes its marks for the date it runs on.
     DTPicker1->setKeyboardTracking(false);
@@ -93,9 +83,9 @@ void frmList::buildControls()
     Command1 = named(new QPushButton(QStringLiteral("検索開始(&F)"), Frame1), "Command1");
 
     auto* criteria = new QGridLayout(Frame1);
-    criteria->addWidget(makeLabel("Label3", QStringLiteral("決算日(&D)"), DTPicker1, Frame1), 0, 0);
+    criteria->addWidget(namedLabel("Label3", QStringLiteral("決算日(&D)"), DTPicker1, Frame1), 0, 0);
     criteria->addWidget(DTPicker1, 0, 1, Qt::AlignLeft);
-    criteria->addWidget(makeLabel("Label4", QStringLiteral("集計項目(&Q)"), Combo1, Frame1), 1, 0);
+    criteria->addWidget(namedLabel("Label4", QStringLiteral("集計項目(&Q)"), Combo1, Frame1), 1, 0);
     criteria->addWidget(Combo1, 1, 1);
     criteria->addWidget(Command1, 1, 2);
     criteria->setColumnStretch(3, 1);
@@ -228,30 +218,38 @@ void frmList::showChecked(const LineSelection& selection)
         m_state.prompter.notice(ReadFailed);
 }
 
-bool frmList::checkCategories()
+std::optional<int> frmList::check(std::optional<int> (*mark)(const Database&, QDate), const LineSelection& missing)
 {
     const QDate date = DTPicker1->date();
     const Database& db = m_state.DatabaseConnection;
     // A file that cannot be written is looked at: the lines are found without marks.
     if (db.isReadOnly()) {
-        showChecked(LineSelections::missingCategory(date));
-        return true;
+        showChecked(missing);
+        return 0;
     }
     std::optional<int> marked;
     {
         WaitCursor hourglass;
-        marked = markLinesWithoutCategory(db, date);
+        marked = mark(db, date);
     }
+    if (marked)
+        showChecked(LineSelections::marked(date));
+    return marked;
+}
+
+bool frmList::checkCategories()
+{
+    const QDate date = DTPicker1->date();
+    const std::optional<int> marked = check(markLinesWithoutCategory, LineSelections::missingCategory(date));
     if (!marked)
         return false;
-    showChecked(LineSelections::marked(date));
     if (*marked == 0)
         return true;
     restoreArrowCursor();
     if (!m_state.prompter.ask(
             QStringLiteral("表示された棚卸は、項目/分類情報が設定されていません。項目IDを「０」に変更しますか？")))
         return true;
-    const std::optional<LineSelection> moved = moveMarkedLinesToNoCategory(db, date);
+    const std::optional<LineSelection> moved = moveMarkedLinesToNoCategory(m_state.DatabaseConnection, date);
     if (!moved)
         return false;
     showChecked(*moved);
@@ -260,21 +258,7 @@ bool frmList::checkCategories()
 
 bool frmList::checkProducts()
 {
-    const QDate date = DTPicker1->date();
-    const Database& db = m_state.DatabaseConnection;
-    if (db.isReadOnly()) {
-        showChecked(LineSelections::missingProduct(date));
-        return true;
-    }
-    std::optional<int> marked;
-    {
-        WaitCursor hourglass;
-        marked = markLinesWithoutProduct(db, date);
-    }
-    if (!marked)
-        return false;
-    showChecked(LineSelections::marked(date));
-    return true;
+    return check(markLinesWithoutProduct, LineSelections::missingProduct(DTPicker1->date())).has_value();
 }
 
 void frmList::print()

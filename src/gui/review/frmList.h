@@ -36,6 +36,9 @@ private:
     // Each returns false when the lines could not be read or marked.
     bool showLines(bool withoutUnitPrice);
     bool showTotals(TotalsModel::By by);
+    // Marks the lines the check finds and lists them; how many, nullopt when the marks
+    // could not be written. A read-only file lists the missing lines unmarked.
+    std::optional<int> check(std::optional<int> (*mark)(const Database&, QDate), const LineSelection& missing);
     bool checkCategories();
     bool checkProducts();
     void showChecked(const LineSelection& selection);
