@@ -35,14 +35,16 @@ double sqliteRun(const QString& path, const QString& statement, int times)
 
 // The time of one run of the statement by sqlite3, start-up of the program left out: the
 // difference between a process running it `times` times and one running it once, per run.
-double sqliteMedian(const QString& path, const QString& statement)
+double sqliteOnce(const QString& path, const QString& statement)
 {
-    constexpr int times = 11;
-    std::vector<double> perRun;
-    for (int i = 0; i < 3; ++i)
-        perRun.push_back((sqliteRun(path, statement, times) - sqliteRun(path, statement, 1)) / (times - 1));
-    std::sort(perRun.begin(), perRun.end());
-    return perRun[1];
+    constexpr int times = 4;
+    return (sqliteRun(path, statement, times) - sqliteRun(path, statement, 1)) / (times - 1);
+}
+
+double median(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
 }
 
 } // namespace
@@ -61,10 +63,20 @@ int main(int argc, char* argv[])
     for (const auto& [by, what] : { std::pair { TotalsModel::By::Category, "category totals (200,000 lines)" },
                                     std::pair { TotalsModel::By::Product, "product totals (200,000 lines)" } }) {
         totals.select(db, by, day); // warm the page cache
-        const double ours = measure(what, 11, [&](int) { totals.select(db, by, day); });
-        const double theirs = sqliteMedian(path, TotalsModel::statement(by).replace(QLatin1Char('?'), literalDay));
-        std::printf("  %d rows; sqlite3 program %.3f ms per run; ratio %.2f (target <= 1.5)\n", totals.rowCount(),
-                    theirs, ours / theirs);
+        // Taken in turns, so a machine busy with other work slows both alike.
+        const QString statement = TotalsModel::statement(by).replace(QLatin1Char('?'), literalDay);
+        std::vector<double> ours;
+        std::vector<double> theirs;
+        for (int round = 0; round < 7; ++round) {
+            QElapsedTimer timer;
+            timer.start();
+            totals.select(db, by, day);
+            ours.push_back(double(timer.nsecsElapsed()) / 1e6);
+            theirs.push_back(sqliteOnce(path, statement));
+        }
+        std::printf("%-40s %d rows: here %.1f ms, sqlite3 program %.1f ms (medians of 7 turns); ratio %.2f "
+                    "(target <= 1.5)\n",
+                    what, totals.rowCount(), median(ours), median(theirs), median(ours) / median(theirs));
     }
 
     LinesModel lines(LinesModel::Listing::WithCategoryName);
