@@ -81,6 +81,7 @@ private Q_SLOTS:
     void categoryCheck();
     void productCheckAndActivation();
     void datesAndFailures();
+    void readOnlyFileChecksWithoutMarks();
 };
 
 void TestSummaryList::views()
@@ -216,6 +217,20 @@ void TestSummaryList::datesAndFailures()
     s.click("Command1");
     QCOMPARE(s.prompter.texts(), QStringList { Failed });
     QCOMPARE(s.grid()->model()->rowCount(), 0);
+}
+
+void TestSummaryList::readOnlyFileChecksWithoutMarks()
+{
+    SummaryList s;
+    QVERIFY(s.state.DatabaseConnection.open(s.db().fileName(), nullptr, Database::Access::ReadOnly));
+    s.open();
+    s.choose(QStringLiteral("項目/分類情報に登録されていない棚卸"));
+    QCOMPARE(s.column(0), QStringList { "3" });
+    s.choose(QStringLiteral("品名情報に登録されていない棚卸"));
+    QCOMPARE(s.column(0), QStringList { "6" });
+    // Nothing asked, nothing written, nothing failed.
+    QVERIFY(s.prompter.shown().isEmpty());
+    QCOMPARE(s.field(3, "区分調整").toInt(), 0);
 }
 
 KOTRINA_REGISTER_TEST(TestSummaryList)
