@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/store/Database.h"
+
 #include <QString>
 #include <functional>
 
@@ -19,8 +21,9 @@ bool generateBenchData(const QString& templatePath, const QString& path, const B
 // The settlement dates the generator uses, newest first: 2026-03-31, 2025-03-31, …
 QString benchDate(int index);
 
-// Runs step runs times and prints the median, the 95th percentile and the slowest run.
-void measure(const char* what, int runs, const std::function<void(int)>& step);
+// Runs step runs times and prints the median, the 95th percentile and the slowest run;
+// returns the median in ms.
+double measure(const char* what, int runs, const std::function<void(int)>& step);
 
 // The large file at path, made first when it is missing. False when it cannot be made.
 bool ensureBenchData(const QString& templatePath, const QString& path);
@@ -31,3 +34,7 @@ double residentMegabytes(const char* field = "VmRSS");
 
 // Starts the peak ("VmHWM") again from the memory resident now.
 void resetPeakResident();
+
+// Opens the large file named by the first argument (default bench-large.idb), made from
+// the template first when it is missing. False when it cannot be made or opened.
+bool openBenchData(const QString& templatePath, int argc, char* argv[], Database& db);
