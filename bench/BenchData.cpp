@@ -136,7 +136,8 @@ void SilentPrompter::notice(const QString& text, Icon, const QString&)
     std::fprintf(stderr, "message: %s\n", qPrintable(text));
 }
 
-void measure(const char* what, int runs, const std::function<void(int)>& step, const std::function<void(int)>& prepare)
+double measure(const char* what, int runs, const std::function<void(int)>& step,
+               const std::function<void(int)>& prepare)
 {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
@@ -150,6 +151,7 @@ void measure(const char* what, int runs, const std::function<void(int)>& step, c
     std::sort(ms.begin(), ms.end());
     std::printf("%-62s median %8.3f  p95 %8.3f  slowest %8.3f ms (%d runs)\n", what, ms[ms.size() / 2],
                 ms[ms.size() * 95 / 100], ms.back(), runs);
+    return ms[ms.size() / 2];
 }
 
 bool ensureBenchData(const QString& templatePath, const QString& path)
@@ -187,4 +189,10 @@ void resetPeakResident()
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
+}
+
+bool openBenchData(const QString& templatePath, int argc, char* argv[], Database& db)
+{
+    const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-large.idb");
+    return ensureBenchData(templatePath, path) && db.open(path);
 }

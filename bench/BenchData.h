@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app/Prompter.h"
+#include "core/store/Database.h"
 
 #include <QString>
 #include <functional>
@@ -21,10 +22,10 @@ bool generateBenchData(const QString& templatePath, const QString& path, const B
 // The settlement dates the generator uses, newest first: 2026-03-31, 2025-03-31, …
 QString benchDate(int index);
 
-// Runs step runs times and prints the median, the 95th percentile and the slowest run.
-// prepare, when given, runs before each step and is not timed.
-void measure(const char* what, int runs, const std::function<void(int)>& step,
-             const std::function<void(int)>& prepare = {});
+// Runs step runs times and prints the median, the 95th percentile and the slowest run;
+// returns the median in ms. prepare, when given, runs before each step and is not timed.
+double measure(const char* what, int runs, const std::function<void(int)>& step,
+               const std::function<void(int)>& prepare = {});
 
 // A screen under measurement must not wait for anybody: messages go to stderr and every
 // question is answered No.
@@ -47,3 +48,7 @@ double residentMegabytes(const char* field = "VmRSS");
 
 // Starts the peak ("VmHWM") again from the memory resident now.
 void resetPeakResident();
+
+// Opens the large file named by the first argument (default bench-large.idb), made from
+// the template first when it is missing. False when it cannot be made or opened.
+bool openBenchData(const QString& templatePath, int argc, char* argv[], Database& db);

@@ -11,11 +11,8 @@
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-large.idb");
-    if (!ensureBenchData(QStringLiteral(KOTRINA_TEMPLATE_FILE), path))
-        return 1;
     Database db;
-    if (!db.open(path))
+    if (!openBenchData(QStringLiteral(KOTRINA_TEMPLATE_FILE), argc, argv, db))
         return 1;
 
     LinesModel lines;

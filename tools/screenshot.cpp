@@ -1,7 +1,9 @@
 // Draws the main window on a fresh database into a PNG file, for the documentation.
-//   kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products]
+//   kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products
+//                                  | --summary VIEW]
 // --repair also shows the repair and deletion frame; the other options draw that screen
-// instead, on a file with a few lines typed.
+// instead, on a file with a few lines typed. VIEW is the number (0 to 5) of the summary
+// list's view, in the order of its combo.
 
 #include "core/app/AppState.h"
 #include "core/app/Clock.h"
@@ -12,11 +14,13 @@
 #include "gui/masters/frmInShohin.h"
 #include "gui/masters/frmKoumoku.h"
 #include "gui/review/frmInAmd2.h"
+#include "gui/review/frmList.h"
 #include "gui/shell/ApplicationSetup.h"
 #include "gui/shell/frmAMain.h"
 #include "gui/widgets/WidgetPrompter.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -29,7 +33,8 @@ int main(int argc, char* argv[])
     if (args.size() < 2) {
         std::fprintf(
             stderr,
-            "usage: kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products]\n");
+            "usage: kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products"
+            " | --summary VIEW]\n");
         return 2;
     }
     setUpApplication(app);
@@ -78,6 +83,18 @@ int main(int argc, char* argv[])
             screen = new frmKoumoku(state);
         } else if (screenName == QStringLiteral("--products")) {
             screen = new frmInShohin(state);
+        } else if (screenName == QStringLiteral("--summary")) {
+            // A line whose product was deleted afterwards, for the product check to find.
+            registerLine(state.DatabaseConnection,
+                         { clock.today(), 2, QStringLiteral("付箋 75mm"), 10, QStringLiteral("冊"), 150, QString() });
+            state.DatabaseConnection.exec(QStringLiteral(R"(DELETE FROM "仕入商品" WHERE "品名" = '付箋 75mm')"));
+            auto* list = new frmList(state, clock.today());
+            list->show();
+            for (int i = 0; i < 10; ++i)
+                QApplication::processEvents(); // the activation shows all lines first
+            list->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(args.value(3).toInt());
+            list->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+            screen = list;
         } else {
             auto* correction = new frmInAmd2(state, clock.today());
             screen = correction;

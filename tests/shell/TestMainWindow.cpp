@@ -22,6 +22,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTest>
 #include <memory>
 
@@ -102,6 +103,7 @@ private Q_SLOTS:
     void checkButtonsOnEmptyTable_data();
     void checkButtonsOnEmptyTable();
     void settlementDateConfirmation();
+    void summaryListByKeyboard();
     void enterMovesToNextControl();
     void pictureReplacementAndReset();
     void closingSavesSettingsAndBackup();
@@ -426,6 +428,39 @@ void TestMainWindow::checkButtonsOnEmptyTable()
     QVERIFY(m.prompter.texts().isEmpty());
     if (control == QLatin1String("Command19") || control == QLatin1String("mnuTanaAmd"))
         QCOMPARE(m.modals.screens, QStringList { QStringLiteral("frmInAmd2") });
+}
+
+void TestMainWindow::summaryListByKeyboard()
+{
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.start(file);
+    m.addLine(file);
+    // In the list: the category totals chosen from the combo's pop-up.
+    QStringList totals;
+    const auto readTotals = [&](QDialog* list) {
+        QVERIFY(ScreenTest::chooseFromList(list->findChild<QComboBox*>(QStringLiteral("Combo1")),
+                                           QStringLiteral("項目/分類別集計表")));
+        const QAbstractItemModel* rows = list->findChild<QTableView*>(QStringLiteral("dgdSub"))->model();
+        for (int r = 0; r < rows->rowCount(); ++r)
+            totals << rows->index(r, 1).data().toString() + QLatin1Char(' ') + rows->index(r, 2).data().toString();
+    };
+    m.modals.steps[QStringLiteral("frmList")] = readTotals;
+    QTest::keyClick(m.window.get(), Qt::Key_L, Qt::AltModifier);
+    QTRY_COMPARE(m.modals.screens, QStringList { QStringLiteral("frmList") }); // a mnemonic clicks after a moment
+    QCOMPARE(totals, QStringList { QStringLiteral("未区分 100") });
+
+    // The menu: Alt+S opens 棚卸表(&S), D takes 棚卸集計表(&D).
+    totals.clear();
+    m.modals.steps[QStringLiteral("frmList")] = readTotals;
+    m.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m.window.get()));
+    QTest::keyClick(m.window.get(), Qt::Key_S, Qt::AltModifier);
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_D);
+    QTRY_COMPARE(m.modals.screens.size(), 2);
+    QCOMPARE(totals, QStringList { QStringLiteral("未区分 100") });
+    QVERIFY(m.prompter.texts().isEmpty());
 }
 
 void TestMainWindow::settlementDateConfirmation()

@@ -4,6 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QInputMethodEvent>
 #include <QPushButton>
@@ -36,6 +37,25 @@ bool typeInOpenEditor(QAbstractItemView* grid, const QString& text, Qt::Key fini
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     type(editor, text);
     QTest::keyClick(editor, finish);
+    settle();
+    return true;
+}
+
+bool chooseFromList(QComboBox* combo, const QString& item)
+{
+    const int target = combo->findText(item);
+    if (target < 0)
+        return false;
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down, Qt::AltModifier);
+    QAbstractItemView* list = combo->view();
+    if (!QTest::qWaitForWindowExposed(list->window()))
+        return false;
+    while (list->currentIndex().row() < target)
+        QTest::keyClick(list, Qt::Key_Down);
+    while (list->currentIndex().row() > target)
+        QTest::keyClick(list, Qt::Key_Up);
+    QTest::keyClick(list, Qt::Key_Return);
     settle();
     return true;
 }

@@ -10,6 +10,7 @@
 #include <map>
 
 class QAbstractItemView;
+class QComboBox;
 class QDialog;
 class QWidget;
 
@@ -30,6 +31,10 @@ bool editCell(QAbstractItemView* grid, int row, int column, const QString& text,
 // Types into the editor open in the grid (as Tab opens it on the next cell) and ends the
 // edit with the finishing key. False when no editor is open.
 bool typeInOpenEditor(QAbstractItemView* grid, const QString& text, Qt::Key finish = Qt::Key_Return);
+
+// Chooses an item of a combo from its pop-up list with the keys, as a user does: Alt+Down
+// opens the list, Up/Down move to the item, Enter takes it. False when the item is not there.
+bool chooseFromList(QComboBox* combo, const QString& item);
 
 // A screen under test, found by its controls' object names; deleted with the driver.
 template<typename Screen> struct Driver

@@ -4,7 +4,7 @@
 #include "core/app/Prompter.h"
 #include "core/app/WaitCursor.h"
 #include "core/export/SheetWriter.h"
-#include "core/lines/LineRegistration.h"
+#include "core/lines/SummaryViews.h"
 #include "core/store/Database.h"
 
 #include <QDir>
@@ -132,13 +132,12 @@ bool writeLines(const Database& db, QDate date, LinesView view, const QString& t
     list.columns = { { QStringLiteral("項目分類"), Kind::Text }, { QStringLiteral("品名"), Kind::Text },
                      { QStringLiteral("数量"), Kind::Number },   { QStringLiteral("単位"), Kind::Text },
                      { QStringLiteral("単価"), Kind::Number },   { QStringLiteral("金額"), Kind::Number } };
-    list.select = QStringLiteral(R"(k."項目分類名", t."品名", t."数量", t."単位", t."単価", t."価格")");
-    list.from
-        = QStringLiteral(R"(FROM "棚卸マスター" t JOIN "項目分類" k ON k."項目ID" = t."項目ID" WHERE t."日付" = ?)");
-    if (view == LinesView::WithoutUnitPrice)
-        list.from += QStringLiteral(R"( AND t."単価" = 0)");
-    list.order = QStringLiteral(R"(t."ID")");
-    list.values = { storedDate(date) };
+    // The same lines, in the same order, as the summary list's view shows.
+    const LineSelection lines = CategorisedLines::ofDate(date, view == LinesView::WithoutUnitPrice);
+    list.select = QStringLiteral(R"("項目分類名", "品名", "数量", "単位", "単価", "価格")");
+    list.from = QStringLiteral("FROM ") + CategorisedLines::source() + QStringLiteral(" WHERE ") + lines.condition;
+    list.order = QStringLiteral(R"("ID")");
+    list.values = lines.values;
     return write(db, list, target, error);
 }
 

@@ -29,9 +29,23 @@ LineSelection withoutUnitPrice(QDate date)
     return { QStringLiteral(R"("日付" = ? AND "単価" = 0)"), { storedDate(date) } };
 }
 
-LineSelection withoutCategory(QDate date)
+LineSelection marked(QDate date)
 {
     return { QStringLiteral(R"("日付" = ? AND "区分調整" = 1)"), { storedDate(date) } };
+}
+
+LineSelection missingCategory(QDate date)
+{
+    return { QStringLiteral(R"("日付" = ? AND NOT EXISTS
+                (SELECT 1 FROM "項目分類" k WHERE k."項目ID" = "棚卸マスター"."項目ID"))"),
+             { storedDate(date) } };
+}
+
+LineSelection missingProduct(QDate date)
+{
+    return { QStringLiteral(R"("日付" = ? AND NOT EXISTS
+                (SELECT 1 FROM "仕入商品" s WHERE s."品名ID" = "棚卸マスター"."品名ID"))"),
+             { storedDate(date) } };
 }
 
 } // namespace LineSelections

@@ -21,8 +21,12 @@ LineSelection ofCategory(QDate date, int categoryId);
 LineSelection ofProduct(QDate date, const QString& text);
 LineSelection all();
 LineSelection withoutUnitPrice(QDate date);
-// Lines of the date marked by the category check.
-LineSelection withoutCategory(QDate date);
+// Lines of the date marked by the last check (区分調整 = 1).
+LineSelection marked(QDate date);
+// Lines of the date whose category, or product, has no master row; found without marking
+// them, for a file that cannot be written.
+LineSelection missingCategory(QDate date);
+LineSelection missingProduct(QDate date);
 } // namespace LineSelections
 
 // Marks with 区分調整 = 1 exactly the lines of the date whose 項目ID has no row in 項目分類,

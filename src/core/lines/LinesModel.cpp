@@ -2,52 +2,51 @@
 
 #include "core/app/Clock.h"
 #include "core/lines/LineRegistration.h"
+#include "core/lines/SummaryViews.h"
 #include "core/rules/TextRules.h"
 
 #include <QSqlQuery>
 
 namespace {
 
-enum Column
+bool isRightAligned(const QString& field)
 {
-    Id,
-    Date,
-    CategoryId,
-    Product,
-    Quantity,
-    Unit,
-    UnitPrice,
-    Amount,
-    Memo,
-    Memo1,
-    ProductId,
-    Mark
-};
-
-bool isRightAligned(int column)
-{
-    return column == Quantity || column == UnitPrice || column == Amount;
+    return field == u"数量" || field == u"単価" || field == u"価格";
 }
 
-bool isNumber(int column)
+bool isWholeNumber(const QString& field)
 {
-    return column == CategoryId || column == Quantity || column == UnitPrice || column == Amount || column == ProductId
-        || column == Mark;
+    return field == u"項目ID" || field == u"品名ID" || field == u"区分調整";
 }
 
-bool isWholeNumber(int column)
+bool isNumber(const QString& field)
 {
-    return column == CategoryId || column == ProductId || column == Mark;
+    return isRightAligned(field) || isWholeNumber(field);
 }
+
+const QString IdField = QStringLiteral("ID");
+const QString DateField = QStringLiteral("日付");
 
 } // namespace
 
 LinesModel::LinesModel(QObject* parent)
+    : LinesModel(Listing::WholeLines, parent)
+{ }
+
+LinesModel::LinesModel(Listing listing, QObject* parent)
     : QAbstractTableModel(parent)
-    , m_lines(Table::Tana,
-              { QStringLiteral("ID"), QStringLiteral("日付"), QStringLiteral("項目ID"), QStringLiteral("品名"),
-                QStringLiteral("数量"), QStringLiteral("単位"), QStringLiteral("単価"), QStringLiteral("価格"),
-                QStringLiteral("備考"), QStringLiteral("備考1"), QStringLiteral("品名ID"), QStringLiteral("区分調整") })
+    , m_lines(listing == Listing::WholeLines
+                  ? RecordList(Table::Tana,
+                               { IdField, DateField, QStringLiteral("項目ID"), QStringLiteral("品名"),
+                                 QStringLiteral("数量"), QStringLiteral("単位"), QStringLiteral("単価"),
+                                 QStringLiteral("価格"), QStringLiteral("備考"), QStringLiteral("備考1"),
+                                 QStringLiteral("品名ID"), QStringLiteral("区分調整") })
+                  : RecordList(CategorisedLines::source(),
+                               { IdField, QStringLiteral("項目ID"), QStringLiteral("項目分類名"),
+                                 QStringLiteral("品名"), QStringLiteral("数量"), QStringLiteral("単位"),
+                                 QStringLiteral("単価"), QStringLiteral("価格"), QStringLiteral("備考"),
+                                 QStringLiteral("備考1"), QStringLiteral("品名ID"), QStringLiteral("区分調整") }))
+    , m_firstColumn(listing == Listing::WholeLines ? 0 : 1)
 { }
 
 bool LinesModel::select(const QString& condition, const QVariantList& values)
@@ -99,7 +98,7 @@ int LinesModel::rowCount(const QModelIndex& parent) const
 
 int LinesModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_lines.columns().size());
+    return parent.isValid() ? 0 : int(m_lines.columns().size()) - m_firstColumn;
 }
 
 QVariant LinesModel::data(const QModelIndex& index, int role) const
@@ -107,21 +106,23 @@ QVariant LinesModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     if (role == Qt::TextAlignmentRole)
-        return isRightAligned(index.column()) ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
-                                              : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        return isRightAligned(field(index.column())) ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                                     : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     const QVariantList* line = m_lines.fields(index.row());
-    if (!line || index.column() >= line->size())
+    const int column = index.column() + m_firstColumn;
+    if (!line || column >= line->size())
         return {}; // deleted meanwhile
-    const QVariant& value = (*line)[index.column()];
-    if (index.column() == Date)
+    const QVariant& value = (*line)[column];
+    const QString& name = field(index.column());
+    if (name == DateField)
         return DateText::toText(QDate::fromString(value.toString(), Qt::ISODate));
-    if (role == Qt::DisplayRole && index.column() == Amount && !value.isNull() && !m_editable)
+    if (role == Qt::DisplayRole && name == u"価格" && !value.isNull() && !m_editable)
         return TextRules::formatAmount(value.toDouble());
     // Numbers as text: the grid shows every digit and edits them in a plain box, where a
     // Japanese input method's digits can be typed and a fraction is never rounded away.
-    if (isNumber(index.column()))
+    if (isNumber(name))
         return TextRules::numberText(value);
     return value;
 }
@@ -129,14 +130,14 @@ QVariant LinesModel::data(const QModelIndex& index, int role) const
 QVariant LinesModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < columnCount())
-        return m_lines.columns()[section];
+        return field(section);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
 Qt::ItemFlags LinesModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (m_editable && index.isValid() && index.column() != Id)
+    if (isEditable(index))
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -144,20 +145,19 @@ Qt::ItemFlags LinesModel::flags(const QModelIndex& index) const
 bool LinesModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     const Database* db = m_lines.database();
-    if (!m_editable || role != Qt::EditRole || !index.isValid() || index.column() == Id || !db)
+    if (role != Qt::EditRole || !isEditable(index) || !db)
         return false;
-    const QString& field = m_lines.columns()[index.column()];
-    const int column = index.column();
+    const QString& field = this->field(index.column());
     const QString text = value.toString();
     QVariant stored = text;
-    if (column == Date) {
+    if (field == DateField) {
         const QDate date = DateText::fromText(text);
         if (!date.isValid()) {
             Q_EMIT editRefused(QStringLiteral("日付は yyyy/MM/dd の形で入力してください。"));
             return false;
         }
         stored = storedDate(date);
-    } else if (isWholeNumber(column)) {
+    } else if (isWholeNumber(field)) {
         const std::optional<double> number = TextRules::parseNumber(text);
         if (text.trimmed().isEmpty()) {
             stored = QVariant();
@@ -167,7 +167,7 @@ bool LinesModel::setData(const QModelIndex& index, const QVariant& value, int ro
         } else {
             stored = qint64(*number);
         }
-    } else if (isNumber(column)) {
+    } else if (isNumber(field)) {
         const TextRules::NumberInput number = TextRules::readNumber(field, text);
         if (!number.refusal.isEmpty()) {
             Q_EMIT editRefused(number.refusal);
@@ -175,7 +175,7 @@ bool LinesModel::setData(const QModelIndex& index, const QVariant& value, int ro
         }
         stored = number.value ? QVariant(*number.value) : QVariant();
     }
-    if (column == Mark && stored.isNull())
+    if (field == u"区分調整" && stored.isNull())
         stored = 0;
     // The line of the row, by its ID, whatever it holds now.
     const int id = lineId(index.row());
@@ -195,4 +195,10 @@ bool LinesModel::setData(const QModelIndex& index, const QVariant& value, int ro
     m_lines.forget(id);
     Q_EMIT dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     return true;
+}
+
+bool LinesModel::isEditable(const QModelIndex& index) const
+{
+    // Only a model of whole lines holds fields of the line alone.
+    return m_editable && m_firstColumn == 0 && index.isValid() && field(index.column()) != IdField;
 }

@@ -17,7 +17,18 @@ class LinesModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
+    enum class Listing
+    {
+        // Every field of the line, the ID first; editable.
+        WholeLines,
+        // The lines whose category is registered (CategorisedLines), without ID and date:
+        // 項目ID, 項目分類名, 品名, 数量, 単位, 単価, 価格, 備考, 備考1, 品名ID, 区分調整. Read only;
+        // conditions use the names of CategorisedLines::source().
+        WithCategoryName,
+    };
+
     explicit LinesModel(QObject* parent = nullptr);
+    explicit LinesModel(Listing listing, QObject* parent = nullptr);
 
     // The database is asked for its connection at every read, so a file opened meanwhile
     // is the one read.
@@ -56,7 +67,12 @@ Q_SIGNALS:
     void editRefused(const QString& message);
 
 private:
+    bool isEditable(const QModelIndex& index) const;
+    // The field shown in a column.
+    const QString& field(int column) const { return m_lines.columns()[column + m_firstColumn]; }
+
     RecordList m_lines;
+    int m_firstColumn = 0; // fields before it are read but not shown
     QString m_condition;
     QVariantList m_values;
     bool m_editable = false;

@@ -14,7 +14,11 @@ QString quoted(const QString& name)
 } // namespace
 
 RecordList::RecordList(Table table, QStringList columns)
-    : m_table(table)
+    : RecordList(quoted(tableName(table)), std::move(columns))
+{ }
+
+RecordList::RecordList(QString source, QStringList columns)
+    : m_source(std::move(source))
     , m_columns(std::move(columns))
 { }
 
@@ -32,7 +36,7 @@ bool RecordList::choose(const QString& condition, const QVariantList& values, co
     const QString id = quoted(m_columns.value(0));
     QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ") + id + QStringLiteral(" FROM ") + quoted(tableName(m_table))
+    q.prepare(QStringLiteral("SELECT ") + id + QStringLiteral(" FROM ") + m_source
               + (condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condition) + QStringLiteral(" ORDER BY ")
               + (order.isEmpty() ? id : order));
     for (const QVariant& v : values)
@@ -87,7 +91,7 @@ const QVariantList* RecordList::fields(int row) const
     }
     QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ") + quotedColumns() + QStringLiteral(" FROM ") + quoted(tableName(m_table))
+    q.prepare(QStringLiteral("SELECT ") + quotedColumns() + QStringLiteral(" FROM ") + m_source
               + QStringLiteral(" WHERE ") + quoted(m_columns.value(0)) + QStringLiteral(" IN (")
               + QStringList(ids.size(), QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')'));
     for (const QVariant& v : ids)

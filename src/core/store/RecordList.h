@@ -21,6 +21,9 @@ class RecordList
 public:
     // columns: the fields read for a row, the identity first.
     RecordList(Table table, QStringList columns);
+    // Records of a source other than a table: a parenthesised SELECT whose result names
+    // the columns (a join, for instance), read the same way.
+    RecordList(QString source, QStringList columns);
 
     // The database is asked for its connection at every read.
     void setDatabase(const Database* db) { m_db = db; }
@@ -52,7 +55,7 @@ public:
 private:
     QString quotedColumns() const;
 
-    Table m_table;
+    QString m_source;
     QStringList m_columns;
     const Database* m_db = nullptr;
     std::vector<int> m_ids;

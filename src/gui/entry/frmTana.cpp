@@ -38,14 +38,6 @@ const QString ConnectionFailed = QStringLiteral("データベースの接続に�
 // The earlier lines the history grid shows at most, newest first.
 constexpr int HistoryRows = 500;
 
-QLabel* makeLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setBuddy(buddy);
-    return label;
-}
-
 QString numberText(const QVariant& value)
 {
     return value.isNull() ? QString() : QString::number(value.toDouble(), 'g', 15);
@@ -139,19 +131,19 @@ void frmTana::buildControls()
     cmdSubAdd->setAutoFillBackground(true);
 
     auto* entry = new QGridLayout(Frame1);
-    entry->addWidget(makeLabel("Label7", QStringLiteral("項目/分類名(&N)"), dbcNouhin, Frame1), 0, 0);
+    entry->addWidget(namedLabel("Label7", QStringLiteral("項目/分類名(&N)"), dbcNouhin, Frame1), 0, 0);
     entry->addWidget(dbcNouhin, 0, 1, 1, 3);
     entry->addWidget(Text1, 0, 4);
-    entry->addWidget(makeLabel("Label6", QStringLiteral("品名(&I)"), dbcShohin, Frame1), 1, 0);
+    entry->addWidget(namedLabel("Label6", QStringLiteral("品名(&I)"), dbcShohin, Frame1), 1, 0);
     entry->addWidget(dbcShohin, 1, 1, 1, 3);
     entry->addWidget(Text2, 1, 4);
-    entry->addWidget(makeLabel("Label4", QStringLiteral("単位(&T)"), dbcTani, Frame1), 2, 0);
+    entry->addWidget(namedLabel("Label4", QStringLiteral("単位(&T)"), dbcTani, Frame1), 2, 0);
     entry->addWidget(dbcTani, 2, 1);
-    entry->addWidget(makeLabel("Label8", QStringLiteral("数量(&Q)"), txtCnt, Frame1), 2, 2, Qt::AlignRight);
+    entry->addWidget(namedLabel("Label8", QStringLiteral("数量(&Q)"), txtCnt, Frame1), 2, 2, Qt::AlignRight);
     entry->addWidget(txtCnt, 2, 3);
-    entry->addWidget(makeLabel("Label11", QStringLiteral("単価(&G)"), txtTanka, Frame1), 3, 2, Qt::AlignRight);
+    entry->addWidget(namedLabel("Label11", QStringLiteral("単価(&G)"), txtTanka, Frame1), 3, 2, Qt::AlignRight);
     entry->addWidget(txtTanka, 3, 3);
-    entry->addWidget(makeLabel("Label5", QStringLiteral("備考(&M)"), txtMemo, Frame1), 4, 0);
+    entry->addWidget(namedLabel("Label5", QStringLiteral("備考(&M)"), txtMemo, Frame1), 4, 0);
     entry->addWidget(txtMemo, 4, 1, 1, 3);
     entry->addWidget(cmdSubAdd, 4, 4);
     entry->setColumnStretch(1, 2);
@@ -195,7 +187,7 @@ void frmTana::buildControls()
         b->setAutoDefault(false);
 
     auto* top = new QHBoxLayout;
-    top->addWidget(makeLabel("Label2", QStringLiteral("決算日(&D)"), DTPicker1, this));
+    top->addWidget(namedLabel("Label2", QStringLiteral("決算日(&D)"), DTPicker1, this));
     top->addWidget(DTPicker1);
     top->addStretch();
     top->addWidget(Command4);
@@ -206,7 +198,7 @@ void frmTana::buildControls()
     auto* page = new QVBoxLayout(this);
     page->addLayout(top);
     page->addWidget(Frame1);
-    page->addWidget(makeLabel("Label13", QStringLiteral("前回棚卸"), MSFlexGrid1, this));
+    page->addWidget(namedLabel("Label13", QStringLiteral("前回棚卸"), MSFlexGrid1, this));
     page->addWidget(MSFlexGrid1, 1);
     page->addWidget(dgdSub, 3);
     page->addLayout(status);

@@ -10,9 +10,10 @@
 #include "core/lines/LineRegistration.h"
 #include "core/lines/LinesModel.h"
 #include "gui/widgets/ActivationWatcher.h"
-#include "gui/widgets/AmountColumn.h"
 #include "gui/widgets/CommitEditor.h"
+#include "gui/widgets/DatePicker.h"
 #include "gui/widgets/EnterAsTab.h"
+#include "gui/widgets/GridColumns.h"
 #include "gui/widgets/LookupCombo.h"
 #include "gui/widgets/Named.h"
 #include "gui/widgets/WindowPlacement.h"
@@ -29,17 +30,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
-
-namespace {
-
-QLabel* makeLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent)
-{
-    auto* label = named(new QLabel(caption, parent), name);
-    label->setBuddy(buddy);
-    return label;
-}
-
-} // namespace
 
 frmInAmd2::frmInAmd2(AppState& state, QDate settlementDate, QWidget* parent)
     : QDialog(parent)
@@ -66,10 +56,7 @@ frmInAmd2::frmInAmd2(AppState& state, QDate settlementDate, QWidget* parent)
 void frmInAmd2::buildControls()
 {
     auto* Frame1 = named(new QGroupBox(this), "Frame1");
-    DTPicker1 = named(new QDateEdit(Frame1), "DTPicker1");
-    DTPicker1->setCalendarPopup(true);
-    DTPicker1->setDisplayFormat(QString::fromLatin1(DateText::Format));
-    DTPicker1->setDateRange(QDate(1900, 1, 1), QDate(9999, 12, 31));
+    DTPicker1 = makeDatePicker(Frame1);
     dbcNouhin = named(new LookupCombo(LookupModel::Kind::AnyCategory, m_state, Frame1), "dbcNouhin");
     dbcNouhin->setToolTip(QStringLiteral("検索する仕入先名の文字列を入力してください。"));
     dbcNouhin->setMinimumWidth(240);
@@ -92,14 +79,14 @@ void frmInAmd2::buildControls()
     Text1->setFocusPolicy(Qt::NoFocus);
 
     auto* criteria = new QGridLayout(Frame1);
-    criteria->addWidget(makeLabel("Label3", QStringLiteral("決算日(&D)"), DTPicker1, Frame1), 0, 0);
+    criteria->addWidget(namedLabel("Label3", QStringLiteral("決算日(&D)"), DTPicker1, Frame1), 0, 0);
     criteria->addWidget(DTPicker1, 0, 1, Qt::AlignLeft);
     criteria->addWidget(Command4, 0, 3);
-    criteria->addWidget(makeLabel("Label7", QStringLiteral("項目/分類名(&N)"), dbcNouhin, Frame1), 1, 0);
+    criteria->addWidget(namedLabel("Label7", QStringLiteral("項目/分類名(&N)"), dbcNouhin, Frame1), 1, 0);
     criteria->addWidget(dbcNouhin, 1, 1);
-    criteria->addWidget(makeLabel("Label2", QStringLiteral("項目ID"), Text2, Frame1), 1, 2, Qt::AlignRight);
+    criteria->addWidget(namedLabel("Label2", QStringLiteral("項目ID"), Text2, Frame1), 1, 2, Qt::AlignRight);
     criteria->addWidget(Text2, 1, 3);
-    criteria->addWidget(makeLabel("Label6", QStringLiteral("品名(&I)"), dbcShohin, Frame1), 2, 0);
+    criteria->addWidget(namedLabel("Label6", QStringLiteral("品名(&I)"), dbcShohin, Frame1), 2, 0);
     criteria->addWidget(dbcShohin, 2, 1);
     criteria->addWidget(Command2, 2, 3);
     criteria->addWidget(Text1, 3, 0, 1, 4);
@@ -115,11 +102,7 @@ void frmInAmd2::buildControls()
                             | QAbstractItemView::AnyKeyPressed);
     dgdSub->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     dgdSub->verticalHeader()->setDefaultSectionSize(twipsToPixels(360, logicalDpiY()));
-    dgdSub->setColumnHidden(0, true);
-    const int widths[] = { 0, 1200, 600, 3800, 1200, 600, 1200, 1200, 1200, 1200 };
-    for (int c = 1; c < 10; ++c)
-        dgdSub->setColumnWidth(c, twipsToPixels(widths[c], logicalDpiX()));
-    dgdSub->setColumnWidth(7, amountColumnWidth(dgdSub, twipsToPixels(widths[7], logicalDpiX())));
+    layOutColumns(dgdSub, WholeLineTwips, WholeLineAmountColumn);
     Command3 = named(new QPushButton(QStringLiteral("更新(&U)"), Frame2), "Command3");
     cmdMasterCancel = named(new QPushButton(QStringLiteral("削除(&D)"), Frame2), "cmdMasterCancel");
     for (QPushButton* b : { Command1, Command2, Command3, Command4, Command5, cmdMasterCancel })
@@ -205,7 +188,7 @@ void frmInAmd2::checkCategories()
         marked = markLinesWithoutCategory(m_state.DatabaseConnection, date);
     }
     if (marked.value_or(0) > 0) {
-        list(LineSelections::withoutCategory(date));
+        list(LineSelections::marked(date));
         setEditButtons(true);
         if (m_state.prompter.ask(
                 QStringLiteral("表示された棚卸は、項目/分類が設定されていません。項目IDを「０」に変更しますか？"))) {

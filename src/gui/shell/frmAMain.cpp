@@ -15,6 +15,7 @@
 #include "gui/masters/frmKoumoku.h"
 #include "gui/masters/frmTani.h"
 #include "gui/review/frmInAmd2.h"
+#include "gui/review/frmList.h"
 #include "gui/shell/frmTipA.h"
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/WindowPlacement.h"
@@ -528,6 +529,7 @@ bool frmAMain::screenAvailable(Screen screen) const
     switch (screen) {
     case Screen::Tana:
     case Screen::InAmd2:
+    case Screen::List:
     case Screen::Koumoku:
     case Screen::InShohin:
     case Screen::Tani:
@@ -550,6 +552,14 @@ void frmAMain::openScreen(Screen screen)
     case Screen::InAmd2: {
         frmInAmd2 correction(m_state, DTPicker1->date(), this);
         correction.exec();
+        if (m_tana)
+            m_tana->reload();
+        return;
+    }
+    case Screen::List: {
+        frmList list(m_state, DTPicker1->date(), this);
+        list.exec();
+        // The category check may have moved lines to 未区分.
         if (m_tana)
             m_tana->reload();
         return;

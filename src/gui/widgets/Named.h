@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLabel>
 #include <QObject>
 #include <QString>
 
@@ -8,4 +9,12 @@ template<typename T> T* named(T* control, const char* name)
 {
     control->setObjectName(QString::fromLatin1(name));
     return control;
+}
+
+// A named label whose access key moves the focus to buddy.
+inline QLabel* namedLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent)
+{
+    auto* label = named(new QLabel(caption, parent), name);
+    label->setBuddy(buddy);
+    return label;
 }

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "core/lines/SummaryViews.h"
+
+#include <QDate>
+#include <QDialog>
+
+class AppState;
+class LinesModel;
+class QComboBox;
+class QDateEdit;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class QTableView;
+class TotalsModel;
+
+// "決算日別　棚卸集計表": the lines of a settlement date in one of the views of
+// SummaryViews — all lines, lines without unit price, totals by category or by product,
+// and the checks for lines whose category or product is not registered. Each activation
+// goes back to all lines of the date.
+class frmList : public QDialog
+{
+    Q_OBJECT
+public:
+    frmList(AppState& state, QDate settlementDate, QWidget* parent = nullptr);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void showAllLines();
+    void showChosenView();
+    void showView(SummaryViews::View view);
+    // Each returns false when the lines could not be read or marked.
+    bool showLines(bool withoutUnitPrice);
+    bool showTotals(TotalsModel::By by);
+    // Marks the lines the check finds and lists them; how many, nullopt when the marks
+    // could not be written. A read-only file lists the missing lines unmarked.
+    std::optional<int> check(std::optional<int> (*mark)(const Database&, QDate), const LineSelection& missing);
+    bool checkCategories();
+    bool checkProducts();
+    void showChecked(const LineSelection& selection);
+    void refreshStatusLine();
+    void print();
+    void exportLines();
+
+    AppState& m_state;
+    LinesModel* m_lines; // the joined lines of the date
+    LinesModel* m_checked; // the lines found by a check
+    TotalsModel* m_totals;
+    SummaryViews::View m_shown = SummaryViews::View::AllLines;
+
+    QDateEdit* DTPicker1;
+    QComboBox* Combo1;
+    QPushButton* Command1;
+    QPushButton* Command2;
+    QPushButton* Command3;
+    QLineEdit* Text1;
+    QTableView* dgdSub;
+    QStatusBar* m_messages;
+};

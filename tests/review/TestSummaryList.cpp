@@ -1,0 +1,237 @@
+#include "ScreenTest.h"
+#include "TestRegistry.h"
+#include "TestSession.h"
+#include "gui/review/frmList.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+const QString Failed = QStringLiteral("データベースの接続に失敗しました。");
+const QString RepairQuestion
+    = QStringLiteral("表示された棚卸は、項目/分類情報が設定されていません。項目IDを「０」に変更しますか？");
+
+// A hand-made file: line 3 has a category that was deleted, line 6 a product that was
+// deleted, 果物 and 野菜 have equal totals, and りんご was counted on an earlier date too.
+struct SummaryList : TestSession, ScreenTest::Driver<frmList>
+{
+    SummaryList()
+    {
+        openNewDatabase();
+        db().exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (1, '野菜'), (2, '果物'), (3, '乾物'))"));
+        db().exec(QStringLiteral(
+            R"(INSERT INTO "仕入商品" VALUES (10, 'りんご', 100, '個'), (11, 'みかん', 100, '個'), (12, 'ねぎ', 125, '束'))"));
+        db().exec(QStringLiteral(
+            R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位", "単価", "価格", "品名ID") VALUES
+            (1, '2026-03-31', 2, 'りんご', 3, '個', 100, 300, 10),
+            (2, '2026-03-31', 1, 'ねぎ', 2, '束', 0, 0, 12),
+            (3, '2026-03-31', 9, 'みかん', 5, '個', 100, 500, 11),
+            (4, '2026-03-31', 2, 'みかん', 2, '個', 100, 200, 11),
+            (5, '2026-03-31', 1, 'ねぎ', 4, '束', 125, 500, 12),
+            (6, '2026-03-31', 3, 'のり', 1, '帖', 900, 900, 13),
+            (7, '2025-03-31', 2, 'りんご', 9, '個', 90, 810, 10))"));
+    }
+
+    void open(QDate date = QDate(2026, 3, 31))
+    {
+        screen = new frmList(state, date);
+        screen->show();
+        screen->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(screen));
+        ScreenTest::settle();
+    }
+    QTableView* grid() const { return find<QTableView>("dgdSub"); }
+    // The texts of a column of the grid, top to bottom.
+    QStringList column(int c) const
+    {
+        QStringList texts;
+        for (int r = 0; r < grid()->model()->rowCount(); ++r)
+            texts << grid()->model()->index(r, c).data().toString();
+        return texts;
+    }
+    QVariant field(int id, const char* name) const
+    {
+        QSqlQuery q(db().connection());
+        q.exec(
+            QStringLiteral(R"(SELECT "%1" FROM "棚卸マスター" WHERE "ID" = %2)").arg(QString::fromUtf8(name)).arg(id));
+        return q.next() ? q.value(0) : QVariant();
+    }
+    void choose(const QString& view) { QVERIFY(ScreenTest::chooseFromList(find<QComboBox>("Combo1"), view)); }
+    bool buttons(bool print, bool excel) const
+    {
+        return find<QPushButton>("Command2")->isEnabled() == print
+            && find<QPushButton>("Command3")->isEnabled() == excel;
+    }
+};
+
+} // namespace
+
+class TestSummaryList : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void views();
+    void categoryCheck_data();
+    void categoryCheck();
+    void productCheckAndActivation();
+    void datesAndFailures();
+    void readOnlyFileChecksWithoutMarks();
+};
+
+void TestSummaryList::views()
+{
+    SummaryList s;
+    s.open();
+    auto* combo = s.find<QComboBox>("Combo1");
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    QCOMPARE(items,
+             QStringList({ "項目/分類別集計表", "項目/分類情報に登録されていない棚卸", "品名別集計表",
+                           "品名情報に登録されていない棚卸", "単価未入力の棚卸", "棚卸をすべて表示" }));
+
+    // Opening shows all lines of the date with a registered category, in ID order.
+    QCOMPARE(s.column(2), QStringList({ "りんご", "ねぎ", "みかん", "ねぎ", "のり" }));
+    QCOMPARE(s.column(1), QStringList({ "果物", "野菜", "果物", "野菜", "乾物" }));
+    QVERIFY(s.grid()->isColumnHidden(0));
+    QCOMPARE(s.grid()->model()->index(0, 3).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, int(Qt::AlignRight));
+    QCOMPARE(s.find<QLineEdit>("Text1")->text(), QStringLiteral("Max Record 6   Total 2,400"));
+    QVERIFY(s.buttons(true, true));
+
+    s.choose(QStringLiteral("単価未入力の棚卸"));
+    QCOMPARE(s.column(2), QStringList { "ねぎ" });
+    QVERIFY(s.buttons(false, true));
+
+    // Largest total first; 果物 and 野菜 tie at 500 in whichever order the database gives.
+    s.choose(QStringLiteral("項目/分類別集計表"));
+    const QStringList names = s.column(1);
+    QCOMPARE(names.value(0), QStringLiteral("乾物"));
+    QCOMPARE(QSet<QString>(names.begin() + 1, names.end()), QSet<QString>({ "果物", "野菜" }));
+    QCOMPARE(s.column(2), QStringList({ "900", "500", "500" }));
+    QCOMPARE(s.column(3), QStringList({ "1", "2", "2" }));
+    QCOMPARE(s.column(0).value(0), QStringLiteral("2026/03/31"));
+    QVERIFY(s.buttons(true, false));
+
+    // By product name; りんご of the earlier date does not count, みかん of the deleted category does.
+    s.choose(QStringLiteral("品名別集計表"));
+    QCOMPARE(s.column(1), QStringList({ "ねぎ", "みかん", "りんご" }));
+    QCOMPARE(s.column(2), QStringList({ "500", "700", "300" }));
+    QCOMPARE(s.column(3), QStringList({ "2", "2", "1" }));
+
+    // Print waits for the print dialogs and says so where the user looks.
+    s.click("Command2");
+    QCOMPARE(s.find<QStatusBar>("StatusBar1")->currentMessage(), QStringLiteral("この機能は準備中です。"));
+    QVERIFY(s.prompter.texts().isEmpty());
+}
+
+void TestSummaryList::categoryCheck_data()
+{
+    QTest::addColumn<bool>("repair");
+    QTest::newRow("No") << false;
+    QTest::newRow("Yes") << true;
+}
+
+void TestSummaryList::categoryCheck()
+{
+    QFETCH(bool, repair);
+    SummaryList s;
+    s.open();
+    s.db().exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" = 1 WHERE "ID" IN (1, 7))"));
+    s.prompter.answerAsk(repair);
+    s.choose(QStringLiteral("項目/分類情報に登録されていない棚卸"));
+    QCOMPARE(s.prompter.texts(), QStringList { RepairQuestion });
+    QCOMPARE(s.prompter.shown()[0].title, QStringLiteral("Question"));
+    // Every field of the line, ID hidden; the line stays listed either way.
+    QCOMPARE(s.grid()->model()->columnCount(), 12);
+    QCOMPARE(s.column(0), QStringList { "3" });
+    QCOMPARE(s.column(3), QStringList { "みかん" });
+    QCOMPARE(s.column(2), QStringList { repair ? "0" : "9" }); // the grid shows the line as it is now
+    QVERIFY(s.buttons(false, false));
+    // Marks are set for the whole date and only for it.
+    QCOMPARE(s.field(1, "区分調整").toInt(), 0);
+    QCOMPARE(s.field(7, "区分調整").toInt(), 1);
+    QCOMPARE(s.field(3, "項目ID").toInt(), repair ? 0 : 9);
+    QCOMPARE(s.field(3, "区分調整").toInt(), repair ? 0 : 1);
+
+    // Moved to 0, the line is shown under 未区分 among all lines.
+    s.choose(QStringLiteral("棚卸をすべて表示"));
+    QCOMPARE(s.column(2).contains(QStringLiteral("みかん")) && s.column(1).contains(QStringLiteral("未区分")), repair);
+}
+
+void TestSummaryList::productCheckAndActivation()
+{
+    SummaryList s;
+    s.open();
+    s.prompter.answerAsk(false);
+    s.choose(QStringLiteral("項目/分類情報に登録されていない棚卸"));
+    // The product check asks nothing and replaces the category check's marks.
+    s.choose(QStringLiteral("品名情報に登録されていない棚卸"));
+    QCOMPARE(s.prompter.texts(), QStringList { RepairQuestion });
+    QCOMPARE(s.column(0), QStringList { "6" });
+    QCOMPARE(s.field(3, "区分調整").toInt(), 0);
+    QCOMPARE(s.field(6, "区分調整").toInt(), 1);
+
+    // Coming back to the list from another window shows all lines again.
+    s.choose(QStringLiteral("品名別集計表"));
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    s.screen->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(s.screen));
+    ScreenTest::settle();
+    QCOMPARE(s.column(2).size(), 5);
+    QCOMPARE(s.find<QComboBox>("Combo1")->currentText(), QStringLiteral("棚卸をすべて表示"));
+    QVERIFY(s.buttons(true, true));
+}
+
+void TestSummaryList::datesAndFailures()
+{
+    SummaryList s;
+    s.open(QDate(2024, 3, 31));
+    QCOMPARE(s.grid()->model()->rowCount(), 0);
+    QCOMPARE(s.find<QLineEdit>("Text1")->text(), QStringLiteral("Max Record 0   Total "));
+    // A date without lines: the check finds nothing and asks nothing.
+    s.choose(QStringLiteral("項目/分類情報に登録されていない棚卸"));
+    QCOMPARE(s.grid()->model()->rowCount(), 0);
+    QVERIFY(s.prompter.texts().isEmpty());
+
+    // Changing the date runs the chosen view for it.
+    s.choose(QStringLiteral("品名別集計表"));
+    auto* date = s.find("DTPicker1");
+    date->setFocus();
+    QTest::keyClick(date, Qt::Key_Up); // the year, one up
+    ScreenTest::settle();
+    QCOMPARE(s.column(1), QStringList { "りんご" });
+    QCOMPARE(s.column(2), QStringList { "810" });
+    QCOMPARE(s.find<QLineEdit>("Text1")->text(), QStringLiteral("Max Record 1   Total 810"));
+
+    // A table that cannot be read is said to be so, not shown as a date without lines.
+    s.db().exec(QStringLiteral(R"(ALTER TABLE "仕入商品" RENAME TO "仕入商品2")"));
+    s.click("Command1");
+    QCOMPARE(s.prompter.texts(), QStringList { Failed });
+    QCOMPARE(s.grid()->model()->rowCount(), 0);
+}
+
+void TestSummaryList::readOnlyFileChecksWithoutMarks()
+{
+    SummaryList s;
+    QVERIFY(s.state.DatabaseConnection.open(s.db().fileName(), nullptr, Database::Access::ReadOnly));
+    s.open();
+    s.choose(QStringLiteral("項目/分類情報に登録されていない棚卸"));
+    QCOMPARE(s.column(0), QStringList { "3" });
+    s.choose(QStringLiteral("品名情報に登録されていない棚卸"));
+    QCOMPARE(s.column(0), QStringList { "6" });
+    // Nothing asked, nothing written, nothing failed.
+    QVERIFY(s.prompter.shown().isEmpty());
+    QCOMPARE(s.field(3, "区分調整").toInt(), 0);
+}
+
+KOTRINA_REGISTER_TEST(TestSummaryList)
+#include "TestSummaryList.moc"
