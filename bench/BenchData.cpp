@@ -131,10 +131,18 @@ bool generateBenchData(const QString& templatePath, const QString& path, const B
     return true;
 }
 
-double measure(const char* what, int runs, const std::function<void(int)>& step)
+void SilentPrompter::notice(const QString& text, Icon, const QString&)
+{
+    std::fprintf(stderr, "message: %s\n", qPrintable(text));
+}
+
+double measure(const char* what, int runs, const std::function<void(int)>& step,
+               const std::function<void(int)>& prepare)
 {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
+        if (prepare)
+            prepare(i);
         QElapsedTimer timer;
         timer.start();
         step(i);

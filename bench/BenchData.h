@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/app/Prompter.h"
 #include "core/store/Database.h"
 
 #include <QString>
@@ -22,8 +23,21 @@ bool generateBenchData(const QString& templatePath, const QString& path, const B
 QString benchDate(int index);
 
 // Runs step runs times and prints the median, the 95th percentile and the slowest run;
-// returns the median in ms.
-double measure(const char* what, int runs, const std::function<void(int)>& step);
+// returns the median in ms. prepare, when given, runs before each step and is not timed.
+double measure(const char* what, int runs, const std::function<void(int)>& step,
+               const std::function<void(int)>& prepare = {});
+
+// A screen under measurement must not wait for anybody: messages go to stderr and every
+// question is answered No.
+class SilentPrompter : public Prompter
+{
+public:
+    void notice(const QString& text, Icon, const QString&) override;
+    bool ask(const QString&, const QString&) override { return false; }
+    std::optional<QString> openFile(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<QString> saveFile(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<QString> chooseFont(const QString&, int) override { return std::nullopt; }
+};
 
 // The large file at path, made first when it is missing. False when it cannot be made.
 bool ensureBenchData(const QString& templatePath, const QString& path);

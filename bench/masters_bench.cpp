@@ -5,7 +5,6 @@
 #include "BenchData.h"
 #include "core/app/AppState.h"
 #include "core/app/Clock.h"
-#include "core/app/Prompter.h"
 #include "core/app/Settings.h"
 #include "core/masters/MasterModel.h"
 #include "gui/masters/frmInShohin.h"
@@ -18,20 +17,6 @@
 #include <cstdio>
 
 namespace {
-
-// The screen must not wait for anybody: every question is answered No.
-class SilentPrompter : public Prompter
-{
-public:
-    void notice(const QString& text, Icon, const QString&) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    bool ask(const QString&, const QString&) override { return false; }
-    std::optional<QString> openFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> saveFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> chooseFont(const QString&, int) override { return std::nullopt; }
-};
 
 void settle()
 {

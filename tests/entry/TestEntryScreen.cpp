@@ -88,6 +88,7 @@ private Q_SLOTS:
     void nameLimits();
     void helpOnceOnEmptyProducts();
     void deleteALine();
+    void newLinesJoinALongDay();
     void decimalAmountsAndNumberLimits();
     void addButtonTurnsWhite();
     void unreadableLinesSaySo();
@@ -308,6 +309,35 @@ void TestEntryScreen::deleteALine()
     QCOMPARE(e.lines().size(), 1);
     QCOMPARE(e.lines()[0].toList()[1].toString(), QStringLiteral("みかん"));
     QCOMPARE(e.text("Text3"), QStringLiteral("Max Record 1   Total 10"));
+}
+
+void TestEntryScreen::newLinesJoinALongDay()
+{
+    // The grid reads a day's lines in pages of 256; new lines fill the last page and
+    // start the next one, and the status line counts them without counting the day again.
+    EntryScreen e;
+    e.open();
+    QVERIFY(addSampleLines(e.db(), 254));
+    e.screen->reload();
+    auto* grid = e.find<QTableView>("dgdSub");
+    const QString before = e.text("Text3");
+    e.type(QStringLiteral("食品"));
+    for (int i = 0; i < 3; ++i) {
+        e.type(QStringLiteral("新しい品%1").arg(i));
+        e.type(QStringLiteral("個"));
+        e.type(QStringLiteral("2"));
+        e.type(QStringLiteral("1.5"));
+        e.type(QString());
+        e.click("cmdSubAdd");
+    }
+    QVERIFY(e.text("Text3") != before);
+    QCOMPARE(e.text("Text3"), statusLineText(e.db(), QDate(2026, 3, 31)));
+    QCOMPARE(grid->model()->rowCount(), 257);
+    for (int r = 0; r < 257; ++r)
+        QCOMPARE(grid->model()->index(r, 3).data().toString(),
+                 r < 254 ? QStringLiteral("商品名・サンプル第%1号（特大）").arg(r)
+                         : QStringLiteral("新しい品%1").arg(r - 254));
+    QCOMPARE(grid->currentIndex().row(), 256);
 }
 
 void TestEntryScreen::decimalAmountsAndNumberLimits()

@@ -5,7 +5,11 @@
 #include "core/lines/LinesModel.h"
 #include "core/masters/LookupModel.h"
 #include "core/rules/TextRules.h"
+#include "core/store/NameIndex.h"
+#include "core/store/Schema.h"
 
+#include <QFile>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
@@ -43,6 +47,48 @@ LineInput line(const QString& product, double quantity, double unitPrice, const 
     return input;
 }
 
+// Makes the file at path what a file looked like before the name indexes existed.
+bool dropNameIndexes(const QString& path)
+{
+    bool ok = false;
+    {
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        raw.setDatabaseName(path);
+        QSqlQuery q(raw);
+        QStringList drops;
+        if (raw.open() && q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger'"))) {
+            while (q.next())
+                drops << QStringLiteral(R"(DROP TRIGGER "%1")").arg(q.value(0).toString());
+            for (const QString& table : NameIndex::indexTables())
+                drops << QStringLiteral(R"(DROP TABLE "%1")").arg(table);
+            drops << QStringLiteral("PRAGMA user_version = 1");
+            ok = std::all_of(drops.begin(), drops.end(), [&](const QString& sql) { return q.exec(sql); });
+        }
+        q.finish();
+        raw.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    return ok;
+}
+
+// What the history and the product look-up list for text, in their order.
+QStringList found(const Database& db, const QString& text)
+{
+    QStringList rows;
+    for (int limit : { 500, 2 }) { // the whole history, and one cut short across dates
+        for (const HistoryLine& h : lineHistory(db, text, limit))
+            rows << h.date.toString(Qt::ISODate) + QLatin1Char(' ') + h.product;
+    }
+    LookupModel products(LookupModel::Kind::Product);
+    products.setDatabase(&db);
+    products.refresh(text);
+    while (products.canFetchMore({}))
+        products.fetchMore({});
+    for (int r = 0; r < products.rowCount(); ++r)
+        rows << QStringLiteral("product ") + products.data(products.index(r)).toString();
+    return rows;
+}
+
 } // namespace
 
 // Registration of counted lines and the rules that go with it, without a window.
@@ -64,6 +110,7 @@ private Q_SLOTS:
     void lookupListsWhatContainsTheText();
     void statusLine();
     void linesAreReadInPagesInAnyOrder();
+    void nameIndexFindsWhatTheScanFinds();
 };
 
 void TestRegistration::amounts_data()
@@ -317,6 +364,82 @@ void TestRegistration::linesAreReadInPagesInAnyOrder()
     rows << expected.size() - 1 << 0 << 255 << 256 << 257;
     for (int r : rows)
         QCOMPARE(lines.index(r, 0).data().toInt(), expected[r]);
+}
+
+void TestRegistration::nameIndexFindsWhatTheScanFinds()
+{
+    Store s;
+    QVERIFY(s.db.hasNameIndexes()); // the template carries them
+    const QStringList names
+        = { QStringLiteral("ABC商品"),    QStringLiteral("abc商品"),    QStringLiteral("ＡＢＣ商品"),
+            QStringLiteral("ａｂｃ商品"), QStringLiteral("100%果汁"),   QStringLiteral("1000果汁"),
+            QStringLiteral("a_b c"),      QStringLiteral("axb c"),      QStringLiteral("He said \"hi\""),
+            QStringLiteral("O'Neil's"),   QStringLiteral("緑茶500ml"),  QStringLiteral("緑茶5"),
+            QStringLiteral("𠮷野家弁当"), QStringLiteral("Straße"),     QStringLiteral("ÄÖÜ äöü"),
+            QStringLiteral("AND OR"),     QStringLiteral("x*y NEAR z"), QStringLiteral("ab") };
+    for (int i = 0; i < names.size(); ++i) {
+        LineInput input = line(names[i], 1, 1);
+        input.date = QDate(2020 + i % 3, 3, 31);
+        QVERIFY(registerLine(s.db, input));
+    }
+    // Lines renamed or deleted afterwards are found under their new name only.
+    const auto renamed = registerLine(s.db, line(QStringLiteral("旧名abc"), 1, 1));
+    const auto deleted = registerLine(s.db, line(QStringLiteral("消えたabc"), 1, 1));
+    QVERIFY(renamed && deleted);
+    QVERIFY(s.db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "品名" = '新名ABC' WHERE "ID" = ?)"),
+                      { renamed->lineId }));
+    QVERIFY(deleteLine(s.db, deleted->lineId));
+
+    const QString plainFile = s.env.path(QStringLiteral("plain.idb"));
+    const QString indexedFile = s.db.fileName();
+    s.db.close();
+    QVERIFY(QFile::copy(indexedFile, plainFile));
+    QVERIFY(dropNameIndexes(plainFile));
+    Database indexed, plain;
+    QVERIFY(indexed.open(indexedFile));
+    // An older file opened read-only stays as it is and is searched the plain way.
+    QVERIFY(plain.open(plainFile, nullptr, Database::Access::ReadOnly));
+    QVERIFY(plain.isReadOnly() && !plain.hasNameIndexes());
+
+    const QStringList texts = { QStringLiteral("abc"),     QStringLiteral("ABC"),    QStringLiteral("ａｂｃ"),
+                                QStringLiteral("ＡＢＣ"),  QStringLiteral("Ab"),     QStringLiteral("bc商"),
+                                QStringLiteral("0%果"),    QStringLiteral("00果"),   QStringLiteral("_b "),
+                                QStringLiteral("a_b"),     QStringLiteral("\"hi"),   QStringLiteral("hi\""),
+                                QStringLiteral("l's"),     QStringLiteral("緑茶5"),  QStringLiteral("緑茶50"),
+                                QStringLiteral("茶5"),     QStringLiteral("𠮷野家"), QStringLiteral("𠮷野"),
+                                QStringLiteral("äöü"),     QStringLiteral("ÄÖÜ"),    QStringLiteral("SSE"),
+                                QStringLiteral("ße"),      QStringLiteral("AND"),    QStringLiteral("x*y"),
+                                QStringLiteral("旧名"),    QStringLiteral("ｂ"),     QStringLiteral("茶"),
+                                QStringLiteral("%"),       QStringLiteral("a_"),     QStringLiteral("𠮷"),
+                                QStringLiteral("abc消"),   QStringLiteral("c"),      QString(),
+                                QStringLiteral("該当なし") };
+    for (const QString& text : texts)
+        QCOMPARE(found(indexed, text), found(plain, text));
+    QVERIFY(NameIndex::candidates(indexed, Table::Tana, QStringLiteral("ABC"), 100));
+    QVERIFY(NameIndex::candidates(indexed, Table::Shohin, QStringLiteral("ABC"), 100));
+    QVERIFY(NameIndex::candidates(indexed, Table::Tana, QStringLiteral("Ab"), 100));
+    QVERIFY(NameIndex::candidates(indexed, Table::Shohin, QStringLiteral("𠮷"), 100));
+    // Latin letters match in either case, full-width ones and everything else exactly;
+    // newest date first, and the products by name.
+    QCOMPARE(found(indexed, QStringLiteral("ABC")),
+             QStringList({ QStringLiteral("2026-03-31 新名ABC"), QStringLiteral("2021-03-31 abc商品"),
+                           QStringLiteral("2020-03-31 ABC商品"), QStringLiteral("2026-03-31 新名ABC"),
+                           QStringLiteral("2021-03-31 abc商品"), QStringLiteral("product ABC商品"),
+                           QStringLiteral("product abc商品"), QStringLiteral("product 旧名abc"),
+                           QStringLiteral("product 消えたabc") }));
+    QCOMPARE(found(indexed, QStringLiteral("Bc商")).size(), 6);
+    QCOMPARE(found(indexed, QStringLiteral("ＡＢＣ")).size(), 3);
+    QCOMPARE(found(indexed, QStringLiteral("0%果")).size(), 3);
+
+    // Opened for writing, the older file gets its indexes and still finds the same.
+    plain.close();
+    QVERIFY(plain.open(plainFile));
+    QVERIFY(plain.hasNameIndexes());
+    QSqlQuery q(plain.connection());
+    QVERIFY(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
+    QCOMPARE(q.value(0).toInt(), Schema::UserVersion);
+    for (const QString& text : texts)
+        QCOMPARE(found(plain, text), found(indexed, text));
 }
 
 KOTRINA_REGISTER_TEST(TestRegistration)

@@ -41,6 +41,12 @@ struct Correction : TestSession, ScreenTest::Driver<frmInAmd2>
         ScreenTest::settle();
     }
     QTableView* grid() const { return find<QTableView>("dgdSub"); }
+    // Rows written on the connection so far.
+    int totalChanges() const
+    {
+        QSqlQuery q(db().connection());
+        return q.exec(QStringLiteral("SELECT total_changes()")) && q.next() ? q.value(0).toInt() : -1;
+    }
     // The IDs of the lines listed, in order.
     QList<int> listed() const
     {
@@ -133,8 +139,10 @@ void TestCorrectionScreen::categoryCheck()
 void TestCorrectionScreen::searches()
 {
     Correction c;
+    const int written = c.totalChanges();
     c.open();
     QVERIFY(c.prompter.shown().isEmpty()); // every line has its category: nothing asked, nothing listed
+    QCOMPARE(c.totalChanges(), written); // and nothing written
     QCOMPARE(c.listed(), QList<int>());
     QCOMPARE(c.find<QLineEdit>("Text1")->text(), QStringLiteral("Max Record 3   Total 350"));
 

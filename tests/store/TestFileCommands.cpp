@@ -3,6 +3,7 @@
 #include "TestSession.h"
 #include "core/files/DatabaseFiles.h"
 #include "core/store/FileOps.h"
+#include "core/store/NameIndex.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -79,6 +80,26 @@ bool integrityOk(const QString& file)
             && q.value(0).toString() == QLatin1String("ok");
     }
     QSqlDatabase::removeDatabase(QStringLiteral("integrity"));
+    return ok;
+}
+
+// Whether the name indexes list exactly the rows of their tables that hold a sample word.
+bool nameIndexesAgree(const Database& db)
+{
+    if (!db.hasNameIndexes())
+        return false;
+    bool ok = true;
+    for (Table t : { Table::Tana, Table::Shohin }) {
+        for (const auto& [kind, word] : { std::pair(NameIndex::Kind::Trigrams, QStringLiteral("サンプ")),
+                                          std::pair(NameIndex::Kind::ShortWords, QStringLiteral("サン")) }) {
+            QSqlQuery q(db.connection());
+            ok = ok
+                && q.exec(QStringLiteral(R"(SELECT (SELECT count(*) FROM "%1" WHERE "%1" MATCH '"%3"'),
+                    (SELECT count(*) FROM "%2" WHERE instr("品名", '%3') > 0))")
+                              .arg(NameIndex::indexTable(t, kind), tableName(t), word))
+                && q.next() && q.value(0).toInt() == q.value(1).toInt();
+        }
+    }
     return ok;
 }
 
@@ -497,6 +518,8 @@ void TestFileCommands::salvageFromADamagedFile()
     QCOMPARE(lines[3], QStringLiteral("棚卸マスター：救出 %1 件、読めなかった行 %2 件").arg(saved).arg(2000 - saved));
     QCOMPARE(lines[4], QStringLiteral("項目分類：救出 2 件、読めなかった行 0 件"));
     QCOMPARE(rowCount(f.state.DatabaseConnection, Table::Shohin), 1000);
+    // The template's triggers index every row copied into it.
+    QVERIFY(nameIndexesAgree(f.state.DatabaseConnection));
     QCOMPARE(readAll(f.current), damaged);
 
     // Refused: the damaged file itself and the template as the target.
@@ -585,6 +608,10 @@ void TestFileCommands::deleteData()
         QVERIFY(q.exec(QStringLiteral(R"(SELECT COUNT(*) FROM "棚卸マスター" WHERE "品名ID" > 0)")) && q.next());
         QCOMPARE(q.value(0).toInt(), 3000);
     }
+    // The name indexes list exactly the rows of their tables, also after new rows.
+    QVERIFY(nameIndexesAgree(db));
+    QVERIFY(addSampleLines(db, 10, QDate(2027, 3, 31)));
+    QVERIFY(nameIndexesAgree(db));
 }
 
 void TestFileCommands::fullDiskLeavesEverythingAsItWas()

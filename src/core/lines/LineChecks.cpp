@@ -50,13 +50,18 @@ LineSelection missingProduct(QDate date)
 
 } // namespace LineSelections
 
-std::optional<int> markLinesWithoutCategory(const Database& db, QDate date)
+namespace {
+
+// Sets 区分調整 of each line of the date to mark (SQL giving 0 or 1 for a line) and counts
+// the marked lines. Only the marks that change are written: a check that finds nothing new
+// writes nothing.
+std::optional<int> markLines(const Database& db, QDate date, const QString& mark)
 {
     const QString day = storedDate(date);
-    if (!db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" =
-            CASE WHEN EXISTS (SELECT 1 FROM "項目分類" k WHERE k."項目ID" = "棚卸マスター"."項目ID") THEN 0 ELSE 1 END
-            WHERE "日付" = ?)"),
-                 { day }))
+    if (!db.exec(
+            QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" = %1 WHERE "日付" = ? AND "区分調整" IS NOT %1)")
+                .arg(mark),
+            { day }))
         return std::nullopt;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
@@ -65,6 +70,16 @@ std::optional<int> markLinesWithoutCategory(const Database& db, QDate date)
     if (!q.exec() || !q.next())
         return std::nullopt;
     return q.value(0).toInt();
+}
+
+} // namespace
+
+std::optional<int> markLinesWithoutCategory(const Database& db, QDate date)
+{
+    return markLines(
+        db, date,
+        QStringLiteral(
+            R"(CASE WHEN EXISTS (SELECT 1 FROM "項目分類" k WHERE k."項目ID" = "棚卸マスター"."項目ID") THEN 0 ELSE 1 END)"));
 }
 
 std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDate date)
@@ -87,21 +102,10 @@ std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDa
 
 std::optional<int> markLinesWithoutProduct(const Database& db, QDate date)
 {
-    const QString day = storedDate(date);
-    const QString mark = QStringLiteral(
-        R"(CASE WHEN EXISTS (SELECT 1 FROM "仕入商品" s WHERE s."品名ID" = "棚卸マスター"."品名ID") THEN 0 ELSE 1 END)");
-    if (!db.exec(
-            QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" = %1 WHERE "日付" = ? AND "区分調整" IS NOT %1)")
-                .arg(mark),
-            { day }))
-        return std::nullopt;
-    QSqlQuery q(db.connection());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral(R"(SELECT COUNT(*) FROM "棚卸マスター" WHERE "日付" = ? AND "区分調整" = 1)"));
-    q.addBindValue(day);
-    if (!q.exec() || !q.next())
-        return std::nullopt;
-    return q.value(0).toInt();
+    return markLines(
+        db, date,
+        QStringLiteral(
+            R"(CASE WHEN EXISTS (SELECT 1 FROM "仕入商品" s WHERE s."品名ID" = "棚卸マスター"."品名ID") THEN 0 ELSE 1 END)"));
 }
 
 std::optional<QList<LineWithoutMaster>> linesWithoutMaster(const Database& db, QDate date)

@@ -30,7 +30,8 @@ LineSelection missingProduct(QDate date);
 } // namespace LineSelections
 
 // Marks with 区分調整 = 1 exactly the lines of the date whose 項目ID has no row in 項目分類,
-// and clears the mark on the others, in one statement. Returns how many are marked;
+// and clears the mark on the others, in one statement that writes only the marks that
+// change. Returns how many are marked;
 // nullopt when the database refused.
 std::optional<int> markLinesWithoutCategory(const Database& db, QDate date);
 

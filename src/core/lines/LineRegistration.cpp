@@ -1,11 +1,16 @@
 #include "core/lines/LineRegistration.h"
 
 #include "core/rules/TextRules.h"
+#include "core/store/NameIndex.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
+
+// Up to this many candidate lines are read from the name index and sorted; more are
+// left to the scan in date order, which then meets the matches early.
+constexpr int HistoryCandidateLimit = 20000;
 
 // The first value of a one-row query; an invalid variant when there is no row.
 QVariant firstValue(QSqlQuery& q, const QVariantList& values, bool* ok = nullptr)
@@ -137,31 +142,81 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
     QList<HistoryLine> lines;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
+    const auto readLines = [&q, &lines] {
+        if (!q.exec())
+            return;
+        while (q.next())
+            lines.append({ QDate::fromString(q.value(0).toString(), Qt::ISODate), q.value(1).toString(), q.value(2),
+                           q.value(3), q.value(4) });
+    };
     const TextRules::ContainsFilter filter = TextRules::containsFilter(QStringLiteral("品名"), text);
-    q.prepare(QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価" FROM "棚卸マスター"
-        WHERE %1 ORDER BY "日付" DESC, "ID" DESC LIMIT ?)")
-                  .arg(filter.sql));
-    q.addBindValue(filter.value);
-    q.addBindValue(limit);
-    if (!q.exec())
+    // A text in few lines is looked up in the name index; one in many lines is found
+    // soon enough by reading the lines newest first until the list is full.
+    const std::optional<NameIndex::Candidates> candidates
+        = NameIndex::candidates(db, Table::Tana, text, HistoryCandidateLimit);
+    if (!candidates) {
+        q.prepare(QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価" FROM "棚卸マスター"
+            WHERE %1 ORDER BY "日付" DESC, "ID" DESC LIMIT ?)")
+                      .arg(filter.sql));
+        q.addBindValue(filter.value);
+        q.addBindValue(limit);
+        readLines();
         return lines;
-    while (q.next())
-        lines.append({ QDate::fromString(q.value(0).toString(), Qt::ISODate), q.value(1).toString(), q.value(2),
-                       q.value(3), q.value(4) });
+    }
+
+    // The candidates are read a settlement date at a time, newest first, each date only
+    // in the ID range of its lines, until the list is full: the lines of a stocktaking
+    // are mostly typed one after the other, so a date's range holds few of another's.
+    QSqlQuery dates(db.connection());
+    dates.setForwardOnly(true);
+    if (!dates.exec(QStringLiteral(R"(WITH RECURSIVE d(x) AS (SELECT MAX("日付") FROM "棚卸マスター"
+            UNION ALL SELECT (SELECT MAX("日付") FROM "棚卸マスター" WHERE "日付" < x) FROM d WHERE x IS NOT NULL)
+        SELECT x FROM d WHERE x IS NOT NULL)")))
+        return lines;
+    QStringList days;
+    while (dates.next())
+        days << dates.value(0).toString();
+    q.prepare(QStringLiteral(R"(SELECT t."日付", t."品名", t."数量", t."単位", t."単価"
+        FROM (%1 AND rowid BETWEEN (SELECT MIN("ID") FROM "棚卸マスター" WHERE "日付" = ?)
+                              AND (SELECT MAX("ID") FROM "棚卸マスター" WHERE "日付" = ?)) AS c
+        CROSS JOIN "棚卸マスター" AS t ON t."ID" = c.r
+        WHERE t."日付" = ? AND %2 ORDER BY t."ID" DESC LIMIT ?)")
+                  .arg(candidates->sql, filter.sql));
+    for (const QString& day : std::as_const(days)) {
+        if (lines.size() >= limit)
+            break;
+        for (const QVariant& v : QVariantList { candidates->value, day, day, day, filter.value, limit - lines.size() })
+            q.addBindValue(v);
+        readLines();
+    }
     return lines;
 }
 
-QString statusLineText(const Database& db, QDate date)
+std::optional<DateTotals> dateTotals(const Database& db, QDate date)
 {
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT SUM("価格"), COUNT("価格") FROM "棚卸マスター" WHERE "日付" = ?)"));
     q.addBindValue(storedDate(date));
     if (!q.exec() || !q.next())
-        return {}; // an unread date is not an empty one
-    const QString count = QString::number(q.value(1).toLongLong());
-    const QString total = q.value(0).isNull() ? QString() : TextRules::formatAmount(q.value(0).toDouble());
-    return QStringLiteral("Max Record ") + count + QStringLiteral("   Total ") + total;
+        return std::nullopt; // an unread date is not an empty one
+    DateTotals totals;
+    totals.count = q.value(1).toLongLong();
+    if (!q.value(0).isNull())
+        totals.total = q.value(0).toDouble();
+    return totals;
+}
+
+QString DateTotals::text() const
+{
+    return QStringLiteral("Max Record ") + QString::number(count) + QStringLiteral("   Total ")
+        + (total ? TextRules::formatAmount(*total) : QString());
+}
+
+QString statusLineText(const Database& db, QDate date)
+{
+    const std::optional<DateTotals> totals = dateTotals(db, date);
+    return totals ? totals->text() : QString();
 }
 
 bool deleteLine(const Database& db, int lineId, QString* error)

@@ -59,8 +59,25 @@ struct HistoryLine
 // Earlier lines whose product name contains text, newest first.
 QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limit = 500);
 
-// "Max Record 12   Total 34,560": the lines of a date that have an amount, and their total.
-// Empty when the lines could not be read.
+// The lines of a date that have an amount, and their total, as the status line shows them.
+// A screen that registers lines keeps them up to date with add() instead of counting again.
+struct DateTotals
+{
+    qint64 count = 0;
+    std::optional<double> total; // none while no line has an amount
+
+    void add(double amount)
+    {
+        ++count;
+        total = total.value_or(0) + amount;
+    }
+    // "Max Record 12   Total 34,560"; nothing after "Total " without a total.
+    QString text() const;
+};
+// nullopt when the lines could not be read: an unread date is not an empty one.
+std::optional<DateTotals> dateTotals(const Database& db, QDate date);
+
+// dateTotals(db, date)->text(); empty when the lines could not be read.
 QString statusLineText(const Database& db, QDate date);
 
 bool deleteLine(const Database& db, int lineId, QString* error = nullptr);

@@ -78,6 +78,14 @@ void LinesModel::removeListedRow(int row)
     endRemoveRows();
 }
 
+void LinesModel::appendLine(int lineId)
+{
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    m_lines.append(lineId);
+    endInsertRows();
+}
+
 int LinesModel::lineId(int row) const
 {
     return m_lines.id(row);

@@ -48,6 +48,9 @@ public:
     bool reselect();
     // Takes a row out of the list, after its line was deleted.
     void removeListedRow(int row);
+    // Adds the line with this ID as the last row without choosing the lines again; for a
+    // line just added to the table that belongs to the selection.
+    void appendLine(int lineId);
 
     // The ID of the line in a row, 0 for none.
     int lineId(int row) const;

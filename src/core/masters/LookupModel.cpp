@@ -1,10 +1,16 @@
 #include "core/masters/LookupModel.h"
 
 #include "core/rules/TextRules.h"
+#include "core/store/NameIndex.h"
 
 #include <QSqlQuery>
 
 namespace {
+
+// Up to this many candidate products are read from the name index and sorted by name;
+// a text in more products than that (one in a hundred) is met early enough by reading the
+// names in order.
+constexpr int ProductCandidateLimit = 1000;
 
 // One page of the names containing the text; %1 is the condition on the name.
 QString pageQuery(LookupModel::Kind kind)
@@ -17,8 +23,7 @@ QString pageQuery(LookupModel::Kind kind)
         return QStringLiteral(
             R"(SELECT "項目ID", "項目分類名" FROM "項目分類" WHERE %1 ORDER BY "項目ID" LIMIT ? OFFSET ?)");
     case LookupModel::Kind::Product:
-        return QStringLiteral(
-            R"(SELECT "品名ID", "品名" FROM "仕入商品" WHERE %1 ORDER BY "品名" ASC LIMIT ? OFFSET ?)");
+        return QStringLiteral(R"(SELECT "品名ID", "品名" FROM %2 WHERE %1 ORDER BY "品名" ASC LIMIT ? OFFSET ?)");
     case LookupModel::Kind::Unit:
         return QStringLiteral(R"(SELECT "単位ID", "単位" FROM "単位" WHERE %1 ORDER BY "単位" ASC LIMIT ? OFFSET ?)");
     }
@@ -52,8 +57,22 @@ std::vector<LookupModel::Row> LookupModel::fetchPage(int offset) const
     QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
     const TextRules::ContainsFilter filter = TextRules::containsFilter(nameColumn(m_kind), m_text);
-    if (!q.prepare(pageQuery(m_kind).arg(filter.sql)))
+    QString sql = pageQuery(m_kind).arg(filter.sql);
+    std::optional<NameIndex::Candidates> candidates;
+    if (m_kind == Kind::Product) {
+        // A text in few products is looked up in the name index; one in many is met early
+        // enough by reading the names in order.
+        if (m_db)
+            candidates = NameIndex::candidates(*m_db, Table::Shohin, m_text, ProductCandidateLimit);
+        sql = sql.arg(
+            candidates
+                ? QStringLiteral(R"((%1) AS c CROSS JOIN "仕入商品" AS t ON t."品名ID" = c.r)").arg(candidates->sql)
+                : QStringLiteral(R"("仕入商品")"));
+    }
+    if (!q.prepare(sql))
         return rows;
+    if (candidates)
+        q.addBindValue(candidates->value);
     q.addBindValue(filter.value);
     q.addBindValue(PageSize + 1); // one more tells whether another page follows
     q.addBindValue(offset);

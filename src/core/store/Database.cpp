@@ -73,6 +73,7 @@ bool Database::open(const QString& path, QString* error, Access access)
     // that cannot be opened leaves the open one as it was.
     const QString name = nextConnectionName();
     bool ok = false;
+    bool nameIndexes = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         // A URI with a mode makes SQLite refuse to create a file that has vanished meanwhile.
@@ -87,6 +88,10 @@ bool Database::open(const QString& path, QString* error, Access access)
             fail(error, QStringLiteral("%1 is read-only").arg(path));
         else if (Schema::verify(db, error))
             ok = true;
+        // An older file still works without its indexes; they are built at its next opening.
+        if (ok && !readOnly)
+            Schema::upgrade(db);
+        nameIndexes = ok && Schema::hasNameIndexes(db);
         if (!ok)
             db.close();
     }
@@ -97,6 +102,7 @@ bool Database::open(const QString& path, QString* error, Access access)
     close();
     m_name = name;
     m_path = info.absoluteFilePath();
+    m_nameIndexes = nameIndexes;
     m_readOnly = access == Access::ReadOnly;
     return true;
 }
@@ -112,6 +118,7 @@ void Database::close()
     QSqlDatabase::removeDatabase(m_name);
     m_name.clear();
     m_path.clear();
+    m_nameIndexes = false;
 }
 
 QSqlDatabase Database::connection() const

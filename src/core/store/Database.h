@@ -36,7 +36,8 @@ public:
     // Opens an existing Kotrina database. A missing file, a file that is no SQLite
     // database or one without our tables is refused and left exactly as it was, and so
     // is a file that cannot be written when ReadWrite is asked for. A failed open keeps
-    // the connection that was open before.
+    // the connection that was open before. A file of an older schema version opened
+    // ReadWrite is brought up to date (Schema::upgrade); when that fails it still opens.
     bool open(const QString& path, QString* error = nullptr, Access access = Access::ReadWrite);
     void close();
 
@@ -45,6 +46,9 @@ public:
     bool isReadOnly() const { return isOpen() && m_readOnly; }
     QString fileName() const { return m_path; }
     QSqlDatabase connection() const;
+
+    // Whether the file has the name indexes that NameIndex looks texts up in.
+    bool hasNameIndexes() const { return m_nameIndexes; }
 
     // Largest ID of the table plus 1; 1 for an empty table. Gaps are never filled.
     // When the table cannot be read the largest ID counts as 0.
@@ -62,6 +66,7 @@ public:
 private:
     QString m_name;
     QString m_path;
+    bool m_nameIndexes = false;
     bool m_readOnly = false;
 };
 

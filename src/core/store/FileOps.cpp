@@ -1,6 +1,7 @@
 #include "core/store/FileOps.h"
 
 #include "core/store/Database.h"
+#include "core/store/NameIndex.h"
 #include "core/store/Schema.h"
 
 #include <QCoreApplication>
@@ -166,11 +167,10 @@ FileCheck publish(const QString& temp, const QString& target)
     return check;
 }
 
-// The engine writes a compacted copy of the connection's database to a temporary file,
-// which then replaces target.
-FileCheck vacuumInto(QSqlQuery& q, const QString& target)
+// The engine writes a compacted copy of the connection's database to temp; on failure
+// temp is removed.
+FileCheck writeCopy(QSqlQuery& q, const QString& temp)
 {
-    const QString temp = temporaryPathFor(target);
     q.setForwardOnly(true);
     bool ok = q.prepare(QStringLiteral("VACUUM INTO ?"));
     if (ok) {
@@ -183,7 +183,44 @@ FileCheck vacuumInto(QSqlQuery& q, const QString& target)
         removeDatabaseFile(temp);
         return refused(error);
     }
-    return publish(temp, target);
+    return { FileCheck::Status::Sound, {} };
+}
+
+// The engine writes a compacted copy of the connection's database to a temporary file,
+// which then replaces target.
+FileCheck vacuumInto(QSqlQuery& q, const QString& target)
+{
+    const QString temp = temporaryPathFor(target);
+    const FileCheck copied = writeCopy(q, temp);
+    return copied.sound() ? publish(temp, target) : copied;
+}
+
+// As vacuumInto, with each name index merged into one piece, leaving out what deleted rows
+// left in it; without that the copy keeps the indexes' old size. The merging is done in a
+// first copy, which is copied once more: a write to the file itself would leave its journal
+// beside it if the program were stopped midway.
+FileCheck compactInto(QSqlDatabase& db, QSqlQuery& q, const QString& target)
+{
+    if (!Schema::hasNameIndexes(db))
+        return vacuumInto(q, target);
+    const QString first = temporaryPathFor(target);
+    FileCheck result = writeCopy(q, first);
+    if (!result.sound())
+        return result;
+    {
+        const FileConnection merging(first, FileConnection::Mode::ReadWrite);
+        QSqlQuery m(merging.db());
+        if (!merging.isOpen())
+            result = { FileCheck::Status::Unreadable, merging.error() };
+        for (const QString& table : NameIndex::indexTables()) {
+            if (result.sound() && !m.exec(QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('optimize'))").arg(table)))
+                result = refused(m.lastError());
+        }
+        if (result.sound())
+            result = vacuumInto(m, target);
+    }
+    removeDatabaseFile(first);
+    return result;
 }
 
 } // namespace
@@ -329,7 +366,7 @@ CompactResult compactDatabase(const QString& path)
             failWith(check.status == FileCheck::Status::Damaged ? CompactResult::Status::Damaged
                                                                 : CompactResult::Status::Failed,
                      check.detail);
-        } else if (const FileCheck copied = vacuumInto(q, info.absoluteFilePath()); !copied.sound()) {
+        } else if (const FileCheck copied = compactInto(db, q, info.absoluteFilePath()); !copied.sound()) {
             failWith(CompactResult::Status::Failed, copied.detail);
         } else {
             result.status = CompactResult::Status::Compacted;
@@ -575,7 +612,7 @@ bool deleteData(const Database& db, DataItem item, QString* error)
     if (!transaction.isActive())
         return fail(error, QStringLiteral("the database is not open"));
     for (Table table : tables) {
-        if (!db.exec(QStringLiteral(R"(DELETE FROM "%1")").arg(tableName(table)), {}, error))
+        if (!NameIndex::deleteAllRows(db, table, error))
             return false;
     }
     if (tables.contains(Table::Koumoku)

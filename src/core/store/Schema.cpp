@@ -1,5 +1,7 @@
 #include "core/store/Schema.h"
 
+#include "core/store/NameIndex.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -82,8 +84,12 @@ bool create(QSqlDatabase& db, QString* error)
         return fail(error, db.lastError().text());
     QSqlQuery q(db);
     bool ok = true;
-    for (const char* statement : CreateStatements) {
-        if (!(ok = run(q, QString::fromUtf8(statement), error)))
+    QStringList statements;
+    for (const char* statement : CreateStatements)
+        statements << QString::fromUtf8(statement);
+    statements << NameIndex::createStatements();
+    for (const QString& statement : statements) {
+        if (!(ok = run(q, statement, error)))
             break;
     }
     if (ok) {
@@ -99,6 +105,45 @@ bool create(QSqlDatabase& db, QString* error)
         return false;
     }
     return db.commit() || fail(error, db.lastError().text());
+}
+
+bool upgrade(QSqlDatabase& db, QString* error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return fail(error, q.lastError().text());
+    const int version = q.value(0).toInt();
+    q.finish();
+    if (version >= UserVersion)
+        return true;
+    if (!db.transaction())
+        return fail(error, db.lastError().text());
+    bool ok = true;
+    QStringList statements = NameIndex::createStatements();
+    statements << NameIndex::fillStatements() << QStringLiteral("PRAGMA user_version = %1").arg(UserVersion);
+    for (const QString& statement : statements) {
+        if (!(ok = run(q, statement, error)))
+            break;
+    }
+    q.finish();
+    if (!ok) {
+        db.rollback();
+        return false;
+    }
+    return db.commit() || fail(error, db.lastError().text());
+}
+
+bool hasNameIndexes(QSqlDatabase& db)
+{
+    const QStringList tables = NameIndex::indexTables();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN (%1)")
+                  .arg(QStringList(tables.size(), QStringLiteral("?")).join(QLatin1Char(','))));
+    for (const QString& table : tables)
+        q.addBindValue(table);
+    return q.exec() && q.next() && q.value(0).toInt() == tables.size();
 }
 
 bool verify(QSqlDatabase& db, QString* error)

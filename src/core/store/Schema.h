@@ -9,12 +9,20 @@ namespace Schema {
 // "KTRN" in the SQLite header: a file without it is not a Kotrina database.
 inline constexpr int ApplicationId = 0x4B54524E;
 // Raised whenever the tables change, so an older file can be brought up to date.
-inline constexpr int UserVersion = 1;
+// 1: the four tables; 2: the name indexes of 棚卸マスター and 仕入商品.
+inline constexpr int UserVersion = 2;
 
 inline constexpr auto ReservedCategoryName = "未区分";
 
 // Creates the tables, their indexes and the reserved category 0 in an empty database.
 bool create(QSqlDatabase& db, QString* error = nullptr);
+
+// Brings a file of an older schema version up to this one, in one transaction: version 1
+// gets the name indexes, built from the rows it holds. A failure leaves the file as it was.
+bool upgrade(QSqlDatabase& db, QString* error = nullptr);
+
+// Whether the file has the name indexes (an older file opened read-only has not).
+bool hasNameIndexes(QSqlDatabase& db);
 
 // True when db holds a Kotrina database this program can work on: our application id,
 // a schema version it knows, and the four tables with their columns in order.

@@ -253,7 +253,8 @@ void frmTana::reload()
 
 void frmTana::refreshStatusLine()
 {
-    Text3->setText(statusLineText(m_state.DatabaseConnection, DTPicker1->date()));
+    m_totals = dateTotals(m_state.DatabaseConnection, DTPicker1->date());
+    Text3->setText(m_totals ? m_totals->text() : QString());
 }
 
 void frmTana::reloadLines()
@@ -261,6 +262,11 @@ void frmTana::reloadLines()
     // A date that cannot be read must not pass for a date without lines.
     if (!m_lines->selectDate(DTPicker1->date()))
         m_state.prompter.notice(ConnectionFailed);
+    showLastLine();
+}
+
+void frmTana::showLastLine()
+{
     cmdMasterCancel->setEnabled(m_lines->rowCount() > 0);
     if (m_lines->rowCount() > 0) {
         const QModelIndex last = m_lines->index(m_lines->rowCount() - 1, 3);
@@ -461,9 +467,17 @@ void frmTana::registerLine()
     dbcTani->setText(QString());
     txtCnt->clear();
     txtTanka->clear();
-    reloadLines();
+    // The new line is the last of the date: the grid and the totals take it in without
+    // reading the date's lines again.
+    m_lines->appendLine(registered->lineId);
+    showLastLine();
     dbcShohin->setFocus();
-    refreshStatusLine();
+    if (m_totals) {
+        m_totals->add(registered->amount);
+        Text3->setText(m_totals->text());
+    } else {
+        refreshStatusLine();
+    }
 }
 
 void frmTana::deleteLine()

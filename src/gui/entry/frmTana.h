@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/lines/LineRegistration.h"
+
 #include <QDate>
 #include <QWidget>
 
@@ -36,6 +38,7 @@ private:
     void onActivated();
     void refreshStatusLine();
     void reloadLines();
+    void showLastLine();
 
     void leaveCategory();
     void leaveProduct();
@@ -51,6 +54,8 @@ private:
 
     AppState& m_state;
     LinesModel* m_lines;
+    // Count and total of the date's lines, kept up to date as lines are registered.
+    std::optional<DateTotals> m_totals;
     bool m_categoryQuestionsOff = false;
     bool m_helpShown = false;
     bool m_refocusing = false;
