@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -79,6 +80,10 @@ int main(int argc, char* argv[])
         QWidget* screen = nullptr;
         if (screenName == QStringLiteral("--entry")) {
             screen = new frmTana(state, clock.today());
+            // A line being typed, ready for 入力.
+            screen->findChild<QComboBox*>(QStringLiteral("dbcShohin"))->setEditText(QStringLiteral("付箋 75mm"));
+            screen->findChild<QLineEdit*>(QStringLiteral("txtCnt"))->setText(QStringLiteral("10"));
+            screen->findChild<QLineEdit*>(QStringLiteral("txtTanka"))->setText(QStringLiteral("150"));
         } else if (screenName == QStringLiteral("--categories")) {
             screen = new frmKoumoku(state);
         } else if (screenName == QStringLiteral("--products")) {

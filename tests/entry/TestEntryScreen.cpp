@@ -377,7 +377,7 @@ void TestEntryScreen::addButtonTurnsWhite()
     e.find("dbcShohin")->setFocus();
     for (const char* field : { "りんご", "個", "3", "120" })
         e.type(QString::fromUtf8(field));
-    // White; this style's button face is itself a light grey (#f4f4f4 at mid-height).
+    // White, where this style draws a light grey face (#f4f4f4 at mid-height).
     QVERIFY2(face().lightness() >= 250 && face().lightness() > empty.lightness() + 5, qPrintable(empty.name()));
 }
 

@@ -128,7 +128,6 @@ void frmTana::buildControls()
     }
     connect(dbcShohin, &QComboBox::editTextChanged, this, &frmTana::updateAddButton);
     cmdSubAdd = named(new QPushButton(QStringLiteral("入　力(&E)"), Frame1), "cmdSubAdd");
-    cmdSubAdd->setAutoFillBackground(true);
 
     auto* entry = new QGridLayout(Frame1);
     entry->addWidget(namedLabel("Label7", QStringLiteral("項目/分類名(&N)"), dbcNouhin, Frame1), 0, 0);
@@ -372,11 +371,14 @@ void frmTana::leaveUnit()
 void frmTana::updateAddButton()
 {
     const bool complete = !txtCnt->text().isEmpty() && !txtTanka->text().isEmpty() && !dbcShohin->text().isEmpty();
-    QPalette palette = cmdSubAdd->palette();
-    // The filled state is white, the background of a window's fields: the window colour of
-    // this style is the button grey itself and would show no change.
-    palette.setColor(QPalette::Button, complete ? QColor(Qt::white) : QApplication::palette().color(QPalette::Button));
-    cmdSubAdd->setPalette(palette);
+    // A line ready to be registered turns the button white, the background of the window's
+    // fields. This style's buttons are drawn in a grey gradient hardly darker than white, so
+    // the filled state is drawn flat, with a border in the selection colour, to be seen.
+    static const QString Ready = QStringLiteral(
+        "QPushButton { background-color: white; border: 2px solid palette(highlight); border-radius: 3px;"
+        " padding: 3px 8px; }"
+        "QPushButton:pressed { background-color: palette(midlight); }");
+    cmdSubAdd->setStyleSheet(complete ? Ready : QString());
 }
 
 void frmTana::registerLine()
