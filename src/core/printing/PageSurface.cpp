@@ -67,8 +67,17 @@ void PageSurface::drawTextWithin(double x, double y, double width, const QString
     smaller.setPointSizeF(std::max(smallestPointSize, m_font.pointSizeF() * width / natural));
     m_painter.setFont(smaller);
     // The smaller text keeps the row's vertical middle.
-    const double ascent = QFontMetricsF(smaller, &m_device).ascent() / m_k;
+    const QFontMetricsF metrics(smaller, &m_device);
+    const double ascent = metrics.ascent() / m_k;
+    // Even the smallest size too wide (a name far beyond what entry allows): cut at the edge.
+    const bool cut = metrics.horizontalAdvance(text) / m_k > width;
+    if (cut) {
+        m_painter.save();
+        m_painter.setClipRect(QRectF(px(x), px(y - 2), px(width), px(2 * keptAscent + 4)));
+    }
     m_painter.drawText(QPointF(px(x), px(y + (keptAscent + ascent) / 2)), text);
+    if (cut)
+        m_painter.restore();
     m_painter.setFont(kept);
 }
 

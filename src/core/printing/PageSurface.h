@@ -40,7 +40,8 @@ public:
     // Text whose line starts at (x, y): y is the top of the line, not its baseline.
     void drawText(double x, double y, const QString& text);
     // Text that must end before x + width: a longer text is printed in a smaller size, so all
-    // of it stays on the paper and nothing runs into the next column.
+    // of it stays on the paper and nothing runs into the next column; a text too long even at
+    // 3 points is cut at the edge.
     void drawTextWithin(double x, double y, double width, const QString& text);
     // A number right-aligned against a column's label: it ends where label, printed at base,
     // ends. The shift is measured on measured (the number as a whole number, "#,##0"), so
