@@ -65,7 +65,7 @@ QList<PdfWord> PdfText::row(int page, double y) const
 PdfWord PdfText::at(int page, double x, double y) const
 {
     for (const PdfWord& w : words) {
-        if (w.page == page && std::fabs(w.x0 - x) < 1 && std::fabs(w.y0 - y) < 1)
+        if (w.page == page && std::fabs(w.x0 - x) < 0.5 && std::fabs(w.y0 - y) < 0.5)
             return w;
     }
     return {};

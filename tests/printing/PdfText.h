@@ -22,7 +22,7 @@ struct PdfText
     QList<PdfWord> find(const QString& text, int page = 0) const;
     // The words of page whose top lies within 1 mm of y, left to right.
     QList<PdfWord> row(int page, double y) const;
-    // The word of page that starts within 1 mm of (x, y); an empty word when there is none.
+    // The word of page that starts within 0.5 mm of (x, y); an empty word when there is none.
     PdfWord at(int page, double x, double y) const;
 };
 

@@ -51,7 +51,9 @@ private slots:
         // One category: its own lines and total, nothing else.
         r = kotrina(args + QStringList { u"--category"_qs, u"食品"_qs, u"--layout"_qs, u"simple"_qs });
         QCOMPARE(r.status, 0);
-        QCOMPARE(readPdf(pdf).pages, 1);
+        const PdfText one = readPdf(pdf);
+        QCOMPARE(one.pages, 1);
+        QVERIFY(one.find(u"未区分"_qs).isEmpty());
         QVERIFY(r.out.contains(u"合計 1,017 円"_qs));
         r = kotrina(args + QStringList { u"--category"_qs, u"食品"_qs, u"--layout"_qs, u"hisago"_qs });
         QCOMPARE(r.status, 2);

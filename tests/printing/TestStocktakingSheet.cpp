@@ -137,26 +137,6 @@ private slots:
         QVERIFY(name.y0 > 38 && name.y1 < 42);
     }
 
-    void oneCategoryPrintsItsLinesAndItsTotalOnly()
-    {
-        Shop shop;
-        shop.category(1, QStringLiteral("食品"));
-        shop.category(2, QStringLiteral("雑貨"));
-        shop.line(1, QStringLiteral("りんご"), 3, 100);
-        shop.line(2, QStringLiteral("ﾒﾓ帳"), 2, 80);
-        shop.line(0, QStringLiteral("未分類品"), 1, 7);
-        QCOMPARE(categoryByName(shop.db, QStringLiteral("雑貨")), std::optional<int>(2));
-
-        Printed printed;
-        const PdfText pdf = shop.print(Layout::Simple, 2, 0, 0, &printed);
-        QCOMPARE(pdf.pages, 1);
-        QCOMPARE(pdf.at(1, 15, 38).text, QStringLiteral("ﾒﾓ帳"));
-        QVERIFY(pdf.find(QStringLiteral("未区分")).isEmpty());
-        QCOMPARE(amountOf(pdf.row(1, 262).value(1).text), 160.0);
-        QCOMPARE(printed.total, 160.0);
-        QCOMPARE(storedTotal(shop.db, day), std::optional<double>(467));
-    }
-
     void continuousFormHolds30RowsThen29AndCarriesTheAmounts()
     {
         Shop shop;
