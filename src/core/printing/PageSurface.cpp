@@ -25,9 +25,11 @@ PageSurface::PageSurface(QPagedPaintDevice& device)
     // makes them print with an installed Japanese face in every process that draws.
     static const bool substituted = (BuiltinPicture::installFontSubstitutions(), true);
     Q_UNUSED(substituted);
-    m_painter.begin(&device);
-    m_painter.setRenderHint(QPainter::Antialiasing, false);
-    setPen(Line::Solid);
+    // A file that cannot be written leaves the painter inactive; isActive() tells the caller.
+    if (m_painter.begin(&device)) {
+        m_painter.setRenderHint(QPainter::Antialiasing, false);
+        setPen(Line::Solid);
+    }
 }
 
 void PageSurface::setFont(const QString& family, double pointSize)
