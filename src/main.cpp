@@ -5,6 +5,7 @@
 #include "gui/shell/Startup.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 int main(int argc, char* argv[])
@@ -15,7 +16,10 @@ int main(int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         words << QString::fromLocal8Bit(argv[i]);
     if (CommandLine::isFor(words)) {
-        QCoreApplication app(argc, argv);
+        // Verbs that print draw text, which needs the application's fonts: a windowing
+        // platform that needs no display, so a verb runs the same on a server.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
         QTextStream out(stdout);
         QTextStream err(stderr);
         return CommandLine(out, err).run(QCoreApplication::arguments().mid(1));

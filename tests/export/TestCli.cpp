@@ -1,62 +1,12 @@
+#include "CliRun.h"
+#include "OutsideFile.h"
 #include "ReadBack.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
-#include "cli/CommandLine.h"
 
 #include <QProcess>
 #include <QTest>
 #include <QTextStream>
-
-namespace {
-
-// A business file made with the sqlite3 program from the template's table definitions, not
-// by this program: categories 1 and 2, products 1 and 2, and lines of 2026-03-31 of which
-// line 4 names the deleted category 2 and line 5 the missing product 9.
-QString madeOutside(const TestEnvironment& env)
-{
-    QProcess schema;
-    schema.start(QStringLiteral("/usr/bin/sqlite3"), { TestEnvironment::buildTemplate(), QStringLiteral(".schema") });
-    if (!schema.waitForFinished() || schema.exitCode() != 0)
-        return {};
-    const QString file = env.path(QStringLiteral("outside.idb"));
-    QProcess sqlite;
-    sqlite.start(QStringLiteral("/usr/bin/sqlite3"), { file });
-    sqlite.waitForStarted();
-    sqlite.write("PRAGMA application_id = 1263817294; PRAGMA user_version = 1;\n");
-    sqlite.write(schema.readAllStandardOutput());
-    sqlite.write(R"(
-INSERT INTO 項目分類 VALUES (0, '未区分'), (1, '食品'), (2, '雑貨');
-INSERT INTO 仕入商品 VALUES (1, 'りんご', 100, '個'), (2, 'ﾒﾓ帳', 80, '冊');
-INSERT INTO 棚卸マスター VALUES
-  (3, '2026-03-31', 1, 'りんご', 0.125, '個', 100, 12, NULL, NULL, 1, 0),
-  (1, '2026-03-31', 1, 'りんご', 10, '個', 100, 1000, NULL, NULL, 1, 0),
-  (4, '2026-03-31', 2, 'ﾒﾓ帳', 2, '冊', 80, 160, NULL, NULL, 2, 0),
-  (5, '2026-03-31', 1, '幻の品', 1, '個', 5, 5, NULL, NULL, 9, 0),
-  (2, '2025-03-31', 1, 'りんご', 1, '個', 100, 100, NULL, NULL, 1, 0);
-DELETE FROM 項目分類 WHERE 項目ID = 2;
-)");
-    sqlite.closeWriteChannel();
-    return sqlite.waitForFinished() && sqlite.exitCode() == 0 ? file : QString();
-}
-
-// One run of `kotrina …` in this process.
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Run kotrina(const QStringList& args)
-{
-    Run run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    run.status = CommandLine(out, err).run(args);
-    return run;
-}
-
-} // namespace
 
 class TestCli : public QObject
 {

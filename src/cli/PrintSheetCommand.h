@@ -1,0 +1,24 @@
+#pragma once
+
+#include "cli/Command.h"
+
+// kotrina print sheet FILE.idb --date YYYY-MM-DD [--layout original|simple|hisago] [--category NAME]
+//     [--offset-x MM --offset-y MM] [--move-to-uncategorised] --pdf OUT.pdf
+class PrintSheetCommand : public Command
+{
+public:
+    PrintSheetCommand(QTextStream& out, QTextStream& err);
+    int execute(const QStringList& args) override;
+
+private:
+    std::optional<double> offset(const QCommandLineParser& parser, const QCommandLineOption& option);
+
+    const QCommandLineOption m_date;
+    const QCommandLineOption m_layout;
+    const QCommandLineOption m_category;
+    const QCommandLineOption m_offsetX;
+    const QCommandLineOption m_offsetY;
+    const QCommandLineOption m_move;
+    const QCommandLineOption m_font;
+    const QCommandLineOption m_pdf;
+};

@@ -1,0 +1,145 @@
+#include "core/printing/PageSurface.h"
+
+#include "core/app/BuiltinPicture.h"
+
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
+#include <QRectF>
+#include <cmath>
+
+namespace {
+
+// Lines as thin as a pen of the old printers: one pixel of a 170 dpi device.
+constexpr double lineWidthMm = 0.15;
+// The smallest size a text is shrunk to, points; smaller sizes would no longer print as letters.
+constexpr double smallestPointSize = 3.0;
+
+} // namespace
+
+PageSurface::PageSurface(QPagedPaintDevice& device)
+    : m_device(device)
+    , m_k(device.logicalDpiX() / 25.4)
+{
+    // The faces named by the settings are the Windows ones; the substitutions are what
+    // makes them print with an installed Japanese face in every process that draws.
+    static const bool substituted = (BuiltinPicture::installFontSubstitutions(), true);
+    Q_UNUSED(substituted);
+    // A file that cannot be written leaves the painter inactive; isActive() tells the caller.
+    if (m_painter.begin(&device)) {
+        m_painter.setRenderHint(QPainter::Antialiasing, false);
+        setPen(Line::Solid);
+    }
+}
+
+void PageSurface::setFont(const QString& family, double pointSize)
+{
+    m_font = QFont(family);
+    setFontSize(pointSize);
+}
+
+void PageSurface::setFontSize(double pointSize)
+{
+    m_font.setPointSizeF(pointSize);
+    m_painter.setFont(m_font);
+    m_ascent = QFontMetricsF(m_font, &m_device).ascent() / m_k;
+}
+
+double PageSurface::textWidth(const QString& text) const
+{
+    return QFontMetricsF(m_font, &m_device).horizontalAdvance(text) / m_k;
+}
+
+void PageSurface::drawText(double x, double y, const QString& text)
+{
+    if (!text.isEmpty())
+        m_painter.drawText(QPointF(px(x), px(y + m_ascent)), text);
+}
+
+void PageSurface::drawTextWithin(double x, double y, double width, const QString& text)
+{
+    const double natural = textWidth(text);
+    if (natural <= width) {
+        drawText(x, y, text);
+        return;
+    }
+    const QFont kept = m_font;
+    const double keptAscent = m_ascent;
+    QFont smaller = m_font;
+    smaller.setPointSizeF(std::max(smallestPointSize, m_font.pointSizeF() * width / natural));
+    m_painter.setFont(smaller);
+    // The smaller text keeps the row's vertical middle.
+    const QFontMetricsF metrics(smaller, &m_device);
+    const double ascent = metrics.ascent() / m_k;
+    // Even the smallest size too wide (a name far beyond what entry allows): cut at the edge.
+    const bool cut = metrics.horizontalAdvance(text) / m_k > width;
+    if (cut) {
+        m_painter.save();
+        m_painter.setClipRect(QRectF(px(x), px(y - 2), px(width), px(2 * keptAscent + 4)));
+    }
+    m_painter.drawText(QPointF(px(x), px(y + (keptAscent + ascent) / 2)), text);
+    if (cut)
+        m_painter.restore();
+    m_painter.setFont(kept);
+}
+
+void PageSurface::drawAligned(double base, double y, const QString& label, const QString& text, const QString& measured)
+{
+    drawText(base + textWidth(label) - textWidth(measured), y, text);
+}
+
+void PageSurface::setPen(Line style)
+{
+    QPen pen(Qt::black);
+    pen.setWidthF(lineWidthMm * m_k);
+    pen.setStyle(style == Line::Dotted ? Qt::DotLine : Qt::SolidLine);
+    pen.setCapStyle(Qt::FlatCap);
+    m_painter.setPen(pen);
+    m_pen = style;
+}
+
+void PageSurface::drawLine(double x1, double y1, double x2, double y2, Line style)
+{
+    if (style != m_pen)
+        setPen(style);
+    m_painter.drawLine(QPointF(px(x1), px(y1)), QPointF(px(x2), px(y2)));
+}
+
+void PageSurface::drawArc(double cx, double cy, double radius, double start, double end)
+{
+    if (m_pen != Line::Solid)
+        setPen(Line::Solid);
+    const QRectF box(px(cx - radius), px(cy - radius), px(2 * radius), px(2 * radius));
+    constexpr double sixteenthsPerRadian = 16 * 180 / 3.1415926;
+    m_painter.drawArc(box, static_cast<int>(std::lround(start * sixteenthsPerRadian)),
+                      static_cast<int>(std::lround((end - start) * sixteenthsPerRadian)));
+}
+
+void PageSurface::drawRoundBox(double x1, double y1, double x2, double y2, double r)
+{
+    constexpr double pi = 3.1415926;
+    drawArc(x1 + r, y1 + r, r, pi / 2, pi);
+    drawArc(x1 + r, y2 - r, r, pi, 3 * pi / 2);
+    drawArc(x2 - r, y2 - r, r, 3 * pi / 2, 2 * pi);
+    drawArc(x2 - r, y1 + r, r, 0, pi / 2);
+    drawLine(x1 + r, y1, x2 - r, y1);
+    drawLine(x1, y1 + r, x1, y2 - r);
+    drawLine(x1 + r, y2, x2 - r, y2);
+    drawLine(x2, y1 + r, x2, y2 - r);
+}
+
+void PageSurface::newPage()
+{
+    m_device.newPage();
+    ++m_pages;
+}
+
+bool PageSurface::finish()
+{
+    return m_painter.end();
+}
+
+QPointF PageSurface::unprintableOffset() const
+{
+    return m_device.pageLayout().paintRect(QPageLayout::Millimeter).topLeft();
+}

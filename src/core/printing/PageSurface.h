@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QFont>
+#include <QPainter>
+#include <QPointF>
+#include <QString>
+
+class QPagedPaintDevice;
+
+// Pages drawn in millimetres from the top-left corner of the printable area, onto any paged
+// device: a printer, the print preview's pages or a PDF file. The painter stays in device
+// pixels and every position is converted here, once; fonts are sized in points, so texts
+// measure on paper what they measure in the finished document.
+class PageSurface
+{
+public:
+    enum class Line
+    {
+        Solid,
+        Dotted,
+    };
+
+    // Starts painting on device; the first page is open at once.
+    explicit PageSurface(QPagedPaintDevice& device);
+    PageSurface(const PageSurface&) = delete;
+    PageSurface& operator=(const PageSurface&) = delete;
+
+    // False when the device could not be opened for painting (a file that cannot be written).
+    bool isActive() const { return m_painter.isActive(); }
+
+    // The face by the name the user chose (substituted by an installed face when the name
+    // is one of the Windows faces), in points.
+    void setFont(const QString& family, double pointSize);
+    void setFontSize(double pointSize);
+    const QFont& font() const { return m_font; }
+
+    // The width of text in the current font, mm.
+    double textWidth(const QString& text) const;
+
+    // Text whose line starts at (x, y): y is the top of the line, not its baseline.
+    void drawText(double x, double y, const QString& text);
+    // Text that must end before x + width: a longer text is printed in a smaller size, so all
+    // of it stays on the paper and nothing runs into the next column; a text too long even at
+    // 3 points is cut at the edge.
+    void drawTextWithin(double x, double y, double width, const QString& text);
+    // A number right-aligned against a column's label: it ends where label, printed at base,
+    // ends. The shift is measured on measured (the number as a whole number, "#,##0"), so
+    // decimals printed in text stand out beyond the common edge and the integer digits line up.
+    void drawAligned(double base, double y, const QString& label, const QString& text, const QString& measured);
+    void drawAligned(double base, double y, const QString& label, const QString& text)
+    {
+        drawAligned(base, y, label, text, text);
+    }
+
+    void drawLine(double x1, double y1, double x2, double y2, Line style = Line::Solid);
+    // A circle's arc around (cx, cy) from angle start to end, radians anticlockwise from the
+    // positive x axis.
+    void drawArc(double cx, double cy, double radius, double start, double end);
+    // A rectangle with rounded corners of the given radius.
+    void drawRoundBox(double x1, double y1, double x2, double y2, double radius);
+
+    void newPage();
+    // Ends the document; false when the device reported a failure.
+    bool finish();
+
+    // The unprintable margin at the top-left of the paper, mm: where the surface's origin lies
+    // on the paper.
+    QPointF unprintableOffset() const;
+    int pageCount() const { return m_pages; }
+
+private:
+    double px(double mm) const { return mm * m_k; }
+    void setPen(Line style);
+
+    QPagedPaintDevice& m_device;
+    QPainter m_painter;
+    double m_k; // device pixels per millimetre
+    QFont m_font;
+    double m_ascent = 0; // mm
+    Line m_pen = Line::Solid;
+    int m_pages = 1;
+};

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "core/store/Database.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <optional>
+
+class PageSurface;
+
+// The stocktaking sheet (棚卸表) of one settlement date: the lines by category with their
+// page subtotals and the total, as the business hands it in.
+namespace StocktakingSheet {
+
+enum class Layout
+{
+    Original, // "A４　オリジナル棚卸表": rounded frame and column rules
+    Simple, // "A４　簡易棚卸表": row rules only
+    Hisago1151, // "HISAGO 1151": the data only, on the maker's pre-printed continuous form
+};
+
+// The layouts by the names the dialog offers them, in its order.
+QString layoutName(Layout layout);
+std::optional<Layout> layoutFromName(const QString& name);
+
+struct Line
+{
+    QDate date;
+    QString name;
+    double quantity = 0;
+    QString unit;
+    double unitPrice = 0;
+    double price = 0;
+    QString remark;
+};
+
+// The lines printed under one heading.
+struct Section
+{
+    int categoryId = 0;
+    QString categoryName;
+    QList<Line> lines;
+};
+
+struct Document
+{
+    QDate date;
+    bool allCategories = true;
+    // The categories in 項目ID order, each even without lines; with all categories the lines
+    // of category 0 follow as a last section, when there are any.
+    QList<Section> sections;
+};
+
+// The document of the date: all categories, or only the one of categoryId. nullopt when the
+// database refused.
+std::optional<Document> load(const Database& db, QDate date, std::optional<int> categoryId = std::nullopt);
+// The 項目ID of the category named exactly name (項目ID ≥ 1); nullopt when there is none.
+std::optional<int> categoryByName(const Database& db, const QString& name);
+// How many lines the date has; nullopt when the database refused.
+std::optional<int> lineCount(const Database& db, QDate date);
+// The stored total of 価格 of the lines of the date, compared with the printed total.
+std::optional<double> storedTotal(const Database& db, QDate date);
+
+struct Printed
+{
+    int pages = 0;
+    double total = 0; // the total printed on the last page
+    double taxTotal = 0; // continuous form: the sum of the "消費税" lines
+};
+
+// The A4 layouts: one page frame per category page, 28 rows, the subtotal of every page and
+// the total on the last page. The surface's font family is the printer font.
+Printed drawA4(PageSurface& surface, const Document& document, Layout layout, const QString& fontFamily);
+
+// The continuous form: 30 rows on the first page, 29 on the others, the amounts carried
+// from page to page. offsetX and offsetY are the user's shift of the print on the form, mm.
+Printed drawContinuous(PageSurface& surface, const Document& document, const QString& fontFamily, double offsetX,
+                       double offsetY);
+
+// The document drawn in layout into a PDF file (A4 portrait, no margins), written beside
+// path and renamed over it when complete. nullopt with the reason in error on failure.
+std::optional<Printed> writePdf(const Document& document, Layout layout, const QString& fontFamily, double offsetX,
+                                double offsetY, const QString& path, QString* error);
+
+} // namespace StocktakingSheet

@@ -1,0 +1,9 @@
+#include "TestRegistry.h"
+
+#include <QGuiApplication>
+
+int main(int argc, char* argv[])
+{
+    QGuiApplication app(argc, argv);
+    return runRegisteredTests(argc, argv);
+}
