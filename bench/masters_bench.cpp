@@ -4,9 +4,6 @@
 
 #include "BenchData.h"
 #include "core/app/AppState.h"
-#include "core/app/Clock.h"
-#include "core/app/Prompter.h"
-#include "core/app/Settings.h"
 #include "core/masters/MasterModel.h"
 #include "gui/masters/frmInShohin.h"
 
@@ -14,24 +11,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
-
-// The screen must not wait for anybody: every question is answered No.
-class SilentPrompter : public Prompter
-{
-public:
-    void notice(const QString& text, Icon, const QString&) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    bool ask(const QString&, const QString&) override { return false; }
-    std::optional<QString> openFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> saveFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> chooseFont(const QString&, int) override { return std::nullopt; }
-};
 
 void settle()
 {
@@ -43,19 +25,14 @@ void settle()
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    drawOffscreenUnlessTold();
     QApplication app(argc, argv);
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-large.idb");
     if (!ensureBenchData(QStringLiteral(KOTRINA_TEMPLATE_FILE), path))
         return 1;
 
-    QTemporaryDir dir;
-    const Paths paths(QApplication::applicationDirPath(), dir.path(), dir.filePath(QStringLiteral("Kotrina.conf")));
-    SystemClock clock;
-    Settings settings(paths.settingsFile(), clock);
-    SilentPrompter prompter;
-    AppState state(paths, settings, prompter, clock);
+    BenchSession session;
+    AppState& state = session.state;
     if (!state.DatabaseConnection.open(path))
         return 1;
 

@@ -2,28 +2,14 @@
 // of the current one), and the machine's own CUPS printers for comparison. Target: 200 ms.
 #include "BenchData.h"
 #include "core/app/AppState.h"
-#include "core/app/Clock.h"
-#include "core/app/Prompter.h"
-#include "core/app/Settings.h"
 #include "core/printing/PrinterCatalog.h"
 #include "gui/printing/CupsPrinterCatalog.h"
 #include "gui/printing/frmPrinterP.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
-
-class NoDialogs final : public Prompter
-{
-public:
-    void notice(const QString&, Icon, const QString&) override { }
-    bool ask(const QString&, const QString&) override { return false; }
-    std::optional<QString> openFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> saveFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> chooseFont(const QString&, int) override { return std::nullopt; }
-};
 
 // Twenty office printers, each offering the 118 named paper sizes and a few of its own.
 class TwentyPrinters final : public PrinterCatalog
@@ -61,14 +47,10 @@ void measureOpening(const char* what, AppState& state, PrinterCatalog& printers)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    drawOffscreenUnlessTold();
     QApplication app(argc, argv);
-    QTemporaryDir home;
-    SystemClock clock;
-    Settings settings(home.filePath(QStringLiteral("Kotrina.conf")), clock);
-    NoDialogs dialogs;
-    AppState state(Paths(home.path(), home.path(), settings.fileName()), settings, dialogs, clock);
+    BenchSession session;
+    AppState& state = session.state;
 
     TwentyPrinters twenty;
     measureOpening("opening with 20 listed printers (target 200 ms)", state, twenty);
