@@ -3,6 +3,7 @@
 #include "core/store/Database.h"
 #include "core/store/FileOps.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QElapsedTimer>
 #include <QFile>
@@ -195,4 +196,16 @@ bool openBenchData(const QString& templatePath, int argc, char* argv[], Database
 {
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-large.idb");
     return ensureBenchData(templatePath, path) && db.open(path);
+}
+
+BenchSession::BenchSession()
+    : settings(dir.filePath(QStringLiteral("Kotrina.conf")), clock)
+    , state(Paths(QCoreApplication::applicationDirPath(), dir.path(), dir.filePath(QStringLiteral("Kotrina.conf"))),
+            settings, prompter, clock)
+{ }
+
+void drawOffscreenUnlessTold()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
 }

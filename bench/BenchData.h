@@ -1,9 +1,13 @@
 #pragma once
 
+#include "core/app/AppState.h"
+#include "core/app/Clock.h"
 #include "core/app/Prompter.h"
+#include "core/app/Settings.h"
 #include "core/store/Database.h"
 
 #include <QString>
+#include <QTemporaryDir>
 #include <functional>
 
 // Builds a business file the size of a large shop's: lines over several settlement dates,
@@ -27,18 +31,6 @@ QString benchDate(int index);
 double measure(const char* what, int runs, const std::function<void(int)>& step,
                const std::function<void(int)>& prepare = {});
 
-// A screen under measurement must not wait for anybody: messages go to stderr and every
-// question is answered No.
-class SilentPrompter : public Prompter
-{
-public:
-    void notice(const QString& text, Icon, const QString&) override;
-    bool ask(const QString&, const QString&) override { return false; }
-    std::optional<QString> openFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> saveFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> chooseFont(const QString&, int) override { return std::nullopt; }
-};
-
 // The large file at path, made first when it is missing. False when it cannot be made.
 bool ensureBenchData(const QString& templatePath, const QString& path);
 
@@ -52,3 +44,32 @@ void resetPeakResident();
 // Opens the large file named by the first argument (default bench-large.idb), made from
 // the template first when it is missing. False when it cannot be made or opened.
 bool openBenchData(const QString& templatePath, int argc, char* argv[], Database& db);
+
+// Benchmarks must not wait for anybody: notices go to standard error, every question is
+// answered No and every dialog is cancelled.
+class SilentPrompter final : public Prompter
+{
+public:
+    void notice(const QString& text, Icon icon, const QString& title) override;
+    bool ask(const QString&, const QString&) override { return false; }
+    std::optional<QString> openFile(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<QString> saveFile(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<QString> chooseFont(const QString&, int) override { return std::nullopt; }
+};
+
+// The program-wide state a window of a benchmark opens on: data and settings in a temporary
+// folder, silent dialogs. Made after the application object.
+struct BenchSession
+{
+    BenchSession();
+
+    QTemporaryDir dir;
+    SystemClock clock;
+    Settings settings;
+    SilentPrompter prompter;
+    AppState state;
+};
+
+// Windows are drawn offscreen unless QT_QPA_PLATFORM says otherwise; call before the
+// application object is made.
+void drawOffscreenUnlessTold();

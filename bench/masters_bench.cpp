@@ -4,8 +4,6 @@
 
 #include "BenchData.h"
 #include "core/app/AppState.h"
-#include "core/app/Clock.h"
-#include "core/app/Settings.h"
 #include "core/masters/MasterModel.h"
 #include "gui/masters/frmInShohin.h"
 
@@ -13,7 +11,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
@@ -28,19 +25,14 @@ void settle()
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    drawOffscreenUnlessTold();
     QApplication app(argc, argv);
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-large.idb");
     if (!ensureBenchData(QStringLiteral(KOTRINA_TEMPLATE_FILE), path))
         return 1;
 
-    QTemporaryDir dir;
-    const Paths paths(QApplication::applicationDirPath(), dir.path(), dir.filePath(QStringLiteral("Kotrina.conf")));
-    SystemClock clock;
-    Settings settings(paths.settingsFile(), clock);
-    SilentPrompter prompter;
-    AppState state(paths, settings, prompter, clock);
+    BenchSession session;
+    AppState& state = session.state;
     if (!state.DatabaseConnection.open(path))
         return 1;
 

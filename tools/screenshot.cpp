@@ -1,9 +1,9 @@
 // Draws the main window on a fresh database into a PNG file, for the documentation.
 //   kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products
-//                                  | --summary VIEW]
-// --repair also shows the repair and deletion frame; the other options draw that screen
-// instead, on a file with a few lines typed. VIEW is the number (0 to 5) of the summary
-// list's view, in the order of its combo.
+//                                  | --summary VIEW | --printers]
+// --printers draws the printer settings on the printers of this machine; --repair also shows the repair and deletion
+// frame; the other options draw that screen instead, on a file with a few lines typed. VIEW is the number (0 to 5) of
+// the summary list's view, in the order of its combo.
 
 #include "core/app/AppState.h"
 #include "core/app/Clock.h"
@@ -13,6 +13,8 @@
 #include "gui/entry/frmTana.h"
 #include "gui/masters/frmInShohin.h"
 #include "gui/masters/frmKoumoku.h"
+#include "gui/printing/CupsPrinterCatalog.h"
+#include "gui/printing/frmPrinterP.h"
 #include "gui/review/frmInAmd2.h"
 #include "gui/review/frmList.h"
 #include "gui/shell/ApplicationSetup.h"
@@ -35,7 +37,7 @@ int main(int argc, char* argv[])
         std::fprintf(
             stderr,
             "usage: kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products"
-            " | --summary VIEW]\n");
+            " | --summary VIEW | --printers]\n");
         return 2;
     }
     setUpApplication(app);
@@ -88,6 +90,11 @@ int main(int argc, char* argv[])
             screen = new frmKoumoku(state);
         } else if (screenName == QStringLiteral("--products")) {
             screen = new frmInShohin(state);
+        } else if (screenName == QStringLiteral("--printers")) {
+            static CupsPrinterCatalog printers;
+            state.printers = &printers;
+            state.currentPrinter = printers.defaultPrinter();
+            screen = new frmPrinterP(state, printers);
         } else if (screenName == QStringLiteral("--summary")) {
             // A line whose product was deleted afterwards, for the product check to find.
             registerLine(state.DatabaseConnection,

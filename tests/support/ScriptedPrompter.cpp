@@ -50,6 +50,13 @@ std::optional<QString> ScriptedPrompter::chooseFont(const QString& family, int)
     return answer ? answer->family : std::nullopt;
 }
 
+std::optional<int> ScriptedPrompter::printerSettings(const QString& printer, int)
+{
+    m_shown.append({ Kind::PrinterSettings, QString(), Icon::None, printer, {} });
+    const auto answer = take<PrinterSettingsAnswer>("printer settings");
+    return answer ? answer->paperCode : std::nullopt;
+}
+
 QStringList ScriptedPrompter::texts() const
 {
     QStringList result;

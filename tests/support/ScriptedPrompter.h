@@ -20,7 +20,8 @@ public:
         Ask,
         OpenFile,
         SaveFile,
-        Font
+        Font,
+        PrinterSettings
     };
 
     struct Shown
@@ -39,12 +40,18 @@ public:
     void answerAsk(bool yes) { m_answers.emplace_back(yes); }
     void answerFile(std::optional<QString> path) { m_answers.emplace_back(FileAnswer { std::move(path) }); }
     void answerFont(std::optional<QString> family) { m_answers.emplace_back(FontAnswer { std::move(family) }); }
+    // The paper code chosen in the printer's own settings; nullopt: they cannot be shown.
+    void answerPrinterSettings(std::optional<int> paperCode)
+    {
+        m_answers.emplace_back(PrinterSettingsAnswer { paperCode });
+    }
 
     void notice(const QString& text, Icon icon, const QString& title) override;
     bool ask(const QString& text, const QString& title) override;
     std::optional<QString> openFile(const FileDialogRequest& request) override;
     std::optional<QString> saveFile(const FileDialogRequest& request) override;
     std::optional<QString> chooseFont(const QString& family, int pointSize) override;
+    std::optional<int> printerSettings(const QString& printer, int paperCode) override;
 
     const QList<Shown>& shown() const { return m_shown; }
     // The texts of all notices and questions, in order.
@@ -62,7 +69,11 @@ private:
     {
         std::optional<QString> family;
     };
-    using Answer = std::variant<bool, FileAnswer, FontAnswer>;
+    struct PrinterSettingsAnswer
+    {
+        std::optional<int> paperCode;
+    };
+    using Answer = std::variant<bool, FileAnswer, FontAnswer, PrinterSettingsAnswer>;
 
     template<typename T> std::optional<T> take(const char* what);
 

@@ -10,6 +10,7 @@
 #include <functional>
 
 class Clock;
+class PrinterCatalog;
 class Prompter;
 class Settings;
 
@@ -33,6 +34,11 @@ public:
 
     QString PrinterName;
     QString PrinterFont;
+    // The printers of the machine, the current printer (its device name; empty while none is
+    // installed) and the position a print dialog last chose in its printer list.
+    PrinterCatalog* printers = nullptr;
+    QString currentPrinter;
+    int PrinterIndex = 0;
     QString PictureFile;
     QString PlatformName;
 

@@ -48,6 +48,15 @@ public:
     virtual std::optional<QString> saveFile(const FileDialogRequest& request) = 0;
     // The chosen font family, nullopt when cancelled.
     virtual std::optional<QString> chooseFont(const QString& family, int pointSize) = 0;
+    // The printer driver's own settings of the named printer, starting on the paper with the
+    // DMPAPER code paperCode. The paper code chosen there (paperCode itself when the user
+    // cancels); nullopt when the settings cannot be shown, as by a program without windows.
+    virtual std::optional<int> printerSettings(const QString& printer, int paperCode)
+    {
+        Q_UNUSED(printer);
+        Q_UNUSED(paperCode);
+        return std::nullopt;
+    }
 
     // Before a file is replaced: true when path does not exist or the user agrees to
     // overwrite it ("指定した名前のファイルが存在します。\r上書きしますか？").

@@ -4,10 +4,22 @@
 
 #include <QApplication>
 
+namespace {
+
+// The printers are part of the state before the main window builds its menus on it.
+AppState& withPrinters(AppState& state, PrinterCatalog& printers)
+{
+    state.printers = &printers;
+    state.currentPrinter = printers.defaultPrinter();
+    return state;
+}
+
+} // namespace
+
 RunningProgram::RunningProgram(const Paths& paths, const QString& commandLineFile)
     : settings(paths.settingsFile(), clock)
     , state(paths, settings, prompter, clock)
-    , window(state, commandLineFile)
+    , window(withPrinters(state, printers), commandLineFile)
 { }
 
 std::unique_ptr<RunningProgram> startProgram(const Paths& paths, const QString& commandLineFile)

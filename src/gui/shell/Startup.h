@@ -3,6 +3,7 @@
 #include "core/app/AppState.h"
 #include "core/app/Clock.h"
 #include "core/app/Settings.h"
+#include "gui/printing/CupsPrinterCatalog.h"
 #include "gui/shell/frmAMain.h"
 #include "gui/widgets/WidgetPrompter.h"
 
@@ -16,6 +17,7 @@ struct RunningProgram
     SystemClock clock;
     Settings settings;
     WidgetPrompter prompter;
+    CupsPrinterCatalog printers;
     AppState state;
     frmAMain window;
 };

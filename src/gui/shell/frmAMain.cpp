@@ -14,6 +14,7 @@
 #include "gui/masters/frmInShohin.h"
 #include "gui/masters/frmKoumoku.h"
 #include "gui/masters/frmTani.h"
+#include "gui/printing/frmPrinterP.h"
 #include "gui/review/frmInAmd2.h"
 #include "gui/review/frmList.h"
 #include "gui/shell/frmTipA.h"
@@ -534,6 +535,8 @@ bool frmAMain::screenAvailable(Screen screen) const
     case Screen::InShohin:
     case Screen::Tani:
         return true;
+    case Screen::PrinterP:
+        return m_state.printers != nullptr;
     default:
         return false;
     }
@@ -585,6 +588,11 @@ void frmAMain::openScreen(Screen screen)
     case Screen::Tani: {
         WaitCursor hourglass;
         frmTani(m_state, this).exec();
+        return;
+    }
+    case Screen::PrinterP: {
+        WaitCursor hourglass;
+        frmPrinterP(m_state, *m_state.printers, this).exec();
         return;
     }
     default:

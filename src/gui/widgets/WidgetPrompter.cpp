@@ -5,6 +5,10 @@
 #include <QFontDialog>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPageSize>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
 
 namespace {
 
@@ -124,4 +128,21 @@ std::optional<QString> WidgetPrompter::chooseFont(const QString& family, int poi
     if (!ok)
         return std::nullopt;
     return font.family();
+}
+
+std::optional<int> WidgetPrompter::printerSettings(const QString& printer, int paperCode)
+{
+    const QPrinterInfo info = QPrinterInfo::printerInfo(printer);
+    if (printer.isEmpty() || info.isNull())
+        return std::nullopt;
+    ArrowWhileOpen arrow;
+    QPrinter job(info, QPrinter::HighResolution);
+    const QPageSize::PageSizeId start = QPageSize::id(paperCode);
+    job.setPageSize(start == QPageSize::Custom ? info.defaultPageSize() : QPageSize(start));
+    QPrintDialog dialog(&job, owner());
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dialog.setWindowTitle(printer);
+    if (dialog.exec() != QDialog::Accepted)
+        return paperCode;
+    return job.pageLayout().pageSize().windowsId();
 }

@@ -16,6 +16,7 @@ public:
     std::optional<QString> openFile(const FileDialogRequest& request) override;
     std::optional<QString> saveFile(const FileDialogRequest& request) override;
     std::optional<QString> chooseFont(const QString& family, int pointSize) override;
+    std::optional<int> printerSettings(const QString& printer, int paperCode) override;
 
 private:
     // The active window; while none is (a dialog has just closed and the window manager

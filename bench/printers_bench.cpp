@@ -1,0 +1,61 @@
+// Opening the printer settings: 20 printers in a listed catalogue (the window asks the driver
+// of the current one), and the machine's own CUPS printers for comparison. Target: 200 ms.
+#include "BenchData.h"
+#include "core/app/AppState.h"
+#include "core/printing/PrinterCatalog.h"
+#include "gui/printing/CupsPrinterCatalog.h"
+#include "gui/printing/frmPrinterP.h"
+
+#include <QApplication>
+#include <cstdio>
+
+namespace {
+
+// Twenty office printers, each offering the 118 named paper sizes and a few of its own.
+class TwentyPrinters final : public PrinterCatalog
+{
+public:
+    QStringList printerNames() const override
+    {
+        QStringList names;
+        for (int i = 1; i <= 20; ++i)
+            names << QStringLiteral("事務所のプリンタ %1").arg(i);
+        return names;
+    }
+    QString defaultPrinter() const override { return QStringLiteral("事務所のプリンタ 20"); }
+    std::optional<PrinterDetails> details(const QString&) const override
+    {
+        PrinterDetails details { {}, 999, 7, 9, 210, 297 };
+        for (int code = 1; code <= 130; ++code)
+            details.papers.append({ code <= 118 ? code : code + 138, QStringLiteral("用紙 %1").arg(code) });
+        return details;
+    }
+    bool setDefaultPaper(const QString&, int) override { return true; }
+};
+
+void measureOpening(const char* what, AppState& state, PrinterCatalog& printers)
+{
+    state.currentPrinter = printers.defaultPrinter();
+    measure(what, 21, [&](int) {
+        frmPrinterP window(state, printers);
+        window.show();
+        QApplication::processEvents();
+    });
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    drawOffscreenUnlessTold();
+    QApplication app(argc, argv);
+    BenchSession session;
+    AppState& state = session.state;
+
+    TwentyPrinters twenty;
+    measureOpening("opening with 20 listed printers (target 200 ms)", state, twenty);
+    CupsPrinterCatalog cups;
+    std::printf("CUPS printers of this machine: %lld\n", static_cast<long long>(cups.printerNames().size()));
+    measureOpening("opening with the CUPS printers of this machine", state, cups);
+    return 0;
+}
