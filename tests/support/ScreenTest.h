@@ -20,6 +20,15 @@ namespace ScreenTest {
 // Lets posted events run: activation steps, posted Tab keys, queued focus handling.
 void settle();
 
+// Shows a window, makes it the active one and lets its opening steps run, as a start does.
+void showActive(QWidget* window);
+
+// The texts of a column of a grid, top to bottom, and the items of a combo, in order.
+QStringList columnTexts(const QAbstractItemView* grid, int column);
+QStringList itemTexts(const QComboBox* combo);
+// The record IDs a grid lists in its first column, top to bottom.
+QList<int> columnIds(const QAbstractItemView* grid);
+
 // Types text into a control as a user does: Latin letters and digits as key presses,
 // anything else as the input method hands it over (a committed string).
 void type(QWidget* control, const QString& text);
