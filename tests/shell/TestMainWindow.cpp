@@ -39,10 +39,7 @@ struct MainWindow : TestSession
         settings.sync();
         window = std::make_unique<frmAMain>(state, commandLine);
         window->load();
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        ScreenTest::settle();
+        ScreenTest::showActive(window.get());
     }
 
     template<typename T> T* find(const char* name) const
@@ -93,7 +90,6 @@ private Q_SLOTS:
     void firstRunCreatesDatabase();
     void commandLineFileWins();
     void fileThatIsNotADatabase();
-    void unreadableSettingTakesItsOwnDefault();
     void rememberedFileGone();
     void positionOffEveryScreenComesBack();
     void missingTemplateLeavesTheProgramUsable();
@@ -104,7 +100,6 @@ private Q_SLOTS:
     void checkButtonsOnEmptyTable();
     void settlementDateConfirmation();
     void summaryListByKeyboard();
-    void enterMovesToNextControl();
     void pictureReplacementAndReset();
     void closingSavesSettingsAndBackup();
     void closingWithTheBackupOpen();
@@ -124,11 +119,8 @@ void TestMainWindow::controlsAndCaptions()
     QCOMPARE(m.find<QPushButton>("Command22")->text(), QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽの修復/最適化((&Z)"));
     QCOMPARE(m.find<QPushButton>("Command4")->toolTip(),
              QStringLiteral("前期の棚卸表から「棚卸記入帳」が作成できますので、棚卸し実地の記録に活用できます。"));
-    auto* combo = m.find<QComboBox>("Combo3");
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i)
-        items << combo->itemText(i);
-    QCOMPARE(items.join(QLatin1Char('|')), QStringLiteral("すべて選択|棚卸表|項目分類情報|品名情報|数量単位情報"));
+    QCOMPARE(ScreenTest::itemTexts(m.find<QComboBox>("Combo3")).join(QLatin1Char('|')),
+             QStringLiteral("すべて選択|棚卸表|項目分類情報|品名情報|数量単位情報"));
 
     // Menus in order, separators included.
     QStringList menus;
@@ -270,34 +262,6 @@ void TestMainWindow::fileThatIsNotADatabase()
     QCOMPARE(readAll(file), text);
     QCOMPARE(readAll(backup), QByteArray("last good backup"));
     QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
-}
-
-void TestMainWindow::unreadableSettingTakesItsOwnDefault()
-{
-    MainWindow m;
-    const QString file = m.env.newDatabase();
-    m.settings.setValue(Setting::MDBFileName, file);
-    m.settings.setValue(Setting::MainLeft, QStringLiteral("1 200"));
-    m.settings.setValue(Setting::FDate, QStringLiteral("2025/09/30"));
-    m.settings.setValue(Setting::PrinterName, QStringLiteral("事務所のプリンタ"));
-    m.settings.setValue(Setting::PrinterFont, QStringLiteral("ＭＳ ゴシック"));
-    m.start();
-    QVERIFY(readAll(m.env.settingsFile()).contains("MainLeft=1 200"));
-
-    // The good file opens and every readable value is taken as stored.
-    QVERIFY(m.prompter.shown().isEmpty());
-    QVERIFY(m.state.ConnectionOpen);
-    QCOMPARE(m.state.DatabaseFileName, file);
-    QCOMPARE(m.find<QDateEdit>("DTPicker1")->date(), QDate(2025, 9, 30));
-    QCOMPARE(m.window->x(), 0);
-
-    // Closing loses nothing the user set.
-    m.window->close();
-    Settings stored(m.env.settingsFile(), m.clock);
-    QCOMPARE(stored.value(Setting::FDate), QStringLiteral("2025/09/30"));
-    QCOMPARE(stored.value(Setting::PrinterName), QStringLiteral("事務所のプリンタ"));
-    QCOMPARE(stored.value(Setting::PrinterFont), QStringLiteral("ＭＳ ゴシック"));
-    QVERIFY(Settings::toNumber(stored.value(Setting::MainLeft)).has_value());
 }
 
 void TestMainWindow::rememberedFileGone()
@@ -469,6 +433,15 @@ void TestMainWindow::settlementDateConfirmation()
     m.start(m.env.newDatabase());
     auto* date = m.find<QDateEdit>("DTPicker1");
     QCOMPARE(date->date(), m.clock.today()); // no stored date: today
+    // Enter moves to the next control, on a button too without pressing it.
+    date->setFocus();
+    QTest::keyClick(date, Qt::Key_Return);
+    ScreenTest::settle();
+    QCOMPARE(QApplication::focusWidget(), m.find<QWidget>("Command17"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+    ScreenTest::settle();
+    QCOMPARE(QApplication::focusWidget(), m.find<QWidget>("Command19"));
+    QVERIFY(m.prompter.shown().isEmpty());
 
     m.find<QPushButton>("Command2")->setFocus();
     m.prompter.answerAsk(false);
@@ -494,22 +467,6 @@ void TestMainWindow::settlementDateConfirmation()
     // Closing the main window closes it too.
     m.window->close();
     QVERIFY(!entry->isVisible());
-}
-
-void TestMainWindow::enterMovesToNextControl()
-{
-    MainWindow m;
-    m.start(m.env.newDatabase());
-    auto* date = m.find<QDateEdit>("DTPicker1");
-    date->setFocus();
-    QTest::keyClick(date, Qt::Key_Return);
-    ScreenTest::settle();
-    QCOMPARE(QApplication::focusWidget(), m.find<QWidget>("Command17"));
-    // Enter on a button moves on too and does not press it.
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
-    ScreenTest::settle();
-    QCOMPARE(QApplication::focusWidget(), m.find<QWidget>("Command19"));
-    QVERIFY(m.prompter.shown().isEmpty());
 }
 
 void TestMainWindow::pictureReplacementAndReset()
@@ -550,15 +507,23 @@ void TestMainWindow::pictureReplacementAndReset()
 
 void TestMainWindow::closingSavesSettingsAndBackup()
 {
+    // An unreadable setting takes its own default and costs none of the others.
     MainWindow m;
     const QString file = m.env.newDatabase();
-    m.settings.setValue(Setting::MainLeft, QStringLiteral("1500"));
+    m.settings.setValue(Setting::MDBFileName, file);
+    m.settings.setValue(Setting::MainLeft, QStringLiteral("1 200"));
     m.settings.setValue(Setting::MainTop, QStringLiteral("750"));
     m.settings.setValue(Setting::FDate, QStringLiteral("2025/09/30"));
+    m.settings.setValue(Setting::PrinterName, QStringLiteral("事務所のプリンタ"));
     m.settings.setValue(Setting::PrinterFont, QStringLiteral("ＭＳ ゴシック"));
-    m.start(file);
+    m.start();
+    QVERIFY(readAll(m.env.settingsFile()).contains("MainLeft=1 200"));
+    QVERIFY(m.prompter.shown().isEmpty());
+    QVERIFY(m.state.ConnectionOpen);
+    QCOMPARE(m.state.DatabaseFileName, file);
     QCOMPARE(m.find<QDateEdit>("DTPicker1")->date(), QDate(2025, 9, 30));
     QCOMPARE(m.state.PrinterFont, QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(m.window->x(), 0);
     m.addLine(file);
     m.find<QDateEdit>("DTPicker1")->setDate(QDate(2026, 3, 31));
     m.window->move(200, 100);
@@ -570,6 +535,7 @@ void TestMainWindow::closingSavesSettingsAndBackup()
 
     Settings stored(m.env.settingsFile(), m.clock);
     QCOMPARE(stored.value(Setting::FDate), QStringLiteral("2026/03/31"));
+    QCOMPARE(stored.value(Setting::PrinterName), QStringLiteral("事務所のプリンタ"));
     QCOMPARE(stored.value(Setting::PrinterFont), QStringLiteral("ＭＳ ゴシック"));
     const int dpi = m.window->logicalDpiX();
     QCOMPARE(stored.value(Setting::MainLeft), QString::number(m.window->x() * 1440 / dpi));
