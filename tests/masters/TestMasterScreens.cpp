@@ -73,10 +73,7 @@ struct MasterTest : TestSession, ScreenTest::Driver<MasterScreen>
             screen = new frmInShohin(state);
             break;
         }
-        screen->show();
-        screen->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(screen));
-        ScreenTest::settle();
+        ScreenTest::showActive(screen);
     }
     void insert(int id, const QString& name)
     {
@@ -100,13 +97,7 @@ struct MasterTest : TestSession, ScreenTest::Driver<MasterScreen>
     QTableView* grid() const { return find<QTableView>("DataGrid1"); }
     QLineEdit* nameBox() const { return find<QLineEdit>(names.nameBox); }
     QString idBox() const { return find<QLineEdit>("txtID")->text(); }
-    QList<int> listed() const
-    {
-        QList<int> ids;
-        for (int r = 0; r < grid()->model()->rowCount(); ++r)
-            ids << grid()->model()->index(r, 0).data().toInt();
-        return ids;
-    }
+    QList<int> listed() const { return ScreenTest::columnIds(grid()); }
     // Which of 新規登録, 登録, ｷｬﾝｾﾙ, 削除 can be pressed, as "1101".
     QString buttons() const
     {
@@ -406,9 +397,7 @@ void TestMasterScreens::categoryDeletionHandsOver()
     s.settings.sync();
     frmAMain window(s.state, file);
     window.load();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    ScreenTest::settle();
+    ScreenTest::showActive(&window);
     QVERIFY(window.findChild<QPushButton*>(QStringLiteral("Command28"))->isEnabled());
 
     QStringList seen;
