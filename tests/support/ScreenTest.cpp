@@ -73,6 +73,13 @@ bool typeInOpenEditor(QAbstractItemView* grid, const QString& text, Qt::Key fini
     return true;
 }
 
+void addNoAndYes()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("No") << false;
+    QTest::newRow("Yes") << true;
+}
+
 bool chooseFromList(QComboBox* combo, const QString& item)
 {
     const int target = combo->findText(item);

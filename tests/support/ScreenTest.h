@@ -41,6 +41,9 @@ bool editCell(QAbstractItemView* grid, int row, int column, const QString& text,
 // edit with the finishing key. False when no editor is open.
 bool typeInOpenEditor(QAbstractItemView* grid, const QString& text, Qt::Key finish = Qt::Key_Return);
 
+// The rows of a case asked once with No and once with Yes: column bool "yes".
+void addNoAndYes();
+
 // Chooses an item of a combo from its pop-up list with the keys, as a user does: Alt+Down
 // opens the list, Up/Down move to the item, Enter takes it. False when the item is not there.
 bool chooseFromList(QComboBox* combo, const QString& item);
