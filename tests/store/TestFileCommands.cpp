@@ -116,8 +116,6 @@ private Q_SLOTS:
     void openAnotherFile();
     void openTheTemplateMakesANewDatabase();
     void saveAs();
-    void saveAsRefusals();
-    void openBackup();
     void repairAndCompactShrinksTheFile();
     void repairRefusesDamagedOrBusyFiles();
     void readOnlyFileOpensForViewing();
@@ -221,6 +219,17 @@ void TestFileCommands::openAnotherFile()
     f.files.open();
     QVERIFY(f.prompter.texts().isEmpty());
     f.verifyNames(other);
+
+    // The backup: refused while there is none, opened once there is.
+    f.files.openBackup();
+    QCOMPARE(f.prompter.texts(), QStringList { ReopenFailed });
+    f.verifyNames(other);
+    const QString backup = f.env.paths().backupPath();
+    QVERIFY(f.env.paths().ensureDataDir() && QFile::copy(f.current, backup));
+    f.prompter.clear();
+    f.files.openBackup();
+    QVERIFY(f.prompter.texts().isEmpty());
+    f.verifyNames(backup);
 }
 
 void TestFileCommands::openTheTemplateMakesANewDatabase()
@@ -251,6 +260,22 @@ void TestFileCommands::saveAs()
     Files f;
     QVERIFY(addSampleLines(f.state.DatabaseConnection, 25));
     const QByteArray original = readAll(f.current);
+    // Refused: the open file's own name, a cancelled dialog, a folder that is not there.
+    f.prompter.answerFile(f.current);
+    f.files.saveAs();
+    f.prompter.answerFile(std::nullopt);
+    f.files.saveAs();
+    f.prompter.answerFile(f.env.path(QStringLiteral("no/such/folder/copy.idb")));
+    f.files.saveAs();
+    QCOMPARE(f.prompter.texts(),
+             QStringList({ InvalidName, SaveFailed,
+                           SaveFailed
+                               + QStringLiteral("\rフォルダ（%1）が見つかりません。")
+                                     .arg(f.env.path(QStringLiteral("no/such/folder"))) }));
+    f.verifyNames(f.current);
+    QCOMPARE(readAll(f.current), original);
+
+    f.prompter.clear();
     const QString copy = f.env.path(QStringLiteral("コピー 2026.idb"));
     f.prompter.answerFile(copy);
     f.files.saveAs();
@@ -275,25 +300,6 @@ void TestFileCommands::saveAs()
     f.files.saveAs();
     f.verifyNames(existing);
     QCOMPARE(f.lines(), 25);
-}
-
-void TestFileCommands::saveAsRefusals()
-{
-    Files f;
-    const QByteArray original = readAll(f.current);
-    f.prompter.answerFile(f.current);
-    f.files.saveAs();
-    f.prompter.answerFile(std::nullopt);
-    f.files.saveAs();
-    f.prompter.answerFile(f.env.path(QStringLiteral("no/such/folder/copy.idb")));
-    f.files.saveAs();
-    QCOMPARE(f.prompter.texts(),
-             QStringList({ InvalidName, SaveFailed,
-                           SaveFailed
-                               + QStringLiteral("\rフォルダ（%1）が見つかりません。")
-                                     .arg(f.env.path(QStringLiteral("no/such/folder"))) }));
-    f.verifyNames(f.current);
-    QCOMPARE(readAll(f.current), original);
 
     // Without an open database the command does nothing at all.
     f.prompter.clear();
@@ -301,21 +307,6 @@ void TestFileCommands::saveAsRefusals()
     f.state.ConnectionOpen = false;
     f.files.saveAs();
     QVERIFY(f.prompter.shown().isEmpty());
-}
-
-void TestFileCommands::openBackup()
-{
-    Files f;
-    f.files.openBackup();
-    QCOMPARE(f.prompter.texts(), QStringList { ReopenFailed });
-    f.verifyNames(f.current);
-
-    const QString backup = f.env.paths().backupPath();
-    QVERIFY(f.env.paths().ensureDataDir() && QFile::copy(f.current, backup));
-    f.prompter.clear();
-    f.files.openBackup();
-    QVERIFY(f.prompter.texts().isEmpty());
-    f.verifyNames(backup);
 }
 
 void TestFileCommands::repairAndCompactShrinksTheFile()
