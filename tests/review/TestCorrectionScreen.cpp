@@ -71,7 +71,7 @@ class TestCorrectionScreen : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void categoryCheck_data();
+    void categoryCheck_data() { ScreenTest::addNoAndYes(); }
     void categoryCheck();
     void searches();
     void productSearchFollowsTyping();
@@ -83,16 +83,10 @@ private Q_SLOTS:
     void linesGoneOrUnreadable();
 };
 
-void TestCorrectionScreen::categoryCheck_data()
-{
-    QTest::addColumn<bool>("answer");
-    QTest::newRow("Yes") << true;
-    QTest::newRow("No") << false;
-}
-
 void TestCorrectionScreen::categoryCheck()
 {
-    QFETCH(bool, answer);
+    QFETCH(bool, yes);
+    const bool answer = yes;
     Correction c;
     // Category 5 goes; line 2 loses its category. A line of another date is not touched.
     QVERIFY(c.db().exec(QStringLiteral(R"(DELETE FROM "項目分類" WHERE "項目ID" = 5)")));

@@ -63,7 +63,7 @@ class TestSummaryList : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void views();
-    void categoryCheck_data();
+    void categoryCheck_data() { ScreenTest::addNoAndYes(); }
     void categoryCheck();
     void productCheckAndActivation();
     void datesAndFailures();
@@ -112,16 +112,10 @@ void TestSummaryList::views()
     QVERIFY(s.prompter.texts().isEmpty());
 }
 
-void TestSummaryList::categoryCheck_data()
-{
-    QTest::addColumn<bool>("repair");
-    QTest::newRow("No") << false;
-    QTest::newRow("Yes") << true;
-}
-
 void TestSummaryList::categoryCheck()
 {
-    QFETCH(bool, repair);
+    QFETCH(bool, yes);
+    const bool repair = yes;
     SummaryList s;
     s.open();
     s.db().exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" = 1 WHERE "ID" IN (1, 7))"));
