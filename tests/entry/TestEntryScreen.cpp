@@ -36,10 +36,7 @@ struct EntryScreen : TestSession, ScreenTest::Driver<frmTana>
             QVERIFY(db().exec(
                 QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'みかん', 80, '箱'), (2, 'なし', NULL, NULL))")));
         screen = new frmTana(state, QDate(2026, 3, 31));
-        screen->show();
-        screen->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(screen));
-        ScreenTest::settle();
+        ScreenTest::showActive(screen);
     }
 
     QString text(const char* name) const

@@ -11,8 +11,6 @@
 #include <QRadioButton>
 #include <QSqlQuery>
 #include <QTest>
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -104,17 +102,8 @@ private slots:
         QString error;
         {
             // Files of this process may not grow past 64 KB: the workbook fails part way.
-            rlimit old {};
-            getrlimit(RLIMIT_FSIZE, &old);
-            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-            rlimit small = old;
-            small.rlim_cur = 64 * 1024;
-            setrlimit(RLIMIT_FSIZE, &small);
-            const bool written
-                = SpreadsheetExport::writeLines(t.db(), Day, SpreadsheetExport::LinesView::All, file, &error);
-            setrlimit(RLIMIT_FSIZE, &old);
-            std::signal(SIGXFSZ, previous);
-            QVERIFY(!written);
+            FileSizeLimit full(64 * 1024);
+            QVERIFY(!SpreadsheetExport::writeLines(t.db(), Day, SpreadsheetExport::LinesView::All, file, &error));
         }
         QVERIFY2(error.startsWith(u"ファイルを保存できませんでした。"_qs), qPrintable(error));
         QCOMPARE(readAll(file), QByteArray("the old list"));
@@ -171,8 +160,7 @@ private slots:
         const QString file = t.env.writeFile(QStringLiteral("list.xlsx"), "the old list");
         ScreenTest::Driver<frmInShohin> d;
         d.screen = new frmInShohin(t.state);
-        d.screen->show();
-        QVERIFY(QTest::qWaitForWindowActive(d.screen));
+        ScreenTest::showActive(d.screen);
 
         // A name typed without its suffix gets .xlsx; No leaves the file as it was.
         t.prompter.answerFile(t.env.path(QStringLiteral("list")));

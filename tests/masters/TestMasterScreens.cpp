@@ -1,3 +1,4 @@
+#include "MainWindowTest.h"
 #include "ScreenTest.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
@@ -6,9 +7,7 @@
 #include "gui/masters/frmInShohin.h"
 #include "gui/masters/frmKoumoku.h"
 #include "gui/masters/frmTani.h"
-#include "gui/shell/frmAMain.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -73,10 +72,7 @@ struct MasterTest : TestSession, ScreenTest::Driver<MasterScreen>
             screen = new frmInShohin(state);
             break;
         }
-        screen->show();
-        screen->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(screen));
-        ScreenTest::settle();
+        ScreenTest::showActive(screen);
     }
     void insert(int id, const QString& name)
     {
@@ -100,13 +96,7 @@ struct MasterTest : TestSession, ScreenTest::Driver<MasterScreen>
     QTableView* grid() const { return find<QTableView>("DataGrid1"); }
     QLineEdit* nameBox() const { return find<QLineEdit>(names.nameBox); }
     QString idBox() const { return find<QLineEdit>("txtID")->text(); }
-    QList<int> listed() const
-    {
-        QList<int> ids;
-        for (int r = 0; r < grid()->model()->rowCount(); ++r)
-            ids << grid()->model()->index(r, 0).data().toInt();
-        return ids;
-    }
+    QList<int> listed() const { return ScreenTest::columnIds(grid()); }
     // Which of 新規登録, 登録, ｷｬﾝｾﾙ, 削除 can be pressed, as "1101".
     QString buttons() const
     {
@@ -400,19 +390,12 @@ void TestMasterScreens::productOrder()
 void TestMasterScreens::categoryDeletionHandsOver()
 {
     // From the main window on a new file: add a category, delete it, close.
-    TestSession s;
-    ModalAnswerer modals;
-    const QString file = s.env.newDatabase();
-    s.settings.sync();
-    frmAMain window(s.state, file);
-    window.load();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    ScreenTest::settle();
-    QVERIFY(window.findChild<QPushButton*>(QStringLiteral("Command28"))->isEnabled());
+    MainWindow m;
+    m.start(m.env.newDatabase());
+    QVERIFY(m.find<QPushButton>("Command28")->isEnabled());
 
     QStringList seen;
-    modals.steps[QStringLiteral("frmKoumoku")] = [&](QDialog* dialog) {
+    m.modals.steps[QStringLiteral("frmKoumoku")] = [&](QDialog* dialog) {
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         ScreenTest::settle();
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("txtName"));
@@ -420,32 +403,28 @@ void TestMasterScreens::categoryDeletionHandsOver()
         name->setFocus();
         ScreenTest::type(name, QStringLiteral("食品"));
         dialog->findChild<QPushButton*>(QStringLiteral("cmdUpdate"))->click();
-        QSqlQuery q(s.db().connection());
+        QSqlQuery q(m.db().connection());
         q.exec(QStringLiteral(R"(SELECT "項目分類名" FROM "項目分類" WHERE "項目ID" = 1)"));
         seen << (q.next() ? q.value(0).toString() : QString());
-        s.prompter.answerAsk(true);
+        m.prompter.answerAsk(true);
         dialog->findChild<QPushButton*>(QStringLiteral("cmdDelete"))->click();
         dialog->close();
     };
-    window.findChild<QPushButton*>(QStringLiteral("Command28"))->click();
-    ScreenTest::settle();
+    m.trigger("Command28");
     QCOMPARE(seen, QStringList({ QStringLiteral("1"), QStringLiteral("食品") }));
-    QCOMPARE(s.prompter.texts(), QStringList({ DeleteQuestion, Handover }));
-    QCOMPARE(modals.screens, QStringList({ QStringLiteral("frmKoumoku"), QStringLiteral("frmInAmd2") }));
+    QCOMPARE(m.prompter.texts(), QStringList({ DeleteQuestion, Handover }));
+    QCOMPARE(m.modals.screens, QStringList({ QStringLiteral("frmKoumoku"), QStringLiteral("frmInAmd2") }));
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 
     // Without a deletion neither the message nor the correction screen follows; the menu
     // entries open the other two screens.
-    s.prompter.clear();
-    modals.screens.clear();
-    window.findChild<QAction*>(QStringLiteral("mnuPreSiire"))->trigger();
-    window.findChild<QAction*>(QStringLiteral("mnuTani"))->trigger();
-    window.findChild<QAction*>(QStringLiteral("mnuPreShohin"))->trigger();
-    ScreenTest::settle();
-    QVERIFY(s.prompter.shown().isEmpty());
-    QCOMPARE(modals.screens,
+    m.prompter.clear();
+    m.modals.screens.clear();
+    for (const char* entry : { "mnuPreSiire", "mnuTani", "mnuPreShohin" })
+        m.trigger(entry);
+    QVERIFY(m.prompter.shown().isEmpty());
+    QCOMPARE(m.modals.screens,
              QStringList({ QStringLiteral("frmKoumoku"), QStringLiteral("frmTani"), QStringLiteral("frmInShohin") }));
-    window.close();
 }
 
 KOTRINA_REGISTER_TEST(TestMasterScreens)

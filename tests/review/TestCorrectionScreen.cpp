@@ -35,10 +35,7 @@ struct Correction : TestSession, ScreenTest::Driver<frmInAmd2>
     void open()
     {
         screen = new frmInAmd2(state, QDate(2026, 3, 31));
-        screen->show();
-        screen->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(screen));
-        ScreenTest::settle();
+        ScreenTest::showActive(screen);
     }
     QTableView* grid() const { return find<QTableView>("dgdSub"); }
     // Rows written on the connection so far.
@@ -48,21 +45,8 @@ struct Correction : TestSession, ScreenTest::Driver<frmInAmd2>
         return q.exec(QStringLiteral("SELECT total_changes()")) && q.next() ? q.value(0).toInt() : -1;
     }
     // The IDs of the lines listed, in order.
-    QList<int> listed() const
-    {
-        QList<int> ids;
-        for (int r = 0; r < grid()->model()->rowCount(); ++r)
-            ids << grid()->model()->index(r, 0).data().toInt();
-        return ids;
-    }
-    QVariant field(int id, const char* column) const
-    {
-        QSqlQuery q(db().connection());
-        q.exec(QStringLiteral(R"(SELECT "%1" FROM "棚卸マスター" WHERE "ID" = %2)")
-                   .arg(QString::fromUtf8(column))
-                   .arg(id));
-        return q.next() ? q.value(0) : QVariant();
-    }
+    QList<int> listed() const { return ScreenTest::columnIds(grid()); }
+    QVariant field(int id, const char* column) const { return lineField(db(), id, column); }
     void typeInto(const char* combo, const QString& text)
     {
         QWidget* w = find(combo);
@@ -87,7 +71,7 @@ class TestCorrectionScreen : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void categoryCheck_data();
+    void categoryCheck_data() { ScreenTest::addNoAndYes(); }
     void categoryCheck();
     void searches();
     void productSearchFollowsTyping();
@@ -99,16 +83,10 @@ private Q_SLOTS:
     void linesGoneOrUnreadable();
 };
 
-void TestCorrectionScreen::categoryCheck_data()
-{
-    QTest::addColumn<bool>("answer");
-    QTest::newRow("Yes") << true;
-    QTest::newRow("No") << false;
-}
-
 void TestCorrectionScreen::categoryCheck()
 {
-    QFETCH(bool, answer);
+    QFETCH(bool, yes);
+    const bool answer = yes;
     Correction c;
     // Category 5 goes; line 2 loses its category. A line of another date is not touched.
     QVERIFY(c.db().exec(QStringLiteral(R"(DELETE FROM "項目分類" WHERE "項目ID" = 5)")));

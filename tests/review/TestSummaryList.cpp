@@ -1,3 +1,4 @@
+#include "SampleData.h"
 #include "ScreenTest.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
@@ -41,27 +42,12 @@ struct SummaryList : TestSession, ScreenTest::Driver<frmList>
     void open(QDate date = QDate(2026, 3, 31))
     {
         screen = new frmList(state, date);
-        screen->show();
-        screen->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(screen));
-        ScreenTest::settle();
+        ScreenTest::showActive(screen);
     }
     QTableView* grid() const { return find<QTableView>("dgdSub"); }
     // The texts of a column of the grid, top to bottom.
-    QStringList column(int c) const
-    {
-        QStringList texts;
-        for (int r = 0; r < grid()->model()->rowCount(); ++r)
-            texts << grid()->model()->index(r, c).data().toString();
-        return texts;
-    }
-    QVariant field(int id, const char* name) const
-    {
-        QSqlQuery q(db().connection());
-        q.exec(
-            QStringLiteral(R"(SELECT "%1" FROM "棚卸マスター" WHERE "ID" = %2)").arg(QString::fromUtf8(name)).arg(id));
-        return q.next() ? q.value(0) : QVariant();
-    }
+    QStringList column(int c) const { return ScreenTest::columnTexts(grid(), c); }
+    QVariant field(int id, const char* name) const { return lineField(db(), id, name); }
     void choose(const QString& view) { QVERIFY(ScreenTest::chooseFromList(find<QComboBox>("Combo1"), view)); }
     bool buttons(bool print, bool excel) const
     {
@@ -77,7 +63,7 @@ class TestSummaryList : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void views();
-    void categoryCheck_data();
+    void categoryCheck_data() { ScreenTest::addNoAndYes(); }
     void categoryCheck();
     void productCheckAndActivation();
     void datesAndFailures();
@@ -88,11 +74,7 @@ void TestSummaryList::views()
 {
     SummaryList s;
     s.open();
-    auto* combo = s.find<QComboBox>("Combo1");
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i)
-        items << combo->itemText(i);
-    QCOMPARE(items,
+    QCOMPARE(ScreenTest::itemTexts(s.find<QComboBox>("Combo1")),
              QStringList({ "項目/分類別集計表", "項目/分類情報に登録されていない棚卸", "品名別集計表",
                            "品名情報に登録されていない棚卸", "単価未入力の棚卸", "棚卸をすべて表示" }));
 
@@ -130,16 +112,10 @@ void TestSummaryList::views()
     QVERIFY(s.prompter.texts().isEmpty());
 }
 
-void TestSummaryList::categoryCheck_data()
-{
-    QTest::addColumn<bool>("repair");
-    QTest::newRow("No") << false;
-    QTest::newRow("Yes") << true;
-}
-
 void TestSummaryList::categoryCheck()
 {
-    QFETCH(bool, repair);
+    QFETCH(bool, yes);
+    const bool repair = yes;
     SummaryList s;
     s.open();
     s.db().exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" = 1 WHERE "ID" IN (1, 7))"));

@@ -1,3 +1,4 @@
+#include "MainWindowTest.h"
 #include "SampleData.h"
 #include "ScreenTest.h"
 #include "TestRegistry.h"
@@ -28,54 +29,6 @@
 
 namespace {
 
-// One main window on a fresh environment, with the day fixed and every dialog scripted.
-struct MainWindow : TestSession
-{
-    std::unique_ptr<frmAMain> window;
-    ModalAnswerer modals;
-
-    void start(const QString& commandLine = {})
-    {
-        settings.sync();
-        window = std::make_unique<frmAMain>(state, commandLine);
-        window->load();
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        ScreenTest::settle();
-    }
-
-    template<typename T> T* find(const char* name) const
-    {
-        T* child = window->findChild<T*>(QString::fromLatin1(name));
-        if (!child)
-            qWarning("no control %s", name);
-        return child;
-    }
-
-    void trigger(const char* name)
-    {
-        if (auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name)))
-            button->click();
-        else if (auto* action = window->findChild<QAction*>(QString::fromLatin1(name)))
-            action->trigger();
-        else
-            QFAIL(qPrintable(QStringLiteral("no control %1").arg(QLatin1String(name))));
-        ScreenTest::settle();
-    }
-
-    QString panel1() const { return find<QLabel>("Panel1")->text(); }
-
-    void addLine(const QString& file)
-    {
-        Database db;
-        QVERIFY(db.open(file));
-        QVERIFY(db.exec(
-            QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "品名", "価格") VALUES (?, ?, ?, 100))"),
-            { db.nextId(Table::Tana), QStringLiteral("2026-03-31"), QStringLiteral("りんご") }));
-    }
-};
-
 const QString GuidanceStopped
     = QStringLiteral("現在、初期設定用のファイルが選択されていますので、一旦処理を中止します。");
 const QString LoadFailed = QStringLiteral("データベースの接続に失敗しました。ファイル名を変更してください。");
@@ -93,7 +46,6 @@ private Q_SLOTS:
     void firstRunCreatesDatabase();
     void commandLineFileWins();
     void fileThatIsNotADatabase();
-    void unreadableSettingTakesItsOwnDefault();
     void rememberedFileGone();
     void positionOffEveryScreenComesBack();
     void missingTemplateLeavesTheProgramUsable();
@@ -104,7 +56,6 @@ private Q_SLOTS:
     void checkButtonsOnEmptyTable();
     void settlementDateConfirmation();
     void summaryListByKeyboard();
-    void enterMovesToNextControl();
     void pictureReplacementAndReset();
     void closingSavesSettingsAndBackup();
     void closingWithTheBackupOpen();
@@ -124,11 +75,8 @@ void TestMainWindow::controlsAndCaptions()
     QCOMPARE(m.find<QPushButton>("Command22")->text(), QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽの修復/最適化((&Z)"));
     QCOMPARE(m.find<QPushButton>("Command4")->toolTip(),
              QStringLiteral("前期の棚卸表から「棚卸記入帳」が作成できますので、棚卸し実地の記録に活用できます。"));
-    auto* combo = m.find<QComboBox>("Combo3");
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i)
-        items << combo->itemText(i);
-    QCOMPARE(items.join(QLatin1Char('|')), QStringLiteral("すべて選択|棚卸表|項目分類情報|品名情報|数量単位情報"));
+    QCOMPARE(ScreenTest::itemTexts(m.find<QComboBox>("Combo3")).join(QLatin1Char('|')),
+             QStringLiteral("すべて選択|棚卸表|項目分類情報|品名情報|数量単位情報"));
 
     // Menus in order, separators included.
     QStringList menus;
@@ -176,10 +124,7 @@ void TestMainWindow::firstRunCancelled()
     const auto& shown = m.prompter.shown();
     QCOMPARE(shown.size(), 2);
     QCOMPARE(shown[0].kind, ScriptedPrompter::Kind::OpenFile);
-    QCOMPARE(shown[0].file.title, QStringLiteral("新しいファイル名"));
-    QCOMPARE(shown[0].file.fileName, QString());
-    QCOMPARE(shown[0].file.filter, QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb"));
-    QCOMPARE(shown[0].file.filterIndex, 2);
+    QCOMPARE(shown[0].file.title, QStringLiteral("新しいファイル名")); // filters as for 新規作成
     QCOMPARE(shown[0].file.directory, QDir::homePath()); // never the program's own folder
     QCOMPARE(shown[1].text, GuidanceStopped);
     QCOMPARE(shown[1].title, QStringLiteral("Information"));
@@ -270,34 +215,6 @@ void TestMainWindow::fileThatIsNotADatabase()
     QCOMPARE(readAll(file), text);
     QCOMPARE(readAll(backup), QByteArray("last good backup"));
     QCOMPARE(m.prompter.texts(), QStringList { LoadFailed });
-}
-
-void TestMainWindow::unreadableSettingTakesItsOwnDefault()
-{
-    MainWindow m;
-    const QString file = m.env.newDatabase();
-    m.settings.setValue(Setting::MDBFileName, file);
-    m.settings.setValue(Setting::MainLeft, QStringLiteral("1 200"));
-    m.settings.setValue(Setting::FDate, QStringLiteral("2025/09/30"));
-    m.settings.setValue(Setting::PrinterName, QStringLiteral("事務所のプリンタ"));
-    m.settings.setValue(Setting::PrinterFont, QStringLiteral("ＭＳ ゴシック"));
-    m.start();
-    QVERIFY(readAll(m.env.settingsFile()).contains("MainLeft=1 200"));
-
-    // The good file opens and every readable value is taken as stored.
-    QVERIFY(m.prompter.shown().isEmpty());
-    QVERIFY(m.state.ConnectionOpen);
-    QCOMPARE(m.state.DatabaseFileName, file);
-    QCOMPARE(m.find<QDateEdit>("DTPicker1")->date(), QDate(2025, 9, 30));
-    QCOMPARE(m.window->x(), 0);
-
-    // Closing loses nothing the user set.
-    m.window->close();
-    Settings stored(m.env.settingsFile(), m.clock);
-    QCOMPARE(stored.value(Setting::FDate), QStringLiteral("2025/09/30"));
-    QCOMPARE(stored.value(Setting::PrinterName), QStringLiteral("事務所のプリンタ"));
-    QCOMPARE(stored.value(Setting::PrinterFont), QStringLiteral("ＭＳ ゴシック"));
-    QVERIFY(Settings::toNumber(stored.value(Setting::MainLeft)).has_value());
 }
 
 void TestMainWindow::rememberedFileGone()
@@ -469,6 +386,15 @@ void TestMainWindow::settlementDateConfirmation()
     m.start(m.env.newDatabase());
     auto* date = m.find<QDateEdit>("DTPicker1");
     QCOMPARE(date->date(), m.clock.today()); // no stored date: today
+    // Enter moves to the next control, on a button too without pressing it.
+    date->setFocus();
+    QTest::keyClick(date, Qt::Key_Return);
+    ScreenTest::settle();
+    QCOMPARE(QApplication::focusWidget(), m.find<QWidget>("Command17"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+    ScreenTest::settle();
+    QCOMPARE(QApplication::focusWidget(), m.find<QWidget>("Command19"));
+    QVERIFY(m.prompter.shown().isEmpty());
 
     m.find<QPushButton>("Command2")->setFocus();
     m.prompter.answerAsk(false);
@@ -494,22 +420,6 @@ void TestMainWindow::settlementDateConfirmation()
     // Closing the main window closes it too.
     m.window->close();
     QVERIFY(!entry->isVisible());
-}
-
-void TestMainWindow::enterMovesToNextControl()
-{
-    MainWindow m;
-    m.start(m.env.newDatabase());
-    auto* date = m.find<QDateEdit>("DTPicker1");
-    date->setFocus();
-    QTest::keyClick(date, Qt::Key_Return);
-    ScreenTest::settle();
-    QCOMPARE(QApplication::focusWidget(), m.find<QWidget>("Command17"));
-    // Enter on a button moves on too and does not press it.
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
-    ScreenTest::settle();
-    QCOMPARE(QApplication::focusWidget(), m.find<QWidget>("Command19"));
-    QVERIFY(m.prompter.shown().isEmpty());
 }
 
 void TestMainWindow::pictureReplacementAndReset()
@@ -550,15 +460,23 @@ void TestMainWindow::pictureReplacementAndReset()
 
 void TestMainWindow::closingSavesSettingsAndBackup()
 {
+    // An unreadable setting takes its own default and costs none of the others.
     MainWindow m;
     const QString file = m.env.newDatabase();
-    m.settings.setValue(Setting::MainLeft, QStringLiteral("1500"));
+    m.settings.setValue(Setting::MDBFileName, file);
+    m.settings.setValue(Setting::MainLeft, QStringLiteral("1 200"));
     m.settings.setValue(Setting::MainTop, QStringLiteral("750"));
     m.settings.setValue(Setting::FDate, QStringLiteral("2025/09/30"));
+    m.settings.setValue(Setting::PrinterName, QStringLiteral("事務所のプリンタ"));
     m.settings.setValue(Setting::PrinterFont, QStringLiteral("ＭＳ ゴシック"));
-    m.start(file);
+    m.start();
+    QVERIFY(readAll(m.env.settingsFile()).contains("MainLeft=1 200"));
+    QVERIFY(m.prompter.shown().isEmpty());
+    QVERIFY(m.state.ConnectionOpen);
+    QCOMPARE(m.state.DatabaseFileName, file);
     QCOMPARE(m.find<QDateEdit>("DTPicker1")->date(), QDate(2025, 9, 30));
     QCOMPARE(m.state.PrinterFont, QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(m.window->x(), 0);
     m.addLine(file);
     m.find<QDateEdit>("DTPicker1")->setDate(QDate(2026, 3, 31));
     m.window->move(200, 100);
@@ -570,6 +488,7 @@ void TestMainWindow::closingSavesSettingsAndBackup()
 
     Settings stored(m.env.settingsFile(), m.clock);
     QCOMPARE(stored.value(Setting::FDate), QStringLiteral("2026/03/31"));
+    QCOMPARE(stored.value(Setting::PrinterName), QStringLiteral("事務所のプリンタ"));
     QCOMPARE(stored.value(Setting::PrinterFont), QStringLiteral("ＭＳ ゴシック"));
     const int dpi = m.window->logicalDpiX();
     QCOMPARE(stored.value(Setting::MainLeft), QString::number(m.window->x() * 1440 / dpi));

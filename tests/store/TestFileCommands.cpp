@@ -7,7 +7,6 @@
 
 #include <QFileInfo>
 #include <QProcess>
-#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
 #include <csignal>
@@ -71,16 +70,10 @@ int linesIn(const QString& file)
 
 bool integrityOk(const QString& file)
 {
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("integrity"));
-        db.setDatabaseName(file);
-        QSqlQuery q(db);
-        ok = db.open() && q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next()
+    return onRawConnection(file, [](QSqlQuery& q) {
+        return q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next()
             && q.value(0).toString() == QLatin1String("ok");
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("integrity"));
-    return ok;
+    });
 }
 
 // Whether the name indexes list exactly the rows of their tables that hold a sample word.
@@ -112,26 +105,6 @@ QStringList strayFiles(const QString& dir, const QStringList& expected)
     return files;
 }
 
-// Writes beyond limit bytes fail for as long as the object lives, as on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit lower = m_saved;
-        lower.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &lower);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_saved {};
-};
-
 } // namespace
 
 class TestFileCommands : public QObject
@@ -140,15 +113,9 @@ class TestFileCommands : public QObject
 
 private Q_SLOTS:
     void newDatabase();
-    void newDatabaseOverExistingFile_data();
-    void newDatabaseOverExistingFile();
-    void newDatabaseWithoutTemplate();
     void openAnotherFile();
-    void openRefusesWhatIsNotOurs();
     void openTheTemplateMakesANewDatabase();
     void saveAs();
-    void saveAsRefusals();
-    void openBackup();
     void repairAndCompactShrinksTheFile();
     void repairRefusesDamagedOrBusyFiles();
     void readOnlyFileOpensForViewing();
@@ -192,51 +159,38 @@ void TestFileCommands::newDatabase()
     QCOMPARE(f.prompter.texts(), QStringList { QStringLiteral("新規に棚卸表データファイルを作成しました。") });
     f.verifyNames(created);
     QCOMPARE(f.state.DatabaseConnection.nextId(Table::Koumoku), 1);
-    QVERIFY(f.prompter.problems().isEmpty());
-}
 
-void TestFileCommands::newDatabaseOverExistingFile_data()
-{
-    QTest::addColumn<bool>("overwrite");
-    QTest::newRow("No") << false;
-    QTest::newRow("Yes") << true;
-}
-
-void TestFileCommands::newDatabaseOverExistingFile()
-{
-    QFETCH(bool, overwrite);
-    Files f;
+    // Over an existing file: No changes nothing and keeps the open file open; Yes replaces it.
     const QString existing = f.env.newDatabase(QStringLiteral("existing.idb"));
     {
         Database db;
         QVERIFY(db.open(existing) && addSampleLines(db, 10));
     }
+    f.prompter.clear();
     f.prompter.answerFile(existing);
-    f.prompter.answerAsk(overwrite);
+    f.prompter.answerAsk(false);
     f.files.newDatabase();
-    if (!overwrite) {
-        // The answer No changes nothing and keeps the open file open.
-        QCOMPARE(f.prompter.texts(), QStringList { Overwrite });
-        f.verifyNames(f.current);
-        QCOMPARE(linesIn(existing), 10);
-        return;
-    }
+    QCOMPARE(f.prompter.texts(), QStringList { Overwrite });
+    f.verifyNames(created);
+    QCOMPARE(linesIn(existing), 10);
+    f.prompter.answerFile(existing);
+    f.prompter.answerAsk(true);
+    f.files.newDatabase();
     QCOMPARE(f.prompter.texts(),
-             QStringList({ Overwrite, QStringLiteral("新規に棚卸表データファイルを作成しました。") }));
+             QStringList({ Overwrite, Overwrite, QStringLiteral("新規に棚卸表データファイルを作成しました。") }));
     f.verifyNames(existing);
     QCOMPARE(f.lines(), 0);
-}
+    QVERIFY(f.prompter.problems().isEmpty());
 
-void TestFileCommands::newDatabaseWithoutTemplate()
-{
-    Files f;
+    // Without the template nothing is made and the open file stays.
+    f.prompter.clear();
     QVERIFY(QFile::remove(f.env.paths().templatePath()));
     f.prompter.answerFile(f.env.path(QStringLiteral("new.idb")));
     f.files.newDatabase();
     QCOMPARE(f.prompter.texts().size(), 1);
     QVERIFY(f.prompter.texts()[0].startsWith(QStringLiteral("初期設定用のファイル（")));
     QVERIFY(!QFileInfo::exists(f.env.path(QStringLiteral("new.idb"))));
-    f.verifyNames(f.current);
+    f.verifyNames(existing);
 }
 
 void TestFileCommands::openAnotherFile()
@@ -250,24 +204,32 @@ void TestFileCommands::openAnotherFile()
     QCOMPARE(f.prompter.shown()[0].file.title, QStringLiteral("データベースの変更"));
     QCOMPARE(f.prompter.shown()[0].file.directory, QFileInfo(f.current).absolutePath());
 
+    // A file that is not ours is refused untouched; the one that was open stays open and remembered.
     f.prompter.clear();
-    f.prompter.answerFile(other);
-    f.files.open();
-    QVERIFY(f.prompter.texts().isEmpty());
-    f.verifyNames(other);
-}
-
-void TestFileCommands::openRefusesWhatIsNotOurs()
-{
-    Files f;
     const QByteArray text = "品名\t数量\nりんご\t3\n";
     const QString notOurs = f.env.writeFile(QStringLiteral("list.idb"), text);
     f.prompter.answerFile(notOurs);
     f.files.open();
     QCOMPARE(f.prompter.texts(), QStringList { ReopenFailed });
-    // The file is untouched and the one that was open is still open and remembered.
     QCOMPARE(readAll(notOurs), text);
     f.verifyNames(f.current);
+
+    f.prompter.clear();
+    f.prompter.answerFile(other);
+    f.files.open();
+    QVERIFY(f.prompter.texts().isEmpty());
+    f.verifyNames(other);
+
+    // The backup: refused while there is none, opened once there is.
+    f.files.openBackup();
+    QCOMPARE(f.prompter.texts(), QStringList { ReopenFailed });
+    f.verifyNames(other);
+    const QString backup = f.env.paths().backupPath();
+    QVERIFY(f.env.paths().ensureDataDir() && QFile::copy(f.current, backup));
+    f.prompter.clear();
+    f.files.openBackup();
+    QVERIFY(f.prompter.texts().isEmpty());
+    f.verifyNames(backup);
 }
 
 void TestFileCommands::openTheTemplateMakesANewDatabase()
@@ -298,6 +260,22 @@ void TestFileCommands::saveAs()
     Files f;
     QVERIFY(addSampleLines(f.state.DatabaseConnection, 25));
     const QByteArray original = readAll(f.current);
+    // Refused: the open file's own name, a cancelled dialog, a folder that is not there.
+    f.prompter.answerFile(f.current);
+    f.files.saveAs();
+    f.prompter.answerFile(std::nullopt);
+    f.files.saveAs();
+    f.prompter.answerFile(f.env.path(QStringLiteral("no/such/folder/copy.idb")));
+    f.files.saveAs();
+    QCOMPARE(f.prompter.texts(),
+             QStringList({ InvalidName, SaveFailed,
+                           SaveFailed
+                               + QStringLiteral("\rフォルダ（%1）が見つかりません。")
+                                     .arg(f.env.path(QStringLiteral("no/such/folder"))) }));
+    f.verifyNames(f.current);
+    QCOMPARE(readAll(f.current), original);
+
+    f.prompter.clear();
     const QString copy = f.env.path(QStringLiteral("コピー 2026.idb"));
     f.prompter.answerFile(copy);
     f.files.saveAs();
@@ -322,25 +300,6 @@ void TestFileCommands::saveAs()
     f.files.saveAs();
     f.verifyNames(existing);
     QCOMPARE(f.lines(), 25);
-}
-
-void TestFileCommands::saveAsRefusals()
-{
-    Files f;
-    const QByteArray original = readAll(f.current);
-    f.prompter.answerFile(f.current);
-    f.files.saveAs();
-    f.prompter.answerFile(std::nullopt);
-    f.files.saveAs();
-    f.prompter.answerFile(f.env.path(QStringLiteral("no/such/folder/copy.idb")));
-    f.files.saveAs();
-    QCOMPARE(f.prompter.texts(),
-             QStringList({ InvalidName, SaveFailed,
-                           SaveFailed
-                               + QStringLiteral("\rフォルダ（%1）が見つかりません。")
-                                     .arg(f.env.path(QStringLiteral("no/such/folder"))) }));
-    f.verifyNames(f.current);
-    QCOMPARE(readAll(f.current), original);
 
     // Without an open database the command does nothing at all.
     f.prompter.clear();
@@ -348,21 +307,6 @@ void TestFileCommands::saveAsRefusals()
     f.state.ConnectionOpen = false;
     f.files.saveAs();
     QVERIFY(f.prompter.shown().isEmpty());
-}
-
-void TestFileCommands::openBackup()
-{
-    Files f;
-    f.files.openBackup();
-    QCOMPARE(f.prompter.texts(), QStringList { ReopenFailed });
-    f.verifyNames(f.current);
-
-    const QString backup = f.env.paths().backupPath();
-    QVERIFY(f.env.paths().ensureDataDir() && QFile::copy(f.current, backup));
-    f.prompter.clear();
-    f.files.openBackup();
-    QVERIFY(f.prompter.texts().isEmpty());
-    f.verifyNames(backup);
 }
 
 void TestFileCommands::repairAndCompactShrinksTheFile()

@@ -1,6 +1,7 @@
 #include "SampleData.h"
 
 #include <QFile>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 
 bool addSampleLines(const Database& db, int count, QDate date)
@@ -84,4 +85,28 @@ QByteArray staleDateIndex(const QString& path)
         }
     }
     return {};
+}
+
+bool onRawConnection(const QString& path, const std::function<bool(QSqlQuery&)>& work)
+{
+    const QString name = QStringLiteral("raw");
+    bool ok = false;
+    {
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        raw.setDatabaseName(path);
+        if (raw.open()) {
+            QSqlQuery q(raw);
+            ok = work(q);
+        }
+        raw.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+QVariant lineField(const Database& db, int id, const char* column)
+{
+    QSqlQuery q(db.connection());
+    q.exec(QStringLiteral(R"(SELECT "%1" FROM "棚卸マスター" WHERE "ID" = %2)").arg(QString::fromUtf8(column)).arg(id));
+    return q.next() ? q.value(0) : QVariant();
 }

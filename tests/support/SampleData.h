@@ -5,10 +5,17 @@
 #include <QByteArray>
 #include <QDate>
 #include <QString>
+#include <QVariant>
+#include <functional>
+
+class QSqlQuery;
 
 // Fills the tables with count lines of a settlement date and matching masters, in one
 // statement each; names are Japanese and long enough to make a realistic file.
 bool addSampleLines(const Database& db, int count, QDate date = QDate(2026, 3, 31));
+
+// One field of a line, by its ID and column name; invalid when there is no such line.
+QVariant lineField(const Database& db, int id, const char* column);
 
 // Rows of a table, -1 when it cannot be read.
 int rowCount(const Database& db, Table table);
@@ -22,3 +29,8 @@ QByteArray damageDataPage(const QString& path);
 // 2026-03-31), leaving the index over the dates as it was: a fault only the full integrity
 // check finds. Returns the changed bytes.
 QByteArray staleDateIndex(const QString& path);
+
+// Runs work on a plain SQLite connection of its own to the file, as another program (or an
+// older version) would use it, bypassing everything Database does on opening. False when
+// the file does not open or work says so.
+bool onRawConnection(const QString& path, const std::function<bool(QSqlQuery&)>& work);

@@ -18,6 +18,38 @@ void settle()
         QCoreApplication::processEvents();
 }
 
+void showActive(QWidget* window)
+{
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    settle();
+}
+
+QStringList columnTexts(const QAbstractItemView* grid, int column)
+{
+    QStringList texts;
+    for (int r = 0; r < grid->model()->rowCount(); ++r)
+        texts << grid->model()->index(r, column).data().toString();
+    return texts;
+}
+
+QList<int> columnIds(const QAbstractItemView* grid)
+{
+    QList<int> ids;
+    for (int r = 0; r < grid->model()->rowCount(); ++r)
+        ids << grid->model()->index(r, 0).data().toInt();
+    return ids;
+}
+
+QStringList itemTexts(const QComboBox* combo)
+{
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
 bool editCell(QAbstractItemView* grid, int row, int column, const QString& text, Qt::Key finish)
 {
     const QModelIndex cell = grid->model()->index(row, column);
@@ -39,6 +71,13 @@ bool typeInOpenEditor(QAbstractItemView* grid, const QString& text, Qt::Key fini
     QTest::keyClick(editor, finish);
     settle();
     return true;
+}
+
+void addNoAndYes()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("No") << false;
+    QTest::newRow("Yes") << true;
 }
 
 bool chooseFromList(QComboBox* combo, const QString& item)

@@ -20,6 +20,15 @@ namespace ScreenTest {
 // Lets posted events run: activation steps, posted Tab keys, queued focus handling.
 void settle();
 
+// Shows a window, makes it the active one and lets its opening steps run, as a start does.
+void showActive(QWidget* window);
+
+// The texts of a column of a grid, top to bottom, and the items of a combo, in order.
+QStringList columnTexts(const QAbstractItemView* grid, int column);
+QStringList itemTexts(const QComboBox* combo);
+// The record IDs a grid lists in its first column, top to bottom.
+QList<int> columnIds(const QAbstractItemView* grid);
+
 // Types text into a control as a user does: Latin letters and digits as key presses,
 // anything else as the input method hands it over (a committed string).
 void type(QWidget* control, const QString& text);
@@ -31,6 +40,9 @@ bool editCell(QAbstractItemView* grid, int row, int column, const QString& text,
 // Types into the editor open in the grid (as Tab opens it on the next cell) and ends the
 // edit with the finishing key. False when no editor is open.
 bool typeInOpenEditor(QAbstractItemView* grid, const QString& text, Qt::Key finish = Qt::Key_Return);
+
+// The rows of a case asked once with No and once with Yes: column bool "yes".
+void addNoAndYes();
 
 // Chooses an item of a combo from its pop-up list with the keys, as a user does: Alt+Down
 // opens the list, Up/Down move to the item, Enter takes it. False when the item is not there.

@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 
 // A fresh place for one test case: a program directory holding the template, a per-user
 // data directory (KOTRINA_HOME), a configuration directory (XDG_CONFIG_HOME) and room for
@@ -51,4 +53,30 @@ private:
     QString m_path;
     bool m_asRoot = false;
     bool m_active = false;
+};
+
+// Writes beyond limit bytes fail for as long as the object lives, as on a full disk; the
+// signal such a write raises is ignored meanwhile, so the write returns an error instead.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t limit)
+        : m_handler(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit lower = m_saved;
+        lower.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    void (*m_handler)(int);
+    rlimit m_saved {};
 };
