@@ -147,6 +147,22 @@ private slots:
             QStringLiteral("項目/分類が登録された項目に属さない棚卸かあります。項目/分類を「未区分」に変更しますか？"));
     }
 
+    void lineLeftOutHandsOverToTheCorrection()
+    {
+        SheetDialog d;
+        d.category(1, QStringLiteral("食品"));
+        d.category(-1, QStringLiteral("負の分類"));
+        d.line(1, QStringLiteral("りんご"), 100);
+        d.line(-1, QStringLiteral("載らない品"), 40);
+        d.open();
+        const PdfText pdf = d.savePdf(QStringLiteral("sheet.pdf"));
+        QCOMPARE(totalOf(pdf), 100);
+        QCOMPARE(d.prompter.texts(), QStringList { QStringLiteral(
+                                         "出力した棚卸表に出力漏れがあります。棚卸表「項目ID」の修正を行ってください。") });
+        QVERIFY(d.w.screen->correctionWanted());
+        QVERIFY(!d.w.screen->isVisible());
+    }
+
     void printersFontAndOffsetsKept()
     {
         SheetDialog d;
