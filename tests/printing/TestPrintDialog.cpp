@@ -157,8 +157,9 @@ private slots:
         d.open();
         const PdfText pdf = d.savePdf(QStringLiteral("sheet.pdf"));
         QCOMPARE(totalOf(pdf), 100);
-        QCOMPARE(d.prompter.texts(), QStringList { QStringLiteral(
-                                         "出力した棚卸表に出力漏れがあります。棚卸表「項目ID」の修正を行ってください。") });
+        QCOMPARE(d.prompter.texts(),
+                 QStringList {
+                     QStringLiteral("出力した棚卸表に出力漏れがあります。棚卸表「項目ID」の修正を行ってください。") });
         QVERIFY(d.w.screen->correctionWanted());
         QVERIFY(!d.w.screen->isVisible());
     }

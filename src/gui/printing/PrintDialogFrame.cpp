@@ -76,6 +76,7 @@ void PrintDialogFrame::buildControls()
         upDown->setRange(-offsetLimit, offsetLimit);
         upDown->setFixedWidth(upDown->sizeHint().height());
         box->setMaxLength(4);
+        box->setMaximumWidth(60);
         // The spinner steps from what the box shows, the box shows where the spinner is.
         connect(upDown, &QSpinBox::valueChanged, box, [box](int value) { box->setText(QString::number(value)); });
         connect(box, &QLineEdit::textEdited, upDown, [upDown](const QString& text) {
@@ -96,6 +97,7 @@ void PrintDialogFrame::buildControls()
     offsetRows->addWidget(Text8, 1, 1);
     offsetRows->addWidget(UpDown1, 1, 2);
     offsetRows->addWidget(named(new QLabel(QStringLiteral("㎜"), Frame12), "Label28"), 1, 3);
+    offsetRows->setColumnStretch(4, 1);
 
     Command3 = named(new QPushButton(QStringLiteral("印刷(&P)"), this), "Command3");
     auto* preview = named(new QPushButton(QStringLiteral("プレビュー(&V)"), this), "cmdPreview");
