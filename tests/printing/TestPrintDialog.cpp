@@ -120,6 +120,34 @@ private slots:
         QCOMPARE(d.settings.value(Setting::stOffsetY), QStringLiteral("0"));
     }
 
+    void oneCategoryPrintsItsLinesOnly()
+    {
+        SheetDialog d;
+        d.category(1, QStringLiteral("食品"));
+        d.category(2, QStringLiteral("雑貨"));
+        d.line(1, QStringLiteral("りんご"), 100);
+        d.line(2, QStringLiteral("ほうき"), 700);
+        d.line(7, QStringLiteral("消えた分類の品"), 250);
+        d.open();
+        auto* one = d.w.find<QRadioButton>("Option1");
+        QTest::mouseClick(one, Qt::LeftButton, {}, QPoint(6, one->height() / 2));
+        auto* category = d.w.find<QComboBox>("dbcNouhin");
+        category->lineEdit()->clear();
+        d.w.click("cmdPdf");
+        QCOMPARE(d.prompter.texts(), QStringList { QStringLiteral("項目/分類名が選択されていません。") });
+
+        // No check of the categories: the line of the deleted one is neither asked about nor printed.
+        d.prompter.clear();
+        category->setFocus();
+        ScreenTest::type(category, QStringLiteral("雑"));
+        QCOMPARE(d.w.find<QLineEdit>("Text3")->text(), QStringLiteral("2"));
+        const PdfText pdf = d.savePdf(QStringLiteral("one.pdf"));
+        QCOMPARE(pdf.pages, 1);
+        QCOMPARE(totalOf(pdf), 700);
+        QVERIFY(pdf.find(QStringLiteral("未区分")).isEmpty());
+        QCOMPARE(d.prompter.texts(), QStringList());
+    }
+
     void missingCategoryAskedBeforePrinting_data() { ScreenTest::addNoAndYes(); }
     void missingCategoryAskedBeforePrinting()
     {
