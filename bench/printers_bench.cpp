@@ -1,13 +1,17 @@
-// Opening the printer settings: 20 printers in a listed catalogue (the window asks the driver
-// of the current one), and the machine's own CUPS printers for comparison. Target: 200 ms.
+// Opening the printer settings and the stocktaking sheet's print dialog: 20 printers in a listed
+// catalogue (the settings ask the driver of the current one), and the machine's own CUPS printers
+// for comparison. Target: 200 ms each.
 #include "BenchData.h"
 #include "core/app/AppState.h"
 #include "core/printing/PrinterCatalog.h"
 #include "gui/printing/CupsPrinterCatalog.h"
+#include "gui/printing/DialogTanaMoto1.h"
 #include "gui/printing/frmPrinterP.h"
 
 #include <QApplication>
 #include <cstdio>
+#include <memory>
+#include <type_traits>
 
 namespace {
 
@@ -33,12 +37,18 @@ public:
     bool setDefaultPaper(const QString&, int) override { return true; }
 };
 
-void measureOpening(const char* what, AppState& state, PrinterCatalog& printers)
+template<typename Window> void measureOpening(const char* what, AppState& state, PrinterCatalog& printers)
 {
+    state.printers = &printers;
     state.currentPrinter = printers.defaultPrinter();
+    state.PrinterName = state.currentPrinter;
     measure(what, 21, [&](int) {
-        frmPrinterP window(state, printers);
-        window.show();
+        std::unique_ptr<Window> window;
+        if constexpr (std::is_same_v<Window, frmPrinterP>)
+            window = std::make_unique<Window>(state, printers);
+        else
+            window = std::make_unique<Window>(state, state.clock.today());
+        window->show();
         QApplication::processEvents();
     });
 }
@@ -53,9 +63,11 @@ int main(int argc, char* argv[])
     AppState& state = session.state;
 
     TwentyPrinters twenty;
-    measureOpening("opening with 20 listed printers (target 200 ms)", state, twenty);
+    measureOpening<frmPrinterP>("printer settings, 20 listed printers (target 200 ms)", state, twenty);
+    measureOpening<DialogTanaMoto1>("print dialog, 20 listed printers (target 200 ms)", state, twenty);
     CupsPrinterCatalog cups;
     std::printf("CUPS printers of this machine: %lld\n", static_cast<long long>(cups.printerNames().size()));
-    measureOpening("opening with the CUPS printers of this machine", state, cups);
+    measureOpening<frmPrinterP>("printer settings, the CUPS printers of this machine", state, cups);
+    measureOpening<DialogTanaMoto1>("print dialog, the CUPS printers of this machine", state, cups);
     return 0;
 }

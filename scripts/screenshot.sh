@@ -11,7 +11,8 @@ QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/correction-screen.png
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/categories-screen.png --categories
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/products-screen.png --products
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/printer-settings.png --printers
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/print-dialog.png --print
 for view in 0 1 2 3 4 5; do
     QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/summary-list-$view.png --summary $view
 done
-echo "docs/printer-settings.png docs/summary-list-[0-5].png docs/categories-screen.png docs/products-screen.png docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png"
+echo "docs/print-dialog.png docs/printer-settings.png docs/summary-list-[0-5].png docs/categories-screen.png docs/products-screen.png docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png"

@@ -1,7 +1,8 @@
 // Draws the main window on a fresh database into a PNG file, for the documentation.
 //   kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products
-//                                  | --summary VIEW | --printers]
-// --printers draws the printer settings on the printers of this machine; --repair also shows the repair and deletion
+//                                  | --summary VIEW | --printers | --print]
+// --printers draws the printer settings and --print the stocktaking sheet's print dialog on the printers of this
+// machine; --repair also shows the repair and deletion
 // frame; the other options draw that screen instead, on a file with a few lines typed. VIEW is the number (0 to 5) of
 // the summary list's view, in the order of its combo.
 
@@ -14,6 +15,7 @@
 #include "gui/masters/frmInShohin.h"
 #include "gui/masters/frmKoumoku.h"
 #include "gui/printing/CupsPrinterCatalog.h"
+#include "gui/printing/DialogTanaMoto1.h"
 #include "gui/printing/frmPrinterP.h"
 #include "gui/review/frmInAmd2.h"
 #include "gui/review/frmList.h"
@@ -37,7 +39,7 @@ int main(int argc, char* argv[])
         std::fprintf(
             stderr,
             "usage: kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products"
-            " | --summary VIEW | --printers]\n");
+            " | --summary VIEW | --printers | --print]\n");
         return 2;
     }
     setUpApplication(app);
@@ -95,6 +97,10 @@ int main(int argc, char* argv[])
             state.printers = &printers;
             state.currentPrinter = printers.defaultPrinter();
             screen = new frmPrinterP(state, printers);
+        } else if (screenName == QStringLiteral("--print")) {
+            static CupsPrinterCatalog printers;
+            state.printers = &printers;
+            screen = new DialogTanaMoto1(state, clock.today());
         } else if (screenName == QStringLiteral("--summary")) {
             // A line whose product was deleted afterwards, for the product check to find.
             registerLine(state.DatabaseConnection,

@@ -144,7 +144,7 @@ int PrintSheetCommand::execute(const QStringList& args)
         const std::optional<double> stored = StocktakingSheet::storedTotal(db, *day);
         if (!stored)
             return fail(failed);
-        if (std::llround(*stored) != std::llround(printed->total)) {
+        if (!StocktakingSheet::totalsAgree(*stored, printed->total)) {
             fail(QStringLiteral("出力した棚卸表に出力漏れがあります。棚卸表「項目ID」の修正を行ってください。\n"
                                 "（印刷した合計 %1 円、決算日の合計 %2 円）")
                      .arg(SheetText::amount(printed->total), SheetText::amount(*stored)));

@@ -1,9 +1,9 @@
 #include "TestRegistry.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 
 int main(int argc, char* argv[])
 {
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     return runRegisteredTests(argc, argv);
 }

@@ -276,7 +276,7 @@ void TestMainWindow::passingMessageIsSeen()
     const QString file = m.env.newDatabase();
     m.start(file);
     m.addLine(file);
-    m.trigger("Command21");
+    m.trigger("Command4");
     auto* bar = m.find<QStatusBar>("StatusBar1");
     const QString message = QStringLiteral("この機能は準備中です。");
     QCOMPARE(bar->currentMessage(), message);

@@ -1,10 +1,13 @@
 #include "core/printing/PageSurface.h"
 
 #include "core/app/BuiltinPicture.h"
+#include "core/store/FileOps.h"
 
+#include <QFile>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
+#include <QPdfWriter>
 #include <QRectF>
 #include <cmath>
 
@@ -142,4 +145,26 @@ bool PageSurface::finish()
 QPointF PageSurface::unprintableOffset() const
 {
     return m_device.pageLayout().paintRect(QPageLayout::Millimeter).topLeft();
+}
+
+bool writePdfPages(const QString& path, const QString& title, const std::function<void(PageSurface&)>& draw)
+{
+    const QString temp = FileOps::temporaryPathFor(path);
+    bool drawn = false;
+    {
+        QPdfWriter pdf(temp);
+        pdf.setResolution(1200);
+        pdf.setCreator(QStringLiteral("Kotrina"));
+        pdf.setTitle(title);
+        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+        PageSurface surface(pdf);
+        if (surface.isActive()) {
+            draw(surface);
+            drawn = surface.finish();
+        }
+    }
+    if (drawn && QFile::exists(temp) && FileOps::replaceWith(temp, path))
+        return true;
+    QFile::remove(temp);
+    return false;
 }

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPointF>
 #include <QString>
+#include <functional>
 
 class QPagedPaintDevice;
 
@@ -80,3 +81,8 @@ private:
     Line m_pen = Line::Solid;
     int m_pages = 1;
 };
+
+// Pages drawn by draw into a PDF file (A4 portrait, no margins, titled title), written beside
+// path and renamed over it only when complete, so a failed run leaves an older file as it was.
+// False when the file could not be written.
+bool writePdfPages(const QString& path, const QString& title, const std::function<void(PageSurface&)>& draw);

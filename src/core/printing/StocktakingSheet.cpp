@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QPdfWriter>
 #include <QSqlQuery>
 
 namespace StocktakingSheet {
@@ -215,28 +214,23 @@ Printed drawA4(PageSurface& s, const Document& doc, Layout layout, const QString
     return printed;
 }
 
+Printed draw(PageSurface& surface, const Document& doc, Layout layout, const QString& fontFamily, double offsetX,
+             double offsetY)
+{
+    return layout == Layout::Hisago1151 ? drawContinuous(surface, doc, fontFamily, offsetX, offsetY)
+                                        : drawA4(surface, doc, layout, fontFamily);
+}
+
 std::optional<Printed> writePdf(const Document& doc, Layout layout, const QString& fontFamily, double offsetX,
                                 double offsetY, const QString& path, QString* error)
 {
-    const QString temp = FileOps::temporaryPathFor(path);
-    std::optional<Printed> printed;
-    {
-        QPdfWriter pdf(temp);
-        pdf.setResolution(1200);
-        pdf.setCreator(QStringLiteral("Kotrina"));
-        pdf.setTitle(QStringLiteral("棚卸表 ") + SheetText::dateText(doc.date));
-        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
-        PageSurface surface(pdf);
-        if (surface.isActive()) {
-            printed = layout == Layout::Hisago1151 ? drawContinuous(surface, doc, fontFamily, offsetX, offsetY)
-                                                   : drawA4(surface, doc, layout, fontFamily);
-            if (!surface.finish())
-                printed.reset();
-        }
-    }
-    if (printed && QFile::exists(temp) && FileOps::replaceWith(temp, path))
+    Printed printed;
+    const bool written
+        = writePdfPages(path, QStringLiteral("棚卸表 ") + SheetText::dateText(doc.date), [&](PageSurface& surface) {
+              printed = draw(surface, doc, layout, fontFamily, offsetX, offsetY);
+          });
+    if (written)
         return printed;
-    QFile::remove(temp);
     if (error)
         *error = QStringLiteral("PDFファイルを保存できませんでした。\r") + QDir::toNativeSeparators(path);
     return std::nullopt;

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <cmath>
 #include <optional>
 
 class PageSurface;
@@ -62,6 +63,12 @@ std::optional<int> lineCount(const Database& db, QDate date);
 // The stored total of 価格 of the lines of the date, compared with the printed total.
 std::optional<double> storedTotal(const Database& db, QDate date);
 
+// Whether the printed total is every line's: amounts compared in whole yen, as printed.
+inline bool totalsAgree(double stored, double printed)
+{
+    return std::llround(stored) == std::llround(printed);
+}
+
 struct Printed
 {
     int pages = 0;
@@ -77,6 +84,10 @@ Printed drawA4(PageSurface& surface, const Document& document, Layout layout, co
 // from page to page. offsetX and offsetY are the user's shift of the print on the form, mm.
 Printed drawContinuous(PageSurface& surface, const Document& document, const QString& fontFamily, double offsetX,
                        double offsetY);
+
+// The document in layout, by the routine of the layout.
+Printed draw(PageSurface& surface, const Document& document, Layout layout, const QString& fontFamily, double offsetX,
+             double offsetY);
 
 // The document drawn in layout into a PDF file (A4 portrait, no margins), written beside
 // path and renamed over it when complete. nullopt with the reason in error on failure.

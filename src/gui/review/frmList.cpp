@@ -263,7 +263,13 @@ bool frmList::checkProducts()
 
 void frmList::print()
 {
-    // The print dialogs are not there yet.
+    // All lines print as the stocktaking sheet, in its own dialog once the list has closed.
+    if (m_shown == SummaryViews::View::AllLines) {
+        m_printWanted = true;
+        accept();
+        return;
+    }
+    // The summary sheet's dialog is not there yet.
     m_messages->showMessage(QStringLiteral("この機能は準備中です。"), 3000);
 }
 

@@ -25,6 +25,9 @@ class frmList : public QDialog
 public:
     frmList(AppState& state, QDate settlementDate, QWidget* parent = nullptr);
 
+    // The list was closed for the print dialog of the stocktaking sheet, which its opener shows.
+    bool printWanted() const { return m_printWanted; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -51,6 +54,7 @@ private:
     LinesModel* m_checked; // the lines found by a check
     TotalsModel* m_totals;
     SummaryViews::View m_shown = SummaryViews::View::AllLines;
+    bool m_printWanted = false;
 
     QDateEdit* DTPicker1;
     QComboBox* Combo1;

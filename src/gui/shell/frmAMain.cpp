@@ -14,6 +14,7 @@
 #include "gui/masters/frmInShohin.h"
 #include "gui/masters/frmKoumoku.h"
 #include "gui/masters/frmTani.h"
+#include "gui/printing/DialogTanaMoto1.h"
 #include "gui/printing/frmPrinterP.h"
 #include "gui/review/frmInAmd2.h"
 #include "gui/review/frmList.h"
@@ -535,6 +536,8 @@ bool frmAMain::screenAvailable(Screen screen) const
     case Screen::InShohin:
     case Screen::Tani:
         return true;
+    case Screen::TanaMoto1:
+        return true;
     case Screen::PrinterP:
         return m_state.printers != nullptr;
     default:
@@ -560,11 +563,32 @@ void frmAMain::openScreen(Screen screen)
         return;
     }
     case Screen::List: {
-        frmList list(m_state, DTPicker1->date(), this);
-        list.exec();
+        bool printWanted = false;
+        {
+            frmList list(m_state, DTPicker1->date(), this);
+            list.exec();
+            printWanted = list.printWanted();
+        }
         // The category check may have moved lines to 未区分.
         if (m_tana)
             m_tana->reload();
+        // The list closes for the print dialog of the sheet.
+        if (printWanted)
+            openScreen(Screen::TanaMoto1);
+        return;
+    }
+    case Screen::TanaMoto1: {
+        bool correctionWanted = false;
+        {
+            DialogTanaMoto1 dialog(m_state, DTPicker1->date(), this);
+            dialog.exec();
+            correctionWanted = dialog.correctionWanted();
+        }
+        if (m_tana)
+            m_tana->reload();
+        // Lines the sheet left out are put right in the correction screen.
+        if (correctionWanted)
+            openScreen(Screen::InAmd2);
         return;
     }
     case Screen::Koumoku: {

@@ -124,7 +124,8 @@ std::optional<QString> WidgetPrompter::chooseFont(const QString& family, int poi
 {
     ArrowWhileOpen arrow;
     bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, QFont(family, pointSize), owner());
+    const QFont font
+        = QFontDialog::getFont(&ok, QFont(family, pointSize), owner(), QString(), QFontDialog::MonospacedFonts);
     if (!ok)
         return std::nullopt;
     return font.family();

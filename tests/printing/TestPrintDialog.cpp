@@ -1,0 +1,242 @@
+#include "ListedPrinters.h"
+#include "MainWindowTest.h"
+#include "PdfText.h"
+#include "ScreenTest.h"
+#include "TestRegistry.h"
+#include "TestSession.h"
+#include "gui/printing/DialogTanaMoto1.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+// The dialog over a new database with categories and lines of 2026-03-31.
+struct SheetDialog : TestSession
+{
+    ScreenTest::Driver<DialogTanaMoto1> w;
+    int nextId = 1;
+
+    SheetDialog() { QVERIFY(openNewDatabase()); }
+    void category(int id, const QString& name)
+    {
+        QVERIFY(db().exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (?, ?))"), { id, name }));
+    }
+    void line(int category, const QString& name, double price)
+    {
+        QVERIFY(db().exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位",
+                "単価", "価格", "品名ID") VALUES (?, '2026-03-31', ?, ?, 1, '個', ?, ?, 1))"),
+                          { nextId++, category, name, price, price }));
+    }
+    void open()
+    {
+        w.screen = new DialogTanaMoto1(state, clock.today());
+        ScreenTest::showActive(w.screen);
+    }
+    // PDF保存 answered with name; the words of the file written, if one was.
+    PdfText savePdf(const QString& name)
+    {
+        prompter.answerFile(env.path(name));
+        w.click("cmdPdf");
+        const QString written = env.path(name.endsWith(QLatin1String(".pdf")) ? name : name + QStringLiteral(".pdf"));
+        return QFile::exists(written) ? readPdf(written) : PdfText {};
+    }
+};
+
+double totalOf(const PdfText& pdf)
+{
+    const QList<PdfWord> label = pdf.find(QStringLiteral("合計"), pdf.pages);
+    if (label.isEmpty())
+        return -1;
+    const QList<PdfWord> row = pdf.row(pdf.pages, label.constFirst().y0);
+    return row.isEmpty() ? -1 : amountOf(row.constLast().text);
+}
+
+} // namespace
+
+class TestPrintDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layoutChosenFromTheListGoesIntoThePdf()
+    {
+        SheetDialog d;
+        d.category(1, QStringLiteral("食品"));
+        for (int i = 0; i < 29; ++i)
+            d.line(1, QStringLiteral("品%1").arg(i), 100 + i);
+        d.open();
+        // No printer on this machine: the list says so, printing is off, the file still works.
+        auto* printers = d.w.find<QComboBox>("Combo6");
+        QCOMPARE(printers->count(), 0);
+        QCOMPARE(printers->placeholderText(), QStringLiteral("（プリンタがありません）"));
+        QVERIFY(!d.w.find<QPushButton>("Command3")->isEnabled());
+        QCOMPARE(ScreenTest::itemTexts(d.w.find<QComboBox>("Combo1")),
+                 (QStringList { QStringLiteral("A４　オリジナル棚卸表"), QStringLiteral("A４　簡易棚卸表"),
+                                QStringLiteral("HISAGO 1151") }));
+        QVERIFY(!d.w.find<QGroupBox>("Frame12")->isEnabled());
+        QVERIFY(ScreenTest::chooseFromList(d.w.find<QComboBox>("Combo1"), QStringLiteral("A４　簡易棚卸表")));
+
+        const PdfText pdf = d.savePdf(QStringLiteral("sheet"));
+        QVERIFY2(pdf.problem.isEmpty(), qPrintable(pdf.problem));
+        QCOMPARE(pdf.pages, 2);
+        QCOMPARE(totalOf(pdf), 29 * 100 + 28 * 29 / 2);
+        QCOMPARE(d.prompter.shown().constFirst().file.defaultSuffix, QStringLiteral("pdf"));
+        QVERIFY(d.prompter.texts().isEmpty());
+        QVERIFY(d.w.screen->isVisible());
+
+        // The layout is there the next time.
+        d.w.screen->reject();
+        QCOMPARE(d.settings.value(Setting::DialogOutCombo1), QStringLiteral("A４　簡易棚卸表"));
+    }
+
+    void continuousFormPrintsEveryCategory()
+    {
+        SheetDialog d;
+        d.category(1, QStringLiteral("食品"));
+        d.line(1, QStringLiteral("りんご"), 100);
+        d.open();
+        auto* one = d.w.find<QRadioButton>("Option1");
+        QTest::mouseClick(one, Qt::LeftButton, {}, QPoint(6, one->height() / 2));
+        QVERIFY(d.w.find<QWidget>("dbcNouhin")->isEnabled());
+        QVERIFY(ScreenTest::chooseFromList(d.w.find<QComboBox>("Combo1"), QStringLiteral("HISAGO 1151")));
+        QCOMPARE(d.prompter.texts(), QStringList { QStringLiteral("この用紙は、項目/分類別に出力できません。") });
+        QVERIFY(d.w.find<QRadioButton>("Option2")->isChecked());
+        QVERIFY(!d.w.find<QWidget>("dbcNouhin")->isEnabled());
+        // Only the continuous form is shifted; the shift is there the next time.
+        QVERIFY(d.w.find<QGroupBox>("Frame12")->isEnabled());
+        auto* across = d.w.find<QLineEdit>("Text2");
+        across->selectAll();
+        QTest::keyClicks(across, QStringLiteral("3"));
+        QTest::keyClick(d.w.find<QWidget>("UpDown2"), Qt::Key_Up);
+        QCOMPARE(across->text(), QStringLiteral("4"));
+        d.w.screen->reject();
+        QCOMPARE(d.settings.value(Setting::stOffsetX), QStringLiteral("4"));
+        QCOMPARE(d.settings.value(Setting::stOffsetY), QStringLiteral("0"));
+    }
+
+    void oneCategoryPrintsItsLinesOnly()
+    {
+        SheetDialog d;
+        d.category(1, QStringLiteral("食品"));
+        d.category(2, QStringLiteral("雑貨"));
+        d.line(1, QStringLiteral("りんご"), 100);
+        d.line(2, QStringLiteral("ほうき"), 700);
+        d.line(7, QStringLiteral("消えた分類の品"), 250);
+        d.open();
+        auto* one = d.w.find<QRadioButton>("Option1");
+        QTest::mouseClick(one, Qt::LeftButton, {}, QPoint(6, one->height() / 2));
+        auto* category = d.w.find<QComboBox>("dbcNouhin");
+        category->lineEdit()->clear();
+        d.w.click("cmdPdf");
+        QCOMPARE(d.prompter.texts(), QStringList { QStringLiteral("項目/分類名が選択されていません。") });
+
+        // No check of the categories: the line of the deleted one is neither asked about nor printed.
+        d.prompter.clear();
+        category->setFocus();
+        ScreenTest::type(category, QStringLiteral("雑"));
+        QCOMPARE(d.w.find<QLineEdit>("Text3")->text(), QStringLiteral("2"));
+        const PdfText pdf = d.savePdf(QStringLiteral("one.pdf"));
+        QCOMPARE(pdf.pages, 1);
+        QCOMPARE(totalOf(pdf), 700);
+        QVERIFY(pdf.find(QStringLiteral("未区分")).isEmpty());
+        QCOMPARE(d.prompter.texts(), QStringList());
+    }
+
+    void missingCategoryAskedBeforePrinting_data() { ScreenTest::addNoAndYes(); }
+    void missingCategoryAskedBeforePrinting()
+    {
+        QFETCH(bool, yes);
+        SheetDialog d;
+        d.category(1, QStringLiteral("食品"));
+        d.line(1, QStringLiteral("りんご"), 100);
+        d.line(7, QStringLiteral("消えた分類の品"), 250);
+        d.open();
+        d.prompter.answerAsk(yes);
+        if (yes) {
+            const PdfText pdf = d.savePdf(QStringLiteral("sheet.pdf"));
+            QCOMPARE(pdf.pages, 2);
+            QCOMPARE(pdf.find(QStringLiteral("未区分"), 2).size(), 1);
+            QCOMPARE(totalOf(pdf), 350);
+            QCOMPARE(d.prompter.texts().size(), 1);
+        } else {
+            d.w.click("cmdPdf");
+            QCOMPARE(d.prompter.texts().constLast(), QStringLiteral("棚卸表作成を中止し棚卸表訂正を行ってください。"));
+            QCOMPARE(d.prompter.unusedAnswers(), 0);
+        }
+        QCOMPARE(d.prompter.shown().constFirst().title, QStringLiteral("Question"));
+        QCOMPARE(
+            d.prompter.texts().constFirst(),
+            QStringLiteral("項目/分類が登録された項目に属さない棚卸かあります。項目/分類を「未区分」に変更しますか？"));
+    }
+
+    void lineLeftOutHandsOverToTheCorrection()
+    {
+        SheetDialog d;
+        d.category(1, QStringLiteral("食品"));
+        d.category(-1, QStringLiteral("負の分類"));
+        d.line(1, QStringLiteral("りんご"), 100);
+        d.line(-1, QStringLiteral("載らない品"), 40);
+        d.open();
+        const PdfText pdf = d.savePdf(QStringLiteral("sheet.pdf"));
+        QCOMPARE(totalOf(pdf), 100);
+        QCOMPARE(d.prompter.texts(),
+                 QStringList {
+                     QStringLiteral("出力した棚卸表に出力漏れがあります。棚卸表「項目ID」の修正を行ってください。") });
+        QVERIFY(d.w.screen->correctionWanted());
+        QVERIFY(!d.w.screen->isVisible());
+    }
+
+    void printersFontAndOffsetsKept()
+    {
+        SheetDialog d;
+        ListedPrinters printers;
+        printers.names = { QStringLiteral("Office"), QStringLiteral("Labels") };
+        d.state.printers = &printers;
+        d.state.PrinterName = QStringLiteral("Labels");
+        d.open();
+        auto* list = d.w.find<QComboBox>("Combo6");
+        QCOMPARE(list->currentText(), QStringLiteral("Labels"));
+        QVERIFY(ScreenTest::chooseFromList(list, QStringLiteral("Office")));
+        QCOMPARE(d.state.currentPrinter, QStringLiteral("Office"));
+        d.prompter.answerFont(QStringLiteral("@IPAGothic"));
+        d.w.click("Command1");
+        QCOMPARE(d.w.find<QLineEdit>("txtFontName")->text(), QStringLiteral("IPAGothic"));
+        // Enter moves on and presses nothing.
+        d.w.find<QWidget>("DTPicker1")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        ScreenTest::settle();
+        QCOMPARE(QApplication::focusWidget(), d.w.find<QWidget>("Combo1"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        ScreenTest::settle();
+        QVERIFY(d.prompter.shown().size() == 1);
+        d.w.screen->reject();
+        QCOMPARE(d.state.PrinterName, QStringLiteral("Office"));
+        QCOMPARE(d.state.PrinterFont, QStringLiteral("IPAGothic"));
+    }
+
+    void openedFromTheMainWindowAndTheList()
+    {
+        MainWindow m;
+        const QString file = m.env.newDatabase();
+        m.start(file);
+        m.addLine(file);
+        QTest::keyClick(m.window.get(), Qt::Key_P, Qt::AltModifier);
+        QTRY_COMPARE(m.modals.screens, QStringList { QStringLiteral("DialogTanaMoto1") });
+        // The list's 印　刷 closes it for the dialog.
+        m.modals.steps[QStringLiteral("frmList")]
+            = [](QDialog* list) { list->findChild<QPushButton*>(QStringLiteral("Command2"))->click(); };
+        m.trigger("Command3");
+        QTRY_COMPARE(m.modals.screens.size(), 3);
+        QCOMPARE(m.modals.screens.constLast(), QStringLiteral("DialogTanaMoto1"));
+        QVERIFY(m.prompter.texts().isEmpty());
+    }
+};
+
+KOTRINA_REGISTER_TEST(TestPrintDialog)
+#include "TestPrintDialog.moc"
