@@ -4,10 +4,12 @@
 #include "core/app/Paths.h"
 #include "core/app/Settings.h"
 #include "core/lines/LineChecks.h"
+#include "core/printing/PrintQueue.h"
 #include "core/printing/SheetText.h"
 #include "core/printing/StocktakingSheet.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <array>
 #include <cmath>
@@ -46,9 +48,12 @@ PrintSheetCommand::PrintSheetCommand(QTextStream& out, QTextStream& err)
              QStringLiteral("NAME"))
     , m_pdf(QStringLiteral("pdf"), QStringLiteral("書き出す PDF ファイル。あれば置き換えます。"),
             QStringLiteral("OUT.pdf"))
+    , m_printer(QStringLiteral("printer"),
+                QStringLiteral("PDF ファイルの代わりに、このプリンタ（CUPS のキュー名）に出力します。"),
+                QStringLiteral("NAME"))
 {
     positionalArguments = { databaseArgument() };
-    options = { m_date, m_layout, m_category, m_offsetX, m_offsetY, m_move, m_font, m_pdf };
+    options = { m_date, m_layout, m_category, m_offsetX, m_offsetY, m_move, m_font, m_pdf, m_printer };
 }
 
 std::optional<double> PrintSheetCommand::offset(const QCommandLineParser& parser, const QCommandLineOption& option)
@@ -78,9 +83,18 @@ int PrintSheetCommand::execute(const QStringList& args)
     const Layout layout = std::array { Layout::Original, Layout::Simple, Layout::Hisago1151 }[*layoutChoice];
     const std::optional<double> offsetX = offset(parser, m_offsetX);
     const std::optional<double> offsetY = offsetX ? offset(parser, m_offsetY) : std::nullopt;
-    const std::optional<QString> target = offsetY ? required(parser, m_pdf) : std::nullopt;
-    if (!target)
+    if (!offsetY)
         return Failure;
+    // Either a PDF file or a printer; a printer gets the same pages as a PDF file made aside.
+    const QString printer = parser.value(m_printer);
+    if (parser.isSet(m_pdf) == parser.isSet(m_printer))
+        return fail(QStringLiteral("--pdf OUT.pdf か --printer NAME のどちらか一つを指定してください。"));
+    if (!printer.isEmpty() && !PrintQueue::exists(printer))
+        return fail(QStringLiteral("プリンタ「%1」が見つかりません。").arg(printer));
+    QTemporaryDir spool;
+    const std::optional<QString> target = printer.isEmpty()
+        ? std::optional<QString>(parser.value(m_pdf))
+        : std::optional<QString>(spool.filePath(QStringLiteral("棚卸表.pdf")));
     const bool oneCategory = parser.isSet(m_category);
     if (oneCategory && layout == Layout::Hisago1151)
         return fail(QStringLiteral("この用紙は、項目/分類別に出力できません。"));
@@ -130,8 +144,10 @@ int PrintSheetCommand::execute(const QStringList& args)
                                      *offsetX, *offsetY, *target, &error);
     if (!printed)
         return fail(error);
+    if (!printer.isEmpty() && !PrintQueue::submit(printer, *target, QStringLiteral("棚卸表"), &error))
+        return fail(QStringLiteral("プリンタ「%1」に出力できませんでした。\n%2").arg(printer, error));
     m_out << QStringLiteral("%1: %2 頁、合計 %3 円")
-                 .arg(QDir::toNativeSeparators(*target))
+                 .arg(printer.isEmpty() ? QDir::toNativeSeparators(*target) : printer)
                  .arg(printed->pages)
                  .arg(SheetText::amount(printed->total));
     if (layout == Layout::Hisago1151 && printed->taxTotal != 0)

@@ -3,7 +3,7 @@
 #include "cli/Command.h"
 
 // kotrina print sheet FILE.idb --date YYYY-MM-DD [--layout original|simple|hisago] [--category NAME]
-//     [--offset-x MM --offset-y MM] [--move-to-uncategorised] --pdf OUT.pdf
+//     [--offset-x MM --offset-y MM] [--move-to-uncategorised] --pdf OUT.pdf | --printer NAME
 class PrintSheetCommand : public Command
 {
 public:
@@ -21,4 +21,5 @@ private:
     const QCommandLineOption m_move;
     const QCommandLineOption m_font;
     const QCommandLineOption m_pdf;
+    const QCommandLineOption m_printer;
 };

@@ -58,6 +58,15 @@ private slots:
         r = kotrina(args + QStringList { u"--category"_qs, u"食品"_qs, u"--layout"_qs, u"hisago"_qs });
         QCOMPARE(r.status, 2);
         QVERIFY(r.err.contains(u"この用紙は、項目/分類別に出力できません。"_qs));
+
+        // A printer instead of a file: one of the two, and one the print system knows.
+        const QStringList toPrinter = { u"print"_qs, u"sheet"_qs, file, u"--date"_qs, u"2026-03-31"_qs };
+        r = kotrina(toPrinter);
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.err.contains(u"--pdf OUT.pdf か --printer NAME のどちらか一つを指定してください。"_qs));
+        r = kotrina(toPrinter + QStringList { u"--printer"_qs, u"棚卸にない印刷機"_qs });
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(u"プリンタ「棚卸にない印刷機」が見つかりません。"_qs), qPrintable(r.err));
         r = kotrina({ u"print"_qs, u"sheet"_qs, file, u"--date"_qs, u"2026-04-01"_qs, u"--pdf"_qs, pdf });
         QCOMPARE(r.status, 2);
         QVERIFY(r.err.contains(u"該当する棚卸はありません。決算日を確認してください。"_qs));
