@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <optional>
+
+// What an import brings in: counted lines of one settlement date, or products.
+enum class ImportKind
+{
+    Lines,
+    Products
+};
+
+// The importable fields' labels in their fixed order (field 1 first): 7 for lines
+// (項目/分類名, 品名, 数量, 単位, 単価, 価格, 備考), 3 for products (品名, 単位, 単価).
+const QStringList& importFieldLabels(ImportKind kind);
+// The 1-based field holding the product name (2 for lines, 1 for products).
+int nameField(ImportKind kind);
+
+// Which column of the file feeds each importable field: the column's heading and its
+// 1-based position, or nothing. Kept between runs in a small UTF-8 text file in the
+// data directory ("Kotrina_A.log" for lines, "Kotrina_B.log" for products): for each
+// field its column name (an empty line when none), then its column number ("0" when
+// none), each line ended by CRLF.
+class ImportMapping
+{
+public:
+    explicit ImportMapping(ImportKind kind);
+
+    ImportKind kind() const { return m_kind; }
+    int fieldCount() const;
+
+    // field is 1-based. An unassigned field has an empty name and column 0.
+    QString columnName(int field) const;
+    int columnNumber(int field) const;
+    bool isAssigned(int field) const;
+    void assign(int field, const QString& name, int column);
+    void clear(int field);
+
+    static QString fileName(ImportKind kind);
+
+    // False when the file is missing or unreadable; the mapping is then unchanged.
+    bool read(const QString& path);
+    // Replaces the file as a whole (a cut-short write never leaves half a file).
+    bool write(const QString& path, QString* error = nullptr) const;
+
+    // Each field whose label equals a heading gets that column.
+    static ImportMapping fromHeadings(ImportKind kind, const QStringList& headings);
+
+    // From the command line: "品名=商品,数量=#3" — a field label, then a heading of the
+    // file or #N for its N-th column. nullopt with a Japanese reason in error when a
+    // label or a heading is unknown or a column is out of range.
+    static std::optional<ImportMapping> parse(ImportKind kind, const QString& text, const QStringList& headings,
+                                              QString* error = nullptr);
+
+private:
+    ImportKind m_kind;
+    QStringList m_names;
+    QVector<int> m_columns;
+};

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "core/imports/ImportMapping.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <functional>
+
+class Database;
+
+// A record the import refused: the line the record starts on in the file (the heading
+// is line 1) and the reason in Japanese.
+struct ImportProblem
+{
+    qint64 line = 0;
+    QString reason;
+};
+
+// What a look at the whole file before importing finds: how many records follow the
+// heading and whether the last one names a product (the dialogs' consistency test).
+struct ImportSurvey
+{
+    bool readable = false;
+    QString error;
+    qint64 records = 0;
+    bool lastRecordHasName = false;
+};
+
+struct ImportOutcome
+{
+    enum class Status
+    {
+        Done, // everything written, counts below are what was written
+        Refused, // bad records: nothing written, problems say which
+        Cancelled, // stopped by the user: nothing written
+        Failed // the file, the disk or the database failed: nothing written
+    };
+    Status status = Status::Failed;
+    qint64 linesAdded = 0;
+    qint64 categoriesAdded = 0;
+    qint64 productsAdded = 0;
+    QList<ImportProblem> problems; // the first ten bad records
+    qint64 moreProblems = 0; // how many more there were
+    QString failure; // the cause, for Failed
+
+    // "行 N: 理由" for each problem, then how many more; the cause for Failed.
+    QString details() const;
+};
+
+// Called with the records done and the records in all, at most every 50 ms; returning
+// false stops the import with nothing written.
+using ImportProgress = std::function<bool(qint64 done, qint64 total)>;
+
+ImportSurvey surveyImportFile(const QString& path, const ImportMapping& mapping);
+
+// Counted lines for the settlement date. The whole file is checked and written in one
+// transaction: any bad record, a failure or a cancel leaves the database as it was.
+// Categories and products named in the file that are not yet known are registered once.
+ImportOutcome importLines(Database& db, const QString& path, const QDate& date, const ImportMapping& mapping,
+                          const ImportProgress& progress = {});
+
+// Products; records without a name are skipped. updateExisting: known products get the
+// file's unit and price.
+ImportOutcome importProducts(Database& db, const QString& path, const ImportMapping& mapping, bool updateExisting,
+                             const ImportProgress& progress = {});
