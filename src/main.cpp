@@ -8,6 +8,20 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+namespace {
+
+// On the command line the verbs say in Japanese what went wrong; Qt's own notes (a
+// missing runtime directory when run as root, a painter that could not begin on an
+// unwritable file) would only add English noise to standard error. Critical messages
+// still come through.
+void quietQtNotes(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        QTextStream(stderr) << message << Qt::endl;
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
     // A verb as the first argument runs without a window, a dialog or the hand-over to a
@@ -19,6 +33,7 @@ int main(int argc, char* argv[])
         // Verbs that print draw text, which needs the application's fonts: a windowing
         // platform that needs no display, so a verb runs the same on a server.
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(quietQtNotes);
         QGuiApplication app(argc, argv);
         QTextStream out(stdout);
         QTextStream err(stderr);
