@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Checks a folder of HTML pages: every picture, stylesheet and link a page refers to exists
-(anchors included), every page reads as UTF-8, and every page can be reached from index.html.
+(anchors included), every page reads as UTF-8, every page can be reached from index.html,
+and every other file of the folder (pictures, stylesheets) is used by some page.
 
     check_manual.py FOLDER
 
@@ -32,9 +33,12 @@ def main(folder):
     folder = os.path.abspath(folder)
     problems = []
     pages = {}
+    others = set()
     for root, _, files in os.walk(folder):
         for f in sorted(files):
-            if f.endswith(".html"):
+            if not f.endswith(".html"):
+                others.add(os.path.relpath(os.path.join(root, f), folder))
+            else:
                 path = os.path.join(root, f)
                 rel = os.path.relpath(path, folder)
                 try:
@@ -66,6 +70,7 @@ def main(folder):
             if not os.path.isfile(os.path.join(folder, target)):
                 problems.append(f"missing: {rel} -> {ref}")
                 continue
+            others.discard(target)
             if target.endswith(".html"):
                 links[rel].add(target)
                 if parts.fragment and target in pages and unquote(parts.fragment) not in pages[target].ids:
@@ -82,6 +87,9 @@ def main(folder):
     for rel in sorted(pages):
         if rel not in seen:
             problems.append(f"unreachable: {rel}")
+
+    for rel in sorted(others):
+        problems.append(f"unused: {rel}")
 
     for p in problems:
         print(p)
