@@ -77,16 +77,17 @@ QStringList guidanceLines()
             "力し、「開く（O）」を実行します。この作業で新しいデータベースが作成されます。"),
         QString(),
         QStringLiteral(
-            "注）ファイル名は、今後使用するデータベース名になります。マイドキュメントなどに新規に作業フォルダを作成し"
-            " 、このフォルダに新規データベースを保存します。"),
+            "注）ファイル名は、今後使用するデータベース名になります。ホームフォルダの「ドキュメント」などに新規に作業"
+            "フォルダを作成し 、このフォルダに新規データベースを保存します。"),
         QString(),
         QString(),
         QStringLiteral("■棚卸表データベースの作成が完了後、決算日を入力してください。"),
         QString(),
         QStringLiteral("注）日付の設定"),
-        QStringLiteral(
-            "Windowsシステムの日付は、短い日付の表示が１０桁（2003/01/01）になるようにコントロールパネル・地域から設"
-            "定してください。年号が2桁の設定の場合､誤作動を起こす場合があります｡ "),
+        // The program shows and prints every date in its own ten-character form, whatever the
+        // system's settings, so there is nothing for the user to set.
+        QStringLiteral("日付は、パソコンの設定にかかわらず、常に１０桁（2003/01/01）で表示・印刷されます。日付の設定を"
+                       "変更する必要はありません。"),
     };
 }
 
