@@ -11,6 +11,7 @@ packages=(
     fonts-ipafont-mincho fonts-ipafont-gothic
     poppler-utils python3-openpyxl xvfb xdg-utils
     cups cups-client cups-bsd printer-driver-cups-pdf
+    librsvg2-bin desktop-file-utils shared-mime-info dpkg-dev
 )
 
 sudo=()

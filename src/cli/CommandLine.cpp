@@ -4,6 +4,7 @@
 #include "cli/ExportLinesCommand.h"
 #include "cli/ExportProductsCommand.h"
 #include "cli/PrintSheetCommand.h"
+#include "cli/VersionCommand.h"
 
 #include <QTextStream>
 
@@ -24,13 +25,14 @@ CommandLine::CommandLine(QTextStream& out, QTextStream& err)
     m_commands.push_back(std::make_unique<ExportProductsCommand>(out, err));
     m_commands.push_back(std::make_unique<CheckCommand>(out, err));
     m_commands.push_back(std::make_unique<PrintSheetCommand>(out, err));
+    m_commands.push_back(std::make_unique<VersionCommand>(out, err));
 }
 
 bool CommandLine::isFor(const QStringList& args)
 {
     if (args.isEmpty())
         return false;
-    if (isHelp(args.constFirst()))
+    if (isHelp(args.constFirst()) || args.constFirst() == QStringLiteral("--version"))
         return true;
     QString none;
     QTextStream quiet(&none);
@@ -42,8 +44,11 @@ bool CommandLine::isFor(const QStringList& args)
     return false;
 }
 
-int CommandLine::run(const QStringList& args)
+int CommandLine::run(const QStringList& given)
 {
+    QStringList args = given;
+    if (!args.isEmpty() && args.constFirst() == QStringLiteral("--version"))
+        args.first() = QStringLiteral("version");
     if (args.isEmpty() || isHelp(args.constFirst())) {
         // "kotrina help check" explains one verb.
         const QStringList rest = args.mid(1);

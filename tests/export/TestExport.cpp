@@ -151,12 +151,7 @@ private slots:
         QVERIFY(t.openNewDatabase());
         QVERIFY(t.db().exec(QStringLiteral(
             R"(INSERT INTO "仕入商品" VALUES (1, 'ﾊﾟﾝ', 120, '個'), (2, 'あめ', 30, '袋'), (3, 'あめ', 0.5, '本'))")));
-        QList<QUrl> opened;
-        bool desktopOpens = true;
-        t.state.openDocument = [&](const QUrl& url) {
-            opened << url;
-            return desktopOpens;
-        };
+        const QList<QUrl>& opened = t.desktop.opened;
         const QString file = t.env.writeFile(QStringLiteral("list.xlsx"), "the old list");
         ScreenTest::Driver<frmInShohin> d;
         d.screen = new frmInShohin(t.state);
@@ -191,7 +186,7 @@ private slots:
         // By name (Option2) as the grid sorts: half-width katakana after hiragana, equal names by ID.
         // A desktop without a program for the file: the file stays and the user is told.
         QTest::mouseClick(d.find<QRadioButton>("Option2"), Qt::LeftButton);
-        desktopOpens = false;
+        t.desktop.succeeds = false;
         t.prompter.clear();
         t.prompter.answerFile(file);
         t.prompter.answerAsk(true);

@@ -119,7 +119,7 @@ void TestMainWindow::firstRunCancelled()
     QCOMPARE(m.modals.tips.size(), 1);
     QVERIFY(
         m.modals.tips[0].startsWith(QStringLiteral("\nコトリナをご利用いただきありがとうございます。\n\n\n■新規に")));
-    QVERIFY(m.modals.tips[0].endsWith(QStringLiteral("誤作動を起こす場合があります｡ \n")));
+    QVERIFY(m.modals.tips[0].endsWith(QStringLiteral("日付の設定を変更する必要はありません。\n")));
 
     const auto& shown = m.prompter.shown();
     QCOMPARE(shown.size(), 2);

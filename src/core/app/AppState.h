@@ -1,13 +1,11 @@
 #pragma once
 
+#include "core/app/DesktopServices.h"
 #include "core/app/InputMethod.h"
 #include "core/app/Paths.h"
 #include "core/store/Database.h"
 
-#include <QDesktopServices>
 #include <QString>
-#include <QUrl>
-#include <functional>
 
 class Clock;
 class PrinterCatalog;
@@ -45,8 +43,9 @@ public:
     InputMethod defaultInputMethod;
     InputMethod* inputMethod = &defaultInputMethod;
 
-    // Opens a document with the desktop's program for its type; false when none could.
-    std::function<bool(const QUrl&)> openDocument = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    // Opens documents and web pages and starts the desktop's programs.
+    DesktopServices defaultDesktop;
+    DesktopServices* desktop = &defaultDesktop;
 
     const Paths paths;
     Settings& settings;

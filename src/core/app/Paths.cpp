@@ -9,12 +9,26 @@ Paths::Paths(QString programDir, QString dataDir, QString settingsFile)
     : m_programDir(std::move(programDir))
     , m_dataDir(std::move(dataDir))
     , m_settingsFile(std::move(settingsFile))
+    , m_filesDir(filesDirFor(m_programDir))
+{ }
+
+QString Paths::filesDirFor(const QString& programDir)
 {
-    // In a build tree the template lies beside the program; an installed program
-    // finds it under share/kotrina.
-    const QString beside = inProgramDir(QStringLiteral("Kotrina.idb"));
-    const QString installed = QDir(m_programDir).filePath(QStringLiteral("../share/kotrina/Kotrina.idb"));
-    m_templatePath = (!QFileInfo::exists(beside) && QFileInfo::exists(installed)) ? QDir::cleanPath(installed) : beside;
+    const QDir program(programDir);
+    const QString shared = QDir::cleanPath(program.filePath(QStringLiteral("../share/kotrina")));
+    if (!QFileInfo::exists(program.filePath(QStringLiteral("Kotrina.idb"))) && QFileInfo(shared).isDir())
+        return shared;
+    return programDir;
+}
+
+QString Paths::templatePath() const
+{
+    return QDir(m_filesDir).filePath(QStringLiteral("Kotrina.idb"));
+}
+
+QString Paths::manualIndex() const
+{
+    return QDir(m_filesDir).filePath(QStringLiteral("manual/index.html"));
 }
 
 Paths Paths::fromEnvironment()

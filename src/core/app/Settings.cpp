@@ -1,5 +1,7 @@
 #include "core/app/Settings.h"
 
+#include "core/app/Version.h"
+
 namespace {
 
 struct Entry
@@ -16,6 +18,7 @@ constexpr Entry Entries[] = {
     { Setting::PictureFile, "Settings", "PictureFile" }, { Setting::DialogOutCombo1, "Settings", "DialogOutCombo1" },
     { Setting::PrinterName, "Printer", "PrinterName" },  { Setting::PrinterFont, "Printer", "PrinterFont" },
     { Setting::stOffsetX, "Printer", "stOffsetX" },      { Setting::stOffsetY, "Printer", "stOffsetY" },
+    { Setting::SupportURL, "Settings", "SupportURL" },   { Setting::UpdateURL, "Settings", "UpdateURL" },
 };
 
 const Entry& entry(Setting setting)
@@ -34,7 +37,7 @@ Settings::Settings(const QString& fileName, const Clock& clock)
     : m_store(fileName, QSettings::IniFormat)
     , m_clock(clock)
 {
-    static_assert(std::size(Entries) == static_cast<int>(Setting::stOffsetY) + 1);
+    static_assert(std::size(Entries) == static_cast<int>(Setting::UpdateURL) + 1);
 }
 
 QString Settings::read(const QString& section, const QString& key, const QString& defaultValue) const
@@ -74,6 +77,11 @@ QString Settings::defaultValue(Setting setting) const
         return QStringLiteral("A４　オリジナル棚卸表");
     case Setting::PrinterFont:
         return QStringLiteral("ＭＳ 明朝");
+    case Setting::SupportURL:
+        return QStringLiteral(KOTRINA_HOMEPAGE "support/");
+    case Setting::UpdateURL:
+        // The download page, at its section of updates.
+        return QStringLiteral(KOTRINA_HOMEPAGE "download/#update");
     case Setting::MDBFileName:
     case Setting::PictureFile:
     case Setting::PrinterName:

@@ -22,6 +22,8 @@ enum class Setting
     PrinterFont, // font of printed sheets; empty also gives the default
     stOffsetX, // print offsets, whole millimetres
     stOffsetY,
+    SupportURL, // section "Settings": the online-support page
+    UpdateURL, // the page the updates are downloaded from
 };
 
 // The per-user settings store, addressed by section and key like the old per-user

@@ -109,7 +109,7 @@ bool saveAndOpen(AppState& state, const std::function<bool(const QString&, QStri
         state.prompter.notice(error);
         return false;
     }
-    if (!state.openDocument(QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath())))
+    if (!state.desktop->open(QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath())))
         state.prompter.notice(QStringLiteral("ファイルは保存しましたが、開くプログラムが見つかりませんでした。\r")
                               + QDir::toNativeSeparators(target));
     return true;

@@ -5,6 +5,7 @@
 #include "core/store/FileOps.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -13,6 +14,9 @@ void setUpApplication(QApplication& app)
     FileOps::letOversizedWritesFail();
     QApplication::setApplicationName(QStringLiteral("Kotrina"));
     QApplication::setApplicationVersion(QStringLiteral(KOTRINA_VERSION));
+    // The desktop matches the windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kotrina"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kotrina")));
     BuiltinPicture::installFontSubstitutions();
     // The program speaks Japanese whatever the system's language, and so do Qt's dialogs.
     auto* translator = new QTranslator(&app);

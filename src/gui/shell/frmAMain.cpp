@@ -18,6 +18,8 @@
 #include "gui/printing/frmPrinterP.h"
 #include "gui/review/frmInAmd2.h"
 #include "gui/review/frmList.h"
+#include "gui/shell/DialogUpdate.h"
+#include "gui/shell/frmAbout.h"
 #include "gui/shell/frmTipA.h"
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/WindowPlacement.h"
@@ -26,6 +28,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -74,16 +77,17 @@ QStringList guidanceLines()
             "力し、「開く（O）」を実行します。この作業で新しいデータベースが作成されます。"),
         QString(),
         QStringLiteral(
-            "注）ファイル名は、今後使用するデータベース名になります。マイドキュメントなどに新規に作業フォルダを作成し"
-            " 、このフォルダに新規データベースを保存します。"),
+            "注）ファイル名は、今後使用するデータベース名になります。ホームフォルダの「ドキュメント」などに新規に作業"
+            "フォルダを作成し 、このフォルダに新規データベースを保存します。"),
         QString(),
         QString(),
         QStringLiteral("■棚卸表データベースの作成が完了後、決算日を入力してください。"),
         QString(),
         QStringLiteral("注）日付の設定"),
-        QStringLiteral(
-            "Windowsシステムの日付は、短い日付の表示が１０桁（2003/01/01）になるようにコントロールパネル・地域から設"
-            "定してください。年号が2桁の設定の場合､誤作動を起こす場合があります｡ "),
+        // The program shows and prints every date in its own ten-character form, whatever the
+        // system's settings, so there is nothing for the user to set.
+        QStringLiteral("日付は、パソコンの設定にかかわらず、常に１０桁（2003/01/01）で表示・印刷されます。日付の設定を"
+                       "変更する必要はありません。"),
     };
 }
 
@@ -270,8 +274,6 @@ void frmAMain::buildMenus()
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    auto later = [] {};
-
     QMenu* file = addMenu("mnuFile", QStringLiteral("ﾌｧｲﾙ(&F)"));
     addEntry(file, "mnuNew", QStringLiteral("新規作成(&N)"),
              [this] { fileCommand([this] { m_files.newDatabase(); }); });
@@ -331,9 +333,10 @@ void frmAMain::buildMenus()
         screenAvailable(Screen::ExcelA));
 
     QMenu* help = addMenu("mnuHelp", QStringLiteral("ﾍﾙﾌﾟ(&H)"));
-    addEntry(help, "mnuHelpReadme", QStringLiteral("目次と検索(&H)"), later, false);
+    addEntry(help, "mnuHelpReadme", QStringLiteral("目次と検索(&H)"), [this] { openManual(); });
     help->addSeparator();
-    addEntry(help, "mnuHelpSport", QStringLiteral("オンラインサポート(&S)"), later, false);
+    addEntry(help, "mnuHelpSport", QStringLiteral("オンラインサポート(&S)"),
+             [this] { openWebPage(*m_state.desktop, m_state.prompter, m_state.settings.value(Setting::SupportURL)); });
     addEntry(
         help, "mnuUpdate", QStringLiteral("アップデート(&U)"), [this] { openScreen(Screen::Update); },
         screenAvailable(Screen::Update));
@@ -537,6 +540,8 @@ bool frmAMain::screenAvailable(Screen screen) const
     case Screen::Tani:
         return true;
     case Screen::TanaMoto1:
+    case Screen::About:
+    case Screen::Update:
         return true;
     case Screen::PrinterP:
         return m_state.printers != nullptr;
@@ -619,11 +624,44 @@ void frmAMain::openScreen(Screen screen)
         frmPrinterP(m_state, *m_state.printers, this).exec();
         return;
     }
+    case Screen::About:
+        frmAbout(m_state, this).exec();
+        return;
+    case Screen::Update: {
+        bool download = false;
+        {
+            WaitCursor hourglass;
+            DialogUpdate update(m_state, this);
+            update.exec();
+            download = update.downloadChosen();
+        }
+        // The update replaces the program's files: the program ends with its closing steps.
+        if (download)
+            close();
+        return;
+    }
     default:
         restoreArrowCursor();
         StatusBar1->showMessage(QStringLiteral("この機能は準備中です。"), 3000);
         return;
     }
+}
+
+void frmAMain::openManual()
+{
+    const QString index = m_state.paths.manualIndex();
+    if (!QFileInfo(index).isFile()) {
+        m_state.prompter.notice(QStringLiteral("マニュアルが見つかりません。\r") + QDir::toNativeSeparators(index)
+                                    + QStringLiteral("\rマニュアルはプログラムと一緒にインストールされます。"
+                                                     "プログラムをインストールし直してください。"),
+                                Prompter::Icon::Exclamation);
+        return;
+    }
+    if (!m_state.desktop->open(QUrl::fromLocalFile(index)))
+        m_state.prompter.notice(
+            QStringLiteral(
+                "マニュアルを表示するプログラムが見つかりませんでした。次のファイルをブラウザで開いてください。\r")
+            + QDir::toNativeSeparators(index));
 }
 
 void frmAMain::replacePicture()

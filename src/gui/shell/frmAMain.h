@@ -81,6 +81,8 @@ private:
     bool screenAvailable(Screen screen) const;
     void openScreen(Screen screen);
 
+    // The user's manual in the desktop's viewer; a missing manual is said.
+    void openManual();
     void replacePicture();
     void resetPicture();
     void showPicture();

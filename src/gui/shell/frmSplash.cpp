@@ -69,8 +69,5 @@ frmSplash::frmSplash(QWidget* parent)
 
 QString frmSplash::versionText()
 {
-    return QStringLiteral("Version %1.%2.%3")
-        .arg(KOTRINA_VERSION_MAJOR)
-        .arg(KOTRINA_VERSION_MINOR)
-        .arg(KOTRINA_VERSION_PATCH);
+    return QStringLiteral("Version " KOTRINA_VERSION_TEXT);
 }

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "cli/Command.h"
+
+// kotrina version (also kotrina --version)
+// Prints the version and where the program finds its own files, the template and the
+// manual. The exit status is Failure when one of them is missing.
+class VersionCommand : public Command
+{
+public:
+    VersionCommand(QTextStream& out, QTextStream& err);
+    int execute(const QStringList& args) override;
+};

@@ -1,0 +1,242 @@
+#include "MainWindowTest.h"
+#include "ScreenTest.h"
+#include "TestRegistry.h"
+#include "core/app/Settings.h"
+#include "core/app/Version.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDateEdit>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+QString clipboardText()
+{
+    return QGuiApplication::clipboard()->text();
+}
+
+// A file that marks itself executable, for the search path.
+void makeProgram(const QString& path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\n");
+    file.close();
+    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+// PATH for as long as the object lives.
+class SearchPath
+{
+public:
+    explicit SearchPath(const QString& path)
+        : m_saved(qgetenv("PATH"))
+    {
+        qputenv("PATH", path.toLocal8Bit());
+    }
+    ~SearchPath() { qputenv("PATH", m_saved); }
+    SearchPath(const SearchPath&) = delete;
+    SearchPath& operator=(const SearchPath&) = delete;
+
+private:
+    QByteArray m_saved;
+};
+
+} // namespace
+
+class TestHelpWindows : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void updateWindowFillsAndEmptiesTheClipboard();
+    void updateEndsTheProgramWithItsBackup_data();
+    void updateEndsTheProgramWithItsBackup();
+    void manualAndOnlineSupport();
+    void versionWindowAndSystemInformation();
+};
+
+void TestHelpWindows::updateWindowFillsAndEmptiesTheClipboard()
+{
+    MainWindow m;
+    m.start(m.env.newDatabase());
+    QGuiApplication::clipboard()->setText(QStringLiteral("前に写したもの"));
+
+    QString shown;
+    QString onClipboard;
+    m.modals.steps[QStringLiteral("DialogUpdate")] = [&](QDialog* dialog) {
+        shown = dialog->findChild<QLineEdit*>(QStringLiteral("Text1"))->text();
+        onClipboard = clipboardText();
+        dialog->findChild<QPushButton*>(QStringLiteral("CancelButton"))->click();
+    };
+    m.trigger("mnuUpdate");
+    QTRY_COMPARE(m.modals.screens, QStringList { QStringLiteral("DialogUpdate") });
+
+    // Opening puts the program's folder on the clipboard at once; cancelling leaves it empty.
+    QCOMPARE(shown, m.env.programDir());
+    QCOMPARE(onClipboard, m.env.programDir());
+    QVERIFY(clipboardText().isEmpty());
+    QVERIFY(m.desktop.opened.isEmpty());
+    QVERIFY(m.window->isVisible());
+
+    // Escape cancels the same way.
+    QGuiApplication::clipboard()->setText(QStringLiteral("前に写したもの"));
+    m.modals.steps[QStringLiteral("DialogUpdate")] = [&](QDialog* dialog) {
+        onClipboard = clipboardText();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    };
+    m.trigger("mnuUpdate");
+    QTRY_COMPARE(m.modals.screens.size(), 2);
+    QCOMPARE(onClipboard, m.env.programDir());
+    QVERIFY(clipboardText().isEmpty());
+    QVERIFY(m.prompter.shown().isEmpty());
+}
+
+void TestHelpWindows::updateEndsTheProgramWithItsBackup_data()
+{
+    QTest::addColumn<bool>("browser");
+    QTest::newRow("the browser opens the page") << true;
+    QTest::newRow("no browser starts") << false;
+}
+
+void TestHelpWindows::updateEndsTheProgramWithItsBackup()
+{
+    QFETCH(bool, browser);
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.start(file);
+    m.addLine(file);
+    m.desktop.succeeds = browser;
+    m.settings.setValue(Setting::UpdateURL, QStringLiteral("https://shop.example.jp/kotrina/#update"));
+    m.find<QDateEdit>("DTPicker1")->setDate(QDate(2026, 3, 30));
+
+    m.modals.steps[QStringLiteral("DialogUpdate")] = [](QDialog* dialog) {
+        QTest::keyClick(dialog->findChild<QPushButton*>(QStringLiteral("OKButton")), Qt::Key_Space);
+    };
+    m.trigger("mnuUpdate");
+    QTRY_VERIFY(!m.window->isVisible());
+
+    // The page was asked for, then the main window closed with its usual steps: the
+    // connection closed, the settings saved and the backup written.
+    QCOMPARE(m.desktop.opened, QList<QUrl> { QUrl(QStringLiteral("https://shop.example.jp/kotrina/#update")) });
+    QVERIFY(!m.state.DatabaseConnection.isOpen());
+    QCOMPARE(Settings(m.env.settingsFile(), m.clock).value(Setting::FDate), QStringLiteral("2026/03/30"));
+    Database backup;
+    QVERIFY(backup.open(m.env.paths().backupPath()));
+    QCOMPARE(backup.hasRows(Table::Tana), std::optional<bool>(true));
+    // Without a browser the user keeps the address.
+    QCOMPARE(m.prompter.texts(),
+             browser ? QStringList()
+                     : QStringList { QStringLiteral("ブラウザを起動できませんでした。次のページをブラウザで開いて"
+                                                    "ください。\rhttps://shop.example.jp/kotrina/#update") });
+}
+
+void TestHelpWindows::manualAndOnlineSupport()
+{
+    MainWindow m;
+    m.start(m.env.newDatabase());
+    const QString index = QDir(m.env.programDir()).filePath(QStringLiteral("manual/index.html"));
+
+    // No manual: said, nothing opened.
+    m.trigger("mnuHelpReadme");
+    QCOMPARE(m.prompter.texts(),
+             QStringList { QStringLiteral("マニュアルが見つかりません。\r") + index
+                           + QStringLiteral("\rマニュアルはプログラムと一緒にインストールされます。プログラムをインス"
+                                            "トールし直してください。") });
+    QCOMPARE(m.prompter.shown().constFirst().icon, Prompter::Icon::Exclamation);
+    QVERIFY(m.desktop.opened.isEmpty());
+
+    // With the manual, chosen from the menu by its keys: the page goes to the desktop's viewer.
+    QVERIFY(QDir().mkpath(QFileInfo(index).path()));
+    QFile page(index);
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.close();
+    m.prompter.clear();
+    QTest::keyClick(m.window.get(), Qt::Key_H, Qt::AltModifier);
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_H);
+    QTRY_COMPARE(m.desktop.opened, QList<QUrl> { QUrl::fromLocalFile(index) });
+    QVERIFY(m.prompter.shown().isEmpty());
+
+    // A desktop without a viewer: the user is told which file to open.
+    m.desktop.succeeds = false;
+    m.trigger("mnuHelpReadme");
+    QCOMPARE(m.prompter.texts(),
+             QStringList { QStringLiteral("マニュアルを表示するプログラムが見つかりませんでした。次のファイルをブラ"
+                                          "ウザで開いてください。\r")
+                           + index });
+
+    // Online support: the page of the settings, the project's own by default.
+    m.desktop.succeeds = true;
+    m.desktop.opened.clear();
+    m.prompter.clear();
+    m.trigger("mnuHelpSport");
+    m.settings.setValue(Setting::SupportURL, QStringLiteral("https://shop.example.jp/help"));
+    m.trigger("mnuHelpSport");
+    QCOMPARE(m.desktop.opened,
+             QList<QUrl>({ QUrl(QStringLiteral(KOTRINA_HOMEPAGE "support/")),
+                           QUrl(QStringLiteral("https://shop.example.jp/help")) }));
+    QVERIFY(m.desktop.opened.constFirst().isValid());
+    QVERIFY(m.prompter.shown().isEmpty());
+}
+
+void TestHelpWindows::versionWindowAndSystemInformation()
+{
+    MainWindow m;
+    m.start(m.env.newDatabase());
+    const QString tools = m.env.path(QStringLiteral("tools"));
+    QVERIFY(QDir().mkpath(tools));
+
+    QString caption;
+    QStringList labels;
+    auto readAndAskForSystemInformation = [&](QDialog* dialog) {
+        caption = dialog->windowTitle();
+        labels.clear();
+        for (const char* name : { "lblVersion", "lblDescription" })
+            labels << dialog->findChild<QLabel*>(QString::fromLatin1(name))->text();
+        auto* sysInfo = dialog->findChild<QPushButton*>(QStringLiteral("cmdSysInfo"));
+        QCOMPARE(sysInfo->text(), QStringLiteral("ｼｽﾃﾑ情報(&S)..."));
+        sysInfo->click();
+    };
+
+    {
+        // No system information tool on this desktop.
+        SearchPath path(tools);
+        m.modals.steps[QStringLiteral("frmAbout")] = readAndAskForSystemInformation;
+        m.trigger("mnuAbout");
+        QTRY_COMPARE(m.modals.screens, QStringList { QStringLiteral("frmAbout") });
+    }
+    QCOMPARE(caption, QStringLiteral("Kotrinaのﾊﾞｰｼﾞｮﾝ情報"));
+    QCOMPARE(labels,
+             QStringList({ QStringLiteral("ﾊﾞｰｼﾞｮﾝ " KOTRINA_VERSION_TEXT),
+                           QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの説明") + QString(54, QChar(0x3000))
+                               + QStringLiteral("棚卸表を作成するソフトウエア") }));
+    QCOMPARE(m.prompter.texts(), QStringList { QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません") });
+    QCOMPARE(m.prompter.shown().constFirst().icon, Prompter::Icon::None);
+    QVERIFY(m.desktop.started.isEmpty());
+
+    {
+        // The desktop's "about this computer" window is found on the search path and started.
+        makeProgram(QDir(tools).filePath(QStringLiteral("gnome-control-center")));
+        SearchPath path(tools);
+        m.prompter.clear();
+        m.modals.steps[QStringLiteral("frmAbout")] = readAndAskForSystemInformation;
+        m.trigger("mnuAbout");
+        QTRY_COMPARE(m.modals.screens.size(), 2);
+    }
+    const ProgramCall settingsAbout { QDir(tools).filePath(QStringLiteral("gnome-control-center")),
+                                      { QStringLiteral("info-overview") } };
+    QCOMPARE(m.desktop.started, QList<ProgramCall> { settingsAbout });
+    QVERIFY(m.prompter.shown().isEmpty());
+}
+
+KOTRINA_REGISTER_TEST(TestHelpWindows)
+#include "TestHelpWindows.moc"
