@@ -258,6 +258,39 @@ private slots:
                                 QStringLiteral("みかん80kg") }));
     }
 
+    void settingsWithoutAFileThenChosenThere()
+    {
+        ImportDialogTest t;
+        const QString data
+            = t.file(QStringLiteral("商品.txt"), QStringLiteral("コード\t品名\t単価\r\n1\tりんご\t100\r\n"));
+        t.open(ImportKind::Products);
+        QStringList texts;
+        bool comboOff = false;
+        t.modals.steps["DialogTabB"] = [&](QDialog* tab) {
+            QCOMPARE(tab->windowTitle(), QStringLiteral("品名情報　ｲﾝﾎﾟｰﾄの設定"));
+            auto* table = tab->findChild<QTableWidget*>(QStringLiteral("MSFlexGrid1"));
+            QCOMPARE(table->horizontalHeaderItem(0)->text(), QStringLiteral("品名フィールド"));
+            QCOMPARE(ScreenTest::columnTexts(table, 0),
+                     (QStringList { QStringLiteral("品名"), QStringLiteral("単位"), QStringLiteral("単価") }));
+            comboOff = !tab->findChild<QComboBox*>(QStringLiteral("Combo1"))->isEnabled();
+            // OK without a product name column stays.
+            tab->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
+            QVERIFY(tab->isVisible());
+            t.prompter.answerFile(data);
+            tab->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+            texts = ScreenTest::columnTexts(table, 1);
+            tab->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
+        };
+        t.w.click("Command3");
+        QVERIFY(comboOff);
+        QCOMPARE(t.prompter.texts(), QStringList { QStringLiteral("品名の項目が設定されていません。") });
+        QCOMPARE(texts, (QStringList { QStringLiteral("品名"), QString(), QStringLiteral("単価") }));
+        QCOMPARE(QString::fromUtf8(readAll(mappingPath(t.env.paths(), ImportKind::Products))),
+                 QStringLiteral("品名\r\n2\r\n\r\n0\r\n単価\r\n3\r\n"));
+        QCOMPARE(t.w.find<QLineEdit>("txtFileName")->text(), data);
+        QVERIFY(t.w.find<QPushButton>("Command1")->isEnabled());
+    }
+
     void openedFromTheMainWindowAndTheProductScreen()
     {
         MainWindow m;
