@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSqlQuery>
@@ -19,7 +18,12 @@
 namespace {
 
 const QString Heading = QStringLiteral("分類\t品名\t数\t単位\t単価\t金額\r\n");
-const QString LinesDone = QStringLiteral("棚卸のインポートは正常に完了しました。");
+
+// "a|b|" as the list a, b and an empty text.
+QStringList cells(const QString& text)
+{
+    return text.split(QLatin1Char('|'));
+}
 
 QStringList linesOf(const Database& db)
 {
@@ -86,7 +90,6 @@ private slots:
                                     Heading + QStringLiteral("青果\tりんご\t3\t箱\t100\t300\r\n")
                                         + QStringLiteral("青果\tみかん\t1.5\tkg\t200\t300\r\n"));
         t.open(ImportKind::Lines);
-        QCOMPARE(t.w.screen->windowTitle(), QStringLiteral("棚卸のインポート"));
         QVERIFY(!t.w.find<QPushButton>("Command1")->isEnabled());
         QVERIFY(!t.w.find<QLabel>("Label4")->isVisible());
         t.w.click("Command4");
@@ -104,21 +107,18 @@ private slots:
         QStringList offered, grid;
         t.modals.steps["DialogTabA"] = [&](QDialog* tab) {
             QTRY_VERIFY(tab->findChild<QComboBox*>(QStringLiteral("Combo1"))->isEnabled());
-            QCOMPARE(tab->windowTitle(), QStringLiteral("棚　卸　ｲﾝﾎﾟｰﾄの設定"));
             QCOMPARE(tab->findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), data);
             auto* combo = tab->findChild<QComboBox*>(QStringLiteral("Combo1"));
             auto* table = tab->findChild<QTableWidget*>(QStringLiteral("MSFlexGrid1"));
             offered = ScreenTest::itemTexts(combo);
-            QCOMPARE(ScreenTest::columnTexts(table, 1),
-                     (QStringList {
-                         {}, QStringLiteral("品名"), {}, QStringLiteral("単位"), QStringLiteral("単価"), {}, {} }));
-            for (const auto& [row, column] : { std::pair { 0, QStringLiteral("分類") },
-                                               { 2, QStringLiteral("数") },
-                                               { 5, QStringLiteral("金額") },
-                                               { 6, QStringLiteral("金額") } }) {
+            QCOMPARE(ScreenTest::columnTexts(table, 1), cells(QStringLiteral("|品名||単位|単価||")));
+            const QStringList chosen = cells(QStringLiteral("分類||数|||金額|金額"));
+            for (int row = 0; row < chosen.size(); ++row) {
+                if (chosen[row].isEmpty())
+                    continue;
                 QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
                                   table->visualRect(table->model()->index(row, 0)).center());
-                QVERIFY(ScreenTest::chooseFromList(combo, column));
+                QVERIFY(ScreenTest::chooseFromList(combo, chosen[row]));
             }
             // 備考 taken back again.
             tab->findChild<QPushButton*>(QStringLiteral("Command5"))->click();
@@ -128,14 +128,7 @@ private slots:
         t.prompter.answerAsk(true);
         t.w.click("Command1");
         QCOMPARE(offered, Heading.trimmed().split(QLatin1Char('\t')));
-        QCOMPARE(grid,
-                 (QStringList { QStringLiteral("分類"),
-                                QStringLiteral("品名"),
-                                QStringLiteral("数"),
-                                QStringLiteral("単位"),
-                                QStringLiteral("単価"),
-                                QStringLiteral("金額"),
-                                {} }));
+        QCOMPARE(grid, cells(QStringLiteral("分類|品名|数|単位|単価|金額|")));
         QCOMPARE(
             QString::fromUtf8(readAll(mappingPath(t.env.paths(), ImportKind::Lines))),
             QStringLiteral("分類\r\n1\r\n品名\r\n2\r\n数\r\n3\r\n単位\r\n4\r\n単価\r\n5\r\n金額\r\n6\r\n\r\n0\r\n"));
@@ -151,7 +144,8 @@ private slots:
         t.w.click("Command1");
         QCOMPARE(t.prompter.texts(),
                  (QStringList { QStringLiteral("インポートする棚卸データの決算日は、2026/03/31です。よろしいですか。"),
-                                QStringLiteral("データ件数は、2件です。インポートを開始しますか。"), LinesDone }));
+                                QStringLiteral("データ件数は、2件です。インポートを開始しますか。"),
+                                QStringLiteral("棚卸のインポートは正常に完了しました。") }));
         QCOMPARE(linesOf(t.db()),
                  (QStringList { QStringLiteral("2026-03-31|1|りんご|3|箱|100|300"),
                                 QStringLiteral("2026-03-31|1|みかん|1.5|kg|200|300") }));
@@ -235,10 +229,7 @@ private slots:
         const QString data = t.file(QStringLiteral("products.txt"),
                                     heading + QStringLiteral("りんご\t箱\t150\r\n\t個\t1\r\nみかん\tkg\t80.5\r\n"));
         t.open(ImportKind::Products);
-        QCOMPARE(t.w.screen->windowTitle(), QStringLiteral("品名情報のインポート"));
-        QVERIFY(!t.w.find<QDateEdit>("DTPicker1"));
         auto* check = t.w.find<QCheckBox>("Check1");
-        QCOMPARE(check->text(), QStringLiteral("既に登録されている品名情報の単価、数量単位を更新する。"));
         if (check->isChecked() != yes)
             QTest::keyClick(check, Qt::Key_Space);
         t.choose(data);
@@ -270,8 +261,7 @@ private slots:
             QCOMPARE(tab->windowTitle(), QStringLiteral("品名情報　ｲﾝﾎﾟｰﾄの設定"));
             auto* table = tab->findChild<QTableWidget*>(QStringLiteral("MSFlexGrid1"));
             QCOMPARE(table->horizontalHeaderItem(0)->text(), QStringLiteral("品名フィールド"));
-            QCOMPARE(ScreenTest::columnTexts(table, 0),
-                     (QStringList { QStringLiteral("品名"), QStringLiteral("単位"), QStringLiteral("単価") }));
+            QCOMPARE(ScreenTest::columnTexts(table, 0), cells(QStringLiteral("品名|単位|単価")));
             comboOff = !tab->findChild<QComboBox*>(QStringLiteral("Combo1"))->isEnabled();
             // OK without a product name column stays.
             tab->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
@@ -284,7 +274,7 @@ private slots:
         t.w.click("Command3");
         QVERIFY(comboOff);
         QCOMPARE(t.prompter.texts(), QStringList { QStringLiteral("品名の項目が設定されていません。") });
-        QCOMPARE(texts, (QStringList { QStringLiteral("品名"), QString(), QStringLiteral("単価") }));
+        QCOMPARE(texts, cells(QStringLiteral("品名||単価")));
         QCOMPARE(QString::fromUtf8(readAll(mappingPath(t.env.paths(), ImportKind::Products))),
                  QStringLiteral("品名\r\n2\r\n\r\n0\r\n単価\r\n3\r\n"));
         QCOMPARE(t.w.find<QLineEdit>("txtFileName")->text(), data);
@@ -333,20 +323,6 @@ private slots:
         QTRY_COMPARE(m.modals.screens,
                      (QStringList { QStringLiteral("DialogExcelA"), QStringLiteral("frmInShohin"),
                                     QStringLiteral("DialogExcelB"), QStringLiteral("DialogExcelB") }));
-    }
-
-    void readOnlyFileHasNoImports()
-    {
-        MainWindow m;
-        const QString file = m.env.newDatabase();
-        WriteProtection protection(file);
-        if (!protection.isActive())
-            QSKIP("the file system cannot make a file read-only here");
-        m.start(file);
-        m.prompter.clear();
-        QVERIFY(!m.find<QWidget>("Command5")->isEnabled());
-        for (const char* name : { "mnuInportA", "mnuInportB" })
-            QVERIFY2(!m.find<QAction>(name)->isEnabled(), name);
     }
 };
 
