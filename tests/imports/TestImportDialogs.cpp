@@ -120,8 +120,11 @@ private slots:
                                   table->visualRect(table->model()->index(row, 0)).center());
                 QVERIFY(ScreenTest::chooseFromList(combo, chosen[row]));
             }
-            // 備考 taken back again.
+            // 備考 taken back again; from the grid, Tab goes on to OK.
             tab->findChild<QPushButton*>(QStringLiteral("Command5"))->click();
+            table->setFocus();
+            QTest::keyClick(table, Qt::Key_Tab);
+            QCOMPARE(tab->focusWidget(), tab->findChild<QWidget*>(QStringLiteral("Command3")));
             grid = ScreenTest::columnTexts(table, 1);
             tab->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
         };

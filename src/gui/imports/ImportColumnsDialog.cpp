@@ -84,6 +84,8 @@ void ImportColumnsDialog::buildControls()
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     MSFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The grid only chooses a row: Tab goes on to OK instead of from cell to cell.
+    MSFlexGrid1->setTabKeyNavigation(false);
     MSFlexGrid1->horizontalHeader()->setStretchLastSection(true);
     MSFlexGrid1->setMinimumWidth(2 * width + 40);
 
