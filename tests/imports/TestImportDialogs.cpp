@@ -163,22 +163,31 @@ private slots:
     {
         ImportDialogTest t;
         t.saveMapping(ImportKind::Lines, Heading);
-        const int categories = rowCount(t.db(), Table::Koumoku);
+        const QString good
+            = t.file(QStringLiteral("good.txt"), Heading + QStringLiteral("青果\tりんご\t3\t箱\t100\t300\r\n"));
         const QString data = t.file(QStringLiteral("bad.txt"),
                                     Heading + QStringLiteral("青果\tりんご\t3\t箱\t100\t300\r\n")
-                                        + QStringLiteral("青果\tみかん\t多い\tkg\t200\t300\r\n")
+                                        + QStringLiteral("果物\tみかん\t多い\tkg\t200\t300\r\n")
                                         + QStringLiteral("青果\tぶどう\t1\t房\t500\t500\r\n"));
         t.open(ImportKind::Lines);
+        // A good run first: its counts must not stand beside the bad run's message.
+        t.choose(good);
+        for (const bool yes : { true, true })
+            t.prompter.answerAsk(yes);
+        t.w.click("Command1");
+        const QStringList before = linesOf(t.db());
+        const int categories = rowCount(t.db(), Table::Koumoku);
         t.choose(data);
-        t.prompter.answerAsk(true);
-        t.prompter.answerAsk(true);
+        for (const bool yes : { true, true, true })
+            t.prompter.answerAsk(yes);
         t.w.click("Command1");
         const QString message = t.prompter.texts().constLast();
         QVERIFY2(message.startsWith(
                      QStringLiteral("インポートに失敗しました。インポートしたデータをチェックしてください。\n")),
                  qPrintable(message));
         QVERIFY2(message.contains(QStringLiteral("行 3:")), qPrintable(message));
-        QVERIFY(linesOf(t.db()).isEmpty());
+        QCOMPARE(linesOf(t.db()), before);
+        QCOMPARE(before.size(), 1);
         QCOMPARE(rowCount(t.db(), Table::Koumoku), categories);
         QCOMPARE(t.label("Label2"), QString());
         QVERIFY(!t.w.find<QLabel>("Label4")->isVisible());

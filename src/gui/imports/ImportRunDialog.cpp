@@ -290,6 +290,11 @@ void ImportRunDialog::setRunning(bool running)
     m_running = running;
     m_stopWanted = false;
     if (running) {
+        // The counts of an earlier run do not stand beside this one's outcome.
+        for (QLabel* result : { Label2, Label3, Label5 }) {
+            if (result)
+                result->clear();
+        }
         Label4->setVisible(true);
         Label4->repaint();
     }
