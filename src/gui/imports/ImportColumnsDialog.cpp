@@ -116,7 +116,7 @@ void ImportColumnsDialog::buildControls()
 
     auto* page = new QVBoxLayout(this);
     page->addLayout(top);
-    page->addWidget(MSFlexGrid1, 1);
+    page->addWidget(MSFlexGrid1);
     page->addLayout(buttons);
 
     for (const auto& [from, to] : std::initializer_list<std::pair<QWidget*, QWidget*>> { { Command1, Combo1 },
@@ -151,9 +151,9 @@ void ImportColumnsDialog::showMapping()
     if (MSFlexGrid1->currentRow() < 0)
         MSFlexGrid1->setCurrentCell(0, 0);
     // Every field in sight at once.
-    MSFlexGrid1->setMinimumHeight(MSFlexGrid1->horizontalHeader()->sizeHint().height()
-                                  + MSFlexGrid1->rowCount() * MSFlexGrid1->verticalHeader()->defaultSectionSize()
-                                  + 2 * MSFlexGrid1->frameWidth() + 2);
+    MSFlexGrid1->setFixedHeight(MSFlexGrid1->horizontalHeader()->sizeHint().height()
+                                + MSFlexGrid1->rowCount() * MSFlexGrid1->verticalHeader()->defaultSectionSize()
+                                + 2 * MSFlexGrid1->frameWidth() + 2);
 }
 
 void ImportColumnsDialog::chooseFile()
