@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTableWidget>
 #include <QTest>
 
@@ -25,19 +26,25 @@ QStringList cells(const QString& text)
     return text.split(QLatin1Char('|'));
 }
 
-QStringList linesOf(const Database& db)
+// The rows a query returns, each as its fields joined by "|".
+QStringList rows(const Database& db, const QString& sql)
 {
     QSqlQuery q(db.connection());
-    q.exec(QStringLiteral(R"(SELECT "日付", "項目ID", "品名", "数量", "単位", "単価", "価格" FROM "棚卸マスター"
-                             ORDER BY "ID")"));
-    QStringList rows;
+    q.exec(sql);
+    QStringList result;
     while (q.next()) {
         QStringList fields;
-        for (int i = 0; i < 7; ++i)
+        for (int i = 0; i < q.record().count(); ++i)
             fields << q.value(i).toString();
-        rows << fields.join(QLatin1Char('|'));
+        result << fields.join(QLatin1Char('|'));
     }
-    return rows;
+    return result;
+}
+
+QStringList linesOf(const Database& db)
+{
+    return rows(db, QStringLiteral(R"(SELECT "日付", "項目ID", "品名", "数量", "単位", "単価", "価格"
+                                      FROM "棚卸マスター" ORDER BY "ID")"));
 }
 
 // The assignment of every column of the heading to its field, as OK saves it.
@@ -68,6 +75,11 @@ struct ImportDialogTest : TestSession
         w.screen = new ImportRunDialog(state, kind);
         ScreenTest::showActive(w.screen);
     }
+    void answer(std::initializer_list<bool> answers)
+    {
+        for (const bool yes : answers)
+            prompter.answerAsk(yes);
+    }
     void choose(const QString& path)
     {
         prompter.answerFile(path);
@@ -90,11 +102,6 @@ private slots:
                                     Heading + QStringLiteral("青果\tりんご\t3\t箱\t100\t300\r\n")
                                         + QStringLiteral("青果\tみかん\t1.5\tkg\t200\t300\r\n"));
         t.open(ImportKind::Lines);
-        QVERIFY(!t.w.find<QPushButton>("Command1")->isEnabled());
-        QVERIFY(!t.w.find<QLabel>("Label4")->isVisible());
-        t.w.click("Command4");
-        QVERIFY(t.modals.tips.value(0).startsWith(QStringLiteral("インポートについて\n")));
-
         t.choose(data);
         const FileDialogRequest request = t.prompter.shown().constLast().file;
         QCOMPARE(request.filter,
@@ -142,8 +149,7 @@ private slots:
         QVERIFY(linesOf(t.db()).isEmpty());
 
         t.prompter.clear();
-        t.prompter.answerAsk(true);
-        t.prompter.answerAsk(true);
+        t.answer({ true, true });
         t.w.click("Command1");
         QCOMPARE(t.prompter.texts(),
                  (QStringList { QStringLiteral("インポートする棚卸データの決算日は、2026/03/31です。よろしいですか。"),
@@ -172,14 +178,12 @@ private slots:
         t.open(ImportKind::Lines);
         // A good run first: its counts must not stand beside the bad run's message.
         t.choose(good);
-        for (const bool yes : { true, true })
-            t.prompter.answerAsk(yes);
+        t.answer({ true, true });
         t.w.click("Command1");
         const QStringList before = linesOf(t.db());
         const int categories = rowCount(t.db(), Table::Koumoku);
         t.choose(data);
-        for (const bool yes : { true, true, true })
-            t.prompter.answerAsk(yes);
+        t.answer({ true, true, true });
         t.w.click("Command1");
         const QString message = t.prompter.texts().constLast();
         QVERIFY2(message.startsWith(
@@ -205,8 +209,7 @@ private slots:
         t.open(ImportKind::Lines);
         // No to the existing lines: nothing runs, and the file must be chosen again.
         t.choose(data);
-        for (const bool yes : { true, true, false })
-            t.prompter.answerAsk(yes);
+        t.answer({ true, true, false });
         t.w.click("Command1");
         QCOMPARE(t.prompter.texts().constLast(),
                  QStringLiteral("既に棚卸表に2026/03/31日付のデータがあります。インポートを続けますか？"));
@@ -214,8 +217,7 @@ private slots:
 
         // Yes, then 中止 pressed while it runs.
         t.choose(data);
-        for (const bool yes : { true, true, true })
-            t.prompter.answerAsk(yes);
+        t.answer({ true, true, true });
         auto* stop = t.w.find<QPushButton>("cmdStop");
         bool pressed = false;
         QTimer::singleShot(0, stop, [&] {
@@ -245,20 +247,15 @@ private slots:
         if (check->isChecked() != yes)
             QTest::keyClick(check, Qt::Key_Space);
         t.choose(data);
-        t.prompter.answerAsk(true);
+        t.answer({ true });
         t.w.click("Command1");
         QCOMPARE(t.prompter.texts(),
                  (QStringList { QStringLiteral("データ件数は、3件です。インポートを開始しますか。"),
                                 QStringLiteral("棚卸表のインポートは正常に完了しました。") }));
         QCOMPARE(t.label("Label5"), QStringLiteral("品名情報　新規登録件数　 　　1 件"));
-        QSqlQuery q(t.db().connection());
-        QVERIFY(q.exec(QStringLiteral(R"(SELECT "品名", "単価", "単位" FROM "仕入商品" ORDER BY "品名ID")")));
-        QStringList products;
-        while (q.next())
-            products << q.value(0).toString() + q.value(1).toString() + q.value(2).toString();
-        QCOMPARE(products,
-                 (QStringList { yes ? QStringLiteral("りんご150箱") : QStringLiteral("りんご100個"),
-                                QStringLiteral("みかん80kg") }));
+        QCOMPARE(rows(t.db(), QStringLiteral(R"(SELECT "品名", "単価", "単位" FROM "仕入商品" ORDER BY "品名ID")")),
+                 (QStringList { yes ? QStringLiteral("りんご|150|箱") : QStringLiteral("りんご|100|個"),
+                                QStringLiteral("みかん|80|kg") }));
     }
 
     void settingsWithoutAFileThenChosenThere()
@@ -268,13 +265,9 @@ private slots:
             = t.file(QStringLiteral("商品.txt"), QStringLiteral("コード\t品名\t単価\r\n1\tりんご\t100\r\n"));
         t.open(ImportKind::Products);
         QStringList texts;
-        bool comboOff = false;
         t.modals.steps["DialogTabB"] = [&](QDialog* tab) {
-            QCOMPARE(tab->windowTitle(), QStringLiteral("品名情報　ｲﾝﾎﾟｰﾄの設定"));
             auto* table = tab->findChild<QTableWidget*>(QStringLiteral("MSFlexGrid1"));
-            QCOMPARE(table->horizontalHeaderItem(0)->text(), QStringLiteral("品名フィールド"));
-            QCOMPARE(ScreenTest::columnTexts(table, 0), cells(QStringLiteral("品名|単位|単価")));
-            comboOff = !tab->findChild<QComboBox*>(QStringLiteral("Combo1"))->isEnabled();
+            QVERIFY(!tab->findChild<QComboBox*>(QStringLiteral("Combo1"))->isEnabled());
             // OK without a product name column stays.
             tab->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
             QVERIFY(tab->isVisible());
@@ -284,7 +277,6 @@ private slots:
             tab->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
         };
         t.w.click("Command3");
-        QVERIFY(comboOff);
         QCOMPARE(t.prompter.texts(), QStringList { QStringLiteral("品名の項目が設定されていません。") });
         QCOMPARE(texts, cells(QStringLiteral("品名||単価")));
         QCOMPARE(QString::fromUtf8(readAll(mappingPath(t.env.paths(), ImportKind::Products))),
