@@ -1,10 +1,12 @@
 // Draws the main window on a fresh database into a PNG file, for the documentation.
 //   kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products
-//                                  | --summary VIEW | --printers | --print]
+//                                  | --summary VIEW | --printers | --print | --import-lines | --import-columns
+//                                  | --import-products]
 // --printers draws the printer settings and --print the stocktaking sheet's print dialog on the printers of this
 // machine; --repair also shows the repair and deletion
 // frame; the other options draw that screen instead, on a file with a few lines typed. VIEW is the number (0 to 5) of
-// the summary list's view, in the order of its combo.
+// the summary list's view, in the order of its combo. --import-lines and --import-products draw the two imports with a
+// file chosen, --import-columns the stocktaking import's column assignment on a file's headings.
 
 #include "core/app/AppState.h"
 #include "core/app/Clock.h"
@@ -12,6 +14,8 @@
 #include "core/lines/LineRegistration.h"
 #include "core/store/FileOps.h"
 #include "gui/entry/frmTana.h"
+#include "gui/imports/ImportColumnsDialog.h"
+#include "gui/imports/ImportRunDialog.h"
 #include "gui/masters/frmInShohin.h"
 #include "gui/masters/frmKoumoku.h"
 #include "gui/printing/CupsPrinterCatalog.h"
@@ -26,8 +30,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -39,7 +45,7 @@ int main(int argc, char* argv[])
         std::fprintf(
             stderr,
             "usage: kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products"
-            " | --summary VIEW | --printers | --print]\n");
+            " | --summary VIEW | --printers | --print | --import-lines | --import-columns | --import-products]\n");
         return 2;
     }
     setUpApplication(app);
@@ -101,6 +107,30 @@ int main(int argc, char* argv[])
             static CupsPrinterCatalog printers;
             state.printers = &printers;
             screen = new DialogTanaMoto1(state, clock.today());
+        } else if (screenName.startsWith(QStringLiteral("--import-"))) {
+            const QString data = dir.filePath(QStringLiteral("棚卸データ.txt"));
+            QFile out(data);
+            if (out.open(QIODevice::WriteOnly))
+                out.write(
+                    QStringLiteral("分類\t品名\t数\t単位\t単価\t金額\t摘要\r\n青果\tりんご\t3\t箱\t2480\t7440\t\r\n")
+                        .toUtf8());
+            out.close();
+            if (screenName == QStringLiteral("--import-columns")) {
+                // The headings read, those named like a field assigned, 分類 chosen for the category.
+                auto* columns = new DialogTabA(state, data);
+                columns->show();
+                for (int i = 0; i < 10; ++i)
+                    QApplication::processEvents();
+                columns->findChild<QTableWidget*>(QStringLiteral("MSFlexGrid1"))->setCurrentCell(0, 0);
+                columns->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(0);
+                columns->findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+                screen = columns;
+            } else {
+                screen = screenName == QStringLiteral("--import-lines") ? static_cast<QWidget*>(new DialogExcelA(state))
+                                                                        : new DialogExcelB(state);
+                screen->findChild<QLineEdit*>(QStringLiteral("txtFileName"))->setText(data);
+                screen->findChild<QPushButton*>(QStringLiteral("Command1"))->setEnabled(true); // as after 参照
+            }
         } else if (screenName == QStringLiteral("--summary")) {
             // A line whose product was deleted afterwards, for the product check to find.
             registerLine(state.DatabaseConnection,

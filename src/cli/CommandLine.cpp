@@ -3,6 +3,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/ExportLinesCommand.h"
 #include "cli/ExportProductsCommand.h"
+#include "cli/ImportCommand.h"
 #include "cli/PrintSheetCommand.h"
 #include "cli/VersionCommand.h"
 
@@ -25,6 +26,8 @@ CommandLine::CommandLine(QTextStream& out, QTextStream& err)
     m_commands.push_back(std::make_unique<ExportProductsCommand>(out, err));
     m_commands.push_back(std::make_unique<CheckCommand>(out, err));
     m_commands.push_back(std::make_unique<PrintSheetCommand>(out, err));
+    m_commands.push_back(std::make_unique<ImportLinesCommand>(out, err));
+    m_commands.push_back(std::make_unique<ImportProductsCommand>(out, err));
     m_commands.push_back(std::make_unique<VersionCommand>(out, err));
 }
 

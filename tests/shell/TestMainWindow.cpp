@@ -305,9 +305,11 @@ void TestMainWindow::readOnlyFileIsShownNotChanged()
     QVERIFY(m.prompter.texts()[0].startsWith(QStringLiteral("データベースファイルを読み取り専用で開きました。\r")));
     QVERIFY(m.state.ConnectionOpen);
     QCOMPARE(m.window->windowTitle(), QStringLiteral("Kotrina Sheet Version 1.0（読み取り専用）"));
-    for (const char* name : { "Command17", "Command22", "Command58", "Combo3", "Command28", "Command33", "Command24" })
+    for (const char* name :
+         { "Command17", "Command22", "Command58", "Combo3", "Command28", "Command33", "Command24", "Command5" })
         QVERIFY2(!m.find<QWidget>(name)->isEnabled(), name);
-    QVERIFY(!m.find<QAction>("mnuPreTana")->isEnabled());
+    for (const char* name : { "mnuPreTana", "mnuInportA", "mnuInportB" })
+        QVERIFY2(!m.find<QAction>(name)->isEnabled(), name);
     // The count can still be looked at.
     QVERIFY(m.find<QWidget>("Command19")->isEnabled());
     m.trigger("Command19");

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class Database;
 
@@ -51,6 +52,9 @@ struct ImportOutcome
 // Called with the records done and the records in all, at most every 50 ms; returning
 // false stops the import with nothing written.
 using ImportProgress = std::function<bool(qint64 done, qint64 total)>;
+
+// Whether the settlement date already has counted lines; nullopt when they cannot be read.
+std::optional<bool> linesExistOn(const Database& db, const QDate& date);
 
 ImportSurvey surveyImportFile(const QString& path, const ImportMapping& mapping);
 

@@ -30,6 +30,26 @@ struct TabRecord
 // Text that is not valid in the file's encoding stops the reading with an error naming
 // its line; nothing is ever replaced silently. Reads in blocks: memory does not grow
 // with the size of the file.
+//
+// In detail:
+// - A field is quoted only when its first character is a quote. Inside it "" is one
+//   quote, and tabs and line breaks belong to the field; a line break is kept as one LF
+//   whatever its form. Text after the closing quote up to the next tab or line end is
+//   kept as it stands ("ab"c is abc). A quote anywhere else is an ordinary character.
+//   A quoted field still open at the end of the file is an error naming the line the
+//   field started on.
+// - Lines are counted as an editor counts them: CRLF, LF and CR each end one line, line
+//   breaks inside quoted fields included, so TabRecord::line of the record after a
+//   multi-line field is the line it really starts on.
+// - A record whose fields are all empty (an empty line, or one of tabs alone, as a
+//   spreadsheet writes an empty row) is a record like any other in the middle of the
+//   file: an empty line is one empty field. Such records at the end of the file, with
+//   nothing but more of them after them, are the end of the file and no records.
+// - Without a byte-order mark the whole file is looked at first: valid UTF-8 is UTF-8.
+//   A file whose UTF-8 sequences far outnumber its broken ones (four to one) is UTF-8
+//   with a fault, reported with its line; anything else is code page 932.
+// - A NUL character is an error (the file is no text, or a UTF-16 file without its
+//   byte-order mark). So is a record of more than 16384 fields or 1048576 characters.
 class TabFileReader
 {
 public:

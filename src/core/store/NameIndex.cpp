@@ -125,6 +125,42 @@ QStringList fillStatements()
     return statements;
 }
 
+QStringList suspendStatements(Table table)
+{
+    QStringList statements;
+    if (indexTable(table).isEmpty())
+        return statements;
+    for (Kind kind : Kinds) {
+        for (const char* trigger : { "追加", "削除", "変更" })
+            statements
+                << QStringLiteral(R"(DROP TRIGGER "%1_%2")").arg(indexTable(table, kind), QString::fromUtf8(trigger));
+    }
+    return statements;
+}
+
+QStringList resumeStatements(Table table, int firstId)
+{
+    QStringList statements;
+    if (indexTable(table).isEmpty())
+        return statements;
+    const QString t = tableName(table), id = idColumn(table), name = nameColumnOf(table);
+    statements << QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2") SELECT "%3", "%2" FROM "%4" WHERE "%3" >= %5)")
+                      .arg(indexTable(table, Kind::Trigrams), name, id, t)
+                      .arg(firstId);
+    // Many rows share a name (the lines of one product): the words of each name are made
+    // once and given to every row that bears it.
+    statements << QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2")
+        SELECT r."%3", w.v FROM "%4" AS r
+        JOIN (SELECT n, %6 AS v FROM (SELECT DISTINCT "%2" AS n FROM "%4" WHERE "%3" >= %5)) AS w ON w.n = r."%2"
+        WHERE r."%3" >= %5)")
+                      .arg(indexTable(table, Kind::ShortWords), name, id, t)
+                      .arg(firstId)
+                      .arg(indexedValue(Kind::ShortWords, QStringLiteral("n")));
+    for (Kind kind : Kinds)
+        statements << triggerStatements(table, kind);
+    return statements;
+}
+
 bool deleteAllRows(const Database& db, Table table, QString* error)
 {
     const QString deleteRows = QStringLiteral(R"(DELETE FROM "%1")").arg(tableName(table));
@@ -133,13 +169,9 @@ bool deleteAllRows(const Database& db, Table table, QString* error)
     // Row by row the triggers would take the indexes apart one name at a time (half a
     // minute for a million lines); instead they step aside while the table and its
     // indexes are emptied at once.
-    QStringList statements;
-    for (Kind kind : Kinds) {
-        for (const char* trigger : { "追加", "削除", "変更" })
-            statements
-                << QStringLiteral(R"(DROP TRIGGER "%1_%2")").arg(indexTable(table, kind), QString::fromUtf8(trigger));
+    QStringList statements = suspendStatements(table);
+    for (Kind kind : Kinds)
         statements << QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('delete-all'))").arg(indexTable(table, kind));
-    }
     statements << deleteRows;
     for (Kind kind : Kinds)
         statements << triggerStatements(table, kind);

@@ -32,6 +32,13 @@ QStringList createStatements();
 // Fills the new, empty indexes from their tables, for a file made before they existed.
 QStringList fillStatements();
 
+// For many rows added at once: the statements that take the triggers of table's indexes
+// away, and those that afterwards add the rows from firstId on to the indexes in one go
+// and put the triggers back. Both run inside the caller's transaction, so a rollback puts
+// the triggers back as well. Empty for a table without indexes.
+QStringList suspendStatements(Table table);
+QStringList resumeStatements(Table table, int firstId);
+
 // Deletes every row of table; the indexes of 棚卸マスター or 仕入商品 are emptied with it.
 // All or nothing, inside a transaction of the caller's or without one.
 bool deleteAllRows(const Database& db, Table table, QString* error = nullptr);

@@ -43,10 +43,8 @@ frmInShohin::frmInShohin(AppState& state, QWidget* parent)
     Command1 = named(new QPushButton(QStringLiteral("品名情報ｲﾝﾎﾟｰﾄ(&T)"), this), "Command1");
     Command1->setToolTip(
         QStringLiteral("品名情報は、エクセルファイルからインポートできますので、棚卸表の入力がすばやくできます。"));
-    // The import comes with the screen that does it.
     Command3->setAutoDefault(false);
     Command1->setAutoDefault(false);
-    Command1->setEnabled(false);
 
     auto* row = new QHBoxLayout;
     row->addWidget(Frame2);
@@ -62,5 +60,9 @@ frmInShohin::frmInShohin(AppState& state, QWidget* parent)
     // The file follows the chosen option, whatever order the grid shows.
     connect(Command3, &QPushButton::clicked, this, [this, s = &state] {
         SpreadsheetExport::exportProducts(*s, Option1->isChecked() ? MasterOrder::ById : MasterOrder::ByName);
+    });
+    connect(Command1, &QPushButton::clicked, this, [this] {
+        m_importWanted = true;
+        close();
     });
 }

@@ -13,9 +13,13 @@ class frmInShohin : public MasterScreen
 public:
     explicit frmInShohin(AppState& state, QWidget* parent = nullptr);
 
+    // The screen was closed for the product import, which its opener shows next.
+    bool importWanted() const { return m_importWanted; }
+
 private:
     QRadioButton* Option1;
     QRadioButton* Option2;
     QPushButton* Command3;
     QPushButton* Command1;
+    bool m_importWanted = false;
 };

@@ -11,6 +11,7 @@
 #include "core/store/BackgroundCheck.h"
 #include "core/store/FileOps.h"
 #include "gui/entry/frmTana.h"
+#include "gui/imports/ImportRunDialog.h"
 #include "gui/masters/frmInShohin.h"
 #include "gui/masters/frmKoumoku.h"
 #include "gui/masters/frmTani.h"
@@ -535,6 +536,8 @@ bool frmAMain::screenAvailable(Screen screen) const
     case Screen::Tana:
     case Screen::InAmd2:
     case Screen::List:
+    case Screen::ExcelA:
+    case Screen::ExcelB:
     case Screen::Koumoku:
     case Screen::InShohin:
     case Screen::Tani:
@@ -610,8 +613,24 @@ void frmAMain::openScreen(Screen screen)
         return;
     }
     case Screen::InShohin: {
-        WaitCursor hourglass;
-        frmInShohin(m_state, this).exec();
+        bool importWanted = false;
+        {
+            WaitCursor hourglass;
+            frmInShohin products(m_state, this);
+            products.exec();
+            importWanted = products.importWanted();
+        }
+        // The product screen closes for the product import.
+        if (importWanted)
+            openScreen(Screen::ExcelB);
+        return;
+    }
+    case Screen::ExcelA:
+    case Screen::ExcelB: {
+        ImportRunDialog(m_state, screen == Screen::ExcelA ? ImportKind::Lines : ImportKind::Products, this).exec();
+        // The entry screen's look-ups and lines show what came in.
+        if (m_tana)
+            m_tana->reload();
         return;
     }
     case Screen::Tani: {

@@ -1,0 +1,139 @@
+#include "cli/ImportCommand.h"
+
+#include "core/app/Paths.h"
+#include "core/imports/TabFile.h"
+
+#include <QDir>
+#include <QTextStream>
+
+namespace {
+
+// The message of a run that wrote nothing, before the records that made it so.
+const auto FailedMessage = "インポートに失敗しました。インポートしたデータをチェックしてください。";
+
+QString fieldList(ImportKind kind)
+{
+    return importFieldLabels(kind).join(QStringLiteral("、"));
+}
+
+} // namespace
+
+ImportCommand::ImportCommand(QTextStream& out, QTextStream& err, QString verb, QString text, ImportKind kind)
+    : Command(out, err, std::move(verb), std::move(text))
+    , m_kind(kind)
+    , m_file(QStringLiteral("file"), QStringLiteral("インポートするタブ区切りのテキストファイル（見出し行つき）。"),
+             QStringLiteral("DATA.txt"))
+    , m_map(QStringLiteral("map"),
+            QStringLiteral("列の割り当て。FIELD は %1 のどれか、COLUMN は見出しか #N（N 列目）。"
+                           "ないときはインポートの設定で保存した割り当て、それもなければ見出しが FIELD と"
+                           "同じ列。")
+                .arg(fieldList(kind)),
+            QStringLiteral("FIELD=COLUMN,…"))
+{ }
+
+std::optional<ImportMapping> ImportCommand::mapping(const QCommandLineParser& parser, QString* dataFile)
+{
+    const std::optional<QString> file = required(parser, m_file);
+    if (!file)
+        return std::nullopt;
+    *dataFile = *file;
+    QString error;
+    const QStringList headings = readHeading(*file, &error);
+    if (headings.isEmpty()) {
+        fail(QStringLiteral("ファイルを読み込めません: %1\n%2").arg(QDir::toNativeSeparators(*file), error));
+        return std::nullopt;
+    }
+    std::optional<ImportMapping> result;
+    if (parser.isSet(m_map)) {
+        result = ImportMapping::parse(m_kind, parser.value(m_map), headings, &error);
+        if (!result) {
+            fail(QStringLiteral("--map: ") + error);
+            return std::nullopt;
+        }
+    } else {
+        result = ImportMapping(m_kind);
+        if (!result->read(Paths::fromEnvironment().inDataDir(ImportMapping::fileName(m_kind))))
+            result = ImportMapping::fromHeadings(m_kind, headings);
+    }
+    if (!result->isAssigned(nameField(m_kind))) {
+        fail(QStringLiteral("品名の項目が設定されていません。--map で品名の列を指定してください。"));
+        return std::nullopt;
+    }
+    return result;
+}
+
+int ImportCommand::report(const ImportOutcome& outcome, const QStringList& counts)
+{
+    if (outcome.status == ImportOutcome::Status::Done) {
+        for (const QString& line : counts)
+            m_out << line << QLatin1Char('\n');
+        m_out.flush();
+        return Success;
+    }
+    return fail(QString::fromUtf8(FailedMessage) + QLatin1Char('\n') + outcome.details());
+}
+
+ImportLinesCommand::ImportLinesCommand(QTextStream& out, QTextStream& err)
+    : ImportCommand(out, err, QStringLiteral("import lines"),
+                    QStringLiteral("タブ区切りのテキストファイルから決算日の棚卸をインポートします。\n"
+                                   "よくない行が一つでもあれば何も書き込まず、その行を表示します。"),
+                    ImportKind::Lines)
+    , m_date(dateOption())
+    , m_yes(QStringLiteral("yes"), QStringLiteral("決算日の棚卸がすでにあっても続けます。"))
+{
+    positionalArguments = { databaseArgument() };
+    options = { m_date, m_file, m_map, m_yes };
+}
+
+int ImportLinesCommand::execute(const QStringList& args)
+{
+    QCommandLineParser parser;
+    int status = Failure;
+    if (!parse(parser, args, &status))
+        return status;
+    const std::optional<QDate> day = requiredDate(parser, m_date);
+    QString file;
+    const std::optional<ImportMapping> columns = day ? mapping(parser, &file) : std::nullopt;
+    Database db;
+    if (!columns || !openDatabase(db, parser.positionalArguments().constFirst(), Database::Access::ReadWrite))
+        return Failure;
+    const std::optional<bool> exists = linesExistOn(db, *day);
+    if (!exists)
+        return fail(QStringLiteral("データベースの読み込みに失敗しました。"));
+    if (*exists && !parser.isSet(m_yes))
+        return fail(QStringLiteral("既に棚卸表に%1日付のデータがあります。続けるときは --yes を指定してください。")
+                        .arg(day->toString(QStringLiteral("yyyy/MM/dd"))));
+    const ImportOutcome outcome = importLines(db, file, *day, *columns);
+    return report(outcome,
+                  { QStringLiteral("棚卸表　入力件数       %1 件").arg(outcome.linesAdded),
+                    QStringLiteral("項目/分類情報　新規登録件数　%1 件").arg(outcome.categoriesAdded),
+                    QStringLiteral("品名情報　新規登録件数　 　　%1 件").arg(outcome.productsAdded) });
+}
+
+ImportProductsCommand::ImportProductsCommand(QTextStream& out, QTextStream& err)
+    : ImportCommand(
+        out, err, QStringLiteral("import products"),
+        QStringLiteral("タブ区切りのテキストファイルから品名情報をインポートします（品名のない行は"
+                       "読み飛ばします）。\nよくない行が一つでもあれば何も書き込まず、その行を表示します。"),
+        ImportKind::Products)
+    , m_update(QStringLiteral("update-existing"),
+               QStringLiteral("既に登録されている品名情報の単価、数量単位を更新します。"))
+{
+    positionalArguments = { databaseArgument() };
+    options = { m_file, m_map, m_update };
+}
+
+int ImportProductsCommand::execute(const QStringList& args)
+{
+    QCommandLineParser parser;
+    int status = Failure;
+    if (!parse(parser, args, &status))
+        return status;
+    QString file;
+    const std::optional<ImportMapping> columns = mapping(parser, &file);
+    Database db;
+    if (!columns || !openDatabase(db, parser.positionalArguments().constFirst(), Database::Access::ReadWrite))
+        return Failure;
+    const ImportOutcome outcome = importProducts(db, file, *columns, parser.isSet(m_update));
+    return report(outcome, { QStringLiteral("品名情報　新規登録件数　 　　%1 件").arg(outcome.productsAdded) });
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "core/store/Database.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlQuery>
+#include <QString>
+#include <memory>
+#include <optional>
+
+// A counted line as the import writes it.
+struct ImportedLine
+{
+    QString date; // as stored
+    int categoryId = 0;
+    QString name;
+    double quantity = 0;
+    QString unit;
+    double unitPrice = 0;
+    double amount = 0;
+    QString memo;
+    int productId = 0;
+};
+
+// The database side of an import: one transaction for the whole run, the name → ID maps of
+// categories, products and units read once, the next IDs counted here, and statements
+// prepared once. The name indexes are brought up to date in one go at commit() rather than
+// row by row. Nothing is written unless commit() succeeds; after the first failed
+// statement every later call does nothing and hasFailed() is true.
+class ImportWriter
+{
+public:
+    explicit ImportWriter(Database& db);
+    ~ImportWriter();
+    ImportWriter(const ImportWriter&) = delete;
+    ImportWriter& operator=(const ImportWriter&) = delete;
+
+    bool begin();
+    bool commit();
+
+    bool hasFailed() const { return !m_error.isEmpty(); }
+    QString error() const { return m_error; }
+
+    // IDs of names as stored; nullopt when there is none yet.
+    std::optional<int> categoryId(const QString& name) const;
+    std::optional<int> productId(const QString& name) const;
+
+    int addCategory(const QString& name);
+    int addProduct(const QString& name, const QString& unit, int unitPrice);
+    void updateProduct(int id, const QString& unit, int unitPrice);
+    // Adds a unit the master does not know yet; an empty text is no unit.
+    void registerUnit(const QString& unit);
+    void addLine(const ImportedLine& line);
+
+private:
+    bool run(QSqlQuery& q, std::initializer_list<QVariant> values);
+    bool runAll(const QStringList& statements);
+    bool fail(const QString& error);
+
+    Database& m_db;
+    std::unique_ptr<Transaction> m_transaction;
+    QHash<QString, int> m_categories;
+    QHash<QString, int> m_products;
+    QSet<QString> m_units;
+    int m_nextLine = 1, m_nextCategory = 1, m_nextProduct = 1, m_nextUnit = 1;
+    int m_firstLine = 1, m_firstProduct = 1;
+    QSqlQuery m_insertLine, m_insertCategory, m_insertProduct, m_updateProduct, m_insertUnit;
+    QString m_cacheSize;
+    bool m_indexesSuspended = false;
+    QString m_error;
+};

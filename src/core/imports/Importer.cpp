@@ -1,0 +1,361 @@
+#include "core/imports/Importer.h"
+
+#include "core/files/FailureCause.h"
+#include "core/imports/ImportWriter.h"
+#include "core/imports/TabFile.h"
+#include "core/lines/LineRegistration.h"
+#include "core/rules/TextRules.h"
+
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Only this many bad records are named; the rest are counted.
+constexpr int ProblemsNamed = 10;
+// The progress callback is called at most this often.
+constexpr qint64 ProgressInterval = 50;
+
+// Stored names keep their first characters only.
+constexpr int NameLength = 50;
+constexpr int UnitLength = 10;
+constexpr int MemoLength = 50;
+
+// What every import run shares: the file read record by record, the bad records found,
+// the progress callback and why the run ended early.
+class ImportRun
+{
+public:
+    ImportRun(const QString& path, const ImportMapping& mapping, const ImportProgress& progress)
+        : m_mapping(mapping)
+        , m_progress(progress)
+    {
+        if (!m_reader.open(path)) {
+            m_outcome.failure = m_reader.errorText();
+            return;
+        }
+        // The heading line names the columns; it is never imported.
+        TabRecord heading;
+        m_opened = m_reader.next(heading) || !m_reader.hasError();
+        if (!m_opened)
+            refuse(m_reader.errorLine(), m_reader.errorText());
+        m_clock.start();
+    }
+
+    bool opened() const { return m_opened; }
+
+    // The next record; false at the end of the file, at a text the file's encoding does
+    // not allow (a bad record) and after a cancel.
+    bool next()
+    {
+        if (m_cancelled || !m_reader.next(m_record)) {
+            if (m_reader.hasError())
+                refuse(m_reader.errorLine(), m_reader.errorText());
+            return false;
+        }
+        ++m_done;
+        if (m_progress && m_clock.elapsed() >= ProgressInterval) {
+            m_clock.restart();
+            if (!m_progress(m_done, estimatedTotal()))
+                m_cancelled = true;
+        }
+        return !m_cancelled;
+    }
+
+    // Whether this record has gone wrong (a problem was noted for it).
+    bool refused() const { return m_problemCount > 0; }
+
+    // Notes a bad record; only the first reason of a record is told.
+    void refuse(qint64 line, const QString& reason)
+    {
+        if (line == m_lastRefused)
+            return;
+        m_lastRefused = line;
+        if (m_problemCount++ < ProblemsNamed)
+            m_outcome.problems.append({ line, reason });
+        else
+            ++m_outcome.moreProblems;
+    }
+
+    // The text of field (1-based) of the current record: empty when no column is
+    // assigned; nullopt (a problem noted) when the column lies beyond the record's end.
+    std::optional<QString> field(int field)
+    {
+        const int column = m_mapping.columnNumber(field);
+        if (column <= 0)
+            return QString();
+        if (column > m_record.fields.size()) {
+            refuse(m_record.line,
+                   QStringLiteral("%1の列（%2 列目）がありません（この行は %3 列です）。")
+                       .arg(label(field))
+                       .arg(column)
+                       .arg(m_record.fields.size()));
+            return std::nullopt;
+        }
+        return m_record.fields.at(column - 1);
+    }
+
+    // The number in field by the entry screen's rules; empty counts as 0 unless required.
+    // nullopt (a problem noted) for text that is no number or one too large.
+    std::optional<double> number(int field, bool required = false)
+    {
+        const std::optional<QString> text = this->field(field);
+        if (!text)
+            return std::nullopt;
+        const TextRules::NumberInput input = TextRules::readNumber(label(field), *text);
+        if (!input.refusal.isEmpty()) {
+            refuse(m_record.line, input.refusal);
+            return std::nullopt;
+        }
+        if (!input.value && required) {
+            refuse(m_record.line,
+                   m_mapping.isAssigned(field) ? QStringLiteral("%1が入力されていません。").arg(label(field))
+                                               : QStringLiteral("%1の列が割り当てられていません。").arg(label(field)));
+            return std::nullopt;
+        }
+        return input.value.value_or(0);
+    }
+
+    // A product's unit price as stored: the whole number nearest to price (halves to the
+    // even neighbour) as a 32-bit integer; nullopt (a problem noted) beyond that range.
+    std::optional<int> wholePrice(double price, int field)
+    {
+        const double rounded = std::nearbyint(price); // the default rounding: halves to even
+        if (rounded < std::numeric_limits<int>::min() || rounded > std::numeric_limits<int>::max()) {
+            refuse(m_record.line,
+                   QStringLiteral("%1が大きすぎます（品名情報の%1は %2 まで）。")
+                       .arg(label(field))
+                       .arg(TextRules::formatAmount(std::numeric_limits<int>::max())));
+            return std::nullopt;
+        }
+        return int(rounded);
+    }
+
+    qint64 line() const { return m_record.line; }
+
+    // How the run ends when it was not a database failure.
+    ImportOutcome finish(ImportOutcome::Status written)
+    {
+        if (!m_opened && m_problemCount == 0)
+            m_outcome.status = ImportOutcome::Status::Failed;
+        else if (m_problemCount > 0)
+            m_outcome.status = ImportOutcome::Status::Refused;
+        else if (m_cancelled)
+            m_outcome.status = ImportOutcome::Status::Cancelled;
+        else {
+            m_outcome.status = written;
+            if (m_progress)
+                m_progress(m_done, m_done);
+        }
+        if (m_outcome.status != ImportOutcome::Status::Done) {
+            m_outcome.linesAdded = m_outcome.categoriesAdded = m_outcome.productsAdded = 0;
+        }
+        return m_outcome;
+    }
+
+    ImportOutcome failed(const QString& path, const QString& detail)
+    {
+        m_outcome.status = ImportOutcome::Status::Failed;
+        m_outcome.failure = FailureCause::withCause(
+            QStringLiteral("データベースに書き込めませんでした。インポートしたデータはありません。"),
+            FailureCause::ofWrite(path, detail));
+        if (!detail.isEmpty())
+            m_outcome.failure += QLatin1Char('\r') + detail;
+        m_outcome.linesAdded = m_outcome.categoriesAdded = m_outcome.productsAdded = 0;
+        return m_outcome;
+    }
+
+    ImportOutcome& outcome() { return m_outcome; }
+
+private:
+    QString label(int field) const { return importFieldLabels(m_mapping.kind()).value(field - 1); }
+
+    // The records in all, from the part of the file read so far.
+    qint64 estimatedTotal() const
+    {
+        const qint64 position = m_reader.position();
+        if (position <= 0 || m_reader.size() <= position)
+            return m_done;
+        return std::max(m_done, qint64(double(m_done) * double(m_reader.size()) / double(position)));
+    }
+
+    const ImportMapping& m_mapping;
+    const ImportProgress& m_progress;
+    TabFileReader m_reader;
+    TabRecord m_record;
+    QElapsedTimer m_clock;
+    ImportOutcome m_outcome;
+    qint64 m_done = 0;
+    qint64 m_lastRefused = -1;
+    int m_problemCount = 0;
+    bool m_opened = false;
+    bool m_cancelled = false;
+};
+
+// The fields of the two imports, by their 1-based position in importFieldLabels().
+namespace LineField {
+constexpr int Category = 1, Name = 2, Quantity = 3, Unit = 4, UnitPrice = 5, Amount = 6, Memo = 7;
+}
+namespace ProductField {
+constexpr int Name = 1, Unit = 2, UnitPrice = 3;
+}
+
+} // namespace
+
+QString ImportOutcome::details() const
+{
+    if (status == Status::Failed)
+        return failure;
+    QStringList lines;
+    for (const ImportProblem& p : problems)
+        lines << QStringLiteral("行 %1: %2").arg(p.line).arg(p.reason);
+    if (moreProblems > 0)
+        lines << QStringLiteral("ほかに %1 行").arg(moreProblems);
+    return lines.join(QLatin1Char('\n'));
+}
+
+ImportSurvey surveyImportFile(const QString& path, const ImportMapping& mapping)
+{
+    ImportSurvey survey;
+    TabFileReader reader;
+    if (!reader.open(path)) {
+        survey.error = reader.errorText();
+        return survey;
+    }
+    const int column = mapping.columnNumber(nameField(mapping.kind()));
+    TabRecord record;
+    bool heading = true;
+    while (reader.next(record)) {
+        if (heading) {
+            heading = false;
+            continue;
+        }
+        ++survey.records;
+        survey.lastRecordHasName = column > 0 && column <= record.fields.size() && !record.fields[column - 1].isEmpty();
+    }
+    if (reader.hasError()) {
+        survey.error = QStringLiteral("行 %1: %2").arg(reader.errorLine()).arg(reader.errorText());
+        return survey;
+    }
+    survey.readable = true;
+    return survey;
+}
+
+std::optional<bool> linesExistOn(const Database& db, const QDate& date)
+{
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(R"(SELECT 1 FROM "棚卸マスター" WHERE "日付" = ? LIMIT 1)"));
+    q.addBindValue(storedDate(date));
+    if (!q.exec())
+        return std::nullopt;
+    return q.next();
+}
+
+ImportOutcome importLines(Database& db, const QString& path, const QDate& date, const ImportMapping& mapping,
+                          const ImportProgress& progress)
+{
+    ImportRun run(path, mapping, progress);
+    if (!run.opened())
+        return run.finish(ImportOutcome::Status::Failed);
+    ImportWriter writer(db);
+    if (!writer.begin())
+        return run.failed(db.fileName(), writer.error());
+    const QString day = storedDate(date);
+    ImportOutcome& counts = run.outcome();
+    while (run.next()) {
+        // In the order of the fields, so that a record's first fault is the one told.
+        const std::optional<QString> category = run.field(LineField::Category);
+        const std::optional<QString> name = run.field(LineField::Name);
+        if (name && name->isEmpty())
+            run.refuse(run.line(), QStringLiteral("品名が入力されていません。"));
+        const std::optional<double> quantity = run.number(LineField::Quantity);
+        const std::optional<QString> unitField = run.field(LineField::Unit);
+        const std::optional<double> unitPrice = run.number(LineField::UnitPrice);
+        const std::optional<double> amount = run.number(LineField::Amount, true);
+        const std::optional<QString> memoField = run.field(LineField::Memo);
+        if (!category || !name || !unitField || !memoField || !quantity || !unitPrice || !amount || name->isEmpty())
+            continue;
+        // After the first bad record the rest is only checked: nothing is going to be written.
+        if (run.refused())
+            continue;
+        const QString product = name->left(NameLength);
+        const QString unit = unitField->left(UnitLength);
+        int productId = writer.productId(product).value_or(0);
+        if (productId == 0) {
+            const std::optional<int> price = run.wholePrice(*unitPrice, LineField::UnitPrice);
+            if (!price)
+                continue;
+            productId = writer.addProduct(product, unit, *price);
+            ++counts.productsAdded;
+        }
+        int categoryId = 0;
+        if (!category->isEmpty()) {
+            categoryId = writer.categoryId(*category).value_or(0);
+            if (categoryId == 0) {
+                categoryId = writer.addCategory(*category);
+                ++counts.categoriesAdded;
+            }
+        }
+        writer.registerUnit(unit);
+        double whole = std::trunc(*amount);
+        if (whole == 0)
+            whole = 0; // no negative zero
+        writer.addLine(
+            { day, categoryId, product, *quantity, unit, *unitPrice, whole, memoField->left(MemoLength), productId });
+        ++counts.linesAdded;
+        if (writer.hasFailed())
+            break;
+    }
+    if (writer.hasFailed())
+        return run.failed(db.fileName(), writer.error());
+    ImportOutcome outcome = run.finish(ImportOutcome::Status::Done);
+    if (outcome.status == ImportOutcome::Status::Done && !writer.commit())
+        return run.failed(db.fileName(), writer.error());
+    return outcome;
+}
+
+ImportOutcome importProducts(Database& db, const QString& path, const ImportMapping& mapping, bool updateExisting,
+                             const ImportProgress& progress)
+{
+    ImportRun run(path, mapping, progress);
+    if (!run.opened())
+        return run.finish(ImportOutcome::Status::Failed);
+    ImportWriter writer(db);
+    if (!writer.begin())
+        return run.failed(db.fileName(), writer.error());
+    ImportOutcome& counts = run.outcome();
+    while (run.next()) {
+        const std::optional<QString> name = run.field(ProductField::Name);
+        if (!name || name->isEmpty()) // a record without a name is no product: skipped
+            continue;
+        const std::optional<QString> unitField = run.field(ProductField::Unit);
+        const std::optional<double> unitPrice = run.number(ProductField::UnitPrice);
+        if (!unitField || !unitPrice)
+            continue;
+        const std::optional<int> price = run.wholePrice(*unitPrice, ProductField::UnitPrice);
+        if (!price || run.refused())
+            continue;
+        const QString product = name->left(NameLength);
+        const QString unit = unitField->left(UnitLength);
+        if (const std::optional<int> known = writer.productId(product)) {
+            if (!updateExisting)
+                continue;
+            writer.updateProduct(*known, unit, *price);
+        } else {
+            writer.addProduct(product, unit, *price);
+            ++counts.productsAdded;
+        }
+        writer.registerUnit(unit);
+        if (writer.hasFailed())
+            break;
+    }
+    if (writer.hasFailed())
+        return run.failed(db.fileName(), writer.error());
+    ImportOutcome outcome = run.finish(ImportOutcome::Status::Done);
+    if (outcome.status == ImportOutcome::Status::Done && !writer.commit())
+        return run.failed(db.fileName(), writer.error());
+    return outcome;
+}

@@ -1,0 +1,819 @@
+#include "core/imports/TabFile.h"
+
+#include "core/files/FailureCause.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// Bytes read from the file at a time; the decoded text of one block is all the reader holds.
+constexpr qsizetype BlockSize = 256 * 1024;
+// Bounds of one record, far beyond what a spreadsheet writes (16384 columns, 32767
+// characters a cell): a file past them is no table, and its text is not kept in memory.
+constexpr qsizetype MaxFields = 16384;
+constexpr qsizetype MaxRecordChars = 1 << 20;
+// The look at a file without a byte-order mark stops after this many byte sequences that
+// are not UTF-8: by then the file has shown what it is.
+constexpr int EnoughInvalidSequences = 64;
+
+// Length of the UTF-8 sequence at p (n bytes available): 1 to 4 for a well-formed one,
+// 0 when the bytes are no UTF-8 (overlong forms and surrogates included), -1 when the
+// sequence is cut off by the end of the bytes.
+int utf8Length(const uchar* p, qsizetype n)
+{
+    const uchar b = p[0];
+    if (b < 0x80)
+        return 1;
+    int length = 0;
+    uchar low = 0x80;
+    uchar high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        if (b == 0xE0)
+            low = 0xA0;
+        else if (b == 0xED)
+            high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        if (b == 0xF0)
+            low = 0x90;
+        else if (b == 0xF4)
+            high = 0x8F;
+    } else {
+        return 0;
+    }
+    for (int i = 1; i < length; ++i) {
+        if (i >= n)
+            return -1;
+        const uchar c = p[i];
+        if (c < low || c > high)
+            return 0;
+        low = 0x80;
+        high = 0xBF;
+    }
+    return length;
+}
+
+bool eightAscii(const uchar* p)
+{
+    quint64 word;
+    std::memcpy(&word, p, sizeof word);
+    return (word & 0x8080808080808080ULL) == 0;
+}
+
+bool eightAsciiWithoutNul(const uchar* p)
+{
+    quint64 word;
+    std::memcpy(&word, p, sizeof word);
+    // A byte of zero turns its high bit on in word - 0x01…01 while it is off in word.
+    return ((word | ((word - 0x0101010101010101ULL) & ~word)) & 0x8080808080808080ULL) == 0;
+}
+
+// Code page 932 as glibc's converter reads it, laid out as tables for speed: each single
+// byte's character, which bytes lead a two-byte character, and each pair's character.
+// A zero entry is a byte or pair the code page does not hold (U+0000 is refused anyway).
+struct Cp932Table
+{
+    bool valid = false;
+    std::array<char16_t, 256> single {};
+    std::array<bool, 256> lead {};
+    std::vector<char16_t> pairs = std::vector<char16_t>(256 * 256, 0);
+};
+
+const Cp932Table& cp932Table()
+{
+    static Cp932Table table;
+    static std::once_flag built;
+    std::call_once(built, [] {
+        iconv_t converter = iconv_open("UTF-16LE", "CP932");
+        if (converter == reinterpret_cast<iconv_t>(-1))
+            converter = iconv_open("UTF-16LE", "WINDOWS-31J");
+        if (converter == reinterpret_cast<iconv_t>(-1))
+            return;
+        // 1: one character out; 0: incomplete (a lead byte); -1: not in the code page.
+        const auto convert = [converter](const uchar* in, size_t length, char16_t& out) {
+            char input[2];
+            std::memcpy(input, in, length);
+            char output[8];
+            char* inPtr = input;
+            char* outPtr = output;
+            size_t inLeft = length;
+            size_t outLeft = sizeof output;
+            iconv(converter, nullptr, nullptr, nullptr, nullptr);
+            const size_t result = iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
+            if (result == static_cast<size_t>(-1))
+                return errno == EINVAL ? 0 : -1;
+            if (sizeof output - outLeft != 2)
+                return -1;
+            out = static_cast<char16_t>(static_cast<uchar>(output[0]) | (static_cast<uchar>(output[1]) << 8));
+            return 1;
+        };
+        for (int b = 1; b < 256; ++b) {
+            const uchar byte = static_cast<uchar>(b);
+            char16_t c = 0;
+            const int kind = convert(&byte, 1, c);
+            if (kind == 1)
+                table.single[b] = c;
+            else if (kind == 0)
+                table.lead[b] = true;
+        }
+        for (int b = 0; b < 256; ++b) {
+            if (!table.lead[b])
+                continue;
+            for (int t = 1; t < 256; ++t) {
+                const uchar pair[2] = { static_cast<uchar>(b), static_cast<uchar>(t) };
+                char16_t c = 0;
+                if (convert(pair, 2, c) == 1 && c != 0)
+                    table.pairs[b * 256 + t] = c;
+            }
+        }
+        iconv_close(converter);
+        table.valid = true;
+    });
+    return table;
+}
+
+// How decoding a block ended.
+enum class Decoded
+{
+    Done, // every byte decoded, or all but an incomplete sequence at the end
+    Invalid, // bytes the encoding does not hold at the stop
+    Nul // a NUL character at the stop
+};
+
+struct DecodeResult
+{
+    Decoded status = Decoded::Done;
+    qsizetype consumed = 0;
+    qsizetype produced = 0;
+};
+
+// The decoders write at most one UTF-16 unit per input byte.
+DecodeResult decodeUtf8(const uchar* p, qsizetype n, char16_t* out)
+{
+    DecodeResult r;
+    qsizetype i = 0;
+    qsizetype o = 0;
+    while (i < n) {
+        if (i + 8 <= n && eightAsciiWithoutNul(p + i)) {
+            for (int k = 0; k < 8; ++k)
+                out[o + k] = p[i + k];
+            i += 8;
+            o += 8;
+            continue;
+        }
+        const int length = utf8Length(p + i, n - i);
+        if (length < 0)
+            break;
+        if (length == 0) {
+            r.status = Decoded::Invalid;
+            break;
+        }
+        const uchar b = p[i];
+        if (length == 1) {
+            if (b == 0) {
+                r.status = Decoded::Nul;
+                break;
+            }
+            out[o++] = b;
+        } else if (length == 2) {
+            out[o++] = static_cast<char16_t>(((b & 0x1F) << 6) | (p[i + 1] & 0x3F));
+        } else if (length == 3) {
+            out[o++] = static_cast<char16_t>(((b & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F));
+        } else {
+            const char32_t c
+                = ((b & 0x07) << 18) | ((p[i + 1] & 0x3F) << 12) | ((p[i + 2] & 0x3F) << 6) | (p[i + 3] & 0x3F);
+            out[o++] = QChar::highSurrogate(c);
+            out[o++] = QChar::lowSurrogate(c);
+        }
+        i += length;
+    }
+    r.consumed = i;
+    r.produced = o;
+    return r;
+}
+
+DecodeResult decodeUtf16(const uchar* p, qsizetype n, char16_t* out, bool bigEndian)
+{
+    DecodeResult r;
+    qsizetype i = 0;
+    qsizetype o = 0;
+    const auto unitAt = [p, bigEndian](qsizetype at) {
+        return bigEndian ? static_cast<char16_t>((p[at] << 8) | p[at + 1])
+                         : static_cast<char16_t>(p[at] | (p[at + 1] << 8));
+    };
+    while (i + 1 < n) {
+        const char16_t u = unitAt(i);
+        if (u == 0) {
+            r.status = Decoded::Nul;
+            break;
+        }
+        if (QChar::isLowSurrogate(u)) {
+            r.status = Decoded::Invalid;
+            break;
+        }
+        if (QChar::isHighSurrogate(u)) {
+            if (i + 3 >= n)
+                break;
+            const char16_t low = unitAt(i + 2);
+            if (!QChar::isLowSurrogate(low)) {
+                r.status = Decoded::Invalid;
+                break;
+            }
+            out[o++] = u;
+            out[o++] = low;
+            i += 4;
+            continue;
+        }
+        out[o++] = u;
+        i += 2;
+    }
+    r.consumed = i;
+    r.produced = o;
+    return r;
+}
+
+DecodeResult decodeCp932(const uchar* p, qsizetype n, char16_t* out)
+{
+    const Cp932Table& table = cp932Table();
+    DecodeResult r;
+    qsizetype i = 0;
+    qsizetype o = 0;
+    while (i < n) {
+        const uchar b = p[i];
+        if (b < 0x80) {
+            if (b == 0) {
+                r.status = Decoded::Nul;
+                break;
+            }
+            out[o++] = b;
+            ++i;
+            continue;
+        }
+        if (const char16_t c = table.single[b]) {
+            out[o++] = c;
+            ++i;
+            continue;
+        }
+        if (!table.lead[b]) {
+            r.status = Decoded::Invalid;
+            break;
+        }
+        if (i + 1 >= n)
+            break;
+        const char16_t c = table.pairs[b * 256 + p[i + 1]];
+        if (c == 0) {
+            r.status = Decoded::Invalid;
+            break;
+        }
+        out[o++] = c;
+        i += 2;
+    }
+    r.consumed = i;
+    r.produced = o;
+    return r;
+}
+
+QString encodingName(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        return QStringLiteral("UTF-8");
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE:
+        return QStringLiteral("UTF-16");
+    case TextEncoding::Cp932:
+        break;
+    }
+    return QStringLiteral("シフトJIS（コードページ932）");
+}
+
+} // namespace
+
+struct TabFileReader::State
+{
+    // Where the bytes come from: the file, or data given whole.
+    QFile file;
+    QByteArray data;
+    bool fromData = false;
+    qint64 dataOffset = 0;
+    qint64 totalSize = 0;
+    qint64 bytesRead = 0;
+
+    TextEncoding encoding = TextEncoding::Cp932;
+    bool opened = false;
+
+    // Undecoded bytes: the block read and what was left of the previous one (a sequence
+    // cut by the block's end).
+    std::vector<uchar> raw = std::vector<uchar>(BlockSize + 8);
+    qsizetype rawLength = 0;
+    bool atEnd = false;
+    Decoded stop = Decoded::Done; // why decoding stopped for good
+
+    // The decoded text of the current block and how far the records have used it.
+    std::vector<char16_t> text = std::vector<char16_t>(BlockSize + 8);
+    qsizetype textLength = 0;
+    qsizetype textPos = 0;
+
+    // Parsing: the line of the next character, and a CR just seen whose LF belongs to it.
+    enum class Where
+    {
+        RecordStart,
+        FieldStart,
+        Unquoted,
+        Quoted,
+        QuoteInQuoted
+    };
+    Where where = Where::RecordStart;
+    qint64 line = 1;
+    bool skipLineFeed = false;
+    TabRecord current;
+    qsizetype fieldCount = 0;
+    qsizetype recordChars = 0;
+    bool recordTooLarge = false;
+    qint64 quoteLine = 0;
+
+    // Records whose fields are all empty are held back until a record with text follows:
+    // at the end of the file they are no records. Such a record always fills one line, so
+    // the first one's line and each one's field count say everything.
+    qint64 blankFirstLine = 0;
+    std::vector<qsizetype> blankFieldCounts;
+    qsizetype blankDelivered = 0;
+    bool holdingCurrent = false;
+
+    bool failed = false;
+    bool finished = false;
+    QString errorText;
+    qint64 errorLine = 0;
+
+    void fail(const QString& reason, qint64 atLine)
+    {
+        failed = true;
+        errorText = reason;
+        errorLine = atLine;
+    }
+
+    qint64 readBytes(char* into, qint64 max)
+    {
+        if (!fromData)
+            return file.read(into, max);
+        const qint64 n = std::min(max, data.size() - dataOffset);
+        std::memcpy(into, data.constData() + dataOffset, static_cast<size_t>(n));
+        dataOffset += n;
+        return n;
+    }
+
+    bool rewindTo(qint64 offset)
+    {
+        if (fromData) {
+            dataOffset = offset;
+            return true;
+        }
+        return file.seek(offset);
+    }
+
+    bool start();
+    void detectWithoutMark(qint64 from);
+    bool fill();
+    bool parseRecord();
+    void startField();
+    void append(const char16_t* from, qsizetype length);
+    void endField();
+    bool recordIsBlank() const;
+};
+
+bool TabFileReader::State::start()
+{
+    totalSize = fromData ? data.size() : file.size();
+    uchar head[3] = { 0, 0, 0 };
+    const qint64 got = readBytes(reinterpret_cast<char*>(head), 3);
+    if (got < 0) {
+        fail(QStringLiteral("ファイルを読めません。"), 0);
+        return false;
+    }
+    qint64 mark = 0;
+    if (got >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
+        encoding = TextEncoding::Utf8;
+        mark = 3;
+    } else if (got >= 2 && head[0] == 0xFF && head[1] == 0xFE) {
+        encoding = TextEncoding::Utf16LE;
+        mark = 2;
+    } else if (got >= 2 && head[0] == 0xFE && head[1] == 0xFF) {
+        encoding = TextEncoding::Utf16BE;
+        mark = 2;
+    } else {
+        detectWithoutMark(0);
+        if (failed)
+            return false;
+    }
+    if (!rewindTo(mark)) {
+        fail(QStringLiteral("ファイルを読めません。"), 0);
+        return false;
+    }
+    bytesRead = mark;
+    if (encoding == TextEncoding::Cp932 && !cp932Table().valid) {
+        fail(QStringLiteral("この環境にはシフトJIS（コードページ932）の変換表がありません。"), 0);
+        return false;
+    }
+    opened = true;
+    return true;
+}
+
+// Valid UTF-8 is read as UTF-8. A file that is not, but whose well-formed UTF-8 sequences
+// far outnumber the broken ones, is UTF-8 with a fault (reading it stops there with the
+// fault's line); anything else is code page 932, whose double-byte characters are mostly
+// no UTF-8 at all.
+void TabFileReader::State::detectWithoutMark(qint64 from)
+{
+    if (!rewindTo(from)) {
+        fail(QStringLiteral("ファイルを読めません。"), 0);
+        return;
+    }
+    std::vector<uchar> block(BlockSize + 4);
+    qsizetype carried = 0;
+    qint64 wellFormed = 0;
+    qint64 broken = 0;
+    for (;;) {
+        const qint64 got = readBytes(reinterpret_cast<char*>(block.data()) + carried, BlockSize);
+        if (got < 0) {
+            fail(QStringLiteral("ファイルを読めません。"), 0);
+            return;
+        }
+        const qsizetype n = carried + got;
+        const bool last = got == 0;
+        qsizetype i = 0;
+        while (i < n) {
+            if (i + 8 <= n && eightAscii(block.data() + i)) {
+                i += 8;
+                continue;
+            }
+            const int length = utf8Length(block.data() + i, n - i);
+            if (length < 0 && !last)
+                break;
+            if (length <= 0) {
+                ++broken;
+                ++i;
+                continue;
+            }
+            if (length > 1)
+                ++wellFormed;
+            i += length;
+        }
+        carried = n - i;
+        std::memmove(block.data(), block.data() + i, static_cast<size_t>(carried));
+        if (last || broken >= EnoughInvalidSequences)
+            break;
+    }
+    encoding = broken == 0 || wellFormed >= 4 * broken ? TextEncoding::Utf8 : TextEncoding::Cp932;
+}
+
+// Decodes the next block into text. False when no more text comes: at the end of the
+// file, or where decoding stopped (stop says why).
+bool TabFileReader::State::fill()
+{
+    textLength = 0;
+    textPos = 0;
+    if (stop != Decoded::Done)
+        return false;
+    while (textLength == 0) {
+        if (atEnd) {
+            if (rawLength > 0) {
+                stop = Decoded::Invalid; // a sequence cut off by the end of the file
+                rawLength = 0;
+            }
+            return false;
+        }
+        const qint64 got = readBytes(reinterpret_cast<char*>(raw.data()) + rawLength, BlockSize);
+        if (got < 0) {
+            fail(QStringLiteral("ファイルを読めません。"), line);
+            return false;
+        }
+        bytesRead += got;
+        if (got == 0)
+            atEnd = true;
+        const qsizetype n = rawLength + got;
+        DecodeResult r;
+        switch (encoding) {
+        case TextEncoding::Utf8:
+            r = decodeUtf8(raw.data(), n, text.data());
+            break;
+        case TextEncoding::Utf16LE:
+            r = decodeUtf16(raw.data(), n, text.data(), false);
+            break;
+        case TextEncoding::Utf16BE:
+            r = decodeUtf16(raw.data(), n, text.data(), true);
+            break;
+        case TextEncoding::Cp932:
+            r = decodeCp932(raw.data(), n, text.data());
+            break;
+        }
+        textLength = r.produced;
+        rawLength = n - r.consumed;
+        std::memmove(raw.data(), raw.data() + r.consumed, static_cast<size_t>(rawLength));
+        if (r.status != Decoded::Done) {
+            stop = r.status;
+            return textLength > 0;
+        }
+    }
+    return true;
+}
+
+void TabFileReader::State::startField()
+{
+    if (fieldCount >= MaxFields)
+        recordTooLarge = true;
+    if (recordTooLarge)
+        return;
+    QStringList& fields = current.fields;
+    if (fieldCount < fields.size())
+        fields[fieldCount].truncate(0);
+    else
+        fields.append(QString());
+}
+
+void TabFileReader::State::append(const char16_t* from, qsizetype length)
+{
+    if (recordTooLarge || length == 0)
+        return;
+    recordChars += length;
+    if (recordChars > MaxRecordChars) {
+        recordTooLarge = true;
+        return;
+    }
+    current.fields[fieldCount].append(reinterpret_cast<const QChar*>(from), length);
+}
+
+void TabFileReader::State::endField()
+{
+    ++fieldCount;
+}
+
+bool TabFileReader::State::recordIsBlank() const
+{
+    for (const QString& field : current.fields) {
+        if (!field.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+// Reads up to the end of the next record into current. False at the end of the file or
+// on an error.
+bool TabFileReader::State::parseRecord()
+{
+    for (;;) {
+        if (textPos == textLength && !fill()) {
+            if (failed)
+                return false;
+            if (stop == Decoded::Invalid) {
+                fail(encodingName(encoding) + QStringLiteral("として読めない文字があります。"), line);
+                return false;
+            }
+            if (stop == Decoded::Nul) {
+                fail(QStringLiteral("NUL 文字があります（テキストファイルでないか、文字コードが違います）。"), line);
+                return false;
+            }
+            switch (where) {
+            case Where::RecordStart:
+                return false;
+            case Where::Quoted:
+                fail(QStringLiteral("引用符（\"）で始まる項目が閉じていません。"), quoteLine);
+                return false;
+            case Where::FieldStart:
+                startField();
+                break;
+            case Where::Unquoted:
+            case Where::QuoteInQuoted:
+                break;
+            }
+            endField();
+            where = Where::RecordStart;
+            break;
+        }
+        const char16_t* const text0 = text.data();
+        if (skipLineFeed) {
+            skipLineFeed = false;
+            if (text0[textPos] == u'\n') {
+                ++textPos;
+                continue;
+            }
+        }
+        bool recordEnded = false;
+        switch (where) {
+        case Where::RecordStart:
+            current.line = line;
+            fieldCount = 0;
+            recordChars = 0;
+            recordTooLarge = false;
+            where = Where::FieldStart;
+            [[fallthrough]];
+        case Where::FieldStart:
+            startField();
+            if (text0[textPos] == u'"') {
+                quoteLine = line;
+                ++textPos;
+                where = Where::Quoted;
+            } else {
+                where = Where::Unquoted;
+            }
+            break;
+        case Where::Unquoted: {
+            qsizetype end = textPos;
+            while (end < textLength) {
+                const char16_t c = text0[end];
+                if (c == u'\t' || c == u'\n' || c == u'\r')
+                    break;
+                ++end;
+            }
+            append(text0 + textPos, end - textPos);
+            textPos = end;
+            if (end == textLength)
+                break;
+            const char16_t c = text0[textPos++];
+            endField();
+            if (c == u'\t') {
+                where = Where::FieldStart;
+                break;
+            }
+            ++line;
+            skipLineFeed = c == u'\r';
+            where = Where::RecordStart;
+            recordEnded = true;
+            break;
+        }
+        case Where::Quoted: {
+            qsizetype end = textPos;
+            while (end < textLength) {
+                const char16_t c = text0[end];
+                if (c == u'"' || c == u'\n' || c == u'\r')
+                    break;
+                ++end;
+            }
+            append(text0 + textPos, end - textPos);
+            textPos = end;
+            if (end == textLength)
+                break;
+            const char16_t c = text0[textPos++];
+            if (c == u'"') {
+                where = Where::QuoteInQuoted;
+                break;
+            }
+            // A line break inside the field is kept as one LF, whatever form it had.
+            const char16_t lineFeed = u'\n';
+            append(&lineFeed, 1);
+            ++line;
+            skipLineFeed = c == u'\r';
+            break;
+        }
+        case Where::QuoteInQuoted:
+            if (text0[textPos] == u'"') {
+                append(text0 + textPos, 1);
+                ++textPos;
+                where = Where::Quoted;
+            } else {
+                // The closing quote: what follows it up to the tab or line end is kept as
+                // it stands, as spreadsheet programs do.
+                where = Where::Unquoted;
+            }
+            break;
+        }
+        if (recordEnded)
+            break;
+    }
+    if (recordTooLarge) {
+        fail(QStringLiteral("1 件の項目数か文字数が多すぎます（%1 項目、%2 文字まで）。")
+                 .arg(MaxFields)
+                 .arg(MaxRecordChars),
+             current.line);
+        return false;
+    }
+    current.fields.resize(fieldCount);
+    return true;
+}
+
+TabFileReader::TabFileReader()
+    : m_state(std::make_unique<State>())
+{ }
+
+TabFileReader::~TabFileReader() = default;
+
+bool TabFileReader::open(const QString& path)
+{
+    m_state = std::make_unique<State>();
+    State& s = *m_state;
+    if (QFileInfo(path).isDir()) {
+        s.fail(QStringLiteral("ファイルではなくフォルダです。"), 0);
+        return false;
+    }
+    s.file.setFileName(path);
+    if (!s.file.open(QIODevice::ReadOnly)) {
+        s.fail(FailureCause::withCause(QStringLiteral("ファイルを開けません。"), FailureCause::ofOpen(path)), 0);
+        return false;
+    }
+    return s.start();
+}
+
+bool TabFileReader::openData(const QByteArray& data)
+{
+    m_state = std::make_unique<State>();
+    m_state->fromData = true;
+    m_state->data = data;
+    return m_state->start();
+}
+
+TextEncoding TabFileReader::encoding() const
+{
+    return m_state->encoding;
+}
+
+bool TabFileReader::next(TabRecord& record)
+{
+    State& s = *m_state;
+    if (!s.opened || s.failed || s.finished)
+        return false;
+    for (;;) {
+        // Blank records followed by one with text are records after all.
+        if (s.holdingCurrent) {
+            if (s.blankDelivered < static_cast<qsizetype>(s.blankFieldCounts.size())) {
+                record.line = s.blankFirstLine + s.blankDelivered;
+                record.fields.clear();
+                for (qsizetype i = 0; i < s.blankFieldCounts[s.blankDelivered]; ++i)
+                    record.fields.append(QString());
+                ++s.blankDelivered;
+                return true;
+            }
+            s.blankFieldCounts.clear();
+            s.blankDelivered = 0;
+            s.holdingCurrent = false;
+            std::swap(record, s.current);
+            return true;
+        }
+        if (!s.parseRecord()) {
+            if (!s.failed)
+                s.finished = true;
+            return false;
+        }
+        if (!s.recordIsBlank()) {
+            if (s.blankFieldCounts.empty()) {
+                std::swap(record, s.current);
+                return true;
+            }
+            s.holdingCurrent = true;
+            continue;
+        }
+        if (s.blankFieldCounts.empty())
+            s.blankFirstLine = s.current.line;
+        s.blankFieldCounts.push_back(s.current.fields.size());
+    }
+}
+
+bool TabFileReader::hasError() const
+{
+    return m_state->failed;
+}
+
+QString TabFileReader::errorText() const
+{
+    return m_state->errorText;
+}
+
+qint64 TabFileReader::errorLine() const
+{
+    return m_state->errorLine;
+}
+
+qint64 TabFileReader::position() const
+{
+    return m_state->bytesRead;
+}
+
+qint64 TabFileReader::size() const
+{
+    return m_state->totalSize;
+}
+
+QStringList readHeading(const QString& path, QString* error)
+{
+    TabFileReader reader;
+    TabRecord heading;
+    if (reader.open(path) && reader.next(heading))
+        return heading.fields;
+    if (error) {
+        if (!reader.hasError())
+            *error = QStringLiteral("ファイルにデータがありません。");
+        else if (reader.errorLine() > 0)
+            *error = QStringLiteral("行 %1: %2").arg(reader.errorLine()).arg(reader.errorText());
+        else
+            *error = reader.errorText();
+    }
+    return {};
+}

@@ -1,0 +1,115 @@
+#include "CliRun.h"
+#include "SampleData.h"
+#include "TestEnvironment.h"
+#include "TestRegistry.h"
+#include "core/imports/ImportMapping.h"
+
+#include <QStringEncoder>
+#include <QTest>
+
+namespace {
+
+// A file as an older spreadsheet program saves it: code page 932, CRLF.
+QString cp932File(const TestEnvironment& env, const QString& name, const QStringList& lines)
+{
+    QStringEncoder encoder("windows-31j");
+    return env.writeFile(name, encoder.encode(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+}
+
+} // namespace
+
+class TestImportCommand : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void linesTwiceIntoOneDateAndABadFile()
+    {
+        TestEnvironment env;
+        const QString db = env.newDatabase();
+        const QString data = cp932File(env, u"棚卸.txt"_qs,
+                                       { u"分類\t商品\t数\t単位\t単価\t金額"_qs, u"食品\tりんご\t10\t個\t100\t1,000"_qs,
+                                         u"食品\tﾒﾓ帳\t2\t冊\t80\t160"_qs });
+        const QStringList args {
+            u"import"_qs, u"lines"_qs,      db,
+            u"--date"_qs, u"2026-03-31"_qs, u"--file"_qs,
+            data,         u"--map"_qs,      u"項目/分類名=分類,品名=#2,数量=数,単位=単位,単価=単価,価格=金額"_qs
+        };
+        Run r = kotrina(args);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(
+            r.out,
+            u"棚卸表　入力件数       2 件\n項目/分類情報　新規登録件数　1 件\n品名情報　新規登録件数　 　　2 件\n"_qs);
+
+        // Lines of the date stop a second run unless it is confirmed; then they come in again.
+        const QByteArray before = readAll(db);
+        r = kotrina(args);
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(
+            r.err,
+            u"kotrina: 既に棚卸表に2026/03/31日付のデータがあります。続けるときは --yes を指定してください。\n"_qs);
+        QCOMPARE(readAll(db), before);
+        r = kotrina(args + QStringList { u"--yes"_qs });
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.startsWith(u"棚卸表　入力件数       2 件\n項目/分類情報　新規登録件数　0 件\n"_qs));
+
+        // A bad file names its lines and writes nothing.
+        const QString bad = cp932File(env, u"bad.txt"_qs,
+                                      { u"分類\t商品\t数\t単位\t単価\t金額"_qs, u"食品\tみかん\t1\t個\t1\t1"_qs,
+                                        u"食品\tなし\tたくさん\t個\t1\t1"_qs, u"食品\tかき\t1\t個\t1\t"_qs });
+        QStringList badArgs = args;
+        badArgs[6] = bad;
+        badArgs << u"--yes"_qs;
+        const QByteArray twice = readAll(db);
+        r = kotrina(badArgs);
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(r.err,
+                 u"kotrina: インポートに失敗しました。インポートしたデータをチェックしてください。\n"
+                 "行 3: 数量は数字で入力してください。\n行 4: 価格が入力されていません。\n"_qs);
+        QCOMPARE(readAll(db), twice);
+    }
+
+    void productsFromTheSavedAssignmentOrTheHeadings()
+    {
+        TestEnvironment env;
+        const QString db = env.newDatabase();
+        const QString data = cp932File(
+            env, u"品名.txt"_qs,
+            { u"品名\t単位\t単価\tコード"_qs, u"りんご\t個\t98\tA1"_qs, u"\t\t\tA2"_qs, u"なし\t個\t120\tA3"_qs });
+        const QStringList args { u"import"_qs, u"products"_qs, db, u"--file"_qs, data };
+        Run r = kotrina(args);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, u"品名情報　新規登録件数　 　　2 件\n"_qs);
+
+        // The assignment the dialogs saved wins over the headings: here the code is the name.
+        ImportMapping saved(ImportKind::Products);
+        saved.assign(1, u"コード"_qs, 4);
+        QVERIFY(saved.write(env.paths().inDataDir(ImportMapping::fileName(ImportKind::Products))));
+        r = kotrina(args);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, u"品名情報　新規登録件数　 　　3 件\n"_qs);
+
+        // Known products change only when asked to.
+        r = kotrina({ u"import"_qs, u"products"_qs, db, u"--file"_qs, data, u"--map"_qs, u"品名=品名,単価=#4"_qs });
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(u"行 2: 単価は数字で入力してください。"_qs), qPrintable(r.err));
+        r = kotrina({ u"import"_qs, u"products"_qs, db, u"--file"_qs, data, u"--map"_qs, u"品名=品名,単価=単価"_qs,
+                      u"--update-existing"_qs });
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, u"品名情報　新規登録件数　 　　0 件\n"_qs);
+        Database opened;
+        QVERIFY(opened.open(db));
+        QCOMPARE(rowCount(opened, Table::Shohin), 5);
+
+        r = kotrina({ u"import"_qs, u"products"_qs, db, u"--file"_qs, data, u"--map"_qs, u"単価=#3"_qs });
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(u"品名の項目が設定されていません。"_qs), qPrintable(r.err));
+    }
+};
+
+KOTRINA_REGISTER_TEST(TestImportCommand)
+#include "TestImportCommand.moc"

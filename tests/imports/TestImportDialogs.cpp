@@ -1,0 +1,334 @@
+#include "MainWindowTest.h"
+#include "SampleData.h"
+#include "ScreenTest.h"
+#include "TestRegistry.h"
+#include "TestSession.h"
+#include "gui/imports/ImportForms.h"
+#include "gui/imports/ImportRunDialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTableWidget>
+#include <QTest>
+
+namespace {
+
+const QString Heading = QStringLiteral("分類\t品名\t数\t単位\t単価\t金額\r\n");
+
+// "a|b|" as the list a, b and an empty text.
+QStringList cells(const QString& text)
+{
+    return text.split(QLatin1Char('|'));
+}
+
+// The rows a query returns, each as its fields joined by "|".
+QStringList rows(const Database& db, const QString& sql)
+{
+    QSqlQuery q(db.connection());
+    q.exec(sql);
+    QStringList result;
+    while (q.next()) {
+        QStringList fields;
+        for (int i = 0; i < q.record().count(); ++i)
+            fields << q.value(i).toString();
+        result << fields.join(QLatin1Char('|'));
+    }
+    return result;
+}
+
+QStringList linesOf(const Database& db)
+{
+    return rows(db, QStringLiteral(R"(SELECT "日付", "項目ID", "品名", "数量", "単位", "単価", "価格"
+                                      FROM "棚卸マスター" ORDER BY "ID")"));
+}
+
+// The assignment of every column of the heading to its field, as OK saves it.
+void saveMapping(const Paths& paths, ImportKind kind, const QString& heading)
+{
+    QVERIFY(paths.ensureDataDir());
+    const QStringList headings = heading.trimmed().split(QLatin1Char('\t'));
+    ImportMapping mapping = ImportMapping::fromHeadings(kind, headings);
+    if (kind == ImportKind::Lines) {
+        mapping.assign(1, QStringLiteral("分類"), 1);
+        mapping.assign(3, QStringLiteral("数"), 3);
+        mapping.assign(6, QStringLiteral("金額"), 6);
+    }
+    QVERIFY(mapping.write(mappingPath(paths, kind)));
+}
+
+// An import dialog over a new database, with its files in the test's directory.
+struct ImportDialogTest : TestSession
+{
+    ModalAnswerer modals;
+    ScreenTest::Driver<ImportRunDialog> w;
+
+    ImportDialogTest() { QVERIFY(openNewDatabase()); }
+    QString file(const QString& name, const QString& text) { return env.writeFile(name, text.toUtf8()); }
+    void saveMapping(ImportKind kind, const QString& heading) { ::saveMapping(env.paths(), kind, heading); }
+    void open(ImportKind kind)
+    {
+        w.screen = new ImportRunDialog(state, kind);
+        ScreenTest::showActive(w.screen);
+    }
+    void answer(std::initializer_list<bool> answers)
+    {
+        for (const bool yes : answers)
+            prompter.answerAsk(yes);
+    }
+    void choose(const QString& path)
+    {
+        prompter.answerFile(path);
+        w.click("Command2");
+    }
+    QString label(const char* name) const { return w.template find<QLabel>(name)->text(); }
+};
+
+} // namespace
+
+class TestImportDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void missingMappingAssignsColumnsThenImports()
+    {
+        ImportDialogTest t;
+        const QString data = t.file(QStringLiteral("棚卸.txt"),
+                                    Heading + QStringLiteral("青果\tりんご\t3\t箱\t100\t300\r\n")
+                                        + QStringLiteral("青果\tみかん\t1.5\tkg\t200\t300\r\n"));
+        t.open(ImportKind::Lines);
+        t.choose(data);
+        const FileDialogRequest request = t.prompter.shown().constLast().file;
+        QCOMPARE(request.filter,
+                 QStringLiteral("DAT形式のファイル (*.dat)|*.dat|タブ区切りのテキストファイル (*.txt)|*.txt"));
+        QCOMPARE(request.filterIndex, 2);
+        QCOMPARE(t.w.screen->focusWidget(), t.w.find<QWidget>("Command1"));
+
+        // The assignment dialog opens on the file: its headings offered, the ones named like a
+        // field assigned already; the user assigns the others from the list.
+        QStringList offered, grid;
+        t.modals.steps["DialogTabA"] = [&](QDialog* tab) {
+            QTRY_VERIFY(tab->findChild<QComboBox*>(QStringLiteral("Combo1"))->isEnabled());
+            QCOMPARE(tab->findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), data);
+            auto* combo = tab->findChild<QComboBox*>(QStringLiteral("Combo1"));
+            auto* table = tab->findChild<QTableWidget*>(QStringLiteral("MSFlexGrid1"));
+            offered = ScreenTest::itemTexts(combo);
+            QCOMPARE(ScreenTest::columnTexts(table, 1), cells(QStringLiteral("|品名||単位|単価||")));
+            const QStringList chosen = cells(QStringLiteral("分類||数|||金額|金額"));
+            for (int row = 0; row < chosen.size(); ++row) {
+                if (chosen[row].isEmpty())
+                    continue;
+                QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                                  table->visualRect(table->model()->index(row, 0)).center());
+                QVERIFY(ScreenTest::chooseFromList(combo, chosen[row]));
+            }
+            // 備考 taken back again; from the grid, Tab goes on to OK.
+            tab->findChild<QPushButton*>(QStringLiteral("Command5"))->click();
+            table->setFocus();
+            QTest::keyClick(table, Qt::Key_Tab);
+            QCOMPARE(tab->focusWidget(), tab->findChild<QWidget*>(QStringLiteral("Command3")));
+            grid = ScreenTest::columnTexts(table, 1);
+            tab->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
+        };
+        t.prompter.answerAsk(true);
+        t.w.click("Command1");
+        QCOMPARE(offered, Heading.trimmed().split(QLatin1Char('\t')));
+        QCOMPARE(grid, cells(QStringLiteral("分類|品名|数|単位|単価|金額|")));
+        QCOMPARE(
+            QString::fromUtf8(readAll(mappingPath(t.env.paths(), ImportKind::Lines))),
+            QStringLiteral("分類\r\n1\r\n品名\r\n2\r\n数\r\n3\r\n単位\r\n4\r\n単価\r\n5\r\n金額\r\n6\r\n\r\n0\r\n"));
+        QCOMPARE(t.prompter.texts().constLast(),
+                 QStringLiteral("設定ファイルが見つかりませんでした。インポートの設定を行います。"));
+        QCOMPARE(t.w.find<QLineEdit>("txtFileName")->text(), data);
+        QVERIFY(t.w.find<QPushButton>("Command1")->isEnabled());
+        QVERIFY(linesOf(t.db()).isEmpty());
+
+        t.prompter.clear();
+        t.answer({ true, true });
+        t.w.click("Command1");
+        QCOMPARE(t.prompter.texts(),
+                 (QStringList { QStringLiteral("インポートする棚卸データの決算日は、2026/03/31です。よろしいですか。"),
+                                QStringLiteral("データ件数は、2件です。インポートを開始しますか。"),
+                                QStringLiteral("棚卸のインポートは正常に完了しました。") }));
+        QCOMPARE(linesOf(t.db()),
+                 (QStringList { QStringLiteral("2026-03-31|1|りんご|3|箱|100|300"),
+                                QStringLiteral("2026-03-31|1|みかん|1.5|kg|200|300") }));
+        QCOMPARE(t.label("Label2"), QStringLiteral("棚卸表　入力件数       2 件"));
+        QCOMPARE(t.label("Label3"), QStringLiteral("項目/分類情報　新規登録件数　1 件"));
+        QCOMPARE(t.label("Label5"), QStringLiteral("品名情報　新規登録件数　 　　2 件"));
+        QVERIFY(!t.w.find<QLabel>("Label4")->isVisible());
+        QVERIFY(!t.w.find<QPushButton>("Command1")->isEnabled());
+    }
+
+    void badRecordNamedAndNothingWritten()
+    {
+        ImportDialogTest t;
+        t.saveMapping(ImportKind::Lines, Heading);
+        const QString good
+            = t.file(QStringLiteral("good.txt"), Heading + QStringLiteral("青果\tりんご\t3\t箱\t100\t300\r\n"));
+        const QString data = t.file(QStringLiteral("bad.txt"),
+                                    Heading + QStringLiteral("青果\tりんご\t3\t箱\t100\t300\r\n")
+                                        + QStringLiteral("果物\tみかん\t多い\tkg\t200\t300\r\n")
+                                        + QStringLiteral("青果\tぶどう\t1\t房\t500\t500\r\n"));
+        t.open(ImportKind::Lines);
+        // A good run first: its counts must not stand beside the bad run's message.
+        t.choose(good);
+        t.answer({ true, true });
+        t.w.click("Command1");
+        const QStringList before = linesOf(t.db());
+        const int categories = rowCount(t.db(), Table::Koumoku);
+        t.choose(data);
+        t.answer({ true, true, true });
+        t.w.click("Command1");
+        const QString message = t.prompter.texts().constLast();
+        QVERIFY2(message.startsWith(
+                     QStringLiteral("インポートに失敗しました。インポートしたデータをチェックしてください。\n")),
+                 qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("行 3:")), qPrintable(message));
+        QCOMPARE(linesOf(t.db()), before);
+        QCOMPARE(before.size(), 1);
+        QCOMPARE(rowCount(t.db(), Table::Koumoku), categories);
+        QCOMPARE(t.label("Label2"), QString());
+        QVERIFY(!t.w.find<QLabel>("Label4")->isVisible());
+    }
+
+    void existingLinesAskedStopEndsWithNothingWritten()
+    {
+        ImportDialogTest t;
+        t.saveMapping(ImportKind::Lines, Heading);
+        QString text = Heading;
+        for (int i = 0; i < 150000; ++i)
+            text += QStringLiteral("分類%1\t品名%2\t1\t個\t10\t10\r\n").arg(i % 40).arg(i % 7000);
+        const QString data = t.file(QStringLiteral("large.txt"), text);
+        QVERIFY(addSampleLines(t.db(), 1));
+        t.open(ImportKind::Lines);
+        // No to the existing lines: nothing runs, and the file must be chosen again.
+        t.choose(data);
+        t.answer({ true, true, false });
+        t.w.click("Command1");
+        QCOMPARE(t.prompter.texts().constLast(),
+                 QStringLiteral("既に棚卸表に2026/03/31日付のデータがあります。インポートを続けますか？"));
+        QVERIFY(!t.w.find<QPushButton>("Command1")->isEnabled());
+
+        // Yes, then 中止 pressed while it runs.
+        t.choose(data);
+        t.answer({ true, true, true });
+        auto* stop = t.w.find<QPushButton>("cmdStop");
+        bool pressed = false;
+        QTimer::singleShot(0, stop, [&] {
+            pressed = stop->isEnabled() && t.w.find<QLabel>("Label4")->isVisible();
+            QTest::keyClick(stop, Qt::Key_Space);
+        });
+        t.w.click("Command1");
+        QVERIFY(pressed);
+        QCOMPARE(t.prompter.texts().constLast(),
+                 QStringLiteral("インポートを中止しました。データは取り込まれていません。"));
+        QCOMPARE(rowCount(t.db(), Table::Tana), 1);
+        QVERIFY(!stop->isEnabled());
+    }
+
+    void knownProductsUpdatedOnlyWhenChecked_data() { ScreenTest::addNoAndYes(); }
+    void knownProductsUpdatedOnlyWhenChecked()
+    {
+        QFETCH(bool, yes);
+        ImportDialogTest t;
+        const QString heading = QStringLiteral("品名\t単位\t単価\r\n");
+        t.saveMapping(ImportKind::Products, heading);
+        QVERIFY(t.db().exec(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'りんご', 100, '個'))")));
+        const QString data = t.file(QStringLiteral("products.txt"),
+                                    heading + QStringLiteral("りんご\t箱\t150\r\n\t個\t1\r\nみかん\tkg\t80.5\r\n"));
+        t.open(ImportKind::Products);
+        auto* check = t.w.find<QCheckBox>("Check1");
+        if (check->isChecked() != yes)
+            QTest::keyClick(check, Qt::Key_Space);
+        t.choose(data);
+        t.answer({ true });
+        t.w.click("Command1");
+        QCOMPARE(t.prompter.texts(),
+                 (QStringList { QStringLiteral("データ件数は、3件です。インポートを開始しますか。"),
+                                QStringLiteral("棚卸表のインポートは正常に完了しました。") }));
+        QCOMPARE(t.label("Label5"), QStringLiteral("品名情報　新規登録件数　 　　1 件"));
+        QCOMPARE(rows(t.db(), QStringLiteral(R"(SELECT "品名", "単価", "単位" FROM "仕入商品" ORDER BY "品名ID")")),
+                 (QStringList { yes ? QStringLiteral("りんご|150|箱") : QStringLiteral("りんご|100|個"),
+                                QStringLiteral("みかん|80|kg") }));
+    }
+
+    void settingsWithoutAFileThenChosenThere()
+    {
+        ImportDialogTest t;
+        const QString data
+            = t.file(QStringLiteral("商品.txt"), QStringLiteral("コード\t品名\t単価\r\n1\tりんご\t100\r\n"));
+        t.open(ImportKind::Products);
+        QStringList texts;
+        t.modals.steps["DialogTabB"] = [&](QDialog* tab) {
+            auto* table = tab->findChild<QTableWidget*>(QStringLiteral("MSFlexGrid1"));
+            QVERIFY(!tab->findChild<QComboBox*>(QStringLiteral("Combo1"))->isEnabled());
+            // OK without a product name column stays.
+            tab->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
+            QVERIFY(tab->isVisible());
+            t.prompter.answerFile(data);
+            tab->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+            texts = ScreenTest::columnTexts(table, 1);
+            tab->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
+        };
+        t.w.click("Command3");
+        QCOMPARE(t.prompter.texts(), QStringList { QStringLiteral("品名の項目が設定されていません。") });
+        QCOMPARE(texts, cells(QStringLiteral("品名||単価")));
+        QCOMPARE(QString::fromUtf8(readAll(mappingPath(t.env.paths(), ImportKind::Products))),
+                 QStringLiteral("品名\r\n2\r\n\r\n0\r\n単価\r\n3\r\n"));
+        QCOMPARE(t.w.find<QLineEdit>("txtFileName")->text(), data);
+        QVERIFY(t.w.find<QPushButton>("Command1")->isEnabled());
+    }
+
+    void openedFromTheMainWindowAndTheProductScreen()
+    {
+        MainWindow m;
+        m.start(m.env.newDatabase());
+        saveMapping(m.env.paths(), ImportKind::Lines, Heading);
+        const QString data = m.env.writeFile(QStringLiteral("a.txt"),
+                                             (Heading + QStringLiteral("\tりんご\t2\t個\t50\t100\r\n")).toUtf8());
+        // The entry screen open beside it shows the imported line afterwards.
+        m.trigger("mnuPreTana");
+        auto* entry = m.window->findChild<QWidget*>(QStringLiteral("frmTana"));
+        QVERIFY(entry);
+        m.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m.window.get()));
+        QString result;
+        m.modals.steps["DialogExcelA"] = [&](QDialog* dialog) {
+            m.prompter.answerFile(data);
+            dialog->findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+            m.prompter.answerAsk(true);
+            m.prompter.answerAsk(true);
+            dialog->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+            result = dialog->findChild<QLabel*>(QStringLiteral("Label2"))->text();
+        };
+        QTest::keyClick(m.window.get(), Qt::Key_T, Qt::AltModifier);
+        QTRY_COMPARE(result, QStringLiteral("棚卸表　入力件数       1 件"));
+        QCOMPARE(linesOf(m.db()), QStringList { QStringLiteral("2026-03-31|0|りんご|2|個|50|100") });
+        QCOMPARE(entry->findChild<QLineEdit*>(QStringLiteral("Text3"))->text(),
+                 QStringLiteral("Max Record 1   Total 100"));
+        entry->close();
+
+        // The product screen closes for the product import; the menu opens it as well.
+        m.modals.steps["frmInShohin"]
+            = [](QDialog* products) { products->findChild<QPushButton*>(QStringLiteral("Command1"))->click(); };
+        m.trigger("Command33");
+        QTRY_COMPARE(m.modals.screens.size(), 3);
+        m.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m.window.get()));
+        QTest::keyClick(m.window.get(), Qt::Key_A, Qt::AltModifier);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_S);
+        QTRY_COMPARE(m.modals.screens,
+                     (QStringList { QStringLiteral("DialogExcelA"), QStringLiteral("frmInShohin"),
+                                    QStringLiteral("DialogExcelB"), QStringLiteral("DialogExcelB") }));
+    }
+};
+
+KOTRINA_REGISTER_TEST(TestImportDialogs)
+#include "TestImportDialogs.moc"

@@ -1,0 +1,276 @@
+#include "SampleData.h"
+#include "TestEnvironment.h"
+#include "TestRegistry.h"
+#include "core/imports/Importer.h"
+#include "core/imports/TabFile.h"
+#include "core/lines/LineRegistration.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+
+namespace {
+
+const QDate Day(2026, 3, 31);
+const QString LinesHeading = QStringLiteral("項目/分類名\t品名\t数量\t単位\t単価\t価格\t備考");
+
+// A file of records under a heading, each line ended by CRLF, in UTF-8.
+QString dataFile(const TestEnvironment& env, const QString& heading, const QStringList& records,
+                 const QString& name = QStringLiteral("data.txt"))
+{
+    return env.writeFile(name, (QStringList { heading } + records).join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+}
+
+ImportMapping headingMapping(ImportKind kind, const QString& file)
+{
+    return ImportMapping::fromHeadings(kind, readHeading(file));
+}
+
+// Every row of a query, its values joined by "|".
+QStringList rows(const Database& db, const QString& sql)
+{
+    QStringList result;
+    QSqlQuery q(db.connection());
+    if (!q.exec(sql))
+        return { q.lastError().text() };
+    while (q.next()) {
+        QStringList values;
+        for (int i = 0; i < q.record().count(); ++i)
+            values << q.value(i).toString();
+        result << values.join(QLatin1Char('|'));
+    }
+    return result;
+}
+
+QStringList lines(const Database& db)
+{
+    return rows(db, QStringLiteral(R"(SELECT "ID", "日付", "項目ID", "品名", "数量", "単位", "単価", "価格", "備考",
+        "品名ID", coalesce("備考1", '-') FROM "棚卸マスター" ORDER BY "ID")"));
+}
+
+} // namespace
+
+class TestImporter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void aGoodFileGoesInWithItsNamesRegisteredOnce()
+    {
+        TestEnvironment env;
+        Database db;
+        QVERIFY(db.open(env.newDatabase()));
+        const QString longName = QString(60, QChar(u'長'));
+        const QString file = dataFile(
+            env, LinesHeading,
+            { u"食品\tりんご\t10\t個\t100\t1000\t"_qs, u"食品\t"_qs + longName + u"\t３\t箱\t12.5\t37.5\tメモ"_qs,
+              u"\tO'Brien \"50%\" a_b\t1,500\t\t2.5\t-12.7\t"_qs, u"雑貨\t"_qs + longName + u"\t\t箱\t3.5\t0\t"_qs,
+              u"食品\tりんご\t1\tケース\t\t99\t"_qs });
+        const ImportOutcome outcome = importLines(db, file, Day, headingMapping(ImportKind::Lines, file));
+        QCOMPARE(outcome.status, ImportOutcome::Status::Done);
+        QCOMPARE(outcome.linesAdded, 5);
+        QCOMPARE(outcome.categoriesAdded, 2);
+        QCOMPARE(outcome.productsAdded, 3);
+
+        const QString stored = longName.left(50);
+        QCOMPARE(lines(db),
+                 QStringList({ u"1|2026-03-31|1|りんご|10|個|100|1000||1|-"_qs,
+                               u"2|2026-03-31|1|"_qs + stored + u"|3|箱|12.5|37|メモ|2|-"_qs,
+                               u"3|2026-03-31|0|O'Brien \"50%\" a_b|1500||2.5|-12||3|-"_qs,
+                               u"4|2026-03-31|2|"_qs + stored + u"|0|箱|3.5|0||2|-"_qs,
+                               u"5|2026-03-31|1|りんご|1|ケース|0|99||1|-"_qs }));
+        // New products take the first line's unit and its price rounded halves to even.
+        QCOMPARE(
+            rows(db, u"SELECT * FROM 仕入商品 ORDER BY 品名ID"_qs),
+            QStringList({ u"1|りんご|100|個"_qs, u"2|"_qs + stored + u"|12|箱"_qs, u"3|O'Brien \"50%\" a_b|2|"_qs }));
+        QCOMPARE(rows(db, u"SELECT * FROM 項目分類 ORDER BY 項目ID"_qs),
+                 QStringList({ u"0|未区分"_qs, u"1|食品"_qs, u"2|雑貨"_qs }));
+        QCOMPARE(rows(db, u"SELECT * FROM 単位 ORDER BY 単位ID"_qs),
+                 QStringList({ u"1|個"_qs, u"2|箱"_qs, u"3|ケース"_qs }));
+
+        // The name indexes know the imported names, and keep up with lines typed afterwards.
+        QCOMPARE(lineHistory(db, u"%\" a_"_qs).size(), 1);
+        QCOMPARE(lineHistory(db, u"長長長"_qs).size(), 2);
+        QVERIFY(registerLine(db, { Day, 1, u"みかん"_qs, 2, u"個"_qs, 30, {} }));
+        QCOMPARE(lineHistory(db, u"みか"_qs).size(), 1);
+        QCOMPARE(lineHistory(db, u"りんご"_qs).size(), 2);
+
+        // Known names are found again by a second file: nothing new is registered.
+        const ImportOutcome again = importLines(db, file, Day, headingMapping(ImportKind::Lines, file));
+        QCOMPARE(again.linesAdded, 5);
+        QCOMPARE(again.categoriesAdded + again.productsAdded, 0);
+        QCOMPARE(rowCount(db, Table::Tana), 11);
+        QCOMPARE(lineHistory(db, u"りんご"_qs).size(), 4);
+    }
+
+    void aBadRecordWritesNothing_data()
+    {
+        QTest::addColumn<QStringList>("records");
+        QTest::addColumn<QString>("problem");
+        const QString good = u"食品\tりんご\t10\t個\t100\t1000\t"_qs;
+        QTest::newRow("text in a number") << QStringList { good, u"食品\tなし\t十\t個\t1\t1\t"_qs, good }
+                                          << u"行 3: 数量は数字で入力してください。"_qs;
+        QTest::newRow("empty amount") << QStringList { good, good, u"食品\tなし\t1\t個\t1\t\t"_qs }
+                                      << u"行 4: 価格が入力されていません。"_qs;
+        QTest::newRow("empty name") << QStringList { u"食品\t\t1\t個\t1\t1\t"_qs, good }
+                                    << u"行 2: 品名が入力されていません。"_qs;
+        QTest::newRow("field beyond the end") << QStringList { good, u"食品\tなし\t1\t個"_qs }
+                                              << u"行 3: 単価の列（5 列目）がありません（この行は 4 列です）。"_qs;
+        QTest::newRow("thirteen digits") << QStringList { good, u"食品\tなし\t1\t個\t1\t1234567890123\t"_qs }
+                                         << u"行 3: 価格は整数部１２桁以内で入力してください。"_qs;
+        QTest::newRow("price beyond a product's")
+            << QStringList { good, u"食品\t新品\t1\t個\t3000000000\t1\t"_qs }
+            << u"行 3: 単価が大きすぎます（品名情報の単価は 2,147,483,647 まで）。"_qs;
+    }
+
+    void aBadRecordWritesNothing()
+    {
+        QFETCH(QStringList, records);
+        QFETCH(QString, problem);
+        TestEnvironment env;
+        const QString path = env.newDatabase();
+        Database db;
+        QVERIFY(db.open(path));
+        QVERIFY(addSampleLines(db, 50));
+        db.close();
+        const QByteArray before = readAll(path);
+        QVERIFY(db.open(path));
+        const QString file = dataFile(env, LinesHeading, records);
+        const ImportOutcome outcome = importLines(db, file, Day, headingMapping(ImportKind::Lines, file));
+        QCOMPARE(outcome.status, ImportOutcome::Status::Refused);
+        QCOMPARE(outcome.details(), problem);
+        QCOMPARE(outcome.linesAdded + outcome.categoriesAdded + outcome.productsAdded, 0);
+        db.close();
+        QCOMPARE(readAll(path), before);
+    }
+
+    void manyBadRecordsAreCountedAfterTheFirstTen()
+    {
+        TestEnvironment env;
+        Database db;
+        QVERIFY(db.open(env.newDatabase()));
+        QStringList records(13, u"食品\tりんご\t1\t個\t1\tx\t"_qs);
+        records.prepend(u"食品\tりんご\t1\t個\t1\t1\t"_qs);
+        const QString file = dataFile(env, LinesHeading, records);
+        // Without a column for the amount every record is refused.
+        ImportMapping mapping = headingMapping(ImportKind::Lines, file);
+        mapping.clear(6);
+        ImportOutcome outcome = importLines(db, file, Day, mapping);
+        QCOMPARE(outcome.problems.size(), 10);
+        QCOMPARE(outcome.moreProblems, 4);
+        QCOMPARE(outcome.problems.first().reason, u"価格の列が割り当てられていません。"_qs);
+
+        outcome = importLines(db, file, Day, headingMapping(ImportKind::Lines, file));
+        QStringList details = outcome.details().split(QLatin1Char('\n'));
+        QCOMPARE(details.size(), 11);
+        QCOMPARE(details.first(), u"行 3: 価格は数字で入力してください。"_qs);
+        QCOMPARE(details.at(9), u"行 12: 価格は数字で入力してください。"_qs);
+        QCOMPARE(details.last(), u"ほかに 3 行"_qs);
+        QCOMPARE(rowCount(db, Table::Tana), 0);
+        QCOMPARE(rowCount(db, Table::Shohin), 0);
+    }
+
+    void productsWithAndWithoutUpdatingKnownOnes()
+    {
+        TestEnvironment env;
+        Database db;
+        QVERIFY(db.open(env.newDatabase()));
+        QVERIFY(db.exec(u"INSERT INTO 仕入商品 VALUES (1, 'りんご', 100, '個'), (7, 'なし', 50, '個')"_qs));
+        const QString file = dataFile(env, u"品名\t単位\t単価"_qs,
+                                      { u"りんご\t箱\t\t"_qs, u"\t個\t10"_qs, u"みかん\t袋\t2.5"_qs,
+                                        u"みかん\t箱\t3.5"_qs, u"50%_'\"\t\t1,234.5"_qs });
+        const ImportMapping mapping = headingMapping(ImportKind::Products, file);
+
+        ImportOutcome outcome = importProducts(db, file, mapping, false);
+        QCOMPARE(outcome.status, ImportOutcome::Status::Done);
+        QCOMPARE(outcome.productsAdded, 2);
+        QCOMPARE(
+            rows(db, u"SELECT * FROM 仕入商品 ORDER BY 品名ID"_qs),
+            QStringList({ u"1|りんご|100|個"_qs, u"7|なし|50|個"_qs, u"8|みかん|2|袋"_qs, u"9|50%_'\"|1234|"_qs }));
+
+        // Known products (the file's own included) take the file's unit and price, an
+        // empty price as 0; the line without a name is still skipped.
+        outcome = importProducts(db, file, mapping, true);
+        QCOMPARE(outcome.status, ImportOutcome::Status::Done);
+        QCOMPARE(outcome.productsAdded, 0);
+        QCOMPARE(rows(db, u"SELECT * FROM 仕入商品 ORDER BY 品名ID"_qs),
+                 QStringList({ u"1|りんご|0|箱"_qs, u"7|なし|50|個"_qs, u"8|みかん|4|箱"_qs, u"9|50%_'\"|1234|"_qs }));
+        QCOMPARE(rows(db, u"SELECT 単位 FROM 単位 ORDER BY 単位ID"_qs), QStringList({ u"袋"_qs, u"箱"_qs }));
+    }
+
+    void aDiskFailureOrACancelLeavesTheFileAsBefore()
+    {
+        TestEnvironment env;
+        const QString path = env.newDatabase();
+        QStringList records;
+        for (int i = 0; i < 100000; ++i)
+            records
+                << QStringLiteral("分類%1\t商品%2\t%3\t個\t120\t%4\t").arg(i % 40).arg(i % 7000).arg(i).arg(i * 120);
+        const QString file = dataFile(env, LinesHeading, records);
+        const QByteArray before = readAll(path);
+        Database db;
+        QVERIFY(db.open(path));
+        const ImportMapping mapping = headingMapping(ImportKind::Lines, file);
+        ImportOutcome outcome;
+        {
+            // Files of this process may not grow past the database's size and a little more.
+            FileSizeLimit full(before.size() + 256 * 1024);
+            outcome = importLines(db, file, Day, mapping);
+        }
+        QCOMPARE(outcome.status, ImportOutcome::Status::Failed);
+        QVERIFY2(outcome.details().startsWith(u"データベースに書き込めませんでした。"_qs),
+                 qPrintable(outcome.details()));
+        QCOMPARE(rowCount(db, Table::Tana), 0);
+
+        qint64 calls = 0, lastDone = 0, lastTotal = 0;
+        outcome = importLines(db, file, Day, mapping, [&](qint64 done, qint64 total) {
+            ++calls;
+            lastDone = done;
+            lastTotal = total;
+            return false;
+        });
+        QCOMPARE(outcome.status, ImportOutcome::Status::Cancelled);
+        QCOMPARE(calls, 1);
+        QVERIFY(lastDone > 0 && lastDone <= lastTotal && lastTotal <= 100000 * 2);
+        db.close();
+        QCOMPARE(readAll(path), before);
+
+        // The same file goes in whole afterwards; the progress ends at the records in all.
+        QVERIFY(db.open(path));
+        outcome = importLines(db, file, Day, mapping, [&](qint64 done, qint64 total) {
+            lastDone = done;
+            lastTotal = total;
+            return true;
+        });
+        QCOMPARE(outcome.status, ImportOutcome::Status::Done);
+        QCOMPARE(outcome.linesAdded, 100000);
+        QCOMPARE(lastDone, 100000);
+        QCOMPARE(lastTotal, 100000);
+        QCOMPARE(rowCount(db, Table::Koumoku), 41);
+        QCOMPARE(rowCount(db, Table::Shohin), 7000);
+        QCOMPARE(rows(db, u"SELECT CAST(sum(価格) AS INTEGER), count(DISTINCT 品名ID) FROM 棚卸マスター"_qs),
+                 QStringList({ QString::number(120.0 * 99999 * 100000 / 2, 'f', 0) + u"|7000"_qs }));
+    }
+
+    void theSurveyLooksAtTheLastRecord()
+    {
+        TestEnvironment env;
+        const QString file
+            = dataFile(env, LinesHeading, { u"食品\tりんご\t1\t個\t1\t1\t"_qs, u"食品\t\t1\t個\t1\t1"_qs });
+        ImportSurvey survey = surveyImportFile(file, headingMapping(ImportKind::Lines, file));
+        QVERIFY(survey.readable);
+        QCOMPARE(survey.records, 2);
+        QVERIFY(!survey.lastRecordHasName);
+        const QString good = dataFile(env, LinesHeading, { u"食品\tりんご\t1\t個\t1\t1\t"_qs }, u"good.txt"_qs);
+        survey = surveyImportFile(good, headingMapping(ImportKind::Lines, good));
+        QCOMPARE(survey.records, 1);
+        QVERIFY(survey.lastRecordHasName);
+        survey = surveyImportFile(env.path(u"missing.txt"_qs), headingMapping(ImportKind::Lines, good));
+        QVERIFY(!survey.readable);
+        QVERIFY(!survey.error.isEmpty());
+    }
+};
+
+KOTRINA_REGISTER_TEST(TestImporter)
+#include "TestImporter.moc"
