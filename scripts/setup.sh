@@ -11,6 +11,7 @@ packages=(
     fonts-ipafont-mincho fonts-ipafont-gothic
     poppler-utils python3-openpyxl xvfb xdg-utils
     cups cups-client cups-bsd printer-driver-cups-pdf
+    clang libclang-rt-14-dev
 )
 
 sudo=()

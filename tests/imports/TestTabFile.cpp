@@ -207,6 +207,22 @@ private slots:
         QCOMPARE(reader.position(), reader.size());
     }
 
+    // Thousands of empty rows of changing widths in the middle: every one a record, in its line.
+    void manyEmptyRows()
+    {
+        TabFileReader reader;
+        QVERIFY(reader.openData("a\n" + QByteArray("\n\t\n").repeated(3000) + "b\n\n"));
+        TabRecord record;
+        qint64 records = 0;
+        while (reader.next(record)) {
+            ++records;
+            QCOMPARE(record.line, records);
+            QCOMPARE(record.fields.size(), records == 1 || records % 2 == 0 ? 1 : 2);
+        }
+        QCOMPARE(records, 6002);
+        QCOMPARE(record.fields, QStringList(QStringLiteral("b")));
+    }
+
     void files()
     {
         QTemporaryDir dir;

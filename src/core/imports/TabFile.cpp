@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -19,6 +20,7 @@ constexpr qsizetype BlockSize = 256 * 1024;
 // characters a cell): a file past them is no table, and its text is not kept in memory.
 constexpr qsizetype MaxFields = 16384;
 constexpr qsizetype MaxRecordChars = 1 << 20;
+constexpr size_t MaxBlankRuns = 4096;
 // The look at a file without a byte-order mark stops after this many byte sequences that
 // are not UTF-8: by then the file has shown what it is.
 constexpr int EnoughInvalidSequences = 64;
@@ -312,15 +314,17 @@ struct TabFileReader::State
     TextEncoding encoding = TextEncoding::Cp932;
     bool opened = false;
 
+    // Blocks are as long as the file when it is shorter than BlockSize.
+    qsizetype blockSize = BlockSize;
     // Undecoded bytes: the block read and what was left of the previous one (a sequence
-    // cut by the block's end).
-    std::vector<uchar> raw = std::vector<uchar>(BlockSize + 8);
+    // cut by the block's end). Left uninitialised: only what is read is ever used.
+    std::unique_ptr<uchar[]> raw;
     qsizetype rawLength = 0;
     bool atEnd = false;
     Decoded stop = Decoded::Done; // why decoding stopped for good
 
     // The decoded text of the current block and how far the records have used it.
-    std::vector<char16_t> text = std::vector<char16_t>(BlockSize + 8);
+    std::unique_ptr<char16_t[]> text;
     qsizetype textLength = 0;
     qsizetype textPos = 0;
 
@@ -344,10 +348,19 @@ struct TabFileReader::State
 
     // Records whose fields are all empty are held back until a record with text follows:
     // at the end of the file they are no records. Such a record always fills one line, so
-    // the first one's line and each one's field count say everything.
+    // the first one's line and the field counts say everything; they are kept as runs of
+    // equal counts. Past MaxBlankRuns runs they are given out as records (so much
+    // variety is no end of a file), keeping the memory bounded.
+    struct BlankRun
+    {
+        qsizetype fields = 0;
+        qint64 count = 0;
+    };
     qint64 blankFirstLine = 0;
-    std::vector<qsizetype> blankFieldCounts;
-    qsizetype blankDelivered = 0;
+    std::vector<BlankRun> blankRuns;
+    qsizetype blankRunDelivered = 0;
+    qint64 blankDeliveredInRun = 0;
+    bool givingOutBlanks = false;
     bool holdingCurrent = false;
 
     bool failed = false;
@@ -394,6 +407,7 @@ struct TabFileReader::State
 bool TabFileReader::State::start()
 {
     totalSize = fromData ? data.size() : file.size();
+    blockSize = static_cast<qsizetype>(std::clamp<qint64>(totalSize, 16, BlockSize));
     uchar head[3] = { 0, 0, 0 };
     const qint64 got = readBytes(reinterpret_cast<char*>(head), 3);
     if (got < 0) {
@@ -420,6 +434,8 @@ bool TabFileReader::State::start()
         return false;
     }
     bytesRead = mark;
+    raw.reset(new uchar[static_cast<size_t>(blockSize) + 8]);
+    text.reset(new char16_t[static_cast<size_t>(blockSize) + 8]);
     if (encoding == TextEncoding::Cp932 && !cp932Table().valid) {
         fail(QStringLiteral("この環境にはシフトJIS（コードページ932）の変換表がありません。"), 0);
         return false;
@@ -438,12 +454,12 @@ void TabFileReader::State::detectWithoutMark(qint64 from)
         fail(QStringLiteral("ファイルを読めません。"), 0);
         return;
     }
-    std::vector<uchar> block(BlockSize + 4);
+    std::unique_ptr<uchar[]> block(new uchar[static_cast<size_t>(blockSize) + 4]);
     qsizetype carried = 0;
     qint64 wellFormed = 0;
     qint64 broken = 0;
     for (;;) {
-        const qint64 got = readBytes(reinterpret_cast<char*>(block.data()) + carried, BlockSize);
+        const qint64 got = readBytes(reinterpret_cast<char*>(block.get()) + carried, blockSize);
         if (got < 0) {
             fail(QStringLiteral("ファイルを読めません。"), 0);
             return;
@@ -452,11 +468,11 @@ void TabFileReader::State::detectWithoutMark(qint64 from)
         const bool last = got == 0;
         qsizetype i = 0;
         while (i < n) {
-            if (i + 8 <= n && eightAscii(block.data() + i)) {
+            if (i + 8 <= n && eightAscii(block.get() + i)) {
                 i += 8;
                 continue;
             }
-            const int length = utf8Length(block.data() + i, n - i);
+            const int length = utf8Length(block.get() + i, n - i);
             if (length < 0 && !last)
                 break;
             if (length <= 0) {
@@ -469,7 +485,7 @@ void TabFileReader::State::detectWithoutMark(qint64 from)
             i += length;
         }
         carried = n - i;
-        std::memmove(block.data(), block.data() + i, static_cast<size_t>(carried));
+        std::memmove(block.get(), block.get() + i, static_cast<size_t>(carried));
         if (last || broken >= EnoughInvalidSequences)
             break;
     }
@@ -492,7 +508,7 @@ bool TabFileReader::State::fill()
             }
             return false;
         }
-        const qint64 got = readBytes(reinterpret_cast<char*>(raw.data()) + rawLength, BlockSize);
+        const qint64 got = readBytes(reinterpret_cast<char*>(raw.get()) + rawLength, blockSize);
         if (got < 0) {
             fail(QStringLiteral("ファイルを読めません。"), line);
             return false;
@@ -504,21 +520,21 @@ bool TabFileReader::State::fill()
         DecodeResult r;
         switch (encoding) {
         case TextEncoding::Utf8:
-            r = decodeUtf8(raw.data(), n, text.data());
+            r = decodeUtf8(raw.get(), n, text.get());
             break;
         case TextEncoding::Utf16LE:
-            r = decodeUtf16(raw.data(), n, text.data(), false);
+            r = decodeUtf16(raw.get(), n, text.get(), false);
             break;
         case TextEncoding::Utf16BE:
-            r = decodeUtf16(raw.data(), n, text.data(), true);
+            r = decodeUtf16(raw.get(), n, text.get(), true);
             break;
         case TextEncoding::Cp932:
-            r = decodeCp932(raw.data(), n, text.data());
+            r = decodeCp932(raw.get(), n, text.get());
             break;
         }
         textLength = r.produced;
         rawLength = n - r.consumed;
-        std::memmove(raw.data(), raw.data() + r.consumed, static_cast<size_t>(rawLength));
+        std::memmove(raw.get(), raw.get() + r.consumed, static_cast<size_t>(rawLength));
         if (r.status != Decoded::Done) {
             stop = r.status;
             return textLength > 0;
@@ -599,7 +615,7 @@ bool TabFileReader::State::parseRecord()
             where = Where::RecordStart;
             break;
         }
-        const char16_t* const text0 = text.data();
+        const char16_t* const text0 = text.get();
         if (skipLineFeed) {
             skipLineFeed = false;
             if (text0[textPos] == u'\n') {
@@ -741,21 +757,27 @@ bool TabFileReader::next(TabRecord& record)
     if (!s.opened || s.failed || s.finished)
         return false;
     for (;;) {
-        // Blank records followed by one with text are records after all.
-        if (s.holdingCurrent) {
-            if (s.blankDelivered < static_cast<qsizetype>(s.blankFieldCounts.size())) {
-                record.line = s.blankFirstLine + s.blankDelivered;
+        if (s.givingOutBlanks) {
+            if (s.blankRunDelivered < static_cast<qsizetype>(s.blankRuns.size())) {
+                const State::BlankRun& run = s.blankRuns[s.blankRunDelivered];
+                record.line = s.blankFirstLine++;
                 record.fields.clear();
-                for (qsizetype i = 0; i < s.blankFieldCounts[s.blankDelivered]; ++i)
+                for (qsizetype i = 0; i < run.fields; ++i)
                     record.fields.append(QString());
-                ++s.blankDelivered;
+                if (++s.blankDeliveredInRun == run.count) {
+                    ++s.blankRunDelivered;
+                    s.blankDeliveredInRun = 0;
+                }
                 return true;
             }
-            s.blankFieldCounts.clear();
-            s.blankDelivered = 0;
-            s.holdingCurrent = false;
-            std::swap(record, s.current);
-            return true;
+            s.blankRuns.clear();
+            s.blankRunDelivered = 0;
+            s.givingOutBlanks = false;
+            if (s.holdingCurrent) {
+                s.holdingCurrent = false;
+                std::swap(record, s.current);
+                return true;
+            }
         }
         if (!s.parseRecord()) {
             if (!s.failed)
@@ -763,16 +785,23 @@ bool TabFileReader::next(TabRecord& record)
             return false;
         }
         if (!s.recordIsBlank()) {
-            if (s.blankFieldCounts.empty()) {
+            if (s.blankRuns.empty()) {
                 std::swap(record, s.current);
                 return true;
             }
             s.holdingCurrent = true;
+            s.givingOutBlanks = true;
             continue;
         }
-        if (s.blankFieldCounts.empty())
+        const qsizetype fields = s.current.fields.size();
+        if (s.blankRuns.empty())
             s.blankFirstLine = s.current.line;
-        s.blankFieldCounts.push_back(s.current.fields.size());
+        if (!s.blankRuns.empty() && s.blankRuns.back().fields == fields)
+            ++s.blankRuns.back().count;
+        else
+            s.blankRuns.push_back({ fields, 1 });
+        if (s.blankRuns.size() > MaxBlankRuns)
+            s.givingOutBlanks = true;
     }
 }
 
