@@ -180,31 +180,38 @@ private slots:
         QVERIFY(!reader.next(record));
     }
 
-    // A character, a line end or a quote cut by the end of a block the file is read in.
+    // Every character, line end, quote and fault cut by the end of a block the file is
+    // read in: the same records and the same fault as when read in one block.
     void blockEdges_data()
     {
-        QTest::addColumn<int>("shift");
-        for (int shift = -4; shift <= 4; ++shift)
-            QTest::addRow("shift %d", shift) << shift;
+        QTest::addColumn<QByteArray>("bytes");
+        const QString text = QStringLiteral("品名\t\"数\"\"量\"\r\n\"ﾎﾞﾙﾄ\r\n𠮷\"\t１\r\r\n\t\n");
+        QTest::newRow("code page 932") << cp932(text);
+        QTest::newRow("UTF-8") << text.toUtf8();
+        QTest::newRow("UTF-8 with a fault") << text.toUtf8() + text.toUtf8() + "\xE3\x81\r\nx";
+        QTest::newRow("UTF-16 LE") << utf16(text, false);
+        QTest::newRow("UTF-16 BE with a fault") << utf16(text, true) + QByteArray("\xDC\x00", 2);
+        QTest::newRow("code page 932 with a fault") << cp932(text) + "\x82";
+        QTest::newRow("quote left open") << text.toUtf8() + "\"\r\n\r\n";
     }
 
     void blockEdges()
     {
-        QFETCH(int, shift);
-        const int block = 256 * 1024;
-        const QByteArray filler(block + shift, 'x');
-        QByteArray bytes = filler + cp932(QStringLiteral("あ\r\n\"い\"\"\r\nう\"\tえ\r\n"));
-        bytes = bytes.repeated(3);
-        TabFileReader reader;
-        QVERIFY(reader.openData(bytes));
-        QCOMPARE(reader.encoding(), TextEncoding::Cp932);
-        const QString once = QString::fromLatin1(filler) + QStringLiteral("あ\n%1:い\"\nう|え");
-        QCOMPARE(readAllRecords(reader),
-                 QStringList({ QStringLiteral("1:") + once.arg(2), QStringLiteral("4:") + once.arg(5),
-                               QStringLiteral("7:") + once.arg(8) })
-                     .join(QLatin1Char('\n')));
-        QVERIFY(!reader.hasError());
-        QCOMPARE(reader.position(), reader.size());
+        QFETCH(QByteArray, bytes);
+        TabFileReader whole;
+        QVERIFY(whole.openData(bytes));
+        const QString expected = readAllRecords(whole);
+        for (int block = 4; block <= 24; ++block) {
+            TabFileReader reader;
+            reader.setBlockSize(block);
+            QVERIFY(reader.openData(bytes));
+            QCOMPARE(reader.encoding(), whole.encoding());
+            QCOMPARE(readAllRecords(reader), expected);
+            QCOMPARE(reader.hasError(), whole.hasError());
+            QCOMPARE(reader.errorLine(), whole.errorLine());
+            if (!whole.hasError())
+                QCOMPARE(reader.position(), reader.size());
+        }
     }
 
     // Thousands of empty rows of changing widths in the middle: every one a record, in its line.

@@ -314,7 +314,8 @@ struct TabFileReader::State
     TextEncoding encoding = TextEncoding::Cp932;
     bool opened = false;
 
-    // Blocks are as long as the file when it is shorter than BlockSize.
+    // Blocks are as long as the file when it is shorter than the longest block.
+    qsizetype longestBlock = BlockSize;
     qsizetype blockSize = BlockSize;
     // Undecoded bytes: the block read and what was left of the previous one (a sequence
     // cut by the block's end). Left uninitialised: only what is read is ever used.
@@ -407,7 +408,7 @@ struct TabFileReader::State
 bool TabFileReader::State::start()
 {
     totalSize = fromData ? data.size() : file.size();
-    blockSize = static_cast<qsizetype>(std::clamp<qint64>(totalSize, 16, BlockSize));
+    blockSize = static_cast<qsizetype>(std::min<qint64>(std::max<qint64>(totalSize, 16), longestBlock));
     uchar head[3] = { 0, 0, 0 };
     const qint64 got = readBytes(reinterpret_cast<char*>(head), 3);
     if (got < 0) {
@@ -722,9 +723,16 @@ TabFileReader::TabFileReader()
 
 TabFileReader::~TabFileReader() = default;
 
+void TabFileReader::setBlockSize(qsizetype bytes)
+{
+    m_state->longestBlock = std::max<qsizetype>(bytes, 4);
+}
+
 bool TabFileReader::open(const QString& path)
 {
+    const qsizetype longestBlock = m_state->longestBlock;
     m_state = std::make_unique<State>();
+    m_state->longestBlock = longestBlock;
     State& s = *m_state;
     if (QFileInfo(path).isDir()) {
         s.fail(QStringLiteral("ファイルではなくフォルダです。"), 0);
@@ -740,7 +748,9 @@ bool TabFileReader::open(const QString& path)
 
 bool TabFileReader::openData(const QByteArray& data)
 {
+    const qsizetype longestBlock = m_state->longestBlock;
     m_state = std::make_unique<State>();
+    m_state->longestBlock = longestBlock;
     m_state->fromData = true;
     m_state->data = data;
     return m_state->start();
