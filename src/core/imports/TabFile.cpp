@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -78,6 +79,34 @@ bool eightAsciiWithoutNul(const uchar* p)
     std::memcpy(&word, p, sizeof word);
     // A byte of zero turns its high bit on in word - 0x01…01 while it is off in word.
     return ((word | ((word - 0x0101010101010101ULL) & ~word)) & 0x8080808080808080ULL) == 0;
+}
+
+// The bytes of p up to a UTF-8 sequence cut off by the end (all n when none is).
+qsizetype withoutCutSequence(const uchar* p, qsizetype n)
+{
+    qsizetype start = n;
+    while (start > 0 && n - start < 4 && (p[start - 1] & 0xC0) == 0x80)
+        --start;
+    if (start == 0)
+        return n;
+    const uchar lead = p[start - 1];
+    const qsizetype length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return start - 1 + length > n ? start - 1 : n;
+}
+
+// Well-formed UTF-8 without a NUL, the common case, checked at Qt's speed; the multi-byte
+// sequences in it are the bytes that lead one.
+bool plainUtf8(const uchar* p, qsizetype n, qint64* sequences)
+{
+    if (std::memchr(p, 0, static_cast<size_t>(n)) || !QByteArrayView(p, n).isValidUtf8())
+        return false;
+    if (sequences) {
+        qint64 leads = 0;
+        for (qsizetype i = 0; i < n; ++i)
+            leads += p[i] >= 0xC0;
+        *sequences += leads;
+    }
+    return true;
 }
 
 // Code page 932 as glibc's converter reads it, laid out as tables for speed: each single
@@ -343,6 +372,7 @@ struct TabFileReader::State
     bool skipLineFeed = false;
     TabRecord current;
     qsizetype fieldCount = 0;
+    bool fieldReused = false;
     qsizetype recordChars = 0;
     bool recordTooLarge = false;
     qint64 quoteLine = 0;
@@ -468,6 +498,9 @@ void TabFileReader::State::detectWithoutMark(qint64 from)
         const qsizetype n = carried + got;
         const bool last = got == 0;
         qsizetype i = 0;
+        if (const qsizetype whole = withoutCutSequence(block.get(), n);
+            !last && plainUtf8(block.get(), whole, &wellFormed))
+            i = whole;
         while (i < n) {
             if (i + 8 <= n && eightAscii(block.get() + i)) {
                 i += 8;
@@ -550,10 +583,11 @@ void TabFileReader::State::startField()
         recordTooLarge = true;
     if (recordTooLarge)
         return;
+    // A field string of an earlier record is written over by the first text, keeping its
+    // memory: reading allocates nothing once the strings are long enough.
     QStringList& fields = current.fields;
-    if (fieldCount < fields.size())
-        fields[fieldCount].truncate(0);
-    else
+    fieldReused = fieldCount < fields.size();
+    if (!fieldReused)
         fields.append(QString());
 }
 
@@ -566,11 +600,21 @@ void TabFileReader::State::append(const char16_t* from, qsizetype length)
         recordTooLarge = true;
         return;
     }
-    current.fields[fieldCount].append(reinterpret_cast<const QChar*>(from), length);
+    QString& field = current.fields[fieldCount];
+    if (fieldReused) {
+        fieldReused = false;
+        field.resize(length);
+        std::memcpy(static_cast<void*>(field.data()), from, static_cast<size_t>(length) * sizeof(char16_t));
+    } else {
+        field.append(reinterpret_cast<const QChar*>(from), length);
+    }
 }
 
 void TabFileReader::State::endField()
 {
+    if (fieldReused && !recordTooLarge)
+        current.fields[fieldCount].truncate(0);
+    fieldReused = false;
     ++fieldCount;
 }
 
@@ -647,9 +691,11 @@ bool TabFileReader::State::parseRecord()
             qsizetype end = textPos;
             while (end < textLength) {
                 const char16_t c = text0[end];
-                if (c == u'\t' || c == u'\n' || c == u'\r')
-                    break;
-                ++end;
+                if (c > u'\r' || (c != u'\t' && c != u'\n' && c != u'\r')) {
+                    ++end;
+                    continue;
+                }
+                break;
             }
             append(text0 + textPos, end - textPos);
             textPos = end;
@@ -671,9 +717,11 @@ bool TabFileReader::State::parseRecord()
             qsizetype end = textPos;
             while (end < textLength) {
                 const char16_t c = text0[end];
-                if (c == u'"' || c == u'\n' || c == u'\r')
-                    break;
-                ++end;
+                if (c > u'"' || (c != u'"' && c != u'\n' && c != u'\r')) {
+                    ++end;
+                    continue;
+                }
+                break;
             }
             append(text0 + textPos, end - textPos);
             textPos = end;
