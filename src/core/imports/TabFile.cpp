@@ -109,6 +109,19 @@ bool plainUtf8(const uchar* p, qsizetype n, qint64* sequences)
     return true;
 }
 
+// Where the run of field text from from ends: at a line break, at stop (the tab after an
+// unquoted field, the quote in a quoted one) or at to.
+qsizetype runEnd(const char16_t* text, qsizetype from, qsizetype to, char16_t stop)
+{
+    const char16_t highest = std::max(stop, u'\r');
+    for (; from < to; ++from) {
+        const char16_t c = text[from];
+        if (c <= highest && (c == stop || c == u'\n' || c == u'\r'))
+            break;
+    }
+    return from;
+}
+
 // Code page 932 as glibc's converter reads it, laid out as tables for speed: each single
 // byte's character, which bytes lead a two-byte character, and each pair's character.
 // A zero entry is a byte or pair the code page does not hold (U+0000 is refused anyway).
@@ -688,15 +701,7 @@ bool TabFileReader::State::parseRecord()
             }
             break;
         case Where::Unquoted: {
-            qsizetype end = textPos;
-            while (end < textLength) {
-                const char16_t c = text0[end];
-                if (c > u'\r' || (c != u'\t' && c != u'\n' && c != u'\r')) {
-                    ++end;
-                    continue;
-                }
-                break;
-            }
+            const qsizetype end = runEnd(text0, textPos, textLength, u'\t');
             append(text0 + textPos, end - textPos);
             textPos = end;
             if (end == textLength)
@@ -714,15 +719,7 @@ bool TabFileReader::State::parseRecord()
             break;
         }
         case Where::Quoted: {
-            qsizetype end = textPos;
-            while (end < textLength) {
-                const char16_t c = text0[end];
-                if (c > u'"' || (c != u'"' && c != u'\n' && c != u'\r')) {
-                    ++end;
-                    continue;
-                }
-                break;
-            }
+            const qsizetype end = runEnd(text0, textPos, textLength, u'"');
             append(text0 + textPos, end - textPos);
             textPos = end;
             if (end == textLength)
