@@ -193,6 +193,8 @@ private slots:
         QTest::newRow("UTF-16 BE with a fault") << utf16(text, true) + QByteArray("\xDC\x00", 2);
         QTest::newRow("code page 932 with a fault") << cp932(text) + "\x82";
         QTest::newRow("quote left open") << text.toUtf8() + "\"\r\n\r\n";
+        QTest::newRow("many broken UTF-8 sequences before good ones")
+            << QByteArray(70, '\x80') + QStringLiteral("あ").repeated(300).toUtf8();
     }
 
     void blockEdges()

@@ -523,8 +523,11 @@ void TabFileReader::State::detectWithoutMark(qint64 from)
             if (length < 0 && !last)
                 break;
             if (length <= 0) {
-                ++broken;
                 ++i;
+                // Counting stops at this very sequence, not at the end of the block: the
+                // verdict must not depend on how the file is cut into blocks.
+                if (++broken >= EnoughInvalidSequences)
+                    break;
                 continue;
             }
             if (length > 1)
