@@ -21,7 +21,7 @@ QString productName(int index)
 {
     const QStringList& w = words();
     return w[index % w.size()] + QStringLiteral("・") + w[(index / w.size()) % w.size()]
-        + QStringLiteral("　%1号").arg(index);
+        + QStringLiteral("　%1号 規格M%2×%3").arg(index).arg(index % 24 + 3).arg(index % 90 + 10);
 }
 
 QString grouped(qint64 number)
@@ -79,7 +79,8 @@ bool writeImportFile(const QString& path, TextEncoding encoding, const ImportFil
         chunk += QStringLiteral("分類%1\t").arg(category + 1) + productName(product) + QLatin1Char('\t')
             + QString::number(quantity) + QLatin1Char('\t') + units[product % units.size()] + QLatin1Char('\t')
             + grouped(price) + QLatin1Char('\t') + grouped(qint64(price) * quantity) + QLatin1Char('\t')
-            + (line % 10 == 0 ? QStringLiteral("棚B-%1").arg(line % 97) : QString()) + QStringLiteral("\r\n");
+            + QStringLiteral("倉庫%1 棚B-%2 段%3 担当ﾔﾏﾀﾞ").arg(line % 3 + 1).arg(line % 97).arg(line % 5)
+            + QStringLiteral("\r\n");
         if (chunk.size() > 1 << 16) {
             file.write(encoder.encode(chunk));
             chunk.clear();

@@ -12,6 +12,7 @@ packages=(
     poppler-utils python3-openpyxl xvfb xdg-utils
     cups cups-client cups-bsd printer-driver-cups-pdf
     librsvg2-bin desktop-file-utils shared-mime-info dpkg-dev
+    clang libclang-rt-14-dev
 )
 
 sudo=()

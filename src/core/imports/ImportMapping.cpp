@@ -166,8 +166,11 @@ bool ImportMapping::read(const QString& path)
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize)
         return false;
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
+    return file.error() == QFileDevice::NoError && readData(bytes);
+}
+
+bool ImportMapping::readData(const QByteArray& bytes)
+{
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder(bytes);
     if (decoder.hasError())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -42,6 +43,11 @@ public:
 
     // False when the file is missing or unreadable; the mapping is then unchanged.
     bool read(const QString& path);
+    // The same from the file's bytes. Items are separated by line ends or commas, so a
+    // file of "name,number" lines is read as well; a name written between quotes (as one
+    // holding a comma is) is taken whole. False, the mapping unchanged, when the bytes are
+    // not UTF-8 or hold too few items or a column number that is none.
+    bool readData(const QByteArray& bytes);
     // Replaces the file as a whole (a cut-short write never leaves half a file).
     bool write(const QString& path, QString* error = nullptr) const;
 

@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -19,6 +21,7 @@ constexpr qsizetype BlockSize = 256 * 1024;
 // characters a cell): a file past them is no table, and its text is not kept in memory.
 constexpr qsizetype MaxFields = 16384;
 constexpr qsizetype MaxRecordChars = 1 << 20;
+constexpr size_t MaxBlankRuns = 4096;
 // The look at a file without a byte-order mark stops after this many byte sequences that
 // are not UTF-8: by then the file has shown what it is.
 constexpr int EnoughInvalidSequences = 64;
@@ -76,6 +79,47 @@ bool eightAsciiWithoutNul(const uchar* p)
     std::memcpy(&word, p, sizeof word);
     // A byte of zero turns its high bit on in word - 0x01…01 while it is off in word.
     return ((word | ((word - 0x0101010101010101ULL) & ~word)) & 0x8080808080808080ULL) == 0;
+}
+
+// The bytes of p up to a UTF-8 sequence cut off by the end (all n when none is).
+qsizetype withoutCutSequence(const uchar* p, qsizetype n)
+{
+    qsizetype start = n;
+    while (start > 0 && n - start < 4 && (p[start - 1] & 0xC0) == 0x80)
+        --start;
+    if (start == 0)
+        return n;
+    const uchar lead = p[start - 1];
+    const qsizetype length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return start - 1 + length > n ? start - 1 : n;
+}
+
+// Well-formed UTF-8 without a NUL, the common case, checked at Qt's speed; the multi-byte
+// sequences in it are the bytes that lead one.
+bool plainUtf8(const uchar* p, qsizetype n, qint64* sequences)
+{
+    if (std::memchr(p, 0, static_cast<size_t>(n)) || !QByteArrayView(p, n).isValidUtf8())
+        return false;
+    if (sequences) {
+        qint64 leads = 0;
+        for (qsizetype i = 0; i < n; ++i)
+            leads += p[i] >= 0xC0;
+        *sequences += leads;
+    }
+    return true;
+}
+
+// Where the run of field text from from ends: at a line break, at stop (the tab after an
+// unquoted field, the quote in a quoted one) or at to.
+qsizetype runEnd(const char16_t* text, qsizetype from, qsizetype to, char16_t stop)
+{
+    const char16_t highest = std::max(stop, u'\r');
+    for (; from < to; ++from) {
+        const char16_t c = text[from];
+        if (c <= highest && (c == stop || c == u'\n' || c == u'\r'))
+            break;
+    }
+    return from;
 }
 
 // Code page 932 as glibc's converter reads it, laid out as tables for speed: each single
@@ -312,15 +356,18 @@ struct TabFileReader::State
     TextEncoding encoding = TextEncoding::Cp932;
     bool opened = false;
 
+    // Blocks are as long as the file when it is shorter than the longest block.
+    qsizetype longestBlock = BlockSize;
+    qsizetype blockSize = BlockSize;
     // Undecoded bytes: the block read and what was left of the previous one (a sequence
-    // cut by the block's end).
-    std::vector<uchar> raw = std::vector<uchar>(BlockSize + 8);
+    // cut by the block's end). Left uninitialised: only what is read is ever used.
+    std::unique_ptr<uchar[]> raw;
     qsizetype rawLength = 0;
     bool atEnd = false;
     Decoded stop = Decoded::Done; // why decoding stopped for good
 
     // The decoded text of the current block and how far the records have used it.
-    std::vector<char16_t> text = std::vector<char16_t>(BlockSize + 8);
+    std::unique_ptr<char16_t[]> text;
     qsizetype textLength = 0;
     qsizetype textPos = 0;
 
@@ -338,16 +385,26 @@ struct TabFileReader::State
     bool skipLineFeed = false;
     TabRecord current;
     qsizetype fieldCount = 0;
+    bool fieldReused = false;
     qsizetype recordChars = 0;
     bool recordTooLarge = false;
     qint64 quoteLine = 0;
 
     // Records whose fields are all empty are held back until a record with text follows:
     // at the end of the file they are no records. Such a record always fills one line, so
-    // the first one's line and each one's field count say everything.
+    // the first one's line and the field counts say everything; they are kept as runs of
+    // equal counts. Past MaxBlankRuns runs they are given out as records (so much
+    // variety is no end of a file), keeping the memory bounded.
+    struct BlankRun
+    {
+        qsizetype fields = 0;
+        qint64 count = 0;
+    };
     qint64 blankFirstLine = 0;
-    std::vector<qsizetype> blankFieldCounts;
-    qsizetype blankDelivered = 0;
+    std::vector<BlankRun> blankRuns;
+    qsizetype blankRunDelivered = 0;
+    qint64 blankDeliveredInRun = 0;
+    bool givingOutBlanks = false;
     bool holdingCurrent = false;
 
     bool failed = false;
@@ -394,6 +451,7 @@ struct TabFileReader::State
 bool TabFileReader::State::start()
 {
     totalSize = fromData ? data.size() : file.size();
+    blockSize = static_cast<qsizetype>(std::min<qint64>(std::max<qint64>(totalSize, 16), longestBlock));
     uchar head[3] = { 0, 0, 0 };
     const qint64 got = readBytes(reinterpret_cast<char*>(head), 3);
     if (got < 0) {
@@ -420,6 +478,8 @@ bool TabFileReader::State::start()
         return false;
     }
     bytesRead = mark;
+    raw.reset(new uchar[static_cast<size_t>(blockSize) + 8]);
+    text.reset(new char16_t[static_cast<size_t>(blockSize) + 8]);
     if (encoding == TextEncoding::Cp932 && !cp932Table().valid) {
         fail(QStringLiteral("この環境にはシフトJIS（コードページ932）の変換表がありません。"), 0);
         return false;
@@ -438,12 +498,12 @@ void TabFileReader::State::detectWithoutMark(qint64 from)
         fail(QStringLiteral("ファイルを読めません。"), 0);
         return;
     }
-    std::vector<uchar> block(BlockSize + 4);
+    std::unique_ptr<uchar[]> block(new uchar[static_cast<size_t>(blockSize) + 4]);
     qsizetype carried = 0;
     qint64 wellFormed = 0;
     qint64 broken = 0;
     for (;;) {
-        const qint64 got = readBytes(reinterpret_cast<char*>(block.data()) + carried, BlockSize);
+        const qint64 got = readBytes(reinterpret_cast<char*>(block.get()) + carried, blockSize);
         if (got < 0) {
             fail(QStringLiteral("ファイルを読めません。"), 0);
             return;
@@ -451,17 +511,23 @@ void TabFileReader::State::detectWithoutMark(qint64 from)
         const qsizetype n = carried + got;
         const bool last = got == 0;
         qsizetype i = 0;
+        if (const qsizetype whole = withoutCutSequence(block.get(), n);
+            !last && plainUtf8(block.get(), whole, &wellFormed))
+            i = whole;
         while (i < n) {
-            if (i + 8 <= n && eightAscii(block.data() + i)) {
+            if (i + 8 <= n && eightAscii(block.get() + i)) {
                 i += 8;
                 continue;
             }
-            const int length = utf8Length(block.data() + i, n - i);
+            const int length = utf8Length(block.get() + i, n - i);
             if (length < 0 && !last)
                 break;
             if (length <= 0) {
-                ++broken;
                 ++i;
+                // Counting stops at this very sequence, not at the end of the block: the
+                // verdict must not depend on how the file is cut into blocks.
+                if (++broken >= EnoughInvalidSequences)
+                    break;
                 continue;
             }
             if (length > 1)
@@ -469,7 +535,7 @@ void TabFileReader::State::detectWithoutMark(qint64 from)
             i += length;
         }
         carried = n - i;
-        std::memmove(block.data(), block.data() + i, static_cast<size_t>(carried));
+        std::memmove(block.get(), block.get() + i, static_cast<size_t>(carried));
         if (last || broken >= EnoughInvalidSequences)
             break;
     }
@@ -492,7 +558,7 @@ bool TabFileReader::State::fill()
             }
             return false;
         }
-        const qint64 got = readBytes(reinterpret_cast<char*>(raw.data()) + rawLength, BlockSize);
+        const qint64 got = readBytes(reinterpret_cast<char*>(raw.get()) + rawLength, blockSize);
         if (got < 0) {
             fail(QStringLiteral("ファイルを読めません。"), line);
             return false;
@@ -504,21 +570,21 @@ bool TabFileReader::State::fill()
         DecodeResult r;
         switch (encoding) {
         case TextEncoding::Utf8:
-            r = decodeUtf8(raw.data(), n, text.data());
+            r = decodeUtf8(raw.get(), n, text.get());
             break;
         case TextEncoding::Utf16LE:
-            r = decodeUtf16(raw.data(), n, text.data(), false);
+            r = decodeUtf16(raw.get(), n, text.get(), false);
             break;
         case TextEncoding::Utf16BE:
-            r = decodeUtf16(raw.data(), n, text.data(), true);
+            r = decodeUtf16(raw.get(), n, text.get(), true);
             break;
         case TextEncoding::Cp932:
-            r = decodeCp932(raw.data(), n, text.data());
+            r = decodeCp932(raw.get(), n, text.get());
             break;
         }
         textLength = r.produced;
         rawLength = n - r.consumed;
-        std::memmove(raw.data(), raw.data() + r.consumed, static_cast<size_t>(rawLength));
+        std::memmove(raw.get(), raw.get() + r.consumed, static_cast<size_t>(rawLength));
         if (r.status != Decoded::Done) {
             stop = r.status;
             return textLength > 0;
@@ -533,10 +599,11 @@ void TabFileReader::State::startField()
         recordTooLarge = true;
     if (recordTooLarge)
         return;
+    // A field string of an earlier record is written over by the first text, keeping its
+    // memory: reading allocates nothing once the strings are long enough.
     QStringList& fields = current.fields;
-    if (fieldCount < fields.size())
-        fields[fieldCount].truncate(0);
-    else
+    fieldReused = fieldCount < fields.size();
+    if (!fieldReused)
         fields.append(QString());
 }
 
@@ -549,11 +616,21 @@ void TabFileReader::State::append(const char16_t* from, qsizetype length)
         recordTooLarge = true;
         return;
     }
-    current.fields[fieldCount].append(reinterpret_cast<const QChar*>(from), length);
+    QString& field = current.fields[fieldCount];
+    if (fieldReused) {
+        fieldReused = false;
+        field.resize(length);
+        std::memcpy(static_cast<void*>(field.data()), from, static_cast<size_t>(length) * sizeof(char16_t));
+    } else {
+        field.append(reinterpret_cast<const QChar*>(from), length);
+    }
 }
 
 void TabFileReader::State::endField()
 {
+    if (fieldReused && !recordTooLarge)
+        current.fields[fieldCount].truncate(0);
+    fieldReused = false;
     ++fieldCount;
 }
 
@@ -599,7 +676,7 @@ bool TabFileReader::State::parseRecord()
             where = Where::RecordStart;
             break;
         }
-        const char16_t* const text0 = text.data();
+        const char16_t* const text0 = text.get();
         if (skipLineFeed) {
             skipLineFeed = false;
             if (text0[textPos] == u'\n') {
@@ -627,13 +704,7 @@ bool TabFileReader::State::parseRecord()
             }
             break;
         case Where::Unquoted: {
-            qsizetype end = textPos;
-            while (end < textLength) {
-                const char16_t c = text0[end];
-                if (c == u'\t' || c == u'\n' || c == u'\r')
-                    break;
-                ++end;
-            }
+            const qsizetype end = runEnd(text0, textPos, textLength, u'\t');
             append(text0 + textPos, end - textPos);
             textPos = end;
             if (end == textLength)
@@ -651,13 +722,7 @@ bool TabFileReader::State::parseRecord()
             break;
         }
         case Where::Quoted: {
-            qsizetype end = textPos;
-            while (end < textLength) {
-                const char16_t c = text0[end];
-                if (c == u'"' || c == u'\n' || c == u'\r')
-                    break;
-                ++end;
-            }
+            const qsizetype end = runEnd(text0, textPos, textLength, u'"');
             append(text0 + textPos, end - textPos);
             textPos = end;
             if (end == textLength)
@@ -706,9 +771,16 @@ TabFileReader::TabFileReader()
 
 TabFileReader::~TabFileReader() = default;
 
+void TabFileReader::setBlockSize(qsizetype bytes)
+{
+    m_state->longestBlock = std::max<qsizetype>(bytes, 4);
+}
+
 bool TabFileReader::open(const QString& path)
 {
+    const qsizetype longestBlock = m_state->longestBlock;
     m_state = std::make_unique<State>();
+    m_state->longestBlock = longestBlock;
     State& s = *m_state;
     if (QFileInfo(path).isDir()) {
         s.fail(QStringLiteral("ファイルではなくフォルダです。"), 0);
@@ -724,7 +796,9 @@ bool TabFileReader::open(const QString& path)
 
 bool TabFileReader::openData(const QByteArray& data)
 {
+    const qsizetype longestBlock = m_state->longestBlock;
     m_state = std::make_unique<State>();
+    m_state->longestBlock = longestBlock;
     m_state->fromData = true;
     m_state->data = data;
     return m_state->start();
@@ -741,21 +815,27 @@ bool TabFileReader::next(TabRecord& record)
     if (!s.opened || s.failed || s.finished)
         return false;
     for (;;) {
-        // Blank records followed by one with text are records after all.
-        if (s.holdingCurrent) {
-            if (s.blankDelivered < static_cast<qsizetype>(s.blankFieldCounts.size())) {
-                record.line = s.blankFirstLine + s.blankDelivered;
+        if (s.givingOutBlanks) {
+            if (s.blankRunDelivered < static_cast<qsizetype>(s.blankRuns.size())) {
+                const State::BlankRun& run = s.blankRuns[s.blankRunDelivered];
+                record.line = s.blankFirstLine++;
                 record.fields.clear();
-                for (qsizetype i = 0; i < s.blankFieldCounts[s.blankDelivered]; ++i)
+                for (qsizetype i = 0; i < run.fields; ++i)
                     record.fields.append(QString());
-                ++s.blankDelivered;
+                if (++s.blankDeliveredInRun == run.count) {
+                    ++s.blankRunDelivered;
+                    s.blankDeliveredInRun = 0;
+                }
                 return true;
             }
-            s.blankFieldCounts.clear();
-            s.blankDelivered = 0;
-            s.holdingCurrent = false;
-            std::swap(record, s.current);
-            return true;
+            s.blankRuns.clear();
+            s.blankRunDelivered = 0;
+            s.givingOutBlanks = false;
+            if (s.holdingCurrent) {
+                s.holdingCurrent = false;
+                std::swap(record, s.current);
+                return true;
+            }
         }
         if (!s.parseRecord()) {
             if (!s.failed)
@@ -763,16 +843,23 @@ bool TabFileReader::next(TabRecord& record)
             return false;
         }
         if (!s.recordIsBlank()) {
-            if (s.blankFieldCounts.empty()) {
+            if (s.blankRuns.empty()) {
                 std::swap(record, s.current);
                 return true;
             }
             s.holdingCurrent = true;
+            s.givingOutBlanks = true;
             continue;
         }
-        if (s.blankFieldCounts.empty())
+        const qsizetype fields = s.current.fields.size();
+        if (s.blankRuns.empty())
             s.blankFirstLine = s.current.line;
-        s.blankFieldCounts.push_back(s.current.fields.size());
+        if (!s.blankRuns.empty() && s.blankRuns.back().fields == fields)
+            ++s.blankRuns.back().count;
+        else
+            s.blankRuns.push_back({ fields, 1 });
+        if (s.blankRuns.size() > MaxBlankRuns)
+            s.givingOutBlanks = true;
     }
 }
 

@@ -1,0 +1,394 @@
+#include "TestRegistry.h"
+#include "core/imports/ImportMapping.h"
+#include "core/imports/TabFile.h"
+
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray cp932(const QString& text)
+{
+    QStringEncoder encoder("windows-31j");
+    return encoder.encode(text);
+}
+
+QByteArray utf16(const QString& text, bool bigEndian)
+{
+    QStringEncoder encoder(bigEndian ? QStringEncoder::Utf16BE : QStringEncoder::Utf16LE);
+    const QByteArray body = encoder.encode(text);
+    return (bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE")) + body;
+}
+
+// The records as "line:field|field", one record a line of the result.
+QString readAllRecords(TabFileReader& reader)
+{
+    QStringList out;
+    TabRecord record;
+    while (reader.next(record))
+        out << QString::number(record.line) + QLatin1Char(':') + record.fields.join(QLatin1Char('|'));
+    return out.join(QLatin1Char('\n'));
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return path;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A product import file of some length in UTF-8 without a byte-order mark.
+QByteArray japaneseLines(int count)
+{
+    QString text = QStringLiteral("品名\t数量\r\n");
+    for (int i = 0; i < count; ++i)
+        text += QStringLiteral("ボルト%1号\t%1\r\n").arg(i);
+    return text.toUtf8();
+}
+
+const QString Sample = QStringLiteral("品名\t数量\r\nﾎﾞﾙﾄ・ナット\t１,５００\r\n");
+const QString SampleRecords = QStringLiteral("1:品名|数量\n2:ﾎﾞﾙﾄ・ナット|１,５００");
+
+} // namespace
+
+Q_DECLARE_METATYPE(TextEncoding)
+
+class TestTabFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void records_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<TextEncoding>("encoding");
+        QTest::addColumn<QString>("records");
+
+        QTest::newRow("code page 932, CRLF") << cp932(Sample) << TextEncoding::Cp932 << SampleRecords;
+        QTest::newRow("UTF-8 without mark") << Sample.toUtf8() << TextEncoding::Utf8 << SampleRecords;
+        QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF") + Sample.toUtf8() << TextEncoding::Utf8
+                                         << SampleRecords;
+        QTest::newRow("UTF-16 LE") << utf16(Sample, false) << TextEncoding::Utf16LE << SampleRecords;
+        QTest::newRow("UTF-16 BE") << utf16(Sample, true) << TextEncoding::Utf16BE << SampleRecords;
+        QTest::newRow("ASCII is UTF-8") << QByteArray("a\tb") << TextEncoding::Utf8 << "1:a|b";
+        QTest::newRow("code page 932 backslash and wave dash")
+            << QByteArray("\\\t\x81\x60\t\x81\x5F") << TextEncoding::Cp932 << QStringLiteral("1:\\|～|＼");
+
+        QTest::newRow("LF") << QByteArray("a\nb\nc") << TextEncoding::Utf8 << "1:a\n2:b\n3:c";
+        QTest::newRow("CR") << QByteArray("a\rb\rc\r") << TextEncoding::Utf8 << "1:a\n2:b\n3:c";
+        QTest::newRow("mixed line ends") << QByteArray("a\r\nb\rc\nd") << TextEncoding::Utf8 << "1:a\n2:b\n3:c\n4:d";
+        QTest::newRow("empty fields") << QByteArray("\ta\t\t\r\n") << TextEncoding::Utf8 << "1:|a||";
+
+        QTest::newRow("doubled quote") << QByteArray("\"a\"\"b\"\tc") << TextEncoding::Utf8 << "1:a\"b|c";
+        QTest::newRow("tab inside quotes") << QByteArray("\"a\tb\"\tc") << TextEncoding::Utf8 << "1:a\tb|c";
+        QTest::newRow("line breaks inside quotes, then the next record's line")
+            << QByteArray("\"a\r\nb\rc\nd\"\tx\r\ny") << TextEncoding::Utf8 << "1:a\nb\nc\nd|x\n5:y";
+        QTest::newRow("quote inside a field") << QByteArray("a\"b\tc\"") << TextEncoding::Utf8 << "1:a\"b|c\"";
+        QTest::newRow("text after the closing quote") << QByteArray("\"ab\"c\td") << TextEncoding::Utf8 << "1:abc|d";
+        QTest::newRow("empty quoted field") << QByteArray("\"\"\tx") << TextEncoding::Utf8 << "1:|x";
+
+        QTest::newRow("trailing line break") << QByteArray("a\r\n") << TextEncoding::Utf8 << "1:a";
+        QTest::newRow("trailing empty lines") << QByteArray("a\r\n\r\n\r\n") << TextEncoding::Utf8 << "1:a";
+        QTest::newRow("trailing rows of tabs") << QByteArray("a\r\n\t\t\r\n\r\n\t") << TextEncoding::Utf8 << "1:a";
+        QTest::newRow("empty rows in the middle")
+            << QByteArray("a\r\n\r\n\t\r\nb\r\n\r\n") << TextEncoding::Utf8 << "1:a\n2:\n3:|\n4:b";
+        QTest::newRow("empty file") << QByteArray() << TextEncoding::Utf8 << "";
+        QTest::newRow("mark alone") << QByteArray("\xFF\xFE") << TextEncoding::Utf16LE << "";
+        QTest::newRow("empty lines alone") << QByteArray("\r\n\n\r") << TextEncoding::Utf8 << "";
+    }
+
+    void records()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(TextEncoding, encoding);
+        QFETCH(QString, records);
+        TabFileReader reader;
+        QVERIFY(reader.openData(bytes));
+        QCOMPARE(reader.encoding(), encoding);
+        QCOMPARE(readAllRecords(reader), records);
+        QVERIFY2(!reader.hasError(), qPrintable(reader.errorText()));
+    }
+
+    // Text the encoding cannot hold, quotes left open: reading stops with the line.
+    void faults_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("records");
+        QTest::addColumn<qint64>("line");
+        QTest::addColumn<QString>("reason");
+
+        const QString cp932Fault = QStringLiteral("シフトJIS（コードページ932）として読めない文字があります。");
+        const QString utf8Fault = QStringLiteral("UTF-8として読めない文字があります。");
+        QTest::newRow("unassigned code page 932 pair") << cp932(QStringLiteral("品名\r\n棚\r\n")) + "\x85\x40\r\n"
+                                                       << "1:品名\n2:棚" << qint64(3) << cp932Fault;
+        QTest::newRow("byte no code page 932 character starts with") << cp932(QStringLiteral("品名\r\n")) + "a\x80"
+                                                                     << "1:品名" << qint64(2) << cp932Fault;
+        QTest::newRow("lead byte before a line break") << cp932(QStringLiteral("品名\r\n")) + "a\x82\r\nb"
+                                                       << "1:品名" << qint64(2) << cp932Fault;
+        QTest::newRow("lead byte at the end") << cp932(QStringLiteral("品名\r\nb\r\n")) + "\x82"
+                                              << "1:品名\n2:b" << qint64(3) << cp932Fault;
+        QTest::newRow("after a multi-line field") << cp932(QStringLiteral("\"品\r\n名\"\t数\r\n")) + "\xFD"
+                                                  << "1:品\n名|数" << qint64(3) << cp932Fault;
+        QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF") + QStringLiteral("品名\n").toUtf8() + "\xE3\x81"
+                                         << "1:品名" << qint64(2) << utf8Fault;
+        QTest::newRow("UTF-8 without mark, one bad byte")
+            << japaneseLines(5) + "x\xC0\xAF\r\n" + japaneseLines(2) << "" << qint64(7) << utf8Fault;
+        QTest::newRow("UTF-16 lone surrogate")
+            << utf16(QStringLiteral("a\nb"), false) + QByteArray("\x00\xDC", 2) << "1:a" << qint64(2)
+            << QStringLiteral("UTF-16として読めない文字があります。");
+        QTest::newRow("UTF-16 odd length")
+            << utf16(QStringLiteral("a\nb"), true) + "c"
+            << "1:a" << qint64(2) << QStringLiteral("UTF-16として読めない文字があります。");
+        QTest::newRow("NUL") << QByteArray("a\nb\0c", 5) << "1:a" << qint64(2)
+                             << QStringLiteral(
+                                    "NUL 文字があります（テキストファイルでないか、文字コードが違います）。");
+        QTest::newRow("quote left open") << QByteArray("a\n\"b\nc\nd") << "1:a" << qint64(2)
+                                         << QStringLiteral("引用符（\"）で始まる項目が閉じていません。");
+        QTest::newRow("quote left open after a multi-line field")
+            << QByteArray("\"a\nb\"\tx\ny\t\"z\n") << "1:a\nb|x" << qint64(3)
+            << QStringLiteral("引用符（\"）で始まる項目が閉じていません。");
+        QTest::newRow("too many fields") << QByteArray("a\n") + QByteArray(20000, '\t') << "1:a" << qint64(2)
+                                         << QStringLiteral(
+                                                "1 件の項目数か文字数が多すぎます（16384 項目、1048576 文字まで）。");
+    }
+
+    void faults()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, records);
+        QFETCH(qint64, line);
+        QFETCH(QString, reason);
+        TabFileReader reader;
+        QVERIFY(reader.openData(bytes));
+        const QString read = readAllRecords(reader);
+        if (!records.isEmpty())
+            QCOMPARE(read, records);
+        QVERIFY(reader.hasError());
+        QCOMPARE(reader.errorLine(), line);
+        QCOMPARE(reader.errorText(), reason);
+        TabRecord record;
+        QVERIFY(!reader.next(record));
+    }
+
+    // Every character, line end, quote and fault cut by the end of a block the file is
+    // read in: the same records and the same fault as when read in one block.
+    void blockEdges_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QString text = QStringLiteral("品名\t\"数\"\"量\"\r\n\"ﾎﾞﾙﾄ\r\n𠮷\"\t１\r\r\n\t\n");
+        QTest::newRow("code page 932") << cp932(text);
+        QTest::newRow("UTF-8") << text.toUtf8();
+        QTest::newRow("UTF-8 with a fault") << text.toUtf8() + text.toUtf8() + "\xE3\x81\r\nx";
+        QTest::newRow("UTF-16 LE") << utf16(text, false);
+        QTest::newRow("UTF-16 BE with a fault") << utf16(text, true) + QByteArray("\xDC\x00", 2);
+        QTest::newRow("code page 932 with a fault") << cp932(text) + "\x82";
+        QTest::newRow("quote left open") << text.toUtf8() + "\"\r\n\r\n";
+        QTest::newRow("many broken UTF-8 sequences before good ones")
+            << QByteArray(70, '\x80') + QStringLiteral("あ").repeated(300).toUtf8();
+    }
+
+    void blockEdges()
+    {
+        QFETCH(QByteArray, bytes);
+        TabFileReader whole;
+        QVERIFY(whole.openData(bytes));
+        const QString expected = readAllRecords(whole);
+        for (int block = 4; block <= 24; ++block) {
+            TabFileReader reader;
+            reader.setBlockSize(block);
+            QVERIFY(reader.openData(bytes));
+            QCOMPARE(reader.encoding(), whole.encoding());
+            QCOMPARE(readAllRecords(reader), expected);
+            QCOMPARE(reader.hasError(), whole.hasError());
+            QCOMPARE(reader.errorLine(), whole.errorLine());
+            if (!whole.hasError())
+                QCOMPARE(reader.position(), reader.size());
+        }
+    }
+
+    // Thousands of empty rows of changing widths in the middle: every one a record, in its line.
+    void manyEmptyRows()
+    {
+        TabFileReader reader;
+        QVERIFY(reader.openData("a\n" + QByteArray("\n\t\n").repeated(3000) + "b\n\n"));
+        TabRecord record;
+        qint64 records = 0;
+        while (reader.next(record)) {
+            ++records;
+            QCOMPARE(record.line, records);
+            QCOMPARE(record.fields.size(), records == 1 || records % 2 == 0 ? 1 : 2);
+        }
+        QCOMPARE(records, 6002);
+        QCOMPARE(record.fields, QStringList(QStringLiteral("b")));
+    }
+
+    void files()
+    {
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("商品.txt"), cp932(Sample));
+        TabFileReader reader;
+        QVERIFY(reader.open(path));
+        QCOMPARE(readAllRecords(reader), SampleRecords);
+
+        QString error;
+        QCOMPARE(readHeading(path, &error), QStringList({ QStringLiteral("品名"), QStringLiteral("数量") }));
+        QCOMPARE(readHeading(writeFile(dir, QStringLiteral("empty.txt"), "\r\n"), &error), QStringList());
+        QCOMPARE(error, QStringLiteral("ファイルにデータがありません。"));
+        QCOMPARE(readHeading(writeFile(dir, QStringLiteral("bad.txt"), "a\x80"), &error), QStringList());
+        QCOMPARE(error, QStringLiteral("行 1: シフトJIS（コードページ932）として読めない文字があります。"));
+        const QString missing = dir.filePath(QStringLiteral("missing.txt"));
+        QCOMPARE(readHeading(missing, &error), QStringList());
+        QVERIFY2(error.startsWith(QStringLiteral("ファイルを開けません。")) && error.contains(missing),
+                 qPrintable(error));
+        QVERIFY(!reader.open(dir.path()));
+        QCOMPARE(reader.errorLine(), 0);
+    }
+
+    void mappingFiles()
+    {
+        QTemporaryDir dir;
+        const QString linesPath = dir.filePath(ImportMapping::fileName(ImportKind::Lines));
+        QCOMPARE(ImportMapping::fileName(ImportKind::Lines), QStringLiteral("Kotrina_A.log"));
+        QCOMPARE(ImportMapping::fileName(ImportKind::Products), QStringLiteral("Kotrina_B.log"));
+
+        // Six columns assigned to fields 1 to 6, the remark left out.
+        ImportMapping lines(ImportKind::Lines);
+        const QStringList headings = { QStringLiteral("分類"), QStringLiteral("商品"), QStringLiteral("数"),
+                                       QStringLiteral("単位"), QStringLiteral("単価"), QStringLiteral("金額") };
+        for (int field = 1; field <= 6; ++field)
+            lines.assign(field, headings[field - 1], field);
+        QVERIFY(lines.write(linesPath));
+        QCOMPARE(fileBytes(linesPath),
+                 QStringLiteral("分類\r\n1\r\n商品\r\n2\r\n数\r\n3\r\n単位\r\n4\r\n単価\r\n5\r\n金額\r\n6\r\n\r\n0\r\n")
+                     .toUtf8());
+        ImportMapping back(ImportKind::Lines);
+        QVERIFY(back.read(linesPath));
+        for (int field = 1; field <= 7; ++field) {
+            QCOMPARE(back.columnName(field), lines.columnName(field));
+            QCOMPARE(back.columnNumber(field), lines.columnNumber(field));
+        }
+        QVERIFY(!back.isAssigned(7));
+
+        // Names a plain line would not bring back; the product file's six lines.
+        ImportMapping products(ImportKind::Products);
+        products.assign(1, QStringLiteral("品名,規格"), 2);
+        products.assign(2, QStringLiteral(" \"単位\" "), 4);
+        const QString productsPath = dir.filePath(ImportMapping::fileName(ImportKind::Products));
+        QVERIFY(products.write(productsPath));
+        QCOMPARE(fileBytes(productsPath).count("\r\n"), 6);
+        ImportMapping productsBack(ImportKind::Products);
+        QVERIFY(productsBack.read(productsPath));
+        QCOMPARE(productsBack.columnName(1), QStringLiteral("品名,規格"));
+        QCOMPARE(productsBack.columnName(2), QStringLiteral(" \"単位\" "));
+        QCOMPARE(productsBack.columnNumber(2), 4);
+        QCOMPARE(productsBack.columnNumber(3), 0);
+
+        // Items separated by commas as well as by lines.
+        const QString commas = writeFile(dir, QStringLiteral("commas.log"), QByteArray("品名,3\r\n単位, 1\n,0"));
+        QVERIFY(productsBack.read(commas));
+        QCOMPARE(productsBack.columnName(1), QStringLiteral("品名"));
+        QCOMPARE(productsBack.columnNumber(1), 3);
+        QCOMPARE(productsBack.columnNumber(2), 1);
+        QVERIFY(!productsBack.isAssigned(3));
+
+        // A file cut short, a bad number or a missing file changes nothing.
+        for (const QByteArray& bad :
+             { QByteArray("品名\r\n3\r\n単位\r\n"), QByteArray("a\r\nx\r\nb\r\n1\r\nc\r\n2\r\n"),
+               QByteArray("a\r\n-1\r\nb\r\n1\r\nc\r\n2\r\n") }) {
+            QVERIFY(!productsBack.read(writeFile(dir, QStringLiteral("bad.log"), bad)));
+            QCOMPARE(productsBack.columnNumber(1), 3);
+        }
+        QVERIFY(!productsBack.read(dir.filePath(QStringLiteral("none.log"))));
+
+        // A folder where the file should be: the file stays as it was and the reason is given.
+        QString error;
+        QVERIFY(!lines.write(dir.path(), &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    void fromHeadings()
+    {
+        const ImportMapping mapping
+            = ImportMapping::fromHeadings(ImportKind::Lines,
+                                          { QStringLiteral("コード"), QStringLiteral("品名"), QStringLiteral(" 数量 "),
+                                            QStringLiteral("価格"), QStringLiteral("品名") });
+        QCOMPARE(mapping.columnNumber(2), 2);
+        QCOMPARE(mapping.columnNumber(3), 3);
+        QCOMPARE(mapping.columnName(3), QStringLiteral(" 数量 "));
+        QCOMPARE(mapping.columnNumber(6), 4);
+        for (int field : { 1, 4, 5, 7 })
+            QVERIFY(!mapping.isAssigned(field));
+        QCOMPARE(importFieldLabels(ImportKind::Products),
+                 QStringList({ QStringLiteral("品名"), QStringLiteral("単位"), QStringLiteral("単価") }));
+        QCOMPARE(nameField(ImportKind::Products), 1);
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("result");
+
+        const int lines = int(ImportKind::Lines);
+        const int products = int(ImportKind::Products);
+        QTest::newRow("headings and positions") << lines << "品名=商品, 数量=#3,項目/分類名=分類"
+                                                << "1:分類=1 2:商品=2 3:数=3";
+        QTest::newRow("products") << products << "単価=単価,品名=#2"
+                                  << "1:商品=2 3:単価=5";
+        QTest::newRow("no such field") << lines << "品名=商品,金額=#6"
+                                       << "「金額」という項目はありません。項目は "
+                                          "項目/分類名、品名、数量、単位、単価、価格、備考 のいずれかです。";
+        QTest::newRow("no such heading") << lines << "品名=品"
+                                         << "見出し「品」はファイルにありません。";
+        QTest::newRow("column out of range") << lines << "品名=#7"
+                                             << "7 列目はありません（ファイルは 6 列です）。";
+        QTest::newRow("column zero") << lines << "品名=#0"
+                                     << "0 列目はありません（ファイルは 6 列です）。";
+        QTest::newRow("no equals sign") << lines << "品名"
+                                        << "「品名」は「項目=列」の形ではありません。";
+        QTest::newRow("field twice") << lines << "品名=#1,品名=#2"
+                                     << "項目「品名」が二度指定されています。";
+        QTest::newRow("no name") << products << "単位=単位"
+                                 << "品名の項目が設定されていません。";
+        QTest::newRow("empty") << lines << ""
+                               << "品名の項目が設定されていません。";
+    }
+
+    void commandLine()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        QFETCH(QString, result);
+        const QStringList headings = { QStringLiteral("分類"), QStringLiteral("商品"), QStringLiteral("数"),
+                                       QStringLiteral("単位"), QStringLiteral("単価"), QStringLiteral("金額") };
+        QString error;
+        const std::optional<ImportMapping> mapping
+            = ImportMapping::parse(static_cast<ImportKind>(kind), text, headings, &error);
+        QString got = error;
+        if (mapping) {
+            QStringList assigned;
+            for (int field = 1; field <= mapping->fieldCount(); ++field) {
+                if (mapping->isAssigned(field))
+                    assigned << QStringLiteral("%1:%2=%3")
+                                    .arg(field)
+                                    .arg(mapping->columnName(field))
+                                    .arg(mapping->columnNumber(field));
+            }
+            got = assigned.join(QLatin1Char(' '));
+        }
+        QCOMPARE(got, result);
+    }
+};
+
+KOTRINA_REGISTER_TEST(TestTabFile)
+#include "TestTabFile.moc"
