@@ -55,6 +55,8 @@ private Q_SLOTS:
     void checkButtonsOnEmptyTable_data();
     void checkButtonsOnEmptyTable();
     void settlementDateConfirmation();
+    void typedSettlementDate_data();
+    void typedSettlementDate();
     void summaryListByKeyboard();
     void pictureReplacementAndReset();
     void closingSavesSettingsAndBackup();
@@ -409,7 +411,7 @@ void TestMainWindow::settlementDateConfirmation()
     // Another date is taken without a question, and the entry screen opens on it beside
     // the main window; the menu entry brings the same one forward.
     m.prompter.clear();
-    date->setDate(QDate(2025, 12, 31));
+    ScreenTest::typeDate(date, QStringLiteral("2025/12/31"));
     m.trigger("Command17");
     QVERIFY(m.prompter.shown().isEmpty());
     auto* entry = m.window->findChild<QWidget*>(QStringLiteral("frmTana"));
@@ -420,6 +422,30 @@ void TestMainWindow::settlementDateConfirmation()
     // Closing the main window closes it too.
     m.window->close();
     QVERIFY(!entry->isVisible());
+}
+
+void TestMainWindow::typedSettlementDate_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("with slashes") << QStringLiteral("2026/03/31");
+    QTest::newRow("one-digit month") << QStringLiteral("2026/3/31");
+    QTest::newRow("digits only") << QStringLiteral("20260331");
+}
+
+void TestMainWindow::typedSettlementDate()
+{
+    QFETCH(QString, typed);
+    MainWindow m;
+    m.settings.setValue(Setting::FDate, QStringLiteral("2025/09/30"));
+    m.start(m.env.newDatabase());
+    auto* date = m.find<QDateEdit>("DTPicker1");
+    ScreenTest::typeDate(date, typed);
+    QCOMPARE(date->date(), QDate(2026, 3, 31));
+    // Today's date is confirmed before the entry screen opens.
+    m.prompter.answerAsk(false);
+    m.trigger("Command17");
+    QCOMPARE(m.prompter.texts(),
+             QStringList { QStringLiteral("入力する棚卸の決算日は、2026/03/31です。よろしいですか。") });
 }
 
 void TestMainWindow::pictureReplacementAndReset()
@@ -478,7 +504,7 @@ void TestMainWindow::closingSavesSettingsAndBackup()
     QCOMPARE(m.state.PrinterFont, QStringLiteral("ＭＳ ゴシック"));
     QCOMPARE(m.window->x(), 0);
     m.addLine(file);
-    m.find<QDateEdit>("DTPicker1")->setDate(QDate(2026, 3, 31));
+    ScreenTest::typeDate(m.find<QDateEdit>("DTPicker1"), QStringLiteral("2026/03/31"));
     m.window->move(200, 100);
 
     m.trigger("Command2");

@@ -11,6 +11,7 @@
 
 class QAbstractItemView;
 class QComboBox;
+class QDateEdit;
 class QDialog;
 class QWidget;
 
@@ -32,6 +33,17 @@ QList<int> columnIds(const QAbstractItemView* grid);
 // Types text into a control as a user does: Latin letters and digits as key presses,
 // anything else as the input method hands it over (a committed string).
 void type(QWidget* control, const QString& text);
+
+// Replaces what a box or an editable combo holds by typing, as a user does: focus, Ctrl+A,
+// the new text (Delete for none). No key that leaves the control is pressed.
+void replaceText(QWidget* control, const QString& text);
+
+// Clicks a grid cell, as a user does to make it current. False when it did not become current.
+bool clickCell(QAbstractItemView* grid, int row, int column);
+
+// Types a date into a date picker as a user does: a click on its first part, then the
+// keys, then Enter.
+void typeDate(QDateEdit* picker, const QString& text);
 
 // Edits a grid cell as a user does: a click selects it, F2 opens the editor, the text
 // replaces what was there and the finishing key (Enter, or Tab to go on to the next cell)
