@@ -54,10 +54,10 @@ struct Correction : TestSession, ScreenTest::Driver<frmInAmd2>
         ScreenTest::type(w, text);
         ScreenTest::settle();
     }
-    // Edits a cell as a user does: start editing, type, press Enter... here: set through the view's model.
-    bool edit(int row, int column, const QString& text)
+    void fill(const char* combo, const QString& text) { ScreenTest::replaceText(find(combo), text); }
+    bool edit(int row, int column, const QString& text, Qt::Key finish = Qt::Key_Return)
     {
-        return grid()->model()->setData(grid()->model()->index(row, column), text);
+        return ScreenTest::editCell(grid(), row, column, text, finish);
     }
 };
 
@@ -127,7 +127,8 @@ void TestCorrectionScreen::searches()
     // "A" lists AB (2) before BA (5): the category search uses the first one.
     c.typeInto("dbcNouhin", QStringLiteral("A"));
     QCOMPARE(c.find<QLineEdit>("Text2")->text(), QStringLiteral("2"));
-    emit c.find<LookupCombo>("dbcNouhin")->pressed();
+    QTest::mouseClick(c.find<LookupCombo>("dbcNouhin")->lineEdit(), Qt::LeftButton);
+    ScreenTest::settle();
     QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
     QVERIFY(c.find("Command3")->isEnabled());
 
@@ -137,12 +138,12 @@ void TestCorrectionScreen::searches()
     QCOMPARE(c.listed(), QList<int>({ 1, 2, 3, 4 }));
 
     // Nothing matching disables the buttons; an empty ID box only sends the focus back.
-    c.find<LookupCombo>("dbcNouhin")->setText(QStringLiteral("該当なし"));
+    c.fill("dbcNouhin", QStringLiteral("該当なし"));
     QCOMPARE(c.find<QLineEdit>("Text2")->text(), QString());
     c.click("Command1");
     QCOMPARE(c.listed(), QList<int>({ 1, 2, 3, 4 }));
     QCOMPARE(QApplication::focusWidget(), c.find("dbcNouhin"));
-    c.find<LookupCombo>("dbcNouhin")->setText(QStringLiteral("BA"));
+    c.fill("dbcNouhin", QStringLiteral("BA"));
     QVERIFY(c.db().exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "項目ID" = 2 WHERE "ID" = 2)")));
     c.click("Command1");
     QCOMPARE(c.listed(), QList<int>());
@@ -154,15 +155,15 @@ void TestCorrectionScreen::productSearchFollowsTyping()
 {
     Correction c;
     c.open();
-    c.find<LookupCombo>("dbcNouhin")->setText(QStringLiteral("AB"));
+    c.fill("dbcNouhin", QStringLiteral("AB"));
     c.typeInto("dbcShohin", QStringLiteral("りん"));
     QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
     QCOMPARE(c.find<LookupCombo>("dbcNouhin")->text(), QString()); // the other combo is cleared
     c.typeInto("dbcShohin", QStringLiteral("ご"));
     QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
-    c.find<LookupCombo>("dbcShohin")->setText(QStringLiteral("%"));
+    c.fill("dbcShohin", QStringLiteral("%"));
     QCOMPARE(c.listed(), QList<int>()); // % is a character here
-    c.find<LookupCombo>("dbcShohin")->setText(QString());
+    c.fill("dbcShohin", QString());
     QCOMPARE(c.listed(), QList<int>({ 1, 2, 3 }));
 }
 
@@ -177,10 +178,9 @@ void TestCorrectionScreen::editingWritesAndRefuses()
     QCOMPARE(c.field(1, "数量").toDouble(), 5.0);
     QCOMPARE(c.field(1, "価格").toDouble(), 300.0);
     QCOMPARE(c.grid()->model()->index(0, 4).data().toDouble(), 5.0);
-    // Typed into the grid, Enter ends the edit and writes it.
-    QVERIFY(ScreenTest::editCell(c.grid(), 1, 4, QStringLiteral("0.125")));
+    QVERIFY(c.edit(1, 4, QStringLiteral("0.125")));
     QCOMPARE(c.field(2, "数量").toDouble(), 0.125); // a fraction is kept whole
-    QVERIFY(ScreenTest::editCell(c.grid(), 1, 7, QStringLiteral("１２３４５６７")));
+    QVERIFY(c.edit(1, 7, QStringLiteral("１２３４５６７")));
     QCOMPARE(c.grid()->model()->index(1, 7).data().toString(), QStringLiteral("1234567"));
 
     QVERIFY(c.edit(0, 3, QStringLiteral("O'Brien 100%")));
@@ -189,9 +189,9 @@ void TestCorrectionScreen::editingWritesAndRefuses()
     QCOMPARE(c.field(1, "日付").toString(), QStringLiteral("2026-04-01"));
 
     // Text in a number column, a fraction as an ID, a date that is none: refused, old value kept.
-    QVERIFY(!c.edit(1, 6, QStringLiteral("百円")));
-    QVERIFY(!c.edit(1, 2, QStringLiteral("1.5")));
-    QVERIFY(!c.edit(1, 1, QStringLiteral("2026/02/30")));
+    QVERIFY(c.edit(1, 6, QStringLiteral("百円")));
+    QVERIFY(c.edit(1, 2, QStringLiteral("1.5")));
+    QVERIFY(c.edit(1, 1, QStringLiteral("2026/02/30")));
     QCOMPARE(c.prompter.texts(),
              QStringList({ QStringLiteral("単価は数字で入力してください。"),
                            QStringLiteral("項目IDは整数で入力してください。"),
@@ -203,7 +203,7 @@ void TestCorrectionScreen::editingWritesAndRefuses()
     c.prompter.clear();
     QVERIFY(c.db().exec(QStringLiteral(R"(CREATE TRIGGER refuse BEFORE UPDATE ON "棚卸マスター"
         BEGIN SELECT RAISE(ABORT, 'locked'); END)")));
-    QVERIFY(!c.edit(2, 4, QStringLiteral("7")));
+    QVERIFY(c.edit(2, 4, QStringLiteral("7")));
     QCOMPARE(c.prompter.texts(),
              QStringList { QStringLiteral("データベースに書き込めませんでした。変更は保存されていません。") });
     QCOMPARE(c.field(3, "数量").toDouble(), 1.0);
@@ -215,7 +215,7 @@ void TestCorrectionScreen::deleting()
     c.open();
     c.typeInto("dbcShohin", QStringLiteral("みかん"));
     QCOMPARE(c.listed(), QList<int> { 2 });
-    c.grid()->setCurrentIndex(c.grid()->model()->index(0, 3));
+    QVERIFY(ScreenTest::clickCell(c.grid(), 0, 3));
     c.prompter.answerAsk(false);
     c.click("cmdMasterCancel");
     QCOMPARE(c.listed(), QList<int> { 2 });
@@ -236,7 +236,7 @@ void TestCorrectionScreen::readOnlyFileIsOnlyShown()
     c.click("Command4");
     QCOMPARE(c.listed().size(), 4);
     // Nothing offers a change the file would refuse.
-    QVERIFY(!ScreenTest::editCell(c.grid(), 0, 3, QStringLiteral("なし")));
+    QVERIFY(!c.edit(0, 3, QStringLiteral("なし")));
     QVERIFY(!c.find<QPushButton>("Command3")->isEnabled());
     QVERIFY(!c.find<QPushButton>("cmdMasterCancel")->isEnabled());
     QVERIFY(c.prompter.shown().isEmpty());
@@ -251,7 +251,7 @@ void TestCorrectionScreen::editsStayOnTheirLines()
     c.open();
     // Each edit leaves its line out of the search; Tab goes on to the next cell of the same line.
     auto editThenNext = [&c](int row, int column, const QString& text, const QString& next) {
-        QVERIFY(ScreenTest::editCell(c.grid(), row, column, text, Qt::Key_Tab));
+        QVERIFY(c.edit(row, column, text, Qt::Key_Tab));
         QVERIFY(ScreenTest::typeInOpenEditor(c.grid(), next, Qt::Key_Tab));
     };
     c.click("Command2");
@@ -266,7 +266,7 @@ void TestCorrectionScreen::editsStayOnTheirLines()
     QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
     QCOMPARE(c.field(1, "数量").toDouble(), 8.0);
 
-    c.find<LookupCombo>("dbcNouhin")->setText(QStringLiteral("AB"));
+    c.fill("dbcNouhin", QStringLiteral("AB"));
     c.click("Command1");
     editThenNext(0, 2, QStringLiteral("5"), QStringLiteral("黄梨"));
     editThenNext(1, 1, QStringLiteral("2026/04/01"), QStringLiteral("3"));
@@ -284,14 +284,7 @@ void TestCorrectionScreen::choosingACategoryFromTheList()
     c.open();
     auto* combo = c.find<LookupCombo>("dbcNouhin");
     QAbstractItemView* list = combo->view();
-    combo->setFocus();
-    // Keys: Alt+Down opens the list, Down to BA, Enter.
-    QTest::keyClick(combo, Qt::Key_Down, Qt::AltModifier);
-    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
-    for (int row = list->currentIndex().row(); row < combo->findText(QStringLiteral("BA")); ++row)
-        QTest::keyClick(list, Qt::Key_Down);
-    QTest::keyClick(list, Qt::Key_Return);
-    ScreenTest::settle();
+    QVERIFY(ScreenTest::chooseFromList(combo, QStringLiteral("BA")));
     QCOMPARE(c.find<QLineEdit>("Text2")->text(), QStringLiteral("5"));
     QCOMPARE(c.listed(), QList<int> { 2 });
     // The mouse: a click on AB.
@@ -310,8 +303,8 @@ void TestCorrectionScreen::linesGoneOrUnreadable()
     c.open();
     c.click("Command4");
     QVERIFY(c.db().exec(QStringLiteral(R"(DELETE FROM "棚卸マスター" WHERE "ID" = 2)")));
-    QVERIFY(ScreenTest::editCell(c.grid(), 1, 4, QStringLiteral("5")));
-    QVERIFY(ScreenTest::editCell(c.grid(), 2, 4, QStringLiteral("6"))); // the next line is still its own
+    QVERIFY(c.edit(1, 4, QStringLiteral("5")));
+    QVERIFY(c.edit(2, 4, QStringLiteral("6"))); // the next line is still its own
     QCOMPARE(c.field(3, "数量").toDouble(), 6.0);
     // A search that cannot be read says so rather than listing nothing.
     QVERIFY(c.db().exec(QStringLiteral(R"(ALTER TABLE "棚卸マスター" RENAME TO "読めない")")));
