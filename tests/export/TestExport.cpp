@@ -95,7 +95,7 @@ private slots:
     {
         TestSession t;
         QVERIFY(t.openNewDatabase());
-        QVERIFY(addSampleLines(t.db(), 20000, Day));
+        QVERIFY(addSampleLines(t.db(), 5000, Day));
         QVERIFY(t.db().exec(uR"(INSERT INTO "項目分類" SELECT DISTINCT "項目ID", 'k' FROM "棚卸マスター")"_qs));
         const QString file = t.env.writeFile(u"old.xlsx"_qs, "the old list");
         QString error;
