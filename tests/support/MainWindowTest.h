@@ -36,7 +36,7 @@ struct MainWindow : TestSession
     void trigger(const char* name)
     {
         if (auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name)))
-            button->click();
+            QTest::mouseClick(button, Qt::LeftButton);
         else if (auto* action = window->findChild<QAction*>(QString::fromLatin1(name)))
             action->trigger();
         else

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <map>
@@ -70,9 +71,10 @@ template<typename Screen> struct Driver
     {
         return screen->template findChild<T*>(QString::fromLatin1(name));
     }
+    // Clicks a button with the mouse; a hidden or disabled one does nothing, as for a user.
     void click(const char* name)
     {
-        find<QPushButton>(name)->click();
+        QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton);
         settle();
     }
 };
