@@ -387,12 +387,12 @@ void TestMasterScreens::categoryDeletionHandsOver()
         seen << dialog->findChild<QLineEdit*>(u"txtID"_qs)->text();
         name->setFocus();
         ScreenTest::type(name, u"食品"_qs);
-        dialog->findChild<QPushButton*>(u"cmdUpdate"_qs)->click();
+        QTest::mouseClick(dialog->findChild<QPushButton*>(u"cmdUpdate"_qs), Qt::LeftButton);
         QSqlQuery q(m.db().connection());
         q.exec(uR"(SELECT "項目分類名" FROM "項目分類" WHERE "項目ID" = 1)"_qs);
         seen << (q.next() ? q.value(0).toString() : QString());
         m.prompter.answerAsk(true);
-        dialog->findChild<QPushButton*>(u"cmdDelete"_qs)->click();
+        QTest::mouseClick(dialog->findChild<QPushButton*>(u"cmdDelete"_qs), Qt::LeftButton);
         dialog->close();
     };
     m.trigger("Command28");

@@ -146,7 +146,7 @@ ModalAnswerer::ModalAnswerer()
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* tip = qobject_cast<frmTipA*>(modal)) {
             tips << tip->text();
-            tip->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+            QTest::mouseClick(tip->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
         } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             screens << dialog->objectName();
             QPointer<QDialog> open = dialog;
