@@ -33,7 +33,7 @@ struct Store
     }
 };
 
-LineInput line(const QString& product, double quantity, double unitPrice, const QString& unit = QStringLiteral("個"))
+LineInput line(const QString& product, double quantity, double unitPrice, const QString& unit = u"個"_qs)
 {
     LineInput input;
     input.date = QDate(2026, 3, 31);
@@ -42,7 +42,7 @@ LineInput line(const QString& product, double quantity, double unitPrice, const 
     input.quantity = quantity;
     input.unit = unit;
     input.unitPrice = unitPrice;
-    input.memo = QStringLiteral("棚A");
+    input.memo = u"棚A"_qs;
     return input;
 }
 
@@ -51,13 +51,13 @@ bool dropNameIndexes(const QString& path)
 {
     return onRawConnection(path, [](QSqlQuery& q) {
         QStringList drops;
-        if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger'")))
+        if (!q.exec(u"SELECT name FROM sqlite_master WHERE type = 'trigger'"_qs))
             return false;
         while (q.next())
-            drops << QStringLiteral(R"(DROP TRIGGER "%1")").arg(q.value(0).toString());
+            drops << uR"(DROP TRIGGER "%1")"_qs.arg(q.value(0).toString());
         for (const QString& table : NameIndex::indexTables())
-            drops << QStringLiteral(R"(DROP TABLE "%1")").arg(table);
-        drops << QStringLiteral("PRAGMA user_version = 1");
+            drops << uR"(DROP TABLE "%1")"_qs.arg(table);
+        drops << u"PRAGMA user_version = 1"_qs;
         const bool ok = std::all_of(drops.begin(), drops.end(), [&](const QString& sql) { return q.exec(sql); });
         q.finish();
         return ok;
@@ -78,7 +78,7 @@ QStringList found(const Database& db, const QString& text)
     while (products.canFetchMore({}))
         products.fetchMore({});
     for (int r = 0; r < products.rowCount(); ++r)
-        rows << QStringLiteral("product ") + products.data(products.index(r)).toString();
+        rows << u"product "_qs + products.data(products.index(r)).toString();
     return rows;
 }
 
@@ -112,7 +112,7 @@ void TestRegistration::amounts_data()
     QTest::addColumn<double>("amount");
     QTest::addColumn<QVariant>("note");
     const QVariant none;
-    const QVariant noPrice = QStringLiteral("単価未入力");
+    const QVariant noPrice = u"単価未入力"_qs;
     QTest::newRow("3 x 12.5") << 3.0 << 12.5 << 37.0 << none;
     QTest::newRow("0.5 x 99") << 0.5 << 99.0 << 49.0 << none;
     QTest::newRow("negative truncates toward zero") << -3.0 << 12.5 << -37.0 << none;
@@ -134,16 +134,16 @@ void TestRegistration::amounts()
     QFETCH(double, amount);
     QFETCH(QVariant, note);
     Store s;
-    const auto registered = registerLine(s.db, line(QStringLiteral("りんご"), quantity, unitPrice));
+    const auto registered = registerLine(s.db, line(u"りんご"_qs, quantity, unitPrice));
     QVERIFY(registered);
     QCOMPARE(registered->lineId, 1);
-    const QVariantList r = s.row(QStringLiteral(R"(SELECT * FROM "棚卸マスター")"));
+    const QVariantList r = s.row(uR"(SELECT * FROM "棚卸マスター")"_qs);
     QCOMPARE(r.size(), 12);
-    QCOMPARE(r[1].toString(), QStringLiteral("2026-03-31"));
+    QCOMPARE(r[1].toString(), u"2026-03-31"_qs);
     QCOMPARE(r[4].toDouble(), quantity);
     QCOMPARE(r[6].toDouble(), unitPrice);
     QCOMPARE(r[7].toDouble(), amount);
-    QCOMPARE(r[8].toString(), QStringLiteral("棚A"));
+    QCOMPARE(r[8].toString(), u"棚A"_qs);
     QCOMPARE(r[9], note.isValid() ? note : QVariant(QMetaType(QMetaType::QString)));
     QCOMPARE(r[10].toInt(), registered->productId);
     QCOMPARE(r[11].toInt(), 0);
@@ -152,65 +152,65 @@ void TestRegistration::amounts()
 void TestRegistration::mastersFillThemselves()
 {
     Store s;
-    const QString odd = QStringLiteral("O'Neil 100%_品");
+    const QString odd = u"O'Neil 100%_品"_qs;
     QVERIFY(registerLine(s.db, line(odd, 1, 10)));
-    QVERIFY(registerLine(s.db, line(QStringLiteral("みかん"), 2, 20, QStringLiteral("箱"))));
+    QVERIFY(registerLine(s.db, line(u"みかん"_qs, 2, 20, u"箱"_qs)));
     // The same product again: no new product, its unit and price follow the last line.
-    const auto again = registerLine(s.db, line(odd, 3, 0, QStringLiteral("箱")));
+    const auto again = registerLine(s.db, line(odd, 3, 0, u"箱"_qs));
     QVERIFY(again);
     QCOMPARE(again->productId, 1);
     QCOMPARE(again->lineId, 3);
     QCOMPARE(rowCount(s.db, Table::Shohin), 2);
-    QCOMPARE(s.row(QStringLiteral(R"(SELECT "品名", "単価", "単位" FROM "仕入商品" WHERE "品名ID" = 1)")),
-             QVariantList({ odd, 0.0, QStringLiteral("箱") }));
-    QCOMPARE(s.row(QStringLiteral(R"(SELECT COUNT(*), MAX("単位ID") FROM "単位")")), QVariantList({ 2, 2 }));
+    QCOMPARE(s.row(uR"(SELECT "品名", "単価", "単位" FROM "仕入商品" WHERE "品名ID" = 1)"_qs),
+             QVariantList({ odd, 0.0, u"箱"_qs }));
+    QCOMPARE(s.row(uR"(SELECT COUNT(*), MAX("単位ID") FROM "単位")"_qs), QVariantList({ 2, 2 }));
     // An empty unit is no unit.
-    QVERIFY(registerLine(s.db, line(QStringLiteral("ばなな"), 1, 1, QString())));
+    QVERIFY(registerLine(s.db, line(u"ばなな"_qs, 1, 1, QString())));
     QCOMPARE(rowCount(s.db, Table::Tani), 2);
 
     const auto product = findProduct(s.db, odd);
     QVERIFY(product);
-    QCOMPARE(product->unit.toString(), QStringLiteral("箱"));
-    QVERIFY(!findProduct(s.db, QStringLiteral("O'Neil 100%")));
+    QCOMPARE(product->unit.toString(), u"箱"_qs);
+    QVERIFY(!findProduct(s.db, u"O'Neil 100%"_qs));
 
     // History: lines whose name contains the text, newest date first; % and _ are characters.
     LineInput older = line(odd, 9, 5);
     older.date = QDate(2025, 3, 31);
     QVERIFY(registerLine(s.db, older));
-    const QList<HistoryLine> history = lineHistory(s.db, QStringLiteral("100%_"));
+    const QList<HistoryLine> history = lineHistory(s.db, u"100%_"_qs);
     QCOMPARE(history.size(), 3);
     QCOMPARE(history.first().date, QDate(2026, 3, 31));
     QCOMPARE(history.last().date, QDate(2025, 3, 31));
-    QCOMPARE(lineHistory(s.db, QStringLiteral("0_%")).size(), 0);
+    QCOMPARE(lineHistory(s.db, u"0_%"_qs).size(), 0);
 }
 
 void TestRegistration::failureWritesNothing()
 {
     Store s;
-    QVERIFY(registerLine(s.db, line(QStringLiteral("りんご"), 1, 10)));
+    QVERIFY(registerLine(s.db, line(u"りんご"_qs, 1, 10)));
     // A line row that cannot be written (its ID is taken) must take the new unit and
     // product with it.
-    QVERIFY(s.db.exec(QStringLiteral(R"(CREATE TRIGGER refuse BEFORE INSERT ON "棚卸マスター"
-        BEGIN SELECT RAISE(ABORT, 'disk full'); END)")));
+    QVERIFY(s.db.exec(uR"(CREATE TRIGGER refuse BEFORE INSERT ON "棚卸マスター"
+        BEGIN SELECT RAISE(ABORT, 'disk full'); END)"_qs));
     QString error;
-    QVERIFY(!registerLine(s.db, line(QStringLiteral("新商品"), 1, 10, QStringLiteral("新単位")), &error));
-    QVERIFY(error.contains(QStringLiteral("disk full")));
+    QVERIFY(!registerLine(s.db, line(u"新商品"_qs, 1, 10, u"新単位"_qs), &error));
+    QVERIFY(error.contains(u"disk full"_qs));
     QCOMPARE(rowCount(s.db, Table::Shohin), 1);
     QCOMPARE(rowCount(s.db, Table::Tani), 1);
     QCOMPARE(rowCount(s.db, Table::Tana), 1);
-    QCOMPARE(s.row(QStringLiteral(R"(SELECT "単価" FROM "仕入商品")")), QVariantList { 10.0 });
+    QCOMPARE(s.row(uR"(SELECT "単価" FROM "仕入商品")"_qs), QVariantList { 10.0 });
 }
 
 void TestRegistration::categories()
 {
     Store s;
     bool registered = false;
-    QCOMPARE(findOrRegisterCategory(s.db, QStringLiteral("食品"), &registered), std::optional<int>(1));
+    QCOMPARE(findOrRegisterCategory(s.db, u"食品"_qs, &registered), std::optional<int>(1));
     QVERIFY(registered);
-    QCOMPARE(findOrRegisterCategory(s.db, QStringLiteral("食品"), &registered), std::optional<int>(1));
+    QCOMPARE(findOrRegisterCategory(s.db, u"食品"_qs, &registered), std::optional<int>(1));
     QVERIFY(!registered);
     // The reserved category is no match for its name.
-    QCOMPARE(findOrRegisterCategory(s.db, QStringLiteral("未区分"), &registered), std::optional<int>(2));
+    QCOMPARE(findOrRegisterCategory(s.db, u"未区分"_qs, &registered), std::optional<int>(2));
     QVERIFY(registered);
 }
 
@@ -218,12 +218,12 @@ void TestRegistration::byteLength_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("bytes");
-    QTest::newRow("ascii") << QStringLiteral("abc 123") << 7;
-    QTest::newRow("full-width") << QStringLiteral("りんご") << 6;
-    QTest::newRow("half-width katakana") << QStringLiteral("ﾃﾞｰﾀ") << 4;
-    QTest::newRow("mixed") << QStringLiteral("A４箱ｱ") << 6;
-    QTest::newRow("NEC special and IBM extension") << QStringLiteral("①髙") << 4;
-    QTest::newRow("outside the code page") << QStringLiteral("€😀") << 4;
+    QTest::newRow("ascii") << u"abc 123"_qs << 7;
+    QTest::newRow("full-width") << u"りんご"_qs << 6;
+    QTest::newRow("half-width katakana") << u"ﾃﾞｰﾀ"_qs << 4;
+    QTest::newRow("mixed") << u"A４箱ｱ"_qs << 6;
+    QTest::newRow("NEC special and IBM extension") << u"①髙"_qs << 4;
+    QTest::newRow("outside the code page") << u"€😀"_qs << 4;
     QTest::newRow("20 full-width") << QString(20, QChar(u'あ')) << 40;
 }
 
@@ -238,22 +238,22 @@ void TestRegistration::numbersAsTyped_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QVariant>("value");
-    QTest::newRow("plain") << QStringLiteral("12.5") << QVariant(12.5);
-    QTest::newRow("full-width") << QStringLiteral("１２．５") << QVariant(12.5);
-    QTest::newRow("thousands") << QStringLiteral("1,234") << QVariant(1234.0);
-    QTest::newRow("full-width thousands") << QStringLiteral("１，２３４") << QVariant(1234.0);
-    QTest::newRow("blanks and minus") << QStringLiteral("　－３ ") << QVariant(-3.0);
-    QTest::newRow("leading point") << QStringLiteral(".5") << QVariant(0.5);
-    QTest::newRow("text") << QStringLiteral("三個") << QVariant();
-    QTest::newRow("two points") << QStringLiteral("1.2.3") << QVariant();
+    QTest::newRow("plain") << u"12.5"_qs << QVariant(12.5);
+    QTest::newRow("full-width") << u"１２．５"_qs << QVariant(12.5);
+    QTest::newRow("thousands") << u"1,234"_qs << QVariant(1234.0);
+    QTest::newRow("full-width thousands") << u"１，２３４"_qs << QVariant(1234.0);
+    QTest::newRow("blanks and minus") << u"　－３ "_qs << QVariant(-3.0);
+    QTest::newRow("leading point") << u".5"_qs << QVariant(0.5);
+    QTest::newRow("text") << u"三個"_qs << QVariant();
+    QTest::newRow("two points") << u"1.2.3"_qs << QVariant();
     QTest::newRow("empty") << QString() << QVariant();
-    QTest::newRow("exponent is no typing") << QStringLiteral("1e5") << QVariant();
-    QTest::newRow("thousands of a fraction") << QStringLiteral("1,500.25") << QVariant(1500.25);
-    QTest::newRow("full-width 1,500") << QStringLiteral("１，５００") << QVariant(1500.0);
-    QTest::newRow("decimal comma") << QStringLiteral("1,5") << QVariant();
-    QTest::newRow("comma before four digits") << QStringLiteral("1,5000") << QVariant();
-    QTest::newRow("comma in the fraction") << QStringLiteral("1.500,000") << QVariant();
-    QTest::newRow("leading comma") << QStringLiteral(",500") << QVariant();
+    QTest::newRow("exponent is no typing") << u"1e5"_qs << QVariant();
+    QTest::newRow("thousands of a fraction") << u"1,500.25"_qs << QVariant(1500.25);
+    QTest::newRow("full-width 1,500") << u"１，５００"_qs << QVariant(1500.0);
+    QTest::newRow("decimal comma") << u"1,5"_qs << QVariant();
+    QTest::newRow("comma before four digits") << u"1,5000"_qs << QVariant();
+    QTest::newRow("comma in the fraction") << u"1.500,000"_qs << QVariant();
+    QTest::newRow("leading comma") << u",500"_qs << QVariant();
 }
 
 void TestRegistration::numbersAsTyped()
@@ -269,34 +269,31 @@ void TestRegistration::numbersAsTyped()
 void TestRegistration::numberLimitsAndTotals()
 {
     // Twelve whole digits are what the sheets print.
-    QCOMPARE(TextRules::readNumber(QStringLiteral("単価"), QStringLiteral("999,999,999,999.5")).value,
-             std::optional<double>(999999999999.5));
-    QCOMPARE(TextRules::readNumber(QStringLiteral("単価"), QStringLiteral("-1000000000000")).refusal,
-             QStringLiteral("単価は整数部１２桁以内で入力してください。"));
+    QCOMPARE(TextRules::readNumber(u"単価"_qs, u"999,999,999,999.5"_qs).value, std::optional<double>(999999999999.5));
+    QCOMPARE(TextRules::readNumber(u"単価"_qs, u"-1000000000000"_qs).refusal,
+             u"単価は整数部１２桁以内で入力してください。"_qs);
     // The status line counts the lines of its date only.
     Store s;
     const QDate day(2026, 3, 31);
-    QCOMPARE(statusLineText(s.db, day), QStringLiteral("Max Record 0   Total "));
-    QVERIFY(registerLine(s.db, line(QStringLiteral("a"), 1000, 1234.5)));
-    QVERIFY(registerLine(s.db, line(QStringLiteral("b"), 1, 1)));
-    LineInput other = line(QStringLiteral("c"), 5, 5);
+    QCOMPARE(statusLineText(s.db, day), u"Max Record 0   Total "_qs);
+    QVERIFY(registerLine(s.db, line(u"a"_qs, 1000, 1234.5)));
+    QVERIFY(registerLine(s.db, line(u"b"_qs, 1, 1)));
+    LineInput other = line(u"c"_qs, 5, 5);
     other.date = day.addDays(1);
     QVERIFY(registerLine(s.db, other));
-    QCOMPARE(statusLineText(s.db, day), QStringLiteral("Max Record 2   Total 1,234,501"));
+    QCOMPARE(statusLineText(s.db, day), u"Max Record 2   Total 1,234,501"_qs);
 
     // A total beyond any 64-bit integer is still the number it is.
-    QCOMPARE(TextRules::formatAmount(-9999999999999.0), QStringLiteral("-9,999,999,999,999"));
-    QVERIFY(s.db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "価格" = 9.0e18 WHERE "日付" = '2026-03-31')")));
-    QCOMPARE(statusLineText(s.db, QDate(2026, 3, 31)),
-             QStringLiteral("Max Record 2   Total 18,000,000,000,000,000,000"));
+    QCOMPARE(TextRules::formatAmount(-9999999999999.0), u"-9,999,999,999,999"_qs);
+    QVERIFY(s.db.exec(uR"(UPDATE "棚卸マスター" SET "価格" = 9.0e18 WHERE "日付" = '2026-03-31')"_qs));
+    QCOMPARE(statusLineText(s.db, QDate(2026, 3, 31)), u"Max Record 2   Total 18,000,000,000,000,000,000"_qs);
 }
 
 void TestRegistration::lookupListsWhatContainsTheText()
 {
     Store s;
     QVERIFY(addSampleLines(s.db, 1000)); // 1000 products "商品名・サンプル第N号（特大）"
-    QVERIFY(s.db.exec(
-        QStringLiteral(R"(INSERT INTO "仕入商品" ("品名ID", "品名") VALUES (5000, '50%_off'), (5001, '5000off'))")));
+    QVERIFY(s.db.exec(uR"(INSERT INTO "仕入商品" ("品名ID", "品名") VALUES (5000, '50%_off'), (5001, '5000off'))"_qs));
     LookupModel products(LookupModel::Kind::Product);
     products.setDatabase(&s.db);
     products.refresh(QString());
@@ -307,16 +304,16 @@ void TestRegistration::lookupListsWhatContainsTheText()
         products.fetchMore({});
     QCOMPARE(products.rowCount(), 1002);
 
-    products.refresh(QStringLiteral("第99"));
+    products.refresh(u"第99"_qs);
     QCOMPARE(products.rowCount(), 11); // 第99号, 第990..999号
     QVERIFY(!products.canFetchMore({}));
-    QCOMPARE(products.data(products.index(0)).toString(), QStringLiteral("商品名・サンプル第990号（特大）"));
+    QCOMPARE(products.data(products.index(0)).toString(), u"商品名・サンプル第990号（特大）"_qs);
     QCOMPARE(products.firstId(), QVariant(991));
 
-    products.refresh(QStringLiteral("0%_"));
+    products.refresh(u"0%_"_qs);
     QCOMPARE(products.rowCount(), 1);
     QCOMPARE(products.firstId(), QVariant(5000));
-    products.refresh(QStringLiteral("該当なし"));
+    products.refresh(u"該当なし"_qs);
     QCOMPARE(products.rowCount(), 0);
     QVERIFY(products.firstId().isNull());
 
@@ -331,10 +328,10 @@ void TestRegistration::linesAreReadInPagesInAnyOrder()
 {
     Store s;
     QVERIFY(addSampleLines(s.db, 3000));
-    QVERIFY(s.db.exec(QStringLiteral(R"(DELETE FROM "棚卸マスター" WHERE "ID" % 7 = 0)"))); // gaps in the IDs
+    QVERIFY(s.db.exec(uR"(DELETE FROM "棚卸マスター" WHERE "ID" % 7 = 0)"_qs)); // gaps in the IDs
     QList<int> expected;
     QSqlQuery q(s.db.connection());
-    QVERIFY(q.exec(QStringLiteral(R"(SELECT "ID" FROM "棚卸マスター" ORDER BY "ID")")));
+    QVERIFY(q.exec(uR"(SELECT "ID" FROM "棚卸マスター" ORDER BY "ID")"_qs));
     while (q.next())
         expected << q.value(0).toInt();
 
@@ -359,26 +356,22 @@ void TestRegistration::nameIndexFindsWhatTheScanFinds()
     Store s;
     QVERIFY(s.db.hasNameIndexes()); // the template carries them
     const QStringList names
-        = { QStringLiteral("ABC商品"),    QStringLiteral("abc商品"),    QStringLiteral("ＡＢＣ商品"),
-            QStringLiteral("ａｂｃ商品"), QStringLiteral("100%果汁"),   QStringLiteral("1000果汁"),
-            QStringLiteral("a_b c"),      QStringLiteral("axb c"),      QStringLiteral("He said \"hi\""),
-            QStringLiteral("O'Neil's"),   QStringLiteral("緑茶500ml"),  QStringLiteral("緑茶5"),
-            QStringLiteral("𠮷野家弁当"), QStringLiteral("Straße"),     QStringLiteral("ÄÖÜ äöü"),
-            QStringLiteral("AND OR"),     QStringLiteral("x*y NEAR z"), QStringLiteral("ab") };
+        = { u"ABC商品"_qs,    u"abc商品"_qs, u"ＡＢＣ商品"_qs,     u"ａｂｃ商品"_qs, u"100%果汁"_qs,   u"1000果汁"_qs,
+            u"a_b c"_qs,      u"axb c"_qs,   u"He said \"hi\""_qs, u"O'Neil's"_qs,   u"緑茶500ml"_qs,  u"緑茶5"_qs,
+            u"𠮷野家弁当"_qs, u"Straße"_qs,  u"ÄÖÜ äöü"_qs,        u"AND OR"_qs,     u"x*y NEAR z"_qs, u"ab"_qs };
     for (int i = 0; i < names.size(); ++i) {
         LineInput input = line(names[i], 1, 1);
         input.date = QDate(2020 + i % 3, 3, 31);
         QVERIFY(registerLine(s.db, input));
     }
     // Lines renamed or deleted afterwards are found under their new name only.
-    const auto renamed = registerLine(s.db, line(QStringLiteral("旧名abc"), 1, 1));
-    const auto deleted = registerLine(s.db, line(QStringLiteral("消えたabc"), 1, 1));
+    const auto renamed = registerLine(s.db, line(u"旧名abc"_qs, 1, 1));
+    const auto deleted = registerLine(s.db, line(u"消えたabc"_qs, 1, 1));
     QVERIFY(renamed && deleted);
-    QVERIFY(s.db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "品名" = '新名ABC' WHERE "ID" = ?)"),
-                      { renamed->lineId }));
+    QVERIFY(s.db.exec(uR"(UPDATE "棚卸マスター" SET "品名" = '新名ABC' WHERE "ID" = ?)"_qs, { renamed->lineId }));
     QVERIFY(deleteLine(s.db, deleted->lineId));
 
-    const QString plainFile = s.env.path(QStringLiteral("plain.idb"));
+    const QString plainFile = s.env.path(u"plain.idb"_qs);
     const QString indexedFile = s.db.fileName();
     s.db.close();
     QVERIFY(QFile::copy(indexedFile, plainFile));
@@ -389,42 +382,34 @@ void TestRegistration::nameIndexFindsWhatTheScanFinds()
     QVERIFY(plain.open(plainFile, nullptr, Database::Access::ReadOnly));
     QVERIFY(plain.isReadOnly() && !plain.hasNameIndexes());
 
-    const QStringList texts = { QStringLiteral("abc"),     QStringLiteral("ABC"),    QStringLiteral("ａｂｃ"),
-                                QStringLiteral("ＡＢＣ"),  QStringLiteral("Ab"),     QStringLiteral("bc商"),
-                                QStringLiteral("0%果"),    QStringLiteral("00果"),   QStringLiteral("_b "),
-                                QStringLiteral("a_b"),     QStringLiteral("\"hi"),   QStringLiteral("hi\""),
-                                QStringLiteral("l's"),     QStringLiteral("緑茶5"),  QStringLiteral("緑茶50"),
-                                QStringLiteral("茶5"),     QStringLiteral("𠮷野家"), QStringLiteral("𠮷野"),
-                                QStringLiteral("äöü"),     QStringLiteral("ÄÖÜ"),    QStringLiteral("SSE"),
-                                QStringLiteral("ße"),      QStringLiteral("AND"),    QStringLiteral("x*y"),
-                                QStringLiteral("旧名"),    QStringLiteral("ｂ"),     QStringLiteral("茶"),
-                                QStringLiteral("%"),       QStringLiteral("a_"),     QStringLiteral("𠮷"),
-                                QStringLiteral("abc消"),   QStringLiteral("c"),      QString(),
-                                QStringLiteral("該当なし") };
+    const QStringList texts
+        = { u"abc"_qs,    u"ABC"_qs, u"ａｂｃ"_qs, u"ＡＢＣ"_qs, u"Ab"_qs,   u"bc商"_qs,    u"0%果"_qs,
+            u"00果"_qs,   u"_b "_qs, u"a_b"_qs,    u"\"hi"_qs,   u"hi\""_qs, u"l's"_qs,     u"緑茶5"_qs,
+            u"緑茶50"_qs, u"茶5"_qs, u"𠮷野家"_qs, u"𠮷野"_qs,   u"äöü"_qs,  u"ÄÖÜ"_qs,     u"SSE"_qs,
+            u"ße"_qs,     u"AND"_qs, u"x*y"_qs,    u"旧名"_qs,   u"ｂ"_qs,   u"茶"_qs,      u"%"_qs,
+            u"a_"_qs,     u"𠮷"_qs,  u"abc消"_qs,  u"c"_qs,      QString(),  u"該当なし"_qs };
     for (const QString& text : texts)
         QCOMPARE(found(indexed, text), found(plain, text));
-    QVERIFY(NameIndex::candidates(indexed, Table::Tana, QStringLiteral("ABC"), 100));
-    QVERIFY(NameIndex::candidates(indexed, Table::Shohin, QStringLiteral("ABC"), 100));
-    QVERIFY(NameIndex::candidates(indexed, Table::Tana, QStringLiteral("Ab"), 100));
-    QVERIFY(NameIndex::candidates(indexed, Table::Shohin, QStringLiteral("𠮷"), 100));
+    QVERIFY(NameIndex::candidates(indexed, Table::Tana, u"ABC"_qs, 100));
+    QVERIFY(NameIndex::candidates(indexed, Table::Shohin, u"ABC"_qs, 100));
+    QVERIFY(NameIndex::candidates(indexed, Table::Tana, u"Ab"_qs, 100));
+    QVERIFY(NameIndex::candidates(indexed, Table::Shohin, u"𠮷"_qs, 100));
     // Latin letters match in either case, full-width ones and everything else exactly;
     // newest date first, and the products by name.
-    QCOMPARE(found(indexed, QStringLiteral("ABC")),
-             QStringList({ QStringLiteral("2026-03-31 新名ABC"), QStringLiteral("2021-03-31 abc商品"),
-                           QStringLiteral("2020-03-31 ABC商品"), QStringLiteral("2026-03-31 新名ABC"),
-                           QStringLiteral("2021-03-31 abc商品"), QStringLiteral("product ABC商品"),
-                           QStringLiteral("product abc商品"), QStringLiteral("product 旧名abc"),
-                           QStringLiteral("product 消えたabc") }));
-    QCOMPARE(found(indexed, QStringLiteral("Bc商")).size(), 6);
-    QCOMPARE(found(indexed, QStringLiteral("ＡＢＣ")).size(), 3);
-    QCOMPARE(found(indexed, QStringLiteral("0%果")).size(), 3);
+    QCOMPARE(found(indexed, u"ABC"_qs),
+             QStringList({ u"2026-03-31 新名ABC"_qs, u"2021-03-31 abc商品"_qs, u"2020-03-31 ABC商品"_qs,
+                           u"2026-03-31 新名ABC"_qs, u"2021-03-31 abc商品"_qs, u"product ABC商品"_qs,
+                           u"product abc商品"_qs, u"product 旧名abc"_qs, u"product 消えたabc"_qs }));
+    QCOMPARE(found(indexed, u"Bc商"_qs).size(), 6);
+    QCOMPARE(found(indexed, u"ＡＢＣ"_qs).size(), 3);
+    QCOMPARE(found(indexed, u"0%果"_qs).size(), 3);
 
     // Opened for writing, the older file gets its indexes and still finds the same.
     plain.close();
     QVERIFY(plain.open(plainFile));
     QVERIFY(plain.hasNameIndexes());
     QSqlQuery q(plain.connection());
-    QVERIFY(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
+    QVERIFY(q.exec(u"PRAGMA user_version"_qs) && q.next());
     QCOMPARE(q.value(0).toInt(), Schema::UserVersion);
     for (const QString& text : texts)
         QCOMPARE(found(plain, text), found(indexed, text));

@@ -19,7 +19,7 @@ private slots:
         const QString file = madeOutside(env);
         QVERIFY(!file.isEmpty());
         const QByteArray before = readAll(file);
-        const QString xlsx = env.path(QStringLiteral("lines.xlsx"));
+        const QString xlsx = env.path(u"lines.xlsx"_qs);
 
         Run r = kotrina({ u"export"_qs, u"lines"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--xlsx"_qs, xlsx });
         QCOMPARE(r.err, QString());
@@ -90,7 +90,7 @@ private slots:
         QFETCH(QString, message);
         TestEnvironment env;
         const QString file = madeOutside(env);
-        const QString text = env.writeFile(QStringLiteral("notes.idb"), "not a database\n");
+        const QString text = env.writeFile(u"notes.idb"_qs, "not a database\n");
         for (QString& a : args) {
             if (a == u"FILE"_qs)
                 a = file;

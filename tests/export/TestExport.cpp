@@ -21,20 +21,20 @@ const QDate Day(2026, 3, 31);
 // and a line of another date.
 bool fillLines(const Database& db)
 {
-    return db.exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (1, '食品'), (2, '雑貨'))"))
-        && db.exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位",
+    return db.exec(uR"(INSERT INTO "項目分類" VALUES (1, '食品'), (2, '雑貨'))"_qs)
+        && db.exec(uR"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位",
                        "単価", "価格", "品名ID") VALUES
             (7, '2026-03-31', 2, 'ﾃｽﾄｶﾀｶﾅ', 0.125, '個', 0, 0, 3),
             (2, '2026-03-31', 1, '"特選" ''茶''', 3, '袋', 250, 750, 1),
             (5, '2026-03-31', 9, '消えた項目', 1, '個', 10, 10, 2),
             (4, '2026-03-31', 1, '0123', 2, '本', 1500.5, 3001, 2),
-            (3, '2025-03-31', 1, '前期', 1, '個', 1, 1, 1))"));
+            (3, '2025-03-31', 1, '前期', 1, '個', 1, 1, 1))"_qs);
 }
 
 int changedRows(const Database& db)
 {
     QSqlQuery q(db.connection());
-    return q.exec(QStringLiteral("SELECT changes()")) && q.next() ? q.value(0).toInt() : -1;
+    return q.exec(u"SELECT changes()"_qs) && q.next() ? q.value(0).toInt() : -1;
 }
 
 } // namespace
@@ -49,12 +49,12 @@ private slots:
         TestSession t;
         QVERIFY(t.openNewDatabase());
         QVERIFY(fillLines(t.db()));
-        const QString file = t.env.path(QStringLiteral("lines.xlsx"));
+        const QString file = t.env.path(u"lines.xlsx"_qs);
         QString error;
         QVERIFY(SpreadsheetExport::writeLines(t.db(), Day, SpreadsheetExport::LinesView::All, file, &error));
         ReadBack book = readWorkbook(file);
         QVERIFY2(book.problem.isEmpty(), qPrintable(book.problem));
-        QCOMPARE(book.sheets, QStringList { QStringLiteral("Sheet1") });
+        QCOMPARE(book.sheets, QStringList { u"Sheet1"_qs });
         const QList<QVariantList> all {
             QVariantList({ u"項目分類"_qs, u"品名"_qs, u"数量"_qs, u"単位"_qs, u"単価"_qs, u"金額"_qs }),
             QVariantList({ u"食品"_qs, u"\"特選\" '茶'"_qs, 3.0, u"袋"_qs, 250.0, 750.0 }),
@@ -82,9 +82,9 @@ private slots:
         TestSession t;
         QVERIFY(t.openNewDatabase());
         // One more than a sheet holds below its heading row.
-        QVERIFY(t.db().exec(QStringLiteral(R"(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n
-                WHERE i < 1048576) INSERT INTO "仕入商品" SELECT i, 'p', 1, '個' FROM n)")));
-        const QString file = t.env.path(QStringLiteral("products.xlsx"));
+        QVERIFY(t.db().exec(uR"(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n
+                WHERE i < 1048576) INSERT INTO "仕入商品" SELECT i, 'p', 1, '個' FROM n)"_qs));
+        const QString file = t.env.path(u"products.xlsx"_qs);
         QString error;
         QVERIFY(!SpreadsheetExport::writeProducts(t.db(), MasterOrder::ById, file, &error));
         QVERIFY2(error.contains(u"1,048,575"_qs), qPrintable(error));
@@ -95,10 +95,9 @@ private slots:
     {
         TestSession t;
         QVERIFY(t.openNewDatabase());
-        QVERIFY(addSampleLines(t.db(), 20000, Day));
-        QVERIFY(
-            t.db().exec(QStringLiteral(R"(INSERT INTO "項目分類" SELECT DISTINCT "項目ID", 'k' FROM "棚卸マスター")")));
-        const QString file = t.env.writeFile(QStringLiteral("old.xlsx"), "the old list");
+        QVERIFY(addSampleLines(t.db(), 5000, Day));
+        QVERIFY(t.db().exec(uR"(INSERT INTO "項目分類" SELECT DISTINCT "項目ID", 'k' FROM "棚卸マスター")"_qs));
+        const QString file = t.env.writeFile(u"old.xlsx"_qs, "the old list");
         QString error;
         {
             // Files of this process may not grow past 64 KB: the workbook fails part way.
@@ -111,7 +110,7 @@ private slots:
 
         // A folder that cannot be written is told as such.
         QVERIFY(!SpreadsheetExport::writeLines(t.db(), Day, SpreadsheetExport::LinesView::All,
-                                               file + QStringLiteral("/inside.xlsx"), &error));
+                                               file + u"/inside.xlsx"_qs, &error));
         QVERIFY2(error.startsWith(u"保存先のフォルダーがないか、書き込めない"_qs), qPrintable(error));
 
         // A name longer than a cell holds is told with its row; the old file stays.
@@ -127,18 +126,18 @@ private slots:
         TestSession t;
         QVERIFY(t.openNewDatabase());
         QVERIFY(fillLines(t.db()));
-        QVERIFY(t.db().exec(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'a', 1, '個'), (3, 'c', 1, '個'))")));
+        QVERIFY(t.db().exec(uR"(INSERT INTO "仕入商品" VALUES (1, 'a', 1, '個'), (3, 'c', 1, '個'))"_qs));
         // Lines 4 and 5 name product 2, which has no row. changes() counts the rows the
         // marking statement wrote.
         QCOMPARE(markLinesWithoutProduct(t.db(), Day), std::optional<int>(2));
         QCOMPARE(changedRows(t.db()), 2);
-        QVERIFY(t.db().exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" = 1 WHERE "ID" IN (2, 3))")));
+        QVERIFY(t.db().exec(uR"(UPDATE "棚卸マスター" SET "区分調整" = 1 WHERE "ID" IN (2, 3))"_qs));
         QCOMPARE(markLinesWithoutProduct(t.db(), Day), std::optional<int>(2));
         QCOMPARE(changedRows(t.db()), 1);
         QCOMPARE(markLinesWithoutProduct(t.db(), Day), std::optional<int>(2));
         QCOMPARE(changedRows(t.db()), 0);
         QSqlQuery q(t.db().connection());
-        QVERIFY(q.exec(QStringLiteral(R"(SELECT "ID" FROM "棚卸マスター" WHERE "区分調整" = 1 ORDER BY "ID")")));
+        QVERIFY(q.exec(uR"(SELECT "ID" FROM "棚卸マスター" WHERE "区分調整" = 1 ORDER BY "ID")"_qs));
         QList<int> marked;
         while (q.next())
             marked << q.value(0).toInt();
@@ -152,21 +151,16 @@ private slots:
         QVERIFY(t.db().exec(QStringLiteral(
             R"(INSERT INTO "仕入商品" VALUES (1, 'ﾊﾟﾝ', 120, '個'), (2, 'あめ', 30, '袋'), (3, 'あめ', 0.5, '本'))")));
         const QList<QUrl>& opened = t.desktop.opened;
-        const QString file = t.env.writeFile(QStringLiteral("list.xlsx"), "the old list");
+        const QString file = t.env.writeFile(u"list.xlsx"_qs, "the old list");
         ScreenTest::Driver<frmInShohin> d;
         d.screen = new frmInShohin(t.state);
         ScreenTest::showActive(d.screen);
 
         // A name typed without its suffix gets .xlsx; No leaves the file as it was.
-        t.prompter.answerFile(t.env.path(QStringLiteral("list")));
+        t.prompter.answerFile(t.env.path(u"list"_qs));
         t.prompter.answerAsk(false);
         d.click("Command3");
-        QCOMPARE(t.prompter.shown().size(), 2);
-        const FileDialogRequest& request = t.prompter.shown()[0].file;
-        QCOMPARE(request.title, u"名前を付けて保存"_qs);
-        QCOMPARE(request.filter, u"すべてのファイル (*.*)|*.*|xlsx ﾌｧｲﾙ (*.xlsx)|*.xlsx"_qs);
-        QCOMPARE(request.filterIndex, 2);
-        QCOMPARE(t.prompter.shown()[1].text, u"指定した名前のファイルが存在します。\r上書きしますか？"_qs);
+        QCOMPARE(t.prompter.texts(), QStringList { u"指定した名前のファイルが存在します。\r上書きしますか？"_qs });
         QCOMPARE(readAll(file), QByteArray("the old list"));
         QVERIFY(opened.isEmpty());
 

@@ -22,15 +22,15 @@ void TestMasterModel::longListsReadInPages()
     QVERIFY(s.openNewDatabase());
     const int count = 3 * MasterModel::PageSize + 17;
     QSqlQuery q(s.db().connection());
-    QVERIFY(q.exec(QStringLiteral("BEGIN")));
-    q.prepare(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (?, ?, ?, '個'))"));
+    QVERIFY(q.exec(u"BEGIN"_qs));
+    q.prepare(uR"(INSERT INTO "仕入商品" VALUES (?, ?, ?, '個'))"_qs);
     for (int id = 1; id <= count; ++id) {
         q.addBindValue(id);
-        q.addBindValue(QStringLiteral("品%1").arg((count - id) / 3, 4, 10, QLatin1Char('0')));
+        q.addBindValue(u"品%1"_qs.arg((count - id) / 3, 4, 10, QLatin1Char('0')));
         q.addBindValue(id * 10);
         QVERIFY(q.exec());
     }
-    QVERIFY(q.exec(QStringLiteral("COMMIT")));
+    QVERIFY(q.exec(u"COMMIT"_qs));
 
     MasterModel model(MasterTable::products());
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -68,7 +68,7 @@ void TestMasterModel::failedOpenLeavesAnEmptyList()
 {
     TestSession s;
     QVERIFY(s.openNewDatabase());
-    QVERIFY(s.db().exec(QStringLiteral(R"(DROP TABLE "単位")")));
+    QVERIFY(s.db().exec(uR"(DROP TABLE "単位")"_qs));
     MasterModel model(MasterTable::units());
     model.setDatabase(&s.db());
     QString error;

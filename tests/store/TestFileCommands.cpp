@@ -15,12 +15,12 @@
 
 namespace {
 
-const QString InvalidName = QStringLiteral("ファイル名が不正です。");
-const QString Overwrite = QStringLiteral("指定した名前のファイルが存在します。\r上書きしますか？");
-const QString SaveFailed = QStringLiteral("データベースの保存に失敗しました。");
+const QString InvalidName = u"ファイル名が不正です。"_qs;
+const QString Overwrite = u"指定した名前のファイルが存在します。\r上書きしますか？"_qs;
+const QString SaveFailed = u"データベースの保存に失敗しました。"_qs;
 const QString ReopenFailed
-    = QStringLiteral("データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。");
-const QString InUse = QStringLiteral("データベースに接続してるユーザーがいます。");
+    = u"データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。"_qs;
+const QString InUse = u"データベースに接続してるユーザーがいます。"_qs;
 
 // The main window as the file commands see it.
 struct View final : FileCommandsView
@@ -42,7 +42,7 @@ struct Files : TestSession
 
     Files()
     {
-        current = env.newDatabase(QStringLiteral("current.idb"));
+        current = env.newDatabase(u"current.idb"_qs);
         view.name = current;
         files.openAndRecord();
         prompter.clear();
@@ -71,8 +71,7 @@ int linesIn(const QString& file)
 bool integrityOk(const QString& file)
 {
     return onRawConnection(file, [](QSqlQuery& q) {
-        return q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next()
-            && q.value(0).toString() == QLatin1String("ok");
+        return q.exec(u"PRAGMA integrity_check"_qs) && q.next() && q.value(0).toString() == QLatin1String("ok");
     });
 }
 
@@ -83,13 +82,13 @@ bool nameIndexesAgree(const Database& db)
         return false;
     bool ok = true;
     for (Table t : { Table::Tana, Table::Shohin }) {
-        for (const auto& [kind, word] : { std::pair(NameIndex::Kind::Trigrams, QStringLiteral("サンプ")),
-                                          std::pair(NameIndex::Kind::ShortWords, QStringLiteral("サン")) }) {
+        for (const auto& [kind, word] : { std::pair(NameIndex::Kind::Trigrams, u"サンプ"_qs),
+                                          std::pair(NameIndex::Kind::ShortWords, u"サン"_qs) }) {
             QSqlQuery q(db.connection());
             ok = ok
-                && q.exec(QStringLiteral(R"(SELECT (SELECT count(*) FROM "%1" WHERE "%1" MATCH '"%3"'),
-                    (SELECT count(*) FROM "%2" WHERE instr("品名", '%3') > 0))")
-                              .arg(NameIndex::indexTable(t, kind), tableName(t), word))
+                && q.exec(uR"(SELECT (SELECT count(*) FROM "%1" WHERE "%1" MATCH '"%3"'),
+                    (SELECT count(*) FROM "%2" WHERE instr("品名", '%3') > 0))"_qs.arg(NameIndex::indexTable(t, kind),
+                                                                                       tableName(t), word))
                 && q.next() && q.value(0).toInt() == q.value(1).toInt();
         }
     }
@@ -114,20 +113,18 @@ class TestFileCommands : public QObject
 private Q_SLOTS:
     void newDatabase();
     void openAnotherFile();
-    void openTheTemplateMakesANewDatabase();
+    void templateIsNeverATarget();
     void saveAs();
     void repairAndCompactShrinksTheFile();
     void repairRefusesDamagedOrBusyFiles();
     void readOnlyFileOpensForViewing();
     void failuresNameTheirCause();
     void salvageFromADamagedFile();
-    void templateIsNeverATarget();
     void backupRefusesAStaleIndex();
     void fileSizeLimitIsReportedNotFatal();
     void deleteData_data();
     void deleteData();
     void fullDiskLeavesEverythingAsItWas();
-    void killedMidwayLeavesTheOriginalIntact_data();
     void killedMidwayLeavesTheOriginalIntact();
 };
 
@@ -140,12 +137,6 @@ void TestFileCommands::newDatabase()
     QVERIFY(f.prompter.texts().isEmpty());
     f.verifyNames(f.current);
 
-    const FileDialogRequest& dialog = f.prompter.shown()[0].file;
-    QCOMPARE(dialog.title, QStringLiteral("新しいファイル名"));
-    QCOMPARE(dialog.fileName, QString());
-    QCOMPARE(dialog.filter, QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb"));
-    QCOMPARE(dialog.filterIndex, 2);
-
     // The template itself is no name for a new file.
     f.prompter.answerFile(f.env.paths().templatePath());
     f.files.newDatabase();
@@ -153,15 +144,15 @@ void TestFileCommands::newDatabase()
     f.verifyNames(f.current);
 
     f.prompter.clear();
-    const QString created = f.env.path(QStringLiteral("新しい店.idb"));
+    const QString created = f.env.path(u"新しい店.idb"_qs);
     f.prompter.answerFile(created);
     f.files.newDatabase();
-    QCOMPARE(f.prompter.texts(), QStringList { QStringLiteral("新規に棚卸表データファイルを作成しました。") });
+    QCOMPARE(f.prompter.texts(), QStringList { u"新規に棚卸表データファイルを作成しました。"_qs });
     f.verifyNames(created);
     QCOMPARE(f.state.DatabaseConnection.nextId(Table::Koumoku), 1);
 
     // Over an existing file: No changes nothing and keeps the open file open; Yes replaces it.
-    const QString existing = f.env.newDatabase(QStringLiteral("existing.idb"));
+    const QString existing = f.env.newDatabase(u"existing.idb"_qs);
     {
         Database db;
         QVERIFY(db.open(existing) && addSampleLines(db, 10));
@@ -177,7 +168,7 @@ void TestFileCommands::newDatabase()
     f.prompter.answerAsk(true);
     f.files.newDatabase();
     QCOMPARE(f.prompter.texts(),
-             QStringList({ Overwrite, Overwrite, QStringLiteral("新規に棚卸表データファイルを作成しました。") }));
+             QStringList({ Overwrite, Overwrite, u"新規に棚卸表データファイルを作成しました。"_qs }));
     f.verifyNames(existing);
     QCOMPARE(f.lines(), 0);
     QVERIFY(f.prompter.problems().isEmpty());
@@ -185,29 +176,28 @@ void TestFileCommands::newDatabase()
     // Without the template nothing is made and the open file stays.
     f.prompter.clear();
     QVERIFY(QFile::remove(f.env.paths().templatePath()));
-    f.prompter.answerFile(f.env.path(QStringLiteral("new.idb")));
+    f.prompter.answerFile(f.env.path(u"new.idb"_qs));
     f.files.newDatabase();
     QCOMPARE(f.prompter.texts().size(), 1);
-    QVERIFY(f.prompter.texts()[0].startsWith(QStringLiteral("初期設定用のファイル（")));
-    QVERIFY(!QFileInfo::exists(f.env.path(QStringLiteral("new.idb"))));
+    QVERIFY(f.prompter.texts()[0].startsWith(u"初期設定用のファイル（"_qs));
+    QVERIFY(!QFileInfo::exists(f.env.path(u"new.idb"_qs)));
     f.verifyNames(existing);
 }
 
 void TestFileCommands::openAnotherFile()
 {
     Files f;
-    const QString other = f.env.newDatabase(QStringLiteral("other.idb"));
+    const QString other = f.env.newDatabase(u"other.idb"_qs);
     f.prompter.answerFile(std::nullopt);
-    f.view.name = QStringLiteral("typed over");
+    f.view.name = u"typed over"_qs;
     f.files.open();
     QCOMPARE(f.view.name, f.current); // cancelling names the open file again
-    QCOMPARE(f.prompter.shown()[0].file.title, QStringLiteral("データベースの変更"));
     QCOMPARE(f.prompter.shown()[0].file.directory, QFileInfo(f.current).absolutePath());
 
     // A file that is not ours is refused untouched; the one that was open stays open and remembered.
     f.prompter.clear();
     const QByteArray text = "品名\t数量\nりんご\t3\n";
-    const QString notOurs = f.env.writeFile(QStringLiteral("list.idb"), text);
+    const QString notOurs = f.env.writeFile(u"list.idb"_qs, text);
     f.prompter.answerFile(notOurs);
     f.files.open();
     QCOMPARE(f.prompter.texts(), QStringList { ReopenFailed });
@@ -232,27 +222,39 @@ void TestFileCommands::openAnotherFile()
     f.verifyNames(backup);
 }
 
-void TestFileCommands::openTheTemplateMakesANewDatabase()
+void TestFileCommands::templateIsNeverATarget()
 {
+    // Opened, it makes a new database, under any name but its own.
     Files f;
     const QString templatePath = f.env.paths().templatePath();
+    const QByteArray original = readAll(templatePath);
     f.prompter.answerFile(templatePath);
     f.prompter.answerFile(templatePath);
     f.files.open();
     QCOMPARE(f.prompter.texts(),
-             QStringList(
-                 { QStringLiteral("現在、初期設定用のファイルが選択されていますので、新規にデータベースを作成します。"),
-                   InvalidName }));
-    QCOMPARE(f.prompter.shown()[2].file.title, QStringLiteral("新しいファイル名"));
+             QStringList({ u"現在、初期設定用のファイルが選択されていますので、新規にデータベースを作成します。"_qs,
+                           InvalidName }));
     f.verifyNames(f.current);
 
     f.prompter.clear();
-    const QString created = f.env.path(QStringLiteral("fresh.idb"));
+    const QString created = f.env.path(u"fresh.idb"_qs);
     f.prompter.answerFile(templatePath);
     f.prompter.answerFile(created);
     f.files.open();
-    QCOMPARE(f.prompter.texts().last(), QStringLiteral("新規に棚卸表データファイルを作成しました。"));
+    QCOMPARE(f.prompter.texts().last(), u"新規に棚卸表データファイルを作成しました。"_qs);
     f.verifyNames(created);
+
+    // Save as, compaction and deletion never write to it.
+    f.prompter.clear();
+    f.prompter.answerFile(templatePath);
+    f.files.saveAs();
+    f.verifyNames(created);
+    QVERIFY(f.files.openConnection(templatePath));
+    f.state.DatabaseFileName = templatePath;
+    f.files.repairAndCompact();
+    f.files.deleteData(u"すべて選択"_qs);
+    QCOMPARE(f.prompter.texts(), QStringList({ InvalidName, InvalidName, InvalidName }));
+    QCOMPARE(readAll(templatePath), original);
 }
 
 void TestFileCommands::saveAs()
@@ -265,30 +267,27 @@ void TestFileCommands::saveAs()
     f.files.saveAs();
     f.prompter.answerFile(std::nullopt);
     f.files.saveAs();
-    f.prompter.answerFile(f.env.path(QStringLiteral("no/such/folder/copy.idb")));
+    f.prompter.answerFile(f.env.path(u"no/such/folder/copy.idb"_qs));
     f.files.saveAs();
-    QCOMPARE(f.prompter.texts(),
-             QStringList({ InvalidName, SaveFailed,
-                           SaveFailed
-                               + QStringLiteral("\rフォルダ（%1）が見つかりません。")
-                                     .arg(f.env.path(QStringLiteral("no/such/folder"))) }));
+    QCOMPARE(
+        f.prompter.texts(),
+        QStringList({ InvalidName, SaveFailed,
+                      SaveFailed + u"\rフォルダ（%1）が見つかりません。"_qs.arg(f.env.path(u"no/such/folder"_qs)) }));
     f.verifyNames(f.current);
     QCOMPARE(readAll(f.current), original);
 
     f.prompter.clear();
-    const QString copy = f.env.path(QStringLiteral("コピー 2026.idb"));
+    const QString copy = f.env.path(u"コピー 2026.idb"_qs);
     f.prompter.answerFile(copy);
     f.files.saveAs();
     QVERIFY(f.prompter.texts().isEmpty());
-    QCOMPARE(f.prompter.shown()[0].kind, ScriptedPrompter::Kind::SaveFile);
-    QCOMPARE(f.prompter.shown()[0].file.title, QStringLiteral("名前を付けて保存"));
     f.verifyNames(copy);
     QCOMPARE(f.lines(), 25);
     QCOMPARE(readAll(f.current), original);
-    QVERIFY(strayFiles(f.env.root(), { QStringLiteral("current.idb"), QStringLiteral("コピー 2026.idb") }).isEmpty());
+    QVERIFY(strayFiles(f.env.root(), { u"current.idb"_qs, u"コピー 2026.idb"_qs }).isEmpty());
 
     // Over an existing file only after Yes.
-    const QString existing = f.env.writeFile(QStringLiteral("existing.idb"), "keep me");
+    const QString existing = f.env.writeFile(u"existing.idb"_qs, "keep me");
     f.prompter.clear();
     f.prompter.answerFile(existing);
     f.prompter.answerAsk(false);
@@ -312,25 +311,24 @@ void TestFileCommands::saveAs()
 void TestFileCommands::repairAndCompactShrinksTheFile()
 {
     Files f;
-    QVERIFY(addSampleLines(f.state.DatabaseConnection, 100000));
-    QVERIFY(f.state.DatabaseConnection.exec(QStringLiteral(R"(DELETE FROM "棚卸マスター" WHERE "ID" % 10 <> 0)")));
+    QVERIFY(addSampleLines(f.state.DatabaseConnection, 20000));
+    QVERIFY(f.state.DatabaseConnection.exec(uR"(DELETE FROM "棚卸マスター" WHERE "ID" % 10 <> 0)"_qs));
     const qint64 before = QFileInfo(f.current).size();
     // A user's file under the name the compaction once used for its copy is left alone.
-    const QString users = f.env.writeFile(QStringLiteral("CompactFileName.idb"), "the user's own file");
+    const QString users = f.env.writeFile(u"CompactFileName.idb"_qs, "the user's own file");
 
     f.files.repairAndCompact();
-    QCOMPARE(f.prompter.texts(), QStringList { QStringLiteral("データベースを最適化しました。") });
+    QCOMPARE(f.prompter.texts(), QStringList { u"データベースを最適化しました。"_qs });
     const qint64 after = QFileInfo(f.current).size();
-    qInfo("compaction after deleting 90%% of 100000 lines: %lld -> %lld bytes", before, after);
+    qInfo("compaction after deleting 90%% of 20000 lines: %lld -> %lld bytes", before, after);
     QVERIFY(after < before / 4);
-    QCOMPARE(f.view.before, QStringLiteral("Old FileSize %1 byte").arg(before));
-    QCOMPARE(f.view.after, QStringLiteral("New FileSize %1 byte").arg(after));
+    QCOMPARE(f.view.before, u"Old FileSize %1 byte"_qs.arg(before));
+    QCOMPARE(f.view.after, u"New FileSize %1 byte"_qs.arg(after));
     f.verifyNames(f.current);
-    QCOMPARE(f.lines(), 10000);
+    QCOMPARE(f.lines(), 2000);
     QVERIFY(integrityOk(f.current));
     QCOMPARE(readAll(users), QByteArray("the user's own file"));
-    QVERIFY(
-        strayFiles(f.env.root(), { QStringLiteral("current.idb"), QStringLiteral("CompactFileName.idb") }).isEmpty());
+    QVERIFY(strayFiles(f.env.root(), { u"current.idb"_qs, u"CompactFileName.idb"_qs }).isEmpty());
 }
 
 void TestFileCommands::repairRefusesDamagedOrBusyFiles()
@@ -338,22 +336,14 @@ void TestFileCommands::repairRefusesDamagedOrBusyFiles()
     Files f;
     QVERIFY(addSampleLines(f.state.DatabaseConnection, 2000));
 
-    // Another program in the middle of a write.
-    const QString other = QStringLiteral("other program");
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), other);
-        db.setDatabaseName(f.current);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
-        QVERIFY(q.exec(QStringLiteral(R"(DELETE FROM "単位")")));
+        const OtherProgramWriting other(f.current, { u"BEGIN IMMEDIATE"_qs, uR"(DELETE FROM "単位")"_qs });
+        QVERIFY(other.started());
         const QByteArray before = readAll(f.current);
         f.files.repairAndCompact();
         QCOMPARE(f.prompter.texts(), QStringList { InUse });
         QCOMPARE(readAll(f.current), before);
-        QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
     }
-    QSqlDatabase::removeDatabase(other);
     f.verifyNames(f.current); // work goes on with the file as it was
 
     // A damaged page: reported with the offer of a salvage, and the file is left as it was.
@@ -372,7 +362,7 @@ void TestFileCommands::repairRefusesDamagedOrBusyFiles()
 void TestFileCommands::readOnlyFileOpensForViewing()
 {
     Files f;
-    const QString shared = f.env.newDatabase(QStringLiteral("shared.idb"));
+    const QString shared = f.env.newDatabase(u"shared.idb"_qs);
     {
         Database db;
         QVERIFY(db.open(shared) && addSampleLines(db, 12));
@@ -384,24 +374,22 @@ void TestFileCommands::readOnlyFileOpensForViewing()
 
     f.prompter.answerFile(shared);
     f.files.open();
-    const QString cause = QStringLiteral("ファイル（%1）は読み取り専用か、書き込む権限がありません。").arg(shared);
+    const QString cause = u"ファイル（%1）は読み取り専用か、書き込む権限がありません。"_qs.arg(shared);
     QCOMPARE(f.prompter.texts().size(), 1);
-    QVERIFY(
-        f.prompter.texts()[0].startsWith(QStringLiteral("データベースファイルを読み取り専用で開きました。\r") + cause));
+    QVERIFY(f.prompter.texts()[0].startsWith(u"データベースファイルを読み取り専用で開きました。\r"_qs + cause));
     f.verifyNames(shared);
     QCOMPARE(f.lines(), 12);
 
     // A change is refused with the reason, and the file stays as it was.
     f.prompter.clear();
     f.prompter.answerAsk(true);
-    f.files.deleteData(QStringLiteral("棚卸表"));
-    QCOMPARE(f.prompter.texts().last(),
-             QStringLiteral("データを削除できませんでした。データベースは変更していません。\r") + cause);
+    f.files.deleteData(u"棚卸表"_qs);
+    QCOMPARE(f.prompter.texts().last(), u"データを削除できませんでした。データベースは変更していません。\r"_qs + cause);
     QCOMPARE(f.lines(), 12);
 
     // Saved somewhere writable, the copy is the user's to change.
     f.prompter.clear();
-    const QString copy = f.env.path(QStringLiteral("mine.idb"));
+    const QString copy = f.env.path(u"mine.idb"_qs);
     f.prompter.answerFile(copy);
     f.files.saveAs();
     QVERIFY(f.prompter.texts().isEmpty());
@@ -420,31 +408,30 @@ void TestFileCommands::failuresNameTheirCause()
     if (!protection.isActive())
         QSKIP("the file system cannot make a folder read-only here");
     f.files.repairAndCompact();
-    const QString cause = QStringLiteral("フォルダ（%1）は読み取り専用か、書き込む権限がありません。").arg(folder);
+    const QString cause = u"フォルダ（%1）は読み取り専用か、書き込む権限がありません。"_qs.arg(folder);
     QCOMPARE(f.prompter.texts().last(), InUse + QLatin1Char('\r') + cause);
     QCOMPARE(readAll(f.current), original);
     // The file opens again, read-only, as the folder now allows.
-    QVERIFY(f.prompter.texts()[0].startsWith(QStringLiteral("データベースファイルを読み取り専用で開きました。")));
+    QVERIFY(f.prompter.texts()[0].startsWith(u"データベースファイルを読み取り専用で開きました。"_qs));
     QVERIFY(f.state.DatabaseConnection.isReadOnly());
 
     f.prompter.clear();
-    f.prompter.answerFile(f.env.path(QStringLiteral("new.idb")));
+    f.prompter.answerFile(f.env.path(u"new.idb"_qs));
     f.files.newDatabase();
-    QCOMPARE(f.prompter.texts(),
-             QStringList { QStringLiteral("データベースファイルを作成できませんでした。\r") + cause });
+    QCOMPARE(f.prompter.texts(), QStringList { u"データベースファイルを作成できませんでした。\r"_qs + cause });
 }
 
 void TestFileCommands::salvageFromADamagedFile()
 {
     Files f;
     QVERIFY(addSampleLines(f.state.DatabaseConnection, 2000));
-    QVERIFY(f.state.DatabaseConnection.exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (1, '果物'))")));
+    QVERIFY(f.state.DatabaseConnection.exec(uR"(INSERT INTO "項目分類" VALUES (1, '果物'))"_qs));
     f.state.DatabaseConnection.close();
     const QByteArray damaged = damageDataPage(f.current);
     QVERIFY(f.state.DatabaseConnection.open(f.current));
 
     // Offered from the damage message; the rescued file is then opened on request.
-    const QString rescued = f.env.path(QStringLiteral("救出.idb"));
+    const QString rescued = f.env.path(u"救出.idb"_qs);
     f.prompter.answerAsk(true);
     f.prompter.answerFile(rescued);
     f.prompter.answerAsk(true);
@@ -453,14 +440,14 @@ void TestFileCommands::salvageFromADamagedFile()
     const QString report = f.prompter.texts()[1];
     const QStringList lines = report.split(QLatin1Char('\r'));
     QCOMPARE(lines[1], rescued);
-    QVERIFY2(report.endsWith(QStringLiteral("救出したファイルを開きますか？")), qPrintable(report));
+    QVERIFY2(report.endsWith(u"救出したファイルを開きますか？"_qs), qPrintable(report));
     f.verifyNames(rescued);
     QVERIFY(integrityOk(rescued));
     const int saved = f.lines();
     QVERIFY2(saved > 1000 && saved < 2000, qPrintable(report));
     // The index still knows how many lines there were, so the loss is counted exactly.
-    QCOMPARE(lines[3], QStringLiteral("棚卸マスター：救出 %1 件、読めなかった行 %2 件").arg(saved).arg(2000 - saved));
-    QCOMPARE(lines[4], QStringLiteral("項目分類：救出 2 件、読めなかった行 0 件"));
+    QCOMPARE(lines[3], u"棚卸マスター：救出 %1 件、読めなかった行 %2 件"_qs.arg(saved).arg(2000 - saved));
+    QCOMPARE(lines[4], u"項目分類：救出 2 件、読めなかった行 0 件"_qs);
     QCOMPARE(rowCount(f.state.DatabaseConnection, Table::Shohin), 1000);
     // The template's triggers index every row copied into it.
     QVERIFY(nameIndexesAgree(f.state.DatabaseConnection));
@@ -478,38 +465,17 @@ void TestFileCommands::salvageFromADamagedFile()
     QCOMPARE(readAll(f.current), damaged);
 }
 
-void TestFileCommands::templateIsNeverATarget()
-{
-    Files f;
-    QVERIFY(addSampleLines(f.state.DatabaseConnection, 10));
-    const QString templatePath = f.env.paths().templatePath();
-    const QByteArray original = readAll(templatePath);
-    f.prompter.answerFile(templatePath);
-    f.files.saveAs();
-    f.verifyNames(f.current);
-
-    QVERIFY(f.files.openConnection(templatePath));
-    f.state.DatabaseFileName = templatePath;
-    f.files.repairAndCompact();
-    f.files.deleteData(QStringLiteral("すべて選択"));
-    QCOMPARE(f.prompter.texts(), QStringList({ InvalidName, InvalidName, InvalidName }));
-    QCOMPARE(readAll(templatePath), original);
-}
-
 void TestFileCommands::deleteData_data()
 {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QList<int>>("remaining"); // lines, categories, products, units
-    QTest::newRow("all") << QStringLiteral("すべて選択") << QStringLiteral("すべて選択を削除しました。")
-                         << QList<int> { 0, 1, 0, 0 };
-    QTest::newRow("lines") << QStringLiteral("棚卸表") << QStringLiteral("棚卸マスターを削除しました。")
-                           << QList<int> { 0, 3, 1000, 1 };
-    QTest::newRow("categories") << QStringLiteral("項目分類情報") << QStringLiteral("項目分類情報を削除しました。")
+    QTest::newRow("all") << u"すべて選択"_qs << u"すべて選択を削除しました。"_qs << QList<int> { 0, 1, 0, 0 };
+    QTest::newRow("lines") << u"棚卸表"_qs << u"棚卸マスターを削除しました。"_qs << QList<int> { 0, 3, 1000, 1 };
+    QTest::newRow("categories") << u"項目分類情報"_qs << u"項目分類情報を削除しました。"_qs
                                 << QList<int> { 3000, 1, 1000, 1 };
-    QTest::newRow("products") << QStringLiteral("品名情報") << QStringLiteral("品名情報を削除しました。")
-                              << QList<int> { 3000, 3, 0, 1 };
-    QTest::newRow("units") << QStringLiteral("数量単位情報") << QStringLiteral("数量単位情報を削除しました。")
+    QTest::newRow("products") << u"品名情報"_qs << u"品名情報を削除しました。"_qs << QList<int> { 3000, 3, 0, 1 };
+    QTest::newRow("units") << u"数量単位情報"_qs << u"数量単位情報を削除しました。"_qs
                            << QList<int> { 3000, 3, 1000, 0 };
 }
 
@@ -521,12 +487,11 @@ void TestFileCommands::deleteData()
     Files f;
     const Database& db = f.state.DatabaseConnection;
     QVERIFY(addSampleLines(db, 2000) && addSampleLines(db, 1000, QDate(2025, 3, 31)));
-    QVERIFY(db.exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (1, 'A'), (2, 'B'))")));
+    QVERIFY(db.exec(uR"(INSERT INTO "項目分類" VALUES (1, 'A'), (2, 'B'))"_qs));
 
     f.prompter.answerAsk(false);
     f.files.deleteData(item);
-    QCOMPARE(f.prompter.texts(),
-             QStringList { QLatin1Char(' ') + item + QStringLiteral("を削除します。よろしいですか？") });
+    QCOMPARE(f.prompter.texts(), QStringList { QLatin1Char(' ') + item + u"を削除します。よろしいですか？"_qs });
     QCOMPARE(rowCount(db, Table::Tana), 3000);
 
     f.prompter.clear();
@@ -538,18 +503,18 @@ void TestFileCommands::deleteData()
     QCOMPARE(counts, remaining);
     if (remaining[1] == 1) {
         QSqlQuery q(db.connection());
-        QVERIFY(q.exec(QStringLiteral(R"(SELECT "項目ID", "項目分類名" FROM "項目分類")")) && q.next());
+        QVERIFY(q.exec(uR"(SELECT "項目ID", "項目分類名" FROM "項目分類")"_qs) && q.next());
         QCOMPARE(q.value(0).toInt(), 0);
-        QCOMPARE(q.value(1).toString(), QStringLiteral("未区分"));
+        QCOMPARE(q.value(1).toString(), u"未区分"_qs);
         // Emptying it again still leaves exactly the reserved row.
         f.prompter.answerAsk(true);
-        f.files.deleteData(QStringLiteral("項目分類情報"));
+        f.files.deleteData(u"項目分類情報"_qs);
         QCOMPARE(rowCount(db, Table::Koumoku), 1);
     }
     if (item == QLatin1String("品名情報")) {
         // Lines keep the product they referred to.
         QSqlQuery q(db.connection());
-        QVERIFY(q.exec(QStringLiteral(R"(SELECT COUNT(*) FROM "棚卸マスター" WHERE "品名ID" > 0)")) && q.next());
+        QVERIFY(q.exec(uR"(SELECT COUNT(*) FROM "棚卸マスター" WHERE "品名ID" > 0)"_qs) && q.next());
         QCOMPARE(q.value(0).toInt(), 3000);
     }
     // The name indexes list exactly the rows of their tables, also after new rows.
@@ -562,10 +527,10 @@ void TestFileCommands::fullDiskLeavesEverythingAsItWas()
 {
     Files f;
     QVERIFY(addSampleLines(f.state.DatabaseConnection, 30000));
-    QVERIFY(f.state.DatabaseConnection.exec(QStringLiteral(R"(DELETE FROM "棚卸マスター" WHERE "ID" % 3 = 0)")));
+    QVERIFY(f.state.DatabaseConnection.exec(uR"(DELETE FROM "棚卸マスター" WHERE "ID" % 3 = 0)"_qs));
     const QByteArray original = readAll(f.current);
     QVERIFY(original.size() > 1 << 20);
-    const QString copy = f.env.path(QStringLiteral("copy.idb"));
+    const QString copy = f.env.path(u"copy.idb"_qs);
     {
         FileSizeLimit full(256 * 1024);
         f.prompter.answerFile(copy);
@@ -576,7 +541,7 @@ void TestFileCommands::fullDiskLeavesEverythingAsItWas()
     QCOMPARE(f.prompter.texts(), QStringList({ SaveFailed, InUse }));
     QCOMPARE(readAll(f.current), original);
     QVERIFY(!QFileInfo::exists(copy));
-    QCOMPARE(strayFiles(f.env.root(), { QStringLiteral("current.idb") }), QStringList());
+    QCOMPARE(strayFiles(f.env.root(), { u"current.idb"_qs }), QStringList());
     f.verifyNames(f.current);
 }
 
@@ -588,7 +553,7 @@ void TestFileCommands::backupRefusesAStaleIndex()
         Database db;
         QVERIFY(db.open(file) && addSampleLines(db, 500));
     }
-    const QString backup = env.writeFile(QStringLiteral("backup.idb"), "last good backup");
+    const QString backup = env.writeFile(u"backup.idb"_qs, "last good backup");
     QCOMPARE(FileOps::backupDatabase(file, backup).status, FileOps::FileCheck::Status::Sound);
     const QByteArray good = readAll(backup);
 
@@ -597,9 +562,9 @@ void TestFileCommands::backupRefusesAStaleIndex()
     QCOMPARE(FileOps::quickCheck(file).status, FileOps::FileCheck::Status::Sound);
     const FileOps::FileCheck result = FileOps::backupDatabase(file, backup);
     QCOMPARE(result.status, FileOps::FileCheck::Status::Damaged);
-    QVERIFY2(result.detail.contains(QStringLiteral("missing from index")), qPrintable(result.detail));
+    QVERIFY2(result.detail.contains(u"missing from index"_qs), qPrintable(result.detail));
     QCOMPARE(readAll(backup), good);
-    QCOMPARE(strayFiles(env.root(), { QStringLiteral("shop.idb"), QStringLiteral("backup.idb") }), QStringList());
+    QCOMPARE(strayFiles(env.root(), { u"shop.idb"_qs, u"backup.idb"_qs }), QStringList());
 }
 
 void TestFileCommands::fileSizeLimitIsReportedNotFatal()
@@ -620,64 +585,56 @@ void TestFileCommands::fileSizeLimitIsReportedNotFatal()
         limit.rlim_cur = 256 * 1024;
         setrlimit(RLIMIT_FSIZE, &limit);
     });
-    for (const QString& operation : { QStringLiteral("saveas"), QStringLiteral("copy") }) {
-        child.start(QStringLiteral(KOTRINA_FILEOP_CHILD), { operation, file, env.path(QStringLiteral("copy.idb")) });
+    for (const QString& operation : { u"saveas"_qs, u"copy"_qs }) {
+        child.start(QStringLiteral(KOTRINA_FILEOP_CHILD), { operation, file, env.path(u"copy.idb"_qs) });
         QVERIFY(child.waitForFinished());
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.readAllStandardOutput().trimmed(), QByteArray("failed"));
         QCOMPARE(readAll(file), original);
-        QCOMPARE(strayFiles(env.root(), { QStringLiteral("shop.idb") }), QStringList());
+        QCOMPARE(strayFiles(env.root(), { u"shop.idb"_qs }), QStringList());
     }
-}
-
-void TestFileCommands::killedMidwayLeavesTheOriginalIntact_data()
-{
-    QTest::addColumn<QString>("operation");
-    QTest::newRow("compact") << QStringLiteral("compact");
-    QTest::newRow("save as") << QStringLiteral("saveas");
-    QTest::newRow("copy") << QStringLiteral("copy");
 }
 
 void TestFileCommands::killedMidwayLeavesTheOriginalIntact()
 {
-    QFETCH(QString, operation);
     TestEnvironment env;
-    const QString pristine = env.newDatabase(QStringLiteral("pristine.idb"));
+    const QString pristine = env.newDatabase(u"pristine.idb"_qs);
     {
         Database db;
         QVERIFY(db.open(pristine) && addSampleLines(db, 100000));
-        QVERIFY(db.exec(QStringLiteral(R"(DELETE FROM "棚卸マスター" WHERE "ID" % 2 = 0)")));
+        QVERIFY(db.exec(uR"(DELETE FROM "棚卸マスター" WHERE "ID" % 2 = 0)"_qs));
     }
-    const QString file = env.path(QStringLiteral("shop.idb"));
-    const QString target = env.path(QStringLiteral("target.idb"));
-    int interrupted = 0;
-    for (int delay : { 10, 40, 100, 250 }) {
-        QFile::remove(file);
-        QFile::remove(target);
-        QVERIFY(QFile::copy(pristine, file));
-        QProcess child;
-        child.start(QStringLiteral(KOTRINA_FILEOP_CHILD), { operation, file, target });
-        QVERIFY(child.waitForStarted());
-        QTest::qSleep(delay);
-        if (child.state() == QProcess::Running) {
-            ++interrupted;
-            child.kill();
+    const QString file = env.path(u"shop.idb"_qs);
+    const QString target = env.path(u"target.idb"_qs);
+    for (const QString& operation : { u"compact"_qs, u"saveas"_qs, u"copy"_qs }) {
+        int interrupted = 0;
+        for (int delay : { 10, 40, 100, 250 }) {
+            QFile::remove(file);
+            QFile::remove(target);
+            QVERIFY(QFile::copy(pristine, file));
+            QProcess child;
+            child.start(QStringLiteral(KOTRINA_FILEOP_CHILD), { operation, file, target });
+            QVERIFY(child.waitForStarted());
+            QTest::qSleep(delay);
+            if (child.state() == QProcess::Running) {
+                ++interrupted;
+                child.kill();
+            }
+            child.waitForFinished();
+            QVERIFY2(integrityOk(file), qPrintable(u"%1 after %2 ms"_qs.arg(operation).arg(delay)));
+            QCOMPARE(linesIn(file), 50000);
+            // What the killed run left is recognised as its own and nothing else is taken.
+            FileOps::removeLeftovers(env.root());
+            const QStringList expected = { u"pristine.idb"_qs, u"shop.idb"_qs, u"target.idb"_qs };
+            QCOMPARE(strayFiles(env.root(), expected), QStringList());
+            // A target is there only when it is complete.
+            if (QFileInfo::exists(target))
+                QCOMPARE(operation == QLatin1String("copy") ? readAll(target).size() : linesIn(target),
+                         operation == QLatin1String("copy") ? readAll(file).size() : 50000);
         }
-        child.waitForFinished();
-        QVERIFY2(integrityOk(file), qPrintable(QStringLiteral("after %1 ms").arg(delay)));
-        QCOMPARE(linesIn(file), 50000);
-        // What the killed run left is recognised as its own and nothing else is taken.
-        FileOps::removeLeftovers(env.root());
-        const QStringList expected
-            = { QStringLiteral("pristine.idb"), QStringLiteral("shop.idb"), QStringLiteral("target.idb") };
-        QCOMPARE(strayFiles(env.root(), expected), QStringList());
-        // A target is there only when it is complete.
-        if (QFileInfo::exists(target))
-            QCOMPARE(operation == QLatin1String("copy") ? readAll(target).size() : linesIn(target),
-                     operation == QLatin1String("copy") ? readAll(file).size() : 50000);
+        qInfo("%s: %d of 4 runs interrupted", qPrintable(operation), interrupted);
+        QVERIFY2(interrupted > 0, "no run was interrupted; the data is too small to tell");
     }
-    qInfo("%d of 4 runs interrupted", interrupted);
-    QVERIFY2(interrupted > 0, "no run was interrupted; the data is too small to tell");
 }
 
 KOTRINA_REGISTER_TEST(TestFileCommands)

@@ -34,8 +34,6 @@ private Q_SLOTS:
     void atomicCopy();
     void settingDefaults_data();
     void settingDefaults();
-    void settingsRoundTrip();
-    void settingNumbers();
     void fileDialogFilters();
     void commandLineFile();
     void secondInstanceHandsOver();
@@ -48,22 +46,21 @@ void TestStore::templateHoldsTheTablesAndTheReservedCategory()
     Database db;
     QVERIFY(db.open(env.newDatabase()));
     QSqlQuery q(db.connection());
-    QVERIFY(q.exec(QStringLiteral(R"(SELECT * FROM "項目分類")")));
+    QVERIFY(q.exec(uR"(SELECT * FROM "項目分類")"_qs));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), 0);
-    QCOMPARE(q.value(1).toString(), QStringLiteral("未区分"));
+    QCOMPARE(q.value(1).toString(), u"未区分"_qs);
     QVERIFY(!q.next());
 
     // Lists that show every column rely on the column order.
-    QVERIFY(q.exec(QStringLiteral(R"(SELECT * FROM "棚卸マスター")")));
+    QVERIFY(q.exec(uR"(SELECT * FROM "棚卸マスター")"_qs));
     QStringList columns;
     for (int i = 0; i < q.record().count(); ++i)
         columns << q.record().fieldName(i);
-    QCOMPARE(columns.join(QLatin1Char(',')),
-             QStringLiteral("ID,日付,項目ID,品名,数量,単位,単価,価格,備考,備考1,品名ID,区分調整"));
-    QVERIFY(q.exec(QStringLiteral(R"(SELECT * FROM "仕入商品")")));
-    QCOMPARE(q.record().fieldName(1), QStringLiteral("品名"));
-    QCOMPARE(q.record().fieldName(2), QStringLiteral("単価"));
+    QCOMPARE(columns.join(QLatin1Char(',')), u"ID,日付,項目ID,品名,数量,単位,単価,価格,備考,備考1,品名ID,区分調整"_qs);
+    QVERIFY(q.exec(uR"(SELECT * FROM "仕入商品")"_qs));
+    QCOMPARE(q.record().fieldName(1), u"品名"_qs);
+    QCOMPARE(q.record().fieldName(2), u"単価"_qs);
 }
 
 void TestStore::nextId_data()
@@ -95,13 +92,12 @@ void TestStore::nextId()
     const Table t = Table(table);
     // Lines need their date; the masters need nothing but the identity.
     const QString insert = t == Table::Tana
-        ? QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付") VALUES (?, '2026-03-31'))")
-        : QStringLiteral(R"(INSERT INTO "%1" ("%2") VALUES (?))").arg(tableName(t), idColumn(t));
+        ? uR"(INSERT INTO "棚卸マスター" ("ID", "日付") VALUES (?, '2026-03-31'))"_qs
+        : uR"(INSERT INTO "%1" ("%2") VALUES (?))"_qs.arg(tableName(t), idColumn(t));
     for (int id : ids)
         QVERIFY(db.exec(insert, { id }));
     if (deleted >= 0)
-        QVERIFY(
-            db.exec(QStringLiteral(R"(DELETE FROM "%1" WHERE "%2" = ?)").arg(tableName(t), idColumn(t)), { deleted }));
+        QVERIFY(db.exec(uR"(DELETE FROM "%1" WHERE "%2" = ?)"_qs.arg(tableName(t), idColumn(t)), { deleted }));
     QCOMPARE(db.nextId(t), expected);
 }
 
@@ -120,20 +116,20 @@ void TestStore::refusesFilesThatAreNotOurs()
 {
     QFETCH(QString, kind);
     TestEnvironment env;
-    QString path = env.path(QStringLiteral("file.idb"));
+    QString path = env.path(u"file.idb"_qs);
     if (kind == QLatin1String("empty")) {
-        env.writeFile(QStringLiteral("file.idb"), {});
+        env.writeFile(u"file.idb"_qs, {});
     } else if (kind == QLatin1String("text")) {
-        env.writeFile(QStringLiteral("file.idb"), "品名\t数量\nりんご\t3\n");
+        env.writeFile(u"file.idb"_qs, "品名\t数量\nりんご\t3\n");
     } else if (kind == QLatin1String("foreign") || kind == QLatin1String("damaged")) {
         QVERIFY(onRawConnection(path, [&](QSqlQuery& q) {
-            return q.exec(QStringLiteral("CREATE TABLE notes (id INTEGER, text TEXT)"))
+            return q.exec(u"CREATE TABLE notes (id INTEGER, text TEXT)"_qs)
                 && (kind == QLatin1String("foreign")
-                    || (q.exec(QStringLiteral("PRAGMA application_id = %1").arg(Schema::ApplicationId))
-                        && q.exec(QStringLiteral("PRAGMA user_version = 1"))));
+                    || (q.exec(u"PRAGMA application_id = %1"_qs.arg(Schema::ApplicationId))
+                        && q.exec(u"PRAGMA user_version = 1"_qs)));
         }));
     } else if (kind == QLatin1String("directory")) {
-        QDir(env.root()).mkdir(QStringLiteral("file.idb"));
+        QDir(env.root()).mkdir(u"file.idb"_qs);
     }
     const QByteArray before = readAll(path);
     const QDateTime modified = QFileInfo(path).lastModified();
@@ -146,7 +142,7 @@ void TestStore::refusesFilesThatAreNotOurs()
     QCOMPARE(QFileInfo::exists(path), kind != QLatin1String("missing"));
     QCOMPARE(readAll(path), before);
     QCOMPARE(QFileInfo(path).lastModified(), modified);
-    QVERIFY(!QFileInfo::exists(path + QStringLiteral("-journal")));
+    QVERIFY(!QFileInfo::exists(path + u"-journal"_qs));
 
     // A refused file leaves the connection free for the next one.
     QVERIFY(db.open(env.newDatabase()));
@@ -155,16 +151,16 @@ void TestStore::refusesFilesThatAreNotOurs()
 void TestStore::atomicCopy()
 {
     TestEnvironment env;
-    const QString source = env.writeFile(QStringLiteral("a.bin"), QByteArray(3 << 20, 'x') + "end");
-    const QString target = env.writeFile(QStringLiteral("b.bin"), "old contents");
+    const QString source = env.writeFile(u"a.bin"_qs, QByteArray(3 << 20, 'x') + "end");
+    const QString target = env.writeFile(u"b.bin"_qs, "old contents");
     QVERIFY(FileOps::copyFileAtomically(source, target));
     QCOMPARE(readAll(target), readAll(source));
 
     QString error;
-    QVERIFY(!FileOps::copyFileAtomically(env.path(QStringLiteral("none.bin")), target, &error));
+    QVERIFY(!FileOps::copyFileAtomically(env.path(u"none.bin"_qs), target, &error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(readAll(target), readAll(source));
-    QVERIFY(!FileOps::copyFileAtomically(source, env.path(QStringLiteral("no/such/dir/c.bin")), &error));
+    QVERIFY(!FileOps::copyFileAtomically(source, env.path(u"no/such/dir/c.bin"_qs), &error));
     QCOMPARE(QDir(env.root()).entryList(QDir::Files).size(), 2); // no temporary left behind
 }
 
@@ -178,17 +174,17 @@ void TestStore::settingDefaults_data()
         QTest::newRow(key) << int(s) << QString::fromLatin1(section) << QString::fromLatin1(key) << expected;
     };
     row(Setting::MDBFileName, "Settings", "MDBFileName", QString());
-    row(Setting::FDate, "Settings", "FDate", QStringLiteral("2026/03/31"));
-    row(Setting::MainLeft, "Settings", "MainLeft", QStringLiteral("0"));
-    row(Setting::MainTop, "Settings", "MainTop", QStringLiteral("0"));
-    row(Setting::frmLeft, "Settings", "frmLeft", QStringLiteral("0"));
-    row(Setting::frmTop, "Settings", "frmTop", QStringLiteral("0"));
+    row(Setting::FDate, "Settings", "FDate", u"2026/03/31"_qs);
+    row(Setting::MainLeft, "Settings", "MainLeft", u"0"_qs);
+    row(Setting::MainTop, "Settings", "MainTop", u"0"_qs);
+    row(Setting::frmLeft, "Settings", "frmLeft", u"0"_qs);
+    row(Setting::frmTop, "Settings", "frmTop", u"0"_qs);
     row(Setting::PictureFile, "Settings", "PictureFile", QString());
-    row(Setting::DialogOutCombo1, "Settings", "DialogOutCombo1", QStringLiteral("A４　オリジナル棚卸表"));
+    row(Setting::DialogOutCombo1, "Settings", "DialogOutCombo1", u"A４　オリジナル棚卸表"_qs);
     row(Setting::PrinterName, "Printer", "PrinterName", QString());
-    row(Setting::PrinterFont, "Printer", "PrinterFont", QStringLiteral("ＭＳ 明朝"));
-    row(Setting::stOffsetX, "Printer", "stOffsetX", QStringLiteral("0"));
-    row(Setting::stOffsetY, "Printer", "stOffsetY", QStringLiteral("0"));
+    row(Setting::PrinterFont, "Printer", "PrinterFont", u"ＭＳ 明朝"_qs);
+    row(Setting::stOffsetX, "Printer", "stOffsetX", u"0"_qs);
+    row(Setting::stOffsetY, "Printer", "stOffsetY", u"0"_qs);
 }
 
 void TestStore::settingDefaults()
@@ -204,69 +200,42 @@ void TestStore::settingDefaults()
     QCOMPARE(settings.value(s), expected);
 
     // Written under its section and key (read back there through the generic reader).
-    settings.setValue(s, QStringLiteral("値, with a comma"));
+    settings.setValue(s, u"値, with a comma"_qs);
     QVERIFY(settings.sync());
     Settings again(env.settingsFile(), clock);
-    QCOMPARE(again.read(section, key, QStringLiteral("missing")), QStringLiteral("値, with a comma"));
-    QCOMPARE(again.value(s), QStringLiteral("値, with a comma"));
-}
-
-void TestStore::settingsRoundTrip()
-{
-    TestEnvironment env;
-    FixedClock clock(QDate(2026, 3, 31));
-    {
-        Settings settings(env.settingsFile(), clock);
-        settings.setValue(Setting::MDBFileName, QStringLiteral("/home/店/棚卸 2026/shop's.idb"));
-        settings.setValue(Setting::PrinterFont, QString());
-        settings.write(QStringLiteral("Printer"), QStringLiteral("stOffsetX"), QStringLiteral("-3"));
-        QVERIFY(settings.sync());
+    QCOMPARE(again.read(section, key, u"missing"_qs), u"値, with a comma"_qs);
+    QCOMPARE(again.value(s), u"値, with a comma"_qs);
+    if (s == Setting::PrinterFont) { // an empty font is none: the default one prints
+        again.setValue(s, QString());
+        QCOMPARE(again.value(s), expected);
     }
-    Settings settings(env.settingsFile(), clock);
-    QCOMPARE(settings.value(Setting::MDBFileName), QStringLiteral("/home/店/棚卸 2026/shop's.idb"));
-    QCOMPARE(settings.value(Setting::PrinterFont), QStringLiteral("ＭＳ 明朝")); // empty gives the default
-    QCOMPARE(settings.value(Setting::stOffsetX), QStringLiteral("-3"));
-    QCOMPARE(settings.read(QStringLiteral("Settings"), QStringLiteral("Unknown"), QStringLiteral("d")),
-             QStringLiteral("d"));
-}
-
-void TestStore::settingNumbers()
-{
-    QCOMPARE(Settings::toNumber(QStringLiteral("1440")), std::optional<int>(1440));
-    QCOMPARE(Settings::toNumber(QStringLiteral(" -15 ")), std::optional<int>(-15));
-    QCOMPARE(Settings::toNumber(QStringLiteral("abc")), std::nullopt);
-    QCOMPARE(Settings::toNumber(QString()), std::nullopt);
 }
 
 void TestStore::fileDialogFilters()
 {
     FileDialogRequest request;
-    request.filter = QStringLiteral("すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb");
-    QCOMPARE(request.nameFilters(),
-             QStringList({ QStringLiteral("すべてのファイル (*)"), QStringLiteral("cdb ﾌｧｲﾙ (*.idb)") }));
-    request.filter = QStringLiteral("すべてのﾌｧｲﾙ(*.*)|*.*|");
-    QCOMPARE(request.nameFilters(), QStringList({ QStringLiteral("すべてのﾌｧｲﾙ (*)") }));
-    request.filter = QStringLiteral("テキスト|*.txt;*.dat");
-    QCOMPARE(request.nameFilters(), QStringList({ QStringLiteral("テキスト (*.txt *.dat)") }));
+    request.filter = u"すべてのファイル (*.*)|*.*|cdb ﾌｧｲﾙ (*.idb)|*.idb"_qs;
+    QCOMPARE(request.nameFilters(), QStringList({ u"すべてのファイル (*)"_qs, u"cdb ﾌｧｲﾙ (*.idb)"_qs }));
+    request.filter = u"すべてのﾌｧｲﾙ(*.*)|*.*|"_qs;
+    QCOMPARE(request.nameFilters(), QStringList({ u"すべてのﾌｧｲﾙ (*)"_qs }));
+    request.filter = u"テキスト|*.txt;*.dat"_qs;
+    QCOMPARE(request.nameFilters(), QStringList({ u"テキスト (*.txt *.dat)"_qs }));
 }
 
 void TestStore::commandLineFile()
 {
-    QCOMPARE(::commandLineFile({ QStringLiteral("kotrina") }), QString());
-    QCOMPARE(::commandLineFile({ QStringLiteral("kotrina"), QStringLiteral("\"/tmp/店 1.idb\"") }),
-             QStringLiteral("/tmp/店 1.idb"));
-    QCOMPARE(::commandLineFile({ QStringLiteral("kotrina"), QStringLiteral("/tmp/a.idb") }),
-             QStringLiteral("/tmp/a.idb"));
-    QCOMPARE(::commandLineFile({ QStringLiteral("kotrina"), QStringLiteral("a.idb") }),
-             QDir::current().absoluteFilePath(QStringLiteral("a.idb")));
+    QCOMPARE(::commandLineFile({ u"kotrina"_qs }), QString());
+    QCOMPARE(::commandLineFile({ u"kotrina"_qs, u"\"/tmp/店 1.idb\""_qs }), u"/tmp/店 1.idb"_qs);
+    QCOMPARE(::commandLineFile({ u"kotrina"_qs, u"/tmp/a.idb"_qs }), u"/tmp/a.idb"_qs);
+    QCOMPARE(::commandLineFile({ u"kotrina"_qs, u"a.idb"_qs }), QDir::current().absoluteFilePath(u"a.idb"_qs));
 }
 
 void TestStore::secondInstanceHandsOver()
 {
-    const QString key = SingleInstance::keyFor(QStringLiteral("/test/%1").arg(QCoreApplication::applicationPid()));
-    QVERIFY(key != SingleInstance::keyFor(QStringLiteral("/another/home")));
+    const QString key = SingleInstance::keyFor(u"/test/%1"_qs.arg(QCoreApplication::applicationPid()));
+    QVERIFY(key != SingleInstance::keyFor(u"/another/home"_qs));
     SingleInstance running(key);
-    SingleInstance notRunning(key + QStringLiteral("-none"));
+    SingleInstance notRunning(key + u"-none"_qs);
     QVERIFY(!notRunning.handOverToRunning(100));
     QVERIFY(running.listen());
     QSignalSpy raised(&running, &SingleInstance::activationRequested);
@@ -297,7 +266,7 @@ int bindWithoutListening(const QString& key)
 
 void TestStore::secondInstanceLosingTheRaceHandsOver()
 {
-    const QString key = SingleInstance::keyFor(QStringLiteral("/race/%1").arg(QCoreApplication::applicationPid()));
+    const QString key = SingleInstance::keyFor(u"/race/%1"_qs.arg(QCoreApplication::applicationPid()));
     const int first = bindWithoutListening(key);
     QVERIFY(first >= 0);
     SingleInstance second(key);

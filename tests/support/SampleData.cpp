@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <algorithm>
 
 bool addSampleLines(const Database& db, int count, QDate date)
 {
@@ -109,4 +110,27 @@ QVariant lineField(const Database& db, int id, const char* column)
     QSqlQuery q(db.connection());
     q.exec(QStringLiteral(R"(SELECT "%1" FROM "棚卸マスター" WHERE "ID" = %2)").arg(QString::fromUtf8(column)).arg(id));
     return q.next() ? q.value(0) : QVariant();
+}
+
+namespace {
+const QString OtherProgram = QStringLiteral("other program");
+}
+
+OtherProgramWriting::OtherProgramWriting(const QString& path, const QStringList& statements)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), OtherProgram);
+    db.setDatabaseName(path);
+    QSqlQuery q(db);
+    m_started = db.open()
+        && std::all_of(statements.begin(), statements.end(), [&](const QString& sql) { return q.exec(sql); });
+}
+
+OtherProgramWriting::~OtherProgramWriting()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(OtherProgram, false);
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(OtherProgram);
 }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 
@@ -34,3 +35,18 @@ QByteArray staleDateIndex(const QString& path);
 // older version) would use it, bypassing everything Database does on opening. False when
 // the file does not open or work says so.
 bool onRawConnection(const QString& path, const std::function<bool(QSqlQuery&)>& work);
+
+// Another program at work on the file: its statements (a BEGIN among them) run on a
+// connection of its own and stay uncommitted until the object goes, when they are rolled back.
+class OtherProgramWriting
+{
+public:
+    OtherProgramWriting(const QString& path, const QStringList& statements);
+    ~OtherProgramWriting();
+    OtherProgramWriting(const OtherProgramWriting&) = delete;
+    OtherProgramWriting& operator=(const OtherProgramWriting&) = delete;
+    bool started() const { return m_started; }
+
+private:
+    bool m_started = false;
+};

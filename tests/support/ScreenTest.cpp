@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDialog>
 #include <QInputMethodEvent>
 #include <QPushButton>
@@ -50,12 +51,37 @@ QStringList itemTexts(const QComboBox* combo)
     return items;
 }
 
-bool editCell(QAbstractItemView* grid, int row, int column, const QString& text, Qt::Key finish)
+void typeDate(QDateEdit* picker, const QString& text)
+{
+    QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(4, picker->height() / 2));
+    type(picker, text);
+    QTest::keyClick(picker, Qt::Key_Return);
+    settle();
+}
+
+void replaceText(QWidget* control, const QString& text)
+{
+    control->setFocus();
+    QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
+    if (text.isEmpty())
+        QTest::keyClick(control, Qt::Key_Delete);
+    else
+        type(control, text);
+    settle();
+}
+
+bool clickCell(QAbstractItemView* grid, int row, int column)
 {
     const QModelIndex cell = grid->model()->index(row, column);
     grid->scrollTo(cell);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
-    if (grid->currentIndex() != cell)
+    settle();
+    return grid->currentIndex() == cell;
+}
+
+bool editCell(QAbstractItemView* grid, int row, int column, const QString& text, Qt::Key finish)
+{
+    if (!clickCell(grid, row, column))
         return false;
     QTest::keyClick(grid, Qt::Key_F2);
     return typeInOpenEditor(grid, text, finish);
@@ -120,7 +146,7 @@ ModalAnswerer::ModalAnswerer()
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* tip = qobject_cast<frmTipA*>(modal)) {
             tips << tip->text();
-            tip->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+            QTest::mouseClick(tip->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
         } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             screens << dialog->objectName();
             QPointer<QDialog> open = dialog;

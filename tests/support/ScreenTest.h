@@ -5,12 +5,14 @@
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <map>
 
 class QAbstractItemView;
 class QComboBox;
+class QDateEdit;
 class QDialog;
 class QWidget;
 
@@ -32,6 +34,17 @@ QList<int> columnIds(const QAbstractItemView* grid);
 // Types text into a control as a user does: Latin letters and digits as key presses,
 // anything else as the input method hands it over (a committed string).
 void type(QWidget* control, const QString& text);
+
+// Replaces what a box or an editable combo holds by typing, as a user does: focus, Ctrl+A,
+// the new text (Delete for none). No key that leaves the control is pressed.
+void replaceText(QWidget* control, const QString& text);
+
+// Clicks a grid cell, as a user does to make it current. False when it did not become current.
+bool clickCell(QAbstractItemView* grid, int row, int column);
+
+// Types a date into a date picker as a user does: a click on its first part, then the
+// keys, then Enter.
+void typeDate(QDateEdit* picker, const QString& text);
 
 // Edits a grid cell as a user does: a click selects it, F2 opens the editor, the text
 // replaces what was there and the finishing key (Enter, or Tab to go on to the next cell)
@@ -58,9 +71,10 @@ template<typename Screen> struct Driver
     {
         return screen->template findChild<T*>(QString::fromLatin1(name));
     }
+    // Clicks a button with the mouse; a hidden or disabled one does nothing, as for a user.
     void click(const char* name)
     {
-        find<QPushButton>(name)->click();
+        QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton);
         settle();
     }
 };

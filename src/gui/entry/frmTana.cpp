@@ -12,6 +12,7 @@
 #include "gui/shell/frmTipA.h"
 #include "gui/widgets/ActivationWatcher.h"
 #include "gui/widgets/AmountColumn.h"
+#include "gui/widgets/DatePicker.h"
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/LookupCombo.h"
 #include "gui/widgets/Named.h"
@@ -96,10 +97,7 @@ QStringList frmTana::helpLines()
 
 void frmTana::buildControls()
 {
-    DTPicker1 = named(new QDateEdit(this), "DTPicker1");
-    DTPicker1->setCalendarPopup(true);
-    DTPicker1->setDisplayFormat(QString::fromLatin1(DateText::Format));
-    DTPicker1->setDateRange(QDate(1900, 1, 1), QDate(9999, 12, 31));
+    DTPicker1 = makeDatePicker(this);
     Command4 = named(new QPushButton(QStringLiteral("ﾍﾙﾌﾟ(&H)"), this), "Command4");
     Command1 = named(new QPushButton(QStringLiteral("閉じる(&X)"), this), "Command1");
 

@@ -22,6 +22,7 @@
 #include "gui/shell/DialogUpdate.h"
 #include "gui/shell/frmAbout.h"
 #include "gui/shell/frmTipA.h"
+#include "gui/widgets/DatePicker.h"
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/WindowPlacement.h"
 
@@ -127,11 +128,7 @@ void frmAMain::buildControls()
 
     Label1 = new QLabel(QStringLiteral("決算日(&D)"), central);
     Label1->setObjectName(QStringLiteral("Label1"));
-    DTPicker1 = new QDateEdit(central);
-    DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
-    DTPicker1->setCalendarPopup(true);
-    DTPicker1->setDisplayFormat(QString::fromLatin1(DateText::Format));
-    DTPicker1->setDateRange(QDate(1900, 1, 1), QDate(9999, 12, 31));
+    DTPicker1 = makeDatePicker(central);
     DTPicker1->setDate(m_state.clock.today());
     DTPicker1->setMinimumWidth(140);
     Label1->setBuddy(DTPicker1);

@@ -1,17 +1,18 @@
 #pragma once
 
-#include "core/app/Clock.h"
-#include "gui/widgets/Named.h"
-
 #include <QDateEdit>
 
-// The settlement-date picker of a working window, "DTPicker1": a calendar drops down and
-// the date shows as yyyy/MM/dd.
-inline QDateEdit* makeDatePicker(QWidget* parent)
+// The settlement-date picker of a working window: a calendar drops down, the date shows
+// as yyyy/MM/dd, and a date typed whole, with or without its slashes ("2026/03/31",
+// "2026/3/31", "20260331"), is taken as typed.
+class DatePicker : public QDateEdit
 {
-    auto* picker = named(new QDateEdit(parent), "DTPicker1");
-    picker->setCalendarPopup(true);
-    picker->setDisplayFormat(QString::fromLatin1(DateText::Format));
-    picker->setDateRange(QDate(1900, 1, 1), QDate(9999, 12, 31));
-    return picker;
-}
+public:
+    explicit DatePicker(QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// The picker of a working window, named "DTPicker1".
+QDateEdit* makeDatePicker(QWidget* parent);

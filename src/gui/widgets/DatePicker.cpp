@@ -1,0 +1,41 @@
+#include "DatePicker.h"
+
+#include "core/app/Clock.h"
+#include "gui/widgets/Named.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+
+DatePicker::DatePicker(QWidget* parent)
+    : QDateEdit(parent)
+{
+    setCalendarPopup(true);
+    setDisplayFormat(QString::fromLatin1(DateText::Format));
+    setDateRange(QDate(1900, 1, 1), QDate(9999, 12, 31));
+}
+
+void DatePicker::keyPressEvent(QKeyEvent* event)
+{
+    const QString typed = event->text();
+    if (typed.size() == 1 && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        const QLineEdit* edit = lineEdit();
+        const QString shown = edit->text();
+        const int at = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+        // A full year or a month that takes no second digit moves on to the next part by
+        // itself; the slash typed after it would skip that part too and send the month
+        // into the day. It only confirms the move that was made.
+        if (typed == QLatin1String("/") && at > 0 && shown.at(at - 1) == QLatin1Char('/')) {
+            event->accept();
+            return;
+        }
+        // With the whole date selected, a digit starts the year instead of being refused.
+        if (typed.at(0).isDigit() && edit->hasSelectedText() && edit->selectedText() == shown)
+            setSelectedSection(sectionAt(0));
+    }
+    QDateEdit::keyPressEvent(event);
+}
+
+QDateEdit* makeDatePicker(QWidget* parent)
+{
+    return named(new DatePicker(parent), "DTPicker1");
+}
