@@ -149,10 +149,9 @@ QStringList resumeStatements(Table table, int firstId)
                       .arg(firstId);
     // Many rows share a name (the lines of one product): the words of each name are made
     // once and given to every row that bears it.
-    statements << QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2")
-        SELECT r."%3", w.v FROM "%4" AS r
-        JOIN (SELECT n, %6 AS v FROM (SELECT DISTINCT "%2" AS n FROM "%4" WHERE "%3" >= %5)) AS w ON w.n = r."%2"
-        WHERE r."%3" >= %5)")
+    statements << QStringLiteral(R"(WITH w AS MATERIALIZED (SELECT n, %6 AS v FROM
+            (SELECT DISTINCT "%2" AS n FROM "%4" WHERE "%3" >= %5))
+        INSERT INTO "%1" (rowid, "%2") SELECT r."%3", w.v FROM "%4" AS r JOIN w ON w.n = r."%2" WHERE r."%3" >= %5)")
                       .arg(indexTable(table, Kind::ShortWords), name, id, t)
                       .arg(firstId)
                       .arg(indexedValue(Kind::ShortWords, QStringLiteral("n")));
