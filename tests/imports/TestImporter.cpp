@@ -104,6 +104,40 @@ private slots:
         QCOMPARE(lineHistory(db, u"りんご"_qs).size(), 4);
     }
 
+    void importedNamesAreIndexedAsTypedOnesAre()
+    {
+        // Names the index splits in unusual ways: a character outside the basic plane,
+        // ASCII punctuation and blanks, half-width katakana, a name of one character.
+        const QStringList names
+            = { u"𠮷野家の弁当"_qs, u"a-b c_d%"_qs, u"ｽﾃﾝﾚｽ　ﾎﾞﾙﾄ"_qs, u"X"_qs, u"\"O'Brien\""_qs, u"ab𠀋"_qs };
+        TestEnvironment env;
+        Database imported, typed;
+        QVERIFY(imported.open(env.newDatabase(u"imported.idb"_qs)));
+        QVERIFY(typed.open(env.newDatabase(u"typed.idb"_qs)));
+        QStringList records;
+        for (const QString& name : names) {
+            records << u"\t"_qs + name + u"\t1\t個\t1\t1\t"_qs;
+            QVERIFY(registerLine(typed, { Day, 0, name, 1, u"個"_qs, 1, {} }));
+        }
+        const QString file = dataFile(env, LinesHeading, records);
+        QCOMPARE(importLines(imported, file, Day, headingMapping(ImportKind::Lines, file)).linesAdded, names.size());
+
+        const auto vocabulary = [](const Database& db, const QString& index) {
+            db.exec(u"DROP TABLE IF EXISTS temp.words"_qs);
+            db.exec(u"CREATE VIRTUAL TABLE temp.words USING fts5vocab(main, '%1', 'row')"_qs.arg(index));
+            return rows(db, u"SELECT term, doc FROM temp.words ORDER BY term"_qs);
+        };
+        for (const QString& index : { u"棚卸マスター_品名短索引"_qs, u"仕入商品_品名短索引"_qs }) {
+            QVERIFY(!vocabulary(imported, index).isEmpty());
+            QCOMPARE(vocabulary(imported, index), vocabulary(typed, index));
+        }
+        // The triggers take the imported rows out of the index by the same words.
+        QVERIFY(imported.exec(u"DELETE FROM 棚卸マスター"_qs));
+        QVERIFY(imported.exec(u"DELETE FROM 仕入商品"_qs));
+        QCOMPARE(vocabulary(imported, u"棚卸マスター_品名短索引"_qs), QStringList());
+        QCOMPARE(vocabulary(imported, u"仕入商品_品名短索引"_qs), QStringList());
+    }
+
     void aBadRecordWritesNothing_data()
     {
         QTest::addColumn<QStringList>("records");

@@ -26,6 +26,8 @@ ImportWriter::~ImportWriter()
     m_insertProduct.finish();
     m_updateProduct.finish();
     m_insertUnit.finish();
+    m_lineWords.finish();
+    m_productWords.finish();
     m_transaction.reset(); // rolled back unless committed
     if (!m_cacheSize.isEmpty())
         m_db.exec(QStringLiteral("PRAGMA cache_size = %1").arg(m_cacheSize.toInt()));
@@ -164,6 +166,10 @@ bool ImportWriter::begin()
                     QStringLiteral(R"(UPDATE "仕入商品" SET "単価" = ?, "単位" = ? WHERE "品名ID" = ?)"))
         || !prepare(m_insertUnit, QStringLiteral(R"(INSERT INTO "単位" ("単位ID", "単位") VALUES (?, ?))")))
         return false;
+    if (m_indexesSuspended
+        && (!prepare(m_lineWords, NameIndex::insertStatement(Table::Tana, NameIndex::Kind::ShortWords))
+            || !prepare(m_productWords, NameIndex::insertStatement(Table::Shohin, NameIndex::Kind::ShortWords))))
+        return false;
     return true;
 }
 
@@ -198,6 +204,11 @@ int ImportWriter::addProduct(const QString& name, const QString& unit, int unitP
     m_insertProduct.bind(4, unit);
     run(m_insertProduct);
     m_products.insert(name, id);
+    if (m_indexesSuspended) {
+        m_productWords.bind(1, id);
+        m_productWords.bind(2, wordsOfProduct(id, name));
+        run(m_productWords);
+    }
     return id;
 }
 
@@ -233,6 +244,19 @@ void ImportWriter::addLine(const ImportedLine& line)
     s.bind(9, line.memo);
     s.bind(10, line.productId);
     run(s);
+    if (m_indexesSuspended) {
+        m_lineWords.bind(1, m_nextLine - 1);
+        m_lineWords.bind(2, wordsOfProduct(line.productId, line.name));
+        run(m_lineWords);
+    }
+}
+
+const QString& ImportWriter::wordsOfProduct(int id, const QString& name)
+{
+    auto found = m_wordsOfProduct.find(id);
+    if (found == m_wordsOfProduct.end())
+        found = m_wordsOfProduct.insert(id, NameIndex::shortWords(name));
+    return *found;
 }
 
 bool ImportWriter::commit()
@@ -248,6 +272,8 @@ bool ImportWriter::commit()
     m_insertProduct.finish();
     m_updateProduct.finish();
     m_insertUnit.finish();
+    m_lineWords.finish();
+    m_productWords.finish();
     QString error;
     return m_transaction->commit(&error) || fail(error);
 }

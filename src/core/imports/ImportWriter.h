@@ -78,6 +78,7 @@ private:
     };
 
     bool run(Statement& statement);
+    const QString& wordsOfProduct(int id, const QString& name);
     bool runAll(const QStringList& statements);
     bool fail(const QString& error);
 
@@ -90,6 +91,10 @@ private:
     int m_firstLine = 1, m_firstProduct = 1;
     sqlite3* m_handle = nullptr;
     Statement m_insertLine, m_insertCategory, m_insertProduct, m_updateProduct, m_insertUnit;
+    // The short-word index rows of new lines and products, and the words of each product's
+    // name, made once for all its lines.
+    Statement m_lineWords, m_productWords;
+    QHash<int, QString> m_wordsOfProduct;
     QString m_cacheSize;
     bool m_indexesSuspended = false;
     QString m_error;

@@ -138,6 +138,29 @@ QStringList suspendStatements(Table table)
     return statements;
 }
 
+QString insertStatement(Table table, Kind kind)
+{
+    return QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2") VALUES (?, ?))")
+        .arg(indexTable(table, kind), nameColumnOf(table));
+}
+
+QString shortWords(const QString& name)
+{
+    // As indexedValue() makes them in SQL: for each character, the character and the pair
+    // it begins (the last one alone), all between blanks; nothing for an empty name.
+    const QList<uint> characters = name.toUcs4();
+    QString words;
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const auto piece = [&](qsizetype length) {
+            return QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData() + i), length);
+        };
+        if (i > 0)
+            words += QLatin1Char(' ');
+        words += piece(1) + QLatin1Char(' ') + piece(std::min<qsizetype>(2, characters.size() - i));
+    }
+    return words;
+}
+
 QStringList resumeStatements(Table table, int firstId)
 {
     QStringList statements;
@@ -147,14 +170,6 @@ QStringList resumeStatements(Table table, int firstId)
     statements << QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2") SELECT "%3", "%2" FROM "%4" WHERE "%3" >= %5)")
                       .arg(indexTable(table, Kind::Trigrams), name, id, t)
                       .arg(firstId);
-    // Many rows share a name (the lines of one product): the words of each name are made
-    // once and given to every row that bears it.
-    statements << QStringLiteral(R"(WITH w AS MATERIALIZED (SELECT n, %6 AS v FROM
-            (SELECT DISTINCT "%2" AS n FROM "%4" WHERE "%3" >= %5))
-        INSERT INTO "%1" (rowid, "%2") SELECT r."%3", w.v FROM "%4" AS r JOIN w ON w.n = r."%2" WHERE r."%3" >= %5)")
-                      .arg(indexTable(table, Kind::ShortWords), name, id, t)
-                      .arg(firstId)
-                      .arg(indexedValue(Kind::ShortWords, QStringLiteral("n")));
     for (Kind kind : Kinds)
         statements << triggerStatements(table, kind);
     return statements;
