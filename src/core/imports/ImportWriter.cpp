@@ -206,7 +206,8 @@ int ImportWriter::addProduct(const QString& name, const QString& unit, int unitP
     m_products.insert(name, id);
     if (m_indexesSuspended) {
         m_productWords.bind(1, id);
-        m_productWords.bind(2, wordsOfProduct(id, name));
+        const QString words = NameIndex::shortWords(name);
+        m_productWords.bind(2, words);
         run(m_productWords);
     }
     return id;

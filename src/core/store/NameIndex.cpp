@@ -1,6 +1,7 @@
 #include "core/store/NameIndex.h"
 
 #include <QSqlQuery>
+#include <QVarLengthArray>
 
 namespace {
 
@@ -147,16 +148,24 @@ QString insertStatement(Table table, Kind kind)
 QString shortWords(const QString& name)
 {
     // As indexedValue() makes them in SQL: for each character, the character and the pair
-    // it begins (the last one alone), all between blanks; nothing for an empty name.
-    const QList<uint> characters = name.toUcs4();
+    // it begins (the last one alone), all between blanks; nothing for an empty name. A
+    // character outside the basic plane is one character, as for the engine.
+    QVarLengthArray<qsizetype, 64> starts;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (!(i > 0 && name.at(i).isLowSurrogate() && name.at(i - 1).isHighSurrogate()))
+            starts.append(i);
+    }
+    const qsizetype characters = starts.size();
+    starts.append(name.size());
     QString words;
-    for (qsizetype i = 0; i < characters.size(); ++i) {
-        const auto piece = [&](qsizetype length) {
-            return QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData() + i), length);
-        };
-        if (i > 0)
+    words.reserve(name.size() * 4);
+    const QStringView view(name);
+    for (qsizetype k = 0; k < characters; ++k) {
+        if (k > 0)
             words += QLatin1Char(' ');
-        words += piece(1) + QLatin1Char(' ') + piece(std::min<qsizetype>(2, characters.size() - i));
+        words += view.sliced(starts[k], starts[k + 1] - starts[k]);
+        words += QLatin1Char(' ');
+        words += view.sliced(starts[k], starts[std::min(k + 2, characters)] - starts[k]);
     }
     return words;
 }
