@@ -21,16 +21,17 @@ ImportWriter::ImportWriter(Database& db)
 
 ImportWriter::~ImportWriter()
 {
-    m_insertLine.finish();
-    m_insertCategory.finish();
-    m_insertProduct.finish();
-    m_updateProduct.finish();
-    m_insertUnit.finish();
-    m_lineWords.finish();
-    m_productWords.finish();
+    finishStatements();
     m_transaction.reset(); // rolled back unless committed
     if (!m_cacheSize.isEmpty())
         m_db.exec(QStringLiteral("PRAGMA cache_size = %1").arg(m_cacheSize.toInt()));
+}
+
+void ImportWriter::finishStatements()
+{
+    for (Statement* statement : { &m_insertLine, &m_insertCategory, &m_insertProduct, &m_updateProduct, &m_insertUnit,
+                                  &m_lineWords, &m_productWords })
+        statement->finish();
 }
 
 bool ImportWriter::fail(const QString& error)
@@ -268,13 +269,7 @@ bool ImportWriter::commit()
         && !runAll(NameIndex::resumeStatements(Table::Tana, m_firstLine)
                    + NameIndex::resumeStatements(Table::Shohin, m_firstProduct)))
         return false;
-    m_insertLine.finish();
-    m_insertCategory.finish();
-    m_insertProduct.finish();
-    m_updateProduct.finish();
-    m_insertUnit.finish();
-    m_lineWords.finish();
-    m_productWords.finish();
+    finishStatements();
     QString error;
     return m_transaction->commit(&error) || fail(error);
 }

@@ -78,6 +78,8 @@ private:
     };
 
     bool run(Statement& statement);
+    // Lets go of the prepared statements: the transaction ends only without them.
+    void finishStatements();
     const QString& wordsOfProduct(int id, const QString& name);
     bool runAll(const QStringList& statements);
     bool fail(const QString& error);
