@@ -283,6 +283,14 @@ private slots:
         QCOMPARE(lastTotal, 100000);
         QCOMPARE(rowCount(db, Table::Koumoku), 41);
         QCOMPARE(rowCount(db, Table::Shohin), 7000);
+        // The lines' indexes, made afresh for so many lines, are there and agree with the table.
+        QCOMPARE(
+            rows(db,
+                 u"SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = '棚卸マスター' ORDER BY 1"_qs),
+            QStringList({ u"棚卸マスター_品名ID"_qs, u"棚卸マスター_日付"_qs }));
+        QCOMPARE(rows(db, u"PRAGMA integrity_check"_qs), QStringList({ u"ok"_qs }));
+        QCOMPARE(rows(db, u"SELECT count(*) FROM 棚卸マスター INDEXED BY 棚卸マスター_品名ID WHERE 品名ID = 7"_qs),
+                 rows(db, u"SELECT count(*) FROM 棚卸マスター NOT INDEXED WHERE 品名ID = 7"_qs));
         QCOMPARE(rows(db, u"SELECT CAST(sum(価格) AS INTEGER), count(DISTINCT 品名ID) FROM 棚卸マスター"_qs),
                  QStringList({ QString::number(120.0 * 99999 * 100000 / 2, 'f', 0) + u"|7000"_qs }));
     }

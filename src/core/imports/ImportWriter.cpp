@@ -1,6 +1,7 @@
 #include "core/imports/ImportWriter.h"
 
 #include "core/store/NameIndex.h"
+#include "core/store/Schema.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -11,7 +12,10 @@ namespace {
 
 // The engine's page cache during an import, in KiB: room for the indexes that grow with
 // every line, well within the memory an import may take.
-constexpr int ImportCacheKiB = 65536;
+constexpr int ImportCacheKiB = 32768;
+
+// Below this many lines an import keeps the lines' indexes as they are.
+constexpr qint64 MinLinesForFreshIndexes = 10000;
 
 } // namespace
 
@@ -98,7 +102,7 @@ bool ImportWriter::runAll(const QStringList& statements)
     return true;
 }
 
-bool ImportWriter::begin()
+bool ImportWriter::begin(qint64 expectedLines)
 {
     const QSqlDatabase connection = m_db.connection();
     {
@@ -148,6 +152,13 @@ bool ImportWriter::begin()
         if (!runAll(NameIndex::suspendStatements(Table::Tana) + NameIndex::suspendStatements(Table::Shohin)))
             return false;
         m_indexesSuspended = true;
+    }
+    // Kept up to date, the index over the product IDs takes each line to its own place;
+    // made afresh it is one sort of the whole table, several times cheaper a line.
+    if (expectedLines >= MinLinesForFreshIndexes && expectedLines * 2 >= m_firstLine - 1) {
+        if (!runAll(Schema::dropLineIndexStatements()))
+            return false;
+        m_lineIndexesDropped = true;
     }
 
     const QVariant handle = connection.driver()->handle();
@@ -264,6 +275,8 @@ const QString& ImportWriter::wordsOfProduct(int id, const QString& name)
 bool ImportWriter::commit()
 {
     if (hasFailed() || !m_transaction)
+        return false;
+    if (m_lineIndexesDropped && !runAll(Schema::lineIndexStatements()))
         return false;
     if (m_indexesSuspended
         && !runAll(NameIndex::resumeStatements(Table::Tana, m_firstLine)

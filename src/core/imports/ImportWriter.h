@@ -39,7 +39,9 @@ public:
     ImportWriter(const ImportWriter&) = delete;
     ImportWriter& operator=(const ImportWriter&) = delete;
 
-    bool begin();
+    // expectedLines: about how many lines the run adds (0 for none). When they are many
+    // against the lines already there, the lines' indexes are made afresh at commit().
+    bool begin(qint64 expectedLines);
     bool commit();
 
     bool hasFailed() const { return !m_error.isEmpty(); }
@@ -99,5 +101,6 @@ private:
     QHash<int, QString> m_wordsOfProduct;
     QString m_cacheSize;
     bool m_indexesSuspended = false;
+    bool m_lineIndexesDropped = false;
     QString m_error;
 };

@@ -23,6 +23,9 @@ constexpr int NameLength = 50;
 constexpr int UnitLength = 10;
 constexpr int MemoLength = 50;
 
+// Bytes of a counted line in a file, at the most, to reckon the lines of a file before reading it.
+constexpr qint64 BytesPerLine = 100;
+
 // What every import run shares: the file read record by record, the bad records found,
 // the progress callback and why the run ended early.
 class ImportRun
@@ -134,6 +137,7 @@ public:
     }
 
     qint64 line() const { return m_record.line; }
+    qint64 fileSize() const { return m_reader.size(); }
 
     // How the run ends when it was not a database failure.
     ImportOutcome finish(ImportOutcome::Status written)
@@ -267,7 +271,7 @@ ImportOutcome runImport(Database& db, const QString& path, const ImportMapping& 
     if (!run.opened())
         return run.finish(ImportOutcome::Status::Failed);
     ImportWriter writer(db);
-    if (!writer.begin())
+    if (!writer.begin(mapping.kind() == ImportKind::Lines ? run.fileSize() / BytesPerLine : 0))
         return run.failed(db.fileName(), writer.error());
     while (run.next() && record(run, writer)) { }
     if (writer.hasFailed())
