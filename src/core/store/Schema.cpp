@@ -89,7 +89,7 @@ QStringList dropLineIndexStatements()
 {
     QStringList statements;
     for (const auto& [index, column] : LineIndexes)
-        statements << QStringLiteral(R"(DROP INDEX "%1")").arg(QString::fromUtf8(index));
+        statements << QStringLiteral(R"(DROP INDEX IF EXISTS "%1")").arg(QString::fromUtf8(index));
     return statements;
 }
 
