@@ -66,7 +66,7 @@ private slots:
             env, LinesHeading,
             { u"食品\tりんご\t10\t個\t100\t1000\t"_qs, u"食品\t"_qs + longName + u"\t３\t箱\t12.5\t37.5\tメモ"_qs,
               u"\tO'Brien \"50%\" a_b\t1,500\t\t2.5\t-12.7\t"_qs, u"雑貨\t"_qs + longName + u"\t\t箱\t3.5\t0\t"_qs,
-              u"食品\tりんご\t1\tケース\t\t99\t"_qs });
+              u"未区分\tりんご\t1\tケース\t\t99\t"_qs });
         const ImportOutcome outcome = importLines(db, file, Day, headingMapping(ImportKind::Lines, file));
         QCOMPARE(outcome.status, ImportOutcome::Status::Done);
         QCOMPARE(outcome.linesAdded, 5);
@@ -79,7 +79,7 @@ private slots:
                                u"2|2026-03-31|1|"_qs + stored + u"|3|箱|12.5|37|メモ|2|-"_qs,
                                u"3|2026-03-31|0|O'Brien \"50%\" a_b|1500||2.5|-12||3|-"_qs,
                                u"4|2026-03-31|2|"_qs + stored + u"|0|箱|3.5|0||2|-"_qs,
-                               u"5|2026-03-31|1|りんご|1|ケース|0|99||1|-"_qs }));
+                               u"5|2026-03-31|0|りんご|1|ケース|0|99||1|-"_qs }));
         // New products take the first line's unit and its price rounded halves to even.
         QCOMPARE(
             rows(db, u"SELECT * FROM 仕入商品 ORDER BY 品名ID"_qs),

@@ -305,18 +305,19 @@ ImportOutcome importLines(Database& db, const QString& path, const QDate& date, 
         ImportOutcome& counts = run.outcome();
         const QString product = name->left(NameLength);
         const QString unit = unitField->left(UnitLength);
-        int productId = writer.productId(product).value_or(0);
-        if (productId == 0) {
+        std::optional<int> productId = writer.productId(product);
+        if (!productId) {
             const std::optional<int> price = run.wholePrice(*unitPrice, LineField::UnitPrice);
             if (!price)
                 return true;
             productId = writer.addProduct(product, unit, *price);
             ++counts.productsAdded;
         }
-        int categoryId = 0;
+        // No name is category 0; so is its own name, "未区分", found like any other.
+        std::optional<int> categoryId = 0;
         if (!category->isEmpty()) {
-            categoryId = writer.categoryId(*category).value_or(0);
-            if (categoryId == 0) {
+            categoryId = writer.categoryId(*category);
+            if (!categoryId) {
                 categoryId = writer.addCategory(*category);
                 ++counts.categoriesAdded;
             }
@@ -326,7 +327,7 @@ ImportOutcome importLines(Database& db, const QString& path, const QDate& date, 
         if (whole == 0)
             whole = 0; // no negative zero
         writer.addLine(
-            { day, categoryId, product, *quantity, unit, *unitPrice, whole, memoField->left(MemoLength), productId });
+            { day, *categoryId, product, *quantity, unit, *unitPrice, whole, memoField->left(MemoLength), *productId });
         ++counts.linesAdded;
         return !writer.hasFailed();
     });
