@@ -66,7 +66,7 @@ private slots:
             env, LinesHeading,
             { u"食品\tりんご\t10\t個\t100\t1000\t"_qs, u"食品\t"_qs + longName + u"\t３\t箱\t12.5\t37.5\tメモ"_qs,
               u"\tO'Brien \"50%\" a_b\t1,500\t\t2.5\t-12.7\t"_qs, u"雑貨\t"_qs + longName + u"\t\t箱\t3.5\t0\t"_qs,
-              u"食品\tりんご\t1\tケース\t\t99\t"_qs });
+              u"未区分\tりんご\t1\tケース\t\t99\t"_qs });
         const ImportOutcome outcome = importLines(db, file, Day, headingMapping(ImportKind::Lines, file));
         QCOMPARE(outcome.status, ImportOutcome::Status::Done);
         QCOMPARE(outcome.linesAdded, 5);
@@ -79,7 +79,7 @@ private slots:
                                u"2|2026-03-31|1|"_qs + stored + u"|3|箱|12.5|37|メモ|2|-"_qs,
                                u"3|2026-03-31|0|O'Brien \"50%\" a_b|1500||2.5|-12||3|-"_qs,
                                u"4|2026-03-31|2|"_qs + stored + u"|0|箱|3.5|0||2|-"_qs,
-                               u"5|2026-03-31|1|りんご|1|ケース|0|99||1|-"_qs }));
+                               u"5|2026-03-31|0|りんご|1|ケース|0|99||1|-"_qs }));
         // New products take the first line's unit and its price rounded halves to even.
         QCOMPARE(
             rows(db, u"SELECT * FROM 仕入商品 ORDER BY 品名ID"_qs),
@@ -102,6 +102,40 @@ private slots:
         QCOMPARE(again.categoriesAdded + again.productsAdded, 0);
         QCOMPARE(rowCount(db, Table::Tana), 11);
         QCOMPARE(lineHistory(db, u"りんご"_qs).size(), 4);
+    }
+
+    void importedNamesAreIndexedAsTypedOnesAre()
+    {
+        // Names the index splits in unusual ways: a character outside the basic plane,
+        // ASCII punctuation and blanks, half-width katakana, a name of one character.
+        const QStringList names
+            = { u"𠮷野家の弁当"_qs, u"a-b c_d%"_qs, u"ｽﾃﾝﾚｽ　ﾎﾞﾙﾄ"_qs, u"X"_qs, u"\"O'Brien\""_qs, u"ab𠀋"_qs };
+        TestEnvironment env;
+        Database imported, typed;
+        QVERIFY(imported.open(env.newDatabase(u"imported.idb"_qs)));
+        QVERIFY(typed.open(env.newDatabase(u"typed.idb"_qs)));
+        QStringList records;
+        for (const QString& name : names) {
+            records << u"\t"_qs + name + u"\t1\t個\t1\t1\t"_qs;
+            QVERIFY(registerLine(typed, { Day, 0, name, 1, u"個"_qs, 1, {} }));
+        }
+        const QString file = dataFile(env, LinesHeading, records);
+        QCOMPARE(importLines(imported, file, Day, headingMapping(ImportKind::Lines, file)).linesAdded, names.size());
+
+        const auto vocabulary = [](const Database& db, const QString& index) {
+            db.exec(u"DROP TABLE IF EXISTS temp.words"_qs);
+            db.exec(u"CREATE VIRTUAL TABLE temp.words USING fts5vocab(main, '%1', 'row')"_qs.arg(index));
+            return rows(db, u"SELECT term, doc FROM temp.words ORDER BY term"_qs);
+        };
+        for (const QString& index : { u"棚卸マスター_品名短索引"_qs, u"仕入商品_品名短索引"_qs }) {
+            QVERIFY(!vocabulary(imported, index).isEmpty());
+            QCOMPARE(vocabulary(imported, index), vocabulary(typed, index));
+        }
+        // The triggers take the imported rows out of the index by the same words.
+        QVERIFY(imported.exec(u"DELETE FROM 棚卸マスター"_qs));
+        QVERIFY(imported.exec(u"DELETE FROM 仕入商品"_qs));
+        QCOMPARE(vocabulary(imported, u"棚卸マスター_品名短索引"_qs), QStringList());
+        QCOMPARE(vocabulary(imported, u"仕入商品_品名短索引"_qs), QStringList());
     }
 
     void aBadRecordWritesNothing_data()
@@ -249,6 +283,14 @@ private slots:
         QCOMPARE(lastTotal, 100000);
         QCOMPARE(rowCount(db, Table::Koumoku), 41);
         QCOMPARE(rowCount(db, Table::Shohin), 7000);
+        // The lines' indexes, made afresh for so many lines, are there and agree with the table.
+        QCOMPARE(
+            rows(db,
+                 u"SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = '棚卸マスター' ORDER BY 1"_qs),
+            QStringList({ u"棚卸マスター_品名ID"_qs, u"棚卸マスター_日付"_qs }));
+        QCOMPARE(rows(db, u"PRAGMA integrity_check"_qs), QStringList({ u"ok"_qs }));
+        QCOMPARE(rows(db, u"SELECT count(*) FROM 棚卸マスター INDEXED BY 棚卸マスター_品名ID WHERE 品名ID = 7"_qs),
+                 rows(db, u"SELECT count(*) FROM 棚卸マスター NOT INDEXED WHERE 品名ID = 7"_qs));
         QCOMPARE(rows(db, u"SELECT CAST(sum(価格) AS INTEGER), count(DISTINCT 品名ID) FROM 棚卸マスター"_qs),
                  QStringList({ QString::number(120.0 * 99999 * 100000 / 2, 'f', 0) + u"|7000"_qs }));
     }

@@ -1,14 +1,21 @@
 #include "core/imports/ImportWriter.h"
 
 #include "core/store/NameIndex.h"
+#include "core/store/Schema.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlQuery>
+#include <sqlite3.h>
 
 namespace {
 
 // The engine's page cache during an import, in KiB: room for the indexes that grow with
 // every line, well within the memory an import may take.
-constexpr int ImportCacheKiB = 65536;
+constexpr int ImportCacheKiB = 32768;
+
+// Below this many lines an import keeps the lines' indexes as they are.
+constexpr qint64 MinLinesForFreshIndexes = 10000;
 
 } // namespace
 
@@ -18,14 +25,17 @@ ImportWriter::ImportWriter(Database& db)
 
 ImportWriter::~ImportWriter()
 {
-    m_insertLine.finish();
-    m_insertCategory.finish();
-    m_insertProduct.finish();
-    m_updateProduct.finish();
-    m_insertUnit.finish();
+    finishStatements();
     m_transaction.reset(); // rolled back unless committed
     if (!m_cacheSize.isEmpty())
         m_db.exec(QStringLiteral("PRAGMA cache_size = %1").arg(m_cacheSize.toInt()));
+}
+
+void ImportWriter::finishStatements()
+{
+    for (Statement* statement : { &m_insertLine, &m_insertCategory, &m_insertProduct, &m_updateProduct, &m_insertUnit,
+                                  &m_lineWords, &m_productWords })
+        statement->finish();
 }
 
 bool ImportWriter::fail(const QString& error)
@@ -35,14 +45,51 @@ bool ImportWriter::fail(const QString& error)
     return false;
 }
 
-bool ImportWriter::run(QSqlQuery& q, std::initializer_list<QVariant> values)
+ImportWriter::Statement::~Statement()
 {
-    if (hasFailed())
-        return false;
-    int i = 0;
-    for (const QVariant& v : values)
-        q.bindValue(i++, v);
-    return q.exec() || fail(q.lastError().text());
+    sqlite3_finalize(m_statement);
+}
+
+bool ImportWriter::Statement::prepare(sqlite3* db, const QString& sql)
+{
+    sqlite3_finalize(m_statement);
+    m_statement = nullptr;
+    return sqlite3_prepare16_v3(db, sql.utf16(), int(sql.size() * sizeof(char16_t)), SQLITE_PREPARE_PERSISTENT,
+                                &m_statement, nullptr)
+        == SQLITE_OK;
+}
+
+void ImportWriter::Statement::finish()
+{
+    sqlite3_finalize(m_statement);
+    m_statement = nullptr;
+}
+
+void ImportWriter::Statement::bind(int index, int value)
+{
+    sqlite3_bind_int(m_statement, index, value);
+}
+
+void ImportWriter::Statement::bind(int index, double value)
+{
+    sqlite3_bind_double(m_statement, index, value);
+}
+
+void ImportWriter::Statement::bind(int index, const QString& value)
+{
+    sqlite3_bind_text16(m_statement, index, value.utf16(), int(value.size() * sizeof(char16_t)), SQLITE_STATIC);
+}
+
+bool ImportWriter::Statement::run()
+{
+    const int status = sqlite3_step(m_statement);
+    sqlite3_reset(m_statement);
+    return status == SQLITE_DONE;
+}
+
+bool ImportWriter::run(Statement& statement)
+{
+    return statement.run() || fail(QString::fromUtf8(sqlite3_errmsg(m_handle)));
 }
 
 bool ImportWriter::runAll(const QStringList& statements)
@@ -55,7 +102,7 @@ bool ImportWriter::runAll(const QStringList& statements)
     return true;
 }
 
-bool ImportWriter::begin()
+bool ImportWriter::begin(qint64 expectedLines)
 {
     const QSqlDatabase connection = m_db.connection();
     {
@@ -106,10 +153,19 @@ bool ImportWriter::begin()
             return false;
         m_indexesSuspended = true;
     }
+    // Kept up to date, the index over the product IDs takes each line to its own place;
+    // made afresh it is one sort of the whole table, several times cheaper a line.
+    if (expectedLines >= MinLinesForFreshIndexes && expectedLines * 2 >= m_firstLine - 1) {
+        if (!runAll(Schema::dropLineIndexStatements()))
+            return false;
+        m_lineIndexesDropped = true;
+    }
 
-    const auto prepare = [&](QSqlQuery& q, const QString& sql) {
-        q = QSqlQuery(connection);
-        return q.prepare(sql) || fail(q.lastError().text());
+    const QVariant handle = connection.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0 || !(m_handle = *static_cast<sqlite3* const*>(handle.constData())))
+        return fail(QStringLiteral("no SQLite connection"));
+    const auto prepare = [&](Statement& statement, const QString& sql) {
+        return statement.prepare(m_handle, sql) || fail(QString::fromUtf8(sqlite3_errmsg(m_handle)));
     };
     if (!prepare(m_insertLine, QStringLiteral(R"(INSERT INTO "棚卸マスター"
             ("ID", "日付", "項目ID", "品名", "数量", "単位", "単価", "価格", "備考", "品名ID")
@@ -122,7 +178,10 @@ bool ImportWriter::begin()
                     QStringLiteral(R"(UPDATE "仕入商品" SET "単価" = ?, "単位" = ? WHERE "品名ID" = ?)"))
         || !prepare(m_insertUnit, QStringLiteral(R"(INSERT INTO "単位" ("単位ID", "単位") VALUES (?, ?))")))
         return false;
-
+    if (m_indexesSuspended
+        && (!prepare(m_lineWords, NameIndex::insertStatement(Table::Tana, NameIndex::Kind::ShortWords))
+            || !prepare(m_productWords, NameIndex::insertStatement(Table::Shohin, NameIndex::Kind::ShortWords))))
+        return false;
     return true;
 }
 
@@ -141,7 +200,9 @@ std::optional<int> ImportWriter::productId(const QString& name) const
 int ImportWriter::addCategory(const QString& name)
 {
     const int id = m_nextCategory++;
-    run(m_insertCategory, { id, name });
+    m_insertCategory.bind(1, id);
+    m_insertCategory.bind(2, name);
+    run(m_insertCategory);
     m_categories.insert(name, id);
     return id;
 }
@@ -149,44 +210,79 @@ int ImportWriter::addCategory(const QString& name)
 int ImportWriter::addProduct(const QString& name, const QString& unit, int unitPrice)
 {
     const int id = m_nextProduct++;
-    run(m_insertProduct, { id, name, unitPrice, unit });
+    m_insertProduct.bind(1, id);
+    m_insertProduct.bind(2, name);
+    m_insertProduct.bind(3, unitPrice);
+    m_insertProduct.bind(4, unit);
+    run(m_insertProduct);
     m_products.insert(name, id);
+    if (m_indexesSuspended) {
+        m_productWords.bind(1, id);
+        const QString words = NameIndex::shortWords(name);
+        m_productWords.bind(2, words);
+        run(m_productWords);
+    }
     return id;
 }
 
 void ImportWriter::updateProduct(int id, const QString& unit, int unitPrice)
 {
-    run(m_updateProduct, { unitPrice, unit, id });
+    m_updateProduct.bind(1, unitPrice);
+    m_updateProduct.bind(2, unit);
+    m_updateProduct.bind(3, id);
+    run(m_updateProduct);
 }
 
 void ImportWriter::registerUnit(const QString& unit)
 {
     if (unit.isEmpty() || m_units.contains(unit))
         return;
-    run(m_insertUnit, { m_nextUnit++, unit });
+    m_insertUnit.bind(1, m_nextUnit++);
+    m_insertUnit.bind(2, unit);
+    run(m_insertUnit);
     m_units.insert(unit);
 }
 
 void ImportWriter::addLine(const ImportedLine& line)
 {
-    run(m_insertLine,
-        { m_nextLine++, line.date, line.categoryId, line.name, line.quantity, line.unit, line.unitPrice, line.amount,
-          line.memo, line.productId });
+    Statement& s = m_insertLine;
+    s.bind(1, m_nextLine++);
+    s.bind(2, line.date);
+    s.bind(3, line.categoryId);
+    s.bind(4, line.name);
+    s.bind(5, line.quantity);
+    s.bind(6, line.unit);
+    s.bind(7, line.unitPrice);
+    s.bind(8, line.amount);
+    s.bind(9, line.memo);
+    s.bind(10, line.productId);
+    run(s);
+    if (m_indexesSuspended) {
+        m_lineWords.bind(1, m_nextLine - 1);
+        m_lineWords.bind(2, wordsOfProduct(line.productId, line.name));
+        run(m_lineWords);
+    }
+}
+
+const QString& ImportWriter::wordsOfProduct(int id, const QString& name)
+{
+    auto found = m_wordsOfProduct.find(id);
+    if (found == m_wordsOfProduct.end())
+        found = m_wordsOfProduct.insert(id, NameIndex::shortWords(name));
+    return *found;
 }
 
 bool ImportWriter::commit()
 {
     if (hasFailed() || !m_transaction)
         return false;
+    if (m_lineIndexesDropped && !runAll(Schema::lineIndexStatements()))
+        return false;
     if (m_indexesSuspended
         && !runAll(NameIndex::resumeStatements(Table::Tana, m_firstLine)
                    + NameIndex::resumeStatements(Table::Shohin, m_firstProduct)))
         return false;
-    m_insertLine.finish();
-    m_insertCategory.finish();
-    m_insertProduct.finish();
-    m_updateProduct.finish();
-    m_insertUnit.finish();
+    finishStatements();
     QString error;
     return m_transaction->commit(&error) || fail(error);
 }

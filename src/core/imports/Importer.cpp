@@ -23,6 +23,9 @@ constexpr int NameLength = 50;
 constexpr int UnitLength = 10;
 constexpr int MemoLength = 50;
 
+// Bytes of a counted line in a file, at the most, to reckon the lines of a file before reading it.
+constexpr qint64 BytesPerLine = 100;
+
 // What every import run shares: the file read record by record, the bad records found,
 // the progress callback and why the run ended early.
 class ImportRun
@@ -134,6 +137,7 @@ public:
     }
 
     qint64 line() const { return m_record.line; }
+    qint64 fileSize() const { return m_reader.size(); }
 
     // How the run ends when it was not a database failure.
     ImportOutcome finish(ImportOutcome::Status written)
@@ -254,18 +258,37 @@ std::optional<bool> linesExistOn(const Database& db, const QDate& date)
     return q.next();
 }
 
-ImportOutcome importLines(Database& db, const QString& path, const QDate& date, const ImportMapping& mapping,
-                          const ImportProgress& progress)
+namespace {
+
+// One import from start to end: each record of the file goes to record(); whatever went
+// wrong, nothing stays written unless every record was good and the commit succeeded.
+// record() returns false to stop at once (the database refused a write).
+using RecordStep = std::function<bool(ImportRun& run, ImportWriter& writer)>;
+ImportOutcome runImport(Database& db, const QString& path, const ImportMapping& mapping, const ImportProgress& progress,
+                        const RecordStep& record)
 {
     ImportRun run(path, mapping, progress);
     if (!run.opened())
         return run.finish(ImportOutcome::Status::Failed);
     ImportWriter writer(db);
-    if (!writer.begin())
+    if (!writer.begin(mapping.kind() == ImportKind::Lines ? run.fileSize() / BytesPerLine : 0))
         return run.failed(db.fileName(), writer.error());
+    while (run.next() && record(run, writer)) { }
+    if (writer.hasFailed())
+        return run.failed(db.fileName(), writer.error());
+    ImportOutcome outcome = run.finish(ImportOutcome::Status::Done);
+    if (outcome.status == ImportOutcome::Status::Done && !writer.commit())
+        return run.failed(db.fileName(), writer.error());
+    return outcome;
+}
+
+} // namespace
+
+ImportOutcome importLines(Database& db, const QString& path, const QDate& date, const ImportMapping& mapping,
+                          const ImportProgress& progress)
+{
     const QString day = storedDate(date);
-    ImportOutcome& counts = run.outcome();
-    while (run.next()) {
+    return runImport(db, path, mapping, progress, [&](ImportRun& run, ImportWriter& writer) {
         // In the order of the fields, so that a record's first fault is the one told.
         const std::optional<QString> category = run.field(LineField::Category);
         const std::optional<QString> name = run.field(LineField::Name);
@@ -276,25 +299,25 @@ ImportOutcome importLines(Database& db, const QString& path, const QDate& date, 
         const std::optional<double> unitPrice = run.number(LineField::UnitPrice);
         const std::optional<double> amount = run.number(LineField::Amount, true);
         const std::optional<QString> memoField = run.field(LineField::Memo);
-        if (!category || !name || !unitField || !memoField || !quantity || !unitPrice || !amount || name->isEmpty())
-            continue;
         // After the first bad record the rest is only checked: nothing is going to be written.
-        if (run.refused())
-            continue;
+        if (!category || !name || !unitField || !memoField || !quantity || !unitPrice || !amount || run.refused())
+            return true;
+        ImportOutcome& counts = run.outcome();
         const QString product = name->left(NameLength);
         const QString unit = unitField->left(UnitLength);
-        int productId = writer.productId(product).value_or(0);
-        if (productId == 0) {
+        std::optional<int> productId = writer.productId(product);
+        if (!productId) {
             const std::optional<int> price = run.wholePrice(*unitPrice, LineField::UnitPrice);
             if (!price)
-                continue;
+                return true;
             productId = writer.addProduct(product, unit, *price);
             ++counts.productsAdded;
         }
-        int categoryId = 0;
+        // No name is category 0; so is its own name, "未区分", found like any other.
+        std::optional<int> categoryId = 0;
         if (!category->isEmpty()) {
-            categoryId = writer.categoryId(*category).value_or(0);
-            if (categoryId == 0) {
+            categoryId = writer.categoryId(*category);
+            if (!categoryId) {
                 categoryId = writer.addCategory(*category);
                 ++counts.categoriesAdded;
             }
@@ -304,58 +327,37 @@ ImportOutcome importLines(Database& db, const QString& path, const QDate& date, 
         if (whole == 0)
             whole = 0; // no negative zero
         writer.addLine(
-            { day, categoryId, product, *quantity, unit, *unitPrice, whole, memoField->left(MemoLength), productId });
+            { day, *categoryId, product, *quantity, unit, *unitPrice, whole, memoField->left(MemoLength), *productId });
         ++counts.linesAdded;
-        if (writer.hasFailed())
-            break;
-    }
-    if (writer.hasFailed())
-        return run.failed(db.fileName(), writer.error());
-    ImportOutcome outcome = run.finish(ImportOutcome::Status::Done);
-    if (outcome.status == ImportOutcome::Status::Done && !writer.commit())
-        return run.failed(db.fileName(), writer.error());
-    return outcome;
+        return !writer.hasFailed();
+    });
 }
 
 ImportOutcome importProducts(Database& db, const QString& path, const ImportMapping& mapping, bool updateExisting,
                              const ImportProgress& progress)
 {
-    ImportRun run(path, mapping, progress);
-    if (!run.opened())
-        return run.finish(ImportOutcome::Status::Failed);
-    ImportWriter writer(db);
-    if (!writer.begin())
-        return run.failed(db.fileName(), writer.error());
-    ImportOutcome& counts = run.outcome();
-    while (run.next()) {
+    return runImport(db, path, mapping, progress, [&](ImportRun& run, ImportWriter& writer) {
         const std::optional<QString> name = run.field(ProductField::Name);
         if (!name || name->isEmpty()) // a record without a name is no product: skipped
-            continue;
+            return true;
         const std::optional<QString> unitField = run.field(ProductField::Unit);
         const std::optional<double> unitPrice = run.number(ProductField::UnitPrice);
         if (!unitField || !unitPrice)
-            continue;
+            return true;
         const std::optional<int> price = run.wholePrice(*unitPrice, ProductField::UnitPrice);
         if (!price || run.refused())
-            continue;
+            return true;
         const QString product = name->left(NameLength);
         const QString unit = unitField->left(UnitLength);
         if (const std::optional<int> known = writer.productId(product)) {
             if (!updateExisting)
-                continue;
+                return true;
             writer.updateProduct(*known, unit, *price);
         } else {
             writer.addProduct(product, unit, *price);
-            ++counts.productsAdded;
+            ++run.outcome().productsAdded;
         }
         writer.registerUnit(unit);
-        if (writer.hasFailed())
-            break;
-    }
-    if (writer.hasFailed())
-        return run.failed(db.fileName(), writer.error());
-    ImportOutcome outcome = run.finish(ImportOutcome::Status::Done);
-    if (outcome.status == ImportOutcome::Status::Done && !writer.commit())
-        return run.failed(db.fileName(), writer.error());
-    return outcome;
+        return !writer.hasFailed();
+    });
 }

@@ -50,7 +50,9 @@ struct ImportOutcome
 };
 
 // Called with the records done and the records in all, at most every 50 ms; returning
-// false stops the import with nothing written.
+// false stops the import with nothing written. The file is read once, so the records in
+// all are reckoned from the share of the file read so far until the last call, made when
+// every record is done, gives the exact count.
 using ImportProgress = std::function<bool(qint64 done, qint64 total)>;
 
 // Whether the settlement date already has counted lines; nullopt when they cannot be read.

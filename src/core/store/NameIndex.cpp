@@ -1,6 +1,7 @@
 #include "core/store/NameIndex.h"
 
 #include <QSqlQuery>
+#include <QVarLengthArray>
 
 namespace {
 
@@ -138,6 +139,37 @@ QStringList suspendStatements(Table table)
     return statements;
 }
 
+QString insertStatement(Table table, Kind kind)
+{
+    return QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2") VALUES (?, ?))")
+        .arg(indexTable(table, kind), nameColumnOf(table));
+}
+
+QString shortWords(const QString& name)
+{
+    // As indexedValue() makes them in SQL: for each character, the character and the pair
+    // it begins (the last one alone), all between blanks; nothing for an empty name. A
+    // character outside the basic plane is one character, as for the engine.
+    QVarLengthArray<qsizetype, 64> starts;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (!(i > 0 && name.at(i).isLowSurrogate() && name.at(i - 1).isHighSurrogate()))
+            starts.append(i);
+    }
+    const qsizetype characters = starts.size();
+    starts.append(name.size());
+    QString words;
+    words.reserve(name.size() * 4);
+    const QStringView view(name);
+    for (qsizetype k = 0; k < characters; ++k) {
+        if (k > 0)
+            words += QLatin1Char(' ');
+        words += view.sliced(starts[k], starts[k + 1] - starts[k]);
+        words += QLatin1Char(' ');
+        words += view.sliced(starts[k], starts[std::min(k + 2, characters)] - starts[k]);
+    }
+    return words;
+}
+
 QStringList resumeStatements(Table table, int firstId)
 {
     QStringList statements;
@@ -147,15 +179,6 @@ QStringList resumeStatements(Table table, int firstId)
     statements << QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2") SELECT "%3", "%2" FROM "%4" WHERE "%3" >= %5)")
                       .arg(indexTable(table, Kind::Trigrams), name, id, t)
                       .arg(firstId);
-    // Many rows share a name (the lines of one product): the words of each name are made
-    // once and given to every row that bears it.
-    statements << QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2")
-        SELECT r."%3", w.v FROM "%4" AS r
-        JOIN (SELECT n, %6 AS v FROM (SELECT DISTINCT "%2" AS n FROM "%4" WHERE "%3" >= %5)) AS w ON w.n = r."%2"
-        WHERE r."%3" >= %5)")
-                      .arg(indexTable(table, Kind::ShortWords), name, id, t)
-                      .arg(firstId)
-                      .arg(indexedValue(Kind::ShortWords, QStringLiteral("n")));
     for (Kind kind : Kinds)
         statements << triggerStatements(table, kind);
     return statements;

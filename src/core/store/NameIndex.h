@@ -33,11 +33,18 @@ QStringList createStatements();
 QStringList fillStatements();
 
 // For many rows added at once: the statements that take the triggers of table's indexes
-// away, and those that afterwards add the rows from firstId on to the indexes in one go
-// and put the triggers back. Both run inside the caller's transaction, so a rollback puts
-// the triggers back as well. Empty for a table without indexes.
+// away, and those that afterwards add the rows from firstId on to the trigram index in one
+// go and put the triggers back. The caller gives the short-word index each new row itself
+// (insertStatement with shortWords of its name) while the triggers are away. All of it
+// runs inside the caller's transaction, so a rollback puts the triggers back as well.
+// Empty for a table without indexes.
 QStringList suspendStatements(Table table);
 QStringList resumeStatements(Table table, int firstId);
+// "INSERT INTO <index> (rowid, 品名) VALUES (?, ?)" for an index of table.
+QString insertStatement(Table table, Kind kind);
+// The words the short-word index takes for a name, exactly as its triggers make them
+// (those remove a row by the same words); a null text for an empty name.
+QString shortWords(const QString& name);
 
 // Deletes every row of table; the indexes of 棚卸マスター or 仕入商品 are emptied with it.
 // All or nothing, inside a transaction of the caller's or without one.

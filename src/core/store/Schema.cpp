@@ -41,24 +41,22 @@ const char* const CreateStatements[] = {
         "備考1" TEXT,
         "品名ID" INTEGER,
         "区分調整" INTEGER NOT NULL DEFAULT 0))",
-    // Lines of a date in ID order come straight from this index (the ID is the row id).
-    R"(CREATE INDEX "棚卸マスター_日付" ON "棚卸マスター" ("日付"))",
-    R"(CREATE INDEX "棚卸マスター_品名ID" ON "棚卸マスター" ("品名ID"))",
     R"(CREATE TABLE "項目分類" (
         "項目ID" INTEGER PRIMARY KEY,
-        "項目分類名" TEXT))",
-    R"(CREATE INDEX "項目分類_項目分類名" ON "項目分類" ("項目分類名"))",
+        "項目分類名" TEXT))",     R"(CREATE INDEX "項目分類_項目分類名" ON "項目分類" ("項目分類名"))",
     R"(CREATE TABLE "仕入商品" (
         "品名ID" INTEGER PRIMARY KEY,
         "品名" TEXT,
         "単価" REAL,
-        "単位" TEXT))",
-    R"(CREATE INDEX "仕入商品_品名" ON "仕入商品" ("品名"))",
+        "単位" TEXT))",     R"(CREATE INDEX "仕入商品_品名" ON "仕入商品" ("品名"))",
     R"(CREATE TABLE "単位" (
         "単位ID" INTEGER PRIMARY KEY,
-        "単位" TEXT))",
-    R"(CREATE INDEX "単位_単位" ON "単位" ("単位"))",
+        "単位" TEXT))",         R"(CREATE INDEX "単位_単位" ON "単位" ("単位"))",
 };
+
+// The indexes of 棚卸マスター besides its name indexes, by name and column.
+// Lines of a date in ID order come straight from the first (the ID is the row id).
+const char* const LineIndexes[][2] = { { "棚卸マスター_日付", "日付" }, { "棚卸マスター_品名ID", "品名ID" } };
 
 bool fail(QString* error, const QString& text)
 {
@@ -78,6 +76,23 @@ bool run(QSqlQuery& q, const QString& sql, QString* error)
 
 namespace Schema {
 
+QStringList lineIndexStatements()
+{
+    QStringList statements;
+    for (const auto& [index, column] : LineIndexes)
+        statements << QStringLiteral(R"(CREATE INDEX "%1" ON "棚卸マスター" ("%2"))")
+                          .arg(QString::fromUtf8(index), QString::fromUtf8(column));
+    return statements;
+}
+
+QStringList dropLineIndexStatements()
+{
+    QStringList statements;
+    for (const auto& [index, column] : LineIndexes)
+        statements << QStringLiteral(R"(DROP INDEX IF EXISTS "%1")").arg(QString::fromUtf8(index));
+    return statements;
+}
+
 bool create(QSqlDatabase& db, QString* error)
 {
     if (!db.transaction())
@@ -87,6 +102,7 @@ bool create(QSqlDatabase& db, QString* error)
     QStringList statements;
     for (const char* statement : CreateStatements)
         statements << QString::fromUtf8(statement);
+    statements << lineIndexStatements();
     statements << NameIndex::createStatements();
     for (const QString& statement : statements) {
         if (!(ok = run(q, statement, error)))

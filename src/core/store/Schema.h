@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 // The four tables of a business file and the marks that tell a file is ours.
 namespace Schema {
@@ -13,6 +14,12 @@ inline constexpr int ApplicationId = 0x4B54524E;
 inline constexpr int UserVersion = 2;
 
 inline constexpr auto ReservedCategoryName = "未区分";
+
+// The indexes of 棚卸マスター besides its name indexes: the statements that make them (part
+// of create()), and those that take them away while very many lines go in at once, when
+// making them afresh afterwards costs less than keeping them up to date line by line.
+QStringList lineIndexStatements();
+QStringList dropLineIndexStatements();
 
 // Creates the tables, their indexes and the reserved category 0 in an empty database.
 bool create(QSqlDatabase& db, QString* error = nullptr);
