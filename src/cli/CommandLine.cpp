@@ -3,7 +3,9 @@
 #include "cli/CheckCommand.h"
 #include "cli/ExportLinesCommand.h"
 #include "cli/ExportProductsCommand.h"
+#include "cli/PrintBookCommand.h"
 #include "cli/PrintSheetCommand.h"
+#include "cli/PrintSummaryCommand.h"
 
 #include <QTextStream>
 
@@ -24,6 +26,8 @@ CommandLine::CommandLine(QTextStream& out, QTextStream& err)
     m_commands.push_back(std::make_unique<ExportProductsCommand>(out, err));
     m_commands.push_back(std::make_unique<CheckCommand>(out, err));
     m_commands.push_back(std::make_unique<PrintSheetCommand>(out, err));
+    m_commands.push_back(std::make_unique<PrintBookCommand>(out, err));
+    m_commands.push_back(std::make_unique<PrintSummaryCommand>(out, err));
 }
 
 bool CommandLine::isFor(const QStringList& args)
