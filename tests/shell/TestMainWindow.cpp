@@ -49,7 +49,6 @@ private Q_SLOTS:
     void rememberedFileGone();
     void positionOffEveryScreenComesBack();
     void missingTemplateLeavesTheProgramUsable();
-    void passingMessageIsSeen();
     void readOnlyFileIsShownNotChanged();
     void dialogsBelongToTheirWindow();
     void checkButtonsOnEmptyTable_data();
@@ -268,28 +267,6 @@ void TestMainWindow::missingTemplateLeavesTheProgramUsable()
     m.trigger("mnuOpen");
     QVERIFY(m.prompter.texts().isEmpty());
     QVERIFY(m.state.ConnectionOpen);
-}
-
-void TestMainWindow::passingMessageIsSeen()
-{
-    MainWindow m;
-    const QString file = m.env.newDatabase();
-    m.start(file);
-    m.addLine(file);
-    m.trigger("Command4");
-    auto* bar = m.find<QStatusBar>("StatusBar1");
-    const QString message = QStringLiteral("この機能は準備中です。");
-    QCOMPARE(bar->currentMessage(), message);
-    // No panel lies over the place where the bar draws the message.
-    const QRect text(0, 0, bar->fontMetrics().horizontalAdvance(message) + 12, bar->height());
-    for (QWidget* child : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (child->isVisible())
-            QVERIFY2(!child->geometry().intersects(text), qPrintable(child->objectName()));
-    }
-    // Afterwards the file name is back.
-    bar->clearMessage();
-    QVERIFY(m.find<QLabel>("Panel1")->isVisible());
-    QCOMPARE(m.panel1(), file);
 }
 
 void TestMainWindow::readOnlyFileIsShownNotChanged()
