@@ -1,6 +1,7 @@
 #include "CliRun.h"
 #include "OutsideFile.h"
 #include "PdfText.h"
+#include "SheetFile.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 #include "core/printing/CountBook.h"
@@ -16,17 +17,8 @@ const QDate earlier(2025, 3, 31);
 const QString mincho = QStringLiteral("ＭＳ 明朝");
 
 // Lines of an earlier stocktaking, 2025-03-31.
-struct Earlier
+struct Earlier : SheetFile
 {
-    TestEnvironment env;
-    Database db;
-    int nextId = 1;
-
-    Earlier() { db.open(env.newDatabase()); }
-    void category(int id, const QString& name)
-    {
-        QVERIFY(db.exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (?, ?))"), { id, name }));
-    }
     void line(int category, const QString& name, double unitPrice)
     {
         QVERIFY(db.exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位",

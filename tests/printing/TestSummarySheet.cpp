@@ -1,6 +1,7 @@
 #include "CliRun.h"
 #include "OutsideFile.h"
 #include "PdfText.h"
+#include "SheetFile.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 #include "core/printing/SummarySheet.h"
@@ -15,21 +16,8 @@ namespace {
 const QDate day(2026, 3, 31);
 
 // Lines of 2026-03-31 with their categories and products.
-struct Totals
+struct Totals : SheetFile
 {
-    TestEnvironment env;
-    Database db;
-    int nextId = 1;
-
-    Totals() { db.open(env.newDatabase()); }
-    void category(int id, const QString& name)
-    {
-        QVERIFY(db.exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (?, ?))"), { id, name }));
-    }
-    void product(int id, const QString& name)
-    {
-        QVERIFY(db.exec(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (?, ?, 0, '個'))"), { id, name }));
-    }
     void line(int category, int product, const QVariant& price)
     {
         QVERIFY(db.exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位",
