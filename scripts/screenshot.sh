@@ -12,7 +12,9 @@ QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/categories-screen.png
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/products-screen.png --products
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/printer-settings.png --printers
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/print-dialog.png --print
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/print-book-dialog.png --print-book
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/print-summary-dialog.png --print-summary
 for view in 0 1 2 3 4 5; do
     QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/summary-list-$view.png --summary $view
 done
-echo "docs/print-dialog.png docs/printer-settings.png docs/summary-list-[0-5].png docs/categories-screen.png docs/products-screen.png docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png"
+echo "docs/print-dialog.png docs/print-book-dialog.png docs/print-summary-dialog.png docs/printer-settings.png docs/summary-list-[0-5].png docs/categories-screen.png docs/products-screen.png docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png"
