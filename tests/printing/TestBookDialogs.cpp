@@ -1,6 +1,8 @@
+#include "ListedPrinters.h"
 #include "MainWindowTest.h"
 #include "PdfText.h"
 #include "TestRegistry.h"
+#include "gui/printing/DialogTanaMoto3.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -118,6 +120,26 @@ private slots:
         QCOMPARE(amountOf(text.row(1, 46).value(1).text), 1800.0);
         QCOMPARE(text.row(1, 46).value(2).text, QStringLiteral("2"));
         QCOMPARE(amountOf(text.row(1, 262).value(1).text), 3400.0);
+    }
+
+    void printerThatCannotPrintIsSaid()
+    {
+        TestSession s;
+        QVERIFY(s.openNewDatabase());
+        ListedPrinters printers;
+        printers.names = { QStringLiteral("どこにもない印刷機") };
+        s.state.printers = &printers;
+        QVERIFY(s.db().exec(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'りんご', 100, '個'))")));
+        QVERIFY(s.db().exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "品名", "価格", "品名ID")
+            VALUES (1, '2026-03-31', 'りんご', 100, 1))")));
+        ScreenTest::Driver<DialogTanaMoto3> w;
+        w.screen = new DialogTanaMoto3(s.state, QDate(2026, 3, 31), QStringLiteral("棚卸表 (品名別集計)"),
+                                       QStringLiteral("品名"));
+        ScreenTest::showActive(w.screen);
+        pressWithKeyboard(w.find<QPushButton>("Command3"));
+        QCOMPARE(s.prompter.texts(),
+                 QStringList { QStringLiteral("プリンタ「どこにもない印刷機」に出力できませんでした。\r"
+                                              "プリンタの設定を確認してください。") });
     }
 };
 

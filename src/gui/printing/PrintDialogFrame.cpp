@@ -227,10 +227,13 @@ void PrintDialogFrame::print()
         printer.setPrinterName(m_state.currentPrinter);
         printer.setDocName(documentTitle());
         setUpSheet(printer);
-        PageSurface surface(printer);
-        if (surface.isActive()) {
-            draw(surface);
-            handedOver = surface.finish();
+        // A printer the print system no longer knows would silently be replaced by its default.
+        if (printer.isValid() && printer.printerName() == m_state.currentPrinter) {
+            PageSurface surface(printer);
+            if (surface.isActive()) {
+                draw(surface);
+                handedOver = surface.finish();
+            }
         }
     }
     if (!handedOver) {
