@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QGroupBox>
+#include <QRadioButton>
 #include <QTest>
 
 namespace {
@@ -50,6 +51,7 @@ private slots:
         QVERIFY(!file.isEmpty());
         m.start(file);
         const QString pdf = m.env.path(QStringLiteral("記入帳.pdf"));
+        const QString onePdf = m.env.path(QStringLiteral("雑貨.pdf"));
         QString caption;
         m.modals.steps[QStringLiteral("DialogTanaMoto2")] = [&](QDialog* dialog) {
             caption = dialog->windowTitle();
@@ -65,13 +67,27 @@ private slots:
             QCOMPARE(date->date(), QDate(2025, 3, 31));
             m.prompter.answerFile(pdf);
             pressWithKeyboard(save);
+            // One category: none chosen is said; 雑 typed into the look-up finds 雑貨.
+            auto* one = dialog->findChild<QRadioButton*>(QStringLiteral("Option1"));
+            QTest::mouseClick(one, Qt::LeftButton, {}, QPoint(6, one->height() / 2));
+            pressWithKeyboard(save);
+            auto* category = dialog->findChild<QComboBox*>(QStringLiteral("dbcNouhin"));
+            category->setFocus();
+            ScreenTest::type(category, QStringLiteral("雑"));
+            m.prompter.answerFile(onePdf);
+            pressWithKeyboard(save);
         };
         pressWithKeyboard(m.find<QPushButton>("Command4"));
         QTRY_COMPARE(m.modals.screens, QStringList { QStringLiteral("DialogTanaMoto2") });
         QCOMPARE(caption, QStringLiteral("棚卸記入帳　　印刷"));
         QCOMPARE(m.prompter.texts(),
-                 QStringList { QStringLiteral("該当する棚卸はありません。前期の棚卸日を確認してください。") });
+                 (QStringList { QStringLiteral("該当する棚卸はありません。前期の棚卸日を確認してください。"),
+                                QStringLiteral("項目/分類名が選択されていません。") }));
         QCOMPARE(m.prompter.shown().constLast().file.fileName, QStringLiteral("棚卸記入帳20250331.pdf"));
+        const PdfText oneCategory = readPdf(onePdf);
+        QCOMPARE(oneCategory.pages, 1);
+        QCOMPARE(oneCategory.at(1, 20, 18).text, QStringLiteral("雑貨"));
+        QCOMPARE(oneCategory.at(1, 15, 38).text, QStringLiteral("ほうき"));
 
         const PdfText text = readPdf(pdf);
         QVERIFY2(text.problem.isEmpty(), qPrintable(text.problem));
