@@ -12,10 +12,12 @@ QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/categories-screen.png
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/products-screen.png --products
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/printer-settings.png --printers
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/print-dialog.png --print
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/print-book-dialog.png --print-book
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/print-summary-dialog.png --print-summary
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/import-lines.png --import-lines
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/import-columns.png --import-columns
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/import-products.png --import-products
 for view in 0 1 2 3 4 5; do
     QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/summary-list-$view.png --summary $view
 done
-echo "docs/import-lines.png docs/import-columns.png docs/import-products.png docs/print-dialog.png docs/printer-settings.png docs/summary-list-[0-5].png docs/categories-screen.png docs/products-screen.png docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png"
+echo "docs/import-lines.png docs/import-columns.png docs/import-products.png docs/print-dialog.png docs/print-book-dialog.png docs/print-summary-dialog.png docs/printer-settings.png docs/summary-list-[0-5].png docs/categories-screen.png docs/products-screen.png docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png"

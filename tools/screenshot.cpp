@@ -1,17 +1,18 @@
 // Draws the main window on a fresh database into a PNG file, for the documentation.
 //   kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products
-//                                  | --summary VIEW | --printers | --print | --import-lines | --import-columns
-//                                  | --import-products]
+//                                  | --summary VIEW | --printers | --print | --print-book | --print-summary
+//                                  | --import-lines | --import-columns | --import-products]
 // --printers draws the printer settings and --print the stocktaking sheet's print dialog on the printers of this
-// machine; --repair also shows the repair and deletion
-// frame; the other options draw that screen instead, on a file with a few lines typed. VIEW is the number (0 to 5) of
-// the summary list's view, in the order of its combo. --import-lines and --import-products draw the two imports with a
-// file chosen, --import-columns the stocktaking import's column assignment on a file's headings.
+// machine, --print-book the count book's and --print-summary the product summary sheet's; --repair also shows the
+// repair and deletion frame; the other options draw that screen instead, on a file with a few lines typed. VIEW is the
+// number (0 to 5) of the summary list's view, in the order of its combo. --import-lines and --import-products draw
+// the two imports with a file chosen, --import-columns the stocktaking import's column assignment on a file's headings.
 
 #include "core/app/AppState.h"
 #include "core/app/Clock.h"
 #include "core/app/Settings.h"
 #include "core/lines/LineRegistration.h"
+#include "core/printing/SummarySheet.h"
 #include "core/store/FileOps.h"
 #include "gui/entry/frmTana.h"
 #include "gui/imports/ImportColumnsDialog.h"
@@ -20,6 +21,8 @@
 #include "gui/masters/frmKoumoku.h"
 #include "gui/printing/CupsPrinterCatalog.h"
 #include "gui/printing/DialogTanaMoto1.h"
+#include "gui/printing/DialogTanaMoto2.h"
+#include "gui/printing/DialogTanaMoto3.h"
 #include "gui/printing/frmPrinterP.h"
 #include "gui/review/frmInAmd2.h"
 #include "gui/review/frmList.h"
@@ -45,7 +48,8 @@ int main(int argc, char* argv[])
         std::fprintf(
             stderr,
             "usage: kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products"
-            " | --summary VIEW | --printers | --print | --import-lines | --import-columns | --import-products]\n");
+            " | --summary VIEW | --printers | --print | --print-book | --print-summary | --import-lines"
+            " | --import-columns | --import-products]\n");
         return 2;
     }
     setUpApplication(app);
@@ -107,6 +111,15 @@ int main(int argc, char* argv[])
             static CupsPrinterCatalog printers;
             state.printers = &printers;
             screen = new DialogTanaMoto1(state, clock.today());
+        } else if (screenName == QStringLiteral("--print-book")) {
+            static CupsPrinterCatalog printers;
+            state.printers = &printers;
+            screen = new DialogTanaMoto2(state);
+        } else if (screenName == QStringLiteral("--print-summary")) {
+            static CupsPrinterCatalog printers;
+            state.printers = &printers;
+            const SummarySheet::By by = SummarySheet::By::Product;
+            screen = new DialogTanaMoto3(state, clock.today(), SummarySheet::title(by), SummarySheet::heading(by));
         } else if (screenName.startsWith(QStringLiteral("--import-"))) {
             const QString data = dir.filePath(QStringLiteral("棚卸データ.txt"));
             QFile out(data);

@@ -4,7 +4,9 @@
 #include "cli/ExportLinesCommand.h"
 #include "cli/ExportProductsCommand.h"
 #include "cli/ImportCommand.h"
+#include "cli/PrintBookCommand.h"
 #include "cli/PrintSheetCommand.h"
+#include "cli/PrintSummaryCommand.h"
 #include "cli/VersionCommand.h"
 
 #include <QTextStream>
@@ -26,6 +28,8 @@ CommandLine::CommandLine(QTextStream& out, QTextStream& err)
     m_commands.push_back(std::make_unique<ExportProductsCommand>(out, err));
     m_commands.push_back(std::make_unique<CheckCommand>(out, err));
     m_commands.push_back(std::make_unique<PrintSheetCommand>(out, err));
+    m_commands.push_back(std::make_unique<PrintBookCommand>(out, err));
+    m_commands.push_back(std::make_unique<PrintSummaryCommand>(out, err));
     m_commands.push_back(std::make_unique<ImportLinesCommand>(out, err));
     m_commands.push_back(std::make_unique<ImportProductsCommand>(out, err));
     m_commands.push_back(std::make_unique<VersionCommand>(out, err));

@@ -1,14 +1,9 @@
 #include "cli/PrintSheetCommand.h"
 
-#include "core/app/Clock.h"
-#include "core/app/Paths.h"
-#include "core/app/Settings.h"
 #include "core/lines/LineChecks.h"
-#include "core/printing/PrintQueue.h"
 #include "core/printing/SheetText.h"
 #include "core/printing/StocktakingSheet.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <array>
@@ -16,21 +11,11 @@
 
 using StocktakingSheet::Layout;
 
-namespace {
-
-// The face the windows print with: the setting "PrinterFont" of this user.
-QString printerFont()
-{
-    const SystemClock clock;
-    return Settings(Paths::fromEnvironment().settingsFile(), clock).value(Setting::PrinterFont);
-}
-
-} // namespace
-
 PrintSheetCommand::PrintSheetCommand(QTextStream& out, QTextStream& err)
-    : Command(out, err, QStringLiteral("print sheet"),
-              QStringLiteral("決算日の棚卸表を PDF ファイルに出力します（項目/分類ごとに頁を分け、小計と合計付き）。\n"
-                             "すべての項目/分類を出力するとき、登録されていない項目/分類の棚卸があれば中止します。"))
+    : PrintCommand(
+        out, err, QStringLiteral("print sheet"),
+        QStringLiteral("決算日の棚卸表を PDF ファイルに出力します（項目/分類ごとに頁を分け、小計と合計付き）。\n"
+                       "すべての項目/分類を出力するとき、登録されていない項目/分類の棚卸があれば中止します。"))
     , m_date(dateOption())
     , m_layout(QStringLiteral("layout"),
                QStringLiteral("original: A４　オリジナル棚卸表（既定）、simple: A４　簡易棚卸表、"
@@ -44,13 +29,6 @@ PrintSheetCommand::PrintSheetCommand(QTextStream& out, QTextStream& err)
                 QStringLiteral("0"))
     , m_move(QStringLiteral("move-to-uncategorised"),
              QStringLiteral("登録されていない項目/分類の棚卸を「未区分」に変更してから出力します。"))
-    , m_font(QStringLiteral("font"), QStringLiteral("印刷に使うフォント（既定: 設定のプリンタフォント）。"),
-             QStringLiteral("NAME"))
-    , m_pdf(QStringLiteral("pdf"), QStringLiteral("書き出す PDF ファイル。あれば置き換えます。"),
-            QStringLiteral("OUT.pdf"))
-    , m_printer(QStringLiteral("printer"),
-                QStringLiteral("PDF ファイルの代わりに、このプリンタ（CUPS のキュー名）に出力します。"),
-                QStringLiteral("NAME"))
 {
     positionalArguments = { databaseArgument() };
     options = { m_date, m_layout, m_category, m_offsetX, m_offsetY, m_move, m_font, m_pdf, m_printer };
@@ -85,16 +63,10 @@ int PrintSheetCommand::execute(const QStringList& args)
     const std::optional<double> offsetY = offsetX ? offset(parser, m_offsetY) : std::nullopt;
     if (!offsetY)
         return Failure;
-    // Either a PDF file or a printer; a printer gets the same pages as a PDF file made aside.
-    const QString printer = parser.value(m_printer);
-    if (parser.isSet(m_pdf) == parser.isSet(m_printer))
-        return fail(QStringLiteral("--pdf OUT.pdf か --printer NAME のどちらか一つを指定してください。"));
-    if (!printer.isEmpty() && !PrintQueue::exists(printer))
-        return fail(QStringLiteral("プリンタ「%1」が見つかりません。").arg(printer));
     QTemporaryDir spool;
-    const std::optional<QString> target = printer.isEmpty()
-        ? std::optional<QString>(parser.value(m_pdf))
-        : std::optional<QString>(spool.filePath(QStringLiteral("棚卸表.pdf")));
+    const std::optional<QString> target = PrintCommand::target(parser, spool, QStringLiteral("棚卸表.pdf"));
+    if (!target)
+        return Failure;
     const bool oneCategory = parser.isSet(m_category);
     if (oneCategory && layout == Layout::Hisago1151)
         return fail(QStringLiteral("この用紙は、項目/分類別に出力できません。"));
@@ -140,20 +112,14 @@ int PrintSheetCommand::execute(const QStringList& args)
 
     QString error;
     const std::optional<StocktakingSheet::Printed> printed
-        = StocktakingSheet::writePdf(*document, layout, parser.isSet(m_font) ? parser.value(m_font) : printerFont(),
-                                     *offsetX, *offsetY, *target, &error);
+        = StocktakingSheet::writePdf(*document, layout, font(parser), *offsetX, *offsetY, *target, &error);
     if (!printed)
         return fail(error);
-    if (!printer.isEmpty() && !PrintQueue::submit(printer, *target, QStringLiteral("棚卸表"), &error))
-        return fail(QStringLiteral("プリンタ「%1」に出力できませんでした。\n%2").arg(printer, error));
-    m_out << QStringLiteral("%1: %2 頁、合計 %3 円")
-                 .arg(printer.isEmpty() ? QDir::toNativeSeparators(*target) : printer)
-                 .arg(printed->pages)
-                 .arg(SheetText::amount(printed->total));
+    QString sum = QStringLiteral("合計 %1 円").arg(SheetText::amount(printed->total));
     if (layout == Layout::Hisago1151 && printed->taxTotal != 0)
-        m_out << QStringLiteral("（うち消費税 %1 円）").arg(SheetText::amount(printed->taxTotal));
-    m_out << QLatin1Char('\n');
-    m_out.flush();
+        sum += QStringLiteral("（うち消費税 %1 円）").arg(SheetText::amount(printed->taxTotal));
+    if (const int delivered = deliver(parser, *target, QStringLiteral("棚卸表"), *printed, sum); delivered != Success)
+        return delivered;
 
     // What was printed must be every line of the date.
     if (!oneCategory) {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "cli/Command.h"
+#include "cli/PrintCommand.h"
 
 // kotrina print sheet FILE.idb --date YYYY-MM-DD [--layout original|simple|hisago] [--category NAME]
 //     [--offset-x MM --offset-y MM] [--move-to-uncategorised] --pdf OUT.pdf | --printer NAME
-class PrintSheetCommand : public Command
+class PrintSheetCommand : public PrintCommand
 {
 public:
     PrintSheetCommand(QTextStream& out, QTextStream& err);
@@ -19,7 +19,4 @@ private:
     const QCommandLineOption m_offsetX;
     const QCommandLineOption m_offsetY;
     const QCommandLineOption m_move;
-    const QCommandLineOption m_font;
-    const QCommandLineOption m_pdf;
-    const QCommandLineOption m_printer;
 };

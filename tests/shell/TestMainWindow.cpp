@@ -45,7 +45,6 @@ private Q_SLOTS:
     void startingOnAFile_data();
     void startingOnAFile();
     void positionOffEveryScreenComesBack();
-    void passingMessageIsSeen();
     void readOnlyFileIsShownNotChanged();
     void dialogsBelongToTheirWindow();
     void checkButtonsOnEmptyTable_data();
@@ -240,28 +239,6 @@ void TestMainWindow::positionOffEveryScreenComesBack()
     QVERIFY(entry->x() > 0);
     // The height that was on the screen is kept.
     QCOMPARE(entry->y(), 1500 * entry->logicalDpiY() / 1440);
-}
-
-void TestMainWindow::passingMessageIsSeen()
-{
-    MainWindow m;
-    const QString file = m.env.newDatabase();
-    m.start(file);
-    m.addLine(file);
-    m.trigger("Command4");
-    auto* bar = m.find<QStatusBar>("StatusBar1");
-    const QString message = u"この機能は準備中です。"_qs;
-    QCOMPARE(bar->currentMessage(), message);
-    // No panel lies over the place where the bar draws the message.
-    const QRect text(0, 0, bar->fontMetrics().horizontalAdvance(message) + 12, bar->height());
-    for (QWidget* child : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (child->isVisible())
-            QVERIFY2(!child->geometry().intersects(text), qPrintable(child->objectName()));
-    }
-    // Afterwards the file name is back.
-    bar->clearMessage();
-    QVERIFY(m.find<QLabel>("Panel1")->isVisible());
-    QCOMPARE(m.panel1(), file);
 }
 
 void TestMainWindow::readOnlyFileIsShownNotChanged()

@@ -37,20 +37,43 @@ PageSurface::PageSurface(QPagedPaintDevice& device)
 
 void PageSurface::setFont(const QString& family, double pointSize)
 {
-    m_font = QFont(family);
-    setFontSize(pointSize);
+    FontInUse* chosen = nullptr;
+    for (const auto& known : m_fonts) {
+        if (known->family == family && known->pointSize == pointSize)
+            chosen = known.get();
+    }
+    if (!chosen) {
+        QFont font(family);
+        font.setPointSizeF(pointSize);
+        m_fonts.push_back(
+            std::make_unique<FontInUse>(FontInUse { family, pointSize, font, QFontMetricsF(font, &m_device), {} }));
+        chosen = m_fonts.back().get();
+    }
+    if (chosen == m_current)
+        return;
+    m_current = chosen;
+    m_font = chosen->font;
+    m_painter.setFont(m_font);
+    m_ascent = chosen->metrics.ascent() / m_k;
 }
 
 void PageSurface::setFontSize(double pointSize)
 {
-    m_font.setPointSizeF(pointSize);
-    m_painter.setFont(m_font);
-    m_ascent = QFontMetricsF(m_font, &m_device).ascent() / m_k;
+    setFont(m_current ? m_current->family : m_font.family(), pointSize);
 }
 
 double PageSurface::textWidth(const QString& text) const
 {
-    return QFontMetricsF(m_font, &m_device).horizontalAdvance(text) / m_k;
+    if (!m_current)
+        return QFontMetricsF(m_font, &m_device).horizontalAdvance(text) / m_k;
+    // Bounded: a sheet of unique names must not grow it without end.
+    constexpr std::size_t mostKept = 100000;
+    std::unordered_map<QString, double>& widths = m_current->widths;
+    if (const auto known = widths.find(text); known != widths.end())
+        return known->second;
+    if (widths.size() >= mostKept)
+        widths.clear();
+    return widths.emplace(text, m_current->metrics.horizontalAdvance(text) / m_k).first->second;
 }
 
 void PageSurface::drawText(double x, double y, const QString& text)
@@ -61,6 +84,12 @@ void PageSurface::drawText(double x, double y, const QString& text)
 
 void PageSurface::drawTextWithin(double x, double y, double width, const QString& text)
 {
+    // A text that cannot be wider than its column, even with every character as wide as the
+    // font's widest, is printed without measuring it.
+    if (m_current && text.size() * m_current->metrics.maxWidth() / m_k <= width) {
+        drawText(x, y, text);
+        return;
+    }
     const double natural = textWidth(text);
     if (natural <= width) {
         drawText(x, y, text);

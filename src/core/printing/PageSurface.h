@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPointF>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
 
 class QPagedPaintDevice;
 
@@ -76,6 +80,19 @@ private:
     QPagedPaintDevice& m_device;
     QPainter m_painter;
     double m_k; // device pixels per millimetre
+    // A font in use with its metrics on the device and the widths of the texts measured in it
+    // (labels, numbers, which the rows of a sheet measure again and again). A sheet switches
+    // between a few fonts on every page; each is looked up once.
+    struct FontInUse
+    {
+        QString family;
+        double pointSize;
+        QFont font;
+        QFontMetricsF metrics;
+        std::unordered_map<QString, double> widths; // mm
+    };
+    std::vector<std::unique_ptr<FontInUse>> m_fonts;
+    FontInUse* m_current = nullptr;
     QFont m_font;
     double m_ascent = 0; // mm
     Line m_pen = Line::Solid;

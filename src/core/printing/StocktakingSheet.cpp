@@ -14,10 +14,6 @@ namespace StocktakingSheet {
 
 namespace {
 
-constexpr double titleSize = 14.25;
-constexpr double textSize = 9.75;
-constexpr int rowsPerPage = 28;
-
 QString nameOf(Layout layout)
 {
     switch (layout) {
@@ -39,48 +35,8 @@ Line lineFrom(const QSqlQuery& q)
              q.value(3).toString(),
              q.value(4).toDouble(),
              q.value(5).toDouble(),
-             q.value(6).toString() };
-}
-
-// One page's frame of the A4 sheet: ruling, title, column headings, page number, date line.
-void drawFrame(PageSurface& s, Layout layout, int pageNo, QDate date, const QString& fontFamily)
-{
-    if (layout == Layout::Original)
-        s.drawRoundBox(12, 29, 192, 270, 1);
-    s.drawLine(72, 16, 122, 16);
-    s.setFont(fontFamily, titleSize);
-    s.drawText(87, 11, QStringLiteral("棚　卸　表"));
-    s.setFontSize(textSize);
-    s.drawText(22, 30, QStringLiteral("品　名"));
-    s.drawText(85, 30, QStringLiteral("数　量"));
-    s.drawText(103, 30, QStringLiteral("単位"));
-    s.drawText(117, 30, QStringLiteral("単　価"));
-    s.drawText(142, 30, QStringLiteral("価　格"));
-    s.drawText(167, 30, QStringLiteral("備考"));
-    s.drawLine(12, 35, 192, 35);
-    if (layout == Layout::Original) {
-        for (const double x : { 82.0, 102.0, 112.0, 137.0, 162.0 })
-            s.drawLine(x, 29, x, 270, PageSurface::Line::Dotted);
-    }
-    for (int rule = 0; rule < rowsPerPage - 1; ++rule)
-        s.drawLine(12, 42 + 8 * rule, 192, 42 + 8 * rule, PageSurface::Line::Dotted);
-    s.drawLine(12, 258, 192, 258);
-    SheetText::drawPageNumber(s, pageNo);
-    s.drawText(142, 20, QStringLiteral("日付　　　　　　　　　日現在"));
-    s.drawText(152, 20, SheetText::dateText(date));
-}
-
-void drawLine(PageSurface& s, int row, const Line& line)
-{
-    const double y = 38 + 8 * row;
-    // The name's column ends at the first column rule.
-    s.drawTextWithin(15, y, 82 - 0.5 - 15, line.name);
-    SheetText::drawQuantity(s, 90, y, QStringLiteral("数量"), line.quantity);
-    s.drawText(103, y, line.unit);
-    SheetText::drawQuantity(s, 125, y, QStringLiteral("単価"), line.unitPrice);
-    s.drawAligned(154, y, QStringLiteral("価格"), SheetText::amount(line.price));
-    if (!line.remark.isEmpty())
-        s.drawTextWithin(164, y, 192 - 0.5 - 164, line.remark);
+             q.value(6).toString(),
+             0 };
 }
 
 } // namespace
@@ -177,41 +133,32 @@ std::optional<double> storedTotal(const Database& db, QDate date)
     return q.value(0).toDouble();
 }
 
+SheetLayout a4Layout(Layout layout)
+{
+    using Field = SheetColumn::Field;
+    using Format = SheetColumn::Format;
+    SheetLayout sheet;
+    sheet.title = QStringLiteral("棚　卸　表");
+    sheet.headings
+        = { { 22, QStringLiteral("品　名") },  { 85, QStringLiteral("数　量") },  { 103, QStringLiteral("単位") },
+            { 117, QStringLiteral("単　価") }, { 142, QStringLiteral("価　格") }, { 167, QStringLiteral("備考") } };
+    sheet.roundBox = layout == Layout::Original;
+    if (layout == Layout::Original)
+        sheet.columnRules = { 82, 102, 112, 137, 162 };
+    sheet.dateLabel = QStringLiteral("日付　　　　　　　　　日現在");
+    sheet.columns = { { Field::Name, Format::Text, 15, {}, 82 },
+                      { Field::Quantity, Format::Quantity, 90, QStringLiteral("数量") },
+                      { Field::Unit, Format::Text, 103 },
+                      { Field::UnitPrice, Format::Quantity, 125, QStringLiteral("単価") },
+                      { Field::Price, Format::Amount, 154, QStringLiteral("価格") },
+                      { Field::Remark, Format::Text, 164, {}, 192 } };
+    sheet.sumBase = 154;
+    return sheet;
+}
+
 Printed drawA4(PageSurface& s, const Document& doc, Layout layout, const QString& fontFamily)
 {
-    Printed printed;
-    int pageNo = 0;
-    auto startPage = [&](const Section& section) {
-        if (pageNo > 0)
-            s.newPage();
-        drawFrame(s, layout, ++pageNo, doc.date, fontFamily);
-        if (section.categoryId == 0) {
-            s.drawText(12, 18, QStringLiteral("項目　未区分"));
-        } else {
-            s.drawText(12, 18, QStringLiteral("項目"));
-            s.drawText(20, 18, section.categoryName);
-        }
-    };
-    for (const Section& section : doc.sections) {
-        startPage(section);
-        double pageSum = 0;
-        int row = 0;
-        for (const Line& line : section.lines) {
-            if (row == rowsPerPage) {
-                SheetText::drawSum(s, 258, QStringLiteral("小計"), pageSum);
-                startPage(section);
-                row = 0;
-                pageSum = 0;
-            }
-            drawLine(s, row++, line);
-            pageSum += line.price;
-            printed.total += line.price;
-        }
-        SheetText::drawSum(s, 258, QStringLiteral("小計"), pageSum);
-    }
-    SheetText::drawSum(s, 262, QStringLiteral("合計"), printed.total);
-    printed.pages = pageNo;
-    return printed;
+    return drawSheet(s, doc, a4Layout(layout), fontFamily);
 }
 
 Printed draw(PageSurface& surface, const Document& doc, Layout layout, const QString& fontFamily, double offsetX,
@@ -224,16 +171,9 @@ Printed draw(PageSurface& surface, const Document& doc, Layout layout, const QSt
 std::optional<Printed> writePdf(const Document& doc, Layout layout, const QString& fontFamily, double offsetX,
                                 double offsetY, const QString& path, QString* error)
 {
-    Printed printed;
-    const bool written
-        = writePdfPages(path, QStringLiteral("棚卸表 ") + SheetText::dateText(doc.date), [&](PageSurface& surface) {
-              printed = draw(surface, doc, layout, fontFamily, offsetX, offsetY);
-          });
-    if (written)
-        return printed;
-    if (error)
-        *error = QStringLiteral("PDFファイルを保存できませんでした。\r") + QDir::toNativeSeparators(path);
-    return std::nullopt;
+    return writeSheetPdf(
+        path, QStringLiteral("棚卸表 ") + SheetText::dateText(doc.date),
+        [&](PageSurface& surface) { return draw(surface, doc, layout, fontFamily, offsetX, offsetY); }, error);
 }
 
 } // namespace StocktakingSheet

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/printing/SheetLayout.h"
 #include "core/store/Database.h"
 
 #include <QDate>
@@ -25,33 +26,12 @@ enum class Layout
 QString layoutName(Layout layout);
 std::optional<Layout> layoutFromName(const QString& name);
 
-struct Line
-{
-    QDate date;
-    QString name;
-    double quantity = 0;
-    QString unit;
-    double unitPrice = 0;
-    double price = 0;
-    QString remark;
-};
-
-// The lines printed under one heading.
-struct Section
-{
-    int categoryId = 0;
-    QString categoryName;
-    QList<Line> lines;
-};
-
-struct Document
-{
-    QDate date;
-    bool allCategories = true;
-    // The categories in 項目ID order, each even without lines; with all categories the lines
-    // of category 0 follow as a last section, when there are any.
-    QList<Section> sections;
-};
+// A counted line; the lines printed under one category heading; the sheet's sections.
+using Line = SheetRow;
+using Section = SheetSection;
+// The categories in 項目ID order, each even without lines; with all categories the lines of
+// category 0 follow as a last section, when there are any.
+using Document = SheetDocument;
 
 // The document of the date: all categories, or only the one of categoryId. nullopt when the
 // database refused.
@@ -69,12 +49,10 @@ inline bool totalsAgree(double stored, double printed)
     return std::llround(stored) == std::llround(printed);
 }
 
-struct Printed
-{
-    int pages = 0;
-    double total = 0; // the total printed on the last page
-    double taxTotal = 0; // continuous form: the sum of the "消費税" lines
-};
+using Printed = SheetPrinted;
+
+// The page frame, headings, columns and sums of an A4 layout.
+SheetLayout a4Layout(Layout layout);
 
 // The A4 layouts: one page frame per category page, 28 rows, the subtotal of every page and
 // the total on the last page. The surface's font family is the printer font.

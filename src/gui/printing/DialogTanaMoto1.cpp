@@ -5,17 +5,14 @@
 #include "core/app/Settings.h"
 #include "core/lines/LineChecks.h"
 #include "core/printing/SheetText.h"
+#include "gui/printing/CategoryChoice.h"
 #include "gui/widgets/DatePicker.h"
-#include "gui/widgets/LookupCombo.h"
 #include "gui/widgets/Named.h"
 
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QRadioButton>
 
 using StocktakingSheet::Layout;
 
@@ -25,7 +22,6 @@ DialogTanaMoto1::DialogTanaMoto1(AppState& state, QDate settlementDate, QWidget*
     setObjectName(QStringLiteral("DialogTanaMoto1"));
     buildControls(settlementDate);
     loadFrame();
-    enableByChoice();
     enableByLayout();
 }
 
@@ -40,25 +36,7 @@ void DialogTanaMoto1::buildControls(QDate settlementDate)
     const int stored = int(Combo1->findText(m_state.settings.value(Setting::DialogOutCombo1)));
     Combo1->setCurrentIndex(stored >= 0 ? stored : 0);
 
-    auto* Frame1 = named(new QGroupBox(this), "Frame1");
-    Option2 = named(new QRadioButton(QStringLiteral("すべての項目/分類を出力(&I)"), Frame1), "Option2");
-    Option1 = named(new QRadioButton(QStringLiteral("項目/分類別に出力(&P)"), Frame1), "Option1");
-    Option2->setChecked(true);
-    dbcNouhin = named(new LookupCombo(LookupModel::Kind::Category, m_state, Frame1), "dbcNouhin");
-    dbcNouhin->setToolTip(QStringLiteral("検索する仕入先名の文字列を入力してください。"));
-    dbcNouhin->setMinimumWidth(220);
-    Text3 = named(new QLineEdit(Frame1), "Text3");
-    Text3->setReadOnly(true);
-    Text3->setFocusPolicy(Qt::NoFocus);
-    Text3->setMaximumWidth(60);
-    dbcNouhin->setIdBox(Text3);
-    Label10 = namedLabel("Label10", QStringLiteral("項目分類名(&K)"), dbcNouhin, Frame1);
-    auto* choice = new QGridLayout(Frame1);
-    choice->addWidget(Option2, 0, 0, 1, 3);
-    choice->addWidget(Option1, 1, 0, 1, 3);
-    choice->addWidget(Label10, 2, 0);
-    choice->addWidget(dbcNouhin, 2, 1);
-    choice->addWidget(Text3, 2, 2);
+    Frame1 = new CategoryChoice(m_state, QStringLiteral("項目分類名(&K)"), this);
 
     // Receives the total of every line of the date for the comparison after printing.
     Text1 = named(new QLineEdit(this), "Text1");
@@ -75,11 +53,7 @@ void DialogTanaMoto1::buildControls(QDate settlementDate)
         layoutAllowsChoice();
         enableByLayout();
     });
-    connect(Option1, &QRadioButton::clicked, this, [this] {
-        layoutAllowsChoice();
-        enableByChoice();
-    });
-    connect(Option2, &QRadioButton::clicked, this, &DialogTanaMoto1::enableByChoice);
+    connect(Frame1, &CategoryChoice::oneChosen, this, &DialogTanaMoto1::layoutAllowsChoice);
 }
 
 QDate DialogTanaMoto1::date() const
@@ -98,19 +72,12 @@ void DialogTanaMoto1::enableByLayout()
     offsetGroup()->setEnabled(layout() == Layout::Hisago1151);
 }
 
-void DialogTanaMoto1::enableByChoice()
-{
-    dbcNouhin->setEnabled(Option1->isChecked());
-    Label10->setEnabled(Option1->isChecked());
-}
-
 bool DialogTanaMoto1::layoutAllowsChoice()
 {
-    if (layout() != Layout::Hisago1151 || !Option1->isChecked())
+    if (layout() != Layout::Hisago1151 || Frame1->all())
         return true;
     m_state.prompter.notice(QStringLiteral("この用紙は、項目/分類別に出力できません。"));
-    Option2->setChecked(true);
-    enableByChoice();
+    Frame1->chooseAll();
     return false;
 }
 
@@ -132,7 +99,7 @@ bool DialogTanaMoto1::checkCategories()
 bool DialogTanaMoto1::prepare(Output)
 {
     m_document.reset();
-    const bool all = Option2->isChecked();
+    const bool all = Frame1->all();
     if (all && !checkCategories())
         return false;
     const Database& db = m_state.DatabaseConnection;
@@ -142,9 +109,8 @@ bool DialogTanaMoto1::prepare(Output)
     }
     std::optional<int> category;
     if (!all) {
-        bool ok = false;
-        category = Text3->text().trimmed().toInt(&ok);
-        if (!ok || dbcNouhin->text().isEmpty()) {
+        category = Frame1->chosenCategory();
+        if (!category) {
             m_state.prompter.notice(QStringLiteral("項目/分類名が選択されていません。"));
             return false;
         }
@@ -165,7 +131,7 @@ void DialogTanaMoto1::draw(PageSurface& surface)
 
 void DialogTanaMoto1::printed()
 {
-    if (!Option2->isChecked())
+    if (!Frame1->all())
         return;
     const std::optional<double> stored = StocktakingSheet::storedTotal(m_state.DatabaseConnection, date());
     Text1->setText(stored ? SheetText::amount(*stored) : QString());

@@ -5,11 +5,10 @@
 
 #include <QDate>
 
-class LookupCombo;
+class CategoryChoice;
 class QComboBox;
 class QDateEdit;
-class QLabel;
-class QRadioButton;
+class QLineEdit;
 
 // "棚　卸　表　印刷": the stocktaking sheet of one settlement date, all categories or one, in
 // one of the three layouts. Lines whose category is gone are offered a move to 未区分 first;
@@ -34,7 +33,6 @@ protected:
 private:
     void buildControls(QDate settlementDate);
     void enableByLayout();
-    void enableByChoice();
     // The continuous form prints every category; false when one category was chosen with it.
     bool layoutAllowsChoice();
     bool checkCategories();
@@ -45,11 +43,7 @@ private:
     bool m_correction = false;
 
     QComboBox* Combo1;
-    QRadioButton* Option1;
-    QRadioButton* Option2;
-    QLabel* Label10;
-    LookupCombo* dbcNouhin;
-    QLineEdit* Text3;
+    CategoryChoice* Frame1;
     QLineEdit* Text1;
     QDateEdit* DTPicker1;
 };

@@ -220,17 +220,28 @@ void PrintDialogFrame::print()
 {
     if (m_state.currentPrinter.isEmpty() || !prepare(Output::Printer))
         return;
+    bool handedOver = false;
     {
         WaitCursor hourglass;
         QPrinter printer(QPrinter::HighResolution);
         printer.setPrinterName(m_state.currentPrinter);
         printer.setDocName(documentTitle());
         setUpSheet(printer);
-        PageSurface surface(printer);
-        if (!surface.isActive())
-            return;
-        draw(surface);
-        surface.finish();
+        // A printer the print system no longer knows would silently be replaced by its default.
+        if (printer.isValid() && printer.printerName() == m_state.currentPrinter) {
+            PageSurface surface(printer);
+            if (surface.isActive()) {
+                draw(surface);
+                handedOver = surface.finish();
+            }
+        }
+    }
+    if (!handedOver) {
+        m_state.prompter.notice(
+            QStringLiteral("プリンタ「%1」に出力できませんでした。\rプリンタの設定を確認してください。")
+                .arg(m_state.currentPrinter),
+            Prompter::Icon::Exclamation);
+        return;
     }
     printed();
 }
@@ -262,7 +273,9 @@ void PrintDialogFrame::savePdf()
         return;
     FileDialogRequest request;
     request.title = QStringLiteral("PDF保存");
-    request.fileName = documentTitle().simplified().remove(QLatin1Char(' ')) + QStringLiteral(".pdf");
+    // The title without its blanks, and without the slashes of its date, which would name folders.
+    request.fileName
+        = documentTitle().simplified().remove(QLatin1Char(' ')).remove(QLatin1Char('/')) + QStringLiteral(".pdf");
     request.filter = QStringLiteral("PDF ﾌｧｲﾙ (*.pdf)|*.pdf|");
     request.defaultSuffix = QStringLiteral("pdf");
     const std::optional<QString> chosen = m_state.prompter.saveFile(request);

@@ -263,14 +263,17 @@ bool frmList::checkProducts()
 
 void frmList::print()
 {
-    // All lines print as the stocktaking sheet, in its own dialog once the list has closed.
-    if (m_shown == SummaryViews::View::AllLines) {
-        m_printWanted = true;
-        accept();
+    // All lines print as the stocktaking sheet, the totals as their summary sheet, each in its
+    // own dialog once the list has closed.
+    if (!SummaryViews::canPrint(m_shown))
         return;
-    }
-    // The summary sheet's dialog is not there yet.
-    m_messages->showMessage(QStringLiteral("この機能は準備中です。"), 3000);
+    m_printWanted = m_shown;
+    accept();
+}
+
+QDate frmList::date() const
+{
+    return DTPicker1->date();
 }
 
 void frmList::exportLines()

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDialog>
+#include <optional>
 
 class AppState;
 class LinesModel;
@@ -25,8 +26,11 @@ class frmList : public QDialog
 public:
     frmList(AppState& state, QDate settlementDate, QWidget* parent = nullptr);
 
-    // The list was closed for the print dialog of the stocktaking sheet, which its opener shows.
-    bool printWanted() const { return m_printWanted; }
+    // The view whose print dialog the list was closed for, which its opener shows: all lines
+    // for the stocktaking sheet, the totals for their summary sheet; nullopt when none.
+    std::optional<SummaryViews::View> printWanted() const { return m_printWanted; }
+    // The settlement date the list shows, which the print dialog takes over.
+    QDate date() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -54,7 +58,7 @@ private:
     LinesModel* m_checked; // the lines found by a check
     TotalsModel* m_totals;
     SummaryViews::View m_shown = SummaryViews::View::AllLines;
-    bool m_printWanted = false;
+    std::optional<SummaryViews::View> m_printWanted;
 
     QDateEdit* DTPicker1;
     QComboBox* Combo1;

@@ -8,6 +8,7 @@
 #include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
 #include "core/files/FailureCause.h"
+#include "core/printing/SummarySheet.h"
 #include "core/store/BackgroundCheck.h"
 #include "core/store/FileOps.h"
 #include "gui/entry/frmTana.h"
@@ -16,6 +17,8 @@
 #include "gui/masters/frmKoumoku.h"
 #include "gui/masters/frmTani.h"
 #include "gui/printing/DialogTanaMoto1.h"
+#include "gui/printing/DialogTanaMoto2.h"
+#include "gui/printing/DialogTanaMoto3.h"
 #include "gui/printing/frmPrinterP.h"
 #include "gui/review/frmInAmd2.h"
 #include "gui/review/frmList.h"
@@ -542,6 +545,7 @@ bool frmAMain::screenAvailable(Screen screen) const
     case Screen::TanaMoto1:
     case Screen::About:
     case Screen::Update:
+    case Screen::TanaMoto2:
         return true;
     case Screen::PrinterP:
         return m_state.printers != nullptr;
@@ -568,20 +572,30 @@ void frmAMain::openScreen(Screen screen)
         return;
     }
     case Screen::List: {
-        bool printWanted = false;
+        std::optional<SummaryViews::View> printWanted;
+        QDate listDate;
         {
             frmList list(m_state, DTPicker1->date(), this);
             list.exec();
             printWanted = list.printWanted();
+            listDate = list.date();
         }
         // The category check may have moved lines to 未区分.
         if (m_tana)
             m_tana->reload();
-        // The list closes for the print dialog of the sheet.
-        if (printWanted)
+        // The list closes for the print dialog of the sheet, or of the summary sheet of its totals.
+        if (printWanted == SummaryViews::View::AllLines) {
             openScreen(Screen::TanaMoto1);
+        } else if (printWanted) {
+            const SummarySheet::By by = printWanted == SummaryViews::View::CategoryTotals ? SummarySheet::By::Category
+                                                                                          : SummarySheet::By::Product;
+            DialogTanaMoto3(m_state, listDate, SummarySheet::title(by), SummarySheet::heading(by), this).exec();
+        }
         return;
     }
+    case Screen::TanaMoto2:
+        DialogTanaMoto2(m_state, this).exec();
+        return;
     case Screen::TanaMoto1: {
         bool correctionWanted = false;
         {

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "cli/PrintCommand.h"
+
+// kotrina print book FILE.idb --date YYYY-MM-DD [--category NAME] [--font NAME] --pdf OUT.pdf | --printer NAME
+class PrintBookCommand : public PrintCommand
+{
+public:
+    PrintBookCommand(QTextStream& out, QTextStream& err);
+    int execute(const QStringList& args) override;
+
+private:
+    const QCommandLineOption m_date;
+    const QCommandLineOption m_category;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "cli/Command.h"
+#include "core/printing/SheetLayout.h"
+
+#include <QTemporaryDir>
+
+// What the print verbs share: the printer font (--font, else the setting of this user) and
+// the output, either a PDF file (--pdf) or a CUPS queue (--printer) that gets the same pages
+// made into a PDF file aside.
+class PrintCommand : public Command
+{
+public:
+    PrintCommand(QTextStream& out, QTextStream& err, QString verb, QString what);
+
+protected:
+    QString font(const QCommandLineParser& parser) const;
+    // The PDF file to write: the one of --pdf, or one in spool for --printer. nullopt after
+    // telling that neither or both were given, or that the printer is unknown.
+    std::optional<QString> target(const QCommandLineParser& parser, const QTemporaryDir& spool,
+                                  const QString& fileName);
+    // Hands the written file to the printer of --printer, if one was given; then tells where
+    // the pages went, how many, and what follows on the line (after a "、"). The exit status.
+    int deliver(const QCommandLineParser& parser, const QString& file, const QString& jobTitle,
+                const SheetPrinted& printed, const QString& more = {});
+
+    const QCommandLineOption m_font;
+    const QCommandLineOption m_pdf;
+    const QCommandLineOption m_printer;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "cli/PrintCommand.h"
+
+// kotrina print summary FILE.idb --date YYYY-MM-DD --by category|product [--font NAME]
+//     --pdf OUT.pdf | --printer NAME
+class PrintSummaryCommand : public PrintCommand
+{
+public:
+    PrintSummaryCommand(QTextStream& out, QTextStream& err);
+    int execute(const QStringList& args) override;
+
+private:
+    const QCommandLineOption m_date;
+    const QCommandLineOption m_by;
+};

@@ -1,0 +1,142 @@
+#include "core/printing/SheetLayout.h"
+
+#include "core/printing/SheetText.h"
+
+#include <QDir>
+
+namespace {
+
+constexpr double titleSize = 14.25;
+constexpr double textSize = 9.75;
+constexpr int rowsPerPage = 28;
+
+// One page's frame: ruling, title, column headings, page number, date line.
+void drawFrame(PageSurface& s, const SheetLayout& layout, int pageNo, QDate date, const QString& fontFamily)
+{
+    if (layout.roundBox)
+        s.drawRoundBox(12, 29, 192, 270, 1);
+    s.drawLine(72, 16, layout.titleRuleEnd, 16);
+    s.setFont(fontFamily, titleSize);
+    s.drawText(layout.titleX, 11, layout.title);
+    s.setFontSize(textSize);
+    for (const SheetHeading& heading : layout.headings)
+        s.drawText(heading.x, 30, heading.text);
+    s.drawLine(12, 35, 192, 35);
+    for (const double x : layout.columnRules)
+        s.drawLine(x, 29, x, 270, layout.columnRuleStyle);
+    for (int rule = 0; rule < rowsPerPage - 1; ++rule)
+        s.drawLine(12, 42 + 8 * rule, 192, 42 + 8 * rule, PageSurface::Line::Dotted);
+    s.drawLine(12, 258, 192, 258);
+    SheetText::drawPageNumber(s, pageNo);
+    s.drawText(142, 20, layout.dateLabel);
+    s.drawText(layout.dateX, 20, SheetText::dateText(date));
+}
+
+QString textOf(const SheetRow& row, SheetColumn::Field field)
+{
+    switch (field) {
+    case SheetColumn::Field::Name:
+        return row.name;
+    case SheetColumn::Field::Unit:
+        return row.unit;
+    case SheetColumn::Field::Remark:
+        return row.remark;
+    default:
+        return {};
+    }
+}
+
+double numberOf(const SheetRow& row, SheetColumn::Field field)
+{
+    switch (field) {
+    case SheetColumn::Field::Quantity:
+        return row.quantity;
+    case SheetColumn::Field::UnitPrice:
+        return row.unitPrice;
+    case SheetColumn::Field::Price:
+        return row.price;
+    case SheetColumn::Field::Count:
+        return double(row.count);
+    default:
+        return 0;
+    }
+}
+
+void drawRow(PageSurface& s, const SheetLayout& layout, int rowNo, const SheetRow& row)
+{
+    const double y = 38 + 8 * rowNo;
+    for (const SheetColumn& column : layout.columns) {
+        switch (column.format) {
+        case SheetColumn::Format::Text:
+            // A text kept to its column ends half a millimetre before the rule.
+            if (column.end > 0)
+                s.drawTextWithin(column.x, y, column.end - 0.5 - column.x, textOf(row, column.field));
+            else
+                s.drawText(column.x, y, textOf(row, column.field));
+            break;
+        case SheetColumn::Format::Quantity:
+            SheetText::drawQuantity(s, column.x, y, column.label, numberOf(row, column.field));
+            break;
+        case SheetColumn::Format::Amount:
+            s.drawAligned(column.x, y, column.label, SheetText::amount(numberOf(row, column.field)));
+            break;
+        }
+    }
+}
+
+} // namespace
+
+SheetPrinted drawSheet(PageSurface& s, const SheetDocument& doc, const SheetLayout& layout, const QString& fontFamily)
+{
+    SheetPrinted printed;
+    int pageNo = 0;
+    auto startPage = [&](const SheetSection& section) {
+        if (pageNo > 0)
+            s.newPage();
+        drawFrame(s, layout, ++pageNo, doc.date, fontFamily);
+        if (!layout.categoryHeadings)
+            return;
+        if (section.categoryId == 0) {
+            s.drawText(12, 18, QStringLiteral("項目　未区分"));
+        } else {
+            s.drawText(12, 18, QStringLiteral("項目"));
+            s.drawText(20, 18, section.categoryName);
+        }
+    };
+    auto subtotal = [&](double pageSum) {
+        if (layout.sumBase)
+            SheetText::drawSum(s, 258, QStringLiteral("小計"), pageSum, *layout.sumBase);
+    };
+    for (const SheetSection& section : doc.sections) {
+        startPage(section);
+        double pageSum = 0;
+        int row = 0;
+        for (const SheetRow& line : section.lines) {
+            if (row == rowsPerPage) {
+                subtotal(pageSum);
+                startPage(section);
+                row = 0;
+                pageSum = 0;
+            }
+            drawRow(s, layout, row++, line);
+            pageSum += line.price;
+            printed.total += line.price;
+        }
+        subtotal(pageSum);
+    }
+    if (layout.sumBase)
+        SheetText::drawSum(s, 262, QStringLiteral("合計"), printed.total, *layout.sumBase);
+    printed.pages = pageNo;
+    return printed;
+}
+
+std::optional<SheetPrinted> writeSheetPdf(const QString& path, const QString& title,
+                                          const std::function<SheetPrinted(PageSurface&)>& draw, QString* error)
+{
+    SheetPrinted printed;
+    if (writePdfPages(path, title, [&](PageSurface& surface) { printed = draw(surface); }))
+        return printed;
+    if (error)
+        *error = QStringLiteral("PDFファイルを保存できませんでした。\r") + QDir::toNativeSeparators(path);
+    return std::nullopt;
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "core/printing/PageSurface.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+// The A4 sheets the program prints (the stocktaking sheet, the count book, the summary
+// sheets) are one drawing routine: a page frame with a title, column headings, column rules
+// and a date line, rows of 8 mm, 28 to a page, grouped in sections that each start a page,
+// and, when the sheet has amounts, a subtotal per page and the total on the last page. What
+// tells the sheets apart is a SheetLayout, plain data.
+
+// One printed row. The sheets print different fields of it: the stocktaking sheet a counted
+// line, the count book the name, unit and unit price of an earlier one, a summary sheet a
+// group's name with its total (price) and its number of lines (count).
+struct SheetRow
+{
+    QDate date;
+    QString name;
+    double quantity = 0;
+    QString unit;
+    double unitPrice = 0;
+    double price = 0;
+    QString remark;
+    qint64 count = 0;
+};
+
+// The rows printed under one heading, from a new page.
+struct SheetSection
+{
+    int categoryId = 0;
+    QString categoryName;
+    QList<SheetRow> lines;
+};
+
+struct SheetDocument
+{
+    QDate date;
+    bool allCategories = true;
+    QList<SheetSection> sections;
+};
+
+// One column of a row.
+struct SheetColumn
+{
+    enum class Field
+    {
+        Name,
+        Quantity,
+        Unit,
+        UnitPrice,
+        Price,
+        Count,
+        Remark,
+    };
+    enum class Format
+    {
+        Text, // as stored, from x; kept before end when end is given
+        Quantity, // "#,##0" or "#,##0.00", whole digits ending where label printed at x ends
+        Amount, // "#,##0", ending where label printed at x ends
+    };
+    Field field;
+    Format format;
+    double x;
+    QString label = {};
+    double end = 0;
+};
+
+struct SheetHeading
+{
+    double x;
+    QString text;
+};
+
+struct SheetLayout
+{
+    QString title;
+    double titleX = 87;
+    double titleRuleEnd = 122; // the underline runs from x 72 to here
+    QList<SheetHeading> headings; // at y 30
+    bool roundBox = true;
+    QList<double> columnRules; // from y 29 to 270
+    PageSurface::Line columnRuleStyle = PageSurface::Line::Dotted;
+    QString dateLabel; // at (142, 20)
+    double dateX = 152;
+    // "項目" and the section's category name (or "項目　未区分") above every page.
+    bool categoryHeadings = true;
+    QList<SheetColumn> columns;
+    // With amounts: the price of every row summed into "小計" at the foot of each page and
+    // "合計" on the last one, ending where those labels printed at sumBase end.
+    std::optional<double> sumBase;
+};
+
+struct SheetPrinted
+{
+    int pages = 0;
+    double total = 0; // the total printed on the last page
+    double taxTotal = 0; // continuous form: the sum of the "消費税" lines
+};
+
+// Draws document in layout from the surface's first page, in the face fontFamily.
+SheetPrinted drawSheet(PageSurface& surface, const SheetDocument& document, const SheetLayout& layout,
+                       const QString& fontFamily);
+
+// The pages draw makes written into a PDF file titled title (A4 portrait, no margins), beside
+// path and renamed over it when complete. nullopt with the reason in error on failure.
+std::optional<SheetPrinted> writeSheetPdf(const QString& path, const QString& title,
+                                          const std::function<SheetPrinted(PageSurface&)>& draw, QString* error);

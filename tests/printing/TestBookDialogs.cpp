@@ -1,0 +1,163 @@
+#include "ListedPrinters.h"
+#include "MainWindowTest.h"
+#include "PdfText.h"
+#include "TestRegistry.h"
+#include "gui/printing/DialogTanaMoto3.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialog>
+#include <QFile>
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+// A file with a stocktaking of 2025-03-31 only: 食品 and 雑貨 with their lines and products.
+QString earlierStocktaking(const MainWindow& m)
+{
+    const QString file = m.env.newDatabase();
+    Database db;
+    if (!db.open(file) || !db.exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (1, '食品'), (2, '雑貨'))"))
+        || !db.exec(
+            QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'りんご', 120, '個'), (2, 'ほうき', 800, '本'))"))
+        || !db.exec(
+            QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位", "単価",
+            "価格", "品名ID") VALUES (1, '2025-03-31', 1, 'りんご', 10, '個', 120, 1200, 1),
+            (2, '2025-03-31', 2, 'ほうき', 2, '本', 800, 1600, 2),
+            (3, '2025-03-31', 1, 'りんご', 5, '個', 120, 600, 1))")))
+        return {};
+    return file;
+}
+
+void pressWithKeyboard(QWidget* button)
+{
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Space);
+}
+
+} // namespace
+
+class TestBookDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void countBookOfTheEarlierDateFromTheMainWindow()
+    {
+        MainWindow m;
+        const QString file = earlierStocktaking(m);
+        QVERIFY(!file.isEmpty());
+        m.start(file);
+        const QString pdf = m.env.path(QStringLiteral("記入帳.pdf"));
+        const QString onePdf = m.env.path(QStringLiteral("雑貨.pdf"));
+        QString caption;
+        m.modals.steps[QStringLiteral("DialogTanaMoto2")] = [&](QDialog* dialog) {
+            caption = dialog->windowTitle();
+            QVERIFY(!dialog->findChild<QGroupBox*>(QStringLiteral("Frame12"))->isEnabled());
+            // It starts at today, which has no lines.
+            auto* save = dialog->findChild<QPushButton*>(QStringLiteral("cmdPdf"));
+            pressWithKeyboard(save);
+            // The user steps the year of the date back to the earlier stocktaking and saves it.
+            auto* date = dialog->findChild<QDateEdit*>(QStringLiteral("DTPicker1"));
+            date->setFocus();
+            QTest::keyClick(date, Qt::Key_Home);
+            QTest::keyClick(date, Qt::Key_Down);
+            QCOMPARE(date->date(), QDate(2025, 3, 31));
+            m.prompter.answerFile(pdf);
+            pressWithKeyboard(save);
+            // One category: none chosen is said; 雑 typed into the look-up finds 雑貨.
+            auto* one = dialog->findChild<QRadioButton*>(QStringLiteral("Option1"));
+            QTest::mouseClick(one, Qt::LeftButton, {}, QPoint(6, one->height() / 2));
+            pressWithKeyboard(save);
+            auto* category = dialog->findChild<QComboBox*>(QStringLiteral("dbcNouhin"));
+            category->setFocus();
+            ScreenTest::type(category, QStringLiteral("雑"));
+            m.prompter.answerFile(onePdf);
+            pressWithKeyboard(save);
+        };
+        pressWithKeyboard(m.find<QPushButton>("Command4"));
+        QTRY_COMPARE(m.modals.screens, QStringList { QStringLiteral("DialogTanaMoto2") });
+        QCOMPARE(caption, QStringLiteral("棚卸記入帳　　印刷"));
+        QCOMPARE(m.prompter.texts(),
+                 (QStringList { QStringLiteral("該当する棚卸はありません。前期の棚卸日を確認してください。"),
+                                QStringLiteral("項目/分類名が選択されていません。") }));
+        QCOMPARE(m.prompter.shown().constLast().file.fileName, QStringLiteral("棚卸記入帳20250331.pdf"));
+        const PdfText oneCategory = readPdf(onePdf);
+        QCOMPARE(oneCategory.pages, 1);
+        QCOMPARE(oneCategory.at(1, 20, 18).text, QStringLiteral("雑貨"));
+        QCOMPARE(oneCategory.at(1, 15, 38).text, QStringLiteral("ほうき"));
+
+        const PdfText text = readPdf(pdf);
+        QVERIFY2(text.problem.isEmpty(), qPrintable(text.problem));
+        QCOMPARE(text.pages, 2);
+        QCOMPARE(text.at(1, 20, 18).text, QStringLiteral("食品"));
+        QCOMPARE(text.row(1, 38).constLast().text, QStringLiteral("120"));
+        QCOMPARE(text.at(1, 15, 46).text, QStringLiteral("りんご"));
+        QCOMPARE(text.at(2, 20, 18).text, QStringLiteral("雑貨"));
+        QCOMPARE(text.at(2, 165, 20).text, QStringLiteral("2025/03/31"));
+    }
+
+    void summarySheetOfTheTotalsFromTheList()
+    {
+        MainWindow m;
+        const QString file = earlierStocktaking(m);
+        QVERIFY(!file.isEmpty());
+        m.start(file);
+        m.find<QDateEdit>("DTPicker1")->setDate(QDate(2025, 3, 31));
+        const QString pdf = m.env.path(QStringLiteral("集計表.pdf"));
+        m.modals.steps[QStringLiteral("frmList")] = [](QDialog* list) {
+            QVERIFY(ScreenTest::chooseFromList(list->findChild<QComboBox*>(QStringLiteral("Combo1")),
+                                               QStringLiteral("品名別集計表")));
+            pressWithKeyboard(list->findChild<QPushButton*>(QStringLiteral("Command2")));
+        };
+        QString caption;
+        m.modals.steps[QStringLiteral("DialogTanaMoto3")] = [&](QDialog* dialog) {
+            caption = dialog->windowTitle();
+            m.prompter.answerFile(pdf);
+            pressWithKeyboard(dialog->findChild<QPushButton*>(QStringLiteral("cmdPdf")));
+            // The dialog stays open for another run.
+            QVERIFY(dialog->isVisible());
+        };
+        m.trigger("Command3");
+        QTRY_COMPARE(m.modals.screens.size(), 2);
+        QCOMPARE(m.modals.screens.constLast(), QStringLiteral("DialogTanaMoto3"));
+        QCOMPARE(caption, QStringLiteral("棚卸表 (品名別集計)"));
+        QVERIFY(m.prompter.texts().isEmpty());
+
+        // By name: ほうき before りんご, two lines of りんご in one row.
+        const PdfText text = readPdf(pdf);
+        QCOMPARE(text.pages, 1);
+        QCOMPARE(text.at(1, 22, 30).text, QStringLiteral("品名"));
+        QCOMPARE(text.at(1, 152, 20).text, QStringLiteral("2025/03/31"));
+        QCOMPARE(text.at(1, 15, 38).text, QStringLiteral("ほうき"));
+        QCOMPARE(text.at(1, 15, 46).text, QStringLiteral("りんご"));
+        QCOMPARE(amountOf(text.row(1, 46).value(1).text), 1800.0);
+        QCOMPARE(text.row(1, 46).value(2).text, QStringLiteral("2"));
+        QCOMPARE(amountOf(text.row(1, 262).value(1).text), 3400.0);
+    }
+
+    void printerThatCannotPrintIsSaid()
+    {
+        TestSession s;
+        QVERIFY(s.openNewDatabase());
+        ListedPrinters printers;
+        printers.names = { QStringLiteral("どこにもない印刷機") };
+        s.state.printers = &printers;
+        QVERIFY(s.db().exec(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'りんご', 100, '個'))")));
+        QVERIFY(s.db().exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "品名", "価格", "品名ID")
+            VALUES (1, '2026-03-31', 'りんご', 100, 1))")));
+        ScreenTest::Driver<DialogTanaMoto3> w;
+        w.screen = new DialogTanaMoto3(s.state, QDate(2026, 3, 31), QStringLiteral("棚卸表 (品名別集計)"),
+                                       QStringLiteral("品名"));
+        ScreenTest::showActive(w.screen);
+        pressWithKeyboard(w.find<QPushButton>("Command3"));
+        QCOMPARE(s.prompter.texts(),
+                 QStringList { QStringLiteral("プリンタ「どこにもない印刷機」に出力できませんでした。\r"
+                                              "プリンタの設定を確認してください。") });
+    }
+};
+
+KOTRINA_REGISTER_TEST(TestBookDialogs)
+#include "TestBookDialogs.moc"
