@@ -105,7 +105,7 @@ private slots:
         QVERIFY(opened.open(db));
         QCOMPARE(rowCount(opened, Table::Shohin), 5);
 
-        r = kotrina({ u"import"_qs, u"products"_qs, db, u"--file"_qs, data, u"--map"_qs, u"単価=#3"_qs });
+        r = kotrina({ u"import"_qs, u"products"_qs, db, u"--file"_qs, data, u"--map"_qs, u"品名=,単価=#3"_qs });
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(u"品名の項目が設定されていません。"_qs), qPrintable(r.err));
     }

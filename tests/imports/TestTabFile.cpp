@@ -342,9 +342,11 @@ private slots:
         const int lines = int(ImportKind::Lines);
         const int products = int(ImportKind::Products);
         QTest::newRow("headings and positions") << lines << "品名=商品, 数量=#3,項目/分類名=分類"
-                                                << "1:分類=1 2:商品=2 3:数=3";
+                                                << "1:分類=1 2:商品=2 3:数=3 4:単位=4 5:単価=5";
+        QTest::newRow("a field left empty") << lines << "品名=商品,単位="
+                                            << "2:商品=2 5:単価=5";
         QTest::newRow("products") << products << "単価=単価,品名=#2"
-                                  << "1:商品=2 3:単価=5";
+                                  << "1:商品=2 2:単位=4 3:単価=5";
         QTest::newRow("no such field") << lines << "品名=商品,金額=#6"
                                        << "「金額」という項目はありません。項目は "
                                           "項目/分類名、品名、数量、単位、単価、価格、備考 のいずれかです。";

@@ -238,7 +238,9 @@ std::optional<ImportMapping> ImportMapping::parse(ImportKind kind, const QString
         return std::nullopt;
     };
     const QStringList& labels = importFieldLabels(kind);
-    ImportMapping mapping(kind);
+    // Fields the text does not name keep the column of the same heading, so only the
+    // columns headed differently need naming.
+    ImportMapping mapping = fromHeadings(kind, headings);
     QVector<bool> named(labels.size());
     for (const QString& part : text.split(QLatin1Char(','))) {
         const QString item = part.trimmed();
@@ -256,6 +258,10 @@ std::optional<ImportMapping> ImportMapping::parse(ImportKind kind, const QString
         if (named[field - 1])
             return refuse(QStringLiteral("項目「%1」が二度指定されています。").arg(label));
         named[field - 1] = true;
+        if (column.isEmpty()) { // "備考=": the field is left empty
+            mapping.clear(static_cast<int>(field));
+            continue;
+        }
         qsizetype number = 0;
         for (qsizetype i = 0; i < headings.size() && number == 0; ++i) {
             if (headings[i].trimmed() == column)

@@ -55,8 +55,9 @@ public:
     static ImportMapping fromHeadings(ImportKind kind, const QStringList& headings);
 
     // From the command line: "品名=商品,数量=#3" — a field label, then a heading of the
-    // file or #N for its N-th column. nullopt with a Japanese reason in error when a
-    // label or a heading is unknown or a column is out of range.
+    // file or #N for its N-th column, or nothing ("備考=") to leave the field empty. A field
+    // not named takes the column headed like its label, as fromHeadings. nullopt with a
+    // Japanese reason in error when a label or a heading is unknown or a column is out of range.
     static std::optional<ImportMapping> parse(ImportKind kind, const QString& text, const QStringList& headings,
                                               QString* error = nullptr);
 
