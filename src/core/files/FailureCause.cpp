@@ -37,9 +37,9 @@ QString readOnlyReason(const QString& path)
 
 QString ofWrite(const QString& path, const QString& detail)
 {
-    const QString text = detail.toLower();
-    if (text.contains(QLatin1String("locked")) || text.contains(QLatin1String("busy")))
+    if (inUse(detail))
         return QStringLiteral("ほかのプログラムがファイルを使用中です。");
+    const QString text = detail.toLower();
     const QString folder = QFileInfo(path).absolutePath();
     if (!QFileInfo(folder).isDir())
         return QStringLiteral("フォルダ（%1）が見つかりません。").arg(folder);
@@ -52,6 +52,12 @@ QString ofWrite(const QString& path, const QString& detail)
         || text.contains(QLatin1String("read-only")))
         return QStringLiteral("書き込む権限がありません。");
     return {};
+}
+
+bool inUse(const QString& detail)
+{
+    const QString text = detail.toLower();
+    return text.contains(QLatin1String("locked")) || text.contains(QLatin1String("busy"));
 }
 
 QString ofOpen(const QString& path)
