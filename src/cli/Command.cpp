@@ -154,8 +154,8 @@ bool Command::openDatabase(Database& db, const QString& path, Database::Access a
         problem = QStringLiteral("ファイルに書き込めません: ");
     else if (db.open(path, &error, access))
         return true;
-    else if (FailureCause::inUse(error))
-        problem = QStringLiteral("ほかのプログラムがファイルを使用中です。しばらくしてからやり直してください: ");
+    else if (!FailureCause::inUse(error).isEmpty())
+        problem = FailureCause::inUse(error) + QStringLiteral("しばらくしてからやり直してください: ");
     else
         problem = QStringLiteral("Kotrina のデータベースファイルではないか、壊れています: ");
     fail(problem + QDir::toNativeSeparators(path));

@@ -1,10 +1,14 @@
 #include "CliRun.h"
+#include "ScreenTest.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
+#include "TestSession.h"
+#include "gui/imports/ImportForms.h"
+#include "gui/imports/ImportRunDialog.h"
 
 #include <QTest>
 
-// What a first try of the imports from the command line turned up.
+// What a first try of the imports turned up.
 class TestImportTrials : public QObject
 {
     Q_OBJECT
@@ -21,6 +25,32 @@ private slots:
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(u"品名の項目が設定されていません。"_qs), qPrintable(r.err));
         QVERIFY2(r.err.contains(u"ファイルの見出し: "_qs), qPrintable(r.err));
+    }
+
+    void aFileHeldByAnotherProgramIsSaidSo()
+    {
+        TestSession t;
+        QVERIFY(t.openNewDatabase());
+        const QString data = t.env.writeFile(u"棚卸.txt"_qs, "品名\t価格\r\nりんご\t300\r\n");
+        QVERIFY(t.env.paths().ensureDataDir());
+        QVERIFY(ImportMapping::fromHeadings(ImportKind::Lines, { u"品名"_qs, u"価格"_qs })
+                    .write(mappingPath(t.env.paths(), ImportKind::Lines)));
+        Database holder;
+        QVERIFY(holder.open(t.db().fileName()));
+        QVERIFY(holder.exec(u"BEGIN EXCLUSIVE"_qs));
+        QVERIFY(holder.exec(u"DELETE FROM \"項目分類\" WHERE \"項目ID\" = 0"_qs));
+
+        ScreenTest::Driver<ImportRunDialog> w;
+        w.screen = new ImportRunDialog(t.state, ImportKind::Lines);
+        ScreenTest::showActive(w.screen);
+        t.prompter.answerFile(data);
+        w.click("Command2");
+        t.prompter.answerAsk(true);
+        t.prompter.answerAsk(true);
+        w.click("Command1");
+        QCOMPARE(t.prompter.texts().constLast(),
+                 u"データベースの接続に失敗しました。\rほかのプログラムがファイルを使用中です。"_qs);
+        QVERIFY(holder.exec(u"ROLLBACK"_qs));
     }
 };
 

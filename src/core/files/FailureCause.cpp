@@ -37,8 +37,8 @@ QString readOnlyReason(const QString& path)
 
 QString ofWrite(const QString& path, const QString& detail)
 {
-    if (inUse(detail))
-        return QStringLiteral("ほかのプログラムがファイルを使用中です。");
+    if (const QString held = inUse(detail); !held.isEmpty())
+        return held;
     const QString text = detail.toLower();
     const QString folder = QFileInfo(path).absolutePath();
     if (!QFileInfo(folder).isDir())
@@ -54,10 +54,12 @@ QString ofWrite(const QString& path, const QString& detail)
     return {};
 }
 
-bool inUse(const QString& detail)
+QString inUse(const QString& detail)
 {
     const QString text = detail.toLower();
-    return text.contains(QLatin1String("locked")) || text.contains(QLatin1String("busy"));
+    if (text.contains(QLatin1String("locked")) || text.contains(QLatin1String("busy")))
+        return QStringLiteral("ほかのプログラムがファイルを使用中です。");
+    return {};
 }
 
 QString ofOpen(const QString& path)
