@@ -1,9 +1,13 @@
 #include "CliRun.h"
+#include "ScreenTest.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
+#include "TestSession.h"
 #include "core/store/Database.h"
+#include "gui/printing/DialogTanaMoto2.h"
 #include "gui/widgets/DatePicker.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 
@@ -31,6 +35,24 @@ private slots:
         edit->setCursorPosition(int(edit->text().size()) - 1);
         QTest::keyClicks(picker, u"7"_qs);
         QCOMPARE(picker->date(), QDate(2025, 3, 7));
+    }
+
+    void theCountBookOpensAtItsDateAndEnterGoesDownTheDialog()
+    {
+        TestSession t;
+        QVERIFY(t.openNewDatabase());
+        ScreenTest::Driver<DialogTanaMoto2> w;
+        w.screen = new DialogTanaMoto2(t.state);
+        ScreenTest::showActive(w.screen);
+        QCOMPARE(QApplication::focusWidget(), w.find("DTPicker1"));
+        QStringList order;
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QApplication::processEvents();
+            order << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(order.first(), u"Option2"_qs);
+        QCOMPARE(order.indexOf(u"DTPicker1"_qs), order.indexOf(u"cmdPdf"_qs) + 1);
     }
 
     void theCommandsSayWhatIsMissingOrInTheWay()

@@ -174,6 +174,20 @@ void PrintDialogFrame::showEvent(QShowEvent* event)
 {
     refresh();
     QDialog::showEvent(event);
+    // The frame's controls were made before the dialog's own, so they would take the focus
+    // first; the dialog opens at its own first control (the date at the top), and Enter goes
+    // on from there down to the buttons and round again.
+    if (!m_focusPlaced) {
+        m_focusPlaced = true;
+        const QWidget* last = findChild<QPushButton*>(QStringLiteral("cmdPdf"));
+        for (QWidget* w = last->nextInFocusChain(); w != last; w = w->nextInFocusChain()) {
+            if (w != this && isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled()
+                && w->isVisibleTo(this)) {
+                w->setFocus(Qt::TabFocusReason);
+                break;
+            }
+        }
+    }
 }
 
 void PrintDialogFrame::choosePrinter(int index)
