@@ -37,7 +37,7 @@ private slots:
         QCOMPARE(picker->date(), QDate(2025, 3, 7));
     }
 
-    void theCountBookOpensAtItsDateAndEnterGoesDownTheDialog()
+    void theCountBookOpensAtItsDateAndSaysWhyItsPdfCannotBeSaved()
     {
         TestSession t;
         QVERIFY(t.openNewDatabase());
@@ -53,6 +53,19 @@ private slots:
         }
         QCOMPARE(order.first(), u"Option2"_qs);
         QCOMPARE(order.indexOf(u"DTPicker1"_qs), order.indexOf(u"cmdPdf"_qs) + 1);
+
+        // A PDF file in a folder that is not there: the message says so.
+        QVERIFY(t.db().exec(u"INSERT INTO \"棚卸マスター\" (\"ID\", \"日付\", \"項目ID\", \"品名\", \"価格\") "
+                            "VALUES (1, '2026-03-31', 0, 'りんご', 100)"_qs));
+        const QString missing = t.env.path(u"ない/記入帳.pdf"_qs);
+        t.prompter.answerFile(missing);
+        w.click("cmdPdf");
+        QVERIFY2(t.prompter.texts().constLast().endsWith(u"）が見つかりません。"_qs),
+                 qPrintable(t.prompter.texts().join(u'|')));
+        const Run r = kotrina(
+            { u"print"_qs, u"book"_qs, t.db().fileName(), u"--date"_qs, u"2026-03-31"_qs, u"--pdf"_qs, missing });
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(u"）が見つかりません。"_qs), qPrintable(r.err));
     }
 
     void theCommandsSayWhatIsMissingOrInTheWay()

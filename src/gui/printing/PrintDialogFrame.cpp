@@ -4,6 +4,7 @@
 #include "core/app/Prompter.h"
 #include "core/app/Settings.h"
 #include "core/app/WaitCursor.h"
+#include "core/files/FailureCause.h"
 #include "core/printing/PageSurface.h"
 #include "core/printing/PrinterCatalog.h"
 #include "gui/printing/frmPrinterP.h"
@@ -304,8 +305,9 @@ void PrintDialogFrame::savePdf()
         written = writePdfPages(path, documentTitle(), [this](PageSurface& surface) { draw(surface); });
     }
     if (!written) {
-        m_state.prompter.notice(QStringLiteral("PDFファイルを保存できませんでした。\r")
-                                    + QDir::toNativeSeparators(path),
+        m_state.prompter.notice(FailureCause::withCause(QStringLiteral("PDFファイルを保存できませんでした。\r")
+                                                            + QDir::toNativeSeparators(path),
+                                                        FailureCause::ofWrite(path)),
                                 Prompter::Icon::Exclamation);
         return;
     }
