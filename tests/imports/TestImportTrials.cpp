@@ -14,7 +14,7 @@ class TestImportTrials : public QObject
     Q_OBJECT
 
 private slots:
-    void aFileInAnotherEncodingShowsItsHeadingsAsRead()
+    void theCommandSaysWhatItCannotUse()
     {
         TestEnvironment env;
         const QString db = env.newDatabase();
@@ -25,6 +25,14 @@ private slots:
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(u"品名の項目が設定されていません。"_qs), qPrintable(r.err));
         QVERIFY2(r.err.contains(u"ファイルの見出し: "_qs), qPrintable(r.err));
+
+        // The verb alone names what may follow it.
+        for (const QStringList& args : { QStringList { u"import"_qs }, QStringList { u"import"_qs, u"count"_qs } }) {
+            const Run alone = kotrina(args);
+            QCOMPARE(alone.status, 2);
+            QVERIFY2(alone.err.contains(u"「import」の後に lines, products のどれかを指定してください。"_qs),
+                     qPrintable(alone.err));
+        }
     }
 
     void aFileHeldByAnotherProgramIsSaidSo()
