@@ -1,5 +1,7 @@
 #include "cli/Command.h"
 
+#include "core/files/FailureCause.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -124,6 +126,11 @@ std::optional<qsizetype> Command::choice(const QCommandLineParser& parser, const
                                          const QStringList& allowed)
 {
     const QString value = parser.value(option);
+    // An option without a default that was left out is asked for, as a missing value is.
+    if (value.isEmpty()) {
+        required(parser, option);
+        return std::nullopt;
+    }
     const qsizetype index = allowed.indexOf(value);
     if (index >= 0)
         return index;
@@ -136,6 +143,7 @@ bool Command::openDatabase(Database& db, const QString& path, Database::Access a
 {
     const QFileInfo info(path);
     QString problem;
+    QString error;
     if (!info.exists())
         problem = QStringLiteral("ファイルが見つかりません: ");
     else if (!info.isFile())
@@ -144,8 +152,10 @@ bool Command::openDatabase(Database& db, const QString& path, Database::Access a
         problem = QStringLiteral("ファイルを読み込めません: ");
     else if (access == Database::Access::ReadWrite && !info.isWritable())
         problem = QStringLiteral("ファイルに書き込めません: ");
-    else if (db.open(path, nullptr, access))
+    else if (db.open(path, &error, access))
         return true;
+    else if (!FailureCause::inUse(error).isEmpty())
+        problem = FailureCause::inUse(error) + QStringLiteral("しばらくしてからやり直してください: ");
     else
         problem = QStringLiteral("Kotrina のデータベースファイルではないか、壊れています: ");
     fail(problem + QDir::toNativeSeparators(path));

@@ -73,8 +73,20 @@ int CommandLine::run(const QStringList& given)
         if (args.size() >= words && args.mid(0, words).join(QLatin1Char(' ')) == c->name)
             return c->execute(args.mid(words));
     }
-    m_err << QStringLiteral("kotrina: 「%1」というコマンドはありません。\n").arg(args.mid(0, 2).join(QLatin1Char(' ')))
-          << QStringLiteral("コマンドの一覧は kotrina help で表示されます。\n");
+    // "kotrina import" alone or with a word it does not know: the words that may follow.
+    QStringList next;
+    for (const auto& c : m_commands) {
+        const QStringList words = c->name.split(QLatin1Char(' '));
+        if (words.size() > 1 && words.constFirst() == args.constFirst())
+            next << words.constLast();
+    }
+    if (next.isEmpty() || args.size() > 1)
+        m_err << QStringLiteral("kotrina: 「%1」というコマンドはありません。\n")
+                     .arg(args.mid(0, 2).join(QLatin1Char(' ')));
+    if (!next.isEmpty())
+        m_err << QStringLiteral("kotrina: 「%1」の後に %2 のどれかを指定してください。\n")
+                     .arg(args.constFirst(), next.join(QStringLiteral(", ")));
+    m_err << QStringLiteral("コマンドの一覧は kotrina help で表示されます。\n");
     m_err.flush();
     return Command::Failure;
 }

@@ -56,7 +56,10 @@ std::optional<ImportMapping> ImportCommand::mapping(const QCommandLineParser& pa
             result = ImportMapping::fromHeadings(m_kind, headings);
     }
     if (!result->isAssigned(nameField(m_kind))) {
-        fail(QStringLiteral("品名の項目が設定されていません。--map で品名の列を指定してください。"));
+        // The headings as read show a file in another encoding for what it is.
+        fail(QStringLiteral("品名の項目が設定されていません。--map で品名の列を指定してください。\n"
+                            "ファイルの見出し: %1")
+                 .arg(headings.join(QStringLiteral("、"))));
         return std::nullopt;
     }
     return result;

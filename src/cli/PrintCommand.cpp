@@ -3,6 +3,7 @@
 #include "core/app/Clock.h"
 #include "core/app/Paths.h"
 #include "core/app/Settings.h"
+#include "core/files/FailureCause.h"
 #include "core/printing/PrintQueue.h"
 
 #include <QDir>
@@ -40,7 +41,16 @@ std::optional<QString> PrintCommand::target(const QCommandLineParser& parser, co
         fail(QStringLiteral("プリンタ「%1」が見つかりません。").arg(printer));
         return std::nullopt;
     }
-    return printer.isEmpty() ? parser.value(m_pdf) : spool.filePath(fileName);
+    if (printer.isEmpty()) {
+        // A file that cannot be written is said before any page is drawn, with the reason.
+        const QString pdf = parser.value(m_pdf);
+        if (const QString cause = FailureCause::ofWrite(pdf); !cause.isEmpty()) {
+            fail(QStringLiteral("PDFファイルを保存できませんでした。%1\n%2").arg(QDir::toNativeSeparators(pdf), cause));
+            return std::nullopt;
+        }
+        return pdf;
+    }
+    return spool.filePath(fileName);
 }
 
 int PrintCommand::deliver(const QCommandLineParser& parser, const QString& file, const QString& jobTitle,

@@ -37,9 +37,9 @@ QString readOnlyReason(const QString& path)
 
 QString ofWrite(const QString& path, const QString& detail)
 {
+    if (const QString held = inUse(detail); !held.isEmpty())
+        return held;
     const QString text = detail.toLower();
-    if (text.contains(QLatin1String("locked")) || text.contains(QLatin1String("busy")))
-        return QStringLiteral("ほかのプログラムがファイルを使用中です。");
     const QString folder = QFileInfo(path).absolutePath();
     if (!QFileInfo(folder).isDir())
         return QStringLiteral("フォルダ（%1）が見つかりません。").arg(folder);
@@ -51,6 +51,14 @@ QString ofWrite(const QString& path, const QString& detail)
     if (text.contains(QLatin1String("permission")) || text.contains(QLatin1String("readonly"))
         || text.contains(QLatin1String("read-only")))
         return QStringLiteral("書き込む権限がありません。");
+    return {};
+}
+
+QString inUse(const QString& detail)
+{
+    const QString text = detail.toLower();
+    if (text.contains(QLatin1String("locked")) || text.contains(QLatin1String("busy")))
+        return QStringLiteral("ほかのプログラムがファイルを使用中です。");
     return {};
 }
 

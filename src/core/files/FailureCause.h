@@ -18,6 +18,10 @@ QString ofWrite(const QString& path, const QString& detail = {});
 // read. Empty otherwise (a file that is no database of ours says nothing here).
 QString ofOpen(const QString& path);
 
+// That another program holds the file, when the engine's error text detail says so; empty
+// otherwise.
+QString inUse(const QString& detail);
+
 // message, then the cause on its own line; message alone when the cause is unknown.
 QString withCause(const QString& message, const QString& cause);
 

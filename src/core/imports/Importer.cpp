@@ -7,6 +7,7 @@
 #include "core/rules/TextRules.h"
 
 #include <QElapsedTimer>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <cmath>
 #include <limits>
@@ -247,14 +248,17 @@ ImportSurvey surveyImportFile(const QString& path, const ImportMapping& mapping)
     return survey;
 }
 
-std::optional<bool> linesExistOn(const Database& db, const QDate& date)
+std::optional<bool> linesExistOn(const Database& db, const QDate& date, QString* error)
 {
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT 1 FROM "棚卸マスター" WHERE "日付" = ? LIMIT 1)"));
     q.addBindValue(storedDate(date));
-    if (!q.exec())
+    if (!q.exec()) {
+        if (error)
+            *error = q.lastError().text();
         return std::nullopt;
+    }
     return q.next();
 }
 

@@ -55,8 +55,9 @@ struct ImportOutcome
 // every record is done, gives the exact count.
 using ImportProgress = std::function<bool(qint64 done, qint64 total)>;
 
-// Whether the settlement date already has counted lines; nullopt when they cannot be read.
-std::optional<bool> linesExistOn(const Database& db, const QDate& date);
+// Whether the settlement date already has counted lines; nullopt when they cannot be read,
+// with the engine's error text in error.
+std::optional<bool> linesExistOn(const Database& db, const QDate& date, QString* error = nullptr);
 
 ImportSurvey surveyImportFile(const QString& path, const ImportMapping& mapping);
 

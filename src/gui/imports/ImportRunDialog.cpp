@@ -5,6 +5,7 @@
 #include "core/app/Clock.h"
 #include "core/app/Prompter.h"
 #include "core/app/WaitCursor.h"
+#include "core/files/FailureCause.h"
 #include "core/imports/Importer.h"
 #include "gui/imports/ImportColumnsDialog.h"
 #include "gui/imports/ImportForms.h"
@@ -254,9 +255,11 @@ bool ImportRunDialog::confirm(const QString& file, const ImportMapping& mapping)
     }
     if (m_form.hasDate) {
         const QDate date = DTPicker1->date();
-        const std::optional<bool> exists = linesExistOn(m_state.DatabaseConnection, date);
+        QString error;
+        const std::optional<bool> exists = linesExistOn(m_state.DatabaseConnection, date, &error);
         if (!exists) {
-            m_state.prompter.notice(QStringLiteral("データベースの接続に失敗しました。"));
+            m_state.prompter.notice(FailureCause::withCause(QStringLiteral("データベースの接続に失敗しました。"),
+                                                            FailureCause::inUse(error)));
             return false;
         }
         if (*exists

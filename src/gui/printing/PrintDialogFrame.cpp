@@ -4,6 +4,7 @@
 #include "core/app/Prompter.h"
 #include "core/app/Settings.h"
 #include "core/app/WaitCursor.h"
+#include "core/files/FailureCause.h"
 #include "core/printing/PageSurface.h"
 #include "core/printing/PrinterCatalog.h"
 #include "gui/printing/frmPrinterP.h"
@@ -174,6 +175,20 @@ void PrintDialogFrame::showEvent(QShowEvent* event)
 {
     refresh();
     QDialog::showEvent(event);
+    // The frame's controls were made before the dialog's own, so they would take the focus
+    // first; the dialog opens at its own first control (the date at the top), and Enter goes
+    // on from there down to the buttons and round again.
+    if (!m_focusPlaced) {
+        m_focusPlaced = true;
+        const QWidget* last = findChild<QPushButton*>(QStringLiteral("cmdPdf"));
+        for (QWidget* w = last->nextInFocusChain(); w != last; w = w->nextInFocusChain()) {
+            if (w != this && isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled()
+                && w->isVisibleTo(this)) {
+                w->setFocus(Qt::TabFocusReason);
+                break;
+            }
+        }
+    }
 }
 
 void PrintDialogFrame::choosePrinter(int index)
@@ -290,8 +305,9 @@ void PrintDialogFrame::savePdf()
         written = writePdfPages(path, documentTitle(), [this](PageSurface& surface) { draw(surface); });
     }
     if (!written) {
-        m_state.prompter.notice(QStringLiteral("PDFファイルを保存できませんでした。\r")
-                                    + QDir::toNativeSeparators(path),
+        m_state.prompter.notice(FailureCause::withCause(QStringLiteral("PDFファイルを保存できませんでした。\r")
+                                                            + QDir::toNativeSeparators(path),
+                                                        FailureCause::ofWrite(path)),
                                 Prompter::Icon::Exclamation);
         return;
     }

@@ -72,4 +72,5 @@ private:
     QSpinBox* UpDown1;
     QSpinBox* UpDown2;
     QPushButton* Command3;
+    bool m_focusPlaced = false;
 };

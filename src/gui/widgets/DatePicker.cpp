@@ -31,6 +31,11 @@ void DatePicker::keyPressEvent(QKeyEvent* event)
         // With the whole date selected, a digit starts the year instead of being refused.
         if (typed.at(0).isDigit() && edit->hasSelectedText() && edit->selectedText() == shown)
             setSelectedSection(sectionAt(0));
+        // Every part of a whole date shown has all its digits, so a digit typed at a mere
+        // cursor (where a click into the picker leaves it) would be refused; it starts the
+        // part under the cursor instead. A part being typed shows fewer digits and is left be.
+        else if (typed.at(0).isDigit() && !edit->hasSelectedText() && shown == textFromDateTime(dateTime()))
+            setSelectedSection(currentSection());
     }
     QDateEdit::keyPressEvent(event);
 }
