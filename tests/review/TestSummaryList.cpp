@@ -7,8 +7,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlQuery>
-#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 

@@ -15,14 +15,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <memory>
