@@ -102,9 +102,7 @@ void TestMainWindow::firstRunCreatesDatabase()
     QVERIFY(m.window->isVisible());
     QVERIFY(m.state.ConnectionOpen);
     QCOMPARE(m.state.DatabaseFileName, chosen);
-    QCOMPARE(m.find<QLineEdit>("txtFileName")->text(), chosen);
-    QCOMPARE(m.panel1(), chosen);
-    QCOMPARE(m.settings.value(Setting::MDBFileName), chosen);
+    QCOMPARE(m.fileNames(), QStringList(3, chosen));
     QCOMPARE(m.window->focusWidget(), m.find<QWidget>("DTPicker1"));
     QCOMPARE(m.state.DatabaseConnection.nextId(Table::Koumoku), 1);
 
@@ -522,9 +520,7 @@ void TestMainWindow::fileCommandsAreWired()
     const QString copy = m.env.path(u"写し.idb"_qs);
     m.prompter.answerFile(copy);
     m.trigger("mnuSave");
-    QCOMPARE(m.find<QLineEdit>("txtFileName")->text(), copy);
-    QCOMPARE(m.panel1(), copy);
-    QCOMPARE(m.settings.value(Setting::MDBFileName), copy);
+    QCOMPARE(m.fileNames(), QStringList(3, copy));
 
     // The repair frame starts hidden; both its commands toggle it.
     auto* frame = m.find<QFrame>("Frame8");
@@ -558,7 +554,7 @@ void TestMainWindow::fileCommandsAreWired()
     m.prompter.answerFile(std::nullopt);
     m.trigger("mnuOpen");
     m.trigger("mnuBackupOpen");
-    QCOMPARE(m.find<QLineEdit>("txtFileName")->text(), copy);
+    QCOMPARE(m.fileNames(), QStringList(3, copy));
     QCOMPARE(m.prompter.texts(),
              QStringList { QStringLiteral(
                  "データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。") });
