@@ -73,9 +73,8 @@ private Q_SLOTS:
     void categoryCheck_data() { ScreenTest::addNoAndYes(); }
     void categoryCheck();
     void searches();
-    void productSearchFollowsTyping();
+    void productSearchAndDeletion();
     void editingWritesAndRefuses();
-    void deleting();
     void readOnlyFileIsOnlyShown();
     void editsStayOnTheirLines();
     void choosingACategoryFromTheList();
@@ -150,7 +149,7 @@ void TestCorrectionScreen::searches()
     QVERIFY(!c.find("cmdMasterCancel")->isEnabled());
 }
 
-void TestCorrectionScreen::productSearchFollowsTyping()
+void TestCorrectionScreen::productSearchAndDeletion()
 {
     Correction c;
     c.open();
@@ -164,6 +163,20 @@ void TestCorrectionScreen::productSearchFollowsTyping()
     QCOMPARE(c.listed(), QList<int>()); // % is a character here
     c.fill("dbcShohin", QString());
     QCOMPARE(c.listed(), QList<int>({ 1, 2, 3 }));
+
+    // A line found is deleted after Yes only.
+    c.typeInto("dbcShohin", u"みかん"_qs);
+    QCOMPARE(c.listed(), QList<int> { 2 });
+    QVERIFY(ScreenTest::clickCell(c.grid(), 0, 3));
+    c.prompter.answerAsk(false);
+    c.click("cmdMasterCancel");
+    QCOMPARE(c.listed(), QList<int> { 2 });
+    c.prompter.answerAsk(true);
+    c.click("cmdMasterCancel");
+    QCOMPARE(c.listed(), QList<int>());
+    QVERIFY(!c.find("cmdMasterCancel")->isEnabled());
+    QVERIFY(!c.field(2, "ID").isValid());
+    QCOMPARE(c.prompter.texts().last(), u"表示中のレコードを削除します。よろしいですか。"_qs);
 }
 
 void TestCorrectionScreen::editingWritesAndRefuses()
@@ -204,24 +217,6 @@ void TestCorrectionScreen::editingWritesAndRefuses()
     QVERIFY(c.edit(2, 4, u"7"_qs));
     QCOMPARE(c.prompter.texts(), QStringList { u"データベースに書き込めませんでした。変更は保存されていません。"_qs });
     QCOMPARE(c.field(3, "数量").toDouble(), 1.0);
-}
-
-void TestCorrectionScreen::deleting()
-{
-    Correction c;
-    c.open();
-    c.typeInto("dbcShohin", u"みかん"_qs);
-    QCOMPARE(c.listed(), QList<int> { 2 });
-    QVERIFY(ScreenTest::clickCell(c.grid(), 0, 3));
-    c.prompter.answerAsk(false);
-    c.click("cmdMasterCancel");
-    QCOMPARE(c.listed(), QList<int> { 2 });
-    c.prompter.answerAsk(true);
-    c.click("cmdMasterCancel");
-    QCOMPARE(c.listed(), QList<int>());
-    QVERIFY(!c.find("cmdMasterCancel")->isEnabled());
-    QVERIFY(!c.field(2, "ID").isValid());
-    QCOMPARE(c.prompter.texts().last(), u"表示中のレコードを削除します。よろしいですか。"_qs);
 }
 
 void TestCorrectionScreen::readOnlyFileIsOnlyShown()
