@@ -38,7 +38,7 @@ private Q_SLOTS:
     void firstRunCreatesDatabase();
     void startingOnAFile_data();
     void startingOnAFile();
-    void positionOffEveryScreenComesBack();
+    void positionsOffEveryScreenComeBack();
     void readOnlyFileIsShownNotChanged();
     void dialogsBelongToTheirWindow();
     void checkButtonsOnEmptyTable();
@@ -47,7 +47,6 @@ private Q_SLOTS:
     void pictureReplacementAndReset();
     void closingSavesSettingsAndBackup();
     void closingWithTheBackupOpen();
-    void closingMinimizedKeepsPositions();
     void damagedFileKeepsTheGoodBackup();
     void closingWhileAnotherProgramWrites();
     void leftoversOfACrashAreRemovedAtStart();
@@ -171,7 +170,7 @@ void TestMainWindow::startingOnAFile()
     }
 }
 
-void TestMainWindow::positionOffEveryScreenComesBack()
+void TestMainWindow::positionsOffEveryScreenComeBack()
 {
     MainWindow m;
     m.settings.setValue(Setting::MainLeft, u"-3000000"_qs);
@@ -190,6 +189,15 @@ void TestMainWindow::positionOffEveryScreenComesBack()
     QVERIFY(entry->x() > 0);
     // The height that was on the screen is kept.
     QCOMPARE(entry->y(), 1500 * entry->logicalDpiY() / 1440);
+
+    // Closed while minimized, the window writes no position of its own.
+    m.window->showMinimized();
+    ScreenTest::settle();
+    m.window->close();
+    Settings stored(m.env.settingsFile(), m.clock);
+    QCOMPARE(
+        QStringList({ stored.value(Setting::MainLeft), stored.value(Setting::frmTop), stored.value(Setting::FDate) }),
+        QStringList({ "-3000000", "1500", "2026/03/31" }));
 }
 
 void TestMainWindow::readOnlyFileIsShownNotChanged()
@@ -404,22 +412,6 @@ void TestMainWindow::closingWithTheBackupOpen()
     QCOMPARE(QFileInfo(backup).lastModified(), before);
     QVERIFY(m.prompter.shown().isEmpty());
     QCOMPARE(QDir(m.env.dataDir()).entryList(QDir::Files), QStringList { u"BackupKotrina.idb"_qs });
-}
-
-void TestMainWindow::closingMinimizedKeepsPositions()
-{
-    MainWindow m;
-    m.settings.setValue(Setting::MainLeft, u"300"_qs);
-    m.settings.setValue(Setting::frmTop, u"45"_qs);
-    m.start(m.env.newDatabase());
-    m.window->showMinimized();
-    ScreenTest::settle();
-    m.window->close();
-    Settings stored(m.env.settingsFile(), m.clock);
-    QCOMPARE(stored.value(Setting::MainLeft), u"300"_qs);
-    QCOMPARE(stored.value(Setting::frmTop), u"45"_qs);
-    QCOMPARE(stored.read(u"Settings"_qs, u"MainTop"_qs, u"none"_qs), u"none"_qs);
-    QCOMPARE(stored.value(Setting::FDate), u"2026/03/31"_qs);
 }
 
 void TestMainWindow::damagedFileKeepsTheGoodBackup()
