@@ -117,7 +117,6 @@ void TestRegistration::amounts_data()
     QTest::newRow("0.5 x 99") << 0.5 << 99.0 << 49.0 << none;
     QTest::newRow("negative truncates toward zero") << -3.0 << 12.5 << -37.0 << none;
     QTest::newRow("no unit price") << 4.0 << 0.0 << 0.0 << noPrice;
-    QTest::newRow("large") << 1200.0 << 1980.75 << 2376900.0 << none;
     // Decimal prices give the decimal amount, not the binary product's yen less.
     QTest::newRow("4.35 x 100") << 100.0 << 4.35 << 435.0 << none;
     QTest::newRow("1.15 x 100") << 100.0 << 1.15 << 115.0 << none;
@@ -138,15 +137,10 @@ void TestRegistration::amounts()
     QVERIFY(registered);
     QCOMPARE(registered->lineId, 1);
     const QVariantList r = s.row(uR"(SELECT * FROM "棚卸マスター")"_qs);
-    QCOMPARE(r.size(), 12);
-    QCOMPARE(r[1].toString(), u"2026-03-31"_qs);
-    QCOMPARE(r[4].toDouble(), quantity);
-    QCOMPARE(r[6].toDouble(), unitPrice);
-    QCOMPARE(r[7].toDouble(), amount);
-    QCOMPARE(r[8].toString(), u"棚A"_qs);
-    QCOMPARE(r[9], note.isValid() ? note : QVariant(QMetaType(QMetaType::QString)));
-    QCOMPARE(r[10].toInt(), registered->productId);
-    QCOMPARE(r[11].toInt(), 0);
+    QCOMPARE(
+        r,
+        QVariantList({ 1, u"2026-03-31"_qs, 1, u"りんご"_qs, quantity, u"個"_qs, unitPrice, amount, u"棚A"_qs,
+                       note.isValid() ? note : QVariant(QMetaType(QMetaType::QString)), registered->productId, 0 }));
 }
 
 void TestRegistration::mastersFillThemselves()

@@ -4,9 +4,7 @@
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 
-#include <QProcess>
 #include <QTest>
-#include <QTextStream>
 
 class TestCli : public QObject
 {

@@ -73,13 +73,11 @@ private Q_SLOTS:
     void categoryCheck_data() { ScreenTest::addNoAndYes(); }
     void categoryCheck();
     void searches();
-    void productSearchFollowsTyping();
+    void productSearchAndDeletion();
     void editingWritesAndRefuses();
-    void deleting();
     void readOnlyFileIsOnlyShown();
     void editsStayOnTheirLines();
     void choosingACategoryFromTheList();
-    void linesGoneOrUnreadable();
 };
 
 void TestCorrectionScreen::categoryCheck()
@@ -150,7 +148,7 @@ void TestCorrectionScreen::searches()
     QVERIFY(!c.find("cmdMasterCancel")->isEnabled());
 }
 
-void TestCorrectionScreen::productSearchFollowsTyping()
+void TestCorrectionScreen::productSearchAndDeletion()
 {
     Correction c;
     c.open();
@@ -164,6 +162,20 @@ void TestCorrectionScreen::productSearchFollowsTyping()
     QCOMPARE(c.listed(), QList<int>()); // % is a character here
     c.fill("dbcShohin", QString());
     QCOMPARE(c.listed(), QList<int>({ 1, 2, 3 }));
+
+    // A line found is deleted after Yes only.
+    c.typeInto("dbcShohin", u"みかん"_qs);
+    QCOMPARE(c.listed(), QList<int> { 2 });
+    QVERIFY(ScreenTest::clickCell(c.grid(), 0, 3));
+    c.prompter.answerAsk(false);
+    c.click("cmdMasterCancel");
+    QCOMPARE(c.listed(), QList<int> { 2 });
+    c.prompter.answerAsk(true);
+    c.click("cmdMasterCancel");
+    QCOMPARE(c.listed(), QList<int>());
+    QVERIFY(!c.find("cmdMasterCancel")->isEnabled());
+    QVERIFY(!c.field(2, "ID").isValid());
+    QCOMPARE(c.prompter.texts().last(), u"表示中のレコードを削除します。よろしいですか。"_qs);
 }
 
 void TestCorrectionScreen::editingWritesAndRefuses()
@@ -197,31 +209,26 @@ void TestCorrectionScreen::editingWritesAndRefuses()
     QCOMPARE(c.field(2, "単価").toDouble(), 0.0);
     QCOMPARE(c.field(2, "項目ID").toInt(), 5);
 
-    // A write the database refuses is reported, not dropped silently.
+    // Another program with the same file deletes a listed line: an edit of it says so, and
+    // the next line is still its own.
     c.prompter.clear();
+    QVERIFY(c.db().exec(uR"(DELETE FROM "棚卸マスター" WHERE "ID" = 2)"_qs));
+    QVERIFY(c.edit(1, 4, u"5"_qs));
+    QVERIFY(c.edit(2, 4, u"6"_qs));
+    QCOMPARE(c.field(3, "数量").toDouble(), 6.0);
+
+    // A write the database refuses is reported, not dropped silently; a search that cannot
+    // be read says so rather than listing nothing.
     QVERIFY(c.db().exec(uR"(CREATE TRIGGER refuse BEFORE UPDATE ON "棚卸マスター"
         BEGIN SELECT RAISE(ABORT, 'locked'); END)"_qs));
     QVERIFY(c.edit(2, 4, u"7"_qs));
-    QCOMPARE(c.prompter.texts(), QStringList { u"データベースに書き込めませんでした。変更は保存されていません。"_qs });
-    QCOMPARE(c.field(3, "数量").toDouble(), 1.0);
-}
-
-void TestCorrectionScreen::deleting()
-{
-    Correction c;
-    c.open();
-    c.typeInto("dbcShohin", u"みかん"_qs);
-    QCOMPARE(c.listed(), QList<int> { 2 });
-    QVERIFY(ScreenTest::clickCell(c.grid(), 0, 3));
-    c.prompter.answerAsk(false);
-    c.click("cmdMasterCancel");
-    QCOMPARE(c.listed(), QList<int> { 2 });
-    c.prompter.answerAsk(true);
-    c.click("cmdMasterCancel");
-    QCOMPARE(c.listed(), QList<int>());
-    QVERIFY(!c.find("cmdMasterCancel")->isEnabled());
-    QVERIFY(!c.field(2, "ID").isValid());
-    QCOMPARE(c.prompter.texts().last(), u"表示中のレコードを削除します。よろしいですか。"_qs);
+    QCOMPARE(c.field(3, "数量").toDouble(), 6.0);
+    QVERIFY(c.db().exec(uR"(ALTER TABLE "棚卸マスター" RENAME TO "読めない")"_qs));
+    c.click("Command4");
+    QCOMPARE(c.prompter.texts(),
+             QStringList({ QString::fromUtf8(RecordGoneMessage),
+                           u"データベースに書き込めませんでした。変更は保存されていません。"_qs,
+                           u"データベースの接続に失敗しました。"_qs }));
 }
 
 void TestCorrectionScreen::readOnlyFileIsOnlyShown()
@@ -291,23 +298,6 @@ void TestCorrectionScreen::choosingACategoryFromTheList()
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(ab).center());
     ScreenTest::settle();
     QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
-}
-
-void TestCorrectionScreen::linesGoneOrUnreadable()
-{
-    // Another program with the same file deletes a listed line: an edit of it says so.
-    Correction c;
-    c.open();
-    c.click("Command4");
-    QVERIFY(c.db().exec(uR"(DELETE FROM "棚卸マスター" WHERE "ID" = 2)"_qs));
-    QVERIFY(c.edit(1, 4, u"5"_qs));
-    QVERIFY(c.edit(2, 4, u"6"_qs)); // the next line is still its own
-    QCOMPARE(c.field(3, "数量").toDouble(), 6.0);
-    // A search that cannot be read says so rather than listing nothing.
-    QVERIFY(c.db().exec(uR"(ALTER TABLE "棚卸マスター" RENAME TO "読めない")"_qs));
-    c.click("Command4");
-    QCOMPARE(c.prompter.texts(),
-             QStringList({ QString::fromUtf8(RecordGoneMessage), u"データベースの接続に失敗しました。"_qs }));
 }
 
 KOTRINA_REGISTER_TEST(TestCorrectionScreen)

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -71,6 +72,11 @@ struct MainWindow : TestSession
     }
 
     QString panel1() const { return find<QLabel>("Panel1")->text(); }
+    // Where the window names the open file: the file box, the status line and the setting.
+    QStringList fileNames() const
+    {
+        return { find<QLineEdit>("txtFileName")->text(), panel1(), settings.value(Setting::MDBFileName) };
+    }
 
     void addLine(const QString& file)
     {
