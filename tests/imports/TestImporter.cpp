@@ -231,6 +231,13 @@ private slots:
         QCOMPARE(rows(db, u"SELECT * FROM 仕入商品 ORDER BY 品名ID"_qs),
                  QStringList({ u"1|りんご|0|箱"_qs, u"7|なし|50|個"_qs, u"8|みかん|4|箱"_qs, u"9|50%_'\"|1234|"_qs }));
         QCOMPARE(rows(db, u"SELECT 単位 FROM 単位 ORDER BY 単位ID"_qs), QStringList({ u"袋"_qs, u"箱"_qs }));
+
+        // A file without a price column changes the units only: the prices are not lost.
+        ImportMapping unitsOnly = mapping;
+        unitsOnly.clear(3);
+        const QString units = dataFile(env, u"品名\t単位\t単価"_qs, { u"なし\t袋\t"_qs });
+        QCOMPARE(importProducts(db, units, unitsOnly, true).status, ImportOutcome::Status::Done);
+        QCOMPARE(rows(db, u"SELECT * FROM 仕入商品 WHERE 品名ID = 7"_qs), QStringList({ u"7|なし|50|袋"_qs }));
     }
 
     void aDiskFailureOrACancelLeavesTheFileAsBefore()

@@ -174,8 +174,9 @@ bool ImportWriter::begin(qint64 expectedLines)
                     QStringLiteral(R"(INSERT INTO "項目分類" ("項目ID", "項目分類名") VALUES (?, ?))"))
         || !prepare(m_insertProduct,
                     QStringLiteral(R"(INSERT INTO "仕入商品" ("品名ID", "品名", "単価", "単位") VALUES (?, ?, ?, ?))"))
-        || !prepare(m_updateProduct,
-                    QStringLiteral(R"(UPDATE "仕入商品" SET "単価" = ?, "単位" = ? WHERE "品名ID" = ?)"))
+        || !prepare(m_updateProduct, QStringLiteral(R"(UPDATE "仕入商品"
+                        SET "単価" = CASE WHEN ?1 THEN ?2 ELSE "単価" END, "単位" = CASE WHEN ?3 THEN ?4 ELSE "単位" END
+                        WHERE "品名ID" = ?5)"))
         || !prepare(m_insertUnit, QStringLiteral(R"(INSERT INTO "単位" ("単位ID", "単位") VALUES (?, ?))")))
         return false;
     if (m_indexesSuspended
@@ -225,11 +226,13 @@ int ImportWriter::addProduct(const QString& name, const QString& unit, int unitP
     return id;
 }
 
-void ImportWriter::updateProduct(int id, const QString& unit, int unitPrice)
+void ImportWriter::updateProduct(int id, const std::optional<QString>& unit, std::optional<int> unitPrice)
 {
-    m_updateProduct.bind(1, unitPrice);
-    m_updateProduct.bind(2, unit);
-    m_updateProduct.bind(3, id);
+    m_updateProduct.bind(1, unitPrice ? 1 : 0);
+    m_updateProduct.bind(2, unitPrice.value_or(0));
+    m_updateProduct.bind(3, unit ? 1 : 0);
+    m_updateProduct.bind(4, unit.value_or(QString()));
+    m_updateProduct.bind(5, id);
     run(m_updateProduct);
 }
 

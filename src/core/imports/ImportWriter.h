@@ -53,7 +53,8 @@ public:
 
     int addCategory(const QString& name);
     int addProduct(const QString& name, const QString& unit, int unitPrice);
-    void updateProduct(int id, const QString& unit, int unitPrice);
+    // A value left out (its field has no column) keeps what the product has.
+    void updateProduct(int id, const std::optional<QString>& unit, std::optional<int> unitPrice);
     // Adds a unit the master does not know yet; an empty text is no unit.
     void registerUnit(const QString& unit);
     void addLine(const ImportedLine& line);

@@ -356,7 +356,11 @@ ImportOutcome importProducts(Database& db, const QString& path, const ImportMapp
         if (const std::optional<int> known = writer.productId(product)) {
             if (!updateExisting)
                 return true;
-            writer.updateProduct(*known, unit, *price);
+            // A field without a column in the file is not known to be empty: the product
+            // keeps its own unit or price rather than losing it.
+            const auto assigned = [&](int field) { return mapping.isAssigned(field); };
+            writer.updateProduct(*known, assigned(ProductField::Unit) ? std::optional(unit) : std::nullopt,
+                                 assigned(ProductField::UnitPrice) ? std::optional(*price) : std::nullopt);
         } else {
             writer.addProduct(product, unit, *price);
             ++run.outcome().productsAdded;
