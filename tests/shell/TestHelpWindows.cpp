@@ -1,6 +1,7 @@
 #include "MainWindowTest.h"
 #include "ScreenTest.h"
 #include "TestRegistry.h"
+#include "core/app/DesktopServices.h"
 #include "core/app/Settings.h"
 #include "core/app/Version.h"
 
@@ -23,11 +24,11 @@ QString clipboardText()
 }
 
 // A file that marks itself executable, for the search path.
-void makeProgram(const QString& path)
+void makeProgram(const QString& path, const QByteArray& body = {})
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\n");
+    file.write("#!/bin/sh\n" + body);
     file.close();
     QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
@@ -61,6 +62,7 @@ private Q_SLOTS:
     void updateEndsTheProgramWithItsBackup();
     void manualAndOnlineSupport();
     void versionWindowAndSystemInformation();
+    void anOpenerThatFindsNoProgramIsNoticed();
 };
 
 void TestHelpWindows::updateWindowFillsAndEmptiesTheClipboard()
@@ -214,6 +216,21 @@ void TestHelpWindows::versionWindowAndSystemInformation()
                                       { QStringLiteral("info-overview") } };
     QCOMPARE(m.desktop.started, QList<ProgramCall> { settingsAbout });
     QVERIFY(m.prompter.shown().isEmpty());
+}
+
+void TestHelpWindows::anOpenerThatFindsNoProgramIsNoticed()
+{
+    // xdg-open starts, then finds nothing to show the page with (its status 3).
+    TestEnvironment env;
+    const QString tools = env.path(QStringLiteral("tools"));
+    QVERIFY(QDir().mkpath(tools));
+    const QString opener = QDir(tools).filePath(QStringLiteral("xdg-open"));
+    const SearchPath path(tools);
+    DesktopServices desktop;
+    makeProgram(opener, "exit 3\n");
+    QVERIFY(!desktop.open(QUrl(QStringLiteral("https://shop.example.jp/"))));
+    makeProgram(opener, "test \"$1\" = 'https://shop.example.jp/a%20b'\n");
+    QVERIFY(desktop.open(QUrl(QStringLiteral("https://shop.example.jp/a b"))));
 }
 
 KOTRINA_REGISTER_TEST(TestHelpWindows)
