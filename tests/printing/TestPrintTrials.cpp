@@ -22,17 +22,18 @@ private slots:
         QWidget window;
         QDateEdit* picker = makeDatePicker(&window);
         picker->setDate(QDate(2026, 12, 6));
+        auto* before = new QLineEdit(&window);
+        before->move(0, 40);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        // A click into the middle of the year leaves a cursor there, nothing selected.
+        before->setFocus();
+        // A click into the middle of the date, then a whole date typed: it replaces the date.
         QLineEdit* edit = picker->findChild<QLineEdit*>();
-        QTest::mouseClick(edit, Qt::LeftButton, {},
-                          QPoint(edit->fontMetrics().horizontalAdvance(u"20"_qs) + 3, edit->height() / 2));
-        QVERIFY(!edit->hasSelectedText());
-        QTest::keyClicks(picker, u"20250331"_qs);
+        QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(edit->width() / 2, edit->height() / 2));
+        QTest::keyClicks(picker, u"2025/3/31"_qs);
         QCOMPARE(picker->date(), QDate(2025, 3, 31));
-        // A click into the day and one digit changes the day alone.
-        edit->setCursorPosition(int(edit->text().size()) - 1);
+        // A further click into the day and one digit changes the day alone.
+        QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(edit->width() - 2, edit->height() / 2));
         QTest::keyClicks(picker, u"7"_qs);
         QCOMPARE(picker->date(), QDate(2025, 3, 7));
     }

@@ -5,6 +5,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <utility>
 
 DatePicker::DatePicker(QWidget* parent)
     : QDateEdit(parent)
@@ -14,9 +15,17 @@ DatePicker::DatePicker(QWidget* parent)
     setDateRange(QDate(1900, 1, 1), QDate(9999, 12, 31));
 }
 
+void DatePicker::focusInEvent(QFocusEvent* event)
+{
+    m_typeFromYear = event->reason() == Qt::MouseFocusReason;
+    QDateEdit::focusInEvent(event);
+}
+
 void DatePicker::keyPressEvent(QKeyEvent* event)
 {
     const QString typed = event->text();
+    // Only the first key after the click counts, whatever it is.
+    const bool fromYear = std::exchange(m_typeFromYear, false);
     if (typed.size() == 1 && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
         const QLineEdit* edit = lineEdit();
         const QString shown = edit->text();
@@ -28,8 +37,9 @@ void DatePicker::keyPressEvent(QKeyEvent* event)
             event->accept();
             return;
         }
-        // With the whole date selected, a digit starts the year instead of being refused.
-        if (typed.at(0).isDigit() && edit->hasSelectedText() && edit->selectedText() == shown)
+        // With the whole date selected, or first after the click that came into the
+        // picker, a digit starts the year.
+        if (typed.at(0).isDigit() && (fromYear || (edit->hasSelectedText() && edit->selectedText() == shown)))
             setSelectedSection(sectionAt(0));
         // Every part of a whole date shown has all its digits, so a digit typed at a mere
         // cursor (where a click into the picker leaves it) would be refused; it starts the
