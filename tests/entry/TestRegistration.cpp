@@ -55,7 +55,7 @@ bool dropNameIndexes(const QString& path)
             return false;
         while (q.next())
             drops << uR"(DROP TRIGGER "%1")"_qs.arg(q.value(0).toString());
-        for (const QString& table : NameIndex::indexTables())
+        for (const QString& table : NameIndex::indexTables() + QStringList { NameIndex::lineNamesTable() })
             drops << uR"(DROP TABLE "%1")"_qs.arg(table);
         drops << u"PRAGMA user_version = 1"_qs;
         const bool ok = std::all_of(drops.begin(), drops.end(), [&](const QString& sql) { return q.exec(sql); });

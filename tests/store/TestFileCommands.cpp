@@ -75,20 +75,23 @@ bool integrityOk(const QString& file)
     });
 }
 
-// Whether the name indexes list exactly the rows of their tables that hold a sample word.
+// Whether the name indexes list exactly the rows that hold a sample word: the products,
+// and the distinct names (with product ID) of the lines.
 bool nameIndexesAgree(const Database& db)
 {
     if (!db.hasNameIndexes())
         return false;
     bool ok = true;
     for (Table t : { Table::Tana, Table::Shohin }) {
+        const QString rows
+            = t == Table::Shohin ? u"仕入商品"_qs : uR"((SELECT DISTINCT "品名", "品名ID" FROM "棚卸マスター"))"_qs;
         for (const auto& [kind, word] : { std::pair(NameIndex::Kind::Trigrams, u"サンプ"_qs),
                                           std::pair(NameIndex::Kind::ShortWords, u"サン"_qs) }) {
             QSqlQuery q(db.connection());
             ok = ok
                 && q.exec(uR"(SELECT (SELECT count(*) FROM "%1" WHERE "%1" MATCH '"%3"'),
-                    (SELECT count(*) FROM "%2" WHERE instr("品名", '%3') > 0))"_qs.arg(NameIndex::indexTable(t, kind),
-                                                                                       tableName(t), word))
+                    (SELECT count(*) FROM %2 WHERE instr("品名", '%3') > 0))"_qs.arg(NameIndex::indexTable(t, kind),
+                                                                                     rows, word))
                 && q.next() && q.value(0).toInt() == q.value(1).toInt();
         }
     }

@@ -6,7 +6,13 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <sqlite3.h>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -17,7 +23,290 @@ constexpr int ImportCacheKiB = 32768;
 // Below this many lines an import keeps the lines' indexes as they are.
 constexpr qint64 MinLinesForFreshIndexes = 10000;
 
+// Writes handed to the writing thread at a time, and how many such batches may wait for
+// it (which bounds the memory they take when the file is read faster than written).
+constexpr size_t BatchSize = 2048;
+constexpr size_t BatchesWaiting = 8;
+
+// One write as the writing thread carries it out. Texts are in UTF-8 already, as the
+// engine keeps them; the reading thread has the time to convert them.
+struct Write
+{
+    enum class Kind : quint8
+    {
+        Line,
+        Category,
+        Product,
+        ProductUpdate,
+        Unit,
+    };
+    Kind kind = Kind::Line;
+    bool withUnit = false, withPrice = false; // ProductUpdate: which values change
+    int id = 0; // of the row written
+    int categoryId = 0, productId = 0; // Line
+    int price = 0; // Product, ProductUpdate
+    double quantity = 0, unitPrice = 0, amount = 0; // Line
+    QByteArray date, name, unit, memo, words; // words: the product's short-word index row
+};
+
+// One prepared statement, run again and again with new values.
+class Statement
+{
+public:
+    Statement() = default;
+    ~Statement() { sqlite3_finalize(m_statement); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool prepare(sqlite3* db, const QString& sql)
+    {
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
+        return sqlite3_prepare16_v3(db, sql.utf16(), int(sql.size() * sizeof(char16_t)), SQLITE_PREPARE_PERSISTENT,
+                                    &m_statement, nullptr)
+            == SQLITE_OK;
+    }
+    void finish()
+    {
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
+    }
+    void bind(int index, int value) { sqlite3_bind_int(m_statement, index, value); }
+    void bind(int index, double value) { sqlite3_bind_double(m_statement, index, value); }
+    // The text must live until run() returns.
+    void bind(int index, const QByteArray& utf8)
+    {
+        sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+    }
+    bool run()
+    {
+        const int status = sqlite3_step(m_statement);
+        sqlite3_reset(m_statement);
+        return status == SQLITE_DONE;
+    }
+
+private:
+    sqlite3_stmt* m_statement = nullptr;
+};
+
 } // namespace
+
+// The prepared statements of a run, and the writes they carry out.
+class ImportWriter::Statements
+{
+public:
+    explicit Statements(sqlite3* db)
+        : m_db(db)
+    { }
+
+    bool prepare(bool indexesSuspended)
+    {
+        const auto prepare
+            = [&](Statement& statement, const QString& sql) { return statement.prepare(m_db, sql) || failed(); };
+        return prepare(m_line, QStringLiteral(R"(INSERT INTO "棚卸マスター"
+                ("ID", "日付", "項目ID", "品名", "数量", "単位", "単価", "価格", "備考", "品名ID")
+                VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?))"))
+            && prepare(m_category, QStringLiteral(R"(INSERT INTO "項目分類" ("項目ID", "項目分類名") VALUES (?, ?))"))
+            && prepare(
+                   m_product,
+                   QStringLiteral(R"(INSERT INTO "仕入商品" ("品名ID", "品名", "単価", "単位") VALUES (?, ?, ?, ?))"))
+            && prepare(m_productUpdate, QStringLiteral(R"(UPDATE "仕入商品"
+                SET "単価" = CASE WHEN ?1 THEN ?2 ELSE "単価" END, "単位" = CASE WHEN ?3 THEN ?4 ELSE "単位" END
+                WHERE "品名ID" = ?5)"))
+            && prepare(m_unit, QStringLiteral(R"(INSERT INTO "単位" ("単位ID", "単位") VALUES (?, ?))"))
+            && (!indexesSuspended
+                || (prepare(m_productWords, NameIndex::insertStatement(Table::Shohin, NameIndex::Kind::ShortWords))
+                    && prepare(m_lineName, NameIndex::lineNameStatement())
+                    && prepare(m_lineNameWords, NameIndex::insertStatement(Table::Tana, NameIndex::Kind::ShortWords))));
+    }
+
+    void finish()
+    {
+        for (Statement* s : { &m_line, &m_category, &m_product, &m_productUpdate, &m_unit, &m_productWords, &m_lineName,
+                              &m_lineNameWords })
+            s->finish();
+    }
+
+    bool run(const Write& w)
+    {
+        switch (w.kind) {
+        case Write::Kind::Line:
+            m_line.bind(1, w.id);
+            m_line.bind(2, w.date);
+            m_line.bind(3, w.categoryId);
+            m_line.bind(4, w.name);
+            m_line.bind(5, w.quantity);
+            m_line.bind(6, w.unit);
+            m_line.bind(7, w.unitPrice);
+            m_line.bind(8, w.amount);
+            m_line.bind(9, w.memo);
+            m_line.bind(10, w.productId);
+            return run(m_line);
+        case Write::Kind::Category:
+            m_category.bind(1, w.id);
+            m_category.bind(2, w.name);
+            return run(m_category);
+        case Write::Kind::Product:
+            m_product.bind(1, w.id);
+            m_product.bind(2, w.name);
+            m_product.bind(3, w.price);
+            m_product.bind(4, w.unit);
+            if (!run(m_product))
+                return false;
+            if (w.words.isNull())
+                return true;
+            m_productWords.bind(1, w.id);
+            m_productWords.bind(2, w.words);
+            return run(m_productWords);
+        case Write::Kind::ProductUpdate:
+            m_productUpdate.bind(1, w.withPrice ? 1 : 0);
+            m_productUpdate.bind(2, w.price);
+            m_productUpdate.bind(3, w.withUnit ? 1 : 0);
+            m_productUpdate.bind(4, w.unit);
+            m_productUpdate.bind(5, w.id);
+            return run(m_productUpdate);
+        case Write::Kind::Unit:
+            m_unit.bind(1, w.id);
+            m_unit.bind(2, w.unit);
+            return run(m_unit);
+        }
+        return false;
+    }
+
+    // Lists a line name unless it is listed already, with its short words.
+    bool addLineName(const QString& name, int productId)
+    {
+        const QByteArray utf8 = name.toUtf8();
+        m_lineName.bind(1, utf8);
+        m_lineName.bind(2, productId);
+        if (!run(m_lineName))
+            return false;
+        if (sqlite3_changes(m_db) == 0)
+            return true;
+        const QByteArray words = NameIndex::shortWords(name).toUtf8();
+        m_lineNameWords.bind(1, int(sqlite3_last_insert_rowid(m_db)));
+        m_lineNameWords.bind(2, words);
+        return run(m_lineNameWords);
+    }
+
+    QString error() const { return m_error; }
+
+private:
+    bool failed()
+    {
+        if (m_error.isEmpty())
+            m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+        return false;
+    }
+    bool run(Statement& statement) { return statement.run() || failed(); }
+
+    sqlite3* m_db;
+    Statement m_line, m_category, m_product, m_productUpdate, m_unit, m_productWords, m_lineName, m_lineNameWords;
+    QString m_error;
+};
+
+// Hands the writes over to the thread that carries them out, in batches, in their order.
+// Without a thread-safe engine they are carried out at once instead.
+class ImportWriter::Pipeline
+{
+public:
+    explicit Pipeline(Statements& statements)
+        : m_statements(statements)
+    {
+        m_batch.reserve(BatchSize);
+        if (sqlite3_threadsafe())
+            m_thread = std::thread([this] { work(); });
+    }
+
+    ~Pipeline()
+    {
+        if (!m_thread.joinable())
+            return;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_queue.clear(); // given up: not written
+            m_ending = true;
+        }
+        m_ready.notify_one();
+        m_thread.join();
+    }
+
+    void add(Write&& write)
+    {
+        if (!m_thread.joinable()) {
+            if (!m_failed && !m_statements.run(write))
+                m_failed = true;
+            return;
+        }
+        m_batch.push_back(std::move(write));
+        if (m_batch.size() == BatchSize)
+            handOver();
+    }
+
+    // Waits until everything handed over is written; false when a write failed.
+    bool finish()
+    {
+        if (m_thread.joinable()) {
+            handOver();
+            {
+                const std::lock_guard lock(m_mutex);
+                m_ending = true;
+            }
+            m_ready.notify_one();
+            m_thread.join();
+        }
+        return !m_failed;
+    }
+
+    bool failed() const { return m_failed; }
+
+private:
+    void handOver()
+    {
+        if (m_batch.empty())
+            return;
+        {
+            std::unique_lock lock(m_mutex);
+            m_room.wait(lock, [this] { return m_queue.size() < BatchesWaiting; });
+            m_queue.push_back(std::move(m_batch));
+        }
+        m_ready.notify_one();
+        m_batch = {};
+        m_batch.reserve(BatchSize);
+    }
+
+    void work()
+    {
+        for (;;) {
+            std::vector<Write> batch;
+            {
+                std::unique_lock lock(m_mutex);
+                m_ready.wait(lock, [this] { return m_ending || !m_queue.empty(); });
+                if (m_queue.empty())
+                    return;
+                batch = std::move(m_queue.front());
+                m_queue.pop_front();
+            }
+            m_room.notify_one();
+            // After a failure the rest is only taken off the queue: none of it stays.
+            for (const Write& write : batch) {
+                if (m_failed)
+                    break;
+                if (!m_statements.run(write))
+                    m_failed = true;
+            }
+        }
+    }
+
+    Statements& m_statements;
+    std::vector<Write> m_batch;
+    std::deque<std::vector<Write>> m_queue;
+    std::mutex m_mutex;
+    std::condition_variable m_ready, m_room;
+    bool m_ending = false;
+    std::atomic<bool> m_failed { false };
+    std::thread m_thread;
+};
 
 ImportWriter::ImportWriter(Database& db)
     : m_db(db)
@@ -25,17 +314,26 @@ ImportWriter::ImportWriter(Database& db)
 
 ImportWriter::~ImportWriter()
 {
-    finishStatements();
+    m_pipeline.reset(); // the writing thread stops before anything else goes
+    if (m_statements)
+        m_statements->finish();
     m_transaction.reset(); // rolled back unless committed
     if (!m_cacheSize.isEmpty())
         m_db.exec(QStringLiteral("PRAGMA cache_size = %1").arg(m_cacheSize.toInt()));
 }
 
-void ImportWriter::finishStatements()
+bool ImportWriter::hasFailed() const
 {
-    for (Statement* statement : { &m_insertLine, &m_insertCategory, &m_insertProduct, &m_updateProduct, &m_insertUnit,
-                                  &m_lineWords, &m_productWords })
-        statement->finish();
+    return !m_error.isEmpty() || (m_pipeline && m_pipeline->failed());
+}
+
+QString ImportWriter::error() const
+{
+    if (!m_error.isEmpty())
+        return m_error;
+    // Read only once the writing thread has stopped (commit() or a failed begin()).
+    const QString error = m_statements ? m_statements->error() : QString();
+    return error.isEmpty() && hasFailed() ? QStringLiteral("unknown database error") : error;
 }
 
 bool ImportWriter::fail(const QString& error)
@@ -43,53 +341,6 @@ bool ImportWriter::fail(const QString& error)
     if (m_error.isEmpty())
         m_error = error.isEmpty() ? QStringLiteral("unknown database error") : error;
     return false;
-}
-
-ImportWriter::Statement::~Statement()
-{
-    sqlite3_finalize(m_statement);
-}
-
-bool ImportWriter::Statement::prepare(sqlite3* db, const QString& sql)
-{
-    sqlite3_finalize(m_statement);
-    m_statement = nullptr;
-    return sqlite3_prepare16_v3(db, sql.utf16(), int(sql.size() * sizeof(char16_t)), SQLITE_PREPARE_PERSISTENT,
-                                &m_statement, nullptr)
-        == SQLITE_OK;
-}
-
-void ImportWriter::Statement::finish()
-{
-    sqlite3_finalize(m_statement);
-    m_statement = nullptr;
-}
-
-void ImportWriter::Statement::bind(int index, int value)
-{
-    sqlite3_bind_int(m_statement, index, value);
-}
-
-void ImportWriter::Statement::bind(int index, double value)
-{
-    sqlite3_bind_double(m_statement, index, value);
-}
-
-void ImportWriter::Statement::bind(int index, const QString& value)
-{
-    sqlite3_bind_text16(m_statement, index, value.utf16(), int(value.size() * sizeof(char16_t)), SQLITE_STATIC);
-}
-
-bool ImportWriter::Statement::run()
-{
-    const int status = sqlite3_step(m_statement);
-    sqlite3_reset(m_statement);
-    return status == SQLITE_DONE;
-}
-
-bool ImportWriter::run(Statement& statement)
-{
-    return statement.run() || fail(QString::fromUtf8(sqlite3_errmsg(m_handle)));
 }
 
 bool ImportWriter::runAll(const QStringList& statements)
@@ -117,7 +368,7 @@ bool ImportWriter::begin(qint64 expectedLines)
         return fail(connection.lastError().text());
 
     // The next IDs are counted inside the transaction: nobody else writes meanwhile.
-    m_nextLine = m_firstLine = m_db.nextId(Table::Tana);
+    m_nextLine = m_db.nextId(Table::Tana);
     m_nextCategory = m_db.nextId(Table::Koumoku);
     m_nextProduct = m_firstProduct = m_db.nextId(Table::Shohin);
     m_nextUnit = m_db.nextId(Table::Tani);
@@ -149,13 +400,19 @@ bool ImportWriter::begin(qint64 expectedLines)
 
     // Row by row, the index triggers would take up most of the time of a large import.
     if (m_db.hasNameIndexes()) {
+        QSqlQuery q(connection);
+        if (!q.exec(QStringLiteral(R"(SELECT ifnull(max("番号"), 0) + 1 FROM "%1")").arg(NameIndex::lineNamesTable()))
+            || !q.next())
+            return fail(q.lastError().text());
+        m_firstLineName = q.value(0).toInt();
+        q.finish();
         if (!runAll(NameIndex::suspendStatements(Table::Tana) + NameIndex::suspendStatements(Table::Shohin)))
             return false;
         m_indexesSuspended = true;
     }
     // Kept up to date, the index over the product IDs takes each line to its own place;
     // made afresh it is one sort of the whole table, several times cheaper a line.
-    if (expectedLines >= MinLinesForFreshIndexes && expectedLines * 2 >= m_firstLine - 1) {
+    if (expectedLines >= MinLinesForFreshIndexes && expectedLines * 2 >= m_nextLine - 1) {
         if (!runAll(Schema::dropLineIndexStatements()))
             return false;
         m_lineIndexesDropped = true;
@@ -164,25 +421,10 @@ bool ImportWriter::begin(qint64 expectedLines)
     const QVariant handle = connection.driver()->handle();
     if (qstrcmp(handle.typeName(), "sqlite3*") != 0 || !(m_handle = *static_cast<sqlite3* const*>(handle.constData())))
         return fail(QStringLiteral("no SQLite connection"));
-    const auto prepare = [&](Statement& statement, const QString& sql) {
-        return statement.prepare(m_handle, sql) || fail(QString::fromUtf8(sqlite3_errmsg(m_handle)));
-    };
-    if (!prepare(m_insertLine, QStringLiteral(R"(INSERT INTO "棚卸マスター"
-            ("ID", "日付", "項目ID", "品名", "数量", "単位", "単価", "価格", "備考", "品名ID")
-            VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?))"))
-        || !prepare(m_insertCategory,
-                    QStringLiteral(R"(INSERT INTO "項目分類" ("項目ID", "項目分類名") VALUES (?, ?))"))
-        || !prepare(m_insertProduct,
-                    QStringLiteral(R"(INSERT INTO "仕入商品" ("品名ID", "品名", "単価", "単位") VALUES (?, ?, ?, ?))"))
-        || !prepare(m_updateProduct, QStringLiteral(R"(UPDATE "仕入商品"
-                        SET "単価" = CASE WHEN ?1 THEN ?2 ELSE "単価" END, "単位" = CASE WHEN ?3 THEN ?4 ELSE "単位" END
-                        WHERE "品名ID" = ?5)"))
-        || !prepare(m_insertUnit, QStringLiteral(R"(INSERT INTO "単位" ("単位ID", "単位") VALUES (?, ?))")))
-        return false;
-    if (m_indexesSuspended
-        && (!prepare(m_lineWords, NameIndex::insertStatement(Table::Tana, NameIndex::Kind::ShortWords))
-            || !prepare(m_productWords, NameIndex::insertStatement(Table::Shohin, NameIndex::Kind::ShortWords))))
-        return false;
+    m_statements = std::make_unique<Statements>(m_handle);
+    if (!m_statements->prepare(m_indexesSuspended))
+        return fail(m_statements->error());
+    m_pipeline = std::make_unique<Pipeline>(*m_statements);
     return true;
 }
 
@@ -201,9 +443,11 @@ std::optional<int> ImportWriter::productId(const QString& name) const
 int ImportWriter::addCategory(const QString& name)
 {
     const int id = m_nextCategory++;
-    m_insertCategory.bind(1, id);
-    m_insertCategory.bind(2, name);
-    run(m_insertCategory);
+    Write w;
+    w.kind = Write::Kind::Category;
+    w.id = id;
+    w.name = name.toUtf8();
+    m_pipeline->add(std::move(w));
     m_categories.insert(name, id);
     return id;
 }
@@ -211,81 +455,94 @@ int ImportWriter::addCategory(const QString& name)
 int ImportWriter::addProduct(const QString& name, const QString& unit, int unitPrice)
 {
     const int id = m_nextProduct++;
-    m_insertProduct.bind(1, id);
-    m_insertProduct.bind(2, name);
-    m_insertProduct.bind(3, unitPrice);
-    m_insertProduct.bind(4, unit);
-    run(m_insertProduct);
+    Write w;
+    w.kind = Write::Kind::Product;
+    w.id = id;
+    w.name = name.toUtf8();
+    w.price = unitPrice;
+    w.unit = unit.toUtf8();
+    if (m_indexesSuspended)
+        w.words = NameIndex::shortWords(name).toUtf8();
+    m_pipeline->add(std::move(w));
     m_products.insert(name, id);
-    if (m_indexesSuspended) {
-        m_productWords.bind(1, id);
-        const QString words = NameIndex::shortWords(name);
-        m_productWords.bind(2, words);
-        run(m_productWords);
-    }
     return id;
 }
 
 void ImportWriter::updateProduct(int id, const std::optional<QString>& unit, std::optional<int> unitPrice)
 {
-    m_updateProduct.bind(1, unitPrice ? 1 : 0);
-    m_updateProduct.bind(2, unitPrice.value_or(0));
-    m_updateProduct.bind(3, unit ? 1 : 0);
-    m_updateProduct.bind(4, unit.value_or(QString()));
-    m_updateProduct.bind(5, id);
-    run(m_updateProduct);
+    Write w;
+    w.kind = Write::Kind::ProductUpdate;
+    w.id = id;
+    w.withPrice = unitPrice.has_value();
+    w.price = unitPrice.value_or(0);
+    w.withUnit = unit.has_value();
+    w.unit = unit.value_or(QString()).toUtf8();
+    m_pipeline->add(std::move(w));
 }
 
 void ImportWriter::registerUnit(const QString& unit)
 {
     if (unit.isEmpty() || m_units.contains(unit))
         return;
-    m_insertUnit.bind(1, m_nextUnit++);
-    m_insertUnit.bind(2, unit);
-    run(m_insertUnit);
+    Write w;
+    w.kind = Write::Kind::Unit;
+    w.id = m_nextUnit++;
+    w.unit = unit.toUtf8();
+    m_pipeline->add(std::move(w));
     m_units.insert(unit);
 }
 
 void ImportWriter::addLine(const ImportedLine& line)
 {
-    Statement& s = m_insertLine;
-    s.bind(1, m_nextLine++);
-    s.bind(2, line.date);
-    s.bind(3, line.categoryId);
-    s.bind(4, line.name);
-    s.bind(5, line.quantity);
-    s.bind(6, line.unit);
-    s.bind(7, line.unitPrice);
-    s.bind(8, line.amount);
-    s.bind(9, line.memo);
-    s.bind(10, line.productId);
-    run(s);
-    if (m_indexesSuspended) {
-        m_lineWords.bind(1, m_nextLine - 1);
-        m_lineWords.bind(2, wordsOfProduct(line.productId, line.name));
-        run(m_lineWords);
+    Write w;
+    w.kind = Write::Kind::Line;
+    w.id = m_nextLine++;
+    w.date = line.date.toUtf8();
+    w.categoryId = line.categoryId;
+    w.name = line.name.toUtf8();
+    w.quantity = line.quantity;
+    w.unit = line.unit.toUtf8();
+    w.unitPrice = line.unitPrice;
+    w.amount = line.amount;
+    w.memo = line.memo.toUtf8();
+    w.productId = line.productId;
+    m_pipeline->add(std::move(w));
+    if (m_indexesSuspended && !line.name.isEmpty()) {
+        // Nearly always a product's lines carry its name: one look-up by ID tells.
+        const auto known = m_lineNames.constFind(line.productId);
+        if (known == m_lineNames.cend())
+            m_lineNames.insert(line.productId, line.name);
+        else if (*known != line.name)
+            m_otherLineNames.insert({ line.name, line.productId });
     }
 }
 
-const QString& ImportWriter::wordsOfProduct(int id, const QString& name)
+bool ImportWriter::addLineNames()
 {
-    auto found = m_wordsOfProduct.find(id);
-    if (found == m_wordsOfProduct.end())
-        found = m_wordsOfProduct.insert(id, NameIndex::shortWords(name));
-    return *found;
+    for (auto it = m_lineNames.cbegin(); it != m_lineNames.cend(); ++it) {
+        if (!m_statements->addLineName(it.value(), it.key()))
+            return fail(m_statements->error());
+    }
+    for (const auto& [name, productId] : std::as_const(m_otherLineNames)) {
+        if (!m_statements->addLineName(name, productId))
+            return fail(m_statements->error());
+    }
+    return true;
 }
 
 bool ImportWriter::commit()
 {
-    if (hasFailed() || !m_transaction)
+    if (hasFailed() || !m_transaction || !m_pipeline->finish())
         return false;
+    if (m_indexesSuspended && !addLineNames())
+        return false;
+    m_statements->finish();
     if (m_lineIndexesDropped && !runAll(Schema::lineIndexStatements()))
         return false;
     if (m_indexesSuspended
-        && !runAll(NameIndex::resumeStatements(Table::Tana, m_firstLine)
+        && !runAll(NameIndex::resumeStatements(Table::Tana, m_firstLineName)
                    + NameIndex::resumeStatements(Table::Shohin, m_firstProduct)))
         return false;
-    finishStatements();
     QString error;
     return m_transaction->commit(&error) || fail(error);
 }

@@ -9,7 +9,6 @@
 #include <optional>
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 // A counted line as the import writes it.
 struct ImportedLine
@@ -28,9 +27,12 @@ struct ImportedLine
 // The database side of an import: one transaction for the whole run, the name → ID maps of
 // categories, products and units read once, the next IDs counted here, and statements
 // prepared once on the engine itself (a million lines through the generic query layer
-// take several times as long). The name indexes are brought up to date in one go at commit() rather than
-// row by row. Nothing is written unless commit() succeeds; after the first failed
-// statement every later call does nothing and hasFailed() is true.
+// take several times as long). The statements run on a thread of their own while the
+// caller reads and checks the next records; the caller's thread keeps the maps and the
+// IDs, so what it is told never waits for the engine. The name indexes are brought up to
+// date in one go at commit() rather than row by row. Nothing is written unless commit()
+// succeeds; after the first failed statement the rest is dropped and hasFailed() becomes
+// true (soon after: the failure is noticed on the writing thread).
 class ImportWriter
 {
 public:
@@ -44,8 +46,8 @@ public:
     bool begin(qint64 expectedLines);
     bool commit();
 
-    bool hasFailed() const { return !m_error.isEmpty(); }
-    QString error() const { return m_error; }
+    bool hasFailed() const;
+    QString error() const;
 
     // IDs of names as stored; nullopt when there is none yet.
     std::optional<int> categoryId(const QString& name) const;
@@ -60,32 +62,14 @@ public:
     void addLine(const ImportedLine& line);
 
 private:
-    // One prepared statement, run again and again with new values.
-    class Statement
-    {
-    public:
-        Statement() = default;
-        ~Statement();
-        Statement(const Statement&) = delete;
-        Statement& operator=(const Statement&) = delete;
-        bool prepare(sqlite3* db, const QString& sql);
-        void finish();
-        void bind(int index, int value);
-        void bind(int index, double value);
-        // The text must live until run() returns.
-        void bind(int index, const QString& value);
-        bool run();
+    class Statements;
+    class Pipeline;
 
-    private:
-        sqlite3_stmt* m_statement = nullptr;
-    };
-
-    bool run(Statement& statement);
-    // Lets go of the prepared statements: the transaction ends only without them.
-    void finishStatements();
-    const QString& wordsOfProduct(int id, const QString& name);
     bool runAll(const QStringList& statements);
     bool fail(const QString& error);
+    // The line names of the run (name and product ID, each pair once) into the list the
+    // lines' name indexes hold.
+    bool addLineNames();
 
     Database& m_db;
     std::unique_ptr<Transaction> m_transaction;
@@ -93,13 +77,14 @@ private:
     QHash<QString, int> m_products;
     QSet<QString> m_units;
     int m_nextLine = 1, m_nextCategory = 1, m_nextProduct = 1, m_nextUnit = 1;
-    int m_firstLine = 1, m_firstProduct = 1;
+    int m_firstProduct = 1, m_firstLineName = 1;
+    // The names the run's lines carry, by product ID, and any other name a line of an
+    // already listed product carries.
+    QHash<int, QString> m_lineNames;
+    QSet<std::pair<QString, int>> m_otherLineNames;
     sqlite3* m_handle = nullptr;
-    Statement m_insertLine, m_insertCategory, m_insertProduct, m_updateProduct, m_insertUnit;
-    // The short-word index rows of new lines and products, and the words of each product's
-    // name, made once for all its lines.
-    Statement m_lineWords, m_productWords;
-    QHash<int, QString> m_wordsOfProduct;
+    std::unique_ptr<Statements> m_statements;
+    std::unique_ptr<Pipeline> m_pipeline;
     QString m_cacheSize;
     bool m_indexesSuspended = false;
     bool m_lineIndexesDropped = false;

@@ -177,10 +177,10 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
     while (dates.next())
         days << dates.value(0).toString();
     q.prepare(QStringLiteral(R"(SELECT t."日付", t."品名", t."数量", t."単位", t."単価"
-        FROM (%1 AND rowid BETWEEN (SELECT MIN("ID") FROM "棚卸マスター" WHERE "日付" = ?)
-                              AND (SELECT MAX("ID") FROM "棚卸マスター" WHERE "日付" = ?)) AS c
-        CROSS JOIN "棚卸マスター" AS t ON t."ID" = c.r
-        WHERE t."日付" = ? AND %2 ORDER BY t."ID" DESC LIMIT ?)")
+        FROM (%1) AS c CROSS JOIN "棚卸マスター" AS t ON t."ID" = c.r
+        WHERE c.r BETWEEN (SELECT MIN("ID") FROM "棚卸マスター" WHERE "日付" = ?)
+                      AND (SELECT MAX("ID") FROM "棚卸マスター" WHERE "日付" = ?)
+            AND t."日付" = ? AND %2 ORDER BY t."ID" DESC LIMIT ?)")
                   .arg(candidates->sql, filter.sql));
     for (const QString& day : std::as_const(days)) {
         if (lines.size() >= limit)

@@ -195,10 +195,10 @@ FileCheck vacuumInto(QSqlQuery& q, const QString& target)
     return copied.sound() ? publish(temp, target) : copied;
 }
 
-// As vacuumInto, with each name index merged into one piece, leaving out what deleted rows
-// left in it; without that the copy keeps the indexes' old size. The merging is done in a
-// first copy, which is copied once more: a write to the file itself would leave its journal
-// beside it if the program were stopped midway.
+// As vacuumInto, with the names no line carries any more taken out of the lines' name list
+// and each name index merged into one piece, leaving out what deleted rows left in it; without that the copy keeps the
+// indexes' old size. The merging is done in a first copy, which is copied once more: a write to the file itself would
+// leave its journal beside it if the program were stopped midway.
 FileCheck compactInto(QSqlDatabase& db, QSqlQuery& q, const QString& target)
 {
     if (!Schema::hasNameIndexes(db))
@@ -212,8 +212,11 @@ FileCheck compactInto(QSqlDatabase& db, QSqlQuery& q, const QString& target)
         QSqlQuery m(merging.db());
         if (!merging.isOpen())
             result = { FileCheck::Status::Unreadable, merging.error() };
-        for (const QString& table : NameIndex::indexTables()) {
-            if (result.sound() && !m.exec(QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('optimize'))").arg(table)))
+        QStringList statements = NameIndex::pruneStatements();
+        for (const QString& table : NameIndex::indexTables())
+            statements << QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('optimize'))").arg(table);
+        for (const QString& sql : std::as_const(statements)) {
+            if (result.sound() && !m.exec(sql))
                 result = refused(m.lastError());
         }
         if (result.sound())

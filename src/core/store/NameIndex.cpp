@@ -7,9 +7,22 @@ namespace {
 
 constexpr int TrigramLength = 3;
 
-QString nameColumnOf(Table table)
+const QString LineNames = QStringLiteral("棚卸マスター_品名一覧");
+
+// Where the indexes of a table read their names: 仕入商品 itself, and for 棚卸マスター its
+// list of names.
+struct Source
 {
-    return table == Table::Tana || table == Table::Shohin ? QStringLiteral("品名") : QString();
+    QString table, id, name;
+};
+
+std::optional<Source> sourceOf(Table table)
+{
+    if (table == Table::Tana)
+        return Source { LineNames, QStringLiteral("番号"), QStringLiteral("品名") };
+    if (table == Table::Shohin)
+        return Source { tableName(table), idColumn(table), QStringLiteral("品名") };
+    return std::nullopt;
 }
 
 constexpr NameIndex::Kind Kinds[] = { NameIndex::Kind::Trigrams, NameIndex::Kind::ShortWords };
@@ -29,11 +42,13 @@ QString indexedValue(NameIndex::Kind kind, const QString& value)
         .arg(value);
 }
 
-// The triggers that keep an index of table in step with every insert, update and delete.
-QStringList triggerStatements(Table table, NameIndex::Kind kind)
+// The triggers that keep an index of table in step with every insert, update and delete
+// of its source.
+QStringList indexTriggerStatements(Table table, NameIndex::Kind kind)
 {
-    const QString t = tableName(table), id = idColumn(table), name = nameColumnOf(table),
-                  index = NameIndex::indexTable(table, kind);
+    const Source source = *sourceOf(table);
+    const QString &t = source.table, &id = source.id, &name = source.name;
+    const QString index = NameIndex::indexTable(table, kind);
     const QString add = QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2") VALUES (new."%3", %4);)")
                             .arg(index, name, id, indexedValue(kind, QStringLiteral("new.\"%1\"").arg(name)));
     const QString remove = QStringLiteral(R"(INSERT INTO "%1" ("%1", rowid, "%2") VALUES ('delete', old."%3", %4);)")
@@ -42,6 +57,92 @@ QStringList triggerStatements(Table table, NameIndex::Kind kind)
              QStringLiteral(R"(CREATE TRIGGER "%1_削除" AFTER DELETE ON "%2" BEGIN %3 END)").arg(index, t, remove),
              QStringLiteral(R"(CREATE TRIGGER "%1_変更" AFTER UPDATE OF "%3", "%4" ON "%2" BEGIN %5 %6 END)")
                  .arg(index, t, id, name, remove, add) };
+}
+
+// The triggers of 棚卸マスター that list the name of every line added or changed. Lines
+// deleted leave their names listed.
+QStringList lineNameTriggerStatements()
+{
+    const QString add = QStringLiteral(R"(WHEN new."品名" <> '' BEGIN
+        INSERT OR IGNORE INTO "%1" ("品名", "品名ID") VALUES (new."品名", new."品名ID"); END)")
+                            .arg(LineNames);
+    return { QStringLiteral(R"(CREATE TRIGGER "%1_追加" AFTER INSERT ON "棚卸マスター" %2)").arg(LineNames, add),
+             QStringLiteral(R"(CREATE TRIGGER "%1_変更" AFTER UPDATE OF "品名", "品名ID" ON "棚卸マスター" %2)")
+                 .arg(LineNames, add) };
+}
+
+QStringList triggerStatements(Table table)
+{
+    QStringList statements;
+    for (NameIndex::Kind kind : Kinds)
+        statements << indexTriggerStatements(table, kind);
+    if (table == Table::Tana)
+        statements << lineNameTriggerStatements();
+    return statements;
+}
+
+QStringList dropTriggerStatements(Table table)
+{
+    QStringList statements;
+    for (NameIndex::Kind kind : Kinds) {
+        for (const char* trigger : { "追加", "削除", "変更" })
+            statements << QStringLiteral(R"(DROP TRIGGER "%1_%2")")
+                              .arg(NameIndex::indexTable(table, kind), QString::fromUtf8(trigger));
+    }
+    if (table == Table::Tana) {
+        for (const char* trigger : { "追加", "変更" })
+            statements << QStringLiteral(R"(DROP TRIGGER "%1_%2")").arg(LineNames, QString::fromUtf8(trigger));
+    }
+    return statements;
+}
+
+// The index tables of table with their triggers, and for 棚卸マスター its list of names.
+QStringList createStatements(Table table)
+{
+    const Source source = *sourceOf(table);
+    QStringList statements;
+    if (table == Table::Tana) {
+        // One row for each name with each product ID, a missing ID included (a NULL is
+        // no value to a plain unique index, hence the two partial ones).
+        statements << QStringLiteral(R"(CREATE TABLE "%1" ("番号" INTEGER PRIMARY KEY, "品名" TEXT NOT NULL,
+                "品名ID" INTEGER))")
+                          .arg(LineNames)
+                   << QStringLiteral(R"(CREATE UNIQUE INDEX "%1_組" ON "%1" ("品名", "品名ID")
+                WHERE "品名ID" IS NOT NULL)")
+                          .arg(LineNames)
+                   << QStringLiteral(R"(CREATE UNIQUE INDEX "%1_品名IDなし" ON "%1" ("品名")
+                WHERE "品名ID" IS NULL)")
+                          .arg(LineNames);
+    }
+    // The trigram index keeps no copy of the names (content=): it reads them from the
+    // source; the short-word index keeps none at all (content=''). Neither keeps positions
+    // (detail=none) nor sizes for ranking (columnsize=0): every word is looked up on its
+    // own, and the caller's own condition checks the rest.
+    statements << QStringLiteral(R"(CREATE VIRTUAL TABLE "%1" USING fts5("%2", content='%3', content_rowid='%4',
+            tokenize='trigram', detail=none, columnsize=0))")
+                      .arg(NameIndex::indexTable(table, NameIndex::Kind::Trigrams), source.name, source.table,
+                           source.id)
+               << QStringLiteral(R"(CREATE VIRTUAL TABLE "%1" USING fts5("%2", content='',
+            tokenize='ascii', detail=none, columnsize=0))")
+                      .arg(NameIndex::indexTable(table, NameIndex::Kind::ShortWords), source.name);
+    return statements << triggerStatements(table);
+}
+
+QStringList fillStatements(Table table)
+{
+    if (table == Table::Tana) {
+        // The triggers of the list fill its indexes.
+        return { QStringLiteral(R"(INSERT OR IGNORE INTO "%1" ("品名", "品名ID")
+            SELECT "品名", "品名ID" FROM "棚卸マスター" WHERE "品名" <> '' ORDER BY "ID")")
+                     .arg(LineNames) };
+    }
+    const Source source = *sourceOf(table);
+    return { QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('rebuild'))")
+                 .arg(NameIndex::indexTable(table, NameIndex::Kind::Trigrams)),
+             QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2") SELECT "%3", %4 FROM "%5")")
+                 .arg(NameIndex::indexTable(table, NameIndex::Kind::ShortWords), source.name, source.id,
+                      indexedValue(NameIndex::Kind::ShortWords, QStringLiteral("\"%1\"").arg(source.name)),
+                      source.table) };
 }
 
 // The words to look text up by: its pieces of three characters (not UTF-16 units: a
@@ -80,7 +181,7 @@ namespace NameIndex {
 
 QString indexTable(Table table, Kind kind)
 {
-    if (nameColumnOf(table).isEmpty())
+    if (!sourceOf(table))
         return {};
     return tableName(table) + (kind == Kind::Trigrams ? QStringLiteral("_品名索引") : QStringLiteral("_品名短索引"));
 }
@@ -91,58 +192,75 @@ QStringList indexTables()
              indexTable(Table::Shohin, Kind::Trigrams), indexTable(Table::Shohin, Kind::ShortWords) };
 }
 
+QString lineNamesTable()
+{
+    return LineNames;
+}
+
 QStringList createStatements()
 {
     QStringList statements;
-    for (Table table : IndexedTables) {
-        // The trigram index keeps no copy of the names (content=): it reads them from
-        // the table; the short-word index keeps none at all (content=''). Neither keeps
-        // positions (detail=none) nor sizes for ranking (columnsize=0): every word is
-        // looked up on its own, and the caller's own condition checks the rest.
-        statements << QStringLiteral(R"(CREATE VIRTUAL TABLE "%1" USING fts5("%2", content='%3', content_rowid='%4',
-                tokenize='trigram', detail=none, columnsize=0))")
-                          .arg(indexTable(table, Kind::Trigrams), nameColumnOf(table), tableName(table),
-                               idColumn(table))
-                   << QStringLiteral(R"(CREATE VIRTUAL TABLE "%1" USING fts5("%2", content='',
-                tokenize='ascii', detail=none, columnsize=0))")
-                          .arg(indexTable(table, Kind::ShortWords), nameColumnOf(table));
-        for (Kind kind : Kinds)
-            statements << triggerStatements(table, kind);
-    }
+    for (Table table : IndexedTables)
+        statements << ::createStatements(table);
     return statements;
 }
 
 QStringList fillStatements()
 {
     QStringList statements;
-    for (Table table : IndexedTables) {
-        statements
-            << QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('rebuild'))").arg(indexTable(table, Kind::Trigrams))
-            << QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2") SELECT "%3", %4 FROM "%5")")
-                   .arg(indexTable(table, Kind::ShortWords), nameColumnOf(table), idColumn(table),
-                        indexedValue(Kind::ShortWords, QStringLiteral("\"%1\"").arg(nameColumnOf(table))),
-                        tableName(table));
-    }
+    for (Table table : IndexedTables)
+        statements << ::fillStatements(table);
     return statements;
+}
+
+QStringList upgradeStatements(int fromVersion)
+{
+    if (fromVersion < 2)
+        return createStatements() + fillStatements();
+    // Version 2 indexed every line; its indexes and triggers on 棚卸マスター go (by the
+    // same names as the new ones of the list of names).
+    QStringList statements;
+    for (Kind kind : Kinds) {
+        for (const char* trigger : { "追加", "削除", "変更" })
+            statements << QStringLiteral(R"(DROP TRIGGER IF EXISTS "%1_%2")")
+                              .arg(indexTable(Table::Tana, kind), QString::fromUtf8(trigger));
+        statements << QStringLiteral(R"(DROP TABLE IF EXISTS "%1")").arg(indexTable(Table::Tana, kind));
+    }
+    return statements + ::createStatements(Table::Tana) + ::fillStatements(Table::Tana);
+}
+
+QStringList pruneStatements()
+{
+    return { QStringLiteral(R"(DELETE FROM "%1" WHERE NOT EXISTS (SELECT 1 FROM "棚卸マスター" AS t
+        WHERE t."品名ID" IS "%1"."品名ID" AND t."品名" = "%1"."品名"))")
+                 .arg(LineNames) };
 }
 
 QStringList suspendStatements(Table table)
 {
+    return sourceOf(table) ? dropTriggerStatements(table) : QStringList();
+}
+
+QStringList resumeStatements(Table table, int firstId)
+{
+    const std::optional<Source> source = sourceOf(table);
+    if (!source)
+        return {};
     QStringList statements;
-    if (indexTable(table).isEmpty())
-        return statements;
-    for (Kind kind : Kinds) {
-        for (const char* trigger : { "追加", "削除", "変更" })
-            statements
-                << QStringLiteral(R"(DROP TRIGGER "%1_%2")").arg(indexTable(table, kind), QString::fromUtf8(trigger));
-    }
-    return statements;
+    statements << QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2") SELECT "%3", "%2" FROM "%4" WHERE "%3" >= %5)")
+                      .arg(indexTable(table, Kind::Trigrams), source->name, source->id, source->table)
+                      .arg(firstId);
+    return statements << triggerStatements(table);
 }
 
 QString insertStatement(Table table, Kind kind)
 {
-    return QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2") VALUES (?, ?))")
-        .arg(indexTable(table, kind), nameColumnOf(table));
+    return QStringLiteral(R"(INSERT INTO "%1" (rowid, "品名") VALUES (?, ?))").arg(indexTable(table, kind));
+}
+
+QString lineNameStatement()
+{
+    return QStringLiteral(R"(INSERT OR IGNORE INTO "%1" ("品名", "品名ID") VALUES (?, ?))").arg(LineNames);
 }
 
 QString shortWords(const QString& name)
@@ -170,34 +288,21 @@ QString shortWords(const QString& name)
     return words;
 }
 
-QStringList resumeStatements(Table table, int firstId)
-{
-    QStringList statements;
-    if (indexTable(table).isEmpty())
-        return statements;
-    const QString t = tableName(table), id = idColumn(table), name = nameColumnOf(table);
-    statements << QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2") SELECT "%3", "%2" FROM "%4" WHERE "%3" >= %5)")
-                      .arg(indexTable(table, Kind::Trigrams), name, id, t)
-                      .arg(firstId);
-    for (Kind kind : Kinds)
-        statements << triggerStatements(table, kind);
-    return statements;
-}
-
 bool deleteAllRows(const Database& db, Table table, QString* error)
 {
     const QString deleteRows = QStringLiteral(R"(DELETE FROM "%1")").arg(tableName(table));
-    if (indexTable(table).isEmpty() || !db.hasNameIndexes())
+    const std::optional<Source> source = sourceOf(table);
+    if (!source || !db.hasNameIndexes())
         return db.exec(deleteRows, {}, error);
     // Row by row the triggers would take the indexes apart one name at a time (half a
-    // minute for a million lines); instead they step aside while the table and its
-    // indexes are emptied at once.
+    // minute for a million products); instead they step aside while the table, its list
+    // of names and its indexes are emptied at once.
     QStringList statements = suspendStatements(table);
     for (Kind kind : Kinds)
         statements << QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('delete-all'))").arg(indexTable(table, kind));
-    statements << deleteRows;
-    for (Kind kind : Kinds)
-        statements << triggerStatements(table, kind);
+    if (source->table != tableName(table))
+        statements << QStringLiteral(R"(DELETE FROM "%1")").arg(source->table);
+    statements << deleteRows << triggerStatements(table);
     // A savepoint works inside the caller's transaction as well as without one.
     if (!db.exec(QStringLiteral("SAVEPOINT delete_all_rows"), {}, error))
         return false;
@@ -218,7 +323,12 @@ std::optional<Candidates> candidates(const Database& db, Table table, const QStr
     const QStringList words = lookupWords(kind, text);
     if (index.isEmpty() || !db.hasNameIndexes() || words.isEmpty())
         return std::nullopt;
-    const QString subquery = QStringLiteral(R"(SELECT rowid AS r FROM "%1" WHERE "%1" MATCH ?)").arg(index);
+    // The lines are reached from their names through the index on 品名ID.
+    const QString subquery = table == Table::Tana
+        ? QStringLiteral(R"(SELECT t."ID" AS r FROM "%1" CROSS JOIN "%2" AS n ON n."番号" = "%1".rowid
+            CROSS JOIN "棚卸マスター" AS t ON t."品名ID" IS n."品名ID" AND t."品名" = n."品名" WHERE "%1" MATCH ?)")
+              .arg(index, LineNames)
+        : QStringLiteral(R"(SELECT rowid AS r FROM "%1" WHERE "%1" MATCH ?)").arg(index);
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?)").arg(subquery));

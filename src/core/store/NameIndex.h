@@ -13,6 +13,13 @@
 // every pair of characters of each name as a word. Both fold case more widely than LIKE
 // does, so what they find is only a candidate: the caller keeps its own condition on the
 // name, which decides exactly as the plain scan does.
+//
+// The products are indexed row by row. The lines are not: a million lines hold a few
+// thousand names, so the indexes hold the list of the distinct pairs of name and product
+// ID of the lines (kept by triggers on 棚卸マスター), and a line is found from its pair
+// through the index on 品名ID. A pair stays listed after its last line is renamed or
+// deleted; that costs nothing but a candidate that the caller's condition drops, and
+// pruneStatements() clears them out.
 namespace NameIndex {
 
 enum class Kind
@@ -25,23 +32,33 @@ enum class Kind
 QString indexTable(Table table, Kind kind = Kind::Trigrams);
 // Every index table.
 QStringList indexTables();
+// The list of the lines' distinct names with their product IDs, which the indexes of
+// 棚卸マスター hold.
+QString lineNamesTable();
 
-// The index tables and the triggers that keep them in step with every insert, update and
-// delete; the indexes start empty.
+// The tables, triggers and indexes, empty; and the statements that fill them from the
+// rows a file holds.
 QStringList createStatements();
-// Fills the new, empty indexes from their tables, for a file made before they existed.
 QStringList fillStatements();
+// What brings the indexes of a file of schema version 1 or 2 up to date, rows included.
+QStringList upgradeStatements(int fromVersion);
+// Takes out of the line names those no line carries any more.
+QStringList pruneStatements();
 
-// For many rows added at once: the statements that take the triggers of table's indexes
-// away, and those that afterwards add the rows from firstId on to the trigram index in one
-// go and put the triggers back. The caller gives the short-word index each new row itself
-// (insertStatement with shortWords of its name) while the triggers are away. All of it
-// runs inside the caller's transaction, so a rollback puts the triggers back as well.
-// Empty for a table without indexes.
+// For many rows added at once: the statements that take away the triggers that keep the
+// indexes of table in step, and those that afterwards fill the trigram index from the
+// rows of its source from firstId on and put the triggers back. While the triggers are
+// away the caller adds to the short-word index itself (insertStatement with shortWords of
+// the name); for 棚卸マスター it also adds each new pair of name and product ID to the line
+// names (lineNameStatement; an empty name is not listed), and firstId is the first number
+// of those. All of it runs inside the caller's transaction, so a rollback puts the
+// triggers back as well. Empty for a table without indexes.
 QStringList suspendStatements(Table table);
 QStringList resumeStatements(Table table, int firstId);
 // "INSERT INTO <index> (rowid, 品名) VALUES (?, ?)" for an index of table.
 QString insertStatement(Table table, Kind kind);
+// Adds name (1) with product ID (2) to the line names unless it is there already.
+QString lineNameStatement();
 // The words the short-word index takes for a name, exactly as its triggers make them
 // (those remove a row by the same words); a null text for an empty name.
 QString shortWords(const QString& name);
@@ -50,8 +67,8 @@ QString shortWords(const QString& name);
 // All or nothing, inside a transaction of the caller's or without one.
 bool deleteAllRows(const Database& db, Table table, QString* error = nullptr);
 
-// A subquery listing as "r" the IDs of the rows that may contain text, with its one
-// bound value.
+// A subquery listing as "r" the IDs of the rows of table that may contain text, with its
+// one bound value.
 struct Candidates
 {
     QString sql;

@@ -136,8 +136,8 @@ bool upgrade(QSqlDatabase& db, QString* error)
     if (!db.transaction())
         return fail(error, db.lastError().text());
     bool ok = true;
-    QStringList statements = NameIndex::createStatements();
-    statements << NameIndex::fillStatements() << QStringLiteral("PRAGMA user_version = %1").arg(UserVersion);
+    QStringList statements = NameIndex::upgradeStatements(version);
+    statements << QStringLiteral("PRAGMA user_version = %1").arg(UserVersion);
     for (const QString& statement : statements) {
         if (!(ok = run(q, statement, error)))
             break;
@@ -152,7 +152,7 @@ bool upgrade(QSqlDatabase& db, QString* error)
 
 bool hasNameIndexes(QSqlDatabase& db)
 {
-    const QStringList tables = NameIndex::indexTables();
+    const QStringList tables = NameIndex::indexTables() << NameIndex::lineNamesTable();
     QSqlQuery q(db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN (%1)")

@@ -10,8 +10,9 @@ namespace Schema {
 // "KTRN" in the SQLite header: a file without it is not a Kotrina database.
 inline constexpr int ApplicationId = 0x4B54524E;
 // Raised whenever the tables change, so an older file can be brought up to date.
-// 1: the four tables; 2: the name indexes of 棚卸マスター and 仕入商品.
-inline constexpr int UserVersion = 2;
+// 1: the four tables; 2: the name indexes of 棚卸マスター and 仕入商品; 3: those of
+// 棚卸マスター hold its distinct names rather than every line.
+inline constexpr int UserVersion = 3;
 
 inline constexpr auto ReservedCategoryName = "未区分";
 
@@ -25,7 +26,8 @@ QStringList dropLineIndexStatements();
 bool create(QSqlDatabase& db, QString* error = nullptr);
 
 // Brings a file of an older schema version up to this one, in one transaction: version 1
-// gets the name indexes, built from the rows it holds. A failure leaves the file as it was.
+// gets the name indexes, built from the rows it holds, version 2 the new ones of the lines.
+// A failure leaves the file as it was.
 bool upgrade(QSqlDatabase& db, QString* error = nullptr);
 
 // Whether the file has the name indexes (an older file opened read-only has not).
