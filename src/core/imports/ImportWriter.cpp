@@ -374,16 +374,13 @@ bool ImportWriter::begin(qint64 expectedLines)
     m_nextUnit = m_db.nextId(Table::Tani);
 
     // Names as stored; of two rows with one name the one with the smaller ID is meant.
-    const auto readNames = [&](const QString& sql, QHash<QString, int>& names) {
+    const auto readNames = [&](const QString& sql, NameMap<int>& names) {
         QSqlQuery q(connection);
         q.setForwardOnly(true);
         if (!q.exec(sql))
             return fail(q.lastError().text());
-        while (q.next()) {
-            const QString name = q.value(1).toString();
-            if (!names.contains(name))
-                names.insert(name, q.value(0).toInt());
-        }
+        while (q.next())
+            names.try_emplace(q.value(1).toString(), q.value(0).toInt());
         return true;
     };
     if (!readNames(QStringLiteral(R"(SELECT "項目ID", "項目分類名" FROM "項目分類" ORDER BY "項目ID")"), m_categories)
@@ -394,8 +391,10 @@ bool ImportWriter::begin(qint64 expectedLines)
         q.setForwardOnly(true);
         if (!q.exec(QStringLiteral(R"(SELECT "単位" FROM "単位")")))
             return fail(q.lastError().text());
-        while (q.next())
-            m_units.insert(q.value(0).toString());
+        while (q.next()) {
+            const QString unit = q.value(0).toString();
+            m_units.try_emplace(unit, unit.toUtf8());
+        }
     }
 
     // Row by row, the index triggers would take up most of the time of a large import.
@@ -411,7 +410,8 @@ bool ImportWriter::begin(qint64 expectedLines)
         m_indexesSuspended = true;
     }
     // Kept up to date, the index over the product IDs takes each line to its own place;
-    // made afresh it is one sort of the whole table, several times cheaper a line.
+    // made afresh it is one sort of the whole table, several times cheaper a line. The date
+    // index costs the writing thread more kept up to date than its sort at the end.
     if (expectedLines >= MinLinesForFreshIndexes && expectedLines * 2 >= m_nextLine - 1) {
         if (!runAll(Schema::dropLineIndexStatements()))
             return false;
@@ -430,14 +430,14 @@ bool ImportWriter::begin(qint64 expectedLines)
 
 std::optional<int> ImportWriter::categoryId(const QString& name) const
 {
-    const auto found = m_categories.constFind(name);
-    return found == m_categories.cend() ? std::nullopt : std::optional<int>(*found);
+    const auto found = m_categories.find(name);
+    return found == m_categories.end() ? std::nullopt : std::optional<int>(found->second);
 }
 
 std::optional<int> ImportWriter::productId(const QString& name) const
 {
-    const auto found = m_products.constFind(name);
-    return found == m_products.cend() ? std::nullopt : std::optional<int>(*found);
+    const auto found = m_products.find(name);
+    return found == m_products.end() ? std::nullopt : std::optional<int>(found->second);
 }
 
 int ImportWriter::addCategory(const QString& name)
@@ -448,7 +448,7 @@ int ImportWriter::addCategory(const QString& name)
     w.id = id;
     w.name = name.toUtf8();
     m_pipeline->add(std::move(w));
-    m_categories.insert(name, id);
+    m_categories.try_emplace(name, id);
     return id;
 }
 
@@ -464,7 +464,7 @@ int ImportWriter::addProduct(const QString& name, const QString& unit, int unitP
     if (m_indexesSuspended)
         w.words = NameIndex::shortWords(name).toUtf8();
     m_pipeline->add(std::move(w));
-    m_products.insert(name, id);
+    m_products.try_emplace(name, id);
     return id;
 }
 
@@ -482,45 +482,60 @@ void ImportWriter::updateProduct(int id, const std::optional<QString>& unit, std
 
 void ImportWriter::registerUnit(const QString& unit)
 {
-    if (unit.isEmpty() || m_units.contains(unit))
-        return;
-    Write w;
-    w.kind = Write::Kind::Unit;
-    w.id = m_nextUnit++;
-    w.unit = unit.toUtf8();
-    m_pipeline->add(std::move(w));
-    m_units.insert(unit);
+    unitText(unit);
+}
+
+const QByteArray& ImportWriter::unitText(const QString& unit)
+{
+    static const QByteArray none;
+    if (unit.isEmpty())
+        return none;
+    auto found = m_units.find(unit);
+    if (found == m_units.end()) {
+        found = m_units.try_emplace(unit, unit.toUtf8()).first;
+        Write w;
+        w.kind = Write::Kind::Unit;
+        w.id = m_nextUnit++;
+        w.unit = found->second;
+        m_pipeline->add(std::move(w));
+    }
+    return found->second;
 }
 
 void ImportWriter::addLine(const ImportedLine& line)
 {
+    if (line.date != m_date) {
+        m_date = line.date;
+        m_dateText = m_date.toUtf8();
+    }
     Write w;
     w.kind = Write::Kind::Line;
     w.id = m_nextLine++;
-    w.date = line.date.toUtf8();
+    w.date = m_dateText;
     w.categoryId = line.categoryId;
-    w.name = line.name.toUtf8();
     w.quantity = line.quantity;
-    w.unit = line.unit.toUtf8();
+    w.unit = unitText(line.unit);
     w.unitPrice = line.unitPrice;
     w.amount = line.amount;
     w.memo = line.memo.toUtf8();
     w.productId = line.productId;
-    m_pipeline->add(std::move(w));
-    if (m_indexesSuspended && !line.name.isEmpty()) {
-        // Nearly always a product's lines carry its name: one look-up by ID tells.
-        const auto known = m_lineNames.constFind(line.productId);
-        if (known == m_lineNames.cend())
-            m_lineNames.insert(line.productId, line.name);
-        else if (*known != line.name)
-            m_otherLineNames.insert({ line.name, line.productId });
+    // Nearly always a product's lines carry its name: its text is made once.
+    const auto known = m_lineNames.find(line.productId);
+    if (known == m_lineNames.end())
+        w.name = m_lineNames.try_emplace(line.productId, LineName { line.name, line.name.toUtf8() }).first->second.text;
+    else if (known->second.name == line.name)
+        w.name = known->second.text;
+    else {
+        w.name = line.name.toUtf8();
+        m_otherLineNames.insert({ line.name, line.productId });
     }
+    m_pipeline->add(std::move(w));
 }
 
 bool ImportWriter::addLineNames()
 {
-    for (auto it = m_lineNames.cbegin(); it != m_lineNames.cend(); ++it) {
-        if (!m_statements->addLineName(it.value(), it.key()))
+    for (const auto& [productId, line] : m_lineNames) {
+        if (!line.name.isEmpty() && !m_statements->addLineName(line.name, productId))
             return fail(m_statements->error());
     }
     for (const auto& [name, productId] : std::as_const(m_otherLineNames)) {

@@ -2,11 +2,13 @@
 
 #include "core/store/Database.h"
 
-#include <QHash>
+#include <QByteArray>
 #include <QSet>
 #include <QString>
 #include <memory>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
 struct sqlite3;
 
@@ -59,11 +61,27 @@ public:
     void updateProduct(int id, const std::optional<QString>& unit, std::optional<int> unitPrice);
     // Adds a unit the master does not know yet; an empty text is no unit.
     void registerUnit(const QString& unit);
+    // Adds a counted line, and its unit to the master when it is new there.
     void addLine(const ImportedLine& line);
 
 private:
     class Statements;
     class Pipeline;
+
+    // The maps are looked up several times for every line: a plain byte hash is several
+    // times quicker than QHash's for names of a few dozen characters.
+    struct NameHash
+    {
+        size_t operator()(const QString& name) const noexcept
+        {
+            return std::hash<std::u16string_view> {}(
+                std::u16string_view(reinterpret_cast<const char16_t*>(name.utf16()), size_t(name.size())));
+        }
+    };
+    template<typename T> using NameMap = std::unordered_map<QString, T, NameHash>;
+
+    // A unit known to the master, as the engine takes it (UTF-8).
+    const QByteArray& unitText(const QString& unit);
 
     bool runAll(const QStringList& statements);
     bool fail(const QString& error);
@@ -73,15 +91,23 @@ private:
 
     Database& m_db;
     std::unique_ptr<Transaction> m_transaction;
-    QHash<QString, int> m_categories;
-    QHash<QString, int> m_products;
-    QSet<QString> m_units;
+    NameMap<int> m_categories;
+    NameMap<int> m_products;
+    NameMap<QByteArray> m_units;
     int m_nextLine = 1, m_nextCategory = 1, m_nextProduct = 1, m_nextUnit = 1;
     int m_firstProduct = 1, m_firstLineName = 1;
-    // The names the run's lines carry, by product ID, and any other name a line of an
-    // already listed product carries.
-    QHash<int, QString> m_lineNames;
+    // The names the run's lines carry, by product ID (in UTF-8 too, to write them), and
+    // any other name a line of an already listed product carries.
+    struct LineName
+    {
+        QString name;
+        QByteArray text;
+    };
+    std::unordered_map<int, LineName> m_lineNames;
     QSet<std::pair<QString, int>> m_otherLineNames;
+    // The date of the last line, in UTF-8.
+    QString m_date;
+    QByteArray m_dateText;
     sqlite3* m_handle = nullptr;
     std::unique_ptr<Statements> m_statements;
     std::unique_ptr<Pipeline> m_pipeline;

@@ -326,7 +326,6 @@ ImportOutcome importLines(Database& db, const QString& path, const QDate& date, 
                 ++counts.categoriesAdded;
             }
         }
-        writer.registerUnit(unit);
         double whole = std::trunc(*amount);
         if (whole == 0)
             whole = 0; // no negative zero

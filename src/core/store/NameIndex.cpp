@@ -6,6 +6,7 @@
 namespace {
 
 constexpr int TrigramLength = 3;
+constexpr int DefaultAutomerge = 4;
 
 const QString LineNames = QStringLiteral("棚卸マスター_品名一覧");
 
@@ -175,6 +176,15 @@ QStringList lookupWords(NameIndex::Kind kind, const QString& text)
     return words;
 }
 
+// FTS5 merges the pieces of an index as rows go in; with many rows added one by one that
+// is a third of the time, so the merging waits until the rows are in (the setting is
+// kept in the file: resume puts back the engine's default).
+QStringList automergeStatements(Table table, int level)
+{
+    const QString index = NameIndex::indexTable(table, NameIndex::Kind::ShortWords);
+    return { QStringLiteral(R"(INSERT INTO "%1" ("%1", rank) VALUES ('automerge', %2))").arg(index).arg(level) };
+}
+
 } // namespace
 
 namespace NameIndex {
@@ -238,7 +248,7 @@ QStringList pruneStatements()
 
 QStringList suspendStatements(Table table)
 {
-    return sourceOf(table) ? dropTriggerStatements(table) : QStringList();
+    return sourceOf(table) ? dropTriggerStatements(table) + automergeStatements(table, 0) : QStringList();
 }
 
 QStringList resumeStatements(Table table, int firstId)
@@ -250,7 +260,7 @@ QStringList resumeStatements(Table table, int firstId)
     statements << QStringLiteral(R"(INSERT INTO "%1" (rowid, "%2") SELECT "%3", "%2" FROM "%4" WHERE "%3" >= %5)")
                       .arg(indexTable(table, Kind::Trigrams), source->name, source->id, source->table)
                       .arg(firstId);
-    return statements << triggerStatements(table);
+    return statements << automergeStatements(table, DefaultAutomerge) << triggerStatements(table);
 }
 
 QString insertStatement(Table table, Kind kind)
@@ -297,7 +307,7 @@ bool deleteAllRows(const Database& db, Table table, QString* error)
     // Row by row the triggers would take the indexes apart one name at a time (half a
     // minute for a million products); instead they step aside while the table, its list
     // of names and its indexes are emptied at once.
-    QStringList statements = suspendStatements(table);
+    QStringList statements = dropTriggerStatements(table);
     for (Kind kind : Kinds)
         statements << QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('delete-all'))").arg(indexTable(table, kind));
     if (source->table != tableName(table))
