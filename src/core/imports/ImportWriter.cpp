@@ -6,11 +6,14 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringEncoder>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <sqlite3.h>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -28,8 +31,14 @@ constexpr qint64 MinLinesForFreshIndexes = 10000;
 constexpr size_t BatchSize = 2048;
 constexpr size_t BatchesWaiting = 8;
 
-// One write as the writing thread carries it out. Texts are in UTF-8 already, as the
-// engine keeps them; the reading thread has the time to convert them.
+// A text of a write: where it lies in its batch's texts, in UTF-8 (as the engine keeps
+// texts; the reading thread has the time to convert them).
+struct Text
+{
+    qsizetype offset = 0, size = 0;
+};
+
+// One write as the writing thread carries it out.
 struct Write
 {
     enum class Kind : quint8
@@ -46,7 +55,16 @@ struct Write
     int categoryId = 0, productId = 0; // Line
     int price = 0; // Product, ProductUpdate
     double quantity = 0, unitPrice = 0, amount = 0; // Line
-    QByteArray date, name, unit, memo, words; // words: the product's short-word index row
+    Text date, name, unit, memo;
+    std::optional<Text> words; // the product's short-word index row
+};
+
+// Writes with their texts end to end in one buffer: a few allocations for thousands of
+// rows instead of several for each, and none to free on the other thread.
+struct Batch
+{
+    std::vector<Write> writes;
+    std::string texts;
 };
 
 // One prepared statement, run again and again with new values.
@@ -74,9 +92,9 @@ public:
     void bind(int index, int value) { sqlite3_bind_int(m_statement, index, value); }
     void bind(int index, double value) { sqlite3_bind_double(m_statement, index, value); }
     // The text must live until run() returns.
-    void bind(int index, const QByteArray& utf8)
+    void bind(int index, QByteArrayView utf8)
     {
-        sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+        sqlite3_bind_text(m_statement, index, utf8.data() ? utf8.data() : "", int(utf8.size()), SQLITE_STATIC);
     }
     bool run()
     {
@@ -127,47 +145,48 @@ public:
             s->finish();
     }
 
-    bool run(const Write& w)
+    bool run(const Write& w, const std::string& texts)
     {
+        const auto text = [&texts](const Text& t) { return QByteArrayView(texts.data() + t.offset, t.size); };
         switch (w.kind) {
         case Write::Kind::Line:
             m_line.bind(1, w.id);
-            m_line.bind(2, w.date);
+            m_line.bind(2, text(w.date));
             m_line.bind(3, w.categoryId);
-            m_line.bind(4, w.name);
+            m_line.bind(4, text(w.name));
             m_line.bind(5, w.quantity);
-            m_line.bind(6, w.unit);
+            m_line.bind(6, text(w.unit));
             m_line.bind(7, w.unitPrice);
             m_line.bind(8, w.amount);
-            m_line.bind(9, w.memo);
+            m_line.bind(9, text(w.memo));
             m_line.bind(10, w.productId);
             return run(m_line);
         case Write::Kind::Category:
             m_category.bind(1, w.id);
-            m_category.bind(2, w.name);
+            m_category.bind(2, text(w.name));
             return run(m_category);
         case Write::Kind::Product:
             m_product.bind(1, w.id);
-            m_product.bind(2, w.name);
+            m_product.bind(2, text(w.name));
             m_product.bind(3, w.price);
-            m_product.bind(4, w.unit);
+            m_product.bind(4, text(w.unit));
             if (!run(m_product))
                 return false;
-            if (w.words.isNull())
+            if (!w.words)
                 return true;
             m_productWords.bind(1, w.id);
-            m_productWords.bind(2, w.words);
+            m_productWords.bind(2, text(*w.words));
             return run(m_productWords);
         case Write::Kind::ProductUpdate:
             m_productUpdate.bind(1, w.withPrice ? 1 : 0);
             m_productUpdate.bind(2, w.price);
             m_productUpdate.bind(3, w.withUnit ? 1 : 0);
-            m_productUpdate.bind(4, w.unit);
+            m_productUpdate.bind(4, text(w.unit));
             m_productUpdate.bind(5, w.id);
             return run(m_productUpdate);
         case Write::Kind::Unit:
             m_unit.bind(1, w.id);
-            m_unit.bind(2, w.unit);
+            m_unit.bind(2, text(w.unit));
             return run(m_unit);
         }
         return false;
@@ -213,7 +232,7 @@ public:
     explicit Pipeline(Statements& statements)
         : m_statements(statements)
     {
-        m_batch.reserve(BatchSize);
+        m_batch.writes.reserve(BatchSize);
         if (sqlite3_threadsafe())
             m_thread = std::thread([this] { work(); });
     }
@@ -231,16 +250,34 @@ public:
         m_thread.join();
     }
 
-    void add(Write&& write)
+    // A text for the write to be added next.
+    Text text(QByteArrayView utf8)
     {
+        const Text t { qsizetype(m_batch.texts.size()), utf8.size() };
+        m_batch.texts.append(utf8.data(), size_t(utf8.size()));
+        return t;
+    }
+    Text text(QStringView text)
+    {
+        std::string& texts = m_batch.texts;
+        const size_t offset = texts.size();
+        texts.resize(offset + size_t(m_encoder.requiredSpace(text.size())));
+        const char* end = m_encoder.appendToBuffer(texts.data() + offset, text);
+        texts.resize(size_t(end - texts.data()));
+        return { qsizetype(offset), qsizetype(texts.size() - offset) };
+    }
+
+    // Adds a write whose texts were just given.
+    void add(const Write& write)
+    {
+        m_batch.writes.push_back(write);
         if (!m_thread.joinable()) {
-            if (!m_failed && !m_statements.run(write))
+            if (!m_failed && !m_statements.run(write, m_batch.texts))
                 m_failed = true;
-            return;
-        }
-        m_batch.push_back(std::move(write));
-        if (m_batch.size() == BatchSize)
+            m_batch = {};
+        } else if (m_batch.writes.size() == BatchSize) {
             handOver();
+        }
     }
 
     // Waits until everything handed over is written; false when a write failed.
@@ -263,7 +300,7 @@ public:
 private:
     void handOver()
     {
-        if (m_batch.empty())
+        if (m_batch.writes.empty())
             return;
         {
             std::unique_lock lock(m_mutex);
@@ -272,13 +309,13 @@ private:
         }
         m_ready.notify_one();
         m_batch = {};
-        m_batch.reserve(BatchSize);
+        m_batch.writes.reserve(BatchSize);
     }
 
     void work()
     {
         for (;;) {
-            std::vector<Write> batch;
+            Batch batch;
             {
                 std::unique_lock lock(m_mutex);
                 m_ready.wait(lock, [this] { return m_ending || !m_queue.empty(); });
@@ -289,18 +326,19 @@ private:
             }
             m_room.notify_one();
             // After a failure the rest is only taken off the queue: none of it stays.
-            for (const Write& write : batch) {
+            for (const Write& write : batch.writes) {
                 if (m_failed)
                     break;
-                if (!m_statements.run(write))
+                if (!m_statements.run(write, batch.texts))
                     m_failed = true;
             }
         }
     }
 
     Statements& m_statements;
-    std::vector<Write> m_batch;
-    std::deque<std::vector<Write>> m_queue;
+    QStringEncoder m_encoder { QStringEncoder::Utf8, QStringConverter::Flag::Stateless };
+    Batch m_batch;
+    std::deque<Batch> m_queue;
     std::mutex m_mutex;
     std::condition_variable m_ready, m_room;
     bool m_ending = false;
@@ -446,8 +484,8 @@ int ImportWriter::addCategory(const QString& name)
     Write w;
     w.kind = Write::Kind::Category;
     w.id = id;
-    w.name = name.toUtf8();
-    m_pipeline->add(std::move(w));
+    w.name = m_pipeline->text(name);
+    m_pipeline->add(w);
     m_categories.try_emplace(name, id);
     return id;
 }
@@ -458,12 +496,12 @@ int ImportWriter::addProduct(const QString& name, const QString& unit, int unitP
     Write w;
     w.kind = Write::Kind::Product;
     w.id = id;
-    w.name = name.toUtf8();
+    w.name = m_pipeline->text(name);
     w.price = unitPrice;
-    w.unit = unit.toUtf8();
+    w.unit = m_pipeline->text(unit);
     if (m_indexesSuspended)
-        w.words = NameIndex::shortWords(name).toUtf8();
-    m_pipeline->add(std::move(w));
+        w.words = m_pipeline->text(NameIndex::shortWords(name));
+    m_pipeline->add(w);
     m_products.try_emplace(name, id);
     return id;
 }
@@ -476,8 +514,8 @@ void ImportWriter::updateProduct(int id, const std::optional<QString>& unit, std
     w.withPrice = unitPrice.has_value();
     w.price = unitPrice.value_or(0);
     w.withUnit = unit.has_value();
-    w.unit = unit.value_or(QString()).toUtf8();
-    m_pipeline->add(std::move(w));
+    w.unit = m_pipeline->text(unit.value_or(QString()));
+    m_pipeline->add(w);
 }
 
 void ImportWriter::registerUnit(const QString& unit)
@@ -496,8 +534,8 @@ const QByteArray& ImportWriter::unitText(const QString& unit)
         Write w;
         w.kind = Write::Kind::Unit;
         w.id = m_nextUnit++;
-        w.unit = found->second;
-        m_pipeline->add(std::move(w));
+        w.unit = m_pipeline->text(found->second);
+        m_pipeline->add(w);
     }
     return found->second;
 }
@@ -511,25 +549,26 @@ void ImportWriter::addLine(const ImportedLine& line)
     Write w;
     w.kind = Write::Kind::Line;
     w.id = m_nextLine++;
-    w.date = m_dateText;
+    w.date = m_pipeline->text(m_dateText);
     w.categoryId = line.categoryId;
     w.quantity = line.quantity;
-    w.unit = unitText(line.unit);
+    w.unit = m_pipeline->text(unitText(line.unit));
     w.unitPrice = line.unitPrice;
     w.amount = line.amount;
-    w.memo = line.memo.toUtf8();
+    w.memo = m_pipeline->text(line.memo);
     w.productId = line.productId;
     // Nearly always a product's lines carry its name: its text is made once.
     const auto known = m_lineNames.find(line.productId);
     if (known == m_lineNames.end())
-        w.name = m_lineNames.try_emplace(line.productId, LineName { line.name, line.name.toUtf8() }).first->second.text;
+        w.name = m_pipeline->text(
+            m_lineNames.try_emplace(line.productId, LineName { line.name, line.name.toUtf8() }).first->second.text);
     else if (known->second.name == line.name)
-        w.name = known->second.text;
+        w.name = m_pipeline->text(known->second.text);
     else {
-        w.name = line.name.toUtf8();
+        w.name = m_pipeline->text(line.name);
         m_otherLineNames.insert({ line.name, line.productId });
     }
-    m_pipeline->add(std::move(w));
+    m_pipeline->add(w);
 }
 
 bool ImportWriter::addLineNames()
