@@ -64,6 +64,34 @@ bool dropNameIndexes(const QString& path)
     });
 }
 
+// Makes the file at path what a file of schema version 2 looked like: the lines' name
+// indexes over every line, kept by triggers on 棚卸マスター itself.
+bool makeVersion2(const QString& path)
+{
+    return onRawConnection(path, [](QSqlQuery& q) {
+        QStringList sql;
+        const QString list = NameIndex::lineNamesTable();
+        sql << uR"(DROP TRIGGER "%1_追加")"_qs.arg(list) << uR"(DROP TRIGGER "%1_変更")"_qs.arg(list);
+        for (auto kind : { NameIndex::Kind::Trigrams, NameIndex::Kind::ShortWords })
+            sql << uR"(DROP TABLE "%1")"_qs.arg(NameIndex::indexTable(Table::Tana, kind));
+        sql << uR"(DROP TABLE "%1")"_qs.arg(list)
+            << uR"(CREATE VIRTUAL TABLE "棚卸マスター_品名索引" USING fts5("品名", content='棚卸マスター',
+                   content_rowid='ID', tokenize='trigram', detail=none, columnsize=0))"_qs
+            << uR"(CREATE VIRTUAL TABLE "棚卸マスター_品名短索引" USING fts5("品名", content='',
+                   tokenize='ascii', detail=none, columnsize=0))"_qs
+            << uR"(INSERT INTO "棚卸マスター_品名索引" ("棚卸マスター_品名索引") VALUES ('rebuild'))"_qs;
+        for (const char* index : { "棚卸マスター_品名索引", "棚卸マスター_品名短索引" }) {
+            for (const char* trigger : { "追加", "削除", "変更" })
+                sql << uR"(CREATE TRIGGER "%1_%2" AFTER INSERT ON "棚卸マスター" BEGIN SELECT 1; END)"_qs.arg(
+                    QString::fromUtf8(index), QString::fromUtf8(trigger));
+        }
+        sql << u"PRAGMA user_version = 2"_qs;
+        const bool ok = std::all_of(sql.begin(), sql.end(), [&](const QString& s) { return q.exec(s); });
+        q.finish();
+        return ok;
+    });
+}
+
 // What the history and the product look-up list for text, in their order.
 QStringList found(const Database& db, const QString& text)
 {
@@ -398,15 +426,33 @@ void TestRegistration::nameIndexFindsWhatTheScanFinds()
     QCOMPARE(found(indexed, u"ＡＢＣ"_qs).size(), 3);
     QCOMPARE(found(indexed, u"0%果"_qs).size(), 3);
 
-    // Opened for writing, the older file gets its indexes and still finds the same.
+    // Opened for writing, an older file gets the indexes of today (a file of version 2 loses
+    // its triggers on the lines) and still finds the same, also a line typed afterwards.
     plain.close();
-    QVERIFY(plain.open(plainFile));
-    QVERIFY(plain.hasNameIndexes());
-    QSqlQuery q(plain.connection());
-    QVERIFY(q.exec(u"PRAGMA user_version"_qs) && q.next());
-    QCOMPARE(q.value(0).toInt(), Schema::UserVersion);
-    for (const QString& text : texts)
-        QCOMPARE(found(plain, text), found(indexed, text));
+    const QString version2File = s.env.path(u"version2.idb"_qs);
+    indexed.close();
+    QVERIFY(QFile::copy(indexedFile, version2File) && makeVersion2(version2File));
+    QVERIFY(indexed.open(indexedFile));
+    for (const QString& file : { plainFile, version2File }) {
+        QVERIFY(plain.open(file));
+        QVERIFY(plain.hasNameIndexes());
+        QSqlQuery q(plain.connection());
+        QVERIFY(q.exec(u"PRAGMA user_version"_qs) && q.next());
+        QCOMPARE(q.value(0).toInt(), Schema::UserVersion);
+        QVERIFY(
+            q.exec(
+                u"SELECT group_concat(name, ' ') FROM sqlite_master WHERE type = 'trigger' AND tbl_name = '棚卸マスター'"_qs)
+            && q.next());
+        QCOMPARE(q.value(0).toString(), u"棚卸マスター_品名一覧_追加 棚卸マスター_品名一覧_変更"_qs);
+        q.finish();
+        for (const QString& text : texts)
+            QCOMPARE(found(plain, text), found(indexed, text));
+        QVERIFY(registerLine(plain, line(u"追加した品abc"_qs, 1, 1)));
+        QCOMPARE(found(plain, u"品ab"_qs),
+                 QStringList(
+                     { u"2026-03-31 追加した品abc"_qs, u"2026-03-31 追加した品abc"_qs, u"product 追加した品abc"_qs }));
+        plain.close();
+    }
 }
 
 KOTRINA_REGISTER_TEST(TestRegistration)

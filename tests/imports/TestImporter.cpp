@@ -266,6 +266,14 @@ private slots:
         QVERIFY2(outcome.details().startsWith(u"データベースに書き込めませんでした。"_qs),
                  qPrintable(outcome.details()));
         QCOMPARE(rowCount(db, Table::Tana), 0);
+        // The database refuses a line halfway through the file (the writing thread sees it).
+        QVERIFY(db.exec(uR"(CREATE TEMP TRIGGER refuse AFTER INSERT ON "棚卸マスター"
+            WHEN new."ID" = 60000 BEGIN SELECT RAISE(ABORT, 'refused'); END)"_qs));
+        outcome = importLines(db, file, Day, mapping);
+        QCOMPARE(outcome.status, ImportOutcome::Status::Failed);
+        QVERIFY2(outcome.details().contains(u"refused"_qs), qPrintable(outcome.details()));
+        QVERIFY(db.exec(u"DROP TRIGGER temp.refuse"_qs));
+        QCOMPARE(rowCount(db, Table::Tana) + rowCount(db, Table::Shohin), 0);
 
         qint64 calls = 0, lastDone = 0, lastTotal = 0;
         outcome = importLines(db, file, Day, mapping, [&](qint64 done, qint64 total) {
@@ -282,11 +290,17 @@ private slots:
 
         // The same file goes in whole afterwards; the progress ends at the records in all.
         QVERIFY(db.open(path));
+        // While the callback runs (a window repainting), the database can be read: it holds
+        // the lines written so far.
+        bool readable = true;
         outcome = importLines(db, file, Day, mapping, [&](qint64 done, qint64 total) {
             lastDone = done;
             lastTotal = total;
+            const qint64 written = rowCount(db, Table::Tana);
+            readable = readable && written >= 0 && written <= done;
             return true;
         });
+        QVERIFY(readable);
         QCOMPARE(outcome.status, ImportOutcome::Status::Done);
         QCOMPARE(outcome.linesAdded, 100000);
         QCOMPARE(lastDone, 100000);

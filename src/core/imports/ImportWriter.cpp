@@ -297,6 +297,8 @@ public:
 
     bool failed() const { return m_failed; }
 
+    std::unique_lock<std::mutex> hold() { return std::unique_lock(m_engine); }
+
 private:
     void handOver()
     {
@@ -325,6 +327,7 @@ private:
                 m_queue.pop_front();
             }
             m_room.notify_one();
+            const std::lock_guard engine(m_engine);
             // After a failure the rest is only taken off the queue: none of it stays.
             for (const Write& write : batch.writes) {
                 if (m_failed)
@@ -341,6 +344,7 @@ private:
     std::deque<Batch> m_queue;
     std::mutex m_mutex;
     std::condition_variable m_ready, m_room;
+    std::mutex m_engine; // held by whoever uses the connection
     bool m_ending = false;
     std::atomic<bool> m_failed { false };
     std::thread m_thread;
@@ -358,6 +362,11 @@ ImportWriter::~ImportWriter()
     m_transaction.reset(); // rolled back unless committed
     if (!m_cacheSize.isEmpty())
         m_db.exec(QStringLiteral("PRAGMA cache_size = %1").arg(m_cacheSize.toInt()));
+}
+
+std::unique_lock<std::mutex> ImportWriter::holdWrites()
+{
+    return m_pipeline ? m_pipeline->hold() : std::unique_lock<std::mutex>();
 }
 
 bool ImportWriter::hasFailed() const

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QString>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -47,6 +48,10 @@ public:
     // against the lines already there, the lines' indexes are made afresh at commit().
     bool begin(qint64 expectedLines);
     bool commit();
+
+    // Keeps the writing thread from the database while the lock lives (it finishes the rows
+    // it is writing first), so that the caller's thread may read it meanwhile.
+    std::unique_lock<std::mutex> holdWrites();
 
     bool hasFailed() const;
     QString error() const;

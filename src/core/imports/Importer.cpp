@@ -271,10 +271,18 @@ using RecordStep = std::function<bool(ImportRun& run, ImportWriter& writer)>;
 ImportOutcome runImport(Database& db, const QString& path, const ImportMapping& mapping, const ImportProgress& progress,
                         const RecordStep& record)
 {
-    ImportRun run(path, mapping, progress);
+    ImportWriter writer(db);
+    // The callback may let windows repaint, and a repaint may read the database: the
+    // writing thread holds still meanwhile (the connection serves one thread at a time).
+    ImportProgress heldProgress;
+    if (progress)
+        heldProgress = [&](qint64 done, qint64 total) {
+            const auto held = writer.holdWrites();
+            return progress(done, total);
+        };
+    ImportRun run(path, mapping, heldProgress);
     if (!run.opened())
         return run.finish(ImportOutcome::Status::Failed);
-    ImportWriter writer(db);
     if (!writer.begin(mapping.kind() == ImportKind::Lines ? run.fileSize() / BytesPerLine : 0))
         return run.failed(db.fileName(), writer.error());
     while (run.next() && record(run, writer)) { }
