@@ -333,29 +333,30 @@ std::optional<Candidates> candidates(const Database& db, Table table, const QStr
     const QStringList words = lookupWords(kind, text);
     if (index.isEmpty() || !db.hasNameIndexes() || words.isEmpty())
         return std::nullopt;
-    // The lines are reached from their names through the index on 品名ID.
+    // The names found in the index: the products, or the lines' names. The lines are
+    // reached from their names through the index on 品名ID.
+    const QString names = QStringLiteral(R"(SELECT rowid AS r FROM "%1" WHERE "%1" MATCH ?)").arg(index);
     const QString subquery = table == Table::Tana
         ? QStringLiteral(R"(SELECT t."ID" AS r FROM "%1" CROSS JOIN "%2" AS n ON n."番号" = "%1".rowid
             CROSS JOIN "棚卸マスター" AS t ON t."品名ID" IS n."品名ID" AND t."品名" = n."品名" WHERE "%1" MATCH ?)")
               .arg(index, LineNames)
-        : QStringLiteral(R"(SELECT rowid AS r FROM "%1" WHERE "%1" MATCH ?)").arg(index);
-    QSqlQuery q(db.connection());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?)").arg(subquery));
-    const auto count = [&q](const QString& match, int upTo) -> std::optional<int> {
+        : names;
+    const auto count = [&db](const QString& sql, const QString& match, int upTo) -> std::optional<int> {
+        QSqlQuery q(db.connection());
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?)").arg(sql));
         q.addBindValue(match);
         q.addBindValue(upTo + 1);
         if (!q.exec() || !q.next())
             return std::nullopt;
-        const int n = q.value(0).toInt();
-        q.finish();
-        return n;
+        return q.value(0).toInt();
     };
-    // A word found in very many rows costs more to read than it narrows the rows down:
-    // only the rarer words are asked for, each of which has to be in every row that
-    // holds the text. Pieces in a few times more rows than wanted still narrow the
+    // A word found in very many names costs more to read than it narrows the names down:
+    // only the rarer words are asked for, each of which has to be in every name that
+    // holds the text. Pieces in a few times more names than wanted still narrow the
     // others cheaply; a handful of them is enough, and a text whose first words are all
-    // common is left to the scan.
+    // common is left to the scan. (The words are counted in names: a count in lines
+    // would read the lines of every name.)
     constexpr int EnoughPieces = 4;
     constexpr int PiecesTried = 8;
     // With one word alone there is nothing to narrow it: it has to be rare enough itself.
@@ -364,7 +365,7 @@ std::optional<Candidates> candidates(const Database& db, Table table, const QStr
     int fewest = probe + 1;
     int tried = 0;
     for (const QString& piece : words) {
-        const std::optional<int> n = count(piece, probe);
+        const std::optional<int> n = count(names, piece, probe);
         if (!n)
             return std::nullopt;
         if (*n == 0) // no row holds the text
@@ -378,8 +379,9 @@ std::optional<Candidates> candidates(const Database& db, Table table, const QStr
     if (rare.isEmpty())
         return std::nullopt;
     const QString match = rare.join(QStringLiteral(" AND "));
-    if (fewest > limit) {
-        if (const std::optional<int> n = count(match, limit); !n || *n > limit)
+    // A line name may stand for many lines: the lines are counted too.
+    if (fewest > limit || subquery != names) {
+        if (const std::optional<int> n = count(subquery, match, limit); !n || *n > limit)
             return std::nullopt;
     }
     return Candidates { subquery, match };
