@@ -323,6 +323,8 @@ void TestFileCommands::repairAndCompactShrinksTheFile()
     f.verifyNames(f.current);
     QCOMPARE(f.lines(), 2000);
     QVERIFY(integrityOk(f.current));
+    // The names of the deleted lines are gone from the name indexes too.
+    QVERIFY(nameIndexesAgree(f.state.DatabaseConnection));
     QCOMPARE(readAll(users), QByteArray("the user's own file"));
     QVERIFY(strayFiles(f.env.root(), { u"current.idb"_qs, u"CompactFileName.idb"_qs }).isEmpty());
 }
