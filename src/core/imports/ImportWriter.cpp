@@ -48,15 +48,16 @@ struct Write
         Product,
         ProductUpdate,
         Unit,
+        LineName, // a pair of name and product ID for the lines' name indexes
     };
     Kind kind = Kind::Line;
     bool withUnit = false, withPrice = false; // ProductUpdate: which values change
     int id = 0; // of the row written
-    int categoryId = 0, productId = 0; // Line
+    int categoryId = 0, productId = 0; // Line, LineName
     int price = 0; // Product, ProductUpdate
     double quantity = 0, unitPrice = 0, amount = 0; // Line
     Text date, name, unit, memo;
-    std::optional<Text> words; // the product's short-word index row
+    std::optional<Text> words; // the short-word index row of a product or a line name
 };
 
 // Writes with their texts end to end in one buffer: a few allocations for thousands of
@@ -188,24 +189,19 @@ public:
             m_unit.bind(1, w.id);
             m_unit.bind(2, text(w.unit));
             return run(m_unit);
+        case Write::Kind::LineName:
+            // Listed unless it is listed already (by an earlier import or typed lines).
+            m_lineName.bind(1, text(w.name));
+            m_lineName.bind(2, w.productId);
+            if (!run(m_lineName))
+                return false;
+            if (sqlite3_changes(m_db) == 0)
+                return true;
+            m_lineNameWords.bind(1, int(sqlite3_last_insert_rowid(m_db)));
+            m_lineNameWords.bind(2, text(*w.words));
+            return run(m_lineNameWords);
         }
         return false;
-    }
-
-    // Lists a line name unless it is listed already, with its short words.
-    bool addLineName(const QString& name, int productId)
-    {
-        const QByteArray utf8 = name.toUtf8();
-        m_lineName.bind(1, utf8);
-        m_lineName.bind(2, productId);
-        if (!run(m_lineName))
-            return false;
-        if (sqlite3_changes(m_db) == 0)
-            return true;
-        const QByteArray words = NameIndex::shortWords(name).toUtf8();
-        m_lineNameWords.bind(1, int(sqlite3_last_insert_rowid(m_db)));
-        m_lineNameWords.bind(2, words);
-        return run(m_lineNameWords);
     }
 
     QString error() const { return m_error; }
@@ -566,38 +562,34 @@ void ImportWriter::addLine(const ImportedLine& line)
     w.amount = line.amount;
     w.memo = m_pipeline->text(line.memo);
     w.productId = line.productId;
-    // Nearly always a product's lines carry its name: its text is made once.
+    // Nearly always a product's lines carry its name: its text is made once, and the
+    // pair listed for the name indexes once.
+    bool newPair = false;
     const auto known = m_lineNames.find(line.productId);
-    if (known == m_lineNames.end())
+    if (known == m_lineNames.end()) {
         w.name = m_pipeline->text(
             m_lineNames.try_emplace(line.productId, LineName { line.name, line.name.toUtf8() }).first->second.text);
-    else if (known->second.name == line.name)
+        newPair = true;
+    } else if (known->second.name == line.name) {
         w.name = m_pipeline->text(known->second.text);
-    else {
+    } else {
         w.name = m_pipeline->text(line.name);
-        m_otherLineNames.insert({ line.name, line.productId });
+        newPair = m_otherLineNames.insert({ line.name, line.productId }).second;
     }
     m_pipeline->add(w);
-}
-
-bool ImportWriter::addLineNames()
-{
-    for (const auto& [productId, line] : m_lineNames) {
-        if (!line.name.isEmpty() && !m_statements->addLineName(line.name, productId))
-            return fail(m_statements->error());
+    if (newPair && m_indexesSuspended && !line.name.isEmpty()) {
+        Write pair;
+        pair.kind = Write::Kind::LineName;
+        pair.name = m_pipeline->text(line.name);
+        pair.productId = line.productId;
+        pair.words = m_pipeline->text(NameIndex::shortWords(line.name));
+        m_pipeline->add(pair);
     }
-    for (const auto& [name, productId] : std::as_const(m_otherLineNames)) {
-        if (!m_statements->addLineName(name, productId))
-            return fail(m_statements->error());
-    }
-    return true;
 }
 
 bool ImportWriter::commit()
 {
     if (hasFailed() || !m_transaction || !m_pipeline->finish())
-        return false;
-    if (m_indexesSuspended && !addLineNames())
         return false;
     m_statements->finish();
     if (m_lineIndexesDropped && !runAll(Schema::lineIndexStatements()))

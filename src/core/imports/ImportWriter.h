@@ -3,11 +3,11 @@
 #include "core/store/Database.h"
 
 #include <QByteArray>
-#include <QSet>
 #include <QString>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <unordered_map>
 
@@ -90,9 +90,6 @@ private:
 
     bool runAll(const QStringList& statements);
     bool fail(const QString& error);
-    // The line names of the run (name and product ID, each pair once) into the list the
-    // lines' name indexes hold.
-    bool addLineNames();
 
     Database& m_db;
     std::unique_ptr<Transaction> m_transaction;
@@ -109,7 +106,7 @@ private:
         QByteArray text;
     };
     std::unordered_map<int, LineName> m_lineNames;
-    QSet<std::pair<QString, int>> m_otherLineNames;
+    std::set<std::pair<QString, int>> m_otherLineNames;
     // The date of the last line, in UTF-8.
     QString m_date;
     QByteArray m_dateText;
