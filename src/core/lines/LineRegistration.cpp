@@ -8,9 +8,10 @@
 
 namespace {
 
-// Up to this many candidate lines are read from the name index and sorted; more are
-// left to the scan in date order, which then meets the matches early.
-constexpr int HistoryCandidateLimit = 20000;
+// Up to this many names are looked up in the name index, their lines read a date at a
+// time (one index seek a name and date); a text in more names is left to the scan in
+// date order, which then meets the matches early.
+constexpr int HistoryCandidateLimit = 2000;
 
 // The first value of a one-row query; an invalid variant when there is no row.
 QVariant firstValue(QSqlQuery& q, const QVariantList& values, bool* ok = nullptr)

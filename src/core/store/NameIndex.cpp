@@ -379,8 +379,7 @@ std::optional<Candidates> candidates(const Database& db, Table table, const QStr
     if (rare.isEmpty())
         return std::nullopt;
     const QString match = rare.join(QStringLiteral(" AND "));
-    // A line name may stand for many lines: the lines are counted too.
-    if (fewest > limit || subquery != names) {
+    if (fewest > limit) {
         if (const std::optional<int> n = count(subquery, match, limit); !n || *n > limit)
             return std::nullopt;
     }

@@ -75,8 +75,11 @@ struct Candidates
     QString value;
 };
 // The candidates for text when an index of table can answer: the file has the indexes,
-// the text can be looked up, and at most limit rows are candidates (for a text found in
-// many rows, a scan in the wanted order ends sooner). nullopt otherwise.
+// the text can be looked up, and at most limit names hold it (for a text found in many
+// names, a scan in the wanted order ends sooner). For 仕入商品 a name is a row; for
+// 棚卸マスター it is a name with a product ID, which may stand for many lines: the caller
+// reads them in parts (the subquery's r over an ID range is one index seek a name).
+// nullopt otherwise.
 std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit);
 
 } // namespace NameIndex
