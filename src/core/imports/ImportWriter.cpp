@@ -151,55 +151,23 @@ public:
         const auto text = [&texts](const Text& t) { return QByteArrayView(texts.data() + t.offset, t.size); };
         switch (w.kind) {
         case Write::Kind::Line:
-            m_line.bind(1, w.id);
-            m_line.bind(2, text(w.date));
-            m_line.bind(3, w.categoryId);
-            m_line.bind(4, text(w.name));
-            m_line.bind(5, w.quantity);
-            m_line.bind(6, text(w.unit));
-            m_line.bind(7, w.unitPrice);
-            m_line.bind(8, w.amount);
-            m_line.bind(9, text(w.memo));
-            m_line.bind(10, w.productId);
-            return run(m_line);
+            return run(m_line, w.id, text(w.date), w.categoryId, text(w.name), w.quantity, text(w.unit), w.unitPrice,
+                       w.amount, text(w.memo), w.productId);
         case Write::Kind::Category:
-            m_category.bind(1, w.id);
-            m_category.bind(2, text(w.name));
-            return run(m_category);
+            return run(m_category, w.id, text(w.name));
         case Write::Kind::Product:
-            m_product.bind(1, w.id);
-            m_product.bind(2, text(w.name));
-            m_product.bind(3, w.price);
-            m_product.bind(4, text(w.unit));
-            if (!run(m_product))
-                return false;
-            if (!w.words)
-                return true;
-            m_productWords.bind(1, w.id);
-            m_productWords.bind(2, text(*w.words));
-            return run(m_productWords);
+            return run(m_product, w.id, text(w.name), w.price, text(w.unit))
+                && (!w.words || run(m_productWords, w.id, text(*w.words)));
         case Write::Kind::ProductUpdate:
-            m_productUpdate.bind(1, w.withPrice ? 1 : 0);
-            m_productUpdate.bind(2, w.price);
-            m_productUpdate.bind(3, w.withUnit ? 1 : 0);
-            m_productUpdate.bind(4, text(w.unit));
-            m_productUpdate.bind(5, w.id);
-            return run(m_productUpdate);
+            return run(m_productUpdate, w.withPrice ? 1 : 0, w.price, w.withUnit ? 1 : 0, text(w.unit), w.id);
         case Write::Kind::Unit:
-            m_unit.bind(1, w.id);
-            m_unit.bind(2, text(w.unit));
-            return run(m_unit);
+            return run(m_unit, w.id, text(w.unit));
         case Write::Kind::LineName:
             // Listed unless it is listed already (by an earlier import or typed lines).
-            m_lineName.bind(1, text(w.name));
-            m_lineName.bind(2, w.productId);
-            if (!run(m_lineName))
+            if (!run(m_lineName, text(w.name), w.productId))
                 return false;
-            if (sqlite3_changes(m_db) == 0)
-                return true;
-            m_lineNameWords.bind(1, int(sqlite3_last_insert_rowid(m_db)));
-            m_lineNameWords.bind(2, text(*w.words));
-            return run(m_lineNameWords);
+            return sqlite3_changes(m_db) == 0
+                || run(m_lineNameWords, int(sqlite3_last_insert_rowid(m_db)), text(*w.words));
         }
         return false;
     }
@@ -213,7 +181,13 @@ private:
             m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
         return false;
     }
-    bool run(Statement& statement) { return statement.run() || failed(); }
+    // Binds the values to the statement's parameters in their order and runs it.
+    template<typename... Values> bool run(Statement& statement, const Values&... values)
+    {
+        int index = 0;
+        (statement.bind(++index, values), ...);
+        return statement.run() || failed();
+    }
 
     sqlite3* m_db;
     Statement m_line, m_category, m_product, m_productUpdate, m_unit, m_productWords, m_lineName, m_lineNameWords;
