@@ -8,7 +8,9 @@
 #   3. 100 damaged variants of a real file (truncated, pages overwritten, header damaged,
 #      zero length, bit flips, another program's SQLite file) given to the program on the
 #      command line and to the 開く command in-process: no crash, the file unchanged byte for
-#      byte, the backup unchanged unless the variant passed the check.
+#      byte, the backup unchanged unless the variant passed the check;
+#   4. kill -9 at random moments during an import of 1,000,000 lines (TRIALS times): the file
+#      passes the check and holds either none of the file's lines, names and products or all.
 # Usage: bench/reliability.sh [BUILD_DIR] [TRIALS]
 set -u
 build=$(cd "${1:-build}" && pwd)
@@ -126,5 +128,28 @@ done
 echo "variants: $total, crashes $crashes, files changed $changed, good backups replaced by bad $backups_changed"
 for key in "${!outcome[@]}"; do echo "  ${outcome[$key]} × $key"; done | sort -k3
 echo "salvages of variants found damaged: $salvages, lines saved of 20000 in each:$salvaged_lines"
+echo "== 4. kill -9 during an import of 1,000,000 lines ($trials times)"
+"$build/bench/import_bench_data" lines "$work/import.txt" "$work/import-utf8.txt" 1000000 >/dev/null || exit 1
+export KOTRINA_HOME=$work/home
+none=0 all=0
+for ((i = 0; i < trials; i++)); do
+    cp "$build/Kotrina.idb" "$work/import.idb"
+    "$program" import lines "$work/import.idb" --date 2026-03-31 --file "$work/import.txt" >/dev/null 2>&1 &
+    pid=$!
+    sleep_ms "$(random_ms 999)"
+    sleep "$((RANDOM % 2))"
+    kill -9 "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    # sqlite3 rolls a killed transaction back from its journal on opening, as the program does.
+    state=$(sqlite3 "$work/import.idb" 'PRAGMA integrity_check; SELECT count(*) FROM "棚卸マスター";
+        SELECT count(*) FROM "棚卸マスター_品名一覧"; SELECT count(*) FROM "仕入商品";' | tr '\n' ' ')
+    case "$state" in
+    "ok 0 0 0 ") none=$((none + 1)) ;;
+    "ok 1000000 7000 7000 ") all=$((all + 1)) ;;
+    *) fault "import killed: $state" ;;
+    esac
+done
+echo "imports killed: $trials, the file left without the lines $none times, with all of them $all times"
+
 echo "faults: $faults"
 [ "$faults" -eq 0 ]
