@@ -14,6 +14,7 @@
 #include <optional>
 #include <sqlite3.h>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -195,7 +196,7 @@ private:
 };
 
 // Hands the writes over to the thread that carries them out, in batches, in their order.
-// Without a thread-safe engine they are carried out at once instead.
+// Without a thread-safe engine, or a thread, they are carried out at once instead.
 class ImportWriter::Pipeline
 {
 public:
@@ -203,8 +204,13 @@ public:
         : m_statements(statements)
     {
         m_batch.writes.reserve(BatchSize);
-        if (sqlite3_threadsafe())
+        if (!sqlite3_threadsafe())
+            return;
+        try {
             m_thread = std::thread([this] { work(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the writes are carried out at once.
+        }
     }
 
     ~Pipeline()
