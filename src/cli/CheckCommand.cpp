@@ -16,12 +16,8 @@ CheckCommand::CheckCommand(QTextStream& out, QTextStream& err)
     options = { m_date, m_move };
 }
 
-int CheckCommand::execute(const QStringList& args)
+int CheckCommand::run(const QCommandLineParser& parser)
 {
-    QCommandLineParser parser;
-    int status = Failure;
-    if (!parse(parser, args, &status))
-        return status;
     const std::optional<QDate> day = requiredDate(parser, m_date);
     if (!day)
         return Failure;

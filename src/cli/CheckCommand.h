@@ -9,7 +9,7 @@ class CheckCommand : public Command
 {
 public:
     CheckCommand(QTextStream& out, QTextStream& err);
-    int execute(const QStringList& args) override;
+    int run(const QCommandLineParser& parser) override;
 
 private:
     const QCommandLineOption m_date;

@@ -43,6 +43,16 @@ QString Command::helpText() const
     return text;
 }
 
+int Command::execute(const QStringList& args)
+{
+    QCommandLineParser parser;
+    int status = Failure;
+    return parse(parser, args, &status) ? run(parser) : status;
+}
+
+// Reads args against the verb's arguments and options. False when the verb is not to run:
+// help was asked for (printed), or the words are wrong (told on err); status says which exit
+// status that is.
 bool Command::parse(QCommandLineParser& parser, const QStringList& args, int* status)
 {
     *status = Failure;

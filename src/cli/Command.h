@@ -43,17 +43,16 @@ public:
     QList<Argument> positionalArguments;
     QList<QCommandLineOption> options;
 
-    // args are the words after the verb's name.
-    virtual int execute(const QStringList& args) = 0;
+    // Runs the verb on args, the words after its name, read against its arguments and
+    // options first; the exit status.
+    int execute(const QStringList& args);
 
     // "使い方: kotrina export lines FILE.idb …" with the arguments and options explained.
     QString helpText() const;
 
 protected:
-    // Reads args against the verb's arguments and options. False when the verb is not to
-    // run: help was asked for (printed), or the words are wrong (told on err); status says
-    // which exit status that is.
-    bool parse(QCommandLineParser& parser, const QStringList& args, int* status);
+    // The verb's own work, once its words are read; the exit status.
+    virtual int run(const QCommandLineParser& parser) = 0;
     // The arguments and options several verbs share.
     static Argument databaseArgument();
     static QCommandLineOption dateOption();
@@ -77,4 +76,7 @@ protected:
 
     QTextStream& m_out;
     QTextStream& m_err;
+
+private:
+    bool parse(QCommandLineParser& parser, const QStringList& args, int* status);
 };

@@ -14,12 +14,8 @@ ExportLinesCommand::ExportLinesCommand(QTextStream& out, QTextStream& err)
     options = { m_date, m_view, m_xlsx };
 }
 
-int ExportLinesCommand::execute(const QStringList& args)
+int ExportLinesCommand::run(const QCommandLineParser& parser)
 {
-    QCommandLineParser parser;
-    int status = Failure;
-    if (!parse(parser, args, &status))
-        return status;
     const std::optional<QDate> day = requiredDate(parser, m_date);
     const std::optional<qsizetype> view
         = day ? choice(parser, m_view, { QStringLiteral("all"), QStringLiteral("no-price") }) : std::nullopt;

@@ -7,7 +7,7 @@ class ExportLinesCommand : public Command
 {
 public:
     ExportLinesCommand(QTextStream& out, QTextStream& err);
-    int execute(const QStringList& args) override;
+    int run(const QCommandLineParser& parser) override;
 
 private:
     const QCommandLineOption m_date;

@@ -12,12 +12,8 @@ ExportProductsCommand::ExportProductsCommand(QTextStream& out, QTextStream& err)
     options = { m_order, m_xlsx };
 }
 
-int ExportProductsCommand::execute(const QStringList& args)
+int ExportProductsCommand::run(const QCommandLineParser& parser)
 {
-    QCommandLineParser parser;
-    int status = Failure;
-    if (!parse(parser, args, &status))
-        return status;
     const std::optional<qsizetype> order = choice(parser, m_order, { QStringLiteral("id"), QStringLiteral("name") });
     if (!order)
         return Failure;

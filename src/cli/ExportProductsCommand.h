@@ -7,7 +7,7 @@ class ExportProductsCommand : public Command
 {
 public:
     ExportProductsCommand(QTextStream& out, QTextStream& err);
-    int execute(const QStringList& args) override;
+    int run(const QCommandLineParser& parser) override;
 
 private:
     const QCommandLineOption m_order;

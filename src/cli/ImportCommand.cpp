@@ -88,12 +88,8 @@ ImportLinesCommand::ImportLinesCommand(QTextStream& out, QTextStream& err)
     options = { m_date, m_file, m_map, m_yes };
 }
 
-int ImportLinesCommand::execute(const QStringList& args)
+int ImportLinesCommand::run(const QCommandLineParser& parser)
 {
-    QCommandLineParser parser;
-    int status = Failure;
-    if (!parse(parser, args, &status))
-        return status;
     const std::optional<QDate> day = requiredDate(parser, m_date);
     QString file;
     const std::optional<ImportMapping> columns = day ? mapping(parser, &file) : std::nullopt;
@@ -126,12 +122,8 @@ ImportProductsCommand::ImportProductsCommand(QTextStream& out, QTextStream& err)
     options = { m_file, m_map, m_update };
 }
 
-int ImportProductsCommand::execute(const QStringList& args)
+int ImportProductsCommand::run(const QCommandLineParser& parser)
 {
-    QCommandLineParser parser;
-    int status = Failure;
-    if (!parse(parser, args, &status))
-        return status;
     QString file;
     const std::optional<ImportMapping> columns = mapping(parser, &file);
     Database db;

@@ -27,7 +27,7 @@ class ImportLinesCommand : public ImportCommand
 {
 public:
     ImportLinesCommand(QTextStream& out, QTextStream& err);
-    int execute(const QStringList& args) override;
+    int run(const QCommandLineParser& parser) override;
 
 private:
     const QCommandLineOption m_date;
@@ -39,7 +39,7 @@ class ImportProductsCommand : public ImportCommand
 {
 public:
     ImportProductsCommand(QTextStream& out, QTextStream& err);
-    int execute(const QStringList& args) override;
+    int run(const QCommandLineParser& parser) override;
 
 private:
     const QCommandLineOption m_update;

@@ -14,12 +14,8 @@ PrintBookCommand::PrintBookCommand(QTextStream& out, QTextStream& err)
     options = { m_date, m_category, m_font, m_pdf, m_printer };
 }
 
-int PrintBookCommand::execute(const QStringList& args)
+int PrintBookCommand::run(const QCommandLineParser& parser)
 {
-    QCommandLineParser parser;
-    int status = Failure;
-    if (!parse(parser, args, &status))
-        return status;
     const std::optional<QDate> day = requiredDate(parser, m_date);
     if (!day)
         return Failure;

@@ -7,7 +7,7 @@ class PrintBookCommand : public PrintCommand
 {
 public:
     PrintBookCommand(QTextStream& out, QTextStream& err);
-    int execute(const QStringList& args) override;
+    int run(const QCommandLineParser& parser) override;
 
 private:
     const QCommandLineOption m_date;

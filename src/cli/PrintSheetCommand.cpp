@@ -46,12 +46,8 @@ std::optional<double> PrintSheetCommand::offset(const QCommandLineParser& parser
     return std::nullopt;
 }
 
-int PrintSheetCommand::execute(const QStringList& args)
+int PrintSheetCommand::run(const QCommandLineParser& parser)
 {
-    QCommandLineParser parser;
-    int status = Failure;
-    if (!parse(parser, args, &status))
-        return status;
     const std::optional<QDate> day = requiredDate(parser, m_date);
     const std::optional<qsizetype> layoutChoice = day
         ? choice(parser, m_layout, { QStringLiteral("original"), QStringLiteral("simple"), QStringLiteral("hisago") })

@@ -8,7 +8,7 @@ class PrintSheetCommand : public PrintCommand
 {
 public:
     PrintSheetCommand(QTextStream& out, QTextStream& err);
-    int execute(const QStringList& args) override;
+    int run(const QCommandLineParser& parser) override;
 
 private:
     std::optional<double> offset(const QCommandLineParser& parser, const QCommandLineOption& option);

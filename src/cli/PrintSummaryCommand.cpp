@@ -15,12 +15,8 @@ PrintSummaryCommand::PrintSummaryCommand(QTextStream& out, QTextStream& err)
     options = { m_date, m_by, m_font, m_pdf, m_printer };
 }
 
-int PrintSummaryCommand::execute(const QStringList& args)
+int PrintSummaryCommand::run(const QCommandLineParser& parser)
 {
-    QCommandLineParser parser;
-    int status = Failure;
-    if (!parse(parser, args, &status))
-        return status;
     const std::optional<QDate> day = requiredDate(parser, m_date);
     const std::optional<qsizetype> byChoice
         = day ? choice(parser, m_by, { QStringLiteral("category"), QStringLiteral("product") }) : std::nullopt;

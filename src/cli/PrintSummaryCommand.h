@@ -8,7 +8,7 @@ class PrintSummaryCommand : public PrintCommand
 {
 public:
     PrintSummaryCommand(QTextStream& out, QTextStream& err);
-    int execute(const QStringList& args) override;
+    int run(const QCommandLineParser& parser) override;
 
 private:
     const QCommandLineOption m_date;

@@ -13,20 +13,15 @@ VersionCommand::VersionCommand(QTextStream& out, QTextStream& err)
                              "どちらかが見つからないときの終了コードは 2 です。"))
 { }
 
-int VersionCommand::execute(const QStringList& args)
+int VersionCommand::run(const QCommandLineParser&)
 {
-    QCommandLineParser parser;
-    int status = Failure;
-    if (!parse(parser, args, &status))
-        return status;
-
     const Paths paths = Paths::fromEnvironment();
     const QList<std::pair<QString, QString>> files = {
         { QStringLiteral("初期設定用のファイル"), paths.templatePath() },
         { QStringLiteral("マニュアル"), paths.manualIndex() },
     };
     m_out << QStringLiteral("Kotrina " KOTRINA_VERSION_TEXT "\n");
-    status = Success;
+    int status = Success;
     for (const auto& [what, path] : files) {
         const QString shown = QDir::toNativeSeparators(path);
         m_out << what << QStringLiteral(": ") << shown << '\n';

@@ -9,5 +9,5 @@ class VersionCommand : public Command
 {
 public:
     VersionCommand(QTextStream& out, QTextStream& err);
-    int execute(const QStringList& args) override;
+    int run(const QCommandLineParser& parser) override;
 };
