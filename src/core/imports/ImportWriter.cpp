@@ -74,14 +74,13 @@ class Statement
 {
 public:
     Statement() = default;
-    ~Statement() { sqlite3_finalize(m_statement); }
+    ~Statement() { finish(); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
     bool prepare(sqlite3* db, const QString& sql)
     {
-        sqlite3_finalize(m_statement);
-        m_statement = nullptr;
+        finish();
         return sqlite3_prepare16_v3(db, sql.utf16(), int(sql.size() * sizeof(char16_t)), SQLITE_PREPARE_PERSISTENT,
                                     &m_statement, nullptr)
             == SQLITE_OK;
