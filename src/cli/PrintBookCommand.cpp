@@ -1,7 +1,6 @@
 #include "cli/PrintBookCommand.h"
 
 #include "core/printing/CountBook.h"
-#include "core/printing/StocktakingSheet.h"
 
 PrintBookCommand::PrintBookCommand(QTextStream& out, QTextStream& err)
     : PrintCommand(out, err, QStringLiteral("print book"),
@@ -28,9 +27,9 @@ int PrintBookCommand::run(const QCommandLineParser& parser)
         return Failure;
     std::optional<int> categoryId;
     if (parser.isSet(m_category)) {
-        categoryId = StocktakingSheet::categoryByName(db, parser.value(m_category));
+        categoryId = namedCategory(db, parser, m_category);
         if (!categoryId)
-            return fail(QStringLiteral("項目/分類「%1」は登録されていません。").arg(parser.value(m_category)));
+            return Failure;
     }
     QString problem;
     const std::optional<SheetDocument> document = CountBook::load(db, *day, categoryId, &problem);

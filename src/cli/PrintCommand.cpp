@@ -5,6 +5,7 @@
 #include "core/app/Settings.h"
 #include "core/files/FailureCause.h"
 #include "core/printing/PrintQueue.h"
+#include "core/printing/StocktakingSheet.h"
 
 #include <QDir>
 #include <QTextStream>
@@ -27,6 +28,15 @@ QString PrintCommand::font(const QCommandLineParser& parser) const
     // The face the windows print with: the setting "PrinterFont" of this user.
     const SystemClock clock;
     return Settings(Paths::fromEnvironment().settingsFile(), clock).value(Setting::PrinterFont);
+}
+
+std::optional<int> PrintCommand::namedCategory(const Database& db, const QCommandLineParser& parser,
+                                               const QCommandLineOption& option)
+{
+    const std::optional<int> id = StocktakingSheet::categoryByName(db, parser.value(option));
+    if (!id)
+        fail(QStringLiteral("項目/分類「%1」は登録されていません。").arg(parser.value(option)));
+    return id;
 }
 
 std::optional<QString> PrintCommand::target(const QCommandLineParser& parser, const QTemporaryDir& spool,

@@ -19,6 +19,9 @@ protected:
     // telling that neither or both were given, or that the printer is unknown.
     std::optional<QString> target(const QCommandLineParser& parser, const QTemporaryDir& spool,
                                   const QString& fileName);
+    // The ID of the category option names; nullopt after telling that none has that name.
+    std::optional<int> namedCategory(const Database& db, const QCommandLineParser& parser,
+                                     const QCommandLineOption& option);
     // Hands the written file to the printer of --printer, if one was given; then tells where
     // the pages went, how many, and what follows on the line (after a "、"). The exit status.
     int deliver(const QCommandLineParser& parser, const QString& file, const QString& jobTitle,

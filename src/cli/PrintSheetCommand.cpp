@@ -77,9 +77,9 @@ int PrintSheetCommand::run(const QCommandLineParser& parser)
 
     std::optional<int> categoryId;
     if (oneCategory) {
-        categoryId = StocktakingSheet::categoryByName(db, parser.value(m_category));
+        categoryId = namedCategory(db, parser, m_category);
         if (!categoryId)
-            return fail(QStringLiteral("項目/分類「%1」は登録されていません。").arg(parser.value(m_category)));
+            return Failure;
     } else {
         const std::optional<int> unmatched = markLinesWithoutCategory(db, *day);
         if (!unmatched)
