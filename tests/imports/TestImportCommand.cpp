@@ -12,7 +12,7 @@ namespace {
 // A file as an older spreadsheet program saves it: code page 932, CRLF.
 QString cp932File(const TestEnvironment& env, const QString& name, const QStringList& lines)
 {
-    return env.writeFile(name, cp932(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+    return env.writeFile(name, cp932(lines.join(u"\r\n"_qs) + u"\r\n"_qs));
 }
 
 } // namespace

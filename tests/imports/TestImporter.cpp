@@ -12,13 +12,13 @@
 namespace {
 
 const QDate Day(2026, 3, 31);
-const QString LinesHeading = QStringLiteral("項目/分類名\t品名\t数量\t単位\t単価\t価格\t備考");
+const QString LinesHeading = u"項目/分類名\t品名\t数量\t単位\t単価\t価格\t備考"_qs;
 
 // A file of records under a heading, each line ended by CRLF, in UTF-8.
 QString dataFile(const TestEnvironment& env, const QString& heading, const QStringList& records,
-                 const QString& name = QStringLiteral("data.txt"))
+                 const QString& name = u"data.txt"_qs)
 {
-    return env.writeFile(name, (QStringList { heading } + records).join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+    return env.writeFile(name, (QStringList { heading } + records).join(u"\r\n"_qs).toUtf8() + "\r\n");
 }
 
 ImportMapping headingMapping(ImportKind kind, const QString& file)
@@ -227,8 +227,7 @@ private slots:
         const QString path = env.newDatabase();
         QStringList records;
         for (int i = 0; i < 100000; ++i)
-            records
-                << QStringLiteral("分類%1\t商品%2\t%3\t個\t120\t%4\t").arg(i % 40).arg(i % 7000).arg(i).arg(i * 120);
+            records << u"分類%1\t商品%2\t%3\t個\t120\t%4\t"_qs.arg(i % 40).arg(i % 7000).arg(i).arg(i * 120);
         const QString file = dataFile(env, LinesHeading, records);
         const QByteArray before = readAll(path);
         Database db;
