@@ -104,38 +104,32 @@ private slots:
         QTest::addColumn<QString>("records");
         QTest::addColumn<qint64>("line");
         QTest::addColumn<QString>("reason");
+        const auto row
+            = [](const char* name, const QByteArray& bytes, const char* records, qint64 line, const char* reason) {
+                  QTest::newRow(name) << bytes << QString::fromUtf8(records) << line << QString::fromUtf8(reason);
+              };
 
-        const QString cp932Fault = u"シフトJIS（コードページ932）として読めない文字があります。"_qs;
-        const QString utf8Fault = u"UTF-8として読めない文字があります。"_qs;
-        QTest::newRow("unassigned code page 932 pair") << cp932(u"品名\r\n棚\r\n"_qs) + "\x85\x40\r\n"
-                                                       << "1:品名\n2:棚" << qint64(3) << cp932Fault;
-        QTest::newRow("byte no code page 932 character starts with") << cp932(u"品名\r\n"_qs) + "a\x80"
-                                                                     << "1:品名" << qint64(2) << cp932Fault;
-        QTest::newRow("lead byte before a line break") << cp932(u"品名\r\n"_qs) + "a\x82\r\nb"
-                                                       << "1:品名" << qint64(2) << cp932Fault;
-        QTest::newRow("lead byte at the end") << cp932(u"品名\r\nb\r\n"_qs) + "\x82"
-                                              << "1:品名\n2:b" << qint64(3) << cp932Fault;
-        QTest::newRow("after a multi-line field") << cp932(u"\"品\r\n名\"\t数\r\n"_qs) + "\xFD"
-                                                  << "1:品\n名|数" << qint64(3) << cp932Fault;
-        QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF") + u"品名\n"_qs.toUtf8() + "\xE3\x81"
-                                         << "1:品名" << qint64(2) << utf8Fault;
-        QTest::newRow("UTF-8 without mark, one bad byte")
-            << japaneseLines(5) + "x\xC0\xAF\r\n" + japaneseLines(2) << "" << qint64(7) << utf8Fault;
-        QTest::newRow("UTF-16 lone surrogate") << utf16(u"a\nb"_qs, false) + QByteArray("\x00\xDC", 2) << "1:a"
-                                               << qint64(2) << u"UTF-16として読めない文字があります。"_qs;
-        QTest::newRow("UTF-16 odd length") << utf16(u"a\nb"_qs, true) + "c"
-                                           << "1:a" << qint64(2) << u"UTF-16として読めない文字があります。"_qs;
-        QTest::newRow("NUL") << QByteArray("a\nb\0c", 5) << "1:a" << qint64(2)
-                             << QStringLiteral(
-                                    "NUL 文字があります（テキストファイルでないか、文字コードが違います）。");
-        QTest::newRow("quote left open") << QByteArray("a\n\"b\nc\nd") << "1:a" << qint64(2)
-                                         << u"引用符（\"）で始まる項目が閉じていません。"_qs;
-        QTest::newRow("quote left open after a multi-line field")
-            << QByteArray("\"a\nb\"\tx\ny\t\"z\n") << "1:a\nb|x" << qint64(3)
-            << u"引用符（\"）で始まる項目が閉じていません。"_qs;
-        QTest::newRow("too many fields") << QByteArray("a\n") + QByteArray(20000, '\t') << "1:a" << qint64(2)
-                                         << QStringLiteral(
-                                                "1 件の項目数か文字数が多すぎます（16384 項目、1048576 文字まで）。");
+        const char* cp932Fault = "シフトJIS（コードページ932）として読めない文字があります。";
+        const char* utf8Fault = "UTF-8として読めない文字があります。";
+        const char* utf16Fault = "UTF-16として読めない文字があります。";
+        const char* openQuote = "引用符（\"）で始まる項目が閉じていません。";
+        row("unassigned code page 932 pair", cp932(u"品名\r\n棚\r\n"_qs) + "\x85\x40\r\n", "1:品名\n2:棚", 3,
+            cp932Fault);
+        row("byte no code page 932 character starts with", cp932(u"品名\r\n"_qs) + "a\x80", "1:品名", 2, cp932Fault);
+        row("lead byte before a line break", cp932(u"品名\r\n"_qs) + "a\x82\r\nb", "1:品名", 2, cp932Fault);
+        row("lead byte at the end", cp932(u"品名\r\nb\r\n"_qs) + "\x82", "1:品名\n2:b", 3, cp932Fault);
+        row("after a multi-line field", cp932(u"\"品\r\n名\"\t数\r\n"_qs) + "\xFD", "1:品\n名|数", 3, cp932Fault);
+        row("UTF-8 with mark", "\xEF\xBB\xBF" + u"品名\n"_qs.toUtf8() + "\xE3\x81", "1:品名", 2, utf8Fault);
+        row("UTF-8 without mark, one bad byte", japaneseLines(5) + "x\xC0\xAF\r\n" + japaneseLines(2), "", 7,
+            utf8Fault);
+        row("UTF-16 lone surrogate", utf16(u"a\nb"_qs, false) + QByteArray("\x00\xDC", 2), "1:a", 2, utf16Fault);
+        row("UTF-16 odd length", utf16(u"a\nb"_qs, true) + "c", "1:a", 2, utf16Fault);
+        row("NUL", QByteArray("a\nb\0c", 5), "1:a", 2,
+            "NUL 文字があります（テキストファイルでないか、文字コードが違います）。");
+        row("quote left open", "a\n\"b\nc\nd", "1:a", 2, openQuote);
+        row("quote left open after a multi-line field", "\"a\nb\"\tx\ny\t\"z\n", "1:a\nb|x", 3, openQuote);
+        row("too many fields", "a\n" + QByteArray(20000, '\t'), "1:a", 2,
+            "1 件の項目数か文字数が多すぎます（16384 項目、1048576 文字まで）。");
     }
 
     void faults()
@@ -302,32 +296,23 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("result");
-
-        const int lines = int(ImportKind::Lines);
-        const int products = int(ImportKind::Products);
-        QTest::newRow("headings and positions") << lines << "品名=商品, 数量=#3,項目/分類名=分類"
-                                                << "1:分類=1 2:商品=2 3:数=3 4:単位=4 5:単価=5";
-        QTest::newRow("a field left empty") << lines << "品名=商品,単位="
-                                            << "2:商品=2 5:単価=5";
-        QTest::newRow("products") << products << "単価=単価,品名=#2"
-                                  << "1:商品=2 2:単位=4 3:単価=5";
-        QTest::newRow("no such field") << lines << "品名=商品,金額=#6"
-                                       << "「金額」という項目はありません。項目は "
-                                          "項目/分類名、品名、数量、単位、単価、価格、備考 のいずれかです。";
-        QTest::newRow("no such heading") << lines << "品名=品"
-                                         << "見出し「品」はファイルにありません。";
-        QTest::newRow("column out of range") << lines << "品名=#7"
-                                             << "7 列目はありません（ファイルは 6 列です）。";
-        QTest::newRow("column zero") << lines << "品名=#0"
-                                     << "0 列目はありません（ファイルは 6 列です）。";
-        QTest::newRow("no equals sign") << lines << "品名"
-                                        << "「品名」は「項目=列」の形ではありません。";
-        QTest::newRow("field twice") << lines << "品名=#1,品名=#2"
-                                     << "項目「品名」が二度指定されています。";
-        QTest::newRow("no name") << products << "単位=単位"
-                                 << "品名の項目が設定されていません。";
-        QTest::newRow("empty") << lines << ""
-                               << "品名の項目が設定されていません。";
+        const auto row = [](const char* name, ImportKind kind, const char* text, const char* result) {
+            QTest::newRow(name) << int(kind) << QString::fromUtf8(text) << QString::fromUtf8(result);
+        };
+        const ImportKind lines = ImportKind::Lines;
+        row("headings and positions", lines, "品名=商品, 数量=#3,項目/分類名=分類",
+            "1:分類=1 2:商品=2 3:数=3 4:単位=4 5:単価=5");
+        row("a field left empty", lines, "品名=商品,単位=", "2:商品=2 5:単価=5");
+        row("products", ImportKind::Products, "単価=単価,品名=#2", "1:商品=2 2:単位=4 3:単価=5");
+        row("no such field", lines, "品名=商品,金額=#6",
+            "「金額」という項目はありません。項目は 項目/分類名、品名、数量、単位、単価、価格、備考 のいずれかです。");
+        row("no such heading", lines, "品名=品", "見出し「品」はファイルにありません。");
+        row("column out of range", lines, "品名=#7", "7 列目はありません（ファイルは 6 列です）。");
+        row("column zero", lines, "品名=#0", "0 列目はありません（ファイルは 6 列です）。");
+        row("no equals sign", lines, "品名", "「品名」は「項目=列」の形ではありません。");
+        row("field twice", lines, "品名=#1,品名=#2", "項目「品名」が二度指定されています。");
+        row("no name", ImportKind::Products, "単位=単位", "品名の項目が設定されていません。");
+        row("empty", lines, "", "品名の項目が設定されていません。");
     }
 
     void commandLine()
