@@ -206,10 +206,6 @@ private slots:
     {
         TestEnvironment env;
         const QString path = env.writeFile(u"商品.txt"_qs, cp932(Sample));
-        TabFileReader reader;
-        QVERIFY(reader.open(path));
-        QCOMPARE(readAllRecords(reader), SampleRecords);
-
         QString error;
         QCOMPARE(readHeading(path, &error), QStringList({ u"品名"_qs, u"数量"_qs }));
         QCOMPARE(readHeading(env.writeFile(u"empty.txt"_qs, "\r\n"), &error), QStringList());
@@ -219,30 +215,16 @@ private slots:
         const QString missing = env.path(u"missing.txt"_qs);
         QCOMPARE(readHeading(missing, &error), QStringList());
         QVERIFY2(error.startsWith(u"ファイルを開けません。"_qs) && error.contains(missing), qPrintable(error));
+        TabFileReader reader;
         QVERIFY(!reader.open(env.root()));
         QCOMPARE(reader.errorLine(), 0);
     }
 
     void mappingFiles()
     {
+        // Names a plain line would not bring back; the product file's six lines. (Plain names
+        // go to and fro in the dialog cases.)
         TestEnvironment env;
-        const QString linesPath = env.path(ImportMapping::fileName(ImportKind::Lines));
-
-        // Six columns assigned to fields 1 to 6, the remark left out.
-        ImportMapping lines(ImportKind::Lines);
-        const QStringList headings = { u"分類"_qs, u"商品"_qs, u"数"_qs, u"単位"_qs, u"単価"_qs, u"金額"_qs };
-        for (int field = 1; field <= 6; ++field)
-            lines.assign(field, headings[field - 1], field);
-        QVERIFY(lines.write(linesPath));
-        ImportMapping back(ImportKind::Lines);
-        QVERIFY(back.read(linesPath));
-        for (int field = 1; field <= 7; ++field) {
-            QCOMPARE(back.columnName(field), lines.columnName(field));
-            QCOMPARE(back.columnNumber(field), lines.columnNumber(field));
-        }
-        QVERIFY(!back.isAssigned(7));
-
-        // Names a plain line would not bring back; the product file's six lines.
         ImportMapping products(ImportKind::Products);
         products.assign(1, u"品名,規格"_qs, 2);
         products.assign(2, u" \"単位\" "_qs, 4);
@@ -275,7 +257,7 @@ private slots:
 
         // A folder where the file should be: the file stays as it was and the reason is given.
         QString error;
-        QVERIFY(!lines.write(env.root(), &error));
+        QVERIFY(!products.write(env.root(), &error));
         QVERIFY(!error.isEmpty());
     }
 
