@@ -31,18 +31,14 @@ QStringList linesOf(const Database& db)
                                       FROM "棚卸マスター" ORDER BY "ID")"));
 }
 
-// The assignment of every column of the heading to its field, as OK saves it.
-void saveMapping(const Paths& paths, ImportKind kind, const QString& heading)
+// The assignment of every column of Heading to its field, as OK saves it.
+const QByteArray LinesMapping = "分類\r\n1\r\n品名\r\n2\r\n数\r\n3\r\n単位\r\n4\r\n単価\r\n5\r\n金額\r\n6\r\n\r\n0\r\n";
+
+void saveMapping(const TestEnvironment& env, ImportKind kind)
 {
-    QVERIFY(paths.ensureDataDir());
-    const QStringList headings = heading.trimmed().split(QLatin1Char('\t'));
-    ImportMapping mapping = ImportMapping::fromHeadings(kind, headings);
-    if (kind == ImportKind::Lines) {
-        mapping.assign(1, u"分類"_qs, 1);
-        mapping.assign(3, u"数"_qs, 3);
-        mapping.assign(6, u"金額"_qs, 6);
-    }
-    QVERIFY(mapping.write(mappingPath(paths, kind)));
+    QVERIFY(env.paths().ensureDataDir());
+    env.writeFile(mappingPath(env.paths(), kind),
+                  kind == ImportKind::Lines ? LinesMapping : "品名\r\n1\r\n単位\r\n2\r\n単価\r\n3\r\n");
 }
 
 // An import dialog over a new database, with its files in the test's directory.
@@ -53,7 +49,6 @@ struct ImportDialogTest : TestSession
 
     ImportDialogTest() { QVERIFY(openNewDatabase()); }
     QString file(const QString& name, const QString& text) { return env.writeFile(name, text.toUtf8()); }
-    void saveMapping(ImportKind kind, const QString& heading) { ::saveMapping(env.paths(), kind, heading); }
     void open(ImportKind kind)
     {
         w.screen = new ImportRunDialog(state, kind);
@@ -122,8 +117,7 @@ private slots:
         t.w.click("Command1");
         QCOMPARE(offered, Heading.trimmed().split(QLatin1Char('\t')));
         QCOMPARE(grid, cells(u"分類|品名|数|単位|単価|金額|"_qs));
-        QCOMPARE(QString::fromUtf8(readAll(mappingPath(t.env.paths(), ImportKind::Lines))),
-                 u"分類\r\n1\r\n品名\r\n2\r\n数\r\n3\r\n単位\r\n4\r\n単価\r\n5\r\n金額\r\n6\r\n\r\n0\r\n"_qs);
+        QCOMPARE(readAll(mappingPath(t.env.paths(), ImportKind::Lines)), LinesMapping);
         QCOMPARE(t.prompter.texts().constLast(),
                  u"設定ファイルが見つかりませんでした。インポートの設定を行います。"_qs);
         QCOMPARE(t.w.find<QLineEdit>("txtFileName")->text(), data);
@@ -161,7 +155,7 @@ private slots:
     void aFileHeldByAnotherProgramIsSaidSo()
     {
         ImportDialogTest t;
-        t.saveMapping(ImportKind::Lines, Heading);
+        saveMapping(t.env, ImportKind::Lines);
         Database holder;
         QVERIFY(holder.open(t.db().fileName()));
         QVERIFY(holder.exec(u"BEGIN EXCLUSIVE"_qs));
@@ -178,7 +172,7 @@ private slots:
     void existingLinesAskedStopEndsWithNothingWritten()
     {
         ImportDialogTest t;
-        t.saveMapping(ImportKind::Lines, Heading);
+        saveMapping(t.env, ImportKind::Lines);
         QString text = Heading;
         for (int i = 0; i < 150000; ++i)
             text += u"分類%1\t品名%2\t1\t個\t10\t10\r\n"_qs.arg(i % 40).arg(i % 7000);
@@ -215,7 +209,7 @@ private slots:
         QFETCH(bool, yes);
         ImportDialogTest t;
         const QString heading = u"品名\t単位\t単価\r\n"_qs;
-        t.saveMapping(ImportKind::Products, heading);
+        saveMapping(t.env, ImportKind::Products);
         QVERIFY(t.db().exec(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'りんご', 100, '個'))")));
         const QString data
             = t.file(u"products.txt"_qs, heading + u"りんご\t箱\t150\r\n\t個\t1\r\nみかん\tkg\t80.5\r\n"_qs);
@@ -264,7 +258,7 @@ private slots:
     {
         MainWindow m;
         m.start(m.env.newDatabase());
-        saveMapping(m.env.paths(), ImportKind::Lines, Heading);
+        saveMapping(m.env, ImportKind::Lines);
         const QString data = m.env.writeFile(u"a.txt"_qs, (Heading + u"\tりんご\t2\t個\t50\t100\r\n"_qs).toUtf8());
         // The entry screen open beside it shows the imported line afterwards.
         m.trigger("mnuPreTana");
