@@ -1,6 +1,5 @@
 #include "CliRun.h"
 #include "ImportData.h"
-#include "SampleData.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 #include "core/imports/ImportMapping.h"
@@ -98,9 +97,6 @@ private slots:
                       u"--update-existing"_qs });
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, u"品名情報　新規登録件数　 　　0 件\n"_qs);
-        Database opened;
-        QVERIFY(opened.open(db));
-        QCOMPARE(rowCount(opened, Table::Shohin), 5);
     }
 
     void theCommandSaysWhatItCannotUse()
