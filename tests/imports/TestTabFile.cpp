@@ -25,15 +25,6 @@ QString readAllRecords(TabFileReader& reader)
     return out.join(QLatin1Char('\n'));
 }
 
-// A product import file of some length in UTF-8 without a byte-order mark.
-QByteArray japaneseLines(int count)
-{
-    QString text = u"品名\t数量\r\n"_qs;
-    for (int i = 0; i < count; ++i)
-        text += u"ボルト%1号\t%1\r\n"_qs.arg(i);
-    return text.toUtf8();
-}
-
 const QString Sample = u"品名\t数量\r\nﾎﾞﾙﾄ・ナット\t１,５００\r\n"_qs;
 const QString SampleRecords = u"1:品名|数量\n2:ﾎﾞﾙﾄ・ナット|１,５００"_qs;
 
@@ -120,7 +111,7 @@ private slots:
         row("lead byte at the end", cp932(u"品名\r\nb\r\n"_qs) + "\x82", "1:品名\n2:b", 3, cp932Fault);
         row("after a multi-line field", cp932(u"\"品\r\n名\"\t数\r\n"_qs) + "\xFD", "1:品\n名|数", 3, cp932Fault);
         row("UTF-8 with mark", "\xEF\xBB\xBF" + u"品名\n"_qs.toUtf8() + "\xE3\x81", "1:品名", 2, utf8Fault);
-        row("UTF-8 without mark, one bad byte", japaneseLines(5) + "x\xC0\xAF\r\n" + japaneseLines(2), "", 7,
+        row("UTF-8 without mark, one bad byte", u"ボルト\t1\r\n"_qs.repeated(6).toUtf8() + "x\xC0\xAF\r\nb", "", 7,
             utf8Fault);
         row("UTF-16 lone surrogate", utf16(u"a\nb"_qs, false) + QByteArray("\x00\xDC", 2), "1:a", 2, utf16Fault);
         row("UTF-16 odd length", utf16(u"a\nb"_qs, true) + "c", "1:a", 2, utf16Fault);
