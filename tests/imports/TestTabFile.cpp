@@ -49,7 +49,6 @@ private slots:
                                          << SampleRecords;
         QTest::newRow("UTF-16 LE") << utf16(Sample, false) << TextEncoding::Utf16LE << SampleRecords;
         QTest::newRow("UTF-16 BE") << utf16(Sample, true) << TextEncoding::Utf16BE << SampleRecords;
-        QTest::newRow("ASCII is UTF-8") << QByteArray("a\tb") << TextEncoding::Utf8 << "1:a|b";
         QTest::newRow("code page 932 backslash and wave dash")
             << QByteArray("\\\t\x81\x60\t\x81\x5F") << TextEncoding::Cp932 << u"1:\\|～|＼"_qs;
 
