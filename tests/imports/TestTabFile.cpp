@@ -1,19 +1,12 @@
+#include "ImportData.h"
+#include "TestEnvironment.h"
 #include "TestRegistry.h"
 #include "core/imports/ImportMapping.h"
 #include "core/imports/TabFile.h"
 
-#include <QFile>
-#include <QStringEncoder>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
-QByteArray cp932(const QString& text)
-{
-    QStringEncoder encoder("windows-31j");
-    return encoder.encode(text);
-}
 
 QByteArray utf16(const QString& text, bool bigEndian)
 {
@@ -32,32 +25,8 @@ QString readAllRecords(TabFileReader& reader)
     return out.join(QLatin1Char('\n'));
 }
 
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return {};
-    return path;
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A product import file of some length in UTF-8 without a byte-order mark.
-QByteArray japaneseLines(int count)
-{
-    QString text = QStringLiteral("品名\t数量\r\n");
-    for (int i = 0; i < count; ++i)
-        text += QStringLiteral("ボルト%1号\t%1\r\n").arg(i);
-    return text.toUtf8();
-}
-
-const QString Sample = QStringLiteral("品名\t数量\r\nﾎﾞﾙﾄ・ナット\t１,５００\r\n");
-const QString SampleRecords = QStringLiteral("1:品名|数量\n2:ﾎﾞﾙﾄ・ナット|１,５００");
+const QString Sample = u"品名\t数量\r\nﾎﾞﾙﾄ・ナット\t１,５００\r\n"_qs;
+const QString SampleRecords = u"1:品名|数量\n2:ﾎﾞﾙﾄ・ナット|１,５００"_qs;
 
 } // namespace
 
@@ -80,9 +49,8 @@ private slots:
                                          << SampleRecords;
         QTest::newRow("UTF-16 LE") << utf16(Sample, false) << TextEncoding::Utf16LE << SampleRecords;
         QTest::newRow("UTF-16 BE") << utf16(Sample, true) << TextEncoding::Utf16BE << SampleRecords;
-        QTest::newRow("ASCII is UTF-8") << QByteArray("a\tb") << TextEncoding::Utf8 << "1:a|b";
         QTest::newRow("code page 932 backslash and wave dash")
-            << QByteArray("\\\t\x81\x60\t\x81\x5F") << TextEncoding::Cp932 << QStringLiteral("1:\\|～|＼");
+            << QByteArray("\\\t\x81\x60\t\x81\x5F") << TextEncoding::Cp932 << u"1:\\|～|＼"_qs;
 
         QTest::newRow("LF") << QByteArray("a\nb\nc") << TextEncoding::Utf8 << "1:a\n2:b\n3:c";
         QTest::newRow("CR") << QByteArray("a\rb\rc\r") << TextEncoding::Utf8 << "1:a\n2:b\n3:c";
@@ -126,40 +94,32 @@ private slots:
         QTest::addColumn<QString>("records");
         QTest::addColumn<qint64>("line");
         QTest::addColumn<QString>("reason");
+        const auto row
+            = [](const char* name, const QByteArray& bytes, const char* records, qint64 line, const char* reason) {
+                  QTest::newRow(name) << bytes << QString::fromUtf8(records) << line << QString::fromUtf8(reason);
+              };
 
-        const QString cp932Fault = QStringLiteral("シフトJIS（コードページ932）として読めない文字があります。");
-        const QString utf8Fault = QStringLiteral("UTF-8として読めない文字があります。");
-        QTest::newRow("unassigned code page 932 pair") << cp932(QStringLiteral("品名\r\n棚\r\n")) + "\x85\x40\r\n"
-                                                       << "1:品名\n2:棚" << qint64(3) << cp932Fault;
-        QTest::newRow("byte no code page 932 character starts with") << cp932(QStringLiteral("品名\r\n")) + "a\x80"
-                                                                     << "1:品名" << qint64(2) << cp932Fault;
-        QTest::newRow("lead byte before a line break") << cp932(QStringLiteral("品名\r\n")) + "a\x82\r\nb"
-                                                       << "1:品名" << qint64(2) << cp932Fault;
-        QTest::newRow("lead byte at the end") << cp932(QStringLiteral("品名\r\nb\r\n")) + "\x82"
-                                              << "1:品名\n2:b" << qint64(3) << cp932Fault;
-        QTest::newRow("after a multi-line field") << cp932(QStringLiteral("\"品\r\n名\"\t数\r\n")) + "\xFD"
-                                                  << "1:品\n名|数" << qint64(3) << cp932Fault;
-        QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF") + QStringLiteral("品名\n").toUtf8() + "\xE3\x81"
-                                         << "1:品名" << qint64(2) << utf8Fault;
-        QTest::newRow("UTF-8 without mark, one bad byte")
-            << japaneseLines(5) + "x\xC0\xAF\r\n" + japaneseLines(2) << "" << qint64(7) << utf8Fault;
-        QTest::newRow("UTF-16 lone surrogate")
-            << utf16(QStringLiteral("a\nb"), false) + QByteArray("\x00\xDC", 2) << "1:a" << qint64(2)
-            << QStringLiteral("UTF-16として読めない文字があります。");
-        QTest::newRow("UTF-16 odd length")
-            << utf16(QStringLiteral("a\nb"), true) + "c"
-            << "1:a" << qint64(2) << QStringLiteral("UTF-16として読めない文字があります。");
-        QTest::newRow("NUL") << QByteArray("a\nb\0c", 5) << "1:a" << qint64(2)
-                             << QStringLiteral(
-                                    "NUL 文字があります（テキストファイルでないか、文字コードが違います）。");
-        QTest::newRow("quote left open") << QByteArray("a\n\"b\nc\nd") << "1:a" << qint64(2)
-                                         << QStringLiteral("引用符（\"）で始まる項目が閉じていません。");
-        QTest::newRow("quote left open after a multi-line field")
-            << QByteArray("\"a\nb\"\tx\ny\t\"z\n") << "1:a\nb|x" << qint64(3)
-            << QStringLiteral("引用符（\"）で始まる項目が閉じていません。");
-        QTest::newRow("too many fields") << QByteArray("a\n") + QByteArray(20000, '\t') << "1:a" << qint64(2)
-                                         << QStringLiteral(
-                                                "1 件の項目数か文字数が多すぎます（16384 項目、1048576 文字まで）。");
+        const char* cp932Fault = "シフトJIS（コードページ932）として読めない文字があります。";
+        const char* utf8Fault = "UTF-8として読めない文字があります。";
+        const char* utf16Fault = "UTF-16として読めない文字があります。";
+        const char* openQuote = "引用符（\"）で始まる項目が閉じていません。";
+        row("unassigned code page 932 pair", cp932(u"品名\r\n棚\r\n"_qs) + "\x85\x40\r\n", "1:品名\n2:棚", 3,
+            cp932Fault);
+        row("byte no code page 932 character starts with", cp932(u"品名\r\n"_qs) + "a\x80", "1:品名", 2, cp932Fault);
+        row("lead byte before a line break", cp932(u"品名\r\n"_qs) + "a\x82\r\nb", "1:品名", 2, cp932Fault);
+        row("lead byte at the end", cp932(u"品名\r\nb\r\n"_qs) + "\x82", "1:品名\n2:b", 3, cp932Fault);
+        row("after a multi-line field", cp932(u"\"品\r\n名\"\t数\r\n"_qs) + "\xFD", "1:品\n名|数", 3, cp932Fault);
+        row("UTF-8 with mark", "\xEF\xBB\xBF" + u"品名\n"_qs.toUtf8() + "\xE3\x81", "1:品名", 2, utf8Fault);
+        row("UTF-8 without mark, one bad byte", u"ボルト\t1\r\n"_qs.repeated(6).toUtf8() + "x\xC0\xAF\r\nb", "", 7,
+            utf8Fault);
+        row("UTF-16 lone surrogate", utf16(u"a\nb"_qs, false) + QByteArray("\x00\xDC", 2), "1:a", 2, utf16Fault);
+        row("UTF-16 odd length", utf16(u"a\nb"_qs, true) + "c", "1:a", 2, utf16Fault);
+        row("NUL", QByteArray("a\nb\0c", 5), "1:a", 2,
+            "NUL 文字があります（テキストファイルでないか、文字コードが違います）。");
+        row("quote left open", "a\n\"b\nc\nd", "1:a", 2, openQuote);
+        row("quote left open after a multi-line field", "\"a\nb\"\tx\ny\t\"z\n", "1:a\nb|x", 3, openQuote);
+        row("too many fields", "a\n" + QByteArray(20000, '\t'), "1:a", 2,
+            "1 件の項目数か文字数が多すぎます（16384 項目、1048576 文字まで）。");
     }
 
     void faults()
@@ -185,7 +145,7 @@ private slots:
     void blockEdges_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        const QString text = QStringLiteral("品名\t\"数\"\"量\"\r\n\"ﾎﾞﾙﾄ\r\n𠮷\"\t１\r\r\n\t\n");
+        const QString text = u"品名\t\"数\"\"量\"\r\n\"ﾎﾞﾙﾄ\r\n𠮷\"\t１\r\r\n\t\n"_qs;
         QTest::newRow("code page 932") << cp932(text);
         QTest::newRow("UTF-8") << text.toUtf8();
         QTest::newRow("UTF-8 with a fault") << text.toUtf8() + text.toUtf8() + "\xE3\x81\r\nx";
@@ -194,7 +154,7 @@ private slots:
         QTest::newRow("code page 932 with a fault") << cp932(text) + "\x82";
         QTest::newRow("quote left open") << text.toUtf8() + "\"\r\n\r\n";
         QTest::newRow("many broken UTF-8 sequences before good ones")
-            << QByteArray(70, '\x80') + QStringLiteral("あ").repeated(300).toUtf8();
+            << QByteArray(70, '\x80') + u"あ"_qs.repeated(300).toUtf8();
     }
 
     void blockEdges()
@@ -229,74 +189,49 @@ private slots:
             QCOMPARE(record.fields.size(), records == 1 || records % 2 == 0 ? 1 : 2);
         }
         QCOMPARE(records, 6002);
-        QCOMPARE(record.fields, QStringList(QStringLiteral("b")));
+        QCOMPARE(record.fields, QStringList(u"b"_qs));
     }
 
     void files()
     {
-        QTemporaryDir dir;
-        const QString path = writeFile(dir, QStringLiteral("商品.txt"), cp932(Sample));
-        TabFileReader reader;
-        QVERIFY(reader.open(path));
-        QCOMPARE(readAllRecords(reader), SampleRecords);
-
+        TestEnvironment env;
+        const QString path = env.writeFile(u"商品.txt"_qs, cp932(Sample));
         QString error;
-        QCOMPARE(readHeading(path, &error), QStringList({ QStringLiteral("品名"), QStringLiteral("数量") }));
-        QCOMPARE(readHeading(writeFile(dir, QStringLiteral("empty.txt"), "\r\n"), &error), QStringList());
-        QCOMPARE(error, QStringLiteral("ファイルにデータがありません。"));
-        QCOMPARE(readHeading(writeFile(dir, QStringLiteral("bad.txt"), "a\x80"), &error), QStringList());
-        QCOMPARE(error, QStringLiteral("行 1: シフトJIS（コードページ932）として読めない文字があります。"));
-        const QString missing = dir.filePath(QStringLiteral("missing.txt"));
+        QCOMPARE(readHeading(path, &error), QStringList({ u"品名"_qs, u"数量"_qs }));
+        QCOMPARE(readHeading(env.writeFile(u"empty.txt"_qs, "\r\n"), &error), QStringList());
+        QCOMPARE(error, u"ファイルにデータがありません。"_qs);
+        QCOMPARE(readHeading(env.writeFile(u"bad.txt"_qs, "a\x80"), &error), QStringList());
+        QCOMPARE(error, u"行 1: シフトJIS（コードページ932）として読めない文字があります。"_qs);
+        const QString missing = env.path(u"missing.txt"_qs);
         QCOMPARE(readHeading(missing, &error), QStringList());
-        QVERIFY2(error.startsWith(QStringLiteral("ファイルを開けません。")) && error.contains(missing),
-                 qPrintable(error));
-        QVERIFY(!reader.open(dir.path()));
+        QVERIFY2(error.startsWith(u"ファイルを開けません。"_qs) && error.contains(missing), qPrintable(error));
+        TabFileReader reader;
+        QVERIFY(!reader.open(env.root()));
         QCOMPARE(reader.errorLine(), 0);
     }
 
     void mappingFiles()
     {
-        QTemporaryDir dir;
-        const QString linesPath = dir.filePath(ImportMapping::fileName(ImportKind::Lines));
-        QCOMPARE(ImportMapping::fileName(ImportKind::Lines), QStringLiteral("Kotrina_A.log"));
-        QCOMPARE(ImportMapping::fileName(ImportKind::Products), QStringLiteral("Kotrina_B.log"));
-
-        // Six columns assigned to fields 1 to 6, the remark left out.
-        ImportMapping lines(ImportKind::Lines);
-        const QStringList headings = { QStringLiteral("分類"), QStringLiteral("商品"), QStringLiteral("数"),
-                                       QStringLiteral("単位"), QStringLiteral("単価"), QStringLiteral("金額") };
-        for (int field = 1; field <= 6; ++field)
-            lines.assign(field, headings[field - 1], field);
-        QVERIFY(lines.write(linesPath));
-        QCOMPARE(fileBytes(linesPath),
-                 QStringLiteral("分類\r\n1\r\n商品\r\n2\r\n数\r\n3\r\n単位\r\n4\r\n単価\r\n5\r\n金額\r\n6\r\n\r\n0\r\n")
-                     .toUtf8());
-        ImportMapping back(ImportKind::Lines);
-        QVERIFY(back.read(linesPath));
-        for (int field = 1; field <= 7; ++field) {
-            QCOMPARE(back.columnName(field), lines.columnName(field));
-            QCOMPARE(back.columnNumber(field), lines.columnNumber(field));
-        }
-        QVERIFY(!back.isAssigned(7));
-
-        // Names a plain line would not bring back; the product file's six lines.
+        // Names a plain line would not bring back; the product file's six lines. (Plain names
+        // go to and fro in the dialog cases.)
+        TestEnvironment env;
         ImportMapping products(ImportKind::Products);
-        products.assign(1, QStringLiteral("品名,規格"), 2);
-        products.assign(2, QStringLiteral(" \"単位\" "), 4);
-        const QString productsPath = dir.filePath(ImportMapping::fileName(ImportKind::Products));
+        products.assign(1, u"品名,規格"_qs, 2);
+        products.assign(2, u" \"単位\" "_qs, 4);
+        const QString productsPath = env.path(ImportMapping::fileName(ImportKind::Products));
         QVERIFY(products.write(productsPath));
-        QCOMPARE(fileBytes(productsPath).count("\r\n"), 6);
+        QCOMPARE(readAll(productsPath).count("\r\n"), 6);
         ImportMapping productsBack(ImportKind::Products);
         QVERIFY(productsBack.read(productsPath));
-        QCOMPARE(productsBack.columnName(1), QStringLiteral("品名,規格"));
-        QCOMPARE(productsBack.columnName(2), QStringLiteral(" \"単位\" "));
+        QCOMPARE(productsBack.columnName(1), u"品名,規格"_qs);
+        QCOMPARE(productsBack.columnName(2), u" \"単位\" "_qs);
         QCOMPARE(productsBack.columnNumber(2), 4);
         QCOMPARE(productsBack.columnNumber(3), 0);
 
         // Items separated by commas as well as by lines.
-        const QString commas = writeFile(dir, QStringLiteral("commas.log"), QByteArray("品名,3\r\n単位, 1\n,0"));
+        const QString commas = env.writeFile(u"commas.log"_qs, QByteArray("品名,3\r\n単位, 1\n,0"));
         QVERIFY(productsBack.read(commas));
-        QCOMPARE(productsBack.columnName(1), QStringLiteral("品名"));
+        QCOMPARE(productsBack.columnName(1), u"品名"_qs);
         QCOMPARE(productsBack.columnNumber(1), 3);
         QCOMPARE(productsBack.columnNumber(2), 1);
         QVERIFY(!productsBack.isAssigned(3));
@@ -305,32 +240,27 @@ private slots:
         for (const QByteArray& bad :
              { QByteArray("品名\r\n3\r\n単位\r\n"), QByteArray("a\r\nx\r\nb\r\n1\r\nc\r\n2\r\n"),
                QByteArray("a\r\n-1\r\nb\r\n1\r\nc\r\n2\r\n") }) {
-            QVERIFY(!productsBack.read(writeFile(dir, QStringLiteral("bad.log"), bad)));
+            QVERIFY(!productsBack.read(env.writeFile(u"bad.log"_qs, bad)));
             QCOMPARE(productsBack.columnNumber(1), 3);
         }
-        QVERIFY(!productsBack.read(dir.filePath(QStringLiteral("none.log"))));
+        QVERIFY(!productsBack.read(env.path(u"none.log"_qs)));
 
         // A folder where the file should be: the file stays as it was and the reason is given.
         QString error;
-        QVERIFY(!lines.write(dir.path(), &error));
+        QVERIFY(!products.write(env.root(), &error));
         QVERIFY(!error.isEmpty());
     }
 
     void fromHeadings()
     {
-        const ImportMapping mapping
-            = ImportMapping::fromHeadings(ImportKind::Lines,
-                                          { QStringLiteral("コード"), QStringLiteral("品名"), QStringLiteral(" 数量 "),
-                                            QStringLiteral("価格"), QStringLiteral("品名") });
+        const ImportMapping mapping = ImportMapping::fromHeadings(
+            ImportKind::Lines, { u"コード"_qs, u"品名"_qs, u" 数量 "_qs, u"価格"_qs, u"品名"_qs });
         QCOMPARE(mapping.columnNumber(2), 2);
         QCOMPARE(mapping.columnNumber(3), 3);
-        QCOMPARE(mapping.columnName(3), QStringLiteral(" 数量 "));
+        QCOMPARE(mapping.columnName(3), u" 数量 "_qs);
         QCOMPARE(mapping.columnNumber(6), 4);
         for (int field : { 1, 4, 5, 7 })
             QVERIFY(!mapping.isAssigned(field));
-        QCOMPARE(importFieldLabels(ImportKind::Products),
-                 QStringList({ QStringLiteral("品名"), QStringLiteral("単位"), QStringLiteral("単価") }));
-        QCOMPARE(nameField(ImportKind::Products), 1);
     }
 
     void commandLine_data()
@@ -338,32 +268,23 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("result");
-
-        const int lines = int(ImportKind::Lines);
-        const int products = int(ImportKind::Products);
-        QTest::newRow("headings and positions") << lines << "品名=商品, 数量=#3,項目/分類名=分類"
-                                                << "1:分類=1 2:商品=2 3:数=3 4:単位=4 5:単価=5";
-        QTest::newRow("a field left empty") << lines << "品名=商品,単位="
-                                            << "2:商品=2 5:単価=5";
-        QTest::newRow("products") << products << "単価=単価,品名=#2"
-                                  << "1:商品=2 2:単位=4 3:単価=5";
-        QTest::newRow("no such field") << lines << "品名=商品,金額=#6"
-                                       << "「金額」という項目はありません。項目は "
-                                          "項目/分類名、品名、数量、単位、単価、価格、備考 のいずれかです。";
-        QTest::newRow("no such heading") << lines << "品名=品"
-                                         << "見出し「品」はファイルにありません。";
-        QTest::newRow("column out of range") << lines << "品名=#7"
-                                             << "7 列目はありません（ファイルは 6 列です）。";
-        QTest::newRow("column zero") << lines << "品名=#0"
-                                     << "0 列目はありません（ファイルは 6 列です）。";
-        QTest::newRow("no equals sign") << lines << "品名"
-                                        << "「品名」は「項目=列」の形ではありません。";
-        QTest::newRow("field twice") << lines << "品名=#1,品名=#2"
-                                     << "項目「品名」が二度指定されています。";
-        QTest::newRow("no name") << products << "単位=単位"
-                                 << "品名の項目が設定されていません。";
-        QTest::newRow("empty") << lines << ""
-                               << "品名の項目が設定されていません。";
+        const auto row = [](const char* name, ImportKind kind, const char* text, const char* result) {
+            QTest::newRow(name) << int(kind) << QString::fromUtf8(text) << QString::fromUtf8(result);
+        };
+        const ImportKind lines = ImportKind::Lines;
+        row("headings and positions", lines, "品名=商品, 数量=#3,項目/分類名=分類",
+            "1:分類=1 2:商品=2 3:数=3 4:単位=4 5:単価=5");
+        row("a field left empty", lines, "品名=商品,単位=", "2:商品=2 5:単価=5");
+        row("products", ImportKind::Products, "単価=単価,品名=#2", "1:商品=2 2:単位=4 3:単価=5");
+        row("no such field", lines, "品名=商品,金額=#6",
+            "「金額」という項目はありません。項目は 項目/分類名、品名、数量、単位、単価、価格、備考 のいずれかです。");
+        row("no such heading", lines, "品名=品", "見出し「品」はファイルにありません。");
+        row("column out of range", lines, "品名=#7", "7 列目はありません（ファイルは 6 列です）。");
+        row("column zero", lines, "品名=#0", "0 列目はありません（ファイルは 6 列です）。");
+        row("no equals sign", lines, "品名", "「品名」は「項目=列」の形ではありません。");
+        row("field twice", lines, "品名=#1,品名=#2", "項目「品名」が二度指定されています。");
+        row("no name", ImportKind::Products, "単位=単位", "品名の項目が設定されていません。");
+        row("empty", lines, "", "品名の項目が設定されていません。");
     }
 
     void commandLine()
@@ -371,8 +292,7 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, text);
         QFETCH(QString, result);
-        const QStringList headings = { QStringLiteral("分類"), QStringLiteral("商品"), QStringLiteral("数"),
-                                       QStringLiteral("単位"), QStringLiteral("単価"), QStringLiteral("金額") };
+        const QStringList headings = { u"分類"_qs, u"商品"_qs, u"数"_qs, u"単位"_qs, u"単価"_qs, u"金額"_qs };
         QString error;
         const std::optional<ImportMapping> mapping
             = ImportMapping::parse(static_cast<ImportKind>(kind), text, headings, &error);
@@ -381,10 +301,8 @@ private slots:
             QStringList assigned;
             for (int field = 1; field <= mapping->fieldCount(); ++field) {
                 if (mapping->isAssigned(field))
-                    assigned << QStringLiteral("%1:%2=%3")
-                                    .arg(field)
-                                    .arg(mapping->columnName(field))
-                                    .arg(mapping->columnNumber(field));
+                    assigned
+                        << u"%1:%2=%3"_qs.arg(field).arg(mapping->columnName(field)).arg(mapping->columnNumber(field));
             }
             got = assigned.join(QLatin1Char(' '));
         }
