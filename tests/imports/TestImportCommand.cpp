@@ -93,10 +93,19 @@ private slots:
         r = kotrina({ u"import"_qs, u"products"_qs, db, u"--file"_qs, data, u"--map"_qs, u"品名=品名,単価=#4"_qs });
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(u"行 2: 単価は数字で入力してください。"_qs), qPrintable(r.err));
-        r = kotrina({ u"import"_qs, u"products"_qs, db, u"--file"_qs, data, u"--map"_qs, u"品名=品名,単価=単価"_qs,
-                      u"--update-existing"_qs });
+        const QStringList unitFromCode
+            = { u"import"_qs, u"products"_qs, db, u"--file"_qs, data, u"--map"_qs, u"品名=品名,単位=#4,単価=単価"_qs };
+        const auto apple = [&db] {
+            Database opened;
+            return opened.open(db) ? rows(opened, u"SELECT 単位, 単価 FROM 仕入商品 WHERE 品名 = 'りんご'"_qs)
+                                   : QStringList();
+        };
+        QCOMPARE(kotrina(unitFromCode).status, 0);
+        QCOMPARE(apple(), QStringList { u"個|98"_qs });
+        r = kotrina(unitFromCode + QStringList { u"--update-existing"_qs });
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, u"品名情報　新規登録件数　 　　0 件\n"_qs);
+        QCOMPARE(apple(), QStringList { u"A1|98"_qs });
     }
 
     void theCommandSaysWhatItCannotUse()
