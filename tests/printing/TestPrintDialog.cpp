@@ -1,7 +1,7 @@
 #include "ListedPrinters.h"
 #include "MainWindowTest.h"
-#include "PdfText.h"
 #include "ScreenTest.h"
+#include "SheetFile.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
 #include "gui/printing/DialogTanaMoto1.h"
@@ -23,15 +23,10 @@ struct SheetDialog : TestSession
     int nextId = 1;
 
     SheetDialog() { QVERIFY(openNewDatabase()); }
-    void category(int id, const QString& name)
-    {
-        QVERIFY(db().exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (?, ?))"), { id, name }));
-    }
+    void category(int id, const QString& name) { addCategory(db(), id, name); }
     void line(int category, const QString& name, double price)
     {
-        QVERIFY(db().exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位",
-                "単価", "価格", "品名ID") VALUES (?, '2026-03-31', ?, ?, 1, '個', ?, ?, 1))"),
-                          { nextId++, category, name, price, price }));
+        addLine(db(), nextId++, u"2026-03-31"_qs, category, name, 1, price);
     }
     void open()
     {

@@ -1,4 +1,4 @@
-#include "CliRun.h"
+#include "OutsideRun.h"
 #include "ScreenTest.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
@@ -69,21 +69,14 @@ private slots:
         QVERIFY2(r.err.contains(u"）が見つかりません。"_qs), qPrintable(r.err));
     }
 
-    void theCommandsSayWhatIsMissingOrInTheWay()
+    void anotherProgramHoldingTheFileIsNotTakenForDamage()
     {
-        TestEnvironment env;
-        const QString file = env.newDatabase();
-        const QString pdf = env.path(u"s.pdf"_qs);
-        Run r = kotrina({ u"print"_qs, u"summary"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--pdf"_qs, pdf });
-        QCOMPARE(r.status, 2);
-        QVERIFY2(r.err.contains(u"--by category|product を指定してください。"_qs), qPrintable(r.err));
-
-        // Another program holding the file is not taken for a damaged file.
+        const OutsideRun o;
         Database holder;
-        QVERIFY(holder.open(file));
+        QVERIFY(holder.open(o.file));
         QVERIFY(holder.exec(u"BEGIN EXCLUSIVE"_qs));
         QVERIFY(holder.exec(u"DELETE FROM \"項目分類\" WHERE \"項目ID\" = 0"_qs));
-        r = kotrina({ u"print"_qs, u"book"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--pdf"_qs, pdf });
+        const Run r = o.print(u"book"_qs);
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(u"ほかのプログラムがファイルを使用中です。"_qs), qPrintable(r.err));
         QVERIFY(holder.exec(u"ROLLBACK"_qs));

@@ -1,72 +1,29 @@
-#include "PdfText.h"
-#include "TestEnvironment.h"
+#include "SheetFile.h"
 #include "TestRegistry.h"
-#include "core/printing/PageSurface.h"
-#include "core/printing/SheetText.h"
 #include "core/printing/StocktakingSheet.h"
-
-#include <QPdfWriter>
-#include <QTest>
 
 using namespace StocktakingSheet;
 
 namespace {
 
-const QDate day(2026, 3, 31);
-const QString mincho = QStringLiteral("ＭＳ 明朝");
+const QString day = u"2026-03-31"_qs;
 
-struct Shop
+PdfText print(const SheetFile& f, Layout layout, double offsetX = 0, double offsetY = 0, Printed* printed = nullptr)
 {
-    TestEnvironment env;
-    Database db;
-    int nextId = 1;
-
-    Shop() { db.open(env.newDatabase()); }
-    void category(int id, const QString& name)
-    {
-        QVERIFY(db.exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (?, ?))"), { id, name }));
-    }
-    void line(int category, const QString& name, double quantity, double unitPrice, const QString& remark = {})
-    {
-        QVERIFY(db.exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位",
-                "単価", "価格", "備考", "品名ID") VALUES (?, '2026-03-31', ?, ?, ?, '個', ?, ?, ?, 1))"),
-                        { nextId++, category, name, quantity, unitPrice, std::trunc(quantity * unitPrice),
-                          remark.isEmpty() ? QVariant() : QVariant(remark) }));
-    }
-    PdfText print(Layout layout, std::optional<int> category = {}, double offsetX = 0, double offsetY = 0,
-                  Printed* printed = nullptr)
-    {
-        const std::optional<Document> doc = load(db, day, category);
-        if (!doc)
-            return {};
-        const QString file = env.path(QStringLiteral("sheet.pdf"));
-        QString error;
-        const std::optional<Printed> result = writePdf(*doc, layout, mincho, offsetX, offsetY, file, &error);
-        if (!result)
-            return { 0, {}, error };
-        if (printed)
+    return f.print([&](const QString& file, QString* problem) {
+        const std::optional<Document> doc = load(f.db, QDate(2026, 3, 31), {});
+        const std::optional<Printed> result
+            = doc ? writePdf(*doc, layout, mincho, offsetX, offsetY, file, problem) : std::nullopt;
+        if (result && printed)
             *printed = *result;
-        return readPdf(file);
-    }
-};
-
-bool near(double a, double b, double tolerance = 0.5)
-{
-    return std::fabs(a - b) < tolerance;
-}
-
-// The end of a label's width from base in the sheet's text font.
-double labelEnd(const QString& label, double base)
-{
-    QPdfWriter pdf(QStringLiteral("/dev/null"));
-    pdf.setResolution(1200);
-    PageSurface s(pdf);
-    s.setFont(mincho, 9.75);
-    return base + s.textWidth(label);
+        return result.has_value();
+    });
 }
 
 } // namespace
 
+// The A4 sheet stands for the three A4 documents here: they are drawn by one routine, so its
+// paging, page subtotals and sections are tried on this one only.
 class TestStocktakingSheet : public QObject
 {
     Q_OBJECT
@@ -74,60 +31,59 @@ class TestStocktakingSheet : public QObject
 private slots:
     void a4PagesCarryTheirSubtotalsAndTheLastOneTheTotal()
     {
-        Shop shop;
-        shop.category(1, QStringLiteral("食品"));
-        shop.category(2, QStringLiteral("空の分類"));
-        shop.category(3, QStringLiteral("雑貨"));
+        SheetFile f;
+        f.category(1, u"食品"_qs);
+        f.category(2, u"空の分類"_qs);
+        f.category(3, u"雑貨"_qs);
         for (int i = 1; i <= 29; ++i)
-            shop.line(1, QStringLiteral("品%1").arg(i), 1, i * 100);
+            f.line(day, 1, u"品%1"_qs.arg(i), 1, i * 100);
         const QString longName(60, QChar(0x68DA)); // 60 × 棚
-        shop.line(3, longName, 2.5, 100, QStringLiteral("棚A"));
-        shop.line(0, QStringLiteral("未分類品"), 1, 7);
-        shop.line(0, QStringLiteral("未分類品二"), 1, 8);
+        f.line(day, 3, longName, 2.5, 100, 1, u"棚A"_qs);
+        f.line(day, 0, u"未分類品"_qs, 1, 7);
+        f.line(day, 0, u"未分類品二"_qs, 1, 8);
 
-        const PdfText pdf = shop.print(Layout::Original);
+        const PdfText pdf = print(f, Layout::Original);
         QVERIFY2(pdf.problem.isEmpty(), qPrintable(pdf.problem));
         // 食品 on two pages, the empty category on its own page, 雑貨, then 未区分 last.
         QCOMPARE(pdf.pages, 5);
         // pdftotext splits words at ideographic spaces.
-        QCOMPARE(pdf.at(1, 87, 11).text, QStringLiteral("棚"));
-        QCOMPARE(pdf.at(1, 20, 18).text, QStringLiteral("食品"));
-        QCOMPARE(pdf.at(1, 15, 38).text, QStringLiteral("品1"));
-        QCOMPARE(pdf.at(1, 15, 38 + 8 * 27).text, QStringLiteral("品28"));
-        QCOMPARE(pdf.at(1, 152, 20).text, QStringLiteral("2026/03/31"));
+        QCOMPARE(pdf.at(1, 87, 11).text, u"棚"_qs);
+        QCOMPARE(pdf.at(1, 20, 18).text, u"食品"_qs);
+        QCOMPARE(pdf.at(1, 15, 38).text, u"品1"_qs);
+        QCOMPARE(pdf.at(1, 15, 38 + 8 * 27).text, u"品28"_qs);
+        QCOMPARE(pdf.at(1, 152, 20).text, u"2026/03/31"_qs);
         // The 29th line starts the second page at its first row, under the heading again.
-        QCOMPARE(pdf.at(2, 15, 38).text, QStringLiteral("品29"));
-        QCOMPARE(pdf.at(2, 20, 18).text, QStringLiteral("食品"));
-        QCOMPARE(pdf.at(3, 20, 18).text, QStringLiteral("空の分類"));
-        QCOMPARE(pdf.at(4, 20, 18).text, QStringLiteral("雑貨"));
-        QVERIFY(pdf.at(5, 12, 18).text.startsWith(QStringLiteral("項目")));
-        QVERIFY(pdf.row(5, 18).constLast().text.endsWith(QStringLiteral("未区分")));
+        QCOMPARE(pdf.at(2, 15, 38).text, u"品29"_qs);
+        QCOMPARE(pdf.at(2, 20, 18).text, u"食品"_qs);
+        QCOMPARE(pdf.at(3, 20, 18).text, u"空の分類"_qs);
+        QVERIFY(pdf.row(3, 38).isEmpty());
+        QCOMPARE(pdf.at(4, 20, 18).text, u"雑貨"_qs);
+        QVERIFY(pdf.at(5, 12, 18).text.startsWith(u"項目"_qs));
+        QVERIFY(pdf.row(5, 18).constLast().text.endsWith(u"未区分"_qs));
 
         // Subtotals at y = 258 ending where "小計" printed at 154 ends; the total only on the last page.
-        const double sumEnd = labelEnd(QStringLiteral("小計"), 154);
+        const double sumEnd = endOf(u"小計"_qs, 154);
         const QList<double> subtotals = { 40600, 2900, 0, 250, 15 };
         for (int page = 1; page <= 5; ++page) {
             const QList<PdfWord> row = pdf.row(page, 258);
             QCOMPARE(row.size(), 2);
-            QCOMPARE(row[0].text, QStringLiteral("小計"));
+            QCOMPARE(row[0].text, u"小計"_qs);
             QVERIFY(near(row[0].x0, 17));
             QCOMPARE(amountOf(row[1].text), subtotals[page - 1]);
             QVERIFY2(near(row[1].x1, sumEnd, 0.2), qPrintable(QString::number(row[1].x1)));
         }
-        QCOMPARE(pdf.find(QStringLiteral("合計")).size(), 1);
-        const QList<PdfWord> total = pdf.row(5, 262);
-        QCOMPARE(total.value(0).page, 5);
-        QCOMPARE(amountOf(total.value(1).text), 43765.0);
+        QCOMPARE(pdf.find(u"合計"_qs).size(), 1);
+        QCOMPARE(pdf.amounts(5, 262, 1), QList<double> { 43765 });
 
         // 2.5 × 100: the quantity's whole digit ends with the other quantities, its decimals beyond.
         const QList<PdfWord> line = pdf.row(4, 38);
         QCOMPARE(line.size(), 5);
-        QCOMPARE(line[0].text, QStringLiteral("2.50"));
+        QCOMPARE(line[0].text, u"2.50"_qs);
         // A half-width digit is half an em of 9.75 points wide.
-        const double quantityEnd = labelEnd(QStringLiteral("数量"), 90);
+        const double quantityEnd = endOf(u"数量"_qs, 90);
         QVERIFY(near(line[0].x0 + 9.75 / 2 * 25.4 / 72, quantityEnd, 0.2));
         QVERIFY(line[0].x1 > quantityEnd + 4);
-        QCOMPARE(line[4].text, QStringLiteral("棚A"));
+        QCOMPARE(line[4].text, u"棚A"_qs);
         QVERIFY(near(line[4].x0, 164));
         // The name of 60 full-width characters is printed whole, smaller and in the row's middle,
         // before the column rule at 82.
@@ -139,37 +95,31 @@ private slots:
 
     void continuousFormHolds30RowsThen29AndCarriesTheAmounts()
     {
-        Shop shop;
-        shop.category(1, QStringLiteral("食品"));
+        SheetFile f;
+        f.category(1, u"食品"_qs);
         for (int i = 1; i <= 59; ++i)
-            shop.line(1, QStringLiteral("品%1").arg(i), 1, 100);
-        shop.line(1, QStringLiteral("消費税"), 1, 480);
+            f.line(day, 1, u"品%1"_qs.arg(i), 1, 100);
+        f.line(day, 1, u"消費税"_qs, 1, 480);
 
         Printed printed;
-        const PdfText pdf = shop.print(Layout::Hisago1151, {}, 0, 0, &printed);
+        const PdfText pdf = print(f, Layout::Hisago1151, 0, 0, &printed);
         QCOMPARE(pdf.pages, 3);
         QCOMPARE(printed.taxTotal, 480.0);
-        QCOMPARE(pdf.at(1, 43, 29.5).text, QStringLiteral("品1"));
-        QCOMPARE(pdf.at(1, 18, 29.5).text, QStringLiteral("03/31"));
-        QCOMPARE(pdf.at(1, 43, 29.5 + 8 * 29).text, QStringLiteral("品30"));
-        QCOMPARE(pdf.at(2, 43, 37.5).text, QStringLiteral("品31"));
-        QCOMPARE(pdf.at(2, 43, 37.5 + 8 * 28).text, QStringLiteral("品59"));
-        QCOMPARE(pdf.at(3, 43, 37.5).text, QStringLiteral("消費税"));
-        QCOMPARE(pdf.at(1, 190, 10).text, QStringLiteral("1"));
+        QCOMPARE(pdf.at(1, 43, 29.5).text, u"品1"_qs);
+        QCOMPARE(pdf.at(1, 18, 29.5).text, u"03/31"_qs);
+        QCOMPARE(pdf.at(1, 43, 29.5 + 8 * 29).text, u"品30"_qs);
+        QCOMPARE(pdf.at(2, 43, 37.5).text, u"品31"_qs);
+        QCOMPARE(pdf.at(2, 43, 37.5 + 8 * 28).text, u"品59"_qs);
+        QCOMPARE(pdf.at(3, 43, 37.5).text, u"消費税"_qs);
+        QCOMPARE(pdf.at(1, 190, 10).text, u"1"_qs);
 
         // Carry-out lines: carried amount, the page's own amount, the running total.
-        auto amounts = [&](int page) {
-            QList<double> values;
-            for (const PdfWord& w : pdf.row(page, 270))
-                values << amountOf(w.text);
-            return values;
-        };
-        QCOMPARE(pdf.at(1, 43, 270).text, QStringLiteral("次頁へ繰越"));
-        QCOMPARE(amounts(1), QList<double>({ -1, 3000, 3000, 3000 }));
-        QCOMPARE(amounts(2), QList<double>({ -1, 5900, 2900, 5900 }));
-        QCOMPARE(amounts(3), QList<double>({ 6380, 480, 6380 }));
-        QVERIFY(pdf.find(QStringLiteral("前頁ヨリ繰越"), 1).isEmpty());
-        QCOMPARE(pdf.at(2, 43, 30).text, QStringLiteral("前頁ヨリ繰越"));
+        QCOMPARE(pdf.at(1, 43, 270).text, u"次頁へ繰越"_qs);
+        QCOMPARE(pdf.amounts(1, 270), QList<double>({ -1, 3000, 3000, 3000 }));
+        QCOMPARE(pdf.amounts(2, 270), QList<double>({ -1, 5900, 2900, 5900 }));
+        QCOMPARE(pdf.amounts(3, 270), QList<double>({ 6380, 480, 6380 }));
+        QVERIFY(pdf.find(u"前頁ヨリ繰越"_qs, 1).isEmpty());
+        QCOMPARE(pdf.at(2, 43, 30).text, u"前頁ヨリ繰越"_qs);
         QCOMPARE(amountOf(pdf.row(3, 30).constLast().text), 5900.0);
         // Amounts padded to twelve characters end at the same x in every row.
         const double end = pdf.row(1, 270).constLast().x1;
@@ -177,9 +127,9 @@ private slots:
         QVERIFY(near(pdf.row(2, 30).constLast().x1, end, 0.1));
 
         // The user's offsets shift everything by whole millimetres.
-        const PdfText shifted = shop.print(Layout::Hisago1151, {}, 5, -3);
-        QCOMPARE(shifted.at(1, 48, 26.5).text, QStringLiteral("品1"));
-        QCOMPARE(shifted.at(2, 48, 27).text, QStringLiteral("前頁ヨリ繰越"));
+        const PdfText shifted = print(f, Layout::Hisago1151, 5, -3);
+        QCOMPARE(shifted.at(1, 48, 26.5).text, u"品1"_qs);
+        QCOMPARE(shifted.at(2, 48, 27).text, u"前頁ヨリ繰越"_qs);
     }
 };
 
