@@ -161,6 +161,19 @@ private slots:
         QCOMPARE(text.pages, 1);
         QCOMPARE(amountOf(text.row(1, 270).constLast().text), 1177.0);
     }
+
+    void anotherProgramHoldingTheFileIsNotTakenForDamage()
+    {
+        const OutsideRun o;
+        Database holder;
+        QVERIFY(holder.open(o.file));
+        QVERIFY(holder.exec(u"BEGIN EXCLUSIVE"_qs));
+        QVERIFY(holder.exec(u"DELETE FROM \"項目分類\" WHERE \"項目ID\" = 0"_qs));
+        const Run r = o.print(u"book"_qs);
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(u"ほかのプログラムがファイルを使用中です。"_qs), qPrintable(r.err));
+        QVERIFY(holder.exec(u"ROLLBACK"_qs));
+    }
 };
 
 KOTRINA_REGISTER_TEST(TestPrintCli)

@@ -5,6 +5,7 @@
 #include "TestRegistry.h"
 #include "TestSession.h"
 #include "gui/printing/DialogTanaMoto1.h"
+#include "gui/widgets/DatePicker.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -230,6 +231,27 @@ private slots:
         QTRY_COMPARE(m.modals.screens.size(), 3);
         QCOMPARE(m.modals.screens.constLast(), QStringLiteral("DialogTanaMoto1"));
         QVERIFY(m.prompter.texts().isEmpty());
+    }
+
+    void aDateTypedAfterAClickIntoThePickerIsTaken()
+    {
+        QWidget window;
+        QDateEdit* picker = makeDatePicker(&window);
+        picker->setDate(QDate(2026, 12, 6));
+        auto* before = new QLineEdit(&window);
+        before->move(0, 40);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        before->setFocus();
+        // A click into the middle of the date, then a whole date typed: it replaces the date.
+        QLineEdit* edit = picker->findChild<QLineEdit*>();
+        QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(edit->width() / 2, edit->height() / 2));
+        QTest::keyClicks(picker, u"2025/3/31"_qs);
+        QCOMPARE(picker->date(), QDate(2025, 3, 31));
+        // A further click into the day and one digit changes the day alone.
+        QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(edit->width() - 2, edit->height() / 2));
+        QTest::keyClicks(picker, u"7"_qs);
+        QCOMPARE(picker->date(), QDate(2025, 3, 7));
     }
 };
 
