@@ -56,8 +56,10 @@ private slots:
             QVariantList({ u"雑貨"_qs, u"ﾃｽﾄｶﾀｶﾅ"_qs, 0.125, u"個"_qs, 0.0, 0.0 }),
         };
         QCOMPARE(book.rows, all);
-        // Numbers are numbers to the reader, a name of digits stays text.
-        QCOMPARE(book.rows[2][2].typeId(), QMetaType::Double);
+        // Quantities, unit prices and amounts are numbers to the reader (as text they would compare
+        // equal above); a name of digits stays text.
+        for (int column : { 2, 4, 5 })
+            QCOMPARE(book.rows[2][column].typeId(), QMetaType::Double);
         QCOMPARE(book.rows[2][1].typeId(), QMetaType::QString);
 
         QVERIFY(
@@ -139,19 +141,21 @@ private slots:
         ScreenTest::showActive(d.screen);
 
         // A name typed without its suffix gets .xlsx; No leaves the file as it was.
-        t.prompter.answerFile(t.env.path(u"list"_qs));
-        t.prompter.answerAsk(false);
-        d.click("Command3");
+        // Command3 saves the list as the file answered, Yes or No answered to replacing it.
+        auto save = [&](const QString& name, bool replace) {
+            t.prompter.clear();
+            t.prompter.answerFile(name);
+            t.prompter.answerAsk(replace);
+            d.click("Command3");
+        };
+        save(t.env.path(u"list"_qs), false);
         QCOMPARE(t.prompter.texts(), QStringList { u"指定した名前のファイルが存在します。\r上書きしますか？"_qs });
         QCOMPARE(readAll(file), QByteArray("the old list"));
         QVERIFY(opened.isEmpty());
 
         // Yes replaces it with the list in ID order (Option1) and opens it.
         QTest::mouseClick(d.find<QRadioButton>("Option1"), Qt::LeftButton);
-        t.prompter.clear();
-        t.prompter.answerFile(file);
-        t.prompter.answerAsk(true);
-        d.click("Command3");
+        save(file, true);
         const QVariantList heading { u"品名"_qs, u"単位"_qs, u"単価"_qs };
         const QVariantList bread { u"ﾊﾟﾝ"_qs, u"個"_qs, 120.0 };
         const QVariantList candy { u"あめ"_qs, u"袋"_qs, 30.0 };
@@ -163,10 +167,7 @@ private slots:
         // A desktop without a program for the file: the file stays and the user is told.
         QTest::mouseClick(d.find<QRadioButton>("Option2"), Qt::LeftButton);
         t.desktop.succeeds = false;
-        t.prompter.clear();
-        t.prompter.answerFile(file);
-        t.prompter.answerAsk(true);
-        d.click("Command3");
+        save(file, true);
         QCOMPARE(t.prompter.shown().size(), 3);
         QVERIFY(t.prompter.shown()[2].text.startsWith(
             u"ファイルは保存しましたが、開くプログラムが見つかりませんでした。"_qs));

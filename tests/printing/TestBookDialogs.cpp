@@ -1,7 +1,7 @@
 #include "CliRun.h"
 #include "ListedPrinters.h"
 #include "MainWindowTest.h"
-#include "PdfText.h"
+#include "SheetFile.h"
 #include "TestRegistry.h"
 #include "gui/printing/DialogTanaMoto2.h"
 #include "gui/printing/DialogTanaMoto3.h"
@@ -22,15 +22,14 @@ QString earlierStocktaking(const MainWindow& m)
 {
     const QString file = m.env.newDatabase();
     Database db;
-    if (!db.open(file) || !db.exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (1, '食品'), (2, '雑貨'))"))
-        || !db.exec(
-            QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'りんご', 120, '個'), (2, 'ほうき', 800, '本'))"))
-        || !db.exec(
-            QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位", "単価",
-            "価格", "品名ID") VALUES (1, '2025-03-31', 1, 'りんご', 10, '個', 120, 1200, 1),
-            (2, '2025-03-31', 2, 'ほうき', 2, '本', 800, 1600, 2),
-            (3, '2025-03-31', 1, 'りんご', 5, '個', 120, 600, 1))")))
+    if (!db.open(file)
+        || !db.exec(u"INSERT INTO 仕入商品 VALUES (1, 'りんご', 120, '個'), (2, 'ほうき', 800, '本')"_qs))
         return {};
+    addCategory(db, 1, u"食品"_qs);
+    addCategory(db, 2, u"雑貨"_qs);
+    addLine(db, 1, u"2025-03-31"_qs, 1, u"りんご"_qs, 10, 120);
+    addLine(db, 2, u"2025-03-31"_qs, 2, u"ほうき"_qs, 2, 800, 2);
+    addLine(db, 3, u"2025-03-31"_qs, 1, u"りんご"_qs, 5, 120);
     return file;
 }
 
@@ -137,8 +136,7 @@ private slots:
         printers.names = { QStringLiteral("どこにもない印刷機") };
         s.state.printers = &printers;
         QVERIFY(s.db().exec(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'りんご', 100, '個'))")));
-        QVERIFY(s.db().exec(QStringLiteral(R"(INSERT INTO "棚卸マスター" ("ID", "日付", "品名", "価格", "品名ID")
-            VALUES (1, '2026-03-31', 'りんご', 100, 1))")));
+        addLine(s.db(), 1, u"2026-03-31"_qs, 0, u"りんご"_qs, 1, 100);
         ScreenTest::Driver<DialogTanaMoto3> w;
         w.screen = new DialogTanaMoto3(s.state, QDate(2026, 3, 31), QStringLiteral("棚卸表 (品名別集計)"),
                                        QStringLiteral("品名"));
@@ -167,8 +165,7 @@ private slots:
         QCOMPARE(order.indexOf(u"DTPicker1"_qs), order.indexOf(u"cmdPdf"_qs) + 1);
 
         // A PDF file in a folder that is not there: the message says so.
-        QVERIFY(t.db().exec(u"INSERT INTO \"棚卸マスター\" (\"ID\", \"日付\", \"項目ID\", \"品名\", \"価格\") "
-                            "VALUES (1, '2026-03-31', 0, 'りんご', 100)"_qs));
+        addLine(t.db(), 1, u"2026-03-31"_qs, 0, u"りんご"_qs, 1, 100);
         const QString missing = t.env.path(u"ない/記入帳.pdf"_qs);
         t.prompter.answerFile(missing);
         w.click("cmdPdf");

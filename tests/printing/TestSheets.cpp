@@ -217,12 +217,9 @@ private slots:
         // Two products of one name are one row, after 品01 and 品02; a line of no product is on no row.
         f.product(40, u"箱"_qs);
         f.product(41, u"箱"_qs);
-        f.line(day, 1, u"品"_qs, 1, 200, 2);
-        f.line(day, 1, u"品"_qs, 1, 100, 1);
-        f.line(day, 1, u"品"_qs, 1, 1000, 40);
-        f.line(day, 1, u"品"_qs, 1, 2000, 41);
-        f.line(day, 1, u"品"_qs, 1, 3000, 41);
-        f.line(day, 1, u"品"_qs, 1, 70000, 99);
+        for (const auto& [price, product] :
+             { std::pair(200, 2), { 100, 1 }, { 1000, 40 }, { 2000, 41 }, { 3000, 41 }, { 70000, 99 } })
+            f.line(day, 1, u"品"_qs, 1, price, product);
 
         const PdfText pdf = printSummary(f, By::Product);
         QVERIFY2(pdf.problem.isEmpty(), qPrintable(pdf.problem));
