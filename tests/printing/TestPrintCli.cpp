@@ -61,46 +61,39 @@ private slots:
     void refusalsAreSaidAndNothingIsPrinted_data()
     {
         QTest::addColumn<QString>("what");
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QString>("date");
+        QTest::addColumn<QStringList>("options"); // "PDF" stands for the file to print into
         QTest::addColumn<QString>("message");
-        const QString day = u"2026-03-31"_qs;
-        const QString noDay = u"2026-04-01"_qs;
-        QTest::newRow("sheet, no lines") << u"sheet"_qs << QStringList() << noDay
-                                         << u"該当する棚卸はありません。決算日を確認してください。"_qs;
-        QTest::newRow("book, no lines") << u"book"_qs << QStringList() << noDay
+        const QStringList day = { u"--date"_qs, u"2026-03-31"_qs };
+        const QStringList noDay = { u"--date"_qs, u"2026-04-01"_qs };
+        const QStringList toPdf = { u"--pdf"_qs, u"PDF"_qs };
+        const QString noLines = u"該当する棚卸はありません。決算日を確認してください。"_qs;
+        QTest::newRow("sheet, no lines") << u"sheet"_qs << noDay + toPdf << noLines;
+        QTest::newRow("book, no lines") << u"book"_qs << noDay + toPdf
                                         << u"該当する棚卸はありません。前期の棚卸日を確認してください。"_qs;
-        QTest::newRow("summary, no lines") << u"summary"_qs << QStringList { u"--by"_qs, u"product"_qs } << noDay
-                                           << u"該当する棚卸はありません。決算日を確認してください。"_qs;
+        QTest::newRow("summary, no lines")
+            << u"summary"_qs << noDay + toPdf + QStringList { u"--by"_qs, u"product"_qs } << noLines;
         QTest::newRow("summary by nothing")
-            << u"summary"_qs << QStringList() << day << u"--by category|product を指定してください。"_qs;
+            << u"summary"_qs << day + toPdf << u"--by category|product を指定してください。"_qs;
         QTest::newRow("form by category")
-            << u"sheet"_qs << QStringList { u"--category"_qs, u"食品"_qs, u"--layout"_qs, u"hisago"_qs } << day
+            << u"sheet"_qs << day + toPdf + QStringList { u"--category"_qs, u"食品"_qs, u"--layout"_qs, u"hisago"_qs }
             << u"この用紙は、項目/分類別に出力できません。"_qs;
+        QTest::newRow("no file, no printer")
+            << u"sheet"_qs << day << u"--pdf OUT.pdf か --printer NAME のどちらか一つを指定してください。"_qs;
+        QTest::newRow("unknown printer") << u"sheet"_qs << day + QStringList { u"--printer"_qs, u"棚卸にない印刷機"_qs }
+                                         << u"プリンタ「棚卸にない印刷機」が見つかりません。"_qs;
     }
     void refusalsAreSaidAndNothingIsPrinted()
     {
         QFETCH(QString, what);
         QFETCH(QStringList, options);
-        QFETCH(QString, date);
         QFETCH(QString, message);
         const OutsideRun o;
-        const Run r = o.print(what, options, date);
+        if (const qsizetype pdf = options.indexOf(u"PDF"_qs); pdf >= 0)
+            options[pdf] = o.pdf;
+        const Run r = o(u"print "_qs + what, options);
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QVERIFY(!QFile::exists(o.pdf));
-    }
-
-    void aPrinterOrAFileAndOneTheSystemKnows()
-    {
-        const OutsideRun o;
-        const QStringList day = { u"--date"_qs, u"2026-03-31"_qs };
-        Run r = o(u"print sheet"_qs, day);
-        QCOMPARE(r.status, 2);
-        QVERIFY(r.err.contains(u"--pdf OUT.pdf か --printer NAME のどちらか一つを指定してください。"_qs));
-        r = o(u"print sheet"_qs, day + QStringList { u"--printer"_qs, u"棚卸にない印刷機"_qs });
-        QCOMPARE(r.status, 2);
-        QVERIFY2(r.err.contains(u"プリンタ「棚卸にない印刷機」が見つかりません。"_qs), qPrintable(r.err));
     }
 
     void tellsWhenThePrintedTotalMissesLines()

@@ -161,7 +161,6 @@ private slots:
             QCOMPARE(d.prompter.texts().constLast(), QStringLiteral("棚卸表作成を中止し棚卸表訂正を行ってください。"));
             QCOMPARE(d.prompter.unusedAnswers(), 0);
         }
-        QCOMPARE(d.prompter.shown().constFirst().title, QStringLiteral("Question"));
         QCOMPARE(
             d.prompter.texts().constFirst(),
             QStringLiteral("項目/分類が登録された項目に属さない棚卸かあります。項目/分類を「未区分」に変更しますか？"));
@@ -199,14 +198,6 @@ private slots:
         d.prompter.answerFont(QStringLiteral("@IPAGothic"));
         d.w.click("Command1");
         QCOMPARE(d.w.find<QLineEdit>("txtFontName")->text(), QStringLiteral("IPAGothic"));
-        // Enter moves on and presses nothing.
-        d.w.find<QWidget>("DTPicker1")->setFocus();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        ScreenTest::settle();
-        QCOMPARE(QApplication::focusWidget(), d.w.find<QWidget>("Combo1"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        ScreenTest::settle();
-        QVERIFY(d.prompter.shown().size() == 1);
         d.w.screen->reject();
         QCOMPARE(d.state.PrinterName, QStringLiteral("Office"));
         QCOMPARE(d.state.PrinterFont, QStringLiteral("IPAGothic"));

@@ -17,9 +17,9 @@ struct OutsideRun
     {
         return kotrina(command.split(QLatin1Char(' ')) + QStringList { file } + options);
     }
-    // `kotrina print <what> FILE --date <date> --pdf PDF <options>`.
-    Run print(const QString& what, const QStringList& options = {}, const QString& date = u"2026-03-31"_qs) const
+    // `kotrina print <what> FILE --date 2026-03-31 --pdf PDF <options>`.
+    Run print(const QString& what, const QStringList& options = {}) const
     {
-        return (*this)(u"print "_qs + what, QStringList { u"--date"_qs, date, u"--pdf"_qs, pdf } + options);
+        return (*this)(u"print "_qs + what, QStringList { u"--date"_qs, u"2026-03-31"_qs, u"--pdf"_qs, pdf } + options);
     }
 };
