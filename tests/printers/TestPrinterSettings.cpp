@@ -140,10 +140,7 @@ private slots:
         ModalAnswerer modals;
         frmAMain window(p.state, QString());
         window.load();
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        ScreenTest::settle();
+        ScreenTest::showActive(&window);
 
         // ﾌｧｲﾙ(&F) → ﾌﾟﾘﾝﾀの設定(&U), where the user takes the label printer.
         modals.steps[QStringLiteral("frmPrinterP")] = [](QDialog* settings) {
