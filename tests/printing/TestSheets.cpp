@@ -66,9 +66,10 @@ PdfText printSummary(const SheetFile& f, By by)
 
 } // namespace
 
-// The page surface, and the stocktaking sheet, count book and summary sheets drawn on it. The three A4 documents are
-// drawn by one routine, so its paging, page subtotals and sections are tried on the
-// stocktaking sheet only; the others keep what their own layouts and selections decide.
+// The page surface, and the stocktaking sheet, count book and summary sheets drawn on it.
+// The three A4 documents are drawn by one routine, so its paging, page subtotals and
+// sections are tried on the stocktaking sheet only; the others keep what their own layouts
+// and selections decide.
 class TestSheets : public QObject
 {
     Q_OBJECT
