@@ -27,7 +27,7 @@ private slots:
         r = o.print(u"summary"_qs, { u"--by"_qs, u"product"_qs });
         QVERIFY2(r.out.contains(u"2 行、合計 1,172 円"_qs), qPrintable(r.out));
 
-        // The count book by ID, without the line of the deleted category.
+        // The count book leaves the line of the deleted category out.
         r = o.print(u"book"_qs);
         QVERIFY2(r.out.contains(u"1 頁、3 品"_qs), qPrintable(r.out));
 

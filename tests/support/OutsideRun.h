@@ -15,6 +15,8 @@ struct OutsideRun
     // `kotrina <command> FILE <options>`, the command being its words with spaces between.
     Run operator()(const QString& command, const QStringList& options = {}) const
     {
+        if (file.isEmpty())
+            return { -1, {}, QStringLiteral("sqlite3 could not make the file") };
         return kotrina(command.split(QLatin1Char(' ')) + QStringList { file } + options);
     }
     // `kotrina print <what> FILE --date 2026-03-31 --pdf PDF <options>`.
