@@ -1,9 +1,9 @@
-#include "CliRun.h"
-#include "OutsideFile.h"
+#include "OutsideRun.h"
 #include "ReadBack.h"
-#include "TestEnvironment.h"
 #include "TestRegistry.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 class TestCli : public QObject
@@ -13,13 +13,13 @@ class TestCli : public QObject
 private slots:
     void exportAndCheckAFileMadeOutside()
     {
-        TestEnvironment env;
-        const QString file = madeOutside(env);
-        QVERIFY(!file.isEmpty());
-        const QByteArray before = readAll(file);
-        const QString xlsx = env.path(u"lines.xlsx"_qs);
+        const OutsideRun o;
+        const QByteArray before = readAll(o.file);
+        const QString xlsx = o.env.path(u"lines.xlsx"_qs);
+        const QStringList day = { u"--date"_qs, u"2026-03-31"_qs };
+        const QStringList toXlsx = day + QStringList { u"--xlsx"_qs, xlsx };
 
-        Run r = kotrina({ u"export"_qs, u"lines"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--xlsx"_qs, xlsx });
+        Run r = o(u"export lines"_qs, toXlsx);
         QCOMPARE(r.err, QString());
         QCOMPARE(r.status, 0);
         const QVariantList heading
@@ -30,35 +30,34 @@ private slots:
                                    QVariantList({ u"食品"_qs, u"りんご"_qs, 0.125, u"個"_qs, 100.0, 12.0 }),
                                    QVariantList({ u"食品"_qs, u"幻の品"_qs, 1.0, u"個"_qs, 5.0, 5.0 }) }));
 
-        r = kotrina({ u"export"_qs, u"products"_qs, file, u"--order"_qs, u"id"_qs, u"--xlsx"_qs, xlsx });
+        r = o(u"export products"_qs, { u"--order"_qs, u"id"_qs, u"--xlsx"_qs, xlsx });
         QCOMPARE(r.status, 0);
         QCOMPARE(readWorkbook(xlsx).rows.size(), 3);
 
         // The check lists the line of the deleted category and the line of the missing
         // product, and reads only.
-        r = kotrina({ u"check"_qs, file, u"--date"_qs, u"2026-03-31"_qs });
+        r = o(u"check"_qs, day);
         QCOMPARE(r.status, 1);
         QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines[1], u"4\t2\t2\tﾒﾓ帳\t2\t冊\t項目/分類"_qs);
         QCOMPARE(lines[2], u"5\t1\t9\t幻の品\t1\t個\t品名"_qs);
-        QCOMPARE(readAll(file), before);
+        QCOMPARE(readAll(o.file), before);
 
         // The repair moves line 4 to category 0; the missing product is still found.
-        r = kotrina({ u"check"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--move-to-uncategorised"_qs });
+        r = o(u"check"_qs, day + QStringList { u"--move-to-uncategorised"_qs });
         QCOMPARE(r.status, 1);
         QVERIFY(r.out.contains(u"1 件の項目IDを「0」に変更しました。"_qs));
-        r = kotrina({ u"check"_qs, file, u"--date"_qs, u"2026-03-31"_qs });
+        r = o(u"check"_qs, day);
         lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
         QVERIFY(lines[1].startsWith(u"5\t"_qs));
-        r = kotrina({ u"export"_qs, u"lines"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--xlsx"_qs, xlsx });
+        r = o(u"export lines"_qs, toXlsx);
         QCOMPARE(readWorkbook(xlsx).rows.value(3),
                  QVariantList({ u"未区分"_qs, u"ﾒﾓ帳"_qs, 2.0, u"冊"_qs, 80.0, 160.0 }));
 
         // Nothing missing on the other date.
-        r = kotrina({ u"check"_qs, file, u"--date"_qs, u"2025-03-31"_qs });
-        QCOMPARE(r.status, 0);
+        QCOMPARE(o(u"check"_qs, { u"--date"_qs, u"2025-03-31"_qs }).status, 0);
     }
 
     void wrongWordsAreToldInJapanese_data()
@@ -86,38 +85,47 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(QString, message);
-        TestEnvironment env;
-        const QString file = madeOutside(env);
-        const QString text = env.writeFile(u"notes.idb"_qs, "not a database\n");
+        const OutsideRun o;
+        const QString text = o.env.writeFile(u"notes.idb"_qs, "not a database\n");
         for (QString& a : args) {
             if (a == u"FILE"_qs)
-                a = file;
+                a = o.file;
             else if (a == u"TEXT"_qs)
                 a = text;
             else if (a == u"o.xlsx"_qs)
-                a = env.path(a);
+                a = o.env.path(a);
         }
         const Run r = kotrina(args);
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(r.out, QString());
-        QVERIFY(!QFile::exists(env.path(u"o.xlsx"_qs)));
+        QVERIFY(!QFile::exists(o.env.path(u"o.xlsx"_qs)));
     }
 
-    void helpListsTheVerbs()
+    void helpListsTheCommandsTheManualsDescribe()
     {
         QVERIFY(CommandLine::isFor({ u"export"_qs }));
         QVERIFY(CommandLine::isFor({ u"--help"_qs }));
         QVERIFY(!CommandLine::isFor({ u"/home/shop/export.idb"_qs }));
-        for (const QString& word : { u"help"_qs, u"--help"_qs }) {
-            const Run r = kotrina({ word });
-            QCOMPARE(r.status, 0);
-            for (const QString& verb : { u"export lines"_qs, u"export products"_qs, u"check"_qs })
-                QVERIFY2(r.out.contains(u"  "_qs + verb + u" "_qs), qPrintable(r.out));
-        }
-        const Run r = kotrina({ u"check"_qs, u"--help"_qs });
-        QCOMPARE(r.status, 0);
-        QVERIFY(r.out.contains(u"--move-to-uncategorised"_qs));
+        const Run help = kotrina({ u"help"_qs });
+        QCOMPARE(help.status, 0);
+        QCOMPARE(kotrina({ u"--help"_qs }).out, help.out);
+        QVERIFY(kotrina({ u"check"_qs, u"--help"_qs }).out.contains(u"--move-to-uncategorised"_qs));
+        // The list of `kotrina help`: two spaces, the command, at least two spaces, its text.
+        static const QRegularExpression listed(u"^  (\\S+(?: \\S+)?)  +\\S"_qs, QRegularExpression::MultilineOption);
+        QStringList commands;
+        for (auto m = listed.globalMatch(help.out); m.hasNext();)
+            commands << m.next().captured(1);
+        QVERIFY2(commands.contains(u"export lines"_qs) && commands.contains(u"check"_qs), qPrintable(help.out));
+        QVERIFY(commands.size() >= 9);
+        QFile page(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../data/kotrina.1.in"));
+        QFile guide(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../docs/manual/commandline.html"));
+        QVERIFY(page.open(QIODevice::ReadOnly) && guide.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(page.readAll());
+        const QString listing = QString::fromUtf8(guide.readAll());
+        for (const QString& command : commands)
+            QVERIFY2(text.contains(command) && listing.contains(u"<code>"_qs + command + u"</code>"_qs),
+                     qPrintable(command));
     }
 };
 

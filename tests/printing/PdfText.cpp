@@ -71,6 +71,14 @@ PdfWord PdfText::at(int page, double x, double y) const
     return {};
 }
 
+QList<double> PdfText::amounts(int page, double y, int from) const
+{
+    QList<double> values;
+    for (const PdfWord& w : row(page, y).mid(from))
+        values << amountOf(w.text);
+    return values;
+}
+
 double amountOf(const QString& text)
 {
     bool ok = false;

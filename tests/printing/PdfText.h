@@ -24,6 +24,8 @@ struct PdfText
     QList<PdfWord> row(int page, double y) const;
     // The word of page that starts within 0.5 mm of (x, y); an empty word when there is none.
     PdfWord at(int page, double x, double y) const;
+    // The words of a row from its word `from` on as amounts (-1 for a word that is none).
+    QList<double> amounts(int page, double y, int from = 0) const;
 };
 
 PdfText readPdf(const QString& path);

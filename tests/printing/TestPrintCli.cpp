@@ -1,7 +1,5 @@
-#include "CliRun.h"
-#include "OutsideFile.h"
-#include "PdfText.h"
-#include "TestEnvironment.h"
+#include "OutsideRun.h"
+#include "SheetFile.h"
 #include "TestRegistry.h"
 #include "core/store/Database.h"
 
@@ -15,78 +13,100 @@ class TestPrintCli : public QObject
     Q_OBJECT
 
 private slots:
-    void printsAFileMadeOutsideOnceItsLinesHaveACategory()
+    // The file holds 食品 with りんご twice and 幻の品, and ﾒﾓ帳 of the deleted 雑貨.
+    void printsAFileMadeOutside()
     {
-        TestEnvironment env;
-        const QString file = madeOutside(env);
-        QVERIFY(!file.isEmpty());
-        const QString pdf = env.path(QStringLiteral("sheet.pdf"));
-        const QStringList args = { u"print"_qs, u"sheet"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--pdf"_qs, pdf };
-
-        // Line 4 names the deleted category: nothing is printed until it is moved.
-        Run r = kotrina(args);
-        QCOMPARE(r.status, 1);
-        QVERIFY2(r.err.contains(u"属さない棚卸が 1 件あります"_qs), qPrintable(r.err));
-        QVERIFY(!QFile::exists(pdf));
-
-        r = kotrina(args + QStringList { u"--move-to-uncategorised"_qs });
+        const OutsideRun o;
+        // The summary by category: the line of the deleted 雑貨 is on no row.
+        Run r = o.print(u"summary"_qs, { u"--by"_qs, u"category"_qs });
         QCOMPARE(r.err, QString());
         QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.contains(u"1 頁、1 行、合計 1,017 円"_qs), qPrintable(r.out));
+        QCOMPARE(readPdf(o.pdf).amounts(1, 38, 1), QList<double>({ 1017, 3 }));
+        // By product: 幻の品 has no product row, ﾒﾓ帳 counts although its category is gone.
+        r = o.print(u"summary"_qs, { u"--by"_qs, u"product"_qs });
+        QVERIFY2(r.out.contains(u"2 行、合計 1,172 円"_qs), qPrintable(r.out));
+
+        // The count book leaves the line of the deleted category out.
+        r = o.print(u"book"_qs);
+        QVERIFY2(r.out.contains(u"1 頁、3 品"_qs), qPrintable(r.out));
+
+        // The sheet prints nothing while a line names a deleted category, until it is moved.
+        QFile::remove(o.pdf);
+        r = o.print(u"sheet"_qs);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(u"属さない棚卸が 1 件あります"_qs), qPrintable(r.err));
+        QVERIFY(!QFile::exists(o.pdf));
+        r = o.print(u"sheet"_qs, { u"--move-to-uncategorised"_qs });
+        QCOMPARE(r.err, QString());
         QVERIFY(r.out.contains(u"合計 1,177 円"_qs));
-        const PdfText text = readPdf(pdf);
-        // 食品 on one page, the moved line under 未区分 on the last.
+        // 食品 on one page, its quantity of three decimals rounded; the moved line under 未区分 on the last.
+        const PdfText text = readPdf(o.pdf);
         QCOMPARE(text.pages, 2);
-        QCOMPARE(text.at(1, 20, 18).text, u"食品"_qs);
-        QCOMPARE(text.at(1, 15, 38).text, u"りんご"_qs);
-        QCOMPARE(text.row(1, 38).constLast().text, u"1,000"_qs);
-        QCOMPARE(text.at(1, 15, 46).text, u"りんご"_qs);
         QCOMPARE(text.row(1, 46).value(1).text, u"0.13"_qs);
-        QCOMPARE(text.at(1, 15, 54).text, u"幻の品"_qs);
-        QCOMPARE(amountOf(text.row(1, 258).value(1).text), 1017.0);
         QCOMPARE(text.at(2, 15, 38).text, u"ﾒﾓ帳"_qs);
-        QCOMPARE(amountOf(text.row(2, 258).value(1).text), 160.0);
-        QCOMPARE(amountOf(text.row(2, 262).value(1).text), 1177.0);
-        QCOMPARE(QDir(env.root()).entryList({ u".kotrina-tmp-*"_qs }, QDir::Hidden | QDir::Files), QStringList());
+        QCOMPARE(text.amounts(2, 262, 1), QList<double> { 1177 });
+        QCOMPARE(QDir(o.env.root()).entryList({ u".kotrina-tmp-*"_qs }, QDir::Hidden | QDir::Files), QStringList());
 
         // One category: its own lines and total, nothing else.
-        r = kotrina(args + QStringList { u"--category"_qs, u"食品"_qs, u"--layout"_qs, u"simple"_qs });
-        QCOMPARE(r.status, 0);
-        const PdfText one = readPdf(pdf);
-        QCOMPARE(one.pages, 1);
-        QVERIFY(one.find(u"未区分"_qs).isEmpty());
+        const QStringList food = { u"--category"_qs, u"食品"_qs };
+        r = o.print(u"sheet"_qs, food + QStringList { u"--layout"_qs, u"simple"_qs });
         QVERIFY(r.out.contains(u"合計 1,017 円"_qs));
-        r = kotrina(args + QStringList { u"--category"_qs, u"食品"_qs, u"--layout"_qs, u"hisago"_qs });
-        QCOMPARE(r.status, 2);
-        QVERIFY(r.err.contains(u"この用紙は、項目/分類別に出力できません。"_qs));
+        QCOMPARE(readPdf(o.pdf).pages, 1);
+        QVERIFY(readPdf(o.pdf).find(u"未区分"_qs).isEmpty());
+        r = o.print(u"book"_qs, food);
+        QVERIFY2(r.out.contains(u"1 頁、3 品"_qs), qPrintable(r.out));
+    }
 
-        // A printer instead of a file: one of the two, and one the print system knows.
-        const QStringList toPrinter = { u"print"_qs, u"sheet"_qs, file, u"--date"_qs, u"2026-03-31"_qs };
-        r = kotrina(toPrinter);
+    void refusalsAreSaidAndNothingIsPrinted_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QStringList>("options"); // "PDF" stands for the file to print into
+        QTest::addColumn<QString>("message");
+        const QStringList day = { u"--date"_qs, u"2026-03-31"_qs };
+        const QStringList noDay = { u"--date"_qs, u"2026-04-01"_qs };
+        const QStringList toPdf = { u"--pdf"_qs, u"PDF"_qs };
+        const QString noLines = u"該当する棚卸はありません。決算日を確認してください。"_qs;
+        QTest::newRow("sheet, no lines") << u"sheet"_qs << noDay + toPdf << noLines;
+        QTest::newRow("book, no lines") << u"book"_qs << noDay + toPdf
+                                        << u"該当する棚卸はありません。前期の棚卸日を確認してください。"_qs;
+        QTest::newRow("summary, no lines")
+            << u"summary"_qs << noDay + toPdf + QStringList { u"--by"_qs, u"product"_qs } << noLines;
+        QTest::newRow("summary by nothing")
+            << u"summary"_qs << day + toPdf << u"--by category|product を指定してください。"_qs;
+        QTest::newRow("form by category")
+            << u"sheet"_qs << day + toPdf + QStringList { u"--category"_qs, u"食品"_qs, u"--layout"_qs, u"hisago"_qs }
+            << u"この用紙は、項目/分類別に出力できません。"_qs;
+        QTest::newRow("no file, no printer")
+            << u"sheet"_qs << day << u"--pdf OUT.pdf か --printer NAME のどちらか一つを指定してください。"_qs;
+        QTest::newRow("unknown printer") << u"sheet"_qs << day + QStringList { u"--printer"_qs, u"棚卸にない印刷機"_qs }
+                                         << u"プリンタ「棚卸にない印刷機」が見つかりません。"_qs;
+    }
+    void refusalsAreSaidAndNothingIsPrinted()
+    {
+        QFETCH(QString, what);
+        QFETCH(QStringList, options);
+        QFETCH(QString, message);
+        const OutsideRun o;
+        if (const qsizetype pdf = options.indexOf(u"PDF"_qs); pdf >= 0)
+            options[pdf] = o.pdf;
+        const Run r = o(u"print "_qs + what, options);
         QCOMPARE(r.status, 2);
-        QVERIFY(r.err.contains(u"--pdf OUT.pdf か --printer NAME のどちらか一つを指定してください。"_qs));
-        r = kotrina(toPrinter + QStringList { u"--printer"_qs, u"棚卸にない印刷機"_qs });
-        QCOMPARE(r.status, 2);
-        QVERIFY2(r.err.contains(u"プリンタ「棚卸にない印刷機」が見つかりません。"_qs), qPrintable(r.err));
-        r = kotrina({ u"print"_qs, u"sheet"_qs, file, u"--date"_qs, u"2026-04-01"_qs, u"--pdf"_qs, pdf });
-        QCOMPARE(r.status, 2);
-        QVERIFY(r.err.contains(u"該当する棚卸はありません。決算日を確認してください。"_qs));
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY(!QFile::exists(o.pdf));
     }
 
     void tellsWhenThePrintedTotalMissesLines()
     {
-        TestEnvironment env;
-        const QString file = env.newDatabase();
-        {
-            Database db;
-            QVERIFY(db.open(file));
-            // A category below 1 exists, so its line passes the check, but no sheet lists it.
-            QVERIFY(db.exec(QStringLiteral("INSERT INTO 項目分類 VALUES (1, '食品'), (-1, '旧分類')")));
-            QVERIFY(db.exec(QStringLiteral("INSERT INTO 棚卸マスター (ID, 日付, 項目ID, 品名, 数量, 単価, 価格) VALUES "
-                                           "(1, '2026-03-31', 1, 'りんご', 1, 100, 100), "
-                                           "(2, '2026-03-31', -1, '古い品', 1, 50, 50)")));
-        }
-        const QString pdf = env.path(QStringLiteral("sheet.pdf"));
-        const Run r = kotrina({ u"print"_qs, u"sheet"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--pdf"_qs, pdf });
+        SheetFile f;
+        // A category below 1 exists, so its line passes the check, but no sheet lists it.
+        f.category(1, u"食品"_qs);
+        f.category(-1, u"旧分類"_qs);
+        f.line(u"2026-03-31"_qs, 1, u"りんご"_qs, 1, 100);
+        f.line(u"2026-03-31"_qs, -1, u"古い品"_qs, 1, 50);
+        const QString pdf = f.env.path(QStringLiteral("sheet.pdf"));
+        const Run r
+            = kotrina({ u"print"_qs, u"sheet"_qs, f.db.fileName(), u"--date"_qs, u"2026-03-31"_qs, u"--pdf"_qs, pdf });
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.contains(u"出力した棚卸表に出力漏れがあります。棚卸表「項目ID」の修正を行ってください。"_qs),
                  qPrintable(r.err));
@@ -95,9 +115,7 @@ private slots:
 
     void theProgramPrintsWithoutADisplay()
     {
-        TestEnvironment env;
-        const QString file = madeOutside(env);
-        const QString pdf = env.path(QStringLiteral("hisago.pdf"));
+        const OutsideRun o;
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(u"DISPLAY"_qs);
@@ -105,13 +123,26 @@ private slots:
         environment.remove(u"QT_QPA_PLATFORM"_qs);
         program.setProcessEnvironment(environment);
         program.start(QStringLiteral(KOTRINA_EXECUTABLE),
-                      { u"print"_qs, u"sheet"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--layout"_qs, u"hisago"_qs,
-                        u"--move-to-uncategorised"_qs, u"--pdf"_qs, pdf });
+                      { u"print"_qs, u"sheet"_qs, o.file, u"--date"_qs, u"2026-03-31"_qs, u"--layout"_qs, u"hisago"_qs,
+                        u"--move-to-uncategorised"_qs, u"--pdf"_qs, o.pdf });
         QVERIFY(program.waitForFinished(60000));
         QVERIFY2(program.exitCode() == 0, program.readAllStandardError().constData());
-        const PdfText text = readPdf(pdf);
+        const PdfText text = readPdf(o.pdf);
         QCOMPARE(text.pages, 1);
         QCOMPARE(amountOf(text.row(1, 270).constLast().text), 1177.0);
+    }
+
+    void anotherProgramHoldingTheFileIsNotTakenForDamage()
+    {
+        const OutsideRun o;
+        Database holder;
+        QVERIFY(holder.open(o.file));
+        QVERIFY(holder.exec(u"BEGIN EXCLUSIVE"_qs));
+        QVERIFY(holder.exec(u"DELETE FROM \"項目分類\" WHERE \"項目ID\" = 0"_qs));
+        const Run r = o.print(u"book"_qs);
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(u"ほかのプログラムがファイルを使用中です。"_qs), qPrintable(r.err));
+        QVERIFY(holder.exec(u"ROLLBACK"_qs));
     }
 };
 
