@@ -72,12 +72,10 @@ class TestCorrectionScreen : public QObject
 private Q_SLOTS:
     void categoryCheck_data() { ScreenTest::addNoAndYes(); }
     void categoryCheck();
-    void searches();
-    void productSearchAndDeletion();
+    void searchesAndDeletion();
     void editingWritesAndRefuses();
     void readOnlyFileIsOnlyShown();
     void editsStayOnTheirLines();
-    void choosingACategoryFromTheList();
 };
 
 void TestCorrectionScreen::categoryCheck()
@@ -111,7 +109,7 @@ void TestCorrectionScreen::categoryCheck()
     QCOMPARE(markLinesWithoutCategory(d.db(), QDate(2026, 3, 31)), std::optional<int>(3));
 }
 
-void TestCorrectionScreen::searches()
+void TestCorrectionScreen::searchesAndDeletion()
 {
     Correction c;
     const int written = c.totalChanges();
@@ -121,10 +119,24 @@ void TestCorrectionScreen::searches()
     QCOMPARE(c.listed(), QList<int>());
     QCOMPARE(c.find<QLineEdit>("Text1")->text(), u"Max Record 3   Total 350"_qs);
 
+    // A category chosen from the pop-up list, with the keys or the mouse, is searched for.
+    auto* combo = c.find<LookupCombo>("dbcNouhin");
+    QAbstractItemView* list = combo->view();
+    QVERIFY(ScreenTest::chooseFromList(combo, u"BA"_qs));
+    QCOMPARE(c.find<QLineEdit>("Text2")->text(), u"5"_qs);
+    QCOMPARE(c.listed(), QList<int> { 2 });
+    QTest::keyClick(combo, Qt::Key_Down, Qt::AltModifier);
+    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+    const QModelIndex ab = combo->model()->index(combo->findText(u"AB"_qs), 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(ab).center());
+    ScreenTest::settle();
+    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
+    c.click("Command4");
+
     // "A" lists AB (2) before BA (5): the category search uses the first one.
-    c.typeInto("dbcNouhin", u"A"_qs);
+    c.fill("dbcNouhin", u"A"_qs);
     QCOMPARE(c.find<QLineEdit>("Text2")->text(), u"2"_qs);
-    QTest::mouseClick(c.find<LookupCombo>("dbcNouhin")->lineEdit(), Qt::LeftButton);
+    QTest::mouseClick(combo->lineEdit(), Qt::LeftButton);
     ScreenTest::settle();
     QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
     QVERIFY(c.find("Command3")->isEnabled());
@@ -146,12 +158,8 @@ void TestCorrectionScreen::searches()
     QCOMPARE(c.listed(), QList<int>());
     QVERIFY(!c.find("Command3")->isEnabled());
     QVERIFY(!c.find("cmdMasterCancel")->isEnabled());
-}
 
-void TestCorrectionScreen::productSearchAndDeletion()
-{
-    Correction c;
-    c.open();
+    // The product search lists what contains the text, whatever the category box held.
     c.fill("dbcNouhin", u"AB"_qs);
     c.typeInto("dbcShohin", u"りん"_qs);
     QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
@@ -280,24 +288,6 @@ void TestCorrectionScreen::editsStayOnTheirLines()
     QVERIFY(c.prompter.shown().isEmpty());
     // The 価格 column shows 13 digits with separators uncut.
     QVERIFY(c.grid()->columnWidth(7) > c.grid()->fontMetrics().horizontalAdvance(u"9,999,999,999,999"_qs));
-}
-
-void TestCorrectionScreen::choosingACategoryFromTheList()
-{
-    Correction c;
-    c.open();
-    auto* combo = c.find<LookupCombo>("dbcNouhin");
-    QAbstractItemView* list = combo->view();
-    QVERIFY(ScreenTest::chooseFromList(combo, u"BA"_qs));
-    QCOMPARE(c.find<QLineEdit>("Text2")->text(), u"5"_qs);
-    QCOMPARE(c.listed(), QList<int> { 2 });
-    // The mouse: a click on AB.
-    QTest::keyClick(combo, Qt::Key_Down, Qt::AltModifier);
-    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
-    const QModelIndex ab = combo->model()->index(combo->findText(u"AB"_qs), 0);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(ab).center());
-    ScreenTest::settle();
-    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
 }
 
 KOTRINA_REGISTER_TEST(TestCorrectionScreen)
