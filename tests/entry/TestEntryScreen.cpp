@@ -90,7 +90,6 @@ private Q_SLOTS:
     void refusalsAndQuestions();
     void nameLimits();
     void helpOnceOnEmptyProducts();
-    void deleteALine();
     void newLinesJoinALongDay();
     void numberLimits();
     void unreadableLinesSaySo();
@@ -103,6 +102,7 @@ void TestEntryScreen::typeALine()
     QCOMPARE(e.focus(), e.find("dbcNouhin"));
     QVERIFY(e.ime.opened > 0);
     QCOMPARE(e.text("Text3"), u"Max Record 0   Total "_qs);
+    QVERIFY(!e.find("cmdMasterCancel")->isEnabled());
 
     e.type(u"食品"_qs);
     QCOMPARE(e.text("Text1"), u"1"_qs); // registered on leaving
@@ -140,6 +140,18 @@ void TestEntryScreen::typeALine()
                  { rowCount(e.db(), Table::Shohin), rowCount(e.db(), Table::Tani), rowCount(e.db(), Table::Koumoku) }),
              QList<int>({ 3, 1, 2 }));
     QCOMPARE(e.text("Text3"), u"Max Record 2   Total 12,537"_qs);
+
+    // A line chosen in the grid is deleted after Yes only.
+    QVERIFY(ScreenTest::clickCell(e.find<QTableView>("dgdSub"), 0, 3));
+    e.prompter.answerAsk(false);
+    e.click("cmdMasterCancel");
+    QCOMPARE(e.lineCount(), 2);
+    e.prompter.answerAsk(true);
+    e.click("cmdMasterCancel");
+    QCOMPARE(e.prompter.texts(), QStringList(2, u"表示中のレコードを削除します。よろしいですか。"_qs));
+    QCOMPARE(e.lineCount(), 1);
+    QVERIFY(!lineField(e.db(), 1, "ID").isValid());
+    QCOMPARE(e.text("Text3"), u"Max Record 1   Total 12,500"_qs);
 }
 
 void TestEntryScreen::productFillsUnitPriceAndHistory()
@@ -276,30 +288,6 @@ void TestEntryScreen::helpOnceOnEmptyProducts()
     e.screen->activateWindow();
     ScreenTest::settle();
     QCOMPARE(e.modals.tips.size(), 1);
-}
-
-void TestEntryScreen::deleteALine()
-{
-    EntryScreen e;
-    e.open();
-    QVERIFY(!e.find("cmdMasterCancel")->isEnabled());
-    for (const char* name : { "りんご", "みかん" }) {
-        e.fill("dbcNouhin", u"食品"_qs);
-        e.fill("dbcShohin", QString::fromUtf8(name));
-        e.fill("txtCnt", u"1"_qs);
-        e.fill("txtTanka", u"10"_qs);
-        e.click("cmdSubAdd");
-    }
-    auto* grid = e.find<QTableView>("dgdSub");
-    QVERIFY(ScreenTest::clickCell(grid, 0, 3));
-    e.prompter.answerAsk(false);
-    e.click("cmdMasterCancel");
-    e.prompter.answerAsk(true);
-    e.click("cmdMasterCancel");
-    QCOMPARE(e.prompter.texts().last(), u"表示中のレコードを削除します。よろしいですか。"_qs);
-    QCOMPARE(e.lineCount(), 1);
-    QCOMPARE(lineField(e.db(), 2, "品名").toString(), u"みかん"_qs);
-    QCOMPARE(e.text("Text3"), u"Max Record 1   Total 10"_qs);
 }
 
 void TestEntryScreen::newLinesJoinALongDay()
