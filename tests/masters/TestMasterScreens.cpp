@@ -125,9 +125,8 @@ class TestMasterScreens : public QObject
 private Q_SLOTS:
     void addingAndDeleting_data() { addMasters(); }
     void addingAndDeleting();
-    void gridAndBoxesShareTheRecord();
+    void productsEditedAndSorted();
     void refusedWritesAreReported();
-    void productOrder();
     void categoryDeletionHandsOver();
 };
 
@@ -209,23 +208,25 @@ void TestMasterScreens::addingAndDeleting()
     QCOMPARE(lineField(t.db(), 1, "項目ID").toInt() + lineField(t.db(), 1, "品名ID").toInt(), 6);
 }
 
-void TestMasterScreens::gridAndBoxesShareTheRecord()
+void TestMasterScreens::productsEditedAndSorted()
 {
     MasterTest t(Master::Products);
-    QVERIFY(t.db().exec(uR"(INSERT INTO "仕入商品" VALUES (1, 'いちご', 300, 'パック'), (2, 'うめ', 500, 'kg'))"_qs));
+    QVERIFY(t.db().exec(uR"(INSERT INTO "仕入商品" VALUES (1, 'うめ', 500, 'kg'), (2, 'いちご', 300, 'パック'))"_qs));
     t.open();
+    QVERIFY(t.find<QRadioButton>("Option2")->isChecked());
+    QCOMPARE(t.listed(), QList<int>({ 2, 1 })); // by name
     QCOMPARE(t.nameBox()->text(), u"いちご"_qs);
     t.selectRow(1);
-    QCOMPARE(t.idBox(), u"2"_qs);
+    QCOMPARE(t.idBox(), u"1"_qs);
     QCOMPARE(t.nameBox()->text(), u"うめ"_qs);
 
     // A name typed in the box is in the grid at once and in the table when the row is left.
     t.typeName(u"梅干"_qs);
     QCOMPARE(t.grid()->model()->index(1, 1).data().toString(), u"梅干"_qs);
-    QCOMPARE(t.stored()[1], u"2:うめ"_qs);
+    QCOMPARE(t.stored()[0], u"1:うめ"_qs);
     QVERIFY(t.find("cmdUpdate")->isEnabled());
     t.selectRow(0);
-    QCOMPARE(t.stored()[1], u"2:梅干"_qs);
+    QCOMPARE(t.stored()[0], u"1:梅干"_qs);
 
     // A cell typed in the grid shows in the box; 登録 writes it. Prices read as typed in Japanese.
     auto* model = t.grid()->model();
@@ -234,7 +235,7 @@ void TestMasterScreens::gridAndBoxesShareTheRecord()
     QVERIFY(ScreenTest::editCell(t.grid(), 0, 2, u"１，２３４，５６７．５"_qs));
     t.click("cmdUpdate");
     QSqlQuery q(t.db().connection());
-    q.exec(uR"(SELECT "品名", "単価" FROM "仕入商品" WHERE "品名ID" = 1)"_qs);
+    q.exec(uR"(SELECT "品名", "単価" FROM "仕入商品" WHERE "品名ID" = 2)"_qs);
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), u"苺"_qs);
     QCOMPARE(q.value(1).toDouble(), 1234567.5);
@@ -246,12 +247,27 @@ void TestMasterScreens::gridAndBoxesShareTheRecord()
     QCOMPARE(model->index(0, 2).data().toDouble(), 1234567.5);
     QCOMPARE(model->index(0, 2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
 
+    // By ID at a click; re-sorting while adding keeps the new row with what it holds, now as
+    // an ordinary record.
+    QTest::mouseClick(t.find<QRadioButton>("Option1"), Qt::LeftButton);
+    ScreenTest::settle();
+    QCOMPARE(t.listed(), QList<int>({ 1, 2 }));
+    t.click("cmdAdd");
+    t.typeName(u"あんず"_qs);
+    QTest::mouseClick(t.find<QRadioButton>("Option2"), Qt::LeftButton);
+    ScreenTest::settle();
+    QCOMPARE(t.listed(), QList<int>({ 3, 1, 2 }));
+    QCOMPARE(t.screen->editMode(), MasterScreen::EditMode::Browsing);
+    QCOMPARE(t.buttons(), u"1001"_qs);
+    QCOMPARE(t.idBox(), u"3"_qs);
+
     // Typed through the grid's own editor, Enter ends the edit; closing writes what is pending.
     QVERIFY(ScreenTest::editCell(t.grid(), 1, 3, u"box"_qs));
     t.close();
-    q.exec(uR"(SELECT "単位" FROM "仕入商品" WHERE "品名ID" = 2)"_qs);
+    q.exec(uR"(SELECT "単位" FROM "仕入商品" WHERE "品名ID" = 1)"_qs);
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), u"box"_qs);
+    QCOMPARE(t.stored().last(), u"3:あんず"_qs);
 }
 
 void TestMasterScreens::refusedWritesAreReported()
@@ -288,32 +304,6 @@ void TestMasterScreens::refusedWritesAreReported()
         QCOMPARE(t.prompter.texts().mid(3), QStringList { QString::fromUtf8(RecordGoneMessage) });
         QCOMPARE(t.stored(), QStringList { u"2:りんご"_qs });
     }
-}
-
-void TestMasterScreens::productOrder()
-{
-    MasterTest t(Master::Products);
-    QVERIFY(t.db().exec(QStringLiteral(
-        R"(INSERT INTO "仕入商品" VALUES (1, 'みかん', 80, '個'), (2, 'りんご', 120, '個'), (3, 'いちご', 300, 'パック'))")));
-    t.open();
-    QVERIFY(t.find<QRadioButton>("Option2")->isChecked());
-    QCOMPARE(t.listed(), QList<int>({ 3, 1, 2 }));
-
-    QTest::mouseClick(t.find<QRadioButton>("Option1"), Qt::LeftButton);
-    ScreenTest::settle();
-    QCOMPARE(t.listed(), QList<int>({ 1, 2, 3 }));
-
-    // Re-sorting while adding keeps the new row with what it holds, now as an ordinary record.
-    t.click("cmdAdd");
-    t.typeName(u"あんず"_qs);
-    QTest::mouseClick(t.find<QRadioButton>("Option2"), Qt::LeftButton);
-    ScreenTest::settle();
-    QCOMPARE(t.listed(), QList<int>({ 4, 3, 1, 2 }));
-    QCOMPARE(t.screen->editMode(), MasterScreen::EditMode::Browsing);
-    QCOMPARE(t.buttons(), u"1001"_qs);
-    QCOMPARE(t.idBox(), u"4"_qs);
-    t.close();
-    QCOMPARE(t.stored().last(), u"4:あんず"_qs);
 }
 
 void TestMasterScreens::categoryDeletionHandsOver()
