@@ -73,9 +73,8 @@ private Q_SLOTS:
     void categoryCheck_data() { ScreenTest::addNoAndYes(); }
     void categoryCheck();
     void searchesAndDeletion();
-    void editingWritesAndRefuses();
+    void editing();
     void readOnlyFileIsOnlyShown();
-    void editsStayOnTheirLines();
 };
 
 void TestCorrectionScreen::categoryCheck()
@@ -177,12 +176,42 @@ void TestCorrectionScreen::searchesAndDeletion()
     QCOMPARE(c.prompter.texts().last(), u"表示中のレコードを削除します。よろしいですか。"_qs);
 }
 
-void TestCorrectionScreen::editingWritesAndRefuses()
+void TestCorrectionScreen::editing()
 {
     Correction c;
+    QVERIFY(c.db().exec(uR"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "単価") VALUES
+            (5, '2026-03-31', 2, '洗剤', 0), (6, '2026-03-31', 2, '漂白剤', 0))"_qs));
     c.open();
-    c.click("Command4");
+    // Each edit leaves its line out of the search; Tab goes on to the next cell of the same line.
+    auto editThenNext = [&c](int row, int column, const QString& text, const QString& next) {
+        QVERIFY(c.edit(row, column, text, Qt::Key_Tab));
+        QVERIFY(ScreenTest::typeInOpenEditor(c.grid(), next, Qt::Key_Tab));
+    };
+    c.click("Command2");
+    editThenNext(1, 6, u"198"_qs, u"792"_qs);
+    QCOMPARE(c.listed(), QList<int>({ 2, 5, 6 }));
+    QCOMPARE(c.field(5, "価格").toDouble(), 792.0);
+    QVERIFY(c.field(6, "価格").isNull());
+    QCOMPARE(c.grid()->model()->index(1, 6).data().toString(), u"198"_qs);
+
+    c.typeInto("dbcShohin", u"りんご"_qs);
+    editThenNext(0, 3, u"梨"_qs, u"8"_qs);
+    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
+    QCOMPARE(c.field(1, "数量").toDouble(), 8.0);
+
+    c.fill("dbcNouhin", u"AB"_qs);
+    c.click("Command1");
+    editThenNext(0, 2, u"5"_qs, u"黄梨"_qs);
+    editThenNext(1, 1, u"2026/04/01"_qs, u"3"_qs);
+    QCOMPARE(c.listed(), QList<int>({ 1, 3, 5, 6 }));
+    QCOMPARE(c.field(1, "品名").toString(), u"黄梨"_qs);
+    QCOMPARE(c.field(3, "項目ID").toInt(), 3);
+    QVERIFY(c.prompter.shown().isEmpty());
+    // The 価格 column shows 13 digits with separators uncut.
+    QVERIFY(c.grid()->columnWidth(7) > c.grid()->fontMetrics().horizontalAdvance(u"9,999,999,999,999"_qs));
+
     // 数量 changes; 価格 stays what it was.
+    c.click("Command4");
     QVERIFY(c.edit(0, 4, u"５"_qs));
     c.click("Command3");
     QCOMPARE(c.field(1, "数量").toDouble(), 5.0);
@@ -244,41 +273,6 @@ void TestCorrectionScreen::readOnlyFileIsOnlyShown()
     QVERIFY(!c.find<QPushButton>("cmdMasterCancel")->isEnabled());
     QVERIFY(c.prompter.shown().isEmpty());
     QCOMPARE(c.field(1, "品名").toString(), u"りんご"_qs);
-}
-
-void TestCorrectionScreen::editsStayOnTheirLines()
-{
-    Correction c;
-    QVERIFY(c.db().exec(uR"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "単価") VALUES
-            (5, '2026-03-31', 2, '洗剤', 0), (6, '2026-03-31', 2, '漂白剤', 0))"_qs));
-    c.open();
-    // Each edit leaves its line out of the search; Tab goes on to the next cell of the same line.
-    auto editThenNext = [&c](int row, int column, const QString& text, const QString& next) {
-        QVERIFY(c.edit(row, column, text, Qt::Key_Tab));
-        QVERIFY(ScreenTest::typeInOpenEditor(c.grid(), next, Qt::Key_Tab));
-    };
-    c.click("Command2");
-    editThenNext(1, 6, u"198"_qs, u"792"_qs);
-    QCOMPARE(c.listed(), QList<int>({ 2, 5, 6 }));
-    QCOMPARE(c.field(5, "価格").toDouble(), 792.0);
-    QVERIFY(c.field(6, "価格").isNull());
-    QCOMPARE(c.grid()->model()->index(1, 6).data().toString(), u"198"_qs);
-
-    c.typeInto("dbcShohin", u"りんご"_qs);
-    editThenNext(0, 3, u"梨"_qs, u"8"_qs);
-    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
-    QCOMPARE(c.field(1, "数量").toDouble(), 8.0);
-
-    c.fill("dbcNouhin", u"AB"_qs);
-    c.click("Command1");
-    editThenNext(0, 2, u"5"_qs, u"黄梨"_qs);
-    editThenNext(1, 1, u"2026/04/01"_qs, u"3"_qs);
-    QCOMPARE(c.listed(), QList<int>({ 1, 3, 5, 6 }));
-    QCOMPARE(c.field(1, "品名").toString(), u"黄梨"_qs);
-    QCOMPARE(c.field(3, "項目ID").toInt(), 3);
-    QVERIFY(c.prompter.shown().isEmpty());
-    // The 価格 column shows 13 digits with separators uncut.
-    QVERIFY(c.grid()->columnWidth(7) > c.grid()->fontMetrics().horizontalAdvance(u"9,999,999,999,999"_qs));
 }
 
 KOTRINA_REGISTER_TEST(TestCorrectionScreen)
