@@ -14,13 +14,11 @@
 namespace {
 
 // A file that marks itself executable, for the search path.
-void makeProgram(const QString& path, const QByteArray& body = {})
+bool makeProgram(const QString& path, const QByteArray& body = {})
 {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\n" + body);
-    file.close();
-    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    return file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n" + body) > 0
+        && file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // PATH for as long as the object lives.
@@ -162,7 +160,7 @@ void TestHelpWindows::versionWindowAndSystemInformation()
     QVERIFY(m.desktop.started.isEmpty());
 
     // The desktop's "about this computer" window is found on the search path and started.
-    makeProgram(QDir(tools).filePath(QStringLiteral("gnome-control-center")));
+    QVERIFY(makeProgram(QDir(tools).filePath(QStringLiteral("gnome-control-center"))));
     m.prompter.clear();
     m.modals.steps[QStringLiteral("frmAbout")] = readAndAskForSystemInformation;
     m.trigger("mnuAbout");
@@ -182,9 +180,9 @@ void TestHelpWindows::anOpenerThatFindsNoProgramIsNoticed()
     const QString opener = QDir(tools).filePath(QStringLiteral("xdg-open"));
     const SearchPath path(tools);
     DesktopServices desktop;
-    makeProgram(opener, "exit 3\n");
+    QVERIFY(makeProgram(opener, "exit 3\n"));
     QVERIFY(!desktop.open(QUrl(QStringLiteral("https://shop.example.jp/"))));
-    makeProgram(opener, "test \"$1\" = 'https://shop.example.jp/a%20b'\n");
+    QVERIFY(makeProgram(opener, "test \"$1\" = 'https://shop.example.jp/a%20b'\n"));
     QVERIFY(desktop.open(QUrl(QStringLiteral("https://shop.example.jp/a b"))));
 }
 
