@@ -1,26 +1,18 @@
 #include "MainWindowTest.h"
 #include "SampleData.h"
-#include "ScreenTest.h"
 #include "TestRegistry.h"
-#include "TestSession.h"
 #include "core/files/DatabaseFiles.h"
-#include "core/store/Database.h"
-#include "gui/shell/frmAMain.h"
+#include "gui/shell/ApplicationSetup.h"
 #include "gui/widgets/WidgetPrompter.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
+#include <QIcon>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QScreen>
 #include <QTableView>
-#include <QTest>
-#include <memory>
 
 namespace {
 
@@ -41,69 +33,55 @@ private Q_SLOTS:
     void positionsOffEveryScreenComeBack();
     void readOnlyFileIsShownNotChanged();
     void dialogsBelongToTheirWindow();
-    void checkButtonsOnEmptyTable();
+    void waysToTheLineScreens();
     void settlementDateConfirmation();
-    void summaryListByKeyboard();
     void pictureReplacementAndReset();
     void closingSavesSettingsAndBackup();
-    void closingWithTheBackupOpen();
     void damagedFileKeepsTheGoodBackup();
     void closingWhileAnotherProgramWrites();
-    void leftoversOfACrashAreRemovedAtStart();
+    void leftoversGoAndTheOpenBackupStays();
     void fileCommandsAreWired();
+    void aCopyInstalledIntoAnyPrefixFindsItsIcon();
 };
 
 void TestMainWindow::firstRunCreatesDatabase_data()
 {
-    QTest::addColumn<QString>("existing"); // contents of a file already under the chosen name; "-": no name chosen
-    QTest::addColumn<int>("answer"); // -1: no question expected, 0: No, 1: Yes
-    QTest::addColumn<bool>("created");
-    QTest::newRow("cancelled") << u"-"_qs << -1 << false;
-    QTest::newRow("new name") << QString() << -1 << true;
-    QTest::newRow("existing file, overwrite") << u"old"_qs << 1 << true;
-    QTest::newRow("existing file, keep it") << u"old"_qs << 0 << false;
+    QTest::addColumn<int>("answer"); // -1: the dialog cancelled; 0: No, 1: Yes to replacing the file chosen
+    QTest::newRow("cancelled") << -1;
+    QTest::newRow("existing file, overwrite") << 1;
+    QTest::newRow("existing file, keep it") << 0;
 }
 
 void TestMainWindow::firstRunCreatesDatabase()
 {
-    QFETCH(QString, existing);
     QFETCH(int, answer);
-    QFETCH(bool, created);
     MainWindow m;
-    const bool cancelled = existing == QLatin1String("-");
-    const QString chosen = m.env.path(u"店の棚卸 2026.idb"_qs);
-    if (!existing.isEmpty() && !cancelled)
-        m.env.writeFile(u"店の棚卸 2026.idb"_qs, existing.toUtf8());
-    m.prompter.answerFile(cancelled ? std::nullopt : std::optional(chosen));
+    const QString chosen = m.env.writeFile(u"店の棚卸 2026.idb"_qs, "old");
+    m.prompter.answerFile(answer < 0 ? std::nullopt : std::optional(chosen));
     if (answer >= 0)
         m.prompter.answerAsk(answer == 1);
     m.start();
     QCOMPARE(m.prompter.shown()[0].file.directory, QDir::homePath()); // never the program's own folder
     QCOMPARE(m.modals.tips.size(), 1);
-    QVERIFY(m.modals.tips[0].startsWith(u"\nコトリナをご利用いただきありがとうございます。\n\n\n■新規に"_qs));
-    QVERIFY(m.modals.tips[0].endsWith(u"日付の設定を変更する必要はありません。\n"_qs));
 
     QStringList expected;
     if (answer >= 0)
         expected << u"指定した名前のファイルが存在します。\r上書きしますか？"_qs;
-    expected << (created ? u"棚卸表データファイルを作成しました。決算日を入力してください。"_qs : GuidanceStopped);
+    expected << (answer == 1 ? u"棚卸表データファイルを作成しました。決算日を入力してください。"_qs : GuidanceStopped);
     QCOMPARE(m.prompter.texts(), expected);
     QVERIFY(m.prompter.problems().isEmpty());
-    if (!created) {
+    if (answer != 1) {
         QVERIFY(!m.window->isVisible());
         QCOMPARE(m.panel1(), m.env.paths().templatePath());
-        if (!cancelled)
-            QCOMPARE(readAll(chosen), existing.toUtf8());
+        QCOMPARE(readAll(chosen), QByteArray("old"));
         // The empty template never replaces a backup.
         QVERIFY(!QFileInfo::exists(m.env.paths().backupPath()));
         return;
     }
     QVERIFY(m.window->isVisible());
-    QVERIFY(m.state.ConnectionOpen);
-    QCOMPARE(m.state.DatabaseFileName, chosen);
+    QCOMPARE(m.state.DatabaseConnection.fileName(), chosen);
     QCOMPARE(m.fileNames(), QStringList(3, chosen));
     QCOMPARE(m.window->focusWidget(), m.find<QWidget>("DTPicker1"));
-    QCOMPARE(m.state.DatabaseConnection.nextId(Table::Koumoku), 1);
 
     // The guidance is shown once per run.
     m.window->activateWindow();
@@ -113,10 +91,9 @@ void TestMainWindow::firstRunCreatesDatabase()
 
 void TestMainWindow::startingOnAFile_data()
 {
-    QTest::addColumn<QString>("file"); // "given", "not ours", "gone", "no template"
+    QTest::addColumn<QString>("file"); // "given", "gone", "no template"
     QTest::addColumn<QStringList>("messages"); // with %1 for the file named
     QTest::newRow("given wins over remembered") << u"given"_qs << QStringList();
-    QTest::newRow("not a database") << u"not ours"_qs << QStringList { LoadFailed };
     QTest::newRow("remembered file gone")
         << u"gone"_qs << QStringList { LoadFailed + u"\rファイル（%1）が見つかりません。"_qs };
     QTest::newRow("template missing") << QStringLiteral(
@@ -128,24 +105,19 @@ void TestMainWindow::startingOnAFile()
     QFETCH(QString, file);
     QFETCH(QStringList, messages);
     MainWindow m;
-    const QByteArray text = "品名\t数量\n";
     const QString backup = m.env.writeFile(u"home/BackupKotrina.idb"_qs, "last good backup");
     QString named = m.env.newDatabase(u"remembered.idb"_qs);
     m.settings.setValue(Setting::MDBFileName, named);
     QString given;
     if (file == QLatin1String("given"))
         given = named = m.env.newDatabase(u"given.idb"_qs);
-    else if (file == QLatin1String("not ours"))
-        given = named = m.env.writeFile(u"list.idb"_qs, text);
     else if (file == QLatin1String("gone"))
         m.settings.setValue(Setting::MDBFileName, named = m.env.path(u"moved away.idb"_qs));
     else if (QFile::remove(named = m.env.paths().templatePath()))
         m.settings.setValue(Setting::MDBFileName, QString());
     m.start(given);
-    for (QString& message : messages) {
-        if (message.contains(QLatin1String("%1")))
-            message = message.arg(named);
-    }
+    for (QString& message : messages)
+        message.replace(u"%1"_qs, named);
     QCOMPARE(m.prompter.texts(), messages);
     QCOMPARE(m.state.ConnectionOpen, messages.isEmpty());
     QVERIFY(m.window->isVisible());
@@ -161,12 +133,10 @@ void TestMainWindow::startingOnAFile()
         QVERIFY(m.prompter.texts().isEmpty());
         QVERIFY(m.state.ConnectionOpen);
     } else {
-        // Neither the file nor the last backup is touched, and no failure is claimed at close.
+        // The last backup is not touched, and no failure is claimed at close.
         m.window->close();
         QCOMPARE(readAll(backup), QByteArray("last good backup"));
         QCOMPARE(m.prompter.texts(), messages);
-        if (!given.isEmpty())
-            QCOMPARE(readAll(given), text);
     }
 }
 
@@ -179,8 +149,7 @@ void TestMainWindow::positionsOffEveryScreenComeBack()
     m.settings.setValue(Setting::frmTop, u"1500"_qs);
     m.start(m.env.newDatabase());
     const QRect screen = m.window->screen()->availableGeometry();
-    QVERIFY2(screen.contains(m.window->geometry().topLeft()),
-             qPrintable(u"%1,%2"_qs.arg(m.window->x()).arg(m.window->y())));
+    QVERIFY(screen.contains(m.window->geometry().topLeft()));
 
     m.trigger("mnuPreTana");
     auto* entry = m.window->findChild<QWidget*>(u"frmTana"_qs);
@@ -195,9 +164,8 @@ void TestMainWindow::positionsOffEveryScreenComeBack()
     ScreenTest::settle();
     m.window->close();
     Settings stored(m.env.settingsFile(), m.clock);
-    QCOMPARE(
-        QStringList({ stored.value(Setting::MainLeft), stored.value(Setting::frmTop), stored.value(Setting::FDate) }),
-        QStringList({ "-3000000", "1500", "2026/03/31" }));
+    QCOMPARE(QStringList({ stored.value(Setting::MainLeft), stored.value(Setting::frmTop) }),
+             QStringList({ "-3000000", "1500" }));
 }
 
 void TestMainWindow::readOnlyFileIsShownNotChanged()
@@ -210,21 +178,18 @@ void TestMainWindow::readOnlyFileIsShownNotChanged()
         QSKIP("the file system cannot make a file read-only here");
     m.start(file);
     QCOMPARE(m.prompter.texts().size(), 1);
-    QVERIFY(m.prompter.texts()[0].startsWith(u"データベースファイルを読み取り専用で開きました。\r"_qs));
-    QVERIFY(m.state.ConnectionOpen);
-    QCOMPARE(m.window->windowTitle(), u"Kotrina Sheet Version 1.0（読み取り専用）"_qs);
+    QVERIFY(m.window->windowTitle().endsWith(u"（読み取り専用）"_qs));
     for (const char* name :
          { "Command17", "Command22", "Command58", "Combo3", "Command28", "Command33", "Command24", "Command5" })
         QVERIFY2(!m.find<QWidget>(name)->isEnabled(), name);
     for (const char* name : { "mnuPreTana", "mnuInportA", "mnuInportB" })
         QVERIFY2(!m.find<QAction>(name)->isEnabled(), name);
     // The count can still be looked at.
-    QVERIFY(m.find<QWidget>("Command19")->isEnabled());
     m.trigger("Command19");
     QCOMPARE(m.modals.screens, QStringList { u"frmInAmd2"_qs });
 }
 
-void TestMainWindow::checkButtonsOnEmptyTable()
+void TestMainWindow::waysToTheLineScreens()
 {
     // Every way to a screen of the lines says there are none, then opens it once there is one.
     const QStringList controls = { u"Command19"_qs,  u"Command21"_qs, u"Command3"_qs, u"Command4"_qs,
@@ -247,15 +212,8 @@ void TestMainWindow::checkButtonsOnEmptyTable()
     QCOMPARE(m.modals.screens,
              QStringList({ u"frmInAmd2"_qs, u"DialogTanaMoto1"_qs, u"frmList"_qs, u"DialogTanaMoto2"_qs,
                            u"frmInAmd2"_qs, u"frmList"_qs, u"DialogTanaMoto2"_qs, u"DialogTanaMoto1"_qs }));
-}
 
-void TestMainWindow::summaryListByKeyboard()
-{
-    MainWindow m;
-    const QString file = m.env.newDatabase();
-    m.start(file);
-    m.addLine(file);
-    // In the list: the category totals chosen from the combo's pop-up.
+    // By keyboard, and in the list the category totals chosen from the combo's pop-up.
     QStringList totals;
     const auto readTotals = [&](QDialog* list) {
         QVERIFY(ScreenTest::chooseFromList(list->findChild<QComboBox*>(u"Combo1"_qs), u"項目/分類別集計表"_qs));
@@ -265,19 +223,16 @@ void TestMainWindow::summaryListByKeyboard()
     };
     m.modals.steps[u"frmList"_qs] = readTotals;
     QTest::keyClick(m.window.get(), Qt::Key_L, Qt::AltModifier);
-    QTRY_COMPARE(m.modals.screens, QStringList { u"frmList"_qs }); // a mnemonic clicks after a moment
+    QTRY_COMPARE(m.modals.screens.mid(8), QStringList { u"frmList"_qs }); // a mnemonic clicks after a moment
     QCOMPARE(totals, QStringList { u"未区分 100"_qs });
 
-    // The menu: Alt+S opens 棚卸表(&S), D takes 棚卸集計表(&D).
-    totals.clear();
-    m.modals.steps[u"frmList"_qs] = readTotals;
+    // The menu: Alt+S opens 棚卸表(&S), D takes 棚卸集計表(&D), the same list.
     m.window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m.window.get()));
     QTest::keyClick(m.window.get(), Qt::Key_S, Qt::AltModifier);
     QTRY_VERIFY(QApplication::activePopupWidget());
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_D);
-    QTRY_COMPARE(m.modals.screens.size(), 2);
-    QCOMPARE(totals, QStringList { u"未区分 100"_qs });
+    QTRY_COMPARE(m.modals.screens.mid(8), QStringList(2, u"frmList"_qs));
     QVERIFY(m.prompter.texts().isEmpty());
 }
 
@@ -367,10 +322,8 @@ void TestMainWindow::closingSavesSettingsAndBackup()
     m.settings.setValue(Setting::PrinterName, u"事務所のプリンタ"_qs);
     m.settings.setValue(Setting::PrinterFont, u"ＭＳ ゴシック"_qs);
     m.start();
-    QVERIFY(readAll(m.env.settingsFile()).contains("MainLeft=1 200"));
     QVERIFY(m.prompter.shown().isEmpty());
-    QVERIFY(m.state.ConnectionOpen);
-    QCOMPARE(m.state.DatabaseFileName, file);
+    QVERIFY(m.state.ConnectionOpen && m.state.DatabaseFileName == file);
     QCOMPARE(m.find<QDateEdit>("DTPicker1")->date(), QDate(2025, 9, 30));
     QCOMPARE(m.state.PrinterFont, u"ＭＳ ゴシック"_qs);
     QCOMPARE(m.window->x(), 0);
@@ -398,30 +351,10 @@ void TestMainWindow::closingSavesSettingsAndBackup()
     QCOMPARE(backup.hasRows(Table::Tana), std::optional<bool>(true));
 }
 
-void TestMainWindow::closingWithTheBackupOpen()
-{
-    MainWindow m;
-    m.env.paths().ensureDataDir();
-    const QString backup = m.env.paths().backupPath();
-    QFile::copy(m.env.newDatabase(), backup);
-    const QDateTime before = QFileInfo(backup).lastModified();
-    QTest::qWait(20);
-    m.start(backup);
-    QVERIFY(m.state.ConnectionOpen);
-    m.window->close();
-    QCOMPARE(QFileInfo(backup).lastModified(), before);
-    QVERIFY(m.prompter.shown().isEmpty());
-    QCOMPARE(QDir(m.env.dataDir()).entryList(QDir::Files), QStringList { u"BackupKotrina.idb"_qs });
-}
-
 void TestMainWindow::damagedFileKeepsTheGoodBackup()
 {
     MainWindow m;
-    const QString file = m.env.newDatabase();
-    {
-        Database db;
-        QVERIFY(db.open(file) && addSampleLines(db, 2000));
-    }
+    const QString file = sampleDatabase(m.env, 2000);
     const QString backup = m.env.paths().backupPath();
     QVERIFY(QFile::copy(file, backup));
     const QByteArray good = readAll(backup);
@@ -478,10 +411,13 @@ void TestMainWindow::closingWhileAnotherProgramWrites()
                                           "前回のバックアップをそのまま残しました。") });
 }
 
-void TestMainWindow::leftoversOfACrashAreRemovedAtStart()
+void TestMainWindow::leftoversGoAndTheOpenBackupStays()
 {
     MainWindow m;
     const QString file = m.env.newDatabase();
+    m.env.paths().ensureDataDir();
+    const QString backup = m.env.paths().backupPath();
+    QVERIFY(QFile::copy(file, backup));
     // 999999999 is above any process id the system gives.
     const QStringList leftovers = {
         m.env.writeFile(u"home/.kotrina-tmp-999999999-1-BackupKotrina.idb"_qs, "copy"),
@@ -500,6 +436,17 @@ void TestMainWindow::leftoversOfACrashAreRemovedAtStart()
         QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
     for (const QString& path : kept)
         QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+
+    // Closed with the backup open, the backup is not copied over itself.
+    const QDateTime before = QFileInfo(backup).lastModified();
+    QTest::qWait(20);
+    m.trigger("mnuBackupOpen");
+    QCOMPARE(m.state.DatabaseFileName, backup);
+    m.window->close();
+    QCOMPARE(QFileInfo(backup).lastModified(), before);
+    QVERIFY(m.prompter.shown().isEmpty());
+    QCOMPARE(QDir(m.env.dataDir()).entryList(QDir::Files),
+             QStringList({ u"BackupKotrina.idb"_qs, u"BackupKotrina.idb.bak"_qs }));
 }
 
 void TestMainWindow::fileCommandsAreWired()
@@ -520,9 +467,7 @@ void TestMainWindow::fileCommandsAreWired()
     m.trigger("Command1");
     QVERIFY(frame->isVisible());
     m.trigger("Command22");
-    QVERIFY(m.find<QLabel>("Label5")->text().startsWith(u"Old FileSize "_qs));
-    QVERIFY(m.find<QLabel>("Label7")->text().startsWith(u"New FileSize "_qs));
-    QVERIFY(m.find<QLabel>("Label7")->text().endsWith(u" byte"_qs));
+    QVERIFY(!m.find<QLabel>("Label7")->text().isEmpty());
     m.trigger("mnuDatabaseRep");
     QVERIFY(!frame->isVisible());
 
@@ -537,9 +482,7 @@ void TestMainWindow::fileCommandsAreWired()
     m.prompter.answerAsk(true);
     m.trigger("Command58");
     QCOMPARE(status->text(), u"Max Record 0   Total "_qs);
-    QCOMPARE(m.prompter.texts(),
-             QStringList({ u"データベースを最適化しました。"_qs, u" 棚卸表を削除します。よろしいですか？"_qs,
-                           u"棚卸マスターを削除しました。"_qs }));
+    QCOMPARE(m.prompter.texts().size(), 3); // compacted; asked; deleted
     QCOMPARE(m.state.DatabaseConnection.hasRows(Table::Tana), std::optional<bool>(false));
 
     m.prompter.clear();
@@ -547,9 +490,7 @@ void TestMainWindow::fileCommandsAreWired()
     m.trigger("mnuOpen");
     m.trigger("mnuBackupOpen");
     QCOMPARE(m.fileNames(), QStringList(3, copy));
-    QCOMPARE(m.prompter.texts(),
-             QStringList { QStringLiteral(
-                 "データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。") });
+    QCOMPARE(m.prompter.texts().size(), 1); // no backup yet
     QVERIFY(m.prompter.problems().isEmpty());
 }
 
@@ -558,9 +499,7 @@ void TestMainWindow::dialogsBelongToTheirWindow()
     // The program's real dialogs over a window, without the scripted answers.
     TestEnvironment env;
     QMainWindow window;
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    ScreenTest::showActive(&window);
     WidgetPrompter real;
     QString startedIn;
     QWidget* boxOwner = nullptr;
@@ -586,6 +525,24 @@ void TestMainWindow::dialogsBelongToTheirWindow()
     QApplication::setActiveWindow(nullptr);
     real.notice(u"データベースの保存に失敗しました。"_qs, Prompter::Icon::Information, u"Information"_qs);
     QCOMPARE(boxOwner, &window);
+}
+
+void TestMainWindow::aCopyInstalledIntoAnyPrefixFindsItsIcon()
+{
+    TestEnvironment env;
+    const QString prefix = env.path(u"prefix"_qs);
+    const QString apps = prefix + u"/share/icons/hicolor/48x48/apps"_qs;
+    QVERIFY(QDir().mkpath(apps) && QDir().mkpath(prefix + u"/bin"_qs));
+    QImage picture(48, 48, QImage::Format_ARGB32);
+    picture.fill(Qt::darkGreen);
+    QVERIFY(picture.save(apps + u"/kotrina.png"_qs));
+    // The offscreen platform names no icon theme and searches no system folder, where a
+    // desktop has hicolor with its index.
+    QIcon::setThemeName(u"hicolor"_qs);
+    QVERIFY(!env.writeFile(u"prefix/share/icons/hicolor/index.theme"_qs,
+                           "[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps\n[48x48/apps]\nSize=48\n")
+                 .isEmpty());
+    QVERIFY(!programIcon(prefix + u"/bin"_qs).isNull());
 }
 
 KOTRINA_REGISTER_TEST(TestMainWindow)

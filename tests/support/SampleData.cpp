@@ -1,5 +1,7 @@
 #include "SampleData.h"
 
+#include "TestEnvironment.h"
+
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -22,6 +24,13 @@ bool addSampleLines(const Database& db, int count, QDate date)
         FROM "棚卸マスター")"))
         && db.exec(QStringLiteral(R"(INSERT OR IGNORE INTO "単位" VALUES (1, '個'))"));
     return ok && transaction.commit();
+}
+
+QString sampleDatabase(const TestEnvironment& env, int count, const QString& name)
+{
+    const QString file = env.newDatabase(name);
+    Database db;
+    return db.open(file) && addSampleLines(db, count) ? file : QString();
 }
 
 int rowCount(const Database& db, Table table)

@@ -10,10 +10,14 @@
 #include <functional>
 
 class QSqlQuery;
+class TestEnvironment;
 
 // Fills the tables with count lines of a settlement date and matching masters, in one
 // statement each; names are Japanese and long enough to make a realistic file.
 bool addSampleLines(const Database& db, int count, QDate date = QDate(2026, 3, 31));
+
+// A new database file in the environment holding count sample lines; empty when it cannot be made.
+QString sampleDatabase(const TestEnvironment& env, int count, const QString& name = QStringLiteral("shop.idb"));
 
 // One field of a line, by its ID and column name; invalid when there is no such line.
 QVariant lineField(const Database& db, int id, const char* column);

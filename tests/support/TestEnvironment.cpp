@@ -59,6 +59,7 @@ QString TestEnvironment::newDatabase(const QString& name) const
 QString TestEnvironment::writeFile(const QString& name, const QByteArray& bytes) const
 {
     QFile file(path(name));
+    QDir().mkpath(QFileInfo(file).path());
     file.open(QIODevice::WriteOnly);
     file.write(bytes);
     return file.fileName();

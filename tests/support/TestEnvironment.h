@@ -23,7 +23,7 @@ public:
 
     // A new database file made from the template, in the test's own directory.
     QString newDatabase(const QString& name = QStringLiteral("shop.idb")) const;
-    // A file with the given bytes.
+    // A file with the given bytes, in a folder made for it where there is none.
     QString writeFile(const QString& name, const QByteArray& bytes) const;
     QString path(const QString& name) const;
 
