@@ -84,6 +84,8 @@ void ImportColumnsDialog::buildControls()
     const int width = twipsToPixels(4000, logicalDpiX());
     MSFlexGrid1->setColumnWidth(0, width);
     MSFlexGrid1->setColumnWidth(1, width);
+    MSFlexGrid1->setColumnWidth(2, width * 3 / 2);
+    MSFlexGrid1->setWordWrap(false); // a difference too long for its cell ends in "…"; its tool tip has it whole
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     MSFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -153,6 +155,11 @@ void ImportColumnsDialog::showMapping()
         showRow(row);
     if (MSFlexGrid1->currentRow() < 0)
         MSFlexGrid1->setCurrentCell(0, 0);
+    fitGrid();
+}
+
+void ImportColumnsDialog::fitGrid()
+{
     // Every field in sight at once.
     MSFlexGrid1->setFixedHeight(MSFlexGrid1->horizontalHeader()->sizeHint().height()
                                 + MSFlexGrid1->rowCount() * MSFlexGrid1->verticalHeader()->defaultSectionSize()
@@ -182,7 +189,7 @@ void ImportColumnsDialog::showRow(int row)
     // The column of the differences and the note above the grid while any row is marked.
     const bool anyMarked = !m_differences.isEmpty();
     MSFlexGrid1->setColumnHidden(2, !anyMarked);
-    MSFlexGrid1->setMinimumWidth((anyMarked ? 3 : 2) * MSFlexGrid1->columnWidth(0) + 40);
+    MSFlexGrid1->setMinimumWidth(2 * MSFlexGrid1->columnWidth(0) + (anyMarked ? MSFlexGrid1->columnWidth(2) : 0) + 40);
     QString note;
     if (anyMarked) {
         note = QStringLiteral("！印の項目は、保存した割り当ての見出しとこのファイルの見出しが違います。"
@@ -259,6 +266,7 @@ void ImportColumnsDialog::assignChosen()
     m_mapping.assign(row + 1, text, Combo1->currentIndex() + 1);
     m_differences.remove(row + 1);
     showRow(row);
+    fitGrid();
 }
 
 void ImportColumnsDialog::clearCurrent()
@@ -269,6 +277,7 @@ void ImportColumnsDialog::clearCurrent()
     m_mapping.clear(row + 1);
     m_differences.remove(row + 1);
     showRow(row);
+    fitGrid();
 }
 
 void ImportColumnsDialog::save()
