@@ -155,11 +155,6 @@ void ImportColumnsDialog::showMapping()
         showRow(row);
     if (MSFlexGrid1->currentRow() < 0)
         MSFlexGrid1->setCurrentCell(0, 0);
-    fitGrid();
-}
-
-void ImportColumnsDialog::fitGrid()
-{
     // Every field in sight at once.
     MSFlexGrid1->setFixedHeight(MSFlexGrid1->horizontalHeader()->sizeHint().height()
                                 + MSFlexGrid1->rowCount() * MSFlexGrid1->verticalHeader()->defaultSectionSize()
@@ -266,7 +261,6 @@ void ImportColumnsDialog::assignChosen()
     m_mapping.assign(row + 1, text, Combo1->currentIndex() + 1);
     m_differences.remove(row + 1);
     showRow(row);
-    fitGrid();
 }
 
 void ImportColumnsDialog::clearCurrent()
@@ -277,7 +271,6 @@ void ImportColumnsDialog::clearCurrent()
     m_mapping.clear(row + 1);
     m_differences.remove(row + 1);
     showRow(row);
-    fitGrid();
 }
 
 void ImportColumnsDialog::save()

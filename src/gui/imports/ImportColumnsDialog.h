@@ -35,7 +35,6 @@ private:
     void buildControls();
     void showMapping();
     void showRow(int row);
-    void fitGrid();
     void chooseFile();
     // Fills Combo1 from the heading line of the file in Text2; false when it cannot be read.
     bool readHeadings();
