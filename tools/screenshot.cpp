@@ -1,12 +1,13 @@
 // Draws the main window on a fresh database into a PNG file, for the documentation.
 //   kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products
 //                                  | --summary VIEW | --printers | --print | --print-book | --print-summary
-//                                  | --import-lines | --import-columns | --import-products]
+//                                  | --import-lines | --import-columns | --import-differences | --import-products]
 // --printers draws the printer settings and --print the stocktaking sheet's print dialog on the printers of this
 // machine, --print-book the count book's and --print-summary the product summary sheet's; --repair also shows the
 // repair and deletion frame; the other options draw that screen instead, on a file with a few lines typed. VIEW is the
 // number (0 to 5) of the summary list's view, in the order of its combo. --import-lines and --import-products draw
-// the two imports with a file chosen, --import-columns the stocktaking import's column assignment on a file's headings.
+// the two imports with a file chosen, --import-columns the stocktaking import's column assignment on a file's headings,
+// --import-differences the same on a file whose headings are no longer those of the saved assignment.
 
 #include "core/app/AppState.h"
 #include "core/app/Clock.h"
@@ -16,6 +17,7 @@
 #include "core/store/FileOps.h"
 #include "gui/entry/frmTana.h"
 #include "gui/imports/ImportColumnsDialog.h"
+#include "gui/imports/ImportForms.h"
 #include "gui/imports/ImportRunDialog.h"
 #include "gui/masters/frmInShohin.h"
 #include "gui/masters/frmKoumoku.h"
@@ -38,6 +40,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 
 int main(int argc, char* argv[])
@@ -49,7 +52,7 @@ int main(int argc, char* argv[])
             stderr,
             "usage: kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products"
             " | --summary VIEW | --printers | --print | --print-book | --print-summary | --import-lines"
-            " | --import-columns | --import-products]\n");
+            " | --import-columns | --import-differences | --import-products]\n");
         return 2;
     }
     setUpApplication(app);
@@ -128,7 +131,32 @@ int main(int argc, char* argv[])
                     QStringLiteral("分類\t品名\t数\t単位\t単価\t金額\t摘要\r\n青果\tりんご\t3\t箱\t2480\t7440\t\r\n")
                         .toUtf8());
             out.close();
-            if (screenName == QStringLiteral("--import-columns")) {
+            if (screenName == QStringLiteral("--import-differences")) {
+                // Saved for last year's file; this year's has 品名 and 分類 the other way round and
+                // 摘要 where 金額 was.
+                ImportMapping saved(ImportKind::Lines);
+                const char* const names[] = { "分類", "品名", "数", "単位", "単価", "金額" };
+                for (int field = 1; field <= 6; ++field)
+                    saved.assign(field, QString::fromUtf8(names[field - 1]), field);
+                saved.assign(1, QStringLiteral("分類"), 2);
+                saved.assign(2, QStringLiteral("品名"), 1);
+                paths.ensureDataDir();
+                saved.write(mappingPath(paths, ImportKind::Lines));
+                if (out.open(QIODevice::WriteOnly))
+                    out.write(QStringLiteral(
+                                  "分類\t品名\t数\t単位\t単価\t摘要\t金額\r\n青果\tりんご\t3\t箱\t2480\t\t7440\r\n")
+                                  .toUtf8());
+                out.close();
+                // The headings are read as the dialog becomes the active window.
+                auto* columns = new DialogTabA(state, data);
+                columns->show();
+                columns->activateWindow();
+                for (int i = 0; i < 20 && !columns->hasDifferences(); ++i) {
+                    QApplication::processEvents();
+                    QThread::msleep(10);
+                }
+                screen = columns;
+            } else if (screenName == QStringLiteral("--import-columns")) {
                 // The headings read, those named like a field assigned, 分類 chosen for the category.
                 auto* columns = new DialogTabA(state, data);
                 columns->show();

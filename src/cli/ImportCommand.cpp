@@ -25,8 +25,8 @@ ImportCommand::ImportCommand(QTextStream& out, QTextStream& err, QString verb, Q
              QStringLiteral("DATA.txt"))
     , m_map(QStringLiteral("map"),
             QStringLiteral("列の割り当て。FIELD は %1 のどれか、COLUMN は見出しか #N（N 列目）。"
-                           "ないときはインポートの設定で保存した割り当て、それもなければ見出しが FIELD と"
-                           "同じ列。")
+                           "ないときはインポートの設定で保存した割り当て（保存時と見出しが違う列があれば止まり"
+                           "ます）、それもなければ見出しが FIELD と同じ列。")
                 .arg(fieldList(kind)),
             QStringLiteral("FIELD=COLUMN,…"))
 { }
@@ -54,6 +54,8 @@ std::optional<ImportMapping> ImportCommand::mapping(const QCommandLineParser& pa
         result = ImportMapping(m_kind);
         if (!result->read(Paths::fromEnvironment().inDataDir(ImportMapping::fileName(m_kind))))
             result = ImportMapping::fromHeadings(m_kind, headings);
+        else if (!fitsFile(*result, headings))
+            return std::nullopt;
     }
     if (!result->isAssigned(nameField(m_kind))) {
         // The headings as read show a file in another encoding for what it is.
@@ -63,6 +65,34 @@ std::optional<ImportMapping> ImportCommand::mapping(const QCommandLineParser& pa
         return std::nullopt;
     }
     return result;
+}
+
+bool ImportCommand::fitsFile(const ImportMapping& saved, const QStringList& headings)
+{
+    QStringList differing, byPosition;
+    for (const HeadingDifference& difference : saved.differences(headings)) {
+        const QString& label = importFieldLabels(m_kind).at(difference.field - 1);
+        if (difference.saved.isEmpty())
+            byPosition << QStringLiteral("%1（%2 列目）").arg(label).arg(difference.column);
+        else
+            differing << QStringLiteral("  %1: %2").arg(label, difference.text());
+    }
+    if (!differing.isEmpty()) {
+        QString message = QStringLiteral("保存されている列の割り当てが、このファイルの見出しと合いません。\n")
+            + differing.join(QLatin1Char('\n')) + QLatin1Char('\n');
+        if (saved.noSavedHeadingIn(headings))
+            message += ImportMapping::headingLineHint() + QLatin1Char('\n');
+        fail(message + QStringLiteral("--map で列を指定するか、インポートの設定で割り当て直してください。"));
+        return false;
+    }
+    // An assignment kept as column positions alone cannot be checked: it is read as before.
+    if (!byPosition.isEmpty()) {
+        m_err << QStringLiteral("kotrina: 保存されている列の割り当てには、%1の見出しが記録されていません。"
+                                "列の位置で読み込みます。\n")
+                     .arg(byPosition.join(QStringLiteral("、")));
+        m_err.flush();
+    }
+    return true;
 }
 
 int ImportCommand::report(const ImportOutcome& outcome, const QStringList& counts)

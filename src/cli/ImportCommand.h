@@ -4,8 +4,8 @@
 #include "core/imports/Importer.h"
 
 // What the two import verbs share: the data file and column options, the column
-// assignment (--map, else the one saved by the import dialogs, else headings equal to the
-// field labels) and the report of a run.
+// assignment (--map, else the one saved by the import dialogs as long as the file's headings
+// are still those it was saved with, else headings equal to the field labels) and the report of a run.
 class ImportCommand : public Command
 {
 public:
@@ -14,6 +14,9 @@ public:
 protected:
     // The data file and its column assignment; nullopt after telling what is wrong.
     std::optional<ImportMapping> mapping(const QCommandLineParser& parser, QString* dataFile);
+    // Whether the assignment saved by the dialogs still fits a file with these headings;
+    // false after naming each field whose column is headed otherwise than when it was saved.
+    bool fitsFile(const ImportMapping& saved, const QStringList& headings);
     // Prints the counts of a good run, or tells why nothing was written; the exit status.
     int report(const ImportOutcome& outcome, const QStringList& counts);
 

@@ -214,6 +214,69 @@ bool ImportMapping::write(const QString& path, QString* error) const
     return false;
 }
 
+QString HeadingDifference::text() const
+{
+    QString result = saved.isEmpty() ? QStringLiteral("保存時の見出しは記録なし")
+                                     : QStringLiteral("保存時の見出しは「%1」").arg(saved);
+    result += found ? QStringLiteral("、ファイルの %1 列目は「%2」").arg(column).arg(*found)
+                    : QStringLiteral("、ファイルに %1 列目はありません").arg(column);
+    if (movedTo > 0)
+        result += QStringLiteral("（「%1」は %2 列目）").arg(saved).arg(movedTo);
+    return result;
+}
+
+bool ImportMapping::sameHeading(const QString& a, const QString& b)
+{
+    return a.trimmed() == b.trimmed();
+}
+
+QList<HeadingDifference> ImportMapping::differences(const QStringList& headings) const
+{
+    QList<HeadingDifference> result;
+    for (int field = 1; field <= fieldCount(); ++field) {
+        if (!isAssigned(field))
+            continue;
+        HeadingDifference difference;
+        difference.field = field;
+        difference.saved = columnName(field);
+        difference.column = columnNumber(field);
+        if (difference.column <= headings.size())
+            difference.found = headings.at(difference.column - 1);
+        if (!difference.saved.isEmpty() && difference.found && sameHeading(*difference.found, difference.saved))
+            continue;
+        if (!difference.saved.isEmpty()) {
+            for (int column = 1; column <= headings.size() && difference.movedTo == 0; ++column) {
+                if (sameHeading(headings.at(column - 1), difference.saved))
+                    difference.movedTo = column;
+            }
+        }
+        result.append(difference);
+    }
+    return result;
+}
+
+bool ImportMapping::noSavedHeadingIn(const QStringList& headings) const
+{
+    bool anySaved = false;
+    for (int field = 1; field <= fieldCount(); ++field) {
+        const QString& saved = m_names[field - 1];
+        if (!isAssigned(field) || saved.isEmpty())
+            continue;
+        anySaved = true;
+        for (const QString& heading : headings) {
+            if (sameHeading(heading, saved))
+                return false;
+        }
+    }
+    return anySaved;
+}
+
+QString ImportMapping::headingLineHint()
+{
+    return QStringLiteral("ファイルの 1 行目に保存時の見出しが一つもありません。1 行目は見出し行としてインポートされ"
+                          "ないので、見出し行のないファイルは 1 行目に見出しを挿入してください。");
+}
+
 ImportMapping ImportMapping::fromHeadings(ImportKind kind, const QStringList& headings)
 {
     ImportMapping mapping(kind);

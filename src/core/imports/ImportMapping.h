@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -18,6 +19,20 @@ enum class ImportKind
 const QStringList& importFieldLabels(ImportKind kind);
 // The 1-based field holding the product name (2 for lines, 1 for products).
 int nameField(ImportKind kind);
+
+// A field whose saved column no longer carries the heading the assignment was saved with,
+// as found in a file's heading line.
+struct HeadingDifference
+{
+    int field = 0; // 1-based
+    QString saved; // the heading saved with the column; empty when only its position was kept
+    int column = 0; // the saved position, 1-based
+    std::optional<QString> found; // the file's heading at that position; nullopt when the file is narrower
+    int movedTo = 0; // the column now headed like saved, 0 when there is none
+
+    // "保存時の見出しは「分類」、ファイルの 1 列目は「商品」（「分類」は 2 列目）"
+    QString text() const;
+};
 
 // Which column of the file feeds each importable field: the column's heading and its
 // 1-based position, or nothing. Kept between runs in a small UTF-8 text file in the
@@ -50,6 +65,21 @@ public:
     bool readData(const QByteArray& bytes);
     // Replaces the file as a whole (a cut-short write never leaves half a file).
     bool write(const QString& path, QString* error = nullptr) const;
+
+    // The assigned fields whose column in a file with these headings is not the one saved:
+    // its heading differs from the saved one (blanks at the ends do not count), the file has
+    // no such column, or no heading was saved with it. In field order.
+    QList<HeadingDifference> differences(const QStringList& headings) const;
+
+    // Whether a saved heading is found nowhere in the file's heading line although some
+    // were saved: the file's first line is most likely no heading line at all.
+    bool noSavedHeadingIn(const QStringList& headings) const;
+    // What to do about such a file.
+    static QString headingLineHint();
+
+    // Whether a file's heading is the one saved: blanks at the ends do not count, as a
+    // spreadsheet may pad a cell.
+    static bool sameHeading(const QString& a, const QString& b);
 
     // Each field whose label equals a heading gets that column.
     static ImportMapping fromHeadings(ImportKind kind, const QStringList& headings);

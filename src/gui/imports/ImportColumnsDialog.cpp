@@ -11,6 +11,7 @@
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/Named.h"
 
+#include <QColor>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -76,11 +77,15 @@ void ImportColumnsDialog::buildControls()
     Command5 = makeButton(this, "Command5", QStringLiteral("戻す(&U)"));
 
     MSFlexGrid1 = named(new QTableWidget(this), "MSFlexGrid1");
-    MSFlexGrid1->setColumnCount(2);
-    MSFlexGrid1->setHorizontalHeaderLabels({ m_form.gridHeading, QStringLiteral("インポートする項目") });
+    MSFlexGrid1->setColumnCount(3);
+    MSFlexGrid1->setHorizontalHeaderLabels(
+        { m_form.gridHeading, QStringLiteral("インポートする項目"), QStringLiteral("見出しの違い") });
+    MSFlexGrid1->setColumnHidden(2, true);
     const int width = twipsToPixels(4000, logicalDpiX());
     MSFlexGrid1->setColumnWidth(0, width);
     MSFlexGrid1->setColumnWidth(1, width);
+    MSFlexGrid1->setColumnWidth(2, width * 3 / 2);
+    MSFlexGrid1->setWordWrap(false); // a difference too long for its cell ends in "…"; its tool tip has it whole
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     MSFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -89,6 +94,10 @@ void ImportColumnsDialog::buildControls()
     MSFlexGrid1->horizontalHeader()->setStretchLastSection(true);
     MSFlexGrid1->setMinimumWidth(2 * width + 40);
 
+    Label4 = named(new QLabel(this), "Label4");
+    Label4->setWordWrap(true);
+    Label4->setStyleSheet(QStringLiteral("color: #b00000;"));
+    Label4->setVisible(false);
     Label3 = named(new QLabel(QStringLiteral("＊印は必須項目です"), this), "Label3");
     Command3 = makeButton(this, "Command3", QStringLiteral("OK"));
     Command4 = makeButton(this, "Command4", QStringLiteral("ｷｬﾝｾﾙ"));
@@ -116,6 +125,7 @@ void ImportColumnsDialog::buildControls()
 
     auto* page = new QVBoxLayout(this);
     page->addLayout(top);
+    page->addWidget(Label4);
     page->addWidget(MSFlexGrid1);
     page->addLayout(buttons);
 
@@ -141,19 +151,49 @@ void ImportColumnsDialog::showMapping()
 {
     const QStringList& labels = importFieldLabels(m_form.kind);
     MSFlexGrid1->setRowCount(int(labels.size()));
-    for (int row = 0; row < labels.size(); ++row) {
-        const int field = row + 1;
-        MSFlexGrid1->setVerticalHeaderItem(
-            row, new QTableWidgetItem(field == nameField(m_form.kind) ? QStringLiteral("＊") : QString()));
-        MSFlexGrid1->setItem(row, 0, new QTableWidgetItem(labels.at(row)));
-        MSFlexGrid1->setItem(row, 1, new QTableWidgetItem(m_mapping.columnName(field)));
-    }
+    for (int row = 0; row < labels.size(); ++row)
+        showRow(row);
     if (MSFlexGrid1->currentRow() < 0)
         MSFlexGrid1->setCurrentCell(0, 0);
     // Every field in sight at once.
     MSFlexGrid1->setFixedHeight(MSFlexGrid1->horizontalHeader()->sizeHint().height()
                                 + MSFlexGrid1->rowCount() * MSFlexGrid1->verticalHeader()->defaultSectionSize()
                                 + 2 * MSFlexGrid1->frameWidth() + 2);
+}
+
+void ImportColumnsDialog::showRow(int row)
+{
+    const int field = row + 1;
+    const auto difference = m_differences.constFind(field);
+    const bool marked = difference != m_differences.constEnd();
+    QString mark = field == nameField(m_form.kind) ? QStringLiteral("＊") : QString();
+    if (marked)
+        mark += QStringLiteral("！");
+    MSFlexGrid1->setVerticalHeaderItem(row, new QTableWidgetItem(mark));
+    const QStringList texts { importFieldLabels(m_form.kind).at(row), m_mapping.columnName(field),
+                              marked ? difference->text() : QString() };
+    for (int column = 0; column < texts.size(); ++column) {
+        auto* item = new QTableWidgetItem(texts.at(column));
+        if (marked) {
+            item->setBackground(QColor(255, 226, 160));
+            item->setToolTip(difference->text());
+        }
+        MSFlexGrid1->setItem(row, column, item);
+    }
+
+    // The column of the differences and the note above the grid while any row is marked.
+    const bool anyMarked = !m_differences.isEmpty();
+    MSFlexGrid1->setColumnHidden(2, !anyMarked);
+    MSFlexGrid1->setMinimumWidth(2 * MSFlexGrid1->columnWidth(0) + (anyMarked ? MSFlexGrid1->columnWidth(2) : 0) + 40);
+    QString note;
+    if (anyMarked) {
+        note = QStringLiteral("！印の項目は、保存した割り当ての見出しとこのファイルの見出しが違います。"
+                              "割り当てを確かめて、よければ OK を押してください。");
+        if (m_noHeadingLine)
+            note += QLatin1Char('\n') + ImportMapping::headingLineHint();
+    }
+    Label4->setText(note);
+    Label4->setVisible(anyMarked);
 }
 
 void ImportColumnsDialog::chooseFile()
@@ -182,15 +222,31 @@ bool ImportColumnsDialog::readHeadings()
     Combo1->addItems(headings);
     Combo1->setEnabled(true);
 
-    // A field keeps a column that is still there under its name; a field without one takes
-    // the column headed with its label.
+    // A field keeps a column that is still there under its heading. One whose column is
+    // headed otherwise now is marked and takes the column that carries its heading now, else
+    // the one headed with its label, else keeps its place. A field without a column takes
+    // the one headed with its label.
     const ImportMapping byLabel = ImportMapping::fromHeadings(m_form.kind, headings);
+    m_differences.clear();
+    m_noHeadingLine = m_mapping.noSavedHeadingIn(headings);
+    for (const HeadingDifference& difference : m_mapping.differences(headings))
+        m_differences.insert(difference.field, difference);
     for (int field = 1; field <= m_mapping.fieldCount(); ++field) {
-        const int column = m_mapping.columnNumber(field);
-        const bool stillThere = column >= 1 && column <= headings.size()
-            && headings.at(column - 1) == m_mapping.columnName(field) && m_mapping.isAssigned(field);
-        if (!stillThere && byLabel.isAssigned(field))
-            m_mapping.assign(field, byLabel.columnName(field), byLabel.columnNumber(field));
+        int column = m_mapping.columnNumber(field);
+        if (const auto difference = m_differences.constFind(field); difference != m_differences.constEnd()) {
+            if (difference->movedTo > 0)
+                column = difference->movedTo;
+            else if (!difference->saved.isEmpty() && byLabel.isAssigned(field))
+                column = byLabel.columnNumber(field);
+            else if (!difference->found)
+                column = 0;
+        } else if (!m_mapping.isAssigned(field)) {
+            column = byLabel.columnNumber(field);
+        }
+        if (column > 0)
+            m_mapping.assign(field, headings.at(column - 1), column);
+        else
+            m_mapping.clear(field);
     }
     showMapping();
     return true;
@@ -203,7 +259,8 @@ void ImportColumnsDialog::assignChosen()
     if (!Combo1->isEnabled() || text.isEmpty() || row < 0)
         return;
     m_mapping.assign(row + 1, text, Combo1->currentIndex() + 1);
-    MSFlexGrid1->item(row, 1)->setText(text);
+    m_differences.remove(row + 1);
+    showRow(row);
 }
 
 void ImportColumnsDialog::clearCurrent()
@@ -212,7 +269,8 @@ void ImportColumnsDialog::clearCurrent()
     if (row < 0)
         return;
     m_mapping.clear(row + 1);
-    MSFlexGrid1->item(row, 1)->setText(QString());
+    m_differences.remove(row + 1);
+    showRow(row);
 }
 
 void ImportColumnsDialog::save()

@@ -3,6 +3,7 @@
 #include "core/imports/ImportMapping.h"
 
 #include <QDialog>
+#include <QMap>
 
 class AppState;
 class QComboBox;
@@ -15,7 +16,10 @@ struct ImportForm;
 // Assigns the columns of an import file to the importable fields and keeps the assignment
 // in the kind's mapping file. The file's heading line fills the column list; a field
 // whose label equals a heading takes that column at once, and the user can change it.
-// OK saves and hands the chosen file back to the opener (fileName()).
+// A field whose saved column is headed otherwise in the file is marked (！, the row
+// highlighted, the saved heading beside the file's) and takes the column that now carries
+// its saved heading, if any; the user confirms with OK or assigns anew, which takes the
+// mark away. OK saves and hands the chosen file back to the opener (fileName()).
 class ImportColumnsDialog : public QDialog
 {
     Q_OBJECT
@@ -24,10 +28,13 @@ public:
 
     QString fileName() const;
     const ImportMapping& mapping() const { return m_mapping; }
+    // Whether fields are marked as headed otherwise in the file than when they were saved.
+    bool hasDifferences() const { return !m_differences.isEmpty(); }
 
 private:
     void buildControls();
     void showMapping();
+    void showRow(int row);
     void chooseFile();
     // Fills Combo1 from the heading line of the file in Text2; false when it cannot be read.
     bool readHeadings();
@@ -39,6 +46,8 @@ private:
     const ImportForm& m_form;
     ImportMapping m_mapping;
     QString m_headingsOf; // the file Combo1 was filled from
+    QMap<int, HeadingDifference> m_differences; // by field: the marked rows
+    bool m_noHeadingLine = false; // none of the saved headings is in the file
 
     QLabel* Label1;
     QLineEdit* Text2;
@@ -52,6 +61,7 @@ private:
     QPushButton* Command4;
     QPushButton* Command6;
     QLabel* Label3;
+    QLabel* Label4;
 };
 
 // "棚　卸　ｲﾝﾎﾟｰﾄの設定": the columns of a stocktaking lines file.

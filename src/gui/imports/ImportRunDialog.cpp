@@ -7,6 +7,7 @@
 #include "core/app/WaitCursor.h"
 #include "core/files/FailureCause.h"
 #include "core/imports/Importer.h"
+#include "core/imports/TabFile.h"
 #include "gui/imports/ImportColumnsDialog.h"
 #include "gui/imports/ImportForms.h"
 #include "gui/shell/frmTipA.h"
@@ -226,9 +227,23 @@ void ImportRunDialog::run()
                                 + QDir::toNativeSeparators(mappingFile));
         return;
     }
-    if (!confirm(file, mapping))
+    // A file whose headings are no longer those the assignment was saved with goes through
+    // the assignment dialog first, the differences marked; its OK goes on with the run.
+    QString headingError;
+    const QStringList headings = readHeading(file, &headingError);
+    QString chosen = file;
+    if (headingError.isEmpty() && !mapping.differences(headings).isEmpty()) {
+        ImportColumnsDialog columns(m_state, m_form.kind, file, this);
+        if (columns.exec() != QDialog::Accepted)
+            return;
+        mapping = columns.mapping();
+        if (!columns.fileName().isEmpty())
+            chosen = columns.fileName();
+        txtFileName->setText(chosen);
+    }
+    if (!confirm(chosen, mapping))
         return;
-    showOutcome(runImport(file, mapping));
+    showOutcome(runImport(chosen, mapping));
 }
 
 bool ImportRunDialog::confirm(const QString& file, const ImportMapping& mapping)
