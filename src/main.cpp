@@ -4,6 +4,7 @@
 #include "core/app/TerminationSignals.h"
 #include "gui/shell/ApplicationSetup.h"
 #include "gui/shell/Startup.h"
+#include "gui/widgets/WidgetPrompter.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -81,12 +82,16 @@ int main(int argc, char* argv[])
         break;
     case SingleInstance::Start::HandedOver:
         return 0;
-    case SingleInstance::Start::FileNotTaken:
-        QTextStream(stderr) << QStringLiteral(
-            "起動中のコトリナにファイルを渡せませんでした。起動中のコトリナを終了してから、"
-            "もう一度開いてください。\n")
-                            << file << Qt::endl;
+    case SingleInstance::Start::FileNotTaken: {
+        // Started from the file manager, nobody reads standard error: the window says it too.
+        const QString said
+            = QStringLiteral("起動中のコトリナにファイルを渡せませんでした。起動中のコトリナを終了してから、"
+                             "もう一度開いてください。\r")
+            + file;
+        QTextStream(stderr) << QString(said).replace(QLatin1Char('\r'), QLatin1Char('\n')) << Qt::endl;
+        WidgetPrompter().notice(said, Prompter::Icon::Exclamation, QStringLiteral("Information"));
         return 1;
+    }
     case SingleInstance::Start::Blocked:
         // Two copies on one data directory would overwrite each other's backup and settings.
         qWarning("another Kotrina on %s does not answer; this one ends", qPrintable(paths.dataDir()));

@@ -284,6 +284,10 @@ void TestStore::handOverCarriesAnyFileName()
     {
         SingleInstance running(key);
         QVERIFY(running.listen());
+        // Handed over before the window listens: kept for it.
+        QCOMPARE(secondStart(u"/early.idb"_qs), SingleInstance::HandOver::FileTaken);
+        QCOMPARE(running.takePendingFile(), u"/early.idb"_qs);
+        QCOMPARE(running.takePendingFile(), QString());
         QSignalSpy opened(&running, &SingleInstance::openRequested);
         QSignalSpy raised(&running, &SingleInstance::activationRequested);
         QCOMPARE(secondStart(file), SingleInstance::HandOver::FileTaken);

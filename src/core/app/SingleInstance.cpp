@@ -3,9 +3,11 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QLocalSocket>
+#include <QMetaMethod>
 #include <QThread>
 #include <memory>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -85,7 +87,10 @@ SingleInstance::SingleInstance(QString key, QObject* parent)
                     // this one asks its user.
                     socket->write(Taken.data(), Taken.size());
                     socket->flush();
-                    Q_EMIT openRequested(file);
+                    if (isSignalConnected(QMetaMethod::fromSignal(&SingleInstance::openRequested)))
+                        Q_EMIT openRequested(file);
+                    else
+                        m_pendingFile = file;
                     break;
                 case Parsed::Unknown:
                     socket->write(NotUnderstood.data(), NotUnderstood.size());
@@ -155,6 +160,11 @@ SingleInstance::HandOver SingleInstance::handOverToRunning(const QString& file, 
 bool SingleInstance::listen()
 {
     return m_server.listen(m_key);
+}
+
+QString SingleInstance::takePendingFile()
+{
+    return std::exchange(m_pendingFile, QString());
 }
 
 SingleInstance::Start SingleInstance::start(const QString& file, int timeoutMs)

@@ -34,6 +34,9 @@ public:
     HandOver handOverToRunning(const QString& file = {}, int timeoutMs = 500);
     // Becomes the running instance; false when the name cannot be taken.
     bool listen();
+    // A file handed over while nothing was connected to openRequested yet (the running
+    // program still loading its window), or empty; taken only once.
+    QString takePendingFile();
 
     enum class Start
     {
@@ -56,4 +59,5 @@ Q_SIGNALS:
 private:
     QString m_key;
     QLocalServer m_server;
+    QString m_pendingFile;
 };

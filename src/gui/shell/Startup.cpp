@@ -47,6 +47,10 @@ void listenForHandOver(SingleInstance& instance, frmAMain& window)
     // Queued: the request has been answered, and the question it leads to waits for the user.
     QObject::connect(&instance, &SingleInstance::openRequested, &window, &frmAMain::openHandedOver,
                      Qt::QueuedConnection);
+    // A start while the window was still loading is answered now.
+    if (const QString file = instance.takePendingFile(); !file.isEmpty())
+        QMetaObject::invokeMethod(
+            &window, [&window, file] { window.openHandedOver(file); }, Qt::QueuedConnection);
 }
 
 void endOnSignal(TerminationSignals& requests, frmAMain& window)
