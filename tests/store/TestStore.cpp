@@ -306,6 +306,17 @@ void TestStore::handOverCarriesAnyFileName()
         QCOMPARE(answer, QByteArray("?\n"));
         QTRY_COMPARE(raised.size(), 1);
         QCOMPARE(opened.size(), 1);
+
+        // A start that gave up waiting and went before the answer: nothing is opened.
+        QLocalSocket gaveUp;
+        gaveUp.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+        gaveUp.connectToServer(key);
+        QVERIFY(gaveUp.waitForConnected(1000));
+        gaveUp.write("raise\nopen 2 9\n/late.idb");
+        QVERIFY(gaveUp.waitForBytesWritten(1000));
+        gaveUp.abort();
+        QTRY_COMPARE(raised.size(), 2);
+        QCOMPARE(opened.size(), 1);
     }
 
     // A running program of the version before, which knows only "raise": it comes forward,

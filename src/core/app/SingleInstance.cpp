@@ -6,6 +6,7 @@
 #include <QMetaMethod>
 #include <QThread>
 #include <memory>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
 
@@ -60,6 +61,16 @@ Parsed parse(const QByteArray& data, QString* file)
     return Parsed::Open;
 }
 
+// True when the other side has closed the connection: what is left to read ends there.
+bool peerGone(QLocalSocket* socket)
+{
+    if (socket->state() != QLocalSocket::ConnectedState)
+        return true;
+    char byte = 0;
+    const qintptr fd = socket->socketDescriptor();
+    return fd >= 0 && ::recv(int(fd), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(QString key, QObject* parent)
@@ -83,6 +94,12 @@ SingleInstance::SingleInstance(QString key, QObject* parent)
                 request->handled = true;
                 switch (parsed) {
                 case Parsed::Open:
+                    // A start that gave up waiting for the answer has told its user the file
+                    // was not taken: it is not opened behind their back.
+                    if (ended || peerGone(socket)) {
+                        Q_EMIT activationRequested();
+                        break;
+                    }
                     // Answered before the file is looked at, so the second start can end while
                     // this one asks its user.
                     socket->write(Taken.data(), Taken.size());
