@@ -1,12 +1,16 @@
 #include "cli/CommandLine.h"
 #include "core/app/Paths.h"
 #include "core/app/SingleInstance.h"
+#include "core/app/TerminationSignals.h"
 #include "gui/shell/ApplicationSetup.h"
 #include "gui/shell/Startup.h"
+#include "gui/widgets/WidgetPrompter.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -20,6 +24,27 @@ void quietQtNotes(QtMsgType type, const QMessageLogContext&, const QString& mess
         QTextStream(stderr) << message << Qt::endl;
 }
 
+// A verb asked to end stops where it is: every file it writes is written beside its target
+// and renamed over it only when complete, and the database is changed in one transaction,
+// so nothing half-done is left where the user looks. Only what a signal handler may call.
+extern "C" void endCommand(int signal)
+{
+    static const char said[] = "kotrina: 終了の要求を受けたため、処理を中断しました。"
+                               "書きかけの内容が出力先やデータベースに残ることはありません。\n";
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, said, sizeof said - 1);
+    ::_exit(TerminationSignals::exitStatusFor(signal));
+}
+
+void endCommandsOnSignal()
+{
+    for (int signal : { SIGTERM, SIGHUP, SIGINT }) {
+        struct sigaction before = {};
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
+        std::signal(signal, endCommand);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -30,6 +55,7 @@ int main(int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         words << QString::fromLocal8Bit(argv[i]);
     if (CommandLine::isFor(words)) {
+        endCommandsOnSignal();
         // Verbs that print draw text, which needs the application's fonts: a windowing
         // platform that needs no display, so a verb runs the same on a server.
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -42,21 +68,38 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     setUpApplication(app);
+    // From here on a request to end runs the main window's closing steps (settings, backup);
+    // one that comes before the window is up waits until it is.
+    TerminationSignals endRequests;
 
     const Paths paths = Paths::fromEnvironment();
+    // Made absolute here, against the folder this start was given: the running program may
+    // have been started anywhere else.
+    const QString file = commandLineFile(QApplication::arguments());
     SingleInstance instance(SingleInstance::keyFor(paths.dataDir()));
-    switch (instance.start()) {
+    switch (instance.start(file)) {
     case SingleInstance::Start::Running:
         break;
     case SingleInstance::Start::HandedOver:
         return 0;
+    case SingleInstance::Start::FileNotTaken: {
+        // Started from the file manager, nobody reads standard error: the window says it too.
+        const QString said
+            = QStringLiteral("起動中のコトリナにファイルを渡せませんでした。起動中のコトリナを終了してから、"
+                             "もう一度開いてください。\r")
+            + file;
+        QTextStream(stderr) << QString(said).replace(QLatin1Char('\r'), QLatin1Char('\n')) << Qt::endl;
+        WidgetPrompter().notice(said, Prompter::Icon::Exclamation, QStringLiteral("Information"));
+        return 1;
+    }
     case SingleInstance::Start::Blocked:
         // Two copies on one data directory would overwrite each other's backup and settings.
         qWarning("another Kotrina on %s does not answer; this one ends", qPrintable(paths.dataDir()));
         return 1;
     }
 
-    const auto program = startProgram(paths, commandLineFile(QApplication::arguments()));
-    QObject::connect(&instance, &SingleInstance::activationRequested, &program->window, &frmAMain::bringToFront);
+    const auto program = startProgram(paths, file);
+    listenForHandOver(instance, program->window);
+    endOnSignal(endRequests, program->window);
     return QApplication::exec();
 }

@@ -9,10 +9,13 @@
 #include "core/store/Schema.h"
 
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <atomic>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -37,6 +40,7 @@ private Q_SLOTS:
     void fileDialogFilters();
     void commandLineFile();
     void secondInstanceHandsOver();
+    void handOverCarriesAnyFileName();
 };
 
 // Lists that show every column rely on the column order.
@@ -232,11 +236,11 @@ void TestStore::secondInstanceHandsOver()
     {
         SingleInstance running(key);
         SingleInstance notRunning(key + u"-none"_qs);
-        QVERIFY(!notRunning.handOverToRunning(100));
+        QCOMPARE(notRunning.handOverToRunning({}, 100), SingleInstance::HandOver::NoneRunning);
         QVERIFY(running.listen());
         QSignalSpy raised(&running, &SingleInstance::activationRequested);
         SingleInstance second(key);
-        QVERIFY(second.handOverToRunning());
+        QCOMPARE(second.handOverToRunning(), SingleInstance::HandOver::Raised);
         QVERIFY(raised.wait(2000));
         QVERIFY(!second.listen()); // the name stays with the running instance
     }
@@ -259,8 +263,78 @@ void TestStore::secondInstanceHandsOver()
     // A holder of the name that never answers is never run beside.
     const int silent = bindWithoutListening(key);
     QVERIFY(silent >= 0);
-    QCOMPARE(SingleInstance(key).start(200), SingleInstance::Start::Blocked);
+    QCOMPARE(SingleInstance(key).start({}, 200), SingleInstance::Start::Blocked);
     ::close(silent);
+}
+
+void TestStore::handOverCarriesAnyFileName()
+{
+    const QString key = SingleInstance::keyFor(u"/file/%1"_qs.arg(QCoreApplication::applicationPid()));
+    // A second start waits for the running one's answer, which this thread's event loop gives.
+    auto secondStart = [&key](const QString& file) {
+        std::atomic<int> result = -1;
+        std::thread second([&] { result = int(SingleInstance(key).handOverToRunning(file)); });
+        const bool answered = QTest::qWaitFor([&] { return result >= 0; }, 40000);
+        second.join();
+        if (!answered)
+            return SingleInstance::HandOver::NoneRunning;
+        return SingleInstance::HandOver(result.load());
+    };
+    const QString file = u"/home/店主/棚卸 \"本店\"/'2026'\n\t店B.idb"_qs;
+    {
+        SingleInstance running(key);
+        QVERIFY(running.listen());
+        // Handed over before the window listens: kept for it.
+        QCOMPARE(secondStart(u"/early.idb"_qs), SingleInstance::HandOver::FileTaken);
+        QCOMPARE(running.takePendingFile(), u"/early.idb"_qs);
+        QCOMPARE(running.takePendingFile(), QString());
+        QSignalSpy opened(&running, &SingleInstance::openRequested);
+        QSignalSpy raised(&running, &SingleInstance::activationRequested);
+        QCOMPARE(secondStart(file), SingleInstance::HandOver::FileTaken);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened[0][0].toString(), file);
+        QCOMPARE(raised.size(), 0);
+
+        // A later version's request that this one does not know: it comes forward and says so.
+        QLocalSocket later;
+        later.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+        later.connectToServer(key);
+        QVERIFY(later.waitForConnected(1000));
+        later.write("raise\nopen 3 5\nabcde");
+        QByteArray answer;
+        QTRY_VERIFY((answer += later.readAll()).contains('\n'));
+        QCOMPARE(answer, QByteArray("?\n"));
+        QTRY_COMPARE(raised.size(), 1);
+        QCOMPARE(opened.size(), 1);
+
+        // A start that gave up waiting and went before the answer: nothing is opened.
+        QLocalSocket gaveUp;
+        gaveUp.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+        gaveUp.connectToServer(key);
+        QVERIFY(gaveUp.waitForConnected(1000));
+        gaveUp.write("raise\nopen 2 9\n/late.idb");
+        QVERIFY(gaveUp.waitForBytesWritten(1000));
+        gaveUp.abort();
+        QTRY_COMPARE(raised.size(), 2);
+        QCOMPARE(opened.size(), 1);
+    }
+
+    // A running program of the version before, which knows only "raise": it comes forward,
+    // and the second start learns that the file was not taken.
+    QLocalServer older;
+    older.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+    QVERIFY(older.listen(key));
+    int olderRaised = 0;
+    connect(&older, &QLocalServer::newConnection, this, [&] {
+        QLocalSocket* socket = older.nextPendingConnection();
+        connect(socket, &QLocalSocket::readyRead, this, [&olderRaised, socket] {
+            if (socket->readAll().startsWith("raise\n"))
+                ++olderRaised;
+            socket->disconnectFromServer();
+        });
+    });
+    QCOMPARE(secondStart(file), SingleInstance::HandOver::FileNotTaken);
+    QCOMPARE(olderRaised, 1);
 }
 
 KOTRINA_REGISTER_TEST(TestStore)

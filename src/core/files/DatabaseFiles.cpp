@@ -163,18 +163,28 @@ void DatabaseFiles::open()
 {
     const std::optional<QString> chosen
         = m_state.prompter.openFile(databaseDialog(QStringLiteral("データベースの変更"), true));
-    if (chosen && !chosen->isEmpty()) {
-        m_view.setFileName(*chosen);
-        if (FileOps::samePathIgnoringCase(*chosen, m_state.paths.templatePath())) {
-            m_state.prompter.notice(
-                QStringLiteral("現在、初期設定用のファイルが選択されていますので、新規にデータベースを作成します。"));
-            newDatabase();
-        } else {
-            openAndRecord();
-        }
-    }
+    if (chosen && !chosen->isEmpty())
+        openNamed(*chosen);
     // Whatever happened, the box names the file that is open.
     m_view.setFileName(m_state.DatabaseFileName);
+}
+
+void DatabaseFiles::openNamed(const QString& name)
+{
+    m_view.setFileName(name);
+    if (FileOps::samePathIgnoringCase(name, m_state.paths.templatePath())) {
+        m_state.prompter.notice(
+            QStringLiteral("現在、初期設定用のファイルが選択されていますので、新規にデータベースを作成します。"));
+        newDatabase();
+    } else {
+        openAndRecord();
+    }
+    m_view.setFileName(m_state.DatabaseFileName);
+}
+
+bool DatabaseFiles::isOpenFile(const QString& name) const
+{
+    return m_state.ConnectionOpen && sameFile(name, m_state.DatabaseFileName);
 }
 
 void DatabaseFiles::saveAs()

@@ -53,7 +53,13 @@ public:
     static QString damageMessage();
 
     void newDatabase();
+    // Asks for a file and opens it.
     void open();
+    // Opens the file named, as open() does with the file chosen.
+    void openNamed(const QString& name);
+    // True when name is the database file that is open (its path, or the same file by
+    // another path).
+    bool isOpenFile(const QString& name) const;
     void saveAs();
     void openBackup();
     void repairAndCompact();

@@ -1,5 +1,7 @@
 #include "gui/shell/Startup.h"
 
+#include "core/app/SingleInstance.h"
+#include "core/app/TerminationSignals.h"
 #include "gui/shell/frmSplash.h"
 
 #include <QApplication>
@@ -37,4 +39,26 @@ std::unique_ptr<RunningProgram> startProgram(const Paths& paths, const QString& 
     // guidance waits for that.
     program->window.activateWindow();
     return program;
+}
+
+void listenForHandOver(SingleInstance& instance, frmAMain& window)
+{
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window, &frmAMain::bringToFront);
+    // Queued: the request has been answered, and the question it leads to waits for the user.
+    QObject::connect(&instance, &SingleInstance::openRequested, &window, &frmAMain::openHandedOver,
+                     Qt::QueuedConnection);
+    // A start while the window was still loading is answered now.
+    if (const QString file = instance.takePendingFile(); !file.isEmpty())
+        QMetaObject::invokeMethod(
+            &window, [&window, file] { window.openHandedOver(file); }, Qt::QueuedConnection);
+}
+
+void endOnSignal(TerminationSignals& requests, frmAMain& window)
+{
+    QObject::connect(&requests, &TerminationSignals::received, &window, [&window](int signal) {
+        window.close();
+        // Ends every event loop, a modal dialog's included, once the closing steps have run.
+        QCoreApplication::exit(TerminationSignals::exitStatusFor(signal));
+    });
+    requests.watch();
 }

@@ -9,6 +9,9 @@
 
 #include <memory>
 
+class SingleInstance;
+class TerminationSignals;
+
 // The running program: its services, its state and the main window over them.
 struct RunningProgram
 {
@@ -25,3 +28,10 @@ struct RunningProgram
 // Shows the splash window, loads the main window while it is up (settings, database,
 // picture), closes the splash and shows the main window, which then runs its activation.
 std::unique_ptr<RunningProgram> startProgram(const Paths& paths, const QString& commandLineFile);
+
+// The running program takes the requests of later starts: come forward, open a file.
+void listenForHandOver(SingleInstance& instance, frmAMain& window);
+
+// A request to end (SIGTERM, SIGHUP, SIGINT) closes the main window as its close box does,
+// with the same closing steps, and ends the program with 128 + the signal's number.
+void endOnSignal(TerminationSignals& requests, frmAMain& window);

@@ -279,7 +279,7 @@ void frmAMain::buildMenus()
     addEntry(file, "mnuNew", QStringLiteral("新規作成(&N)"),
              [this] { fileCommand([this] { m_files.newDatabase(); }); });
     file->addSeparator();
-    addEntry(file, "mnuOpen", QStringLiteral("開く(&O)"), [this] { fileCommand([this] { m_files.open(); }); });
+    addEntry(file, "mnuOpen", QStringLiteral("開く(&O)"), [this] { openDatabase(); });
     addEntry(file, "mnuSave", QStringLiteral("名前を付けて保存(&S)"),
              [this] { fileCommand([this] { m_files.saveAs(); }); });
     file->addSeparator();

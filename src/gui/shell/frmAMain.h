@@ -53,6 +53,9 @@ public:
 public Q_SLOTS:
     // Another start of the program asked this one to come forward.
     void bringToFront();
+    // Another start of the program was given this database file: come forward and, unless it
+    // is the open one, offer to close the open file and open it.
+    void openHandedOver(const QString& file);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -91,6 +94,10 @@ private:
     void showAccess();
     // Runs a file command and refreshes the screens that show the database.
     void fileCommand(const std::function<void()>& command);
+    // The open command: the file chosen in its dialog, or the one named.
+    void openDatabase(const QString& name = {});
+    // A screen or a dialog is open besides the main window.
+    bool otherWindowsOpen() const;
     // Checks the open file in the background and reports damage as soon as it is found.
     void checkOpenFile();
 

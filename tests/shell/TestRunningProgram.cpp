@@ -1,0 +1,197 @@
+#include "MainWindowTest.h"
+#include "SampleData.h"
+#include "TestRegistry.h"
+#include "core/app/SingleInstance.h"
+#include "gui/shell/Startup.h"
+
+#include <QDir>
+#include <QLocalSocket>
+#include <QProcess>
+#include <csignal>
+
+namespace {
+
+// The real program, started as a file manager (`kotrina %f`) or a desktop session starts it,
+// in this test's environment (KOTRINA_HOME, XDG_CONFIG_HOME).
+class Program
+{
+public:
+    explicit Program(const QStringList& arguments, const QString& folder = {})
+    {
+        m_process.setProgram(QStringLiteral(KOTRINA_EXECUTABLE));
+        m_process.setArguments(arguments);
+        m_process.setWorkingDirectory(folder);
+        m_process.start();
+    }
+    ~Program()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Its exit status once it has ended, -1 when it does not end or crashes. This process's
+    // event loop runs meanwhile: it may be the running program the start talks to.
+    int status()
+    {
+        if (!QTest::qWaitFor([this] { return m_process.state() == QProcess::NotRunning; }, 30000)
+            || m_process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return m_process.exitCode();
+    }
+    QString errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
+    qint64 pid() const { return m_process.processId(); }
+
+private:
+    QProcess m_process;
+};
+
+// True once a program answers on the key of the data directory.
+bool answersOn(const QString& dataDir)
+{
+    return QTest::qWaitFor(
+        [&] {
+            QLocalSocket probe;
+            probe.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+            probe.connectToServer(SingleInstance::keyFor(dataDir));
+            return probe.waitForConnected(200);
+        },
+        30000);
+}
+
+} // namespace
+
+class TestRunningProgram : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void secondStartHandsItsFileOver();
+    void endsThroughTheClosingStepsOnSignal_data();
+    void endsThroughTheClosingStepsOnSignal();
+};
+
+void TestRunningProgram::secondStartHandsItsFileOver()
+{
+    MainWindow m;
+    const QString a = m.env.newDatabase(u"店A.idb"_qs);
+    QVERIFY(QDir().mkpath(m.env.path(u"本店 の 棚卸"_qs)));
+    // Quotes, spaces and a line break are all legal in a file's name.
+    const QString bName = u"店B \"本店\" 'x'\n2026.idb"_qs;
+    const QString b = m.env.newDatabase(u"本店 の 棚卸/"_qs + bName);
+    QVERIFY(QFileInfo::exists(b));
+    m.start(a);
+    SingleInstance instance(SingleInstance::keyFor(m.env.dataDir()));
+    QVERIFY(instance.listen());
+    listenForHandOver(instance, *m.window);
+    // The file box and the status line name the open file (a file named at start is not
+    // remembered; one opened later is).
+    const QStringList onA { a, a };
+    auto named = [&m] { return m.fileNames().first(2); };
+
+    // Without a file, and with the open file under another name of the same file, the
+    // running program only comes forward.
+    QCOMPARE(Program({}).status(), 0);
+    QCOMPARE(Program({ u"./店A.idb"_qs }, m.env.root()).status(), 0);
+    ScreenTest::settle();
+    QVERIFY(m.prompter.shown().isEmpty());
+    QCOMPARE(named(), onA);
+
+    // Another file, named relative to the folder the second start was given: the user is
+    // asked, and No keeps the open file.
+    m.prompter.answerAsk(false);
+    QCOMPARE(Program({ bName }, m.env.path(u"本店 の 棚卸"_qs)).status(), 0);
+    QTRY_COMPARE(m.prompter.shown().size(), 1);
+    const auto question = m.prompter.shown().constFirst();
+    QCOMPARE(question.kind, ScriptedPrompter::Kind::Ask);
+    QCOMPARE(question.text,
+             u"開いているファイルを閉じて、次のファイルを開きますか？\r開いているファイル："_qs + a
+                 + u"\r開くファイル："_qs + b);
+    ScreenTest::settle();
+    QCOMPARE(named(), onA);
+
+    // Yes: the open command takes over, and the window works on B.
+    m.prompter.answerAsk(true);
+    QCOMPARE(Program({ bName }, m.env.path(u"本店 の 棚卸"_qs)).status(), 0);
+    QTRY_COMPARE(m.fileNames(), QStringList({ b, b, b }));
+    QCOMPARE(m.state.DatabaseFileName, b);
+    QVERIFY(m.state.ConnectionOpen);
+    QVERIFY(m.window->isVisible());
+
+    // While the entry screen is open the file is not changed under it: the user is told.
+    m.prompter.clear();
+    m.trigger("mnuPreTana");
+    auto* entry = m.window->findChild<QWidget*>(u"frmTana"_qs);
+    QVERIFY(entry && entry->isVisible());
+    QCOMPARE(Program({ a }).status(), 0);
+    QTRY_COMPARE(m.prompter.shown().size(), 1);
+    QCOMPARE(m.prompter.shown().constFirst().text,
+             u"次のファイルを開くよう指示されましたが、開いている画面があるため開けませんでした。\r"
+             "開いている画面をすべて閉じてから、もう一度開いてください。\r"_qs
+                 + a);
+    QCOMPARE(m.state.DatabaseFileName, b);
+    entry->close();
+    ScreenTest::settle();
+
+    // A file that is gone gets the messages 開く gives for it, and B stays open.
+    const QString gone = m.env.path(u"閉店.idb"_qs);
+    m.prompter.clear();
+    m.prompter.answerFile(gone);
+    m.trigger("mnuOpen");
+    const QStringList fromMenu = m.prompter.texts();
+    QVERIFY(!fromMenu.isEmpty());
+    m.prompter.clear();
+    m.prompter.answerAsk(true);
+    QCOMPARE(Program({ gone }).status(), 0);
+    QTRY_COMPARE(m.prompter.texts().size(), 1 + fromMenu.size());
+    QCOMPARE(m.prompter.texts().mid(1), fromMenu);
+    QCOMPARE(m.state.DatabaseFileName, b);
+    QVERIFY(m.state.ConnectionOpen);
+}
+
+void TestRunningProgram::endsThroughTheClosingStepsOnSignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("firstRun"); // on the template, the guidance's windows up
+    QTest::newRow("SIGTERM") << SIGTERM << false;
+    QTest::newRow("SIGHUP") << SIGHUP << false;
+    QTest::newRow("SIGINT") << SIGINT << false;
+    QTest::newRow("SIGTERM during the first-run guidance") << SIGTERM << true;
+}
+
+void TestRunningProgram::endsThroughTheClosingStepsOnSignal()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, firstRun);
+    TestEnvironment env;
+    const QString file = sampleDatabase(env, 3, u"店A.idb"_qs);
+    QVERIFY(!file.isEmpty());
+    const QString backup = env.paths().backupPath();
+    QVERIFY(!QFileInfo::exists(env.settingsFile()));
+
+    Program program(firstRun ? QStringList() : QStringList { file });
+    QVERIFY(answersOn(env.dataDir()));
+    if (firstRun) // the guidance's tip window waits for its OK
+        QTest::qWait(1000);
+    QCOMPARE(::kill(pid_t(program.pid()), signal), 0);
+    QCOMPARE(program.status(), 128 + signal);
+
+    // The settings of the closing steps are stored, and the backup is the open file's copy.
+    FixedClock clock(QDate(2026, 3, 31));
+    Settings stored(env.settingsFile(), clock);
+    QVERIFY(!stored.value(Setting::FDate).isEmpty());
+    QVERIFY(!stored.value(Setting::MainLeft).isEmpty());
+    if (firstRun) {
+        QVERIFY(!QFileInfo::exists(backup)); // the template is never backed up
+        return;
+    }
+    Database copy;
+    QVERIFY(copy.open(backup));
+    QCOMPARE(rowCount(copy, Table::Tana), 3);
+}
+
+KOTRINA_REGISTER_TEST(TestRunningProgram)
+#include "TestRunningProgram.moc"
