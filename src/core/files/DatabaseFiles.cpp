@@ -278,12 +278,15 @@ void DatabaseFiles::deleteData(const QString& item)
                                                                : item + QStringLiteral("を削除しました。"));
 }
 
+bool DatabaseFiles::backupUntold() const
+{
+    return !m_backupTold && m_state.ConnectionOpen && !m_state.DatabaseConnection.isReadOnly()
+        && BackupKeeper(m_state.paths, m_state.settings).isBackup(m_state.DatabaseFileName);
+}
+
 void DatabaseFiles::offerSaveAsForBackup()
 {
-    if (m_backupTold || !m_state.ConnectionOpen || m_state.DatabaseConnection.isReadOnly())
-        return;
-    const BackupKeeper backup(m_state.paths, m_state.settings);
-    if (!backup.isBackup(m_state.DatabaseFileName))
+    if (!backupUntold())
         return;
     m_backupTold = true;
     if (m_state.prompter.ask(QStringLiteral("開いているのはバックアップファイル（%1）です。\r"

@@ -63,6 +63,8 @@ public:
     // next close sets aside for a new backup, says so once for each opening of it and offers
     // to save it under a name of the user's own (save as), where the work then goes.
     void offerSaveAsForBackup();
+    // The open file is the backup copy and offerSaveAsForBackup has not yet spoken of it.
+    bool backupUntold() const;
 
     // Tells the user the open file is damaged and offers to salvage what can still be read.
     void reportDamage();

@@ -568,7 +568,7 @@ bool frmAMain::screenAvailable(Screen screen) const
 void frmAMain::openScreen(Screen screen)
 {
     // Work put into the backup copy would be set aside at the next close: said before it starts.
-    if (screen == Screen::Tana || screen == Screen::ExcelA || screen == Screen::ExcelB)
+    if ((screen == Screen::Tana || screen == Screen::ExcelA || screen == Screen::ExcelB) && m_files.backupUntold())
         fileCommand([this] { m_files.offerSaveAsForBackup(); });
     switch (screen) {
     case Screen::Tana:
