@@ -8,9 +8,6 @@
 
 namespace {
 
-// The message of a run that wrote nothing, before the records that made it so.
-const auto FailedMessage = "インポートに失敗しました。インポートしたデータをチェックしてください。";
-
 QString fieldList(ImportKind kind)
 {
     return importFieldLabels(kind).join(QStringLiteral("、"));
@@ -103,7 +100,8 @@ int ImportCommand::report(const ImportOutcome& outcome, const QStringList& count
         m_out.flush();
         return Success;
     }
-    return fail(QString::fromUtf8(FailedMessage) + QLatin1Char('\n') + outcome.details());
+    // A run that failed wrote nothing: the message says so, then names the records that made it fail.
+    return fail(importFailedMessage(m_kind) + QLatin1Char('\n') + outcome.details());
 }
 
 ImportLinesCommand::ImportLinesCommand(QTextStream& out, QTextStream& err)

@@ -146,7 +146,7 @@ private slots:
         t.answer({ true, true, true });
         t.w.click("Command1");
         QCOMPARE(t.prompter.texts().constLast(),
-                 QStringLiteral("インポートに失敗しました。インポートしたデータをチェックしてください。\n"
+                 QStringLiteral("インポートに失敗しました。棚卸データは取り込まれていません。\n"
                                 "行 3: 数量は数字で入力してください。"));
         QCOMPARE(t.label("Label2"), QString());
         QVERIFY(!t.w.find<QLabel>("Label4")->isVisible());
@@ -322,6 +322,15 @@ private slots:
                  (QStringList { u"データ件数は、3件です。インポートを開始しますか。"_qs,
                                 u"棚卸表のインポートは正常に完了しました。"_qs }));
         QCOMPARE(t.label("Label5"), u"品名情報　新規登録件数　 　　1 件"_qs);
+        QCOMPARE(rows(t.db(), u"SELECT 品名, 単価, 単位 FROM 仕入商品 ORDER BY 品名ID"_qs),
+                 (QStringList { yes ? u"りんご|150|箱"_qs : u"りんご|100|個"_qs, u"みかん|80|kg"_qs }));
+
+        // A bad price: the product import's own message, and no product added or changed.
+        t.choose(t.file(u"bad.txt"_qs, u"品名\t単位\t単価\r\nみかん\t箱\t1\r\nぶどう\t房\t高い\r\n"_qs));
+        t.answer({ true });
+        t.w.click("Command1");
+        QCOMPARE(t.prompter.texts().constLast(),
+                 u"インポートに失敗しました。品名情報は変更されていません。\n行 3: 単価は数字で入力してください。"_qs);
         QCOMPARE(rows(t.db(), u"SELECT 品名, 単価, 単位 FROM 仕入商品 ORDER BY 品名ID"_qs),
                  (QStringList { yes ? u"りんご|150|箱"_qs : u"りんご|100|個"_qs, u"みかん|80|kg"_qs }));
     }

@@ -287,7 +287,7 @@ void TestMainWindow::pictureReplacementAndReset()
     const QString notAPicture = m.env.writeFile(u"photo.png"_qs, "not a picture");
     m.prompter.answerFile(notAPicture);
     m.trigger("mnuPicLoad");
-    QCOMPARE(m.prompter.texts(), QStringList { u"読み込めない形式のﾌｧｲﾙです。"_qs });
+    QCOMPARE(m.prompter.texts(), QStringList { u"読み込めない形式のﾌｧｲﾙです。\r"_qs + notAPicture });
     QCOMPARE(m.state.PictureFile, notAPicture);
 
     // A real picture is shown; a cancelled dialog changes nothing.
@@ -408,6 +408,7 @@ void TestMainWindow::closingWhileAnotherProgramWrites()
     QCOMPARE(readAll(backup), last);
     QCOMPARE(m.prompter.texts(),
              QStringList { QStringLiteral("データベースのバックアップに失敗しました。\r"
+                                          "ほかのプログラムがファイルを使用中です。\r"
                                           "前回のバックアップをそのまま残しました。") });
 }
 

@@ -4,6 +4,7 @@
 #include "core/app/Prompter.h"
 #include "core/app/Settings.h"
 #include "core/app/WaitCursor.h"
+#include "core/files/BackupKeeper.h"
 #include "core/files/FailureCause.h"
 #include "core/store/FileOps.h"
 
@@ -70,6 +71,7 @@ bool DatabaseFiles::openAndRecord()
         return false;
     }
     m_state.DatabaseFileName = name;
+    m_backupTold = false;
     m_state.settings.setValue(Setting::MDBFileName, name);
     m_state.settings.sync();
     m_view.showFileStatus(name);
@@ -284,6 +286,25 @@ void DatabaseFiles::deleteData(const QString& item)
     }
     m_state.prompter.notice(*which == FileOps::DataItem::Lines ? QStringLiteral("棚卸マスターを削除しました。")
                                                                : item + QStringLiteral("を削除しました。"));
+}
+
+bool DatabaseFiles::backupUntold() const
+{
+    return !m_backupTold && m_state.ConnectionOpen && !m_state.DatabaseConnection.isReadOnly()
+        && BackupKeeper(m_state.paths, m_state.settings).isBackup(m_state.DatabaseFileName);
+}
+
+void DatabaseFiles::offerSaveAsForBackup()
+{
+    if (!backupUntold())
+        return;
+    m_backupTold = true;
+    if (m_state.prompter.ask(QStringLiteral("開いているのはバックアップファイル（%1）です。\r"
+                                            "ほかのファイルを開いて終了すると、新しいバックアップに置き換わります"
+                                            "（ここで変更した内容は、日付を付けた名前で残ります）。\r"
+                                            "名前を付けて保存して、保存したファイルに入力しますか？")
+                                 .arg(QDir::toNativeSeparators(m_state.DatabaseFileName))))
+        saveAs();
 }
 
 QString DatabaseFiles::damageMessage()

@@ -65,6 +65,13 @@ public:
     void repairAndCompact();
     void deleteData(const QString& item);
 
+    // Before lines are entered or imported: when the open file is the backup copy, which the
+    // next close sets aside for a new backup, says so once for each opening of it and offers
+    // to save it under a name of the user's own (save as), where the work then goes.
+    void offerSaveAsForBackup();
+    // The open file is the backup copy and offerSaveAsForBackup has not yet spoken of it.
+    bool backupUntold() const;
+
     // Tells the user the open file is damaged and offers to salvage what can still be read.
     void reportDamage();
     // Copies every readable row of the open (damaged) file into a new file the user names,
@@ -80,4 +87,5 @@ private:
     bool isTemplate(const QString& name) const;
     AppState& m_state;
     FileCommandsView& m_view;
+    bool m_backupTold = false; // the open backup was said to be one
 };

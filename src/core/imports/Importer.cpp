@@ -209,6 +209,12 @@ constexpr int Name = 1, Unit = 2, UnitPrice = 3;
 
 } // namespace
 
+QString importFailedMessage(ImportKind kind)
+{
+    return kind == ImportKind::Lines ? QStringLiteral("インポートに失敗しました。棚卸データは取り込まれていません。")
+                                     : QStringLiteral("インポートに失敗しました。品名情報は変更されていません。");
+}
+
 QString ImportOutcome::details() const
 {
     if (status == Status::Failed)

@@ -49,6 +49,10 @@ struct ImportOutcome
     QString details() const;
 };
 
+// The first line of the message of a run that failed. Every import writes all of its
+// records or none, so a failed run has changed nothing, and the message says that.
+QString importFailedMessage(ImportKind kind);
+
 // Called with the records done and the records in all, at most every 50 ms; returning
 // false stops the import with nothing written. The file is read once, so the records in
 // all are reckoned from the share of the file read so far until the last call, made when

@@ -1,6 +1,7 @@
 #include "gui/imports/ImportForms.h"
 
 #include "core/app/Paths.h"
+#include "core/imports/Importer.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ const ImportForm& importForm(ImportKind kind)
         QStringLiteral("棚　卸　ｲﾝﾎﾟｰﾄの設定"),
         QStringLiteral("棚卸マスターフィールド"),
         columnsHelp(QStringLiteral("棚卸表フィールドにインポートするファイルの項目を関連付けします。")),
-        QStringLiteral("インポートに失敗しました。インポートしたデータをチェックしてください。"),
+        importFailedMessage(ImportKind::Lines),
         QStringLiteral("棚卸のインポートは正常に完了しました。"),
         true,
         false,
@@ -36,7 +37,7 @@ const ImportForm& importForm(ImportKind kind)
         QStringLiteral("品名情報　ｲﾝﾎﾟｰﾄの設定"),
         QStringLiteral("品名フィールド"),
         columnsHelp(QStringLiteral("品名フィールドにインポートするファイルの項目を関連付けします。")),
-        QStringLiteral("インポートに失敗しました。インポートされだデータをチェックしてください。"),
+        importFailedMessage(ImportKind::Products),
         QStringLiteral("棚卸表のインポートは正常に完了しました。"),
         false,
         true,

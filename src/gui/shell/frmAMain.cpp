@@ -5,8 +5,10 @@
 #include "core/app/Clock.h"
 #include "core/app/Prompter.h"
 #include "core/app/Settings.h"
+#include "core/app/SettingsFile.h"
 #include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
+#include "core/files/BackupKeeper.h"
 #include "core/files/FailureCause.h"
 #include "core/printing/SummarySheet.h"
 #include "core/store/BackgroundCheck.h"
@@ -385,6 +387,8 @@ void frmAMain::showSizeAfter(const QString& text)
 void frmAMain::load()
 {
     Settings& settings = m_state.settings;
+    if (const QString problem = SettingsFile::readProblem(settings.fileName()); !problem.isEmpty())
+        m_state.prompter.notice(problem, Prompter::Icon::Exclamation);
     Combo3->addItems({ QStringLiteral("すべて選択"), QStringLiteral("棚卸表"), QStringLiteral("項目分類情報"),
                        QStringLiteral("品名情報"), QStringLiteral("数量単位情報") });
 
@@ -428,8 +432,15 @@ void frmAMain::showPicture()
 {
     const QPixmap picture(m_state.PictureFile);
     if (picture.isNull()) {
-        m_state.prompter.notice(QStringLiteral("読み込めない形式のﾌｧｲﾙです。"), Prompter::Icon::Critical,
-                                InputCheckTitle);
+        // The picture file is named: at start it is the one chosen in an earlier run.
+        const QFileInfo file(m_state.PictureFile);
+        const QString name = QDir::toNativeSeparators(file.absoluteFilePath());
+        QString text = QStringLiteral("読み込めない形式のﾌｧｲﾙです。\r") + name;
+        if (!file.exists())
+            text = QStringLiteral("画像ファイル（%1）が見つかりません。").arg(name);
+        else if (!file.isReadable())
+            text = QStringLiteral("画像ファイル（%1）を読む権限がありません。").arg(name);
+        m_state.prompter.notice(text, Prompter::Icon::Critical, InputCheckTitle);
         return;
     }
     Picture2->setPixmap(picture.scaled(PictureSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
@@ -556,6 +567,9 @@ bool frmAMain::screenAvailable(Screen screen) const
 
 void frmAMain::openScreen(Screen screen)
 {
+    // Work put into the backup copy would be set aside at the next close: said before it starts.
+    if ((screen == Screen::Tana || screen == Screen::ExcelA || screen == Screen::ExcelB) && m_files.backupUntold())
+        fileCommand([this] { m_files.offerSaveAsForBackup(); });
     switch (screen) {
     case Screen::Tana:
         if (!m_tana)
@@ -789,11 +803,13 @@ void frmAMain::closeEvent(QCloseEvent* event)
     if (wasOpen)
         m_state.DatabaseConnection.close();
     m_state.ConnectionOpen = false;
-    const bool saved = saveSettings();
-    QString why;
-    const bool backedUp = !wasOpen || makeBackup(&why);
-    if (!saved || !backedUp)
-        m_state.prompter.notice(QStringLiteral("データベースのバックアップに失敗しました。") + why);
+    // The backup first: what it records of the new copy is saved with the other settings.
+    const QString backup = wasOpen ? makeBackup() : QString();
+    if (!saveSettings())
+        m_state.prompter.notice(FailureCause::withCause(SettingsFile::writeProblem(m_state.settings.fileName()),
+                                                        FailureCause::ofWrite(m_state.settings.fileName())));
+    if (!backup.isEmpty())
+        m_state.prompter.notice(backup);
     event->accept();
 }
 
@@ -828,25 +844,15 @@ bool frmAMain::saveSettings()
     return settings.sync();
 }
 
-bool frmAMain::makeBackup(QString* why)
+QString frmAMain::makeBackup()
 {
-    // Called only for a file that opened as a database: the copy replaces the last good
-    // backup, which must never be traded for a broken file or the empty template.
+    // The template is never worked on, and the backup is not copied over itself.
     const QString file = txtFileName->text();
-    const Paths& paths = m_state.paths;
-    if (file.isEmpty() || FileOps::samePathIgnoringCase(file, paths.backupPath())
-        || FileOps::samePathIgnoringCase(file, paths.templatePath()))
-        return true;
-    if (!paths.ensureDataDir())
-        return false;
+    BackupKeeper keeper(m_state.paths, m_state.settings);
+    if (file.isEmpty() || keeper.isBackup(file) || FileOps::samePathIgnoringCase(file, m_state.paths.templatePath()))
+        return {};
     // Through the engine, from a file that passes the check, and checked again before it
     // takes the old backup's place: some seconds on a large file.
     WaitCursor hourglass;
-    const FileOps::FileCheck result = FileOps::backupDatabase(file, paths.backupPath());
-    if (result.status == FileOps::FileCheck::Status::Damaged)
-        *why = QStringLiteral("\r") + DatabaseFiles::damageMessage()
-            + QStringLiteral("前回のバックアップをそのまま残しました。");
-    else if (!result.sound())
-        *why = QStringLiteral("\r前回のバックアップをそのまま残しました。");
-    return result.sound();
+    return BackupKeeper::message(keeper.write(file));
 }

@@ -103,8 +103,9 @@ private:
 
     void closeOtherWindows();
     bool saveSettings();
-    // False with the reason when the backup was not made (the last one is kept then).
-    bool makeBackup(QString* why);
+    // Leaves the backup copy of the file that was open; what the user is to be told of it
+    // (a failure, an earlier backup kept under another name), or empty.
+    QString makeBackup();
 
     AppState& m_state;
     DatabaseFiles m_files;
