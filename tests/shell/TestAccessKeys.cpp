@@ -221,8 +221,10 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
         walk.clashes << keysUsedTwice(title->text(), entries);
     }
 
-    // The windows opened from those, as a user opens them.
-    // The list in each of its views; its totals then go to their print dialog.
+    // The windows opened from those, as a user opens them, each checked as it shows. Some are
+    // looked into further: the list in each of its views, after which its totals go to their
+    // print dialog; the printer settings from a print dialog; the column assignments and the
+    // help of the imports; the product import from the product screen.
     walk.visits[u"frmList"_qs] = [&walk](QDialog* list) {
         auto* views = list->findChild<QComboBox*>(u"Combo1"_qs);
         for (const QString& view : ScreenTest::itemTexts(views)) {
