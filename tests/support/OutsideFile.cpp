@@ -39,7 +39,8 @@ ExclusiveLock::ExclusiveLock(const QString& path, int seconds)
 {
     m_sqlite.start(QStringLiteral("/usr/bin/sqlite3"), { path });
     m_sqlite.waitForStarted();
-    m_sqlite.write("BEGIN EXCLUSIVE;\n");
+    // A read of the program under test may hold the file for a moment: that is waited for.
+    m_sqlite.write(".timeout 10000\nBEGIN EXCLUSIVE;\n");
     if (seconds > 0)
         m_sqlite.write(QStringLiteral(".shell sleep %1\nCOMMIT;\n").arg(seconds).toUtf8());
     m_sqlite.waitForBytesWritten();
