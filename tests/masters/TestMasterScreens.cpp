@@ -128,6 +128,7 @@ private Q_SLOTS:
     void productsEditedAndSorted();
     void refusedWritesAreReported();
     void categoryDeletionHandsOver();
+    void productAccessKeys();
 };
 
 void TestMasterScreens::addingAndDeleting()
@@ -338,6 +339,35 @@ void TestMasterScreens::categoryDeletionHandsOver()
         m.trigger(entry);
     QVERIFY(m.prompter.shown().isEmpty());
     QCOMPARE(m.modals.screens, QStringList({ u"frmKoumoku"_qs, u"frmTani"_qs, u"frmInShohin"_qs }));
+}
+
+void TestMasterScreens::productAccessKeys()
+{
+    MasterTest t(Master::Products);
+    QVERIFY(t.db().exec(uR"(INSERT INTO "仕入商品" VALUES (1, 'うめ', 500, 'kg'), (2, 'いちご', 300, 'パック'))"_qs));
+    t.open();
+    const QStringList before = t.stored();
+    t.selectRow(0);
+
+    // The name box has a key of its own, which selects its text for typing over.
+    QTest::keyClick(t.screen, Qt::Key_M, Qt::AltModifier);
+    QTRY_VERIFY(t.nameBox()->hasFocus());
+    QCOMPARE(t.nameBox()->selectedText(), u"いちご"_qs);
+
+    // Alt+K is the delete button's alone, wherever the focus is: it asks, so the answer typed
+    // next goes to the question, not into the name.
+    t.prompter.answerAsk(false);
+    QTest::keyClick(t.screen, Qt::Key_K, Qt::AltModifier);
+    QTRY_COMPARE(t.prompter.texts(), QStringList { DeleteQuestion });
+    t.close();
+    QCOMPARE(t.stored(), before);
+
+    delete t.screen;
+    t.open();
+    t.selectRow(0);
+    t.prompter.answerAsk(true);
+    QTest::keyClick(t.screen, Qt::Key_K, Qt::AltModifier);
+    QTRY_COMPARE(t.stored(), QStringList { u"1:うめ"_qs });
 }
 
 KOTRINA_REGISTER_TEST(TestMasterScreens)

@@ -1,6 +1,11 @@
 #include "OutsideFile.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QThread>
+#include <functional>
 
 QString madeOutside(const TestEnvironment& env)
 {
@@ -27,4 +32,69 @@ DELETE FROM 項目分類 WHERE 項目ID = 2;
 )");
     sqlite.closeWriteChannel();
     return sqlite.waitForFinished() && sqlite.exitCode() == 0 ? file : QString();
+}
+
+ExclusiveLock::ExclusiveLock(const QString& path, int seconds)
+    : m_path(path)
+{
+    m_sqlite.start(QStringLiteral("/usr/bin/sqlite3"), { path });
+    m_sqlite.waitForStarted();
+    // A read of the program under test may hold the file for a moment: that is waited for.
+    m_sqlite.write(".timeout 10000\nBEGIN EXCLUSIVE;\n");
+    if (seconds > 0)
+        m_sqlite.write(QStringLiteral(".shell sleep %1\nCOMMIT;\n").arg(seconds).toUtf8());
+    m_sqlite.waitForBytesWritten();
+}
+
+ExclusiveLock::~ExclusiveLock()
+{
+    // At the end of its input the program ends, and the transaction with it.
+    m_sqlite.closeWriteChannel();
+    if (!m_sqlite.waitForFinished(5000))
+        m_sqlite.kill();
+    m_sqlite.waitForFinished();
+}
+
+namespace {
+
+bool waitFor(const std::function<bool()>& condition)
+{
+    QDeadlineTimer deadline(10000);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+} // namespace
+
+bool ExclusiveLock::taken()
+{
+    return waitFor([this] { return !readableNow(m_path); });
+}
+
+bool ExclusiveLock::released()
+{
+    return waitFor([this] { return readableNow(m_path); });
+}
+
+bool readableNow(const QString& path)
+{
+    static int counter = 0;
+    const QString name = QStringLiteral("readable-now-%1").arg(++counter);
+    bool readable = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=0"));
+        if (db.open()) {
+            QSqlQuery q(db);
+            readable = q.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")) && q.next();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return readable;
 }

@@ -2,9 +2,34 @@
 
 #include "TestEnvironment.h"
 
+#include <QProcess>
 #include <QString>
 
 // A business file made with the sqlite3 program from the template's table definitions, not
 // by this program: categories 1 and 2, products 1 and 2, and lines of 2026-03-31 of which
 // line 4 names the deleted category 2 and line 5 the missing product 9. Empty on failure.
 QString madeOutside(const TestEnvironment& env);
+
+// Another program holding the file with an exclusive lock: the sqlite3 program in a
+// transaction begun with BEGIN EXCLUSIVE, so that no other connection may read or write the
+// file. It lets go when the object goes or, given seconds, after that many seconds.
+class ExclusiveLock
+{
+public:
+    explicit ExclusiveLock(const QString& path, int seconds = 0);
+    ~ExclusiveLock();
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+    // Whether the other program holds the lock by now (it is given a few seconds to take it).
+    bool taken();
+    // Waits until the file can be read again; false when it cannot within a few seconds.
+    bool released();
+
+private:
+    QProcess m_sqlite;
+    QString m_path;
+};
+
+// Whether a connection of its own may read the file now, without waiting for a lock.
+bool readableNow(const QString& path);

@@ -1,5 +1,7 @@
 #include "core/files/FailureCause.h"
 
+#include "core/store/Database.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
@@ -48,10 +50,30 @@ QString ofWrite(const QString& path, const QString& detail)
     if (text.contains(QLatin1String("disk is full")) || text.contains(QLatin1String("no space"))
         || text.contains(QLatin1String("too large")) || diskFull(folder, path))
         return QStringLiteral("ディスクの空き容量が足りないか、ファイルの大きさの上限を超えています。");
+    // The engine says no more than this when the system refused a write, which a full disk
+    // or the file-size limit of the process do as well as a failing disk.
+    if (text.contains(QLatin1String("disk i/o error")))
+        return QStringLiteral("ディスクに書き込めませんでした。ディスクの空き容量が足りないか、ファイルの大きさの上限を"
+                              "超えているか、ディスクに異常があります。");
     if (text.contains(QLatin1String("permission")) || text.contains(QLatin1String("readonly"))
         || text.contains(QLatin1String("read-only")))
         return QStringLiteral("書き込む権限がありません。");
     return {};
+}
+
+QString ofDatabaseWrite(const Database& db, const QString& detail)
+{
+    const QString path = QDir::toNativeSeparators(db.fileName());
+    switch (db.fileState()) {
+    case Database::FileState::Missing:
+        return QStringLiteral("ファイル（%1）が見つかりません。ほかのプログラムで削除されたか、移動されています。")
+            .arg(path);
+    case Database::FileState::Replaced:
+        return QStringLiteral("ファイル（%1）は、開いた後でほかのプログラムによって置き換えられています。").arg(path);
+    case Database::FileState::Same:
+        break;
+    }
+    return ofWrite(db.fileName(), detail);
 }
 
 QString inUse(const QString& detail)

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class Database;
+
 // The cause of a failed file operation, in words the user can act on. Messages keep their
 // own text and name the cause on a second line, when the file system tells what it is.
 namespace FailureCause {
@@ -13,6 +15,10 @@ QString readOnlyReason(const QString& path);
 // Why writing path (a file that may not exist yet) failed. detail is the error text of the
 // engine or the system, if any. Empty when neither the file system nor detail explains it.
 QString ofWrite(const QString& path, const QString& detail = {});
+
+// Why a write to the open database failed: the file was deleted or replaced by another
+// program since it was opened, or what ofWrite() finds for it.
+QString ofDatabaseWrite(const Database& db, const QString& detail);
 
 // Why the file at path could not be opened, when that is plain: it is missing or may not be
 // read. Empty otherwise (a file that is no database of ours says nothing here).

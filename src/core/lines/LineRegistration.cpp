@@ -33,6 +33,11 @@ QString storedDate(QDate date)
 
 std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& line, QString* error)
 {
+    if (db.isOpen() && db.fileState() != Database::FileState::Same) {
+        if (error)
+            *error = QStringLiteral("the file is no longer the one opened");
+        return std::nullopt;
+    }
     Transaction transaction(db);
     if (!transaction.isActive()) {
         if (error)
@@ -104,7 +109,7 @@ std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& 
     return result;
 }
 
-std::optional<int> findOrRegisterCategory(const Database& db, const QString& name, bool* registered)
+std::optional<int> findOrRegisterCategory(const Database& db, const QString& name, bool* registered, QString* error)
 {
     if (registered)
         *registered = false;
@@ -114,12 +119,21 @@ std::optional<int> findOrRegisterCategory(const Database& db, const QString& nam
         R"(SELECT "項目ID" FROM "項目分類" WHERE "項目ID" >= 1 AND "項目分類名" = ? ORDER BY "項目ID" LIMIT 1)"));
     bool ok = false;
     const QVariant found = firstValue(q, { name }, &ok);
-    if (!ok)
+    if (!ok) {
+        if (error)
+            *error = q.lastError().text();
         return std::nullopt;
+    }
     if (found.isValid())
         return found.toInt();
+    if (db.fileState() != Database::FileState::Same) {
+        if (error)
+            *error = QStringLiteral("the file is no longer the one opened");
+        return std::nullopt;
+    }
     const int id = db.nextId(Table::Koumoku);
-    if (!db.exec(QStringLiteral(R"(INSERT INTO "項目分類" ("項目ID", "項目分類名") VALUES (?, ?))"), { id, name }))
+    if (!db.exec(QStringLiteral(R"(INSERT INTO "項目分類" ("項目ID", "項目分類名") VALUES (?, ?))"), { id, name },
+                 error))
         return std::nullopt;
     if (registered)
         *registered = true;
@@ -128,6 +142,7 @@ std::optional<int> findOrRegisterCategory(const Database& db, const QString& nam
 
 std::optional<ProductInfo> findProduct(const Database& db, const QString& name)
 {
+    const NoLockWait noWait(&db);
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(
@@ -140,6 +155,7 @@ std::optional<ProductInfo> findProduct(const Database& db, const QString& name)
 
 QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limit)
 {
+    const NoLockWait noWait(&db);
     QList<HistoryLine> lines;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
@@ -193,14 +209,18 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
     return lines;
 }
 
-std::optional<DateTotals> dateTotals(const Database& db, QDate date)
+std::optional<DateTotals> dateTotals(const Database& db, QDate date, QString* error)
 {
+    const NoLockWait noWait(&db);
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT SUM("価格"), COUNT("価格") FROM "棚卸マスター" WHERE "日付" = ?)"));
     q.addBindValue(storedDate(date));
-    if (!q.exec() || !q.next())
+    if (!q.exec() || !q.next()) {
+        if (error)
+            *error = q.lastError().text();
         return std::nullopt; // an unread date is not an empty one
+    }
     DateTotals totals;
     totals.count = q.value(1).toLongLong();
     if (!q.value(0).isNull())

@@ -33,11 +33,15 @@ inline constexpr auto NoUnitPriceNote = "単価未入力";
 // Registers a counted line in one transaction: the unit when it is new, the product
 // (new, or updated with this unit and unit price), and the line itself with its amount
 // = unit price × quantity truncated toward zero. Nothing is written when a step fails.
+// Nothing is written either when the file is no longer the one opened (deleted or replaced
+// by another program): the line would go where nobody sees it again.
 std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& line, QString* error = nullptr);
 
 // The category of exactly this name (ID >= 1), registered with the next ID when there is
-// none. nullopt when the database refused.
-std::optional<int> findOrRegisterCategory(const Database& db, const QString& name, bool* registered = nullptr);
+// none. nullopt when the database refused (the engine's text in error), or when a new one
+// would go to a file that is no longer the one opened.
+std::optional<int> findOrRegisterCategory(const Database& db, const QString& name, bool* registered = nullptr,
+                                          QString* error = nullptr);
 
 struct ProductInfo
 {
@@ -46,6 +50,7 @@ struct ProductInfo
     QVariant unitPrice;
 };
 // The product of exactly this name; nullopt when there is none (or the database refused).
+// Read for the entry screen: a file another program holds is not waited for.
 std::optional<ProductInfo> findProduct(const Database& db, const QString& name);
 
 struct HistoryLine
@@ -56,7 +61,8 @@ struct HistoryLine
     QVariant unit;
     QVariant unitPrice;
 };
-// Earlier lines whose product name contains text, newest first.
+// Earlier lines whose product name contains text, newest first; none when the file cannot
+// be read now (another program holds it: this is not waited for).
 QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limit = 500);
 
 // The lines of a date that have an amount, and their total, as the status line shows them.
@@ -74,8 +80,9 @@ struct DateTotals
     // "Max Record 12   Total 34,560"; nothing after "Total " without a total.
     QString text() const;
 };
-// nullopt when the lines could not be read: an unread date is not an empty one.
-std::optional<DateTotals> dateTotals(const Database& db, QDate date);
+// nullopt when the lines could not be read (with the engine's text in error): an unread date
+// is not an empty one. A status line shows it, so a file another program holds is not waited for.
+std::optional<DateTotals> dateTotals(const Database& db, QDate date, QString* error = nullptr);
 
 // dateTotals(db, date)->text(); empty when the lines could not be read.
 QString statusLineText(const Database& db, QDate date);

@@ -64,7 +64,8 @@ bool LinesModel::selectDate(QDate date)
 bool LinesModel::reselect()
 {
     beginResetModel();
-    const bool ok = m_lines.choose(m_condition, m_values);
+    m_failure.clear();
+    const bool ok = m_lines.choose(m_condition, m_values, {}, &m_failure);
     endResetModel();
     return ok;
 }

@@ -46,6 +46,8 @@ public:
     bool selectDate(QDate date);
     // Selects with the same condition again.
     bool reselect();
+    // The engine's text when the last selection failed, empty when it succeeded.
+    const QString& failure() const { return m_failure; }
     // Takes a row out of the list, after its line was deleted.
     void removeListedRow(int row);
     // Adds the line with this ID as the last row without choosing the lines again; for a
@@ -75,5 +77,6 @@ private:
     int m_firstColumn = 0; // fields before it are read but not shown
     QString m_condition;
     QVariantList m_values;
+    QString m_failure;
     bool m_editable = false;
 };

@@ -3,6 +3,7 @@
 #include "core/rules/TextRules.h"
 #include "core/store/NameIndex.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
@@ -51,9 +52,12 @@ LookupModel::LookupModel(Kind kind, QObject* parent)
     , m_kind(kind)
 { }
 
-std::vector<LookupModel::Row> LookupModel::fetchPage(int offset) const
+std::vector<LookupModel::Row> LookupModel::fetchPage(int offset)
 {
     std::vector<Row> rows;
+    // The list follows the typing: it gives up on a file another program holds rather than
+    // keep the window waiting.
+    const NoLockWait noWait(m_db);
     QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
     const TextRules::ContainsFilter filter = TextRules::containsFilter(nameColumn(m_kind), m_text);
@@ -69,18 +73,27 @@ std::vector<LookupModel::Row> LookupModel::fetchPage(int offset) const
                 ? QStringLiteral(R"((%1) AS c CROSS JOIN "仕入商品" AS t ON t."品名ID" = c.r)").arg(candidates->sql)
                 : QStringLiteral(R"("仕入商品")"));
     }
-    if (!q.prepare(sql))
+    m_failure.clear();
+    if (!q.prepare(sql)) {
+        m_failure = q.lastError().text();
         return rows;
+    }
     if (candidates)
         q.addBindValue(candidates->value);
     q.addBindValue(filter.value);
     q.addBindValue(PageSize + 1); // one more tells whether another page follows
     q.addBindValue(offset);
-    if (!q.exec())
+    if (!q.exec()) {
+        m_failure = q.lastError().text();
         return rows;
+    }
     rows.reserve(PageSize + 1);
     while (q.next())
         rows.push_back({ q.value(0).toInt(), q.value(1).toString() });
+    if (q.lastError().isValid()) {
+        m_failure = q.lastError().text();
+        rows.clear();
+    }
     return rows;
 }
 

@@ -30,6 +30,9 @@ public:
     void refresh(const QString& text);
     // The ID of the first match, null when nothing matches.
     QVariant firstId() const;
+    // The engine's text when the last read failed (another program holding the file, for
+    // one: the list never waits for it), empty when it succeeded.
+    const QString& failure() const { return m_failure; }
     const QString& text() const { return m_text; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -45,11 +48,12 @@ private:
         int id;
         QString name;
     };
-    std::vector<Row> fetchPage(int offset) const;
+    std::vector<Row> fetchPage(int offset);
 
     Kind m_kind;
     const Database* m_db = nullptr;
     QString m_text;
     std::vector<Row> m_rows;
     bool m_complete = true;
+    QString m_failure;
 };

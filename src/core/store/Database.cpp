@@ -2,10 +2,14 @@
 
 #include "core/store/Schema.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <sqlite3.h>
+#include <sys/stat.h>
 
 QString tableName(Table table)
 {
@@ -52,6 +56,26 @@ QString nextConnectionName()
     return QStringLiteral("kotrina-%1").arg(++counter);
 }
 
+// The file's identity on its file system; false when there is no file.
+bool fileIdentity(const QString& path, quint64* device, quint64* inode)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return false;
+    *device = quint64(info.st_dev);
+    *inode = quint64(info.st_ino);
+    return true;
+}
+
+void setBusyTimeout(const QSqlDatabase& db, int ms)
+{
+    const QVariant handle = db.isOpen() ? db.driver()->handle() : QVariant();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+        if (sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData()))
+            sqlite3_busy_timeout(connection, ms);
+    }
+}
+
 } // namespace
 
 Database::~Database()
@@ -81,7 +105,7 @@ bool Database::open(const QString& path, QString* error, Access access)
         QUrl uri = QUrl::fromLocalFile(info.absoluteFilePath());
         uri.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
         db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=3000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(LockWaitMs));
         if (!db.open())
             fail(error, db.lastError().text());
         else if (!readOnly && !info.isWritable())
@@ -104,7 +128,17 @@ bool Database::open(const QString& path, QString* error, Access access)
     m_path = info.absoluteFilePath();
     m_nameIndexes = nameIndexes;
     m_readOnly = access == Access::ReadOnly;
+    fileIdentity(m_path, &m_device, &m_inode);
     return true;
+}
+
+Database::FileState Database::fileState() const
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    if (!fileIdentity(m_path, &device, &inode))
+        return FileState::Missing;
+    return device == m_device && inode == m_inode ? FileState::Same : FileState::Replaced;
 }
 
 void Database::close()
@@ -119,6 +153,8 @@ void Database::close()
     m_name.clear();
     m_path.clear();
     m_nameIndexes = false;
+    m_device = 0;
+    m_inode = 0;
 }
 
 QSqlDatabase Database::connection() const
@@ -175,6 +211,19 @@ QString Database::engineName()
         return version.isEmpty() ? QStringLiteral("SQLite 3") : QStringLiteral("SQLite ") + version;
     }();
     return name;
+}
+
+NoLockWait::NoLockWait(const Database* db)
+    : m_db(db)
+{
+    if (m_db && m_db->m_noWaitDepth++ == 0)
+        setBusyTimeout(m_db->connection(), 0);
+}
+
+NoLockWait::~NoLockWait()
+{
+    if (m_db && --m_db->m_noWaitDepth == 0)
+        setBusyTimeout(m_db->connection(), Database::LockWaitMs);
 }
 
 Transaction::Transaction(const Database& db)

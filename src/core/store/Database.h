@@ -63,11 +63,48 @@ public:
     // The engine behind the file, for the main window's provider label.
     static QString engineName();
 
+    // How long a statement waits for a lock another program holds on the file before it
+    // gives up with the engine's "database is locked": another program's write usually
+    // ends within it.
+    static constexpr int LockWaitMs = 3000;
+
+    // Whether the file at fileName() is still the one that was opened: another program may
+    // have deleted it (the connection then writes into a file nobody will see again) or put
+    // another file in its place.
+    enum class FileState
+    {
+        Same,
+        Missing,
+        Replaced
+    };
+    FileState fileState() const;
+
 private:
+    friend class NoLockWait;
+
     QString m_name;
     QString m_path;
     bool m_nameIndexes = false;
     bool m_readOnly = false;
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
+    mutable int m_noWaitDepth = 0;
+};
+
+// While it lives, a statement that meets a lock another program holds on the file gives up
+// at once instead of waiting LockWaitMs: for the reads behind a window (look-ups, status
+// line, grids), which must never freeze it while the keys the user types pile up. A write
+// keeps the wait; it is not run while one of these lives.
+class NoLockWait
+{
+public:
+    explicit NoLockWait(const Database* db);
+    ~NoLockWait();
+    NoLockWait(const NoLockWait&) = delete;
+    NoLockWait& operator=(const NoLockWait&) = delete;
+
+private:
+    const Database* m_db = nullptr;
 };
 
 // Begins a transaction on construction and rolls it back on destruction unless committed,

@@ -34,6 +34,8 @@ bool RecordList::choose(const QString& condition, const QVariantList& values, co
 {
     clear();
     const QString id = quoted(m_columns.value(0));
+    // The records a window lists: a file another program holds is said at once, not waited for.
+    const NoLockWait noWait(m_db);
     QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT ") + id + QStringLiteral(" FROM ") + m_source
@@ -89,6 +91,9 @@ const QVariantList* RecordList::fields(int row) const
         if (!m_fields.contains(m_ids[size_t(r)]))
             ids << m_ids[size_t(r)];
     }
+    // Read while a grid paints: a page that cannot be read now shows empty and is asked for
+    // again at the next paint, without waiting for another program.
+    const NoLockWait noWait(m_db);
     QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT ") + quotedColumns() + QStringLiteral(" FROM ") + m_source

@@ -6,6 +6,7 @@
 #include "core/app/Settings.h"
 #include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
+#include "core/files/FailureCause.h"
 #include "core/lines/LineRegistration.h"
 #include "core/lines/LinesModel.h"
 #include "core/rules/TextRules.h"
@@ -224,6 +225,8 @@ void frmTana::setTabOrder()
 void frmTana::onActivated()
 {
     restoreArrowCursor();
+    // Coming back to the window never waits for another program that holds the file.
+    const NoLockWait noWait(&m_state.DatabaseConnection);
     if (!m_helpShown && m_state.DatabaseConnection.hasRows(Table::Shohin) == std::optional<bool>(false)) {
         m_helpShown = true;
         frmTipA::showLines(this, helpLines());
@@ -250,15 +253,17 @@ void frmTana::reload()
 
 void frmTana::refreshStatusLine()
 {
-    m_totals = dateTotals(m_state.DatabaseConnection, DTPicker1->date());
-    Text3->setText(m_totals ? m_totals->text() : QString());
+    QString error;
+    m_totals = dateTotals(m_state.DatabaseConnection, DTPicker1->date(), &error);
+    // A line that cannot be read says why, when that is known, instead of passing for none.
+    Text3->setText(m_totals ? m_totals->text() : FailureCause::inUse(error));
 }
 
 void frmTana::reloadLines()
 {
     // A date that cannot be read must not pass for a date without lines.
     if (!m_lines->selectDate(DTPicker1->date()))
-        m_state.prompter.notice(ConnectionFailed);
+        m_state.prompter.notice(FailureCause::withCause(ConnectionFailed, FailureCause::inUse(m_lines->failure())));
     showLastLine();
 }
 
@@ -295,9 +300,11 @@ void frmTana::leaveCategory()
     const QString name = dbcNouhin->text().trimmed();
     if (name.isEmpty())
         return;
-    const std::optional<int> id = findOrRegisterCategory(m_state.DatabaseConnection, name);
+    QString error;
+    const std::optional<int> id = findOrRegisterCategory(m_state.DatabaseConnection, name, nullptr, &error);
     if (!id) {
-        m_state.prompter.notice(ConnectionFailed);
+        m_state.prompter.notice(FailureCause::withCause(
+            ConnectionFailed, FailureCause::ofDatabaseWrite(m_state.DatabaseConnection, error)));
         return;
     }
     Text1->setText(QString::number(*id));
@@ -435,9 +442,11 @@ void frmTana::registerLine()
         }
         Text1->setText(QStringLiteral("0"));
     } else {
-        const std::optional<int> id = findOrRegisterCategory(m_state.DatabaseConnection, category);
+        QString error;
+        const std::optional<int> id = findOrRegisterCategory(m_state.DatabaseConnection, category, nullptr, &error);
         if (!id) {
-            prompter.notice(ConnectionFailed);
+            prompter.notice(FailureCause::withCause(ConnectionFailed,
+                                                    FailureCause::ofDatabaseWrite(m_state.DatabaseConnection, error)));
             return;
         }
         categoryId = *id;
@@ -453,13 +462,17 @@ void frmTana::registerLine()
     line.unitPrice = *unitPrice.value;
     line.memo = txtMemo->text();
     std::optional<RegisteredLine> registered;
+    QString error;
     {
         WaitCursor hourglass;
-        registered = ::registerLine(m_state.DatabaseConnection, line);
+        registered = ::registerLine(m_state.DatabaseConnection, line, &error);
     }
     if (!registered) {
-        prompter.notice(QStringLiteral("データベースに書き込めませんでした。この行は登録されていません。"),
-                        Prompter::Icon::Critical);
+        // What was typed stays in the boxes, to be registered once the cause is put right.
+        prompter.notice(
+            FailureCause::withCause(QStringLiteral("データベースに書き込めませんでした。この行は登録されていません。"),
+                                    FailureCause::ofDatabaseWrite(m_state.DatabaseConnection, error)),
+            Prompter::Icon::Critical);
         return;
     }
     Text2->setText(QString::number(registered->productId));

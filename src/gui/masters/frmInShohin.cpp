@@ -17,7 +17,7 @@ const MasterScreenLayout Layout {
     MasterTable::products(),
     MasterOrder::ByName,
     "txtShohin",
-    QStringLiteral("品名(&K)"),
+    QStringLiteral("品名(&M)"),
     QStringLiteral("削除(&K)"),
     { 1000, 3800, 1200, 1200 },
     MasterScreenLayout::UpdateFailure::ConnectionFailure,

@@ -13,7 +13,7 @@ CategoryChoice::CategoryChoice(AppState& state, const QString& lookupCaption, QW
 {
     setObjectName(QStringLiteral("Frame1"));
     Option2 = named(new QRadioButton(QStringLiteral("すべての項目/分類を出力(&I)"), this), "Option2");
-    Option1 = named(new QRadioButton(QStringLiteral("項目/分類別に出力(&P)"), this), "Option1");
+    Option1 = named(new QRadioButton(QStringLiteral("項目/分類別に出力(&O)"), this), "Option1");
     Option2->setChecked(true);
     dbcNouhin = named(new LookupCombo(LookupModel::Kind::Category, state, this), "dbcNouhin");
     dbcNouhin->setToolTip(QStringLiteral("検索する仕入先名の文字列を入力してください。"));

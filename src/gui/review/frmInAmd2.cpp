@@ -79,7 +79,7 @@ void frmInAmd2::buildControls()
     Text1->setFocusPolicy(Qt::NoFocus);
 
     auto* criteria = new QGridLayout(Frame1);
-    criteria->addWidget(namedLabel("Label3", QStringLiteral("決算日(&D)"), DTPicker1, Frame1), 0, 0);
+    criteria->addWidget(namedLabel("Label3", QStringLiteral("決算日(&Y)"), DTPicker1, Frame1), 0, 0);
     criteria->addWidget(DTPicker1, 0, 1, Qt::AlignLeft);
     criteria->addWidget(Command4, 0, 3);
     criteria->addWidget(namedLabel("Label7", QStringLiteral("項目/分類名(&N)"), dbcNouhin, Frame1), 1, 0);

@@ -106,7 +106,7 @@ void frmList::buildControls()
     Text1->setReadOnly(true);
     Text1->setFocusPolicy(Qt::NoFocus);
     Command2 = named(new QPushButton(QStringLiteral("印　刷(&P)"), Picture1), "Command2");
-    Command3 = named(new QPushButton(QStringLiteral("Excel(&P)"), Picture1), "Command3");
+    Command3 = named(new QPushButton(QStringLiteral("Excel(&E)"), Picture1), "Command3");
     for (QPushButton* b : { Command1, Command2, Command3 })
         b->setAutoDefault(false);
     auto* bottom = new QHBoxLayout(Picture1);

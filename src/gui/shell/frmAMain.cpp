@@ -131,7 +131,7 @@ void frmAMain::buildControls()
     Picture2->setAlignment(Qt::AlignCenter);
     Picture2->setPixmap(BuiltinPicture::mainPicture(PictureSize));
 
-    Label1 = new QLabel(QStringLiteral("決算日(&D)"), central);
+    Label1 = new QLabel(QStringLiteral("決算日(&Y)"), central);
     Label1->setObjectName(QStringLiteral("Label1"));
     DTPicker1 = makeDatePicker(central);
     DTPicker1->setDate(m_state.clock.today());
@@ -214,7 +214,7 @@ void frmAMain::buildControls()
     auto* deletion = new QHBoxLayout(Frame4);
     deletion->addWidget(Combo3, 1);
     deletion->addWidget(Command58);
-    cmdSalvage = makeButton(Frame8, "cmdSalvage", QStringLiteral("データの救出(&V)"),
+    cmdSalvage = makeButton(Frame8, "cmdSalvage", QStringLiteral("データの救出(&G)"),
                             QStringLiteral("破損したデータベースから読み取れるデータを新しいファイルに救出します。"));
     auto* sizes = new QVBoxLayout;
     sizes->addWidget(Command22);

@@ -1,9 +1,20 @@
 #include "gui/widgets/LookupCombo.h"
 
 #include "core/app/AppState.h"
+#include "core/app/Prompter.h"
+#include "core/files/FailureCause.h"
 
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QTimer>
+
+namespace {
+
+// Whether the user was told that the look-ups cannot read; shared by every combo, so that
+// moving on to the next one does not say it again.
+bool unreadableShown = false;
+
+} // namespace
 
 LookupCombo::LookupCombo(LookupModel::Kind kind, AppState& state, QWidget* parent)
     : QComboBox(parent)
@@ -82,6 +93,21 @@ void LookupCombo::refreshList()
         m_idBox->setText(id.isNull() ? QString() : id.toString());
     }
     m_refreshing = false;
+    if (!m_model->failure().isEmpty())
+        reportUnreadable();
+    else
+        unreadableShown = false;
+}
+
+void LookupCombo::reportUnreadable()
+{
+    if (unreadableShown)
+        return;
+    unreadableShown = true;
+    const QString message = FailureCause::withCause(QStringLiteral("データベースを読み込めませんでした。"),
+                                                    FailureCause::inUse(m_model->failure()));
+    // After the key or focus change that asked for the list, not inside its handling.
+    QTimer::singleShot(0, this, [this, message] { m_state.prompter.notice(message, Prompter::Icon::Exclamation); });
 }
 
 void LookupCombo::focusInEvent(QFocusEvent* event)

@@ -12,7 +12,8 @@ class AppState;
 // afresh on getting the focus and on every change of its text, and shows the ID of the
 // first match in its ID box. Leaving it is announced with left(), after the focus change,
 // so the screen can check and resolve the text. A name chosen from the pop-up list is
-// announced with chosen(), its ID in the ID box.
+// announced with chosen(), its ID in the ID box. A list that cannot be read (another
+// program holding the file) is not waited for: the combo says why and the typing goes on.
 class LookupCombo : public QComboBox
 {
     Q_OBJECT
@@ -43,6 +44,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Says why the list could not be read, once until a look-up reads again.
+    void reportUnreadable();
+
     AppState& m_state;
     LookupModel* m_model;
     QPointer<QLineEdit> m_idBox;
