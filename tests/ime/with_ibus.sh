@@ -36,8 +36,20 @@ if [ "${1:-}" != --inside ]; then
     if [ "$(id -u)" -eq 0 ]; then
         # Mozc's converter refuses to run as root: the session runs as nobody.
         command -v setpriv >/dev/null || unavailable "setpriv is not installed"
+        nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+        # A build under a folder nobody may enter (root's home) is run from a copy.
+        program=$1
+        if ! "${nobody[@]}" test -x "$program"; then
+            mkdir -p "$home/program"
+            cp "$program" "$home/program/" || exit 1
+            session[${#session[@]} - $#]="$home/program/$(basename "$program")"
+            if [ -n "${KOTRINA_TEST_TEMPLATE:-}" ]; then
+                cp "$KOTRINA_TEST_TEMPLATE" "$home/program/" || exit 1
+                export KOTRINA_TEST_TEMPLATE="$home/program/$(basename "$KOTRINA_TEST_TEMPLATE")"
+            fi
+        fi
         chown -R 65534:65534 "$home"
-        (cd /tmp && setpriv --reuid=65534 --regid=65534 --clear-groups "${session[@]}")
+        (cd /tmp && "${nobody[@]}" "${session[@]}")
     else
         "${session[@]}"
     fi
