@@ -57,8 +57,17 @@ if [ "${1:-}" != --inside ]; then
 fi
 shift
 
+# Ends what this session started: ibus, and mozc's converter, which ibus's engine starts
+# and which outlives it (known by the session's own home).
+end_session() {
+    ibus exit >/dev/null 2>&1
+    for proc in /proc/[0-9]*; do
+        [ "$(cat "$proc/comm" 2>/dev/null)" = mozc_server ] || continue
+        tr '\0' '\n' <"$proc/environ" 2>/dev/null | grep -qxF "HOME=$HOME" && kill "${proc#/proc/}" 2>/dev/null
+    done
+}
 ibus-daemon --daemonize --replace --xim --panel disable || unavailable "ibus-daemon does not start"
-trap 'ibus exit >/dev/null 2>&1' EXIT
+trap end_session EXIT
 engine=
 for _ in $(seq 100); do
     # Before any program has an input context, choosing the engine reports a failure yet
