@@ -17,7 +17,7 @@ unavailable() {
 }
 
 if [ "${1:-}" != --inside ]; then
-    for tool in xvfb-run dbus-run-session ibus-daemon ibus xdotool; do
+    for tool in xvfb-run xauth dbus-run-session ibus-daemon ibus xdotool; do
         command -v "$tool" >/dev/null || unavailable "$tool is not installed"
     done
     [ -x /usr/lib/ibus-mozc/ibus-engine-mozc ] || unavailable "ibus-mozc is not installed"
