@@ -13,6 +13,7 @@ packages=(
     cups cups-client cups-bsd printer-driver-cups-pdf
     librsvg2-bin desktop-file-utils shared-mime-info dpkg-dev
     clang libclang-rt-14-dev
+    ibus ibus-mozc dbus-x11 xdotool xauth
 )
 
 sudo=()

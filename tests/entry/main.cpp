@@ -1,9 +1,12 @@
 #include "TestRegistry.h"
+#include "gui/widgets/InputMethodGuard.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // As the program does at start-up.
+    InputMethodGuard::install();
     return runRegisteredTests(argc, argv);
 }

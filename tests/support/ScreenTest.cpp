@@ -8,6 +8,7 @@
 #include <QDateEdit>
 #include <QDialog>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -53,7 +54,10 @@ QStringList itemTexts(const QComboBox* combo)
 
 void typeDate(QDateEdit* picker, const QString& text)
 {
-    QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(4, picker->height() / 2));
+    // A real click lands on the text box inside the picker; one sent to the picker itself
+    // would be taken for a click on its step-down button.
+    auto* box = picker->findChild<QLineEdit*>();
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
     type(picker, text);
     QTest::keyClick(picker, Qt::Key_Return);
     settle();

@@ -21,7 +21,8 @@ TestEnvironment::TestEnvironment()
 
 QString TestEnvironment::buildTemplate()
 {
-    return QStringLiteral(KOTRINA_TEST_TEMPLATE);
+    // A test run from a copy of its program (as another user) is told where the copy is.
+    return qEnvironmentVariable("KOTRINA_TEST_TEMPLATE", QStringLiteral(KOTRINA_TEST_TEMPLATE));
 }
 
 Paths TestEnvironment::paths() const

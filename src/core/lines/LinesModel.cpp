@@ -3,6 +3,7 @@
 #include "core/app/Clock.h"
 #include "core/lines/LineRegistration.h"
 #include "core/lines/SummaryViews.h"
+#include "core/rules/CellRoles.h"
 #include "core/rules/TextRules.h"
 
 #include <QSqlQuery>
@@ -106,6 +107,8 @@ QVariant LinesModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
+    if (role == CellRoles::NumbersOnly)
+        return isNumber(field(index.column())) || field(index.column()) == DateField;
     if (role == Qt::TextAlignmentRole)
         return isRightAligned(field(index.column())) ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                                                      : QVariant(Qt::AlignLeft | Qt::AlignVCenter);

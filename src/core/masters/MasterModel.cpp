@@ -1,5 +1,6 @@
 #include "core/masters/MasterModel.h"
 
+#include "core/rules/CellRoles.h"
 #include "core/rules/TextRules.h"
 
 #include <QSqlError>
@@ -182,6 +183,8 @@ QVariant MasterModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return {};
+    if (role == CellRoles::NumbersOnly)
+        return index.column() == 0 || index.column() == m_table.numberColumn;
     if (role == Qt::TextAlignmentRole)
         return index.column() == m_table.numberColumn ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                                                       : QVariant(Qt::AlignLeft | Qt::AlignVCenter);

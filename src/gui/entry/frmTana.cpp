@@ -15,6 +15,7 @@
 #include "gui/widgets/AmountColumn.h"
 #include "gui/widgets/DatePicker.h"
 #include "gui/widgets/EnterAsTab.h"
+#include "gui/widgets/InputMethodGuard.h"
 #include "gui/widgets/LookupCombo.h"
 #include "gui/widgets/Named.h"
 #include "gui/widgets/WindowPlacement.h"
@@ -122,6 +123,7 @@ void frmTana::buildControls()
     txtMemo = named(new QLineEdit(Frame1), "txtMemo");
     for (QLineEdit* number : { txtCnt, txtTanka }) {
         number->setAlignment(Qt::AlignRight);
+        takesNumbersOnly(number);
         number->installEventFilter(this);
         connect(number, &QLineEdit::textChanged, this, &frmTana::updateAddButton);
     }

@@ -6,6 +6,7 @@
 #include "core/app/WaitCursor.h"
 #include "gui/widgets/ActivationWatcher.h"
 #include "gui/widgets/CommitEditor.h"
+#include "gui/widgets/InputMethodGuard.h"
 #include "gui/widgets/Named.h"
 
 #include <QGridLayout>
@@ -53,6 +54,7 @@ void MasterScreen::buildControls()
     DataGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DataGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                                | QAbstractItemView::AnyKeyPressed);
+    takesNumbersOnlyInNumberCells(DataGrid1);
     DataGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
     auto* Frame1 = named(new QGroupBox(this), "Frame1");

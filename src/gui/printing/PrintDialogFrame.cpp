@@ -9,6 +9,7 @@
 #include "core/printing/PrinterCatalog.h"
 #include "gui/printing/frmPrinterP.h"
 #include "gui/widgets/EnterAsTab.h"
+#include "gui/widgets/InputMethodGuard.h"
 #include "gui/widgets/Named.h"
 
 #include <QComboBox>
@@ -77,6 +78,8 @@ void PrintDialogFrame::buildControls()
         upDown->setRange(-offsetLimit, offsetLimit);
         upDown->setFixedWidth(upDown->sizeHint().height());
         box->setMaxLength(4);
+        takesNumbersOnly(box);
+        takesNumbersOnly(upDown);
         box->setMaximumWidth(60);
         // The spinner steps from what the box shows, the box shows where the spinner is.
         connect(upDown, &QSpinBox::valueChanged, box, [box](int value) { box->setText(QString::number(value)); });

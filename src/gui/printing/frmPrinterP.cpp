@@ -6,6 +6,7 @@
 #include "core/printing/PrinterCatalog.h"
 #include "core/printing/PrinterPapers.h"
 #include "gui/widgets/ActivationWatcher.h"
+#include "gui/widgets/InputMethodGuard.h"
 #include "gui/widgets/Named.h"
 
 #include <QComboBox>
@@ -77,7 +78,10 @@ void frmPrinterP::buildControls()
         upDown->setRange(-100, 100);
         upDown->setButtonSymbols(QSpinBox::UpDownArrows);
         upDown->setFixedWidth(upDown->sizeHint().height());
+        takesNumbersOnly(upDown);
     }
+    for (QLineEdit* box : { Text1, Text3 })
+        takesNumbersOnly(box);
     connect(UpDown1, &QSpinBox::valueChanged, Text1, [this](int value) { Text1->setText(QString::number(value)); });
     connect(UpDown2, &QSpinBox::valueChanged, Text3, [this](int value) { Text3->setText(QString::number(value)); });
     auto* Command2 = named(new QPushButton(QStringLiteral("登録（&I)"), Frame12), "Command2");

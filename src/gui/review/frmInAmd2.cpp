@@ -14,6 +14,7 @@
 #include "gui/widgets/DatePicker.h"
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/GridColumns.h"
+#include "gui/widgets/InputMethodGuard.h"
 #include "gui/widgets/LookupCombo.h"
 #include "gui/widgets/Named.h"
 #include "gui/widgets/WindowPlacement.h"
@@ -103,6 +104,7 @@ void frmInAmd2::buildControls()
     dgdSub->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     dgdSub->verticalHeader()->setDefaultSectionSize(twipsToPixels(360, logicalDpiY()));
     layOutColumns(dgdSub, WholeLineTwips, WholeLineAmountColumn);
+    takesNumbersOnlyInNumberCells(dgdSub);
     Command3 = named(new QPushButton(QStringLiteral("更新(&U)"), Frame2), "Command3");
     cmdMasterCancel = named(new QPushButton(QStringLiteral("削除(&D)"), Frame2), "cmdMasterCancel");
     for (QPushButton* b : { Command1, Command2, Command3, Command4, Command5, cmdMasterCancel })

@@ -3,6 +3,7 @@
 #include "core/app/BuiltinPicture.h"
 #include "core/app/Version.h"
 #include "core/store/FileOps.h"
+#include "gui/widgets/InputMethodGuard.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,6 +21,7 @@ void setUpApplication(QApplication& app)
     QGuiApplication::setDesktopFileName(QStringLiteral("kotrina"));
     QApplication::setWindowIcon(programIcon(QCoreApplication::applicationDirPath()));
     BuiltinPicture::installFontSubstitutions();
+    InputMethodGuard::install();
     // The program speaks Japanese whatever the system's language, and so do Qt's dialogs.
     auto* translator = new QTranslator(&app);
     if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -8,17 +8,37 @@
 // into the picker, typing starts at the year wherever the click landed, so a whole date
 // typed next replaces the date; a further click places the cursor in one part to change
 // that part alone.
+//
+// A date that does not exist ("2026/02/30", "2026/13/40") is refused, never bent into
+// another one: the picker goes back to the date it held before the typing began, frames
+// itself in red and says so in a tip, until the next date is typed or chosen. The rest of
+// the refused date, still being typed, is dropped with it.
 class DatePicker : public QDateEdit
 {
 public:
     explicit DatePicker(QWidget* parent = nullptr);
+
+    // Whether the picker shows that the last date typed was refused.
+    bool showsRefusal() const { return m_refusedSign; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
 
 private:
+    void refuse();
+    QString refusalText() const;
+    void showRefusal(bool shown, const QString& why = {});
+    // Whether the keys typed since the year was started make a whole date.
+    bool runIsWhole() const;
+
     bool m_typeFromYear = false;
+    // The keys (digits and slashes) of a date typed from its year, and the date held before.
+    QString m_run;
+    QDate m_before;
+    bool m_dropRest = false;
+    bool m_refusedSign = false;
+    bool m_restoring = false;
 };
 
 // The picker of a working window, named "DTPicker1".

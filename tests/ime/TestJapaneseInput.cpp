@@ -1,0 +1,225 @@
+#include "SampleData.h"
+#include "ScreenTest.h"
+#include "TestRegistry.h"
+#include "TestSession.h"
+#include "gui/entry/frmTana.h"
+#include "gui/widgets/LookupCombo.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTest>
+
+// Runs under tests/ime/with_ibus.sh: a real X server, ibus with mozc, and every key and
+// click sent through X by xdotool, as a keyboard and a mouse would.
+namespace {
+
+constexpr int Patience = 10000; // ms; the input method answers over D-Bus
+
+// The pre-edit the input method shows in each box, as it arrives, before the program
+// handles it.
+class PreeditLog : public QObject
+{
+public:
+    PreeditLog() { qApp->installEventFilter(this); }
+    ~PreeditLog() override { qApp->removeEventFilter(this); }
+
+    QString shownIn(const QWidget* box) const
+    {
+        for (const auto& [receiver, text] : m_shown) {
+            if (receiver == box || (receiver && box->isAncestorOf(receiver)))
+                return text;
+        }
+        return {};
+    }
+    bool everShownIn(const QWidget* box) const { return m_everShown.contains(box); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::InputMethod && watched->isWidgetType()) {
+            auto* box = static_cast<QWidget*>(watched);
+            const QString preedit = static_cast<QInputMethodEvent*>(event)->preeditString();
+            m_shown.erase(
+                std::remove_if(m_shown.begin(), m_shown.end(), [box](const auto& each) { return each.first == box; }),
+                m_shown.end());
+            m_shown.push_back({ box, preedit });
+            if (!preedit.isEmpty()) {
+                for (QWidget* w = box; w; w = w->parentWidget())
+                    m_everShown.insert(w);
+            }
+        }
+        return false;
+    }
+
+private:
+    std::vector<std::pair<QPointer<QWidget>, QString>> m_shown;
+    QSet<const QWidget*> m_everShown;
+};
+
+bool xdotool(const QStringList& arguments)
+{
+    // The program goes on reading its events meanwhile: a key that the keyboard map lacks
+    // (Zenkaku_Hankaku) is mapped by xdotool for the moment of the key press only.
+    QProcess run;
+    run.setProcessChannelMode(QProcess::ForwardedChannels);
+    run.start(QStringLiteral("xdotool"), arguments);
+    const bool done = QTest::qWaitFor([&] { return run.state() == QProcess::NotRunning; }, Patience)
+        && run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0;
+    if (!done)
+        qWarning() << "xdotool" << arguments << "failed:" << run.errorString() << run.exitCode();
+    return done;
+}
+
+// A click of the left button on a control (into the text of a box or a combo).
+bool click(QWidget* control)
+{
+    const QPoint at = control->mapToGlobal(QPoint(control->width() / 3, control->height() / 2));
+    return xdotool({ QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                     QStringLiteral("click"), QStringLiteral("1") });
+}
+
+bool clickInto(QWidget* box)
+{
+    return click(box)
+        && QTest::qWaitFor([box] { return box->hasFocus() || box->isAncestorOf(qApp->focusWidget()); }, Patience);
+}
+
+bool typeKeys(const QString& keys)
+{
+    return xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"), keys });
+}
+
+bool pressKey(const QString& key)
+{
+    return xdotool({ QStringLiteral("key"), key });
+}
+
+struct EntryScreen : TestSession, ScreenTest::Driver<frmTana>
+{
+    ModalAnswerer modals;
+    PreeditLog preedit;
+
+    QLineEdit* box(const char* name) const { return find<QLineEdit>(name); }
+    LookupCombo* combo(const char* name) const { return find<LookupCombo>(name); }
+
+    // Romaji typed into the focused box until mozc shows the kana it makes.
+    bool compose(QWidget* into, const QString& romaji, const QString& kana)
+    {
+        if (typeKeys(romaji) && QTest::qWaitFor([&] { return preedit.shownIn(into) == kana; }, Patience))
+            return true;
+        qWarning() << "typed" << romaji << "shows" << preedit.shownIn(into) << "instead of" << kana;
+        return false;
+    }
+    // Mozc starts with conversion off; a key of a Japanese keyboard turns it on (which one
+    // depends on mozc's key map: ひらがな, 変換 or 半角/全角).
+    bool switchOn(LookupCombo* box)
+    {
+        for (const char* key : { "Hiragana", "Hiragana_Katakana", "Henkan_Mode", "Zenkaku_Hankaku" }) {
+            if (!typeKeys(QStringLiteral("a"))
+                || !QTest::qWaitFor([&] { return preedit.shownIn(box) == u"あ" || box->text().endsWith(u'a'); },
+                                    Patience))
+                return false;
+            if (preedit.shownIn(box) == u"あ")
+                return pressKey(QStringLiteral("Escape"))
+                    && QTest::qWaitFor([&] { return preedit.shownIn(box).isEmpty(); }, Patience);
+            if (!pressKey(QStringLiteral("BackSpace")) || !pressKey(QString::fromLatin1(key))
+                || !QTest::qWaitFor([&] { return box->text().isEmpty(); }, Patience))
+                return false;
+        }
+        return false;
+    }
+    // Waits until everything the input method sent so far has arrived: a kana composed in
+    // the box and cancelled again reaches the box after all that came before it.
+    bool drain(QWidget* into)
+    {
+        return compose(into, QStringLiteral("a"), QStringLiteral("あ")) && pressKey(QStringLiteral("Escape"))
+            && QTest::qWaitFor([&] { return preedit.shownIn(into).isEmpty(); }, Patience);
+    }
+};
+
+} // namespace
+
+class TestJapaneseInput : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void conversionStaysInItsBox();
+};
+
+// A line typed with mozc: names composed and confirmed with Enter, Enter moving on, digits
+// straight into the number boxes, and two conversions left open by a click into another
+// box, each of which lands once, in the box it was typed into.
+void TestJapaneseInput::conversionStaysInItsBox()
+{
+    EntryScreen e;
+    QVERIFY(e.openNewDatabase());
+    QVERIFY(e.db().exec(uR"(INSERT INTO "仕入商品" VALUES (1, 'りんご', 120, '個'))"_qs));
+    e.screen = new frmTana(e.state, QDate(2026, 3, 31));
+    e.screen->show();
+    QVERIFY(QTest::qWaitForWindowExposed(e.screen));
+    LookupCombo* category = e.combo("dbcNouhin");
+    LookupCombo* product = e.combo("dbcShohin");
+    QLineEdit* quantity = e.box("txtCnt");
+    QLineEdit* price = e.box("txtTanka");
+    QLineEdit* memo = e.box("txtMemo");
+
+    // Names: the conversion confirmed by Enter, the next Enter moves on.
+    QVERIFY(clickInto(category));
+    QVERIFY2(e.switchOn(category), "mozc does not compose");
+    QVERIFY(e.compose(category, u"shokuhinn"_qs, u"しょくひん"_qs));
+    QVERIFY(pressKey(u"Return"_qs));
+    QTRY_COMPARE_WITH_TIMEOUT(category->text(), u"しょくひん"_qs, Patience);
+    QVERIFY(pressKey(u"Return"_qs));
+    QTRY_VERIFY_WITH_TIMEOUT(product->hasFocus(), Patience);
+    QVERIFY(e.compose(product, u"ringo"_qs, u"りんご"_qs));
+    QVERIFY(pressKey(u"Return"_qs));
+    QTRY_COMPARE_WITH_TIMEOUT(product->text(), u"りんご"_qs, Patience);
+    QVERIFY(pressKey(u"Return"_qs));
+    QTRY_COMPARE_WITH_TIMEOUT(price->text(), u"120"_qs, Patience);
+    QCOMPARE(e.combo("dbcTani")->text(), u"個"_qs);
+
+    // Digits go straight into the quantity, with no conversion to confirm.
+    QVERIFY(clickInto(quantity));
+    QVERIFY(typeKeys(u"12"_qs));
+    QTRY_COMPARE_WITH_TIMEOUT(quantity->text(), u"12"_qs, Patience);
+    QVERIFY(!e.preedit.everShownIn(quantity));
+
+    // A conversion open in the remark, then a click into the unit price (which selects its
+    // text on entry, so a second copy would replace the price).
+    QVERIFY(clickInto(memo));
+    QVERIFY(e.compose(memo, u"sita"_qs, u"した"_qs));
+    QVERIFY(clickInto(price));
+    QVERIFY(clickInto(memo));
+    QVERIFY(e.drain(memo));
+    QCOMPARE(memo->text(), u"した"_qs);
+    QCOMPARE(price->text(), u"120"_qs);
+
+    // A conversion open in the remark, then a click into the product, a box for Japanese.
+    QVERIFY(e.compose(memo, u"ne"_qs, u"ね"_qs));
+    QVERIFY(clickInto(product));
+    QVERIFY(e.drain(product));
+    QCOMPARE(memo->text(), u"したね"_qs);
+    QCOMPARE(product->text(), u"りんご"_qs);
+
+    QVERIFY(click(e.find("cmdSubAdd")));
+    QTRY_COMPARE_WITH_TIMEOUT(rowCount(e.db(), Table::Tana), 1, Patience);
+    QSqlQuery line(e.db().connection());
+    QVERIFY(line.exec(uR"(SELECT "品名", "数量", "単位", "単価", "価格", "備考" FROM "棚卸マスター")"_qs)
+            && line.next());
+    QCOMPARE(line.value(0).toString(), u"りんご"_qs);
+    QCOMPARE(line.value(1).toDouble(), 12.0);
+    QCOMPARE(line.value(2).toString(), u"個"_qs);
+    QCOMPARE(line.value(3).toDouble(), 120.0);
+    QCOMPARE(line.value(4).toDouble(), 1440.0);
+    QCOMPARE(line.value(5).toString(), u"したね"_qs);
+    QSqlQuery master(e.db().connection());
+    QVERIFY(master.exec(uR"(SELECT "単価" FROM "仕入商品" WHERE "品名ID" = 1)"_qs) && master.next());
+    QCOMPARE(master.value(0).toDouble(), 120.0);
+}
+
+KOTRINA_REGISTER_TEST(TestJapaneseInput)
+#include "TestJapaneseInput.moc"
