@@ -114,6 +114,8 @@ private Q_SLOTS:
     void readOnlyFilesAndFolders();
     void backupRefusesAStaleIndex();
     void fileSizeLimitIsReportedNotFatal();
+    void aFileAnotherCopyHasOpenIsNotReplaced();
+    void leftoversOfDeadRunsOnly();
     void deleteData_data();
     void deleteData();
     void killedMidwayLeavesTheOriginalIntact();
@@ -482,6 +484,79 @@ void TestFileCommands::fileSizeLimitIsReportedNotFatal()
         QCOMPARE(readAll(file), original);
         QCOMPARE(strayFiles(env.root(), { u"shop.idb"_qs }), QStringList());
     }
+}
+
+// Another copy of the program with the file open, as a child process: it opened the file and
+// sits idle, as a window does, until its input closes.
+struct OtherCopyHolding
+{
+    QProcess child;
+    explicit OtherCopyHolding(const QString& file)
+    {
+        child.start(QStringLiteral(KOTRINA_FILEOP_CHILD), { u"hold"_qs, file });
+        if (child.waitForReadyRead())
+            opened = child.readLine().trimmed() == "open";
+    }
+    ~OtherCopyHolding() { close(); }
+    void close()
+    {
+        child.closeWriteChannel();
+        child.waitForFinished();
+    }
+    bool opened = false;
+};
+
+void TestFileCommands::aFileAnotherCopyHasOpenIsNotReplaced()
+{
+    Files f;
+    QVERIFY(addSampleLines(f.state.DatabaseConnection, 3000));
+    QVERIFY(f.state.DatabaseConnection.exec(uR"(DELETE FROM "棚卸マスター" WHERE "ID" % 2 = 0)"_qs));
+    OtherCopyHolding other(f.current);
+    QVERIFY(other.opened);
+    const QByteArray before = readAll(f.current);
+
+    // Compaction is refused with the file as it was, and work goes on with it here.
+    f.files.repairAndCompact();
+    QCOMPARE(f.prompter.texts(), QStringList { InUse });
+    QCOMPARE(readAll(f.current), before);
+    f.verifyNames(f.current);
+
+    // Saved as, another file does not take its place either.
+    const QString second = f.env.newDatabase(u"second.idb"_qs);
+    f.view.name = second;
+    QVERIFY(f.files.openAndRecord());
+    f.prompter.clear();
+    f.prompter.answerFile(f.current);
+    f.prompter.answerAsk(true);
+    f.files.saveAs();
+    QCOMPARE(f.prompter.texts().constLast(), SaveFailed + u"\rほかのプログラムがファイルを使用中です。"_qs);
+    QCOMPARE(readAll(f.current), before);
+    f.verifyNames(second);
+
+    // Once the other copy has closed it, the file is compacted.
+    other.close();
+    f.view.name = f.current;
+    QVERIFY(f.files.openAndRecord());
+    f.prompter.clear();
+    f.files.repairAndCompact();
+    QCOMPARE(f.prompter.texts(), QStringList { u"データベースを最適化しました。"_qs });
+    QVERIFY(QFileInfo(f.current).size() < before.size());
+    QCOMPARE(f.lines(), 1500);
+}
+
+void TestFileCommands::leftoversOfDeadRunsOnly()
+{
+    TestEnvironment env;
+    const QString dead = u".kotrina-tmp-0999999999-000001"_qs;
+    const QString live = u".kotrina-tmp-%1-000001"_qs.arg(QCoreApplication::applicationPid(), 10, 10, QLatin1Char('0'));
+    const QStringList theirs = { dead, dead + u"-journal"_qs, u".kotrina-tmp-999999999-2-shop.idb"_qs };
+    for (const QString& name : theirs + QStringList { live, u".kotrina-tmp-notes"_qs, u"shop.idb"_qs })
+        env.writeFile(name, "x");
+    QCOMPARE(FileOps::removeLeftovers(env.root()), 3);
+    QCOMPARE(strayFiles(env.root(), {}), QStringList({ live, u".kotrina-tmp-notes"_qs, u"shop.idb"_qs }));
+    // The program's own temporary names are short whatever the name of the file they become.
+    const QString longName = env.path(QString(80, QChar(0x68DA)) + u".idb"_qs);
+    QCOMPARE(QFileInfo(FileOps::temporaryPathFor(longName)).fileName().size(), live.size());
 }
 
 void TestFileCommands::killedMidwayLeavesTheOriginalIntact()

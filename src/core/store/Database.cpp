@@ -1,5 +1,6 @@
 #include "core/store/Database.h"
 
+#include "core/store/FileUse.h"
 #include "core/store/Schema.h"
 
 #include <QFileInfo>
@@ -71,6 +72,9 @@ bool Database::open(const QString& path, QString* error, Access access)
 
     // The new connection is made and checked before the old one is let go, so a file
     // that cannot be opened leaves the open one as it was.
+    auto use = std::make_unique<FileUse>();
+    if (!use->share(info.absoluteFilePath(), error))
+        return false;
     const QString name = nextConnectionName();
     bool ok = false;
     bool nameIndexes = false;
@@ -104,6 +108,7 @@ bool Database::open(const QString& path, QString* error, Access access)
     m_path = info.absoluteFilePath();
     m_nameIndexes = nameIndexes;
     m_readOnly = access == Access::ReadOnly;
+    m_use = std::move(use);
     return true;
 }
 
@@ -119,6 +124,7 @@ void Database::close()
     m_name.clear();
     m_path.clear();
     m_nameIndexes = false;
+    m_use.reset();
 }
 
 QSqlDatabase Database::connection() const
