@@ -46,9 +46,7 @@ bool fail(QString* error, const QString& text)
 
 std::optional<Identity> identityOf(const QString& path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
     return Identity { quint64(st.st_dev), quint64(st.st_ino) };
@@ -80,16 +78,16 @@ bool FileUse::claim(const QString& path, bool alone, QString* error)
             fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
             canWrite = false;
         }
+        // A file that cannot be opened here is no other copy's: whatever comes next tells why.
         if (fd < 0)
-            return fail(error, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-        struct flock lock
-        {
-        };
+            return true;
+        struct flock lock = {};
         lock.l_type = alone ? F_WRLCK : F_RDLCK;
         lock.l_whence = SEEK_SET;
         lock.l_start = ClaimByte;
         lock.l_len = 1;
         bool taken = false;
+        errno = 0;
         if (alone && !canWrite) {
             taken = ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type == F_UNLCK;
         } else {
@@ -98,17 +96,16 @@ bool FileUse::claim(const QString& path, bool alone, QString* error)
         if (!taken) {
             const int code = errno;
             ::close(fd);
-            if (alone && !canWrite)
+            if (alone && !canWrite && code == 0)
                 return fail(error, QStringLiteral("database is locked: another program has %1 open").arg(path));
             if (code == EAGAIN || code == EACCES)
                 return fail(error,
                             alone ? QStringLiteral("database is locked: another program has %1 open").arg(path)
                                   : QStringLiteral("database is locked: another program is replacing %1").arg(path));
-            return fail(error, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code))));
+            // A file system without these locks: the file is used as before, without a claim.
+            return true;
         }
-        struct stat held
-        {
-        };
+        struct stat held = {};
         ::fstat(fd, &held);
         const Identity mine { quint64(held.st_dev), quint64(held.st_ino) };
         if (identityOf(path) != mine) {

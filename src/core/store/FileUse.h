@@ -21,7 +21,8 @@ public:
     FileUse& operator=(const FileUse&) = delete;
 
     // Claims path for reading and writing alongside other copies. Fails only while another
-    // copy replaces the file (the error text says "locked") or when it cannot be opened.
+    // copy replaces the file (the error text says "locked"); a file that cannot be opened, or
+    // lies on a file system without such locks, is let through unclaimed.
     bool share(const QString& path, QString* error = nullptr);
     // Claims path for this object alone. Fails (the error text says "locked") while any
     // other holder, in this process or another, has a claim on it.
