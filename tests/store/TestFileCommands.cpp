@@ -554,6 +554,15 @@ void TestFileCommands::leftoversOfDeadRunsOnly()
         env.writeFile(name, "x");
     QCOMPARE(FileOps::removeLeftovers(env.root()), 3);
     QCOMPARE(strayFiles(env.root(), {}), QStringList({ live, u".kotrina-tmp-notes"_qs, u"shop.idb"_qs }));
+    // A run that died noted the folder of its output; the window's next start finds it there.
+    Files f;
+    const QString output = f.env.path(u"出力"_qs);
+    f.env.writeFile(u"出力/"_qs + dead, "x");
+    f.env.writeFile(u"home/temporary/999999999.folders"_qs, QFile::encodeName(output) + "\n");
+    f.files.removeLeftovers();
+    QCOMPARE(strayFiles(output, {}), QStringList());
+    QVERIFY(!QFileInfo::exists(f.env.path(u"home/temporary/999999999.folders"_qs)));
+
     // The program's own temporary names are short whatever the name of the file they become.
     const QString longName = env.path(QString(80, QChar(0x68DA)) + u".idb"_qs);
     QCOMPARE(QFileInfo(FileOps::temporaryPathFor(longName)).fileName().size(), live.size());
