@@ -191,6 +191,9 @@ bool Command::checkFile(const QString& path, QString* problem, QString* error)
                                   "書き込める場所にコピーしてからやり直してください: ");
         return false;
     case FileOps::Interruption::None:
+        // A file that another program is writing right now reads nothing yet.
+        if (!FailureCause::inUse(*error).isEmpty())
+            return false;
         break;
     }
     const FileOps::FileCheck check = FileOps::quickCheck(path);
