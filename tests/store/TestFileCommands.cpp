@@ -116,6 +116,7 @@ private Q_SLOTS:
     void fileSizeLimitIsReportedNotFatal();
     void aFileAnotherCopyHasOpenIsNotReplaced();
     void leftoversOfDeadRunsOnly();
+    void aClaimGivenUpKeepsTheEnginesLocks();
     void deleteData_data();
     void deleteData();
     void killedMidwayLeavesTheOriginalIntact();
@@ -566,6 +567,25 @@ void TestFileCommands::leftoversOfDeadRunsOnly()
     // The program's own temporary names are short whatever the name of the file they become.
     const QString longName = env.path(QString(80, QChar(0x68DA)) + u".idb"_qs);
     QCOMPARE(QFileInfo(FileOps::temporaryPathFor(longName)).fileName().size(), live.size());
+}
+
+void TestFileCommands::aClaimGivenUpKeepsTheEnginesLocks()
+{
+    TestEnvironment env;
+    const QString file = env.newDatabase();
+    // A write of this process is under way while another connection of it opens and closes
+    // the file (as a command run or a reopening does): other programs still find it locked.
+    const OtherProgramWriting writing(file, { u"BEGIN IMMEDIATE"_qs, uR"(DELETE FROM "単位")"_qs });
+    QVERIFY(writing.started());
+    for (Database::Access access : { Database::Access::ReadOnly, Database::Access::ReadWrite }) {
+        Database look;
+        QVERIFY(look.open(file, nullptr, access));
+    }
+    QProcess sqlite;
+    sqlite.start(u"/usr/bin/sqlite3"_qs, { file, u"BEGIN IMMEDIATE; COMMIT;"_qs });
+    QVERIFY(sqlite.waitForFinished());
+    QVERIFY(sqlite.exitCode() != 0);
+    QVERIFY2(sqlite.readAllStandardError().contains("locked"), "another program could write in the middle of ours");
 }
 
 void TestFileCommands::killedMidwayLeavesTheOriginalIntact()

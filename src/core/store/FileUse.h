@@ -10,8 +10,9 @@
 //
 // The claim is an open-file-description lock on one byte past the bytes the engine locks,
 // so it never stands in the engine's way, and closing any other descriptor of the file
-// does not drop it. Programs other than this one (the sqlite3 shell) take no claim and are
-// not seen.
+// does not drop it. The process keeps one descriptor per file for its claims and does not
+// close it while the file is there, as that would drop the engine's own locks on the file.
+// Programs other than this one (the sqlite3 shell) take no claim and are not seen.
 class FileUse
 {
 public:
@@ -28,14 +29,13 @@ public:
     // other holder, in this process or another, has a claim on it.
     bool takeAlone(const QString& path, QString* error = nullptr);
     void release();
-    bool isHeld() const { return m_fd >= 0; }
 
     // Whether this process holds path alone, through some FileUse.
     static bool heldAloneHere(const QString& path);
 
 private:
     bool claim(const QString& path, bool alone, QString* error);
-    int m_fd = -1;
+    bool m_held = false;
     bool m_alone = false;
     quint64 m_device = 0;
     quint64 m_inode = 0;
