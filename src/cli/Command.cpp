@@ -1,6 +1,8 @@
 #include "cli/Command.h"
 
+#include "core/files/DatabaseFiles.h"
 #include "core/files/FailureCause.h"
+#include "core/store/FileOps.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -162,14 +164,49 @@ bool Command::openDatabase(Database& db, const QString& path, Database::Access a
         problem = QStringLiteral("ファイルを読み込めません: ");
     else if (access == Database::Access::ReadWrite && !info.isWritable())
         problem = QStringLiteral("ファイルに書き込めません: ");
-    else if (db.open(path, &error, access))
+    else if (checkFile(path, &problem, &error) && db.open(path, &error, access))
         return true;
-    else if (!FailureCause::inUse(error).isEmpty())
-        problem = FailureCause::inUse(error) + QStringLiteral("しばらくしてからやり直してください: ");
-    else
-        problem = QStringLiteral("Kotrina のデータベースファイルではないか、壊れています: ");
+    if (problem.isEmpty()) {
+        const QString held = FailureCause::inUse(error);
+        problem = held.isEmpty() ? QStringLiteral("Kotrina のデータベースファイルではないか、壊れています: ")
+                                 : held + QStringLiteral("しばらくしてからやり直してください: ");
+    }
     fail(problem + QDir::toNativeSeparators(path));
     return false;
+}
+
+// Whether the file may be worked on: a write that was cut off is undone first, and a file
+// whose pages are not in order is refused before anything reads from it or writes to it, as
+// the window refuses to work on one. problem gets the message for a file that is refused.
+bool Command::checkFile(const QString& path, QString* problem, QString* error)
+{
+    switch (FileOps::recoverInterruptedWrite(path, error)) {
+    case FileOps::Interruption::Recovered:
+        m_err << QStringLiteral("kotrina: 前回途中で終わった書き込みを取り消し、データベースファイルを元に戻しました: ")
+              << QDir::toNativeSeparators(path) << QLatin1Char('\n');
+        break;
+    case FileOps::Interruption::CannotRecover:
+        *problem = QStringLiteral("データベースファイルへの前回の書き込みが途中で終わったままです。"
+                                  "ファイルかフォルダに書き込めないため、元に戻せません。"
+                                  "書き込める場所にコピーしてからやり直してください: ");
+        return false;
+    case FileOps::Interruption::None:
+        // A file that another program is writing right now reads nothing yet.
+        if (!FailureCause::inUse(*error).isEmpty())
+            return false;
+        break;
+    }
+    const FileOps::FileCheck check = FileOps::quickCheck(path);
+    if (check.status == FileOps::FileCheck::Status::Damaged) {
+        *problem = DatabaseFiles::damageMessage()
+            + QStringLiteral("\n読み取れるデータは、Kotrina の画面でファイルを開くと新しいファイルに救出できます: ");
+        return false;
+    }
+    if (!check.sound()) {
+        *error = check.detail;
+        return false;
+    }
+    return true;
 }
 
 int Command::writeWorkbook(const QCommandLineParser& parser, const QCommandLineOption& xlsx, const Writer& write)

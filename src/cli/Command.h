@@ -78,5 +78,6 @@ protected:
     QTextStream& m_err;
 
 private:
+    bool checkFile(const QString& path, QString* problem, QString* error);
     bool parse(QCommandLineParser& parser, const QStringList& args, int* status);
 };

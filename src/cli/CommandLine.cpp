@@ -8,6 +8,8 @@
 #include "cli/PrintSheetCommand.h"
 #include "cli/PrintSummaryCommand.h"
 #include "cli/VersionCommand.h"
+#include "core/app/Paths.h"
+#include "core/store/FileOps.h"
 
 #include <QTextStream>
 
@@ -70,8 +72,12 @@ int CommandLine::run(const QStringList& given)
     }
     for (const auto& c : m_commands) {
         const qsizetype words = c->name.count(QLatin1Char(' ')) + 1;
-        if (args.size() >= words && args.mid(0, words).join(QLatin1Char(' ')) == c->name)
+        if (args.size() >= words && args.mid(0, words).join(QLatin1Char(' ')) == c->name) {
+            // Each verb starts as the program does: what killed runs left is removed, and the
+            // temporary files of this one are noted where the next start looks.
+            FileOps::keepTemporaryRecords(Paths::fromEnvironment().dataDir());
             return c->execute(args.mid(words));
+        }
     }
     // "kotrina import" alone or with a word it does not know: the words that may follow.
     QStringList next;

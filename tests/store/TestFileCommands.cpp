@@ -114,6 +114,9 @@ private Q_SLOTS:
     void readOnlyFilesAndFolders();
     void backupRefusesAStaleIndex();
     void fileSizeLimitIsReportedNotFatal();
+    void aFileAnotherCopyHasOpenIsNotReplaced();
+    void leftoversOfDeadRunsOnly();
+    void aClaimGivenUpKeepsTheEnginesLocks();
     void deleteData_data();
     void deleteData();
     void killedMidwayLeavesTheOriginalIntact();
@@ -482,6 +485,107 @@ void TestFileCommands::fileSizeLimitIsReportedNotFatal()
         QCOMPARE(readAll(file), original);
         QCOMPARE(strayFiles(env.root(), { u"shop.idb"_qs }), QStringList());
     }
+}
+
+// Another copy of the program with the file open, as a child process: it opened the file and
+// sits idle, as a window does, until its input closes.
+struct OtherCopyHolding
+{
+    QProcess child;
+    explicit OtherCopyHolding(const QString& file)
+    {
+        child.start(QStringLiteral(KOTRINA_FILEOP_CHILD), { u"hold"_qs, file });
+        if (child.waitForReadyRead())
+            opened = child.readLine().trimmed() == "open";
+    }
+    ~OtherCopyHolding() { close(); }
+    void close()
+    {
+        child.closeWriteChannel();
+        child.waitForFinished();
+    }
+    bool opened = false;
+};
+
+void TestFileCommands::aFileAnotherCopyHasOpenIsNotReplaced()
+{
+    Files f;
+    QVERIFY(addSampleLines(f.state.DatabaseConnection, 3000));
+    QVERIFY(f.state.DatabaseConnection.exec(uR"(DELETE FROM "棚卸マスター" WHERE "ID" % 2 = 0)"_qs));
+    OtherCopyHolding other(f.current);
+    QVERIFY(other.opened);
+    const QByteArray before = readAll(f.current);
+
+    // Compaction is refused with the file as it was, and work goes on with it here.
+    f.files.repairAndCompact();
+    QCOMPARE(f.prompter.texts(), QStringList { InUse });
+    QCOMPARE(readAll(f.current), before);
+    f.verifyNames(f.current);
+
+    // Saved as, another file does not take its place either.
+    const QString second = f.env.newDatabase(u"second.idb"_qs);
+    f.view.name = second;
+    QVERIFY(f.files.openAndRecord());
+    f.prompter.clear();
+    f.prompter.answerFile(f.current);
+    f.prompter.answerAsk(true);
+    f.files.saveAs();
+    QCOMPARE(f.prompter.texts().constLast(), SaveFailed + u"\rほかのプログラムがファイルを使用中です。"_qs);
+    QCOMPARE(readAll(f.current), before);
+    f.verifyNames(second);
+
+    // Once the other copy has closed it, the file is compacted.
+    other.close();
+    f.view.name = f.current;
+    QVERIFY(f.files.openAndRecord());
+    f.prompter.clear();
+    f.files.repairAndCompact();
+    QCOMPARE(f.prompter.texts(), QStringList { u"データベースを最適化しました。"_qs });
+    QVERIFY(QFileInfo(f.current).size() < before.size());
+    QCOMPARE(f.lines(), 1500);
+}
+
+void TestFileCommands::leftoversOfDeadRunsOnly()
+{
+    TestEnvironment env;
+    const QString dead = u".kotrina-tmp-0999999999-000001"_qs;
+    const QString live = u".kotrina-tmp-%1-000001"_qs.arg(QCoreApplication::applicationPid(), 10, 10, QLatin1Char('0'));
+    const QStringList theirs = { dead, dead + u"-journal"_qs, u".kotrina-tmp-999999999-2-shop.idb"_qs };
+    for (const QString& name : theirs + QStringList { live, u".kotrina-tmp-notes"_qs, u"shop.idb"_qs })
+        env.writeFile(name, "x");
+    QCOMPARE(FileOps::removeLeftovers(env.root()), 3);
+    QCOMPARE(strayFiles(env.root(), {}), QStringList({ live, u".kotrina-tmp-notes"_qs, u"shop.idb"_qs }));
+    // A run that died noted the folder of its output; the window's next start finds it there.
+    Files f;
+    const QString output = f.env.path(u"出力"_qs);
+    f.env.writeFile(u"出力/"_qs + dead, "x");
+    f.env.writeFile(u"home/temporary/999999999.folders"_qs, QFile::encodeName(output) + "\n");
+    f.files.removeLeftovers();
+    QCOMPARE(strayFiles(output, {}), QStringList());
+    QVERIFY(!QFileInfo::exists(f.env.path(u"home/temporary/999999999.folders"_qs)));
+
+    // The program's own temporary names are short whatever the name of the file they become.
+    const QString longName = env.path(QString(80, QChar(0x68DA)) + u".idb"_qs);
+    QCOMPARE(QFileInfo(FileOps::temporaryPathFor(longName)).fileName().size(), live.size());
+}
+
+void TestFileCommands::aClaimGivenUpKeepsTheEnginesLocks()
+{
+    TestEnvironment env;
+    const QString file = env.newDatabase();
+    // A write of this process is under way while another connection of it opens and closes
+    // the file (as a command run or a reopening does): other programs still find it locked.
+    const OtherProgramWriting writing(file, { u"BEGIN IMMEDIATE"_qs, uR"(DELETE FROM "単位")"_qs });
+    QVERIFY(writing.started());
+    for (Database::Access access : { Database::Access::ReadOnly, Database::Access::ReadWrite }) {
+        Database look;
+        QVERIFY(look.open(file, nullptr, access));
+    }
+    QProcess sqlite;
+    sqlite.start(u"/usr/bin/sqlite3"_qs, { file, u"BEGIN IMMEDIATE; COMMIT;"_qs });
+    QVERIFY(sqlite.waitForFinished());
+    QVERIFY(sqlite.exitCode() != 0);
+    QVERIFY2(sqlite.readAllStandardError().contains("locked"), "another program could write in the middle of ours");
 }
 
 void TestFileCommands::killedMidwayLeavesTheOriginalIntact()

@@ -114,9 +114,17 @@ DatabaseFiles::Outcome DatabaseFiles::createFromTemplate(const QString& chosen, 
                 *error = missing;
             return Outcome::Failed;
         }
-        // The copy replaces an existing file only once it is complete.
+        // The copy replaces an existing file only once it is complete. The open file, when it
+        // is the one replaced, is let go first: a file open in a program is never replaced.
+        const bool replacesOpen = m_state.ConnectionOpen && sameFile(chosen, m_state.DatabaseFileName);
+        if (replacesOpen) {
+            m_state.DatabaseConnection.close();
+            m_state.ConnectionOpen = false;
+        }
         QString why;
         if (!FileOps::copyFileAtomically(templatePath, chosen, &why)) {
+            if (replacesOpen)
+                openConnection(m_state.DatabaseFileName);
             if (error) {
                 const QString cause = FailureCause::ofWrite(chosen, why);
                 *error = FailureCause::withCause(QStringLiteral("データベースファイルを作成できませんでした。"),
@@ -367,6 +375,7 @@ void DatabaseFiles::salvage()
 void DatabaseFiles::removeLeftovers() const
 {
     const Paths& paths = m_state.paths;
+    FileOps::keepTemporaryRecords(paths.dataDir());
     FileOps::removeLeftovers(paths.dataDir(), QFileInfo(paths.backupPath()).fileName());
     if (!m_state.DatabaseFileName.isEmpty())
         FileOps::removeLeftovers(QFileInfo(m_state.DatabaseFileName).absolutePath());

@@ -78,8 +78,9 @@ public:
     // reports per table what was saved and lost, and offers to open the new file.
     void salvage();
 
-    // Removes the temporary files crashed runs left in the data folder and beside the
-    // database file; nothing but the program's own temporary names is touched.
+    // Removes the temporary files crashed runs left in the data folder, beside the database
+    // file and in every folder they noted (FileOps::keepTemporaryRecords); nothing but the
+    // program's own temporary names is touched.
     void removeLeftovers() const;
 
 private:

@@ -1,5 +1,6 @@
 #include "core/store/Database.h"
 
+#include "core/store/FileUse.h"
 #include "core/store/Schema.h"
 
 #include <QFile>
@@ -95,6 +96,9 @@ bool Database::open(const QString& path, QString* error, Access access)
 
     // The new connection is made and checked before the old one is let go, so a file
     // that cannot be opened leaves the open one as it was.
+    auto use = std::make_unique<FileUse>();
+    if (!use->share(info.absoluteFilePath(), error))
+        return false;
     const QString name = nextConnectionName();
     bool ok = false;
     bool nameIndexes = false;
@@ -129,6 +133,7 @@ bool Database::open(const QString& path, QString* error, Access access)
     m_nameIndexes = nameIndexes;
     m_readOnly = access == Access::ReadOnly;
     fileIdentity(m_path, &m_device, &m_inode);
+    m_use = std::move(use);
     return true;
 }
 
@@ -155,6 +160,7 @@ void Database::close()
     m_nameIndexes = false;
     m_device = 0;
     m_inode = 0;
+    m_use.reset();
 }
 
 QSqlDatabase Database::connection() const

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/store/FileUse.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
+#include <memory>
 #include <optional>
 
 // The tables that carry an identity numbered by the next-ID rule.
@@ -38,6 +41,8 @@ public:
     // is a file that cannot be written when ReadWrite is asked for. A failed open keeps
     // the connection that was open before. A file of an older schema version opened
     // ReadWrite is brought up to date (Schema::upgrade); when that fails it still opens.
+    // While open, the file is claimed as in use (FileUse), so no other copy of the program
+    // replaces it; a file that another copy is replacing right now is refused as locked.
     bool open(const QString& path, QString* error = nullptr, Access access = Access::ReadWrite);
     void close();
 
@@ -89,6 +94,7 @@ private:
     quint64 m_device = 0;
     quint64 m_inode = 0;
     mutable int m_noWaitDepth = 0;
+    std::unique_ptr<FileUse> m_use;
 };
 
 // While it lives, a statement that meets a lock another program holds on the file gives up

@@ -1,6 +1,7 @@
 #include "core/store/FileOps.h"
 
 #include "core/store/Database.h"
+#include "core/store/FileUse.h"
 #include "core/store/NameIndex.h"
 #include "core/store/Schema.h"
 
@@ -8,11 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTextStream>
 #include <QUrl>
 #include <atomic>
 #include <cerrno>
@@ -55,9 +59,14 @@ void removeDatabaseFile(const QString& path)
     QFile::remove(path + QStringLiteral("-journal"));
 }
 
-// Renames over the target: the one step that makes a finished copy visible.
+// Renames over the target: the one step that makes a finished copy visible. A target that
+// another copy of the program has open is not replaced (unless this process holds it alone,
+// as a compaction does): that copy would go on working on the old file, now deleted.
 bool renameOver(const QString& from, const QString& to, QString* error)
 {
+    FileUse use;
+    if (QFileInfo::exists(to) && !FileUse::heldAloneHere(to) && !use.takeAlone(to, error))
+        return false;
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) {
         syncToDisk(QFileInfo(to).absolutePath());
         return true;
@@ -228,13 +237,94 @@ FileCheck compactInto(QSqlDatabase& db, QSqlQuery& q, const QString& target)
 
 } // namespace
 
+namespace {
+
+// Where this process notes the folders it writes temporary files in, so that the next start
+// finds what a killed run left there, wherever that was.
+struct TemporaryRecords
+{
+    QMutex mutex;
+    QString dir;
+    QSet<QString> noted;
+};
+
+TemporaryRecords& temporaryRecords()
+{
+    static TemporaryRecords records;
+    return records;
+}
+
+const QString RecordsFolder = QStringLiteral("temporary");
+const QString RecordSuffix = QStringLiteral(".folders");
+
+bool processGone(qint64 pid)
+{
+    return pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+void noteTemporaryFolder(const QString& folder)
+{
+    TemporaryRecords& records = temporaryRecords();
+    const QMutexLocker locker(&records.mutex);
+    if (records.dir.isEmpty() || records.noted.contains(folder))
+        return;
+    // Only inside a data folder that is there: one removed meanwhile is not made again.
+    const QDir data(records.dir);
+    if (!data.exists() || (!data.exists(RecordsFolder) && !data.mkdir(RecordsFolder)))
+        return;
+    QFile record(data.filePath(RecordsFolder + QLatin1Char('/') + QString::number(QCoreApplication::applicationPid())
+                               + RecordSuffix));
+    if (!record.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    record.write(QFile::encodeName(folder) + '\n');
+    record.close();
+    records.noted.insert(folder);
+}
+
+} // namespace
+
 QString temporaryPathFor(const QString& target)
 {
     static std::atomic<int> counter { 0 };
-    const QFileInfo info(target);
-    return info.absoluteDir().filePath(TemporaryPrefix
-                                       + QStringLiteral("%1-%2-").arg(QCoreApplication::applicationPid()).arg(++counter)
-                                       + info.fileName());
+    const QDir folder = QFileInfo(target).absoluteDir();
+    noteTemporaryFolder(folder.absolutePath());
+    // Short and of one length whatever the target's name, so a target whose name is near
+    // the file system's limit still has a temporary name, with room for the engine's
+    // "-journal" after it.
+    return folder.filePath(TemporaryPrefix
+                           + QStringLiteral("%1-%2")
+                                 .arg(QCoreApplication::applicationPid(), 10, 10, QLatin1Char('0'))
+                                 .arg(++counter, 6, 10, QLatin1Char('0')));
+}
+
+int keepTemporaryRecords(const QString& dataDir)
+{
+    TemporaryRecords& records = temporaryRecords();
+    {
+        const QMutexLocker locker(&records.mutex);
+        if (records.dir != dataDir)
+            records.noted.clear();
+        records.dir = dataDir;
+    }
+    QDir(dataDir).mkpath(RecordsFolder);
+    const QDir folder(QDir(dataDir).filePath(RecordsFolder));
+    static const QRegularExpression recordName(QStringLiteral("^(\\d+)\\.folders$"));
+    int removed = 0;
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        const QRegularExpressionMatch m = recordName.match(name);
+        if (!m.hasMatch() || !processGone(m.captured(1).toLongLong()))
+            continue;
+        QFile record(folder.filePath(name));
+        if (record.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : record.readAll().split('\n')) {
+                if (!line.isEmpty())
+                    removed += removeLeftovers(QFile::decodeName(line));
+            }
+            record.close();
+        }
+        record.remove();
+    }
+    return removed;
 }
 
 bool replaceWith(const QString& temp, const QString& target, QString* error)
@@ -251,7 +341,9 @@ void letOversizedWritesFail()
 
 int removeLeftovers(const QString& dir, const QString& legacyName)
 {
-    static const QRegularExpression own(QStringLiteral("^\\.kotrina-tmp-(\\d+)-\\d+-"));
+    // Today's names end after the counter (or go on with the engine's "-journal"); older
+    // versions put the target's name after it.
+    static const QRegularExpression own(QStringLiteral("^\\.kotrina-tmp-(\\d+)-\\d+(-|$)"));
     const QRegularExpression legacy(QRegularExpression::anchoredPattern(QRegularExpression::escape(legacyName)
                                                                         + QStringLiteral("\\.[A-Za-z0-9]{6}")));
     int removed = 0;
@@ -260,8 +352,7 @@ int removeLeftovers(const QString& dir, const QString& legacyName)
         bool ours = !legacyName.isEmpty() && legacy.match(name).hasMatch();
         if (const QRegularExpressionMatch m = own.match(name); m.hasMatch()) {
             // A file of a run that is still going (another copy of the program) is left alone.
-            const pid_t pid = pid_t(m.captured(1).toLongLong());
-            ours = pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
+            ours = processGone(m.captured(1).toLongLong());
         }
         if (ours && QFile::remove(folder.filePath(name)))
             ++removed;
@@ -299,6 +390,30 @@ FileCheck backupDatabase(const QString& source, const QString& target)
     }
     QSqlQuery q(connection.db());
     return vacuumInto(q, QFileInfo(target).absoluteFilePath());
+}
+
+Interruption recoverInterruptedWrite(const QString& path, QString* detail)
+{
+    const QFileInfo file(path);
+    const QString journal = file.absoluteFilePath() + QStringLiteral("-journal");
+    const QString log = file.absoluteFilePath() + QStringLiteral("-wal");
+    if (QFileInfo(journal).size() <= 0 && !QFileInfo::exists(log))
+        return Interruption::None;
+    // The engine puts the file back as it was before the cut-off write the first time it
+    // reads it on a connection that may write; one that may only read cannot, and refuses.
+    if (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable())
+        return Interruption::CannotRecover;
+    {
+        const FileConnection connection(file.absoluteFilePath(), FileConnection::Mode::ReadWrite);
+        QSqlQuery q(connection.db());
+        if (!connection.isOpen() || !q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next()) {
+            if (detail)
+                *detail = connection.isOpen() ? q.lastError().text() : connection.error();
+            return Interruption::None; // what the read says is for the caller's own check to tell
+        }
+    }
+    // A journal still there belongs to a program writing right now, not to a cut-off write.
+    return QFileInfo(journal).size() <= 0 && !QFileInfo::exists(log) ? Interruption::Recovered : Interruption::None;
 }
 
 bool copyFileAtomically(const QString& source, const QString& target, QString* error)
@@ -347,6 +462,16 @@ CompactResult compactDatabase(const QString& path)
         return result;
     }
     result.sizeBefore = info.size();
+    // Another copy of the program that has the file open would go on writing to the old
+    // file once the new one has taken its name: the file is compacted only when no other
+    // copy has it open, and no copy opens it until the new one is in place.
+    FileUse alone;
+    if (QString why; !alone.takeAlone(info.absoluteFilePath(), &why)) {
+        result.status
+            = why.contains(QLatin1String("locked")) ? CompactResult::Status::InUse : CompactResult::Status::Failed;
+        result.detail = why;
+        return result;
+    }
     {
         const FileConnection connection(info.absoluteFilePath(), FileConnection::Mode::ReadWrite, 1000);
         QSqlDatabase db = connection.db();

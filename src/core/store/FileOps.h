@@ -11,10 +11,16 @@ class Database;
 // interrupted copy or compaction leaves the old target intact.
 namespace FileOps {
 
-// Every temporary file the program writes is named ".kotrina-tmp-<process id>-<n>-<name>",
-// beside the file it is to become, so a later start can tell its own leftovers from the
-// user's files.
+// Every temporary file the program writes is named ".kotrina-tmp-<process id>-<n>" (both
+// numbers of fixed width), beside the file it is to become, so a later start can tell its
+// own leftovers from the user's files. Its folder is noted for keepTemporaryRecords.
 QString temporaryPathFor(const QString& target);
+
+// From now on notes, in dataDir, every folder this process writes temporary files in, and
+// removes the leftovers in the folders noted by runs that are no longer alive (a killed
+// export leaves its temporary file beside its output, wherever that is). Run at every
+// start of the program and of a command. Returns how many files were removed.
+int keepTemporaryRecords(const QString& dataDir);
 
 // A write past the process's file-size limit raises SIGXFSZ, which ends the program on
 // the spot. Ignored, the write fails and is reported like a full disk. Run once at start.
@@ -55,6 +61,19 @@ struct FileCheck
 
 // Runs PRAGMA quick_check on its own read-only connection; safe on any thread.
 FileCheck quickCheck(const QString& path);
+
+// What a write that was cut off (a killed import or registration) left beside a database file.
+enum class Interruption
+{
+    None, // nothing: no journal, or one of a program writing right now
+    Recovered, // the file was put back as it was before that write
+    CannotRecover, // the file or its folder cannot be written, so it cannot be put back
+};
+
+// Puts the file back as it was before a write that was cut off, as the engine does on the
+// first read of a connection that may write; a read-only connection cannot, and refuses the
+// file. detail gets the engine's text when the file does not read at all.
+Interruption recoverInterruptedWrite(const QString& path, QString* detail = nullptr);
 
 // Copies the database file source to target through the engine, only when source passes
 // the quick check; the copy gets the full integrity check before it replaces target.
@@ -97,7 +116,8 @@ struct CompactResult
 
 // Checks the database file's integrity and rewrites it compacted: a new copy is written
 // beside it and renamed over it, all under an exclusive lock. The database must not be
-// open in this program. Anything short of success leaves the file untouched.
+// open in this program, nor in another copy of it (InUse, see FileUse). Anything short of success leaves the file
+// untouched.
 CompactResult compactDatabase(const QString& path);
 
 // What the main window's data deletion can empty.

@@ -1,0 +1,260 @@
+#include "CliRun.h"
+#include "ImportData.h"
+#include "SampleData.h"
+#include "TestEnvironment.h"
+#include "TestRegistry.h"
+#include "core/files/DatabaseFiles.h"
+#include "core/store/FileOps.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTest>
+#include <QThread>
+
+namespace {
+
+const QString Day = u"2026-03-31"_qs;
+
+QByteArray checksum(const QString& path)
+{
+    return QCryptographicHash::hash(readAll(path), QCryptographicHash::Sha256).toHex();
+}
+
+bool integrityOk(const QString& file)
+{
+    return onRawConnection(file, [](QSqlQuery& q) {
+        return q.exec(u"PRAGMA integrity_check"_qs) && q.next() && q.value(0).toString() == QLatin1String("ok");
+    });
+}
+
+// The ways a disk or a copy damages a closed file.
+enum class Damage
+{
+    BitFlips, // 30 single bits somewhere past the first page
+    PageOverwritten, // one page in the middle filled with other bytes
+    TailCut, // the last 1,000 bytes gone
+};
+
+bool damage(const QString& path, Damage how)
+{
+    // The lines registered last lie on the last pages, where a cut takes them.
+    if (how == Damage::TailCut && !onRawConnection(path, [](QSqlQuery& q) {
+            return q.exec(uR"(WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 99)
+                                 INSERT INTO "棚卸マスター" SELECT 5000 + i, '2026-03-31', 1, '追加の品', 1, '個', 100,
+                                 100, hex(randomblob(100)), NULL, 1, 0 FROM n)"_qs);
+        }))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = file.readAll();
+    file.close();
+    const qsizetype pageSize = (quint8(bytes[16]) << 8) | quint8(bytes[17]);
+    const qsizetype pages = bytes.size() / pageSize;
+    switch (how) {
+    case Damage::BitFlips: {
+        QRandomGenerator random(2026);
+        for (int i = 0; i < 30; ++i) {
+            const qsizetype at = pageSize * random.bounded(1, int(pages)) + random.bounded(int(pageSize));
+            bytes[at] = char(bytes[at] ^ (1 << random.bounded(8)));
+        }
+        break;
+    }
+    case Damage::PageOverwritten:
+        bytes.replace(pageSize * (pages / 2), pageSize, QByteArray(pageSize, char(0x5a)));
+        break;
+    case Damage::TailCut:
+        bytes.chop(1000);
+        break;
+    }
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Every category of the sample lines, so that every sheet prints them.
+bool registerCategories(const QString& file)
+{
+    Database db;
+    return db.open(file) && db.exec(uR"(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 60)
+                       INSERT INTO "項目分類" SELECT i, '分類' || i FROM n)"_qs);
+}
+
+QStringList filesIn(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden);
+}
+
+// Waits until a temporary file of the program shows in dir; false when the child ended first.
+bool temporaryFileShows(const QString& dir, QProcess& child)
+{
+    for (int i = 0; i < 20000 && child.state() == QProcess::Running; ++i) {
+        if (!filesIn(dir).filter(u".kotrina-tmp-"_qs).isEmpty())
+            return true;
+        QThread::msleep(2);
+    }
+    return false;
+}
+
+} // namespace
+
+class TestCliFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void damagedFilesAreRefusedByEveryVerb_data()
+    {
+        QTest::addColumn<Damage>("how");
+        QTest::newRow("30 bit flips") << Damage::BitFlips;
+        QTest::newRow("one page overwritten") << Damage::PageOverwritten;
+        QTest::newRow("last 1000 bytes cut") << Damage::TailCut;
+    }
+
+    void damagedFilesAreRefusedByEveryVerb()
+    {
+        QFETCH(Damage, how);
+        TestEnvironment env;
+        const QString file = sampleDatabase(env, 2500);
+        QVERIFY(registerCategories(file));
+        QVERIFY(damage(file, how));
+        QVERIFY(!integrityOk(file));
+        const QString lines
+            = env.writeFile(u"棚卸.txt"_qs, cp932(u"分類\t品名\t数量\t単価\r\n食品\tりんご\t1\t100\r\n"_qs));
+        const QString products = env.writeFile(u"品名.txt"_qs, cp932(u"品名\t単位\t単価\r\nりんご\t個\t98\r\n"_qs));
+        const QString out = env.path(u"out"_qs);
+        QVERIFY(QDir().mkpath(out));
+        const QList<QStringList> verbs = {
+            { u"export"_qs, u"lines"_qs, file, u"--date"_qs, Day, u"--xlsx"_qs, out + u"/棚卸.xlsx"_qs },
+            { u"export"_qs, u"products"_qs, file, u"--xlsx"_qs, out + u"/品名.xlsx"_qs },
+            { u"check"_qs, file, u"--date"_qs, Day },
+            { u"check"_qs, file, u"--date"_qs, Day, u"--move-to-uncategorised"_qs },
+            { u"print"_qs, u"sheet"_qs, file, u"--date"_qs, Day, u"--pdf"_qs, out + u"/棚卸表.pdf"_qs },
+            { u"print"_qs, u"book"_qs, file, u"--date"_qs, Day, u"--pdf"_qs, out + u"/記入帳.pdf"_qs },
+            { u"print"_qs, u"summary"_qs, file, u"--date"_qs, Day, u"--by"_qs, u"product"_qs, u"--pdf"_qs,
+              out + u"/集計.pdf"_qs },
+            { u"import"_qs, u"lines"_qs, file, u"--date"_qs, u"2027-03-31"_qs, u"--file"_qs, lines, u"--map"_qs,
+              u"項目/分類名=分類,品名=品名,数量=数量,単価=単価"_qs },
+            { u"import"_qs, u"products"_qs, file, u"--file"_qs, products },
+        };
+        const QByteArray before = checksum(file);
+        for (const QStringList& args : verbs) {
+            const Run r = kotrina(args);
+            const QString verb = args.mid(0, 2).join(u' ');
+            QVERIFY2(r.status == 2, qPrintable(verb + u": "_qs + QString::number(r.status) + r.err));
+            QVERIFY2(r.err.startsWith(u"kotrina: "_qs + DatabaseFiles::damageMessage()), qPrintable(verb + r.err));
+            QVERIFY2(r.err.contains(QDir::toNativeSeparators(file)), qPrintable(r.err));
+            QCOMPARE(r.out, QString());
+            QCOMPARE(checksum(file), before);
+            QCOMPARE(filesIn(out), QStringList());
+            QVERIFY(!QFileInfo::exists(file + u"-journal"_qs));
+        }
+    }
+
+    void aWriteCutOffIsUndoneOrNamed()
+    {
+        TestEnvironment env;
+        const QString file = sampleDatabase(env, 2500);
+        QVERIFY(registerCategories(file));
+        const QByteArray sound = checksum(file);
+        QProcess writer;
+        writer.start(QStringLiteral(KOTRINA_FILEOP_CHILD), { u"write"_qs, file });
+        QVERIFY(writer.waitForReadyRead());
+        QCOMPARE(writer.readLine().trimmed(), QByteArray("writing"));
+        writer.kill();
+        writer.waitForFinished();
+        QVERIFY(QFileInfo(file + u"-journal"_qs).size() > 0);
+        QVERIFY(checksum(file) != sound); // the change reached the file before the kill
+
+        const QString pdf = env.path(u"集計.pdf"_qs);
+        const QStringList summary
+            = { u"print"_qs, u"summary"_qs, file, u"--date"_qs, Day, u"--by"_qs, u"category"_qs, u"--pdf"_qs, pdf };
+        {
+            // A file that cannot be written cannot be put back: said so, not called foreign.
+            const WriteProtection readOnly(file);
+            if (readOnly.isActive()) {
+                const Run r = kotrina(summary);
+                QCOMPARE(r.status, 2);
+                QVERIFY2(r.err.contains(u"前回の書き込みが途中で終わったままです。"_qs), qPrintable(r.err));
+                QVERIFY(!r.err.contains(u"Kotrina のデータベースファイルではない"_qs));
+                QVERIFY(!QFileInfo::exists(pdf));
+            }
+        }
+        const Run r = kotrina(summary);
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QVERIFY2(r.err.contains(u"前回途中で終わった書き込みを取り消し"_qs), qPrintable(r.err));
+        QVERIFY(QFileInfo::exists(pdf));
+        QVERIFY(!QFileInfo::exists(file + u"-journal"_qs));
+        QCOMPARE(checksum(file), sound);
+    }
+
+    void namesAtTheFileSystemsLimit()
+    {
+        TestEnvironment env;
+        // 80 full-width characters: 240 bytes, 244 with ".idb", of the 255 a name may have.
+        const QString stem = QString(80, QChar(0x68DA));
+        const QString file = sampleDatabase(env, 3000, stem + u".idb"_qs);
+        QVERIFY(!file.isEmpty());
+        QCOMPARE(QFile::encodeName(QFileInfo(file).fileName()).size(), 244);
+        QVERIFY(registerCategories(file));
+        QVERIFY(onRawConnection(
+            file, [](QSqlQuery& q) { return q.exec(uR"(DELETE FROM "棚卸マスター" WHERE "ID" > 1000)"_qs); }));
+
+        const FileOps::CompactResult compacted = FileOps::compactDatabase(file);
+        QVERIFY2(compacted.status == FileOps::CompactResult::Status::Compacted, qPrintable(compacted.detail));
+        QVERIFY(compacted.sizeAfter < compacted.sizeBefore);
+
+        QVERIFY(QDir().mkpath(env.path(u"copy"_qs)));
+        const QString copy = env.path(u"copy/"_qs + stem + u".idb"_qs);
+        {
+            Database db;
+            QString why;
+            QVERIFY(db.open(file));
+            QVERIFY2(FileOps::copyDatabase(db, copy, &why), qPrintable(why));
+        }
+        QVERIFY(integrityOk(copy));
+
+        const QString xlsx = env.path(stem + u".xlsx"_qs);
+        Run r = kotrina({ u"export"_qs, u"lines"_qs, file, u"--date"_qs, Day, u"--xlsx"_qs, xlsx });
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        const QString pdf = env.path(stem + u".pdf"_qs);
+        r = kotrina({ u"print"_qs, u"sheet"_qs, file, u"--date"_qs, Day, u"--pdf"_qs, pdf });
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QVERIFY(QFileInfo(xlsx).size() > 0 && QFileInfo(pdf).size() > 0);
+        QCOMPARE(filesIn(env.root()), QStringList({ stem + u".idb"_qs, stem + u".pdf"_qs, stem + u".xlsx"_qs }));
+    }
+
+    void aKilledExportOrPrintLeavesNothingTheNextStartMisses()
+    {
+        TestEnvironment env;
+        const QString file = sampleDatabase(env, 40000);
+        QVERIFY(registerCategories(file));
+        // Outputs go to a folder of their own, neither the data folder nor the file's.
+        const QString out = env.path(u"出力"_qs);
+        QVERIFY(QDir().mkpath(out));
+        const QList<QStringList> runs = {
+            { u"export"_qs, u"lines"_qs, file, u"--date"_qs, Day, u"--xlsx"_qs, out + u"/棚卸.xlsx"_qs },
+            { u"print"_qs, u"sheet"_qs, file, u"--date"_qs, Day, u"--pdf"_qs, out + u"/棚卸表.pdf"_qs },
+        };
+        for (const QStringList& args : runs) {
+            QProcess child;
+            child.start(QStringLiteral(KOTRINA_EXECUTABLE), args);
+            QVERIFY(child.waitForStarted());
+            QVERIFY2(temporaryFileShows(out, child), "the run ended before it could be killed");
+            child.kill();
+            child.waitForFinished();
+            QVERIFY(!filesIn(out).isEmpty());
+
+            // The next start of any verb removes what the killed one left.
+            const Run next = kotrina({ u"check"_qs, file, u"--date"_qs, Day });
+            QVERIFY2(next.status == 0, qPrintable(next.err));
+            QCOMPARE(filesIn(out), QStringList());
+        }
+    }
+};
+
+KOTRINA_REGISTER_TEST(TestCliFiles)
+#include "TestCliFiles.moc"
