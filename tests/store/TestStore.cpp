@@ -296,10 +296,14 @@ void TestStore::handOverCarriesAnyFileName()
         QCOMPARE(raised.size(), 0);
 
         // A later version's request that this one does not know: it comes forward and says so.
+        // A request written straight to the running one, as a start of another version would.
+        const auto connectRaw = [&key](QLocalSocket& socket) {
+            socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+            socket.connectToServer(key);
+            return socket.waitForConnected(1000);
+        };
         QLocalSocket later;
-        later.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-        later.connectToServer(key);
-        QVERIFY(later.waitForConnected(1000));
+        QVERIFY(connectRaw(later));
         later.write("raise\nopen 3 5\nabcde");
         QByteArray answer;
         QTRY_VERIFY((answer += later.readAll()).contains('\n'));
@@ -309,9 +313,7 @@ void TestStore::handOverCarriesAnyFileName()
 
         // A start that gave up waiting and went before the answer: nothing is opened.
         QLocalSocket gaveUp;
-        gaveUp.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-        gaveUp.connectToServer(key);
-        QVERIFY(gaveUp.waitForConnected(1000));
+        QVERIFY(connectRaw(gaveUp));
         gaveUp.write("raise\nopen 2 9\n/late.idb");
         QVERIFY(gaveUp.waitForBytesWritten(1000));
         gaveUp.abort();
