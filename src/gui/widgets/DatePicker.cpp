@@ -33,22 +33,17 @@ void DatePicker::focusInEvent(QFocusEvent* event)
     QDateEdit::focusInEvent(event);
 }
 
-bool DatePicker::runIsWhole() const
+void DatePicker::focusOutEvent(QFocusEvent* event)
 {
-    static const QRegularExpression whole(QStringLiteral("^(\\d{4}/\\d{1,2}/\\d{2}|\\d{8})$"));
-    return whole.match(m_run).hasMatch();
+    // What was typed is judged before the picker makes a date of its text on the way out.
+    if (!m_dropRest)
+        settleRun(true);
+    m_run.clear();
+    m_dropRest = false;
+    QDateEdit::focusOutEvent(event);
 }
 
 namespace {
-
-// The date of a whole date as typed, by its numbers; invalid when there is no such day.
-QDate typedDate(const QString& run)
-{
-    if (!run.contains(QLatin1Char('/')))
-        return QDate(run.left(4).toInt(), run.mid(4, 2).toInt(), run.mid(6, 2).toInt());
-    const QStringList parts = run.split(QLatin1Char('/'));
-    return QDate(parts.at(0).toInt(), parts.at(1).toInt(), parts.at(2).toInt());
-}
 
 bool isModifierKey(int key)
 {
@@ -56,7 +51,92 @@ bool isModifierKey(int key)
         || key == Qt::Key_AltGr;
 }
 
+// How many digits a part takes once it begins with these: the year four; a month or a day
+// whose first digit no second one can follow is complete at once, as the picker takes it.
+// Whether keys typed make a whole date as people type one, "2026/3/31" or "20260331": the
+// keys of a refused date are dropped up to there.
+bool looksWhole(const QString& run)
+{
+    static const QRegularExpression whole(QStringLiteral("^(\\d{4}/\\d{1,2}/\\d{2}|\\d{8})$"));
+    return run.size() >= 10 || whole.match(run).hasMatch();
+}
+
+int partWidth(int part, QChar first)
+{
+    const int digit = first.digitValue();
+    if (part == 0)
+        return 4;
+    return (part == 1 ? digit >= 2 : digit >= 4) ? 1 : 2;
+}
+
 } // namespace
+
+void DatePicker::startRun(int part)
+{
+    m_before = date();
+    m_run.clear();
+    m_runPart = part;
+    m_shownParts = textFromDateTime(dateTime()).split(QLatin1Char('/'));
+}
+
+std::optional<QDate> DatePicker::typedDate(bool ended) const
+{
+    if (m_shownParts.size() != 3)
+        return std::nullopt;
+    QStringList parts = m_shownParts;
+    int part = m_runPart;
+    QString current; // the digits typed into the part being typed
+    for (const QChar key : m_run) {
+        if (part > 2)
+            break;
+        if (key == QLatin1Char('/')) {
+            // A slash ends a part being typed; after a complete part the picker had moved on.
+            if (!current.isEmpty()) {
+                ++part;
+                current.clear();
+            }
+            continue;
+        }
+        current += key;
+        parts[part] = current;
+        if (current.size() >= partWidth(part, current.at(0))) {
+            ++part;
+            current.clear();
+        }
+    }
+    if (part <= 2 && !ended)
+        return std::nullopt;
+    if (parts.at(0).size() != 4)
+        return QDate();
+    const QDate typed(parts.at(0).toInt(), parts.at(1).toInt(), parts.at(2).toInt());
+    return typed >= minimumDate() && typed <= maximumDate() ? typed : QDate();
+}
+
+bool DatePicker::settleRun(bool ended)
+{
+    std::optional<QDate> typed;
+    if (!m_run.isEmpty()) {
+        typed = typedDate(ended);
+        if (!typed)
+            return true; // still being typed
+    } else if (ended && lineEdit()->text() != textFromDateTime(dateTime())) {
+        // Text changed otherwise than by a run of keys (erased and typed over): it is taken
+        // only as the date it shows.
+        typed = QDate::fromString(lineEdit()->text(), QString::fromLatin1(DateText::Format));
+        if (typed->isValid() && (*typed < minimumDate() || *typed > maximumDate()))
+            typed = QDate();
+    } else {
+        return true;
+    }
+    if (!typed->isValid()) {
+        refuse(!ended);
+        return false;
+    }
+    m_run.clear();
+    if (*typed != date())
+        setDate(*typed);
+    return true;
+}
 
 void DatePicker::keyPressEvent(QKeyEvent* event)
 {
@@ -65,15 +145,22 @@ void DatePicker::keyPressEvent(QKeyEvent* event)
     const bool fromYear = std::exchange(m_typeFromYear, false);
     const bool plain
         = typed.size() == 1 && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-    const bool dateKey = plain && (typed.at(0).isDigit() || typed == QLatin1String("/"));
+    const bool digit = plain && typed.at(0).isDigit();
+    const bool dateKey = digit || (plain && typed == QLatin1String("/"));
     if (!dateKey && !isModifierKey(event->key())) {
+        // Any other key (Enter, Tab, an arrow, a deletion) ends what was being typed.
+        if (!m_dropRest)
+            settleRun(true);
         m_run.clear();
         m_dropRest = false;
     }
     if (m_dropRest && dateKey) {
         m_run += typed;
-        m_dropRest = !runIsWhole() && m_run.size() < 10;
         showRefusal(true, refusalText());
+        if (looksWhole(m_run)) {
+            m_run.clear();
+            m_dropRest = false;
+        }
         event->accept();
         return;
     }
@@ -92,30 +179,41 @@ void DatePicker::keyPressEvent(QKeyEvent* event)
             event->accept();
             return;
         }
+        const bool whole = shown == textFromDateTime(dateTime());
         // With the whole date selected, at its start, or first after the click that came
         // into the picker, a digit starts the year.
-        const bool startsYear = typed.at(0).isDigit()
-            && (fromYear || at == 0 || (edit->hasSelectedText() && edit->selectedText() == shown));
-        if (dateKey && !startsYear && !m_run.isEmpty())
-            m_run = runIsWhole() ? QString() : m_run + typed;
+        const bool startsYear
+            = digit && (fromYear || at == 0 || (edit->hasSelectedText() && edit->selectedText() == shown));
+        bool running = !m_run.isEmpty();
         if (startsYear) {
-            m_before = date();
-            m_run = typed;
+            startRun(0);
+            running = true;
             setSelectedSection(sectionAt(0));
         }
         // Every part of a whole date shown has all its digits, so a digit typed at a mere
         // cursor (where a click into the picker leaves it) would be refused; it starts the
         // part under the cursor instead. A part being typed shows fewer digits and is left be.
-        else if (typed.at(0).isDigit() && !edit->hasSelectedText() && shown == textFromDateTime(dateTime()))
-            setSelectedSection(currentSection());
+        else if (digit && whole) {
+            if (!edit->hasSelectedText())
+                setSelectedSection(currentSection());
+            if (!running) {
+                startRun(currentSectionIndex());
+                running = true;
+            }
+        }
+        if (running && dateKey)
+            m_run += typed;
     }
     QDateEdit::keyPressEvent(event);
-    // A digit the date cannot take (a 13th month, a 30th of February) leaves the text, the
-    // cursor and the selection as they were; a whole date typed is checked by its own
-    // numbers, whatever the parts made of it.
-    if ((dateKey && typed.at(0).isDigit() && edit->text() == shown && where() == wasAt)
-        || (dateKey && runIsWhole() && !typedDate(m_run).isValid()))
-        refuse();
+    if (!dateKey || m_run.isEmpty())
+        return;
+    // A digit the date cannot take (a 13th month) leaves the text, the cursor and the
+    // selection as they were; a date typed whole is checked by its own numbers, whatever
+    // the parts made of it.
+    if (digit && edit->text() == shown && where() == wasAt)
+        refuse(true);
+    else
+        settleRun(false);
 }
 
 QString DatePicker::refusalText() const
@@ -125,15 +223,17 @@ QString DatePicker::refusalText() const
         + QStringLiteral("日付は %1 のままです。").arg(m_before.toString(QString::fromLatin1(DateText::Format)));
 }
 
-void DatePicker::refuse()
+void DatePicker::refuse(bool dropRest)
 {
-    m_dropRest = !m_run.isEmpty() && !runIsWhole();
+    const QString why = refusalText();
+    m_dropRest = dropRest && !m_run.isEmpty() && !looksWhole(m_run);
+    if (!m_dropRest)
+        m_run.clear();
     m_restoring = true;
     setDate(m_before);
-
     m_restoring = false;
     selectAll();
-    showRefusal(true, refusalText());
+    showRefusal(true, why);
 }
 
 void DatePicker::showRefusal(bool shown, const QString& why)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDateEdit>
+#include <QStringList>
+#include <optional>
 
 // The settlement-date picker of a working window: a calendar drops down, the date shows
 // as yyyy/MM/dd, and a date typed whole, with or without its slashes ("2026/03/31",
@@ -24,17 +26,30 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    void refuse();
+    // Puts back the date held before the typing began and shows why; dropRest drops the
+    // keys of the refused date still to come.
+    void refuse(bool dropRest);
     QString refusalText() const;
     void showRefusal(bool shown, const QString& why = {});
-    // Whether the keys typed since the year was started make a whole date.
-    bool runIsWhole() const;
+    // Starts a run of typed keys in the part with this index (0 year, 1 month, 2 day).
+    void startRun(int part);
+    // The date the keys typed since the run began stand for, the parts not typed as shown
+    // when it began; invalid when there is no such day, nullopt while the last part typed
+    // may still take a digit (ended says no more keys come).
+    std::optional<QDate> typedDate(bool ended) const;
+    // Checks the date of a run that ended or is complete: a date that does not exist is
+    // refused, another one is taken as typed. False when it was refused.
+    bool settleRun(bool ended);
 
     bool m_typeFromYear = false;
-    // The keys (digits and slashes) of a date typed from its year, and the date held before.
+    // The keys (digits and slashes) typed since a run began, the part it began in, the
+    // parts shown then, and the date held before.
     QString m_run;
+    int m_runPart = 0;
+    QStringList m_shownParts;
     QDate m_before;
     bool m_dropRest = false;
     bool m_refusedSign = false;
