@@ -37,13 +37,6 @@ struct Runs : MainWindow
         return said;
     }
     QStringList dataFiles() const { return QDir(env.dataDir()).entryList({ u"*.idb"_qs }, QDir::Files); }
-    // The name a backup last changed now is kept under at the next close.
-    QString keptName() const
-    {
-        return QDir(env.dataDir())
-            .filePath(u"BackupKotrina-"_qs + QFileInfo(backup()).lastModified().toString(u"yyyyMMdd-HHmmss")
-                      + u".idb"_qs);
-    }
 };
 
 QStringList productsOf(const QString& file)
@@ -137,7 +130,8 @@ void TestBackupWork::workInTheBackupOutlivesTheNextClose()
     // the backup made then is replaced without a word.
     m.prompter.answerFile(shop);
     m.trigger("mnuOpen");
-    const QString kept = m.keptName();
+    const QString kept = m.env.dataDir() + u"/BackupKotrina-"_qs
+        + QFileInfo(m.backup()).lastModified().toString(u"yyyyMMdd-HHmmss") + u".idb"_qs;
     QCOMPARE(m.closeAndStart(shop), QStringList { KeptChanged + kept });
     QCOMPARE(productsOf(kept), QStringList({ u"りんご"_qs, u"なし"_qs, u"みかん"_qs }));
     QCOMPARE(productsOf(m.backup()), QStringList { u"りんご"_qs });
