@@ -354,20 +354,13 @@ void TestMasterScreens::productAccessKeys()
     QTRY_VERIFY(t.nameBox()->hasFocus());
     QCOMPARE(t.nameBox()->selectedText(), u"いちご"_qs);
 
-    // Alt+K is the delete button's alone, wherever the focus is: it asks, so the answer typed
-    // next goes to the question, not into the name.
+    // Alt+K is the delete button's alone, wherever the focus is: it asks, and nothing is
+    // typed into the name.
     t.prompter.answerAsk(false);
     QTest::keyClick(t.screen, Qt::Key_K, Qt::AltModifier);
     QTRY_COMPARE(t.prompter.texts(), QStringList { DeleteQuestion });
     t.close();
     QCOMPARE(t.stored(), before);
-
-    delete t.screen;
-    t.open();
-    t.selectRow(0);
-    t.prompter.answerAsk(true);
-    QTest::keyClick(t.screen, Qt::Key_K, Qt::AltModifier);
-    QTRY_COMPARE(t.stored(), QStringList { u"1:うめ"_qs });
 }
 
 KOTRINA_REGISTER_TEST(TestMasterScreens)
