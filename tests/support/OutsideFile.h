@@ -19,8 +19,6 @@ class ExclusiveLock
 public:
     explicit ExclusiveLock(const QString& path, int seconds = 0);
     ~ExclusiveLock();
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
 
     // Whether the other program holds the lock by now, and whether it has let go again;
     // each is given ten seconds.
