@@ -44,8 +44,7 @@ private:
 
 bool xdotool(const QStringList& arguments)
 {
-    // The program goes on reading its events meanwhile: a key that the keyboard map lacks
-    // (Zenkaku_Hankaku) is mapped by xdotool for the moment of the key press only.
+    // The program goes on reading its events meanwhile, as it does while a user types.
     QProcess run;
     run.setProcessChannelMode(QProcess::ForwardedChannels);
     run.start(QStringLiteral("xdotool"), arguments);
