@@ -31,6 +31,9 @@ if [ "${1:-}" != --inside ]; then
         XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$home/run"
     mkdir -p "$XDG_CONFIG_HOME/mozc" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
     chmod 700 "$XDG_RUNTIME_DIR"
+    # Mozc composes from the start, as after the 半角/全角 key.
+    printf '%s\n' 'engines { name: "mozc-jp" longname: "Mozc" layout: "default" rank: 80 }' \
+        'active_on_launch: True' >"$XDG_CONFIG_HOME/mozc/ibus_config.textproto"
     session=(xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" dbus-run-session --
              bash "$(readlink -f "$0")" --inside "$@")
     if [ "$(id -u)" -eq 0 ]; then

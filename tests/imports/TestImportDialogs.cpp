@@ -41,6 +41,20 @@ void saveMapping(const TestEnvironment& env, ImportKind kind)
                   kind == ImportKind::Lines ? LinesMapping : "品名\r\n1\r\n単位\r\n2\r\n単価\r\n3\r\n");
 }
 
+// The assignment dialog's rows as "mark|heading assigned|difference from the saved heading".
+QStringList assignmentRows(QDialog* tab)
+{
+    auto* table = tab->findChild<QTableWidget*>(u"MSFlexGrid1"_qs);
+    QStringList shown;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QString difference
+            = table->isColumnHidden(2) ? QString() : table->model()->index(row, 2).data().toString();
+        shown << table->verticalHeaderItem(row)->text() + u'|' + table->model()->index(row, 1).data().toString() + u'|'
+                + difference;
+    }
+    return shown;
+}
+
 // An import dialog over a new database, with its files in the test's directory.
 struct ImportDialogTest : TestSession
 {
@@ -161,99 +175,68 @@ private slots:
         const QString data
             = t.file(u"swapped.txt"_qs, u"品名\t分類\t数\t単位\t単価\t価格\r\nりんご\t青果\t3\t箱\t100\t300\r\n"_qs);
         t.open(ImportKind::Lines);
-        struct Seen
-        {
-            QStringList marks, assigned, differences;
-            QString note;
-        };
-        const auto look = [](QDialog* tab) {
-            auto* table = tab->findChild<QTableWidget*>(u"MSFlexGrid1"_qs);
-            Seen seen;
-            for (int row = 0; row < table->rowCount(); ++row)
-                seen.marks << table->verticalHeaderItem(row)->text();
-            seen.assigned = ScreenTest::columnTexts(table, 1);
-            if (!table->isColumnHidden(2))
-                seen.differences = ScreenTest::columnTexts(table, 2);
-            if (tab->findChild<QLabel*>(u"Label4"_qs)->isVisible())
-                seen.note = tab->findChild<QLabel*>(u"Label4"_qs)->text();
-            return seen;
+        // Imports the file; the assignment dialog is looked at, worked and closed with the button.
+        QStringList seen;
+        const auto run = [&](std::initializer_list<bool> answers, const char* button,
+                             const std::function<void(QDialog*)>& work = {}) {
+            t.modals.steps["DialogTabA"] = [&seen, button, work](QDialog* tab) {
+                QTRY_VERIFY(tab->findChild<QComboBox*>(u"Combo1"_qs)->isEnabled());
+                seen = assignmentRows(tab);
+                if (work)
+                    work(tab);
+                tab->findChild<QPushButton*>(QString::fromLatin1(button))->click();
+            };
+            t.choose(data);
+            t.answer(answers);
+            t.w.click("Command1");
         };
 
-        // Assigning a marked row anew takes its mark away; ｷｬﾝｾﾙ writes nothing and ends the run.
-        Seen first, reassigned;
-        t.modals.steps["DialogTabA"] = [&](QDialog* tab) {
-            QTRY_VERIFY(tab->findChild<QComboBox*>(u"Combo1"_qs)->isEnabled());
-            first = look(tab);
-            auto* table = tab->findChild<QTableWidget*>(u"MSFlexGrid1"_qs);
-            QVERIFY(ScreenTest::clickCell(table, 5, 0));
-            QVERIFY(ScreenTest::chooseFromList(tab->findChild<QComboBox*>(u"Combo1"_qs), u"数"_qs));
-            reassigned = look(tab);
-            tab->findChild<QPushButton*>(u"Command4"_qs)->click();
-        };
-        t.choose(data);
-        t.answer({ true });
-        t.w.click("Command1");
-        QCOMPARE(first.marks, cells(u"！|＊！||||！|"_qs));
         // Each field takes the column its saved heading has moved to; one whose heading is gone
-        // keeps its place.
-        QCOMPARE(first.assigned, cells(u"分類|品名|数|単位|単価|価格|"_qs));
-        QCOMPARE(first.differences,
-                 (QStringList { u"保存時の見出しは「分類」、ファイルの 1 列目は「品名」（「分類」は 2 列目）"_qs,
-                                u"保存時の見出しは「品名」、ファイルの 2 列目は「分類」（「品名」は 1 列目）"_qs,
-                                {},
-                                {},
-                                {},
-                                u"保存時の見出しは「金額」、ファイルの 6 列目は「価格」"_qs,
-                                {} }));
-        QVERIFY2(first.note.startsWith(u"！印の項目は、"_qs), qPrintable(first.note));
-        QCOMPARE(reassigned.marks, cells(u"！|＊！|||||"_qs));
-        QCOMPARE(reassigned.assigned, cells(u"分類|品名|数|単位|単価|数|"_qs));
-        QCOMPARE(reassigned.differences.value(5), QString());
+        // keeps its place. Assigning a marked row anew takes its mark away; ｷｬﾝｾﾙ writes nothing.
+        QStringList reassigned;
+        QString note;
+        run({ true }, "Command4", [&](QDialog* tab) {
+            note = tab->findChild<QLabel*>(u"Label4"_qs)->isVisible() ? tab->findChild<QLabel*>(u"Label4"_qs)->text()
+                                                                      : QString();
+            QVERIFY(ScreenTest::clickCell(tab->findChild<QTableWidget*>(u"MSFlexGrid1"_qs), 5, 0));
+            QVERIFY(ScreenTest::chooseFromList(tab->findChild<QComboBox*>(u"Combo1"_qs), u"数"_qs));
+            reassigned = assignmentRows(tab);
+        });
+        const QString moved = u"！|分類|保存時の見出しは「分類」、ファイルの 1 列目は「品名」（「分類」は 2 列目）\n"
+                              "＊！|品名|保存時の見出しは「品名」、ファイルの 2 列目は「分類」（「品名」は 1 列目）\n"
+                              "|数|\n|単位|\n|単価|\n"_qs;
+        QCOMPARE(seen.join(u'\n'), moved + u"！|価格|保存時の見出しは「金額」、ファイルの 6 列目は「価格」\n||"_qs);
+        QVERIFY2(note.startsWith(u"！印の項目は、"_qs), qPrintable(note));
+        QCOMPARE(reassigned.join(u'\n'), moved + u"|数|\n||"_qs);
         QCOMPARE(t.prompter.texts(),
                  QStringList { u"インポートする棚卸データの決算日は、2026/03/31です。よろしいですか。"_qs });
         QCOMPARE(readAll(mappingFile), LinesMapping);
         QVERIFY(linesOf(t.db()).isEmpty());
 
         // OK takes the marked assignment as shown, and the run goes on with it.
-        t.modals.steps["DialogTabA"] = [&](QDialog* tab) {
-            QTRY_VERIFY(tab->findChild<QComboBox*>(u"Combo1"_qs)->isEnabled());
-            tab->findChild<QPushButton*>(u"Command3"_qs)->click();
-        };
-        t.choose(data);
-        t.answer({ true, true });
-        t.w.click("Command1");
+        run({ true, true }, "Command3");
         QCOMPARE(t.prompter.texts().constLast(), u"棚卸のインポートは正常に完了しました。"_qs);
         QCOMPARE(linesOf(t.db()), QStringList { u"2026-03-31|1|りんご|3|箱|100|300"_qs });
-        QCOMPARE(QString::fromUtf8(readAll(mappingFile)),
-                 u"分類\r\n2\r\n品名\r\n1\r\n数\r\n3\r\n単位\r\n4\r\n単価\r\n5\r\n価格\r\n6\r\n\r\n0\r\n"_qs);
+        QCOMPARE(readAll(mappingFile),
+                 "分類\r\n2\r\n品名\r\n1\r\n数\r\n3\r\n単位\r\n4\r\n単価\r\n5\r\n価格\r\n6\r\n\r\n0\r\n");
 
         // The same layout again goes in without the assignment dialog.
-        const qsizetype screens = t.modals.screens.size();
-        t.choose(data);
-        t.answer({ true, true, true });
-        t.w.click("Command1");
-        QCOMPARE(t.modals.screens.size(), screens);
+        seen.clear();
+        run({ true, true, true }, "Command3");
+        QCOMPARE(seen, QStringList());
         QCOMPARE(linesOf(t.db()).size(), 2);
 
         // An assignment kept as positions alone is shown marked once: OK records the headings
         // (and, as ever, the fields without a column take the one headed with their label).
-        QVERIFY(t.env.writeFile(mappingFile, "\r\n2\r\n\r\n1\r\n\r\n0\r\n\r\n0\r\n\r\n0\r\n\r\n6\r\n\r\n0\r\n")
-                == mappingFile);
-        Seen positions;
-        t.modals.steps["DialogTabA"] = [&](QDialog* tab) {
-            QTRY_VERIFY(tab->findChild<QComboBox*>(u"Combo1"_qs)->isEnabled());
-            positions = look(tab);
-            tab->findChild<QPushButton*>(u"Command3"_qs)->click();
-        };
-        t.choose(data);
-        t.answer({ true, true, true });
-        t.w.click("Command1");
-        QCOMPARE(positions.marks, cells(u"！|＊！||||！|"_qs));
-        QCOMPARE(positions.assigned, cells(u"分類|品名||単位|単価|価格|"_qs));
-        QCOMPARE(positions.differences.value(0), u"保存時の見出しは記録なし、ファイルの 2 列目は「分類」"_qs);
+        t.env.writeFile(mappingFile, "\r\n2\r\n\r\n1\r\n\r\n0\r\n\r\n0\r\n\r\n0\r\n\r\n6\r\n\r\n0\r\n");
+        run({ true, true, true }, "Command3");
+        QCOMPARE(seen.join(u'\n'),
+                 u"！|分類|保存時の見出しは記録なし、ファイルの 2 列目は「分類」\n"
+                 "＊！|品名|保存時の見出しは記録なし、ファイルの 1 列目は「品名」\n"
+                 "||\n|単位|\n|単価|\n！|価格|保存時の見出しは記録なし、ファイルの 6 列目は「価格」\n||"_qs);
         QCOMPARE(linesOf(t.db()).size(), 3);
-        QCOMPARE(QString::fromUtf8(readAll(mappingFile)),
-                 u"分類\r\n2\r\n品名\r\n1\r\n\r\n0\r\n単位\r\n4\r\n単価\r\n5\r\n価格\r\n6\r\n\r\n0\r\n"_qs);
+        QCOMPARE(readAll(mappingFile),
+                 "分類\r\n2\r\n品名\r\n1\r\n\r\n0\r\n単位\r\n4\r\n単価\r\n5\r\n価格\r\n6\r\n\r\n0\r\n");
     }
 
     void existingLinesAskedStopEndsWithNothingWritten()

@@ -1,11 +1,9 @@
 #include "OutsideFile.h"
 
-#include <QDeadlineTimer>
+#include "SampleData.h"
+
 #include <QProcess>
-#include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QThread>
-#include <functional>
 
 QString madeOutside(const TestEnvironment& env)
 {
@@ -55,46 +53,10 @@ ExclusiveLock::~ExclusiveLock()
     m_sqlite.waitForFinished();
 }
 
-namespace {
-
-bool waitFor(const std::function<bool()>& condition)
+bool ExclusiveLock::readable() const
 {
-    QDeadlineTimer deadline(10000);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(10);
-    }
-    return true;
-}
-
-} // namespace
-
-bool ExclusiveLock::taken()
-{
-    return waitFor([this] { return !readableNow(m_path); });
-}
-
-bool ExclusiveLock::released()
-{
-    return waitFor([this] { return readableNow(m_path); });
-}
-
-bool readableNow(const QString& path)
-{
-    static int counter = 0;
-    const QString name = QStringLiteral("readable-now-%1").arg(++counter);
-    bool readable = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=0"));
-        if (db.open()) {
-            QSqlQuery q(db);
-            readable = q.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")) && q.next();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return readable;
+    return onRawConnection(m_path, [](QSqlQuery& q) {
+        return q.exec(QStringLiteral("PRAGMA busy_timeout = 0"))
+            && q.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")) && q.next();
+    });
 }

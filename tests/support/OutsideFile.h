@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QTest>
 
 // A business file made with the sqlite3 program from the template's table definitions, not
 // by this program: categories 1 and 2, products 1 and 2, and lines of 2026-03-31 of which
@@ -18,18 +19,22 @@ class ExclusiveLock
 public:
     explicit ExclusiveLock(const QString& path, int seconds = 0);
     ~ExclusiveLock();
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
 
-    // Whether the other program holds the lock by now (it is given a few seconds to take it).
-    bool taken();
-    // Waits until the file can be read again; false when it cannot within a few seconds.
-    bool released();
+    // Whether the other program holds the lock by now, and whether it has let go again;
+    // each is given ten seconds.
+    bool taken() const
+    {
+        return QTest::qWaitFor([this] { return !readable(); }, 10000);
+    }
+    bool released() const
+    {
+        return QTest::qWaitFor([this] { return readable(); }, 10000);
+    }
 
 private:
+    // Whether a connection of its own may read the file now, without waiting for the lock.
+    bool readable() const;
+
     QProcess m_sqlite;
     QString m_path;
 };
-
-// Whether a connection of its own may read the file now, without waiting for a lock.
-bool readableNow(const QString& path);
