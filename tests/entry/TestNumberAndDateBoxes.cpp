@@ -101,26 +101,44 @@ void TestNumberAndDateBoxes::inputMethodInCorrectionCells()
 
 void TestNumberAndDateBoxes::impossibleDateIsRefused_data()
 {
+    // clickAt: where a click puts the cursor in a picker that already has the keyboard;
+    // -1 for the click that brings the keyboard into it.
+    QTest::addColumn<int>("clickAt");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QDate>("shown");
-    QTest::newRow("30 February") << u"2026/02/30"_qs << QDate(2026, 3, 31);
-    QTest::newRow("month 13, day 40") << u"2026/13/40"_qs << QDate(2026, 3, 31);
-    QTest::newRow("31 April") << u"2026/04/31"_qs << QDate(2026, 3, 31);
-    QTest::newRow("without slashes") << u"20260230"_qs << QDate(2026, 3, 31);
-    QTest::newRow("29 February, no leap year") << u"2027/2/29"_qs << QDate(2026, 3, 31);
-    QTest::newRow("29 February, leap year") << u"2028/02/29"_qs << QDate(2028, 2, 29);
-    QTest::newRow("short month") << u"2026/2/28"_qs << QDate(2026, 2, 28);
+    QTest::newRow("30 February") << -1 << u"2026/02/30"_qs << QDate(2026, 3, 31);
+    QTest::newRow("month 13, day 40") << -1 << u"2026/13/40"_qs << QDate(2026, 3, 31);
+    QTest::newRow("31 April") << -1 << u"2026/04/31"_qs << QDate(2026, 3, 31);
+    QTest::newRow("without slashes") << -1 << u"20260230"_qs << QDate(2026, 3, 31);
+    QTest::newRow("29 February, no leap year") << -1 << u"2027/2/29"_qs << QDate(2026, 3, 31);
+    QTest::newRow("29 February, leap year") << -1 << u"2028/02/29"_qs << QDate(2028, 2, 29);
+    QTest::newRow("short month") << -1 << u"2026/2/28"_qs << QDate(2026, 2, 28);
+    QTest::newRow("from inside the year") << 2 << u"2026/02/30"_qs << QDate(2026, 3, 31);
+    QTest::newRow("a month without that day") << 6 << u"02"_qs << QDate(2026, 3, 31);
+    QTest::newRow("the day alone") << 9 << u"15"_qs << QDate(2026, 3, 15);
 }
 
 // Typed key by key into the entry screen's picker; a line registered next is filed under
 // the date the picker shows.
 void TestNumberAndDateBoxes::impossibleDateIsRefused()
 {
+    QFETCH(int, clickAt);
     QFETCH(QString, typed);
     QFETCH(QDate, shown);
     EntryScreen e;
     const QString status = e.find<QLineEdit>("Text3")->text();
-    ScreenTest::typeDate(e.picker(), typed);
+    if (clickAt < 0) {
+        ScreenTest::typeDate(e.picker(), typed);
+    } else {
+        auto* box = e.picker()->findChild<QLineEdit*>();
+        e.picker()->setFocus();
+        QTRY_VERIFY(box->hasFocus());
+        const int x = box->contentsRect().left() + 2 + box->fontMetrics().horizontalAdvance(box->text().left(clickAt));
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(x, box->height() / 2));
+        QTest::keyClicks(e.picker(), typed);
+        QTest::keyClick(e.picker(), Qt::Key_Return);
+        ScreenTest::settle();
+    }
     QCOMPARE(e.picker()->date(), shown);
     const bool refused = shown == QDate(2026, 3, 31);
     QCOMPARE(e.showsRefusal(), refused);
