@@ -100,6 +100,6 @@ int main(int argc, char* argv[])
 
     const auto program = startProgram(paths, file);
     listenForHandOver(instance, program->window);
-    endOnSignal(endRequests, program->window);
+    endOnSignal(endRequests, *program);
     return QApplication::exec();
 }

@@ -123,21 +123,26 @@ void TestRunningProgram::endsThroughTheClosingStepsOnSignal_data()
 {
     QTest::addColumn<int>("signal");
     QTest::addColumn<bool>("firstRun"); // on the template, the guidance's windows up
-    QTest::newRow("SIGTERM") << SIGTERM << false;
-    QTest::newRow("SIGHUP") << SIGHUP << false;
-    QTest::newRow("SIGINT") << SIGINT << false;
-    QTest::newRow("SIGTERM during the first-run guidance") << SIGTERM << true;
+    QTest::addColumn<bool>("toldAtClose"); // a backup of unknown state kept, which the close tells
+    QTest::newRow("SIGTERM") << SIGTERM << false << false;
+    QTest::newRow("SIGHUP") << SIGHUP << false << false;
+    QTest::newRow("SIGINT") << SIGINT << false << false;
+    QTest::newRow("SIGTERM during the first-run guidance") << SIGTERM << true << false;
+    QTest::newRow("SIGTERM with something to tell") << SIGTERM << false << true;
 }
 
 void TestRunningProgram::endsThroughTheClosingStepsOnSignal()
 {
     QFETCH(int, signal);
     QFETCH(bool, firstRun);
+    QFETCH(bool, toldAtClose);
     TestEnvironment env;
     const QString file = sampleDatabase(env, 3, u"店A.idb"_qs);
     QVERIFY(!file.isEmpty());
     const QString backup = env.paths().backupPath();
     QVERIFY(!QFileInfo::exists(env.settingsFile()));
+    if (toldAtClose)
+        QVERIFY(QFile::copy(env.newDatabase(u"古い控え.idb"_qs), backup));
 
     Program program(firstRun ? QStringList() : QStringList { file });
     QVERIFY(QTest::qWaitFor(
@@ -162,6 +167,9 @@ void TestRunningProgram::endsThroughTheClosingStepsOnSignal()
         QVERIFY(copy.open(backup));
         QCOMPARE(rowCount(copy, Table::Tana), 3);
     }
+    // Nobody is there to read what the close tells: it goes to standard error, and the
+    // program does not wait for an OK.
+    QCOMPARE(QString::fromUtf8(program.readAllStandardError()).contains(u"BackupKotrina-"_qs), toldAtClose);
 }
 
 KOTRINA_REGISTER_TEST(TestRunningProgram)

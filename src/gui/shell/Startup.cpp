@@ -53,10 +53,11 @@ void listenForHandOver(SingleInstance& instance, frmAMain& window)
             &window, [&window, file] { window.openHandedOver(file); }, Qt::QueuedConnection);
 }
 
-void endOnSignal(TerminationSignals& requests, frmAMain& window)
+void endOnSignal(TerminationSignals& requests, RunningProgram& program)
 {
-    QObject::connect(&requests, &TerminationSignals::received, &window, [&window](int signal) {
-        window.close();
+    QObject::connect(&requests, &TerminationSignals::received, &program.window, [&program](int signal) {
+        program.prompter.setUnattended();
+        program.window.close();
         // Ends every event loop, a modal dialog's included, once the closing steps have run.
         QCoreApplication::exit(TerminationSignals::exitStatusFor(signal));
     });

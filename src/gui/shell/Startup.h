@@ -33,5 +33,6 @@ std::unique_ptr<RunningProgram> startProgram(const Paths& paths, const QString& 
 void listenForHandOver(SingleInstance& instance, frmAMain& window);
 
 // A request to end (SIGTERM, SIGHUP, SIGINT) closes the main window as its close box does,
-// with the same closing steps, and ends the program with 128 + the signal's number.
-void endOnSignal(TerminationSignals& requests, frmAMain& window);
+// with the same closing steps, and ends the program with 128 + the signal's number. What
+// the closing steps would tell goes to standard error: nobody is there to answer.
+void endOnSignal(TerminationSignals& requests, RunningProgram& program);

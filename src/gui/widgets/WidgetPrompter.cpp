@@ -9,6 +9,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTextStream>
 
 namespace {
 
@@ -72,6 +73,8 @@ QWidget* WidgetPrompter::owner()
 
 std::optional<QString> WidgetPrompter::runFileDialog(const FileDialogRequest& request, bool save)
 {
+    if (m_unattended)
+        return std::nullopt;
     ArrowWhileOpen arrow;
     const QFileDialog::AcceptMode mode = save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen;
     QFileDialog dialog(owner(), request.title);
@@ -97,6 +100,10 @@ std::optional<QString> WidgetPrompter::runFileDialog(const FileDialogRequest& re
 
 void WidgetPrompter::notice(const QString& text, Icon icon, const QString& title)
 {
+    if (m_unattended) {
+        QTextStream(stderr) << "kotrina: " << displayText(text) << Qt::endl;
+        return;
+    }
     ArrowWhileOpen arrow;
     QMessageBox box(toBoxIcon(icon), title, displayText(text), QMessageBox::Ok, owner());
     box.exec();
@@ -104,6 +111,10 @@ void WidgetPrompter::notice(const QString& text, Icon icon, const QString& title
 
 bool WidgetPrompter::ask(const QString& text, const QString& title)
 {
+    if (m_unattended) {
+        QTextStream(stderr) << "kotrina: " << displayText(text) << " → いいえ" << Qt::endl;
+        return false;
+    }
     ArrowWhileOpen arrow;
     QMessageBox box(QMessageBox::Question, title, displayText(text), QMessageBox::Yes | QMessageBox::No, owner());
     box.setDefaultButton(QMessageBox::Yes);
@@ -122,6 +133,8 @@ std::optional<QString> WidgetPrompter::saveFile(const FileDialogRequest& request
 
 std::optional<QString> WidgetPrompter::chooseFont(const QString& family, int pointSize)
 {
+    if (m_unattended)
+        return std::nullopt;
     ArrowWhileOpen arrow;
     bool ok = false;
     const QFont font
@@ -134,7 +147,7 @@ std::optional<QString> WidgetPrompter::chooseFont(const QString& family, int poi
 std::optional<int> WidgetPrompter::printerSettings(const QString& printer, int paperCode)
 {
     const QPrinterInfo info = QPrinterInfo::printerInfo(printer);
-    if (printer.isEmpty() || info.isNull())
+    if (m_unattended || printer.isEmpty() || info.isNull())
         return std::nullopt;
     ArrowWhileOpen arrow;
     QPrinter job(info, QPrinter::HighResolution);
