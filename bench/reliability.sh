@@ -98,7 +98,16 @@ for variant in "$work"/variants/*.idb; do
         fault "command line $(basename "$variant"): exit $rc"
     fi
     cmp -s "$variant" "$work/file.idb" || { changed=$((changed + 1)); fault "command line changed $(basename "$variant")"; }
-    cmp -s "$work/good-backup.idb" "$home/BackupKotrina.idb" || { backups_changed=$((backups_changed + 1)); fault "command line changed the backup"; }
+    # SIGTERM closes the window as its close box does: a variant that passes the check is
+    # backed up, and the earlier backup, of which nothing was recorded, is kept under a dated name.
+    if ! cmp -s "$work/good-backup.idb" "$home/BackupKotrina.idb"; then
+        kept=$(ls "$home"/BackupKotrina-*.idb 2>/dev/null | head -n 1)
+        if [ -z "$kept" ] || ! cmp -s "$work/good-backup.idb" "$kept" \
+            || ! "$driver" verify "$home/BackupKotrina.idb" >/dev/null; then
+            backups_changed=$((backups_changed + 1))
+            fault "command line lost or broke the backup for $(basename "$variant")"
+        fi
+    fi
 
     # 開く in-process, the check the window runs, and the backup made at close.
     home=$work/home-open
