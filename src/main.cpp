@@ -68,9 +68,18 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     setUpApplication(app);
-    // From here on a request to end runs the main window's closing steps (settings, backup);
-    // one that comes before the window is up waits until it is.
+    // A request to end runs the main window's closing steps (settings, backup). One that comes
+    // before the window is up is kept for it; a start-up message waiting for an answer is given
+    // up, and none is shown after it: nobody is there to answer.
     TerminationSignals endRequests;
+    int endedBy = 0;
+    QObject::connect(&endRequests, &TerminationSignals::received, [&endedBy](int signal) {
+        endedBy = signal;
+        WidgetPrompter::setUnattended();
+        if (QWidget* waiting = QApplication::activeModalWidget())
+            waiting->close();
+    });
+    endRequests.watch();
 
     const Paths paths = Paths::fromEnvironment();
     // Made absolute here, against the folder this start was given: the running program may
@@ -99,6 +108,10 @@ int main(int argc, char* argv[])
     }
 
     const auto program = startProgram(paths, file);
+    if (endedBy != 0) {
+        program->window.close();
+        return TerminationSignals::exitStatusFor(endedBy);
+    }
     listenForHandOver(instance, program->window);
     endOnSignal(endRequests, *program);
     return QApplication::exec();

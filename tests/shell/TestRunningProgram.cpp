@@ -124,11 +124,13 @@ void TestRunningProgram::endsThroughTheClosingStepsOnSignal_data()
     QTest::addColumn<int>("signal");
     QTest::addColumn<bool>("firstRun"); // on the template, the guidance's windows up
     QTest::addColumn<bool>("toldAtClose"); // a backup of unknown state kept, which the close tells
-    QTest::newRow("SIGTERM") << SIGTERM << false << false;
-    QTest::newRow("SIGHUP") << SIGHUP << false << false;
-    QTest::newRow("SIGINT") << SIGINT << false << false;
-    QTest::newRow("SIGTERM during the first-run guidance") << SIGTERM << true << false;
-    QTest::newRow("SIGTERM with something to tell") << SIGTERM << false << true;
+    QTest::addColumn<bool>("damaged"); // the start's message on the damaged file waits for an answer
+    QTest::newRow("SIGTERM") << SIGTERM << false << false << false;
+    QTest::newRow("SIGHUP") << SIGHUP << false << false << false;
+    QTest::newRow("SIGINT") << SIGINT << false << false << false;
+    QTest::newRow("SIGTERM during the first-run guidance") << SIGTERM << true << false << false;
+    QTest::newRow("SIGTERM with something to tell") << SIGTERM << false << true << false;
+    QTest::newRow("SIGTERM before the window is up") << SIGTERM << false << false << true;
 }
 
 void TestRunningProgram::endsThroughTheClosingStepsOnSignal()
@@ -136,9 +138,13 @@ void TestRunningProgram::endsThroughTheClosingStepsOnSignal()
     QFETCH(int, signal);
     QFETCH(bool, firstRun);
     QFETCH(bool, toldAtClose);
+    QFETCH(bool, damaged);
     TestEnvironment env;
     const QString file = sampleDatabase(env, 3, u"店A.idb"_qs);
     QVERIFY(!file.isEmpty());
+    if (damaged) // cut off after its first page: the start says so before the window is up
+        QVERIFY(QFile::resize(file, 5000));
+    const QByteArray bytes = readAll(file);
     const QString backup = env.paths().backupPath();
     QVERIFY(!QFileInfo::exists(env.settingsFile()));
     if (toldAtClose)
@@ -151,10 +157,17 @@ void TestRunningProgram::endsThroughTheClosingStepsOnSignal()
                 != SingleInstance::HandOver::NoneRunning;
         },
         30000));
-    if (firstRun) // the guidance's tip window waits for its OK
+    if (firstRun || damaged) // the guidance's tip window, or the damage message, waits for its OK
         QTest::qWait(1000);
     QCOMPARE(::kill(pid_t(program.processId()), signal), 0);
     QCOMPARE(program.status(), 128 + signal);
+    if (damaged) {
+        // The message on the damaged file was given up; the closing steps leave it as it was
+        // and keep no copy of it.
+        QCOMPARE(readAll(file), bytes);
+        QVERIFY(!QFileInfo::exists(backup));
+        return;
+    }
 
     // The settings of the closing steps are stored, and the backup is the open file's copy.
     FixedClock clock(QDate(2026, 3, 31));

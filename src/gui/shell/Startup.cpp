@@ -55,8 +55,10 @@ void listenForHandOver(SingleInstance& instance, frmAMain& window)
 
 void endOnSignal(TerminationSignals& requests, RunningProgram& program)
 {
+    // What kept a request for the window while it was not up gives way.
+    QObject::disconnect(&requests, &TerminationSignals::received, nullptr, nullptr);
     QObject::connect(&requests, &TerminationSignals::received, &program.window, [&program](int signal) {
-        program.prompter.setUnattended();
+        WidgetPrompter::setUnattended();
         program.window.close();
         // Ends every event loop, a modal dialog's included, once the closing steps have run.
         QCoreApplication::exit(TerminationSignals::exitStatusFor(signal));

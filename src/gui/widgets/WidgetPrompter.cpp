@@ -73,7 +73,7 @@ QWidget* WidgetPrompter::owner()
 
 std::optional<QString> WidgetPrompter::runFileDialog(const FileDialogRequest& request, bool save)
 {
-    if (m_unattended)
+    if (s_unattended)
         return std::nullopt;
     ArrowWhileOpen arrow;
     const QFileDialog::AcceptMode mode = save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen;
@@ -100,7 +100,7 @@ std::optional<QString> WidgetPrompter::runFileDialog(const FileDialogRequest& re
 
 void WidgetPrompter::notice(const QString& text, Icon icon, const QString& title)
 {
-    if (m_unattended) {
+    if (s_unattended) {
         QTextStream(stderr) << "kotrina: " << displayText(text) << Qt::endl;
         return;
     }
@@ -111,7 +111,7 @@ void WidgetPrompter::notice(const QString& text, Icon icon, const QString& title
 
 bool WidgetPrompter::ask(const QString& text, const QString& title)
 {
-    if (m_unattended) {
+    if (s_unattended) {
         QTextStream(stderr) << "kotrina: " << displayText(text) << " → いいえ" << Qt::endl;
         return false;
     }
@@ -133,7 +133,7 @@ std::optional<QString> WidgetPrompter::saveFile(const FileDialogRequest& request
 
 std::optional<QString> WidgetPrompter::chooseFont(const QString& family, int pointSize)
 {
-    if (m_unattended)
+    if (s_unattended)
         return std::nullopt;
     ArrowWhileOpen arrow;
     bool ok = false;
@@ -147,7 +147,7 @@ std::optional<QString> WidgetPrompter::chooseFont(const QString& family, int poi
 std::optional<int> WidgetPrompter::printerSettings(const QString& printer, int paperCode)
 {
     const QPrinterInfo info = QPrinterInfo::printerInfo(printer);
-    if (m_unattended || printer.isEmpty() || info.isNull())
+    if (s_unattended || printer.isEmpty() || info.isNull())
         return std::nullopt;
     ArrowWhileOpen arrow;
     QPrinter job(info, QPrinter::HighResolution);

@@ -19,9 +19,9 @@ public:
     std::optional<int> printerSettings(const QString& printer, int paperCode) override;
 
     // From now on nobody is there to answer (the program ends on the system's request, as
-    // at logging out): notices go to standard error instead of waiting for OK, questions
-    // are answered No and dialogs cancelled, so the closing steps never wait on a window.
-    void setUnattended() { m_unattended = true; }
+    // at logging out): notices of every prompter go to standard error instead of waiting for
+    // OK, questions are answered No and dialogs cancelled, so the program never waits on a window.
+    static void setUnattended() { s_unattended = true; }
 
 private:
     // The active window; while none is (a dialog has just closed and the window manager
@@ -30,5 +30,5 @@ private:
     std::optional<QString> runFileDialog(const FileDialogRequest& request, bool save);
 
     QPointer<QWidget> m_lastOwner;
-    bool m_unattended = false;
+    static inline bool s_unattended = false;
 };
