@@ -10,7 +10,6 @@
 #include <QSqlQuery>
 #include <QUrl>
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 QString tableName(Table table)
 {
@@ -55,17 +54,6 @@ QString nextConnectionName()
 {
     static int counter = 0;
     return QStringLiteral("kotrina-%1").arg(++counter);
-}
-
-// The file's identity on its file system; false when there is no file.
-bool fileIdentity(const QString& path, quint64* device, quint64* inode)
-{
-    struct stat info = {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return false;
-    *device = quint64(info.st_dev);
-    *inode = quint64(info.st_ino);
-    return true;
 }
 
 void setBusyTimeout(const QSqlDatabase& db, int ms)
@@ -132,18 +120,17 @@ bool Database::open(const QString& path, QString* error, Access access)
     m_path = info.absoluteFilePath();
     m_nameIndexes = nameIndexes;
     m_readOnly = access == Access::ReadOnly;
-    fileIdentity(m_path, &m_device, &m_inode);
+    m_file = FileIdentity::of(m_path);
     m_use = std::move(use);
     return true;
 }
 
 Database::FileState Database::fileState() const
 {
-    quint64 device = 0;
-    quint64 inode = 0;
-    if (!fileIdentity(m_path, &device, &inode))
+    const std::optional<FileIdentity> now = FileIdentity::of(m_path);
+    if (!now)
         return FileState::Missing;
-    return device == m_device && inode == m_inode ? FileState::Same : FileState::Replaced;
+    return now == m_file ? FileState::Same : FileState::Replaced;
 }
 
 void Database::close()
@@ -158,8 +145,7 @@ void Database::close()
     m_name.clear();
     m_path.clear();
     m_nameIndexes = false;
-    m_device = 0;
-    m_inode = 0;
+    m_file.reset();
     m_use.reset();
 }
 

@@ -91,8 +91,7 @@ private:
     QString m_path;
     bool m_nameIndexes = false;
     bool m_readOnly = false;
-    quint64 m_device = 0;
-    quint64 m_inode = 0;
+    std::optional<FileIdentity> m_file; // of the file opened, to tell it from one put in its place
     mutable int m_noWaitDepth = 0;
     std::unique_ptr<FileUse> m_use;
 };

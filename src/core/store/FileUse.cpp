@@ -9,31 +9,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+std::optional<FileIdentity> FileIdentity::of(const QString& path)
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity { quint64(st.st_dev), quint64(st.st_ino) };
+}
+
+// Found by argument-dependent lookup, so beside the type it hashes.
+static size_t qHash(const FileIdentity& id, size_t salt = 0)
+{
+    return ::qHash(id.device, salt) ^ ::qHash(id.inode, salt);
+}
+
 namespace {
 
 // The engine locks the bytes from 2^30 to 2^30 + 511 of a database file; this one is the
 // first byte past them.
 constexpr off_t ClaimByte = 0x40000200;
-
-struct Identity
-{
-    quint64 device = 0;
-    quint64 inode = 0;
-    bool operator==(const Identity&) const = default;
-};
-
-size_t qHash(const Identity& id, size_t seed = 0)
-{
-    return ::qHash(id.device, seed) ^ ::qHash(id.inode, seed);
-}
-
-std::optional<Identity> identityOf(const QString& path)
-{
-    struct stat st = {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return std::nullopt;
-    return Identity { quint64(st.st_dev), quint64(st.st_ino) };
-}
 
 // One descriptor per file for all claims of the process. Closing any descriptor of a file
 // drops every lock the engine holds on it in this process, so a descriptor is never closed
@@ -49,9 +43,9 @@ struct Descriptor
 };
 
 QMutex poolMutex;
-QHash<Identity, Descriptor>& pool()
+QHash<FileIdentity, Descriptor>& pool()
 {
-    static QHash<Identity, Descriptor> descriptors;
+    static QHash<FileIdentity, Descriptor> descriptors;
     return descriptors;
 }
 
@@ -122,7 +116,7 @@ bool FileUse::claim(const QString& path, bool alone, QString* error)
     closeDeleted();
     // The file may be replaced between looking it up and opening it: then it is looked up again.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        const std::optional<Identity> id = identityOf(path);
+        const std::optional<FileIdentity> id = FileIdentity::of(path);
         // A file that is not there, or cannot be opened here, is no other copy's: whatever
         // comes next tells why.
         if (!id)
@@ -136,7 +130,7 @@ bool FileUse::claim(const QString& path, bool alone, QString* error)
             if (d.fd < 0)
                 return true;
             struct stat st = {};
-            if (::fstat(d.fd, &st) != 0 || Identity { quint64(st.st_dev), quint64(st.st_ino) } != *id) {
+            if (::fstat(d.fd, &st) != 0 || FileIdentity { quint64(st.st_dev), quint64(st.st_ino) } != *id) {
                 ::close(d.fd);
                 continue;
             }
@@ -159,8 +153,7 @@ bool FileUse::claim(const QString& path, bool alone, QString* error)
         }
         m_held = true;
         m_alone = alone;
-        m_device = id->device;
-        m_inode = id->inode;
+        m_file = *id;
         return true;
     }
     return fail(error, QStringLiteral("database is locked: %1 keeps being replaced").arg(path));
@@ -171,7 +164,7 @@ void FileUse::release()
     if (!m_held)
         return;
     const QMutexLocker locker(&poolMutex);
-    const auto it = pool().find(Identity { m_device, m_inode });
+    const auto it = pool().find(m_file);
     if (it != pool().end()) {
         if (m_alone)
             it->alone = false;
@@ -187,7 +180,7 @@ void FileUse::release()
 
 bool FileUse::heldAloneHere(const QString& path)
 {
-    const std::optional<Identity> id = identityOf(path);
+    const std::optional<FileIdentity> id = FileIdentity::of(path);
     const QMutexLocker locker(&poolMutex);
     return id && pool().contains(*id) && pool().value(*id).alone;
 }

@@ -1,6 +1,19 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+
+// A file's identity on its file system: it stays with the file through a rename, and a file
+// put in its place has another.
+struct FileIdentity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+
+    // nullopt when there is no file at path.
+    static std::optional<FileIdentity> of(const QString& path);
+};
 
 // Tells other copies of this program that a business file is in use. The engine holds no
 // lock while a connection sits idle, so every copy that has a file open holds a shared
@@ -37,6 +50,5 @@ private:
     bool claim(const QString& path, bool alone, QString* error);
     bool m_held = false;
     bool m_alone = false;
-    quint64 m_device = 0;
-    quint64 m_inode = 0;
+    FileIdentity m_file;
 };
