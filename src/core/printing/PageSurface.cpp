@@ -66,8 +66,8 @@ double PageSurface::textWidth(const QString& text) const
 {
     if (!m_current)
         return QFontMetricsF(m_font, &m_device).horizontalAdvance(text) / m_k;
-    // Bounded: a sheet of unique names must not grow it without end.
-    constexpr std::size_t mostKept = 100000;
+    // Bounded: a sheet of unique amounts must not grow it without end.
+    constexpr std::size_t mostKept = 20000;
     std::unordered_map<QString, double>& widths = m_current->widths;
     if (const auto known = widths.find(text); known != widths.end())
         return known->second;
@@ -90,7 +90,9 @@ void PageSurface::drawTextWithin(double x, double y, double width, const QString
         drawText(x, y, text);
         return;
     }
-    const double natural = textWidth(text);
+    // Names are measured without keeping their widths: most differ from row to row, and a
+    // sheet of a million names would hold them all.
+    const double natural = m_current ? m_current->metrics.horizontalAdvance(text) / m_k : textWidth(text);
     if (natural <= width) {
         drawText(x, y, text);
         return;
