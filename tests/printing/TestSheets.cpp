@@ -139,6 +139,35 @@ private slots:
         }
     }
 
+    void thePrintableAreaMovesTheA4SheetsButNotTheForm()
+    {
+        // A printer that cannot print on 5 mm at the left and 7 mm at the top: the A4 sheets are
+        // laid out from the corner of what it can print, the pre-printed form keeps to the paper.
+        SheetFile f;
+        f.category(1, QStringLiteral("食品"));
+        f.line(day, 1, QStringLiteral("りんご"), 1, 10);
+        const std::optional<SheetDocument> doc = StocktakingSheet::load(f.db, QDate(2026, 3, 31));
+        QVERIFY(doc);
+        PageSetup printer;
+        printer.margins = QMarginsF(5, 7, 3, 4);
+        const QString file = f.env.path(QStringLiteral("placed.pdf"));
+        QString problem;
+        for (const bool margins : { false, true }) {
+            QVERIFY(StocktakingSheet::writePdf(*doc, Layout::Original, mincho, 0, 0, file, &problem,
+                                               margins ? printer : PageSetup {}));
+            const double dx = margins ? 5 : 0;
+            const double dy = margins ? 7 : 0;
+            const PdfText a4 = readPdf(file);
+            QCOMPARE(a4.at(1, 15 + dx, 38 + dy).text, QStringLiteral("りんご"));
+            QCOMPARE(a4.at(1, 20 + dx, 18 + dy).text, QStringLiteral("食品"));
+            QVERIFY(StocktakingSheet::writePdf(*doc, Layout::Hisago1151, mincho, 0, 0, file, &problem,
+                                               margins ? printer : PageSetup {}));
+            const PdfText form = readPdf(file);
+            QCOMPARE(form.at(1, 43, 29.5).text, QStringLiteral("りんご"));
+            QCOMPARE(form.at(1, 18, 29.5).text, QStringLiteral("03/31"));
+        }
+    }
+
     void textLandsAtItsMillimetresAndMeasuresWhatItPrints()
     {
         TestEnvironment env;
