@@ -4,6 +4,7 @@
 //   bench_sheets [FILE.idb [summary]]   (made when missing, as for bench_entry; "summary": those only)
 
 #include "BenchData.h"
+#include "core/app/MemoryReuse.h"
 #include "core/printing/CountBook.h"
 #include "core/printing/StocktakingSheet.h"
 #include "core/printing/SummarySheet.h"
@@ -51,6 +52,8 @@ void report(const char* what, const std::optional<SheetPrinted>& printed, double
 
 int main(int argc, char* argv[])
 {
+    if (qEnvironmentVariableIsEmpty("KOTRINA_BENCH_PLAIN_MALLOC"))
+        keepFreedMemoryForReuse();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     Database db;

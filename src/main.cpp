@@ -1,4 +1,5 @@
 #include "cli/CommandLine.h"
+#include "core/app/MemoryReuse.h"
 #include "core/app/Paths.h"
 #include "core/app/SingleInstance.h"
 #include "core/app/TerminationSignals.h"
@@ -49,6 +50,7 @@ void endCommandsOnSignal()
 
 int main(int argc, char* argv[])
 {
+    keepFreedMemoryForReuse();
     // A verb as the first argument runs without a window, a dialog or the hand-over to a
     // program already running.
     QStringList words;

@@ -35,11 +35,10 @@ int PrintBookCommand::run(const QCommandLineParser& parser)
     const std::optional<SheetDocument> document = CountBook::load(db, *day, categoryId, &problem);
     if (!document)
         return fail(problem);
-    const std::optional<SheetPrinted> printed = CountBook::writePdf(*document, font(parser), *target, &problem);
+    const std::optional<SheetPrinted> printed
+        = CountBook::writePdf(*document, font(parser), *target, &problem, pageSetup(parser));
     if (!printed)
         return fail(problem);
-    qsizetype lines = 0;
-    for (const SheetSection& section : document->sections)
-        lines += section.lines.size();
-    return deliver(parser, *target, QStringLiteral("棚卸記入帳"), *printed, QStringLiteral("%1 品").arg(lines));
+    return deliver(parser, *target, CountBook::documentTitle(*day), *printed,
+                   QStringLiteral("%1 品").arg(document->lineCount()));
 }

@@ -30,6 +30,14 @@ QString PrintCommand::font(const QCommandLineParser& parser) const
     return Settings(Paths::fromEnvironment().settingsFile(), clock).value(Setting::PrinterFont);
 }
 
+PageSetup PrintCommand::pageSetup(const QCommandLineParser& parser) const
+{
+    PageSetup setup;
+    if (parser.isSet(m_printer))
+        setup.margins = PrintQueue::unprintableMargins(parser.value(m_printer));
+    return setup;
+}
+
 std::optional<int> PrintCommand::namedCategory(const Database& db, const QCommandLineParser& parser,
                                                const QCommandLineOption& option)
 {
@@ -68,7 +76,7 @@ int PrintCommand::deliver(const QCommandLineParser& parser, const QString& file,
 {
     const QString printer = parser.value(m_printer);
     QString error;
-    if (!printer.isEmpty() && !PrintQueue::submit(printer, file, jobTitle, &error))
+    if (!printer.isEmpty() && PrintQueue::submit(printer, file, jobTitle, &error) == 0)
         return fail(QStringLiteral("プリンタ「%1」に出力できませんでした。\n%2").arg(printer, error));
     m_out << QStringLiteral("%1: %2 頁")
                  .arg(printer.isEmpty() ? QDir::toNativeSeparators(file) : printer)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/Command.h"
+#include "core/printing/PageSurface.h"
 #include "core/printing/SheetLayout.h"
 
 #include <QTemporaryDir>
@@ -19,6 +20,9 @@ protected:
     // telling that neither or both were given, or that the printer is unknown.
     std::optional<QString> target(const QCommandLineParser& parser, const QTemporaryDir& spool,
                                   const QString& fileName);
+    // How the pages go onto the paper: for --printer, from the printable area of that queue, as
+    // the print dialogs place them; a PDF file keeps the whole paper.
+    PageSetup pageSetup(const QCommandLineParser& parser) const;
     // The ID of the category option names; nullopt after telling that none has that name.
     std::optional<int> namedCategory(const Database& db, const QCommandLineParser& parser,
                                      const QCommandLineOption& option);

@@ -107,14 +107,15 @@ int PrintSheetCommand::run(const QCommandLineParser& parser)
         return fail(failed);
 
     QString error;
-    const std::optional<StocktakingSheet::Printed> printed
-        = StocktakingSheet::writePdf(*document, layout, font(parser), *offsetX, *offsetY, *target, &error);
+    const std::optional<StocktakingSheet::Printed> printed = StocktakingSheet::writePdf(
+        *document, layout, font(parser), *offsetX, *offsetY, *target, &error, pageSetup(parser));
     if (!printed)
         return fail(error);
     QString sum = QStringLiteral("合計 %1 円").arg(SheetText::amount(printed->total));
     if (layout == Layout::Hisago1151 && printed->taxTotal != 0)
         sum += QStringLiteral("（うち消費税 %1 円）").arg(SheetText::amount(printed->taxTotal));
-    if (const int delivered = deliver(parser, *target, QStringLiteral("棚卸表"), *printed, sum); delivered != Success)
+    if (const int delivered = deliver(parser, *target, StocktakingSheet::documentTitle(*day), *printed, sum);
+        delivered != Success)
         return delivered;
 
     // What was printed must be every line of the date.

@@ -34,12 +34,12 @@ int PrintSummaryCommand::run(const QCommandLineParser& parser)
     const std::optional<SheetDocument> document = SummarySheet::load(db, by, *day, &problem);
     if (!document)
         return fail(problem);
-    const std::optional<SheetPrinted> printed = SummarySheet::writePdf(
-        *document, SummarySheet::title(by), SummarySheet::heading(by), font(parser), *target, &problem);
+    const std::optional<SheetPrinted> printed
+        = SummarySheet::writePdf(*document, SummarySheet::title(by), SummarySheet::heading(by), font(parser), *target,
+                                 &problem, pageSetup(parser));
     if (!printed)
         return fail(problem);
-    return deliver(parser, *target, SummarySheet::title(by), *printed,
-                   QStringLiteral("%1 行、合計 %2 円")
-                       .arg(document->sections.constFirst().lines.size())
-                       .arg(SheetText::amount(printed->total)));
+    return deliver(
+        parser, *target, SummarySheet::documentTitle(SummarySheet::title(by), *day), *printed,
+        QStringLiteral("%1 行、合計 %2 円").arg(document->lineCount()).arg(SheetText::amount(printed->total)));
 }

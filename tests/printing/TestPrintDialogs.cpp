@@ -1,6 +1,7 @@
 #include "CliRun.h"
 #include "ListedPrinters.h"
 #include "MainWindowTest.h"
+#include "SampleData.h"
 #include "ScreenTest.h"
 #include "SheetFile.h"
 #include "TestRegistry.h"
@@ -9,16 +10,20 @@
 #include "gui/printing/DialogTanaMoto2.h"
 #include "gui/printing/DialogTanaMoto3.h"
 #include "gui/widgets/DatePicker.h"
+#include "gui/widgets/WorkProgress.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -48,6 +53,12 @@ struct SheetDialog : TestSession
         return QFile::exists(written) ? readPdf(written) : PdfText {};
     }
 };
+
+// What the dialog says once a PDF file is saved.
+QString savedNotice(const QString& path, int pages)
+{
+    return QStringLiteral("PDFファイルを保存しました（%1 ページ）。\r%2").arg(pages).arg(path);
+}
 
 // The total at the foot of the last page.
 double totalOf(const PdfText& pdf)
@@ -107,7 +118,7 @@ private slots:
         QVERIFY2(pdf.problem.isEmpty(), qPrintable(pdf.problem));
         QCOMPARE(pdf.pages, 2);
         QCOMPARE(totalOf(pdf), 29 * 100 + 28 * 29 / 2);
-        QVERIFY(d.prompter.texts().isEmpty());
+        QCOMPARE(d.prompter.texts(), QStringList { savedNotice(d.env.path(QStringLiteral("sheet.pdf")), 2) });
         QVERIFY(d.w.screen->isVisible());
 
         // The layout is there the next time.
@@ -141,7 +152,8 @@ private slots:
         QCOMPARE(pdf.pages, 1);
         QCOMPARE(totalOf(pdf), 700);
         QVERIFY(pdf.find(QStringLiteral("未区分")).isEmpty());
-        QCOMPARE(d.prompter.texts(), QStringList());
+        QCOMPARE(d.prompter.texts(), QStringList { savedNotice(d.env.path(QStringLiteral("one.pdf")), 1) });
+        d.prompter.clear();
 
         // The continuous form prints every category.
         QVERIFY(ScreenTest::chooseFromList(d.w.find<QComboBox>("Combo1"), QStringLiteral("HISAGO 1151")));
@@ -175,7 +187,8 @@ private slots:
             QCOMPARE(pdf.pages, 2);
             QCOMPARE(pdf.find(QStringLiteral("未区分"), 2).size(), 1);
             QCOMPARE(totalOf(pdf), 350);
-            QCOMPARE(d.prompter.texts().size(), 1);
+            QCOMPARE(d.prompter.texts().size(), 2);
+            QCOMPARE(d.prompter.texts().constLast(), savedNotice(d.env.path(QStringLiteral("sheet.pdf")), 2));
         } else {
             d.w.click("cmdPdf");
             QCOMPARE(d.prompter.texts().constLast(), QStringLiteral("棚卸表作成を中止し棚卸表訂正を行ってください。"));
@@ -197,10 +210,58 @@ private slots:
         const PdfText pdf = d.savePdf(QStringLiteral("sheet.pdf"));
         QCOMPARE(totalOf(pdf), 100);
         QCOMPARE(d.prompter.texts(),
-                 QStringList {
-                     QStringLiteral("出力した棚卸表に出力漏れがあります。棚卸表「項目ID」の修正を行ってください。") });
+                 (QStringList {
+                     savedNotice(d.env.path(QStringLiteral("sheet.pdf")), 1),
+                     QStringLiteral("出力した棚卸表に出力漏れがあります。棚卸表「項目ID」の修正を行ってください。") }));
         QVERIFY(d.w.screen->correctionWanted());
         QVERIFY(!d.w.screen->isVisible());
+    }
+
+    void aLongPdfShowsHowFarItIsAndCanBeStopped()
+    {
+        // 3,000 lines of one category: 108 pages. The window shows at once here, as it does
+        // after 0.7 s of work on the user's machine.
+        WorkProgress::setShowAfter(0);
+        SheetDialog d;
+        d.category(1, QStringLiteral("食品"));
+        QVERIFY(addSampleLines(d.db(), 3000));
+        QVERIFY(d.db().exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "項目ID" = 1)")));
+        d.open();
+        // The user reads the window and presses its キャンセル while the pages are drawn.
+        QStringList said;
+        QTimer user;
+        user.setInterval(0);
+        connect(&user, &QTimer::timeout, &user, [&] {
+            auto* progress = d.w.screen->findChild<WorkProgress*>();
+            if (!progress || !progress->isVisible())
+                return;
+            said << progress->windowTitle() << progress->findChild<QLabel*>(QStringLiteral("lblWork"))->text()
+                 << progress->findChild<QLabel*>(QStringLiteral("lblCount"))->text();
+            QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+            user.stop();
+        });
+        user.start();
+        const QString path = d.env.path(QStringLiteral("long.pdf"));
+        d.prompter.answerFile(path);
+        d.w.click("cmdPdf");
+        QCOMPARE(said.value(0), QStringLiteral("棚　卸　表　印刷"));
+        QCOMPARE(said.value(1), QStringLiteral("棚卸表をPDFファイルに保存しています…"));
+        QVERIFY2(said.value(2).endsWith(QStringLiteral(" / 108 ページ")), qPrintable(said.join(u'|')));
+        // Stopped: no file, not even a part of one beside it, and nothing to say.
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(QDir(d.env.path({}))
+                     .entryList({ QStringLiteral("*.pdf*"), QStringLiteral(".*.pdf*") }, QDir::Files | QDir::Hidden),
+                 QStringList());
+        QVERIFY2(d.prompter.texts().isEmpty(), qPrintable(d.prompter.texts().join(u'|')));
+        QVERIFY(!d.w.screen->findChild<WorkProgress*>());
+
+        // Let run, the file is saved, and the dialog says where and how many pages.
+        d.prompter.answerFile(path);
+        d.w.click("cmdPdf");
+        WorkProgress::setShowAfter(700);
+        QCOMPARE(d.prompter.texts(), QStringList { savedNotice(path, 108) });
+        const PdfText pdf = readPdf(path);
+        QCOMPARE(pdf.pages, 108);
     }
 
     void printersFontAndOffsetsKept()
@@ -296,8 +357,12 @@ private slots:
         QTRY_COMPARE(m.modals.screens, QStringList { QStringLiteral("DialogTanaMoto2") });
         QCOMPARE(m.prompter.texts(),
                  (QStringList { QStringLiteral("該当する棚卸はありません。前期の棚卸日を確認してください。"),
-                                QStringLiteral("項目/分類名が選択されていません。") }));
-        QCOMPARE(m.prompter.shown().constLast().file.fileName, QStringLiteral("棚卸記入帳20250331.pdf"));
+                                savedNotice(pdf, 2), QStringLiteral("項目/分類名が選択されていません。"),
+                                savedNotice(onePdf, 1) }));
+        QString offered; // the name the last file dialog offered
+        for (const auto& shown : m.prompter.shown())
+            offered = shown.file.fileName.isEmpty() ? offered : shown.file.fileName;
+        QCOMPARE(offered, QStringLiteral("棚卸記入帳20250331.pdf"));
         const PdfText oneCategory = readPdf(onePdf);
         QCOMPARE(oneCategory.pages, 1);
         QCOMPARE(oneCategory.at(1, 20, 18).text, QStringLiteral("雑貨"));
@@ -331,7 +396,7 @@ private slots:
         QTRY_COMPARE(m.modals.screens.size(), 2);
         QCOMPARE(m.modals.screens.constLast(), QStringLiteral("DialogTanaMoto3"));
         QCOMPARE(caption, QStringLiteral("棚卸表 (品名別集計)"));
-        QVERIFY(m.prompter.texts().isEmpty());
+        QCOMPARE(m.prompter.texts(), QStringList { savedNotice(pdf, 1) });
 
         // The totals by name of the date chosen in the main window.
         const PdfText text = readPdf(pdf);

@@ -5,9 +5,11 @@
 #include "core/printing/StocktakingSheet.h"
 #include "core/printing/SummarySheet.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+#include <tuple>
 
 using StocktakingSheet::Layout;
 using StocktakingSheet::Printed;
@@ -75,6 +77,97 @@ class TestSheets : public QObject
     Q_OBJECT
 
 private slots:
+    void pagesAreCountedBeforeAndStoppedWhileTheyAreDrawn()
+    {
+        // Sections at and around the page's 28 rows, an empty one, 未区分, and lines of a
+        // category gone, which no sheet prints.
+        SheetFile f;
+        f.category(1, QStringLiteral("食品"));
+        f.category(2, QStringLiteral("雑貨"));
+        f.category(3, QStringLiteral("空き"));
+        for (int i = 0; i < 28; ++i)
+            f.line(day, 1, QStringLiteral("品%1").arg(i), 1, 10);
+        for (int i = 0; i < 29; ++i)
+            f.line(day, 2, QStringLiteral("品%1").arg(i), 1, 20);
+        f.line(day, 0, QStringLiteral("未区分の品"), 1, 5);
+        f.line(day, 9, QStringLiteral("消えた分類の品"), 1, 1000);
+        const QDate date(2026, 3, 31);
+        const std::optional<SheetDocument> all = StocktakingSheet::load(f.db, date);
+        const std::optional<SheetDocument> one = StocktakingSheet::load(f.db, date, 2);
+        QVERIFY(all && one);
+        QCOMPARE(all->lineCount(), 58);
+        const QString file = f.env.path(QStringLiteral("counted.pdf"));
+        QString problem;
+        const QList<std::tuple<const SheetDocument*, Layout, int>> cases { { &*all, Layout::Original, 5 },
+                                                                           { &*all, Layout::Hisago1151, 2 },
+                                                                           { &*one, Layout::Simple, 2 } };
+        for (const auto& [doc, layout, pages] : cases) {
+            QCOMPARE(StocktakingSheet::pageCount(*doc, layout), pages);
+            const std::optional<Printed> printed
+                = StocktakingSheet::writePdf(*doc, layout, mincho, 0, 0, file, &problem);
+            QVERIFY2(printed, qPrintable(problem));
+            QCOMPARE(printed->pages, pages);
+            QCOMPARE(readPdf(file).pages, pages);
+            QCOMPARE(printed->total, doc == &*all ? 28 * 10 + 29 * 20 + 5 : 29 * 20);
+        }
+
+        // Stopped after the first page: the file of the earlier run stays as it was, and no
+        // part of the new one is left beside it.
+        QFile earlier(file);
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        const QByteArray before = earlier.readAll();
+        earlier.close();
+        QList<int> told;
+        PageSetup setup;
+        setup.progress = [&](int done) {
+            told << done;
+            return false;
+        };
+        for (const Layout layout : { Layout::Original, Layout::Hisago1151 }) {
+            told.clear();
+            problem = QStringLiteral("unchanged");
+            QVERIFY(!StocktakingSheet::writePdf(*all, layout, mincho, 0, 0, file, &problem, setup));
+            QCOMPARE(problem, QString());
+            QCOMPARE(told, QList<int> { 1 });
+            QVERIFY(earlier.open(QIODevice::ReadOnly));
+            QCOMPARE(earlier.readAll(), before);
+            earlier.close();
+            QCOMPARE(
+                QDir(f.env.path({}))
+                    .entryList({ QStringLiteral("*.pdf*"), QStringLiteral(".*.pdf*") }, QDir::Files | QDir::Hidden),
+                QStringList { QStringLiteral("counted.pdf") });
+        }
+    }
+
+    void thePrintableAreaMovesTheA4SheetsButNotTheForm()
+    {
+        // A printer that cannot print on 5 mm at the left and 7 mm at the top: the A4 sheets are
+        // laid out from the corner of what it can print, the pre-printed form keeps to the paper.
+        SheetFile f;
+        f.category(1, QStringLiteral("食品"));
+        f.line(day, 1, QStringLiteral("りんご"), 1, 10);
+        const std::optional<SheetDocument> doc = StocktakingSheet::load(f.db, QDate(2026, 3, 31));
+        QVERIFY(doc);
+        PageSetup printer;
+        printer.margins = QMarginsF(5, 7, 3, 4);
+        const QString file = f.env.path(QStringLiteral("placed.pdf"));
+        QString problem;
+        for (const bool margins : { false, true }) {
+            QVERIFY(StocktakingSheet::writePdf(*doc, Layout::Original, mincho, 0, 0, file, &problem,
+                                               margins ? printer : PageSetup {}));
+            const double dx = margins ? 5 : 0;
+            const double dy = margins ? 7 : 0;
+            const PdfText a4 = readPdf(file);
+            QCOMPARE(a4.at(1, 15 + dx, 38 + dy).text, QStringLiteral("りんご"));
+            QCOMPARE(a4.at(1, 20 + dx, 18 + dy).text, QStringLiteral("食品"));
+            QVERIFY(StocktakingSheet::writePdf(*doc, Layout::Hisago1151, mincho, 0, 0, file, &problem,
+                                               margins ? printer : PageSetup {}));
+            const PdfText form = readPdf(file);
+            QCOMPARE(form.at(1, 43, 29.5).text, QStringLiteral("りんご"));
+            QCOMPARE(form.at(1, 18, 29.5).text, QStringLiteral("03/31"));
+        }
+    }
+
     void textLandsAtItsMillimetresAndMeasuresWhatItPrints()
     {
         TestEnvironment env;

@@ -13,6 +13,9 @@ namespace {
 
 constexpr double twipsPerMm = 56.7; // the form's positions were measured with this factor
 constexpr double pointSize = 10;
+// Rows of the first page (no carry-in line) and of the others.
+constexpr int firstPageRows = 30;
+constexpr int laterPageRows = 29;
 
 // Amounts are right-aligned by blanks in front, the face being fixed-pitch; a text as long as
 // the width or longer gets none.
@@ -67,45 +70,56 @@ Printed drawContinuous(PageSurface& s, const Document& doc, const QString& fontF
 
     double running = 0;
     double page = 0; // the sum of the lines of the page, shown in the middle column
-    int rowsOnPage = 30; // the first page has no carry-in line and one row more
+    int rowsOnPage = firstPageRows; // the first page has no carry-in line and one row more
     int row = 0;
     pageHead();
-    for (const Section& section : doc.sections) {
-        for (const Line& line : section.lines) {
-            if (++row > rowsOnPage) {
-                row = 1;
-                text(43, 270, QStringLiteral("次頁へ繰越"));
-                amounts(270, running, page, running);
-                s.newPage();
-                pageHead();
-                text(43, 30, QStringLiteral("前頁ヨリ繰越"));
-                text(177, 30, padded(SheetText::amount(running), 12));
-                page = 0;
-                rowsOnPage = 29;
-            }
-            running += line.price;
-            page += line.price;
-            if (line.name == QStringLiteral("消費税"))
-                printed.taxTotal += line.price;
-
-            const double y = (pageNo == 1 ? 29.5 : 37.5) + 8 * (row - 1);
-            text(18, y, line.date.toString(QStringLiteral("MM/dd")));
-            s.drawTextWithin(at.x(43), at.y(y), 110 - 1 - 43, line.name.left(30));
-            text(110, y - 1.94,
-                 padded(SheetText::quantity(line.quantity), 9)
-                     + (line.unit.isEmpty() ? QString() : line.unit + QLatin1Char(' ')));
-            if (line.unitPrice != 0) {
-                const bool wholePrice = line.unitPrice == std::trunc(line.unitPrice);
-                text(110, y + 1.94, padded(SheetText::quantity(line.unitPrice), wholePrice ? 9 : 12));
-            }
-            text(135, y + 1.94, padded(SheetText::amount(line.price), 12));
-            text(177, y + 1.94, padded(SheetText::amount(running), 12));
+    const bool read = !doc.rows || doc.rows([&](qsizetype section, const Line& line) {
+        if (section < 0 || section >= doc.sections.size())
+            return true;
+        if (++row > rowsOnPage) {
+            row = 1;
+            text(43, 270, QStringLiteral("次頁へ繰越"));
+            amounts(270, running, page, running);
+            s.newPage();
+            if (s.cancelled())
+                return false;
+            pageHead();
+            text(43, 30, QStringLiteral("前頁ヨリ繰越"));
+            text(177, 30, padded(SheetText::amount(running), 12));
+            page = 0;
+            rowsOnPage = laterPageRows;
         }
-    }
+        running += line.price;
+        page += line.price;
+        if (line.name == QStringLiteral("消費税"))
+            printed.taxTotal += line.price;
+
+        const double y = (pageNo == 1 ? 29.5 : 37.5) + 8 * (row - 1);
+        text(18, y, line.date.toString(QStringLiteral("MM/dd")));
+        s.drawTextWithin(at.x(43), at.y(y), 110 - 1 - 43, line.name.left(30));
+        text(110, y - 1.94,
+             padded(SheetText::quantity(line.quantity), 9)
+                 + (line.unit.isEmpty() ? QString() : line.unit + QLatin1Char(' ')));
+        if (line.unitPrice != 0) {
+            const bool wholePrice = line.unitPrice == std::trunc(line.unitPrice);
+            text(110, y + 1.94, padded(SheetText::quantity(line.unitPrice), wholePrice ? 9 : 12));
+        }
+        text(135, y + 1.94, padded(SheetText::amount(line.price), 12));
+        text(177, y + 1.94, padded(SheetText::amount(running), 12));
+        return true;
+    });
     amounts(270, running, page, running);
     printed.pages = pageNo;
     printed.total = running;
+    printed.cancelled = s.cancelled();
+    printed.unread = !read;
     return printed;
+}
+
+int continuousPages(const Document& doc)
+{
+    const qint64 lines = doc.lineCount();
+    return int(lines <= firstPageRows ? 1 : 1 + (lines - firstPageRows + laterPageRows - 1) / laterPageRows);
 }
 
 } // namespace StocktakingSheet

@@ -57,11 +57,11 @@ SheetPrinted draw(PageSurface& surface, const SheetDocument& document, const QSt
 }
 
 std::optional<SheetPrinted> writePdf(const SheetDocument& document, const QString& fontFamily, const QString& path,
-                                     QString* error)
+                                     QString* error, const PageSetup& setup)
 {
     return writeSheetPdf(
         path, documentTitle(document.date), [&](PageSurface& surface) { return draw(surface, document, fontFamily); },
-        error);
+        error, setup);
 }
 
 } // namespace CountBook

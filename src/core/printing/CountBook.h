@@ -25,8 +25,8 @@ QString documentTitle(QDate date);
 SheetPrinted draw(PageSurface& surface, const SheetDocument& document, const QString& fontFamily);
 
 // The book written into a PDF file, beside path and renamed over it when complete. nullopt
-// with the reason in error on failure.
+// with the reason in error on failure (error empty when the progress of setup cancelled it).
 std::optional<SheetPrinted> writePdf(const SheetDocument& document, const QString& fontFamily, const QString& path,
-                                     QString* error);
+                                     QString* error, const PageSetup& setup = {});
 
 } // namespace CountBook

@@ -66,8 +66,8 @@ double PageSurface::textWidth(const QString& text) const
 {
     if (!m_current)
         return QFontMetricsF(m_font, &m_device).horizontalAdvance(text) / m_k;
-    // Bounded: a sheet of unique names must not grow it without end.
-    constexpr std::size_t mostKept = 100000;
+    // Bounded: a sheet of unique amounts must not grow it without end.
+    constexpr std::size_t mostKept = 20000;
     std::unordered_map<QString, double>& widths = m_current->widths;
     if (const auto known = widths.find(text); known != widths.end())
         return known->second;
@@ -90,7 +90,9 @@ void PageSurface::drawTextWithin(double x, double y, double width, const QString
         drawText(x, y, text);
         return;
     }
-    const double natural = textWidth(text);
+    // Names are measured without keeping their widths: most differ from row to row, and a
+    // sheet of a million names would hold them all.
+    const double natural = m_current ? m_current->metrics.horizontalAdvance(text) / m_k : textWidth(text);
     if (natural <= width) {
         drawText(x, y, text);
         return;
@@ -162,6 +164,12 @@ void PageSurface::drawRoundBox(double x1, double y1, double x2, double y2, doubl
 
 void PageSurface::newPage()
 {
+    if (m_cancelled)
+        return;
+    if (m_progress && !m_progress(m_pages)) {
+        m_cancelled = true;
+        return;
+    }
     m_device.newPage();
     ++m_pages;
 }
@@ -176,24 +184,29 @@ QPointF PageSurface::unprintableOffset() const
     return m_device.pageLayout().paintRect(QPageLayout::Millimeter).topLeft();
 }
 
-bool writePdfPages(const QString& path, const QString& title, const std::function<void(PageSurface&)>& draw)
+PagesWritten writePdfPages(const QString& path, const QString& title, const std::function<bool(PageSurface&)>& draw,
+                           const PageSetup& setup)
 {
     const QString temp = FileOps::temporaryPathFor(path);
     bool drawn = false;
+    bool cancelled = false;
     {
         QPdfWriter pdf(temp);
         pdf.setResolution(1200);
         pdf.setCreator(QStringLiteral("Kotrina"));
         pdf.setTitle(title);
-        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+        pdf.setPageLayout(
+            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, setup.margins, QPageLayout::Millimeter));
         PageSurface surface(pdf);
+        surface.setProgress(setup.progress);
         if (surface.isActive()) {
-            draw(surface);
-            drawn = surface.finish();
+            const bool whole = draw(surface);
+            drawn = surface.finish() && whole;
+            cancelled = surface.cancelled();
         }
     }
-    if (drawn && QFile::exists(temp) && FileOps::replaceWith(temp, path))
-        return true;
+    if (drawn && !cancelled && QFile::exists(temp) && FileOps::replaceWith(temp, path))
+        return PagesWritten::Done;
     QFile::remove(temp);
-    return false;
+    return cancelled ? PagesWritten::Cancelled : PagesWritten::Failed;
 }

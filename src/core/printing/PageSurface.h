@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QMarginsF>
 #include <QPainter>
 #include <QPointF>
 #include <QString>
@@ -11,6 +12,9 @@
 #include <vector>
 
 class QPagedPaintDevice;
+
+// Told after every finished page how many pages are finished; false stops the drawing there.
+using PageProgress = std::function<bool(int pagesDone)>;
 
 // Pages drawn in millimetres from the top-left corner of the printable area, onto any paged
 // device: a printer, the print preview's pages or a PDF file. The painter stays in device
@@ -64,9 +68,14 @@ public:
     // A rectangle with rounded corners of the given radius.
     void drawRoundBox(double x1, double y1, double x2, double y2, double radius);
 
+    // Reports the finished page to the progress, then opens the next one, unless the progress
+    // asked to stop: then no page is opened and cancelled() tells the drawing to end.
     void newPage();
     // Ends the document; false when the device reported a failure.
     bool finish();
+
+    void setProgress(PageProgress progress) { m_progress = std::move(progress); }
+    bool cancelled() const { return m_cancelled; }
 
     // The unprintable margin at the top-left of the paper, mm: where the surface's origin lies
     // on the paper.
@@ -97,9 +106,29 @@ private:
     double m_ascent = 0; // mm
     Line m_pen = Line::Solid;
     int m_pages = 1;
+    PageProgress m_progress;
+    bool m_cancelled = false;
 };
 
-// Pages drawn by draw into a PDF file (A4 portrait, no margins, titled title), written beside
-// path and renamed over it only when complete, so a failed run leaves an older file as it was.
-// False when the file could not be written.
-bool writePdfPages(const QString& path, const QString& title, const std::function<void(PageSurface&)>& draw);
+// How pages go onto the paper and how the work is followed. margins is the part of the paper
+// the printer cannot print on, mm (none for a file that stays a file); the pages are drawn from
+// the printable area's top-left corner.
+struct PageSetup
+{
+    QMarginsF margins;
+    PageProgress progress;
+};
+
+enum class PagesWritten
+{
+    Done,
+    Failed,
+    Cancelled,
+};
+
+// Pages drawn by draw into a PDF file (A4 portrait, titled title), written beside path and
+// renamed over it only when complete, so a failed or cancelled run leaves an older file as it
+// was and no new one. draw returns false when its pages are not whole (the data could not be
+// read).
+PagesWritten writePdfPages(const QString& path, const QString& title, const std::function<bool(PageSurface&)>& draw,
+                           const PageSetup& setup = {});

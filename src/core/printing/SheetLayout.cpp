@@ -3,6 +3,8 @@
 #include "core/printing/SheetText.h"
 
 #include <QDir>
+#include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -86,16 +88,41 @@ void drawRow(PageSurface& s, const SheetLayout& layout, int rowNo, const SheetRo
 
 } // namespace
 
+qint64 SheetDocument::lineCount() const
+{
+    qint64 lines = 0;
+    for (const SheetSection& section : sections)
+        lines += section.lineCount;
+    return lines;
+}
+
+SheetRowReader rowsInMemory(QList<SheetRow> rows)
+{
+    return [held = std::make_shared<const QList<SheetRow>>(std::move(rows))](const SheetRowVisitor& visit) {
+        for (const SheetRow& row : *held) {
+            if (!visit(0, row))
+                break;
+        }
+        return true;
+    };
+}
+
 SheetPrinted drawSheet(PageSurface& s, const SheetDocument& doc, const SheetLayout& layout, const QString& fontFamily)
 {
     SheetPrinted printed;
     int pageNo = 0;
-    auto startPage = [&](const SheetSection& section) {
+    qsizetype current = -1; // the section being printed
+    int row = 0;
+    double pageSum = 0;
+    auto startPage = [&] {
         if (pageNo > 0)
             s.newPage();
         drawFrame(s, layout, ++pageNo, doc.date, fontFamily);
+        row = 0;
+        pageSum = 0;
         if (!layout.categoryHeadings)
             return;
+        const SheetSection& section = doc.sections.at(current);
         if (section.categoryId == 0) {
             s.drawText(12, 18, QStringLiteral("項目　未区分"));
         } else {
@@ -103,40 +130,74 @@ SheetPrinted drawSheet(PageSurface& s, const SheetDocument& doc, const SheetLayo
             s.drawText(20, 18, section.categoryName);
         }
     };
-    auto subtotal = [&](double pageSum) {
+    auto subtotal = [&] {
         if (layout.sumBase)
             SheetText::drawSum(s, 258, QStringLiteral("小計"), pageSum, *layout.sumBase);
     };
-    for (const SheetSection& section : doc.sections) {
-        startPage(section);
-        double pageSum = 0;
-        int row = 0;
-        for (const SheetRow& line : section.lines) {
-            if (row == rowsPerPage) {
-                subtotal(pageSum);
-                startPage(section);
-                row = 0;
-                pageSum = 0;
-            }
-            drawRow(s, layout, row++, line);
-            pageSum += line.price;
-            printed.total += line.price;
+    // Every section up to section gets its pages, an empty one a page with its heading.
+    auto reach = [&](qsizetype section) {
+        while (current < section && !s.cancelled()) {
+            if (current >= 0)
+                subtotal();
+            ++current;
+            startPage();
         }
-        subtotal(pageSum);
-    }
+    };
+    const bool read = !doc.rows || doc.rows([&](qsizetype section, const SheetRow& line) {
+        if (section < current || section >= doc.sections.size())
+            return true;
+        reach(section);
+        if (row == rowsPerPage) {
+            subtotal();
+            startPage();
+        }
+        if (s.cancelled())
+            return false;
+        drawRow(s, layout, row++, line);
+        pageSum += line.price;
+        printed.total += line.price;
+        return true;
+    });
+    reach(doc.sections.size() - 1);
+    if (current >= 0)
+        subtotal();
     if (layout.sumBase)
         SheetText::drawSum(s, 262, QStringLiteral("合計"), printed.total, *layout.sumBase);
     printed.pages = pageNo;
+    printed.cancelled = s.cancelled();
+    printed.unread = !read;
     return printed;
 }
 
+int sheetPages(const SheetDocument& doc)
+{
+    qint64 pages = 0;
+    for (const SheetSection& section : doc.sections)
+        pages += std::max<qint64>(1, (section.lineCount + rowsPerPage - 1) / rowsPerPage);
+    return int(pages);
+}
+
 std::optional<SheetPrinted> writeSheetPdf(const QString& path, const QString& title,
-                                          const std::function<SheetPrinted(PageSurface&)>& draw, QString* error)
+                                          const std::function<SheetPrinted(PageSurface&)>& draw, QString* error,
+                                          const PageSetup& setup)
 {
     SheetPrinted printed;
-    if (writePdfPages(path, title, [&](PageSurface& surface) { printed = draw(surface); }))
+    const PagesWritten written = writePdfPages(
+        path, title,
+        [&](PageSurface& surface) {
+            printed = draw(surface);
+            return !printed.unread;
+        },
+        setup);
+    if (written == PagesWritten::Done)
         return printed;
-    if (error)
-        *error = QStringLiteral("PDFファイルを保存できませんでした。\r") + QDir::toNativeSeparators(path);
+    if (error) {
+        if (written == PagesWritten::Cancelled)
+            error->clear();
+        else if (printed.unread)
+            *error = QStringLiteral("データベースの接続に失敗しました。");
+        else
+            *error = QStringLiteral("PDFファイルを保存できませんでした。\r") + QDir::toNativeSeparators(path);
+    }
     return std::nullopt;
 }

@@ -29,20 +29,34 @@ struct SheetRow
     qint64 count = 0;
 };
 
-// The rows printed under one heading, from a new page.
+// A heading the rows under it are printed with, from a new page, and how many rows it has.
 struct SheetSection
 {
     int categoryId = 0;
     QString categoryName;
-    QList<SheetRow> lines;
+    qint64 lineCount = 0;
 };
 
+// Told one row at a time with the index of its section; false stops the reading.
+using SheetRowVisitor = std::function<bool(qsizetype section, const SheetRow& row)>;
+// Reads the rows of a document, section after section, each section's in printing order; false
+// when the database refused. A stop asked by the visitor is no failure.
+using SheetRowReader = std::function<bool(const SheetRowVisitor& visit)>;
+
+// What a sheet prints: the headings, and the rows read while the pages are drawn, so a sheet
+// of a million lines is never held whole. Each drawing reads the rows again.
 struct SheetDocument
 {
     QDate date;
     bool allCategories = true;
     QList<SheetSection> sections;
+    SheetRowReader rows;
+
+    qint64 lineCount() const;
 };
+
+// A reader over rows already in memory, all in one section.
+SheetRowReader rowsInMemory(QList<SheetRow> rows);
 
 // One column of a row.
 struct SheetColumn
@@ -100,13 +114,20 @@ struct SheetPrinted
     int pages = 0;
     double total = 0; // the total printed on the last page
     double taxTotal = 0; // continuous form: the sum of the "消費税" lines
+    bool cancelled = false; // the surface's progress stopped the drawing
+    bool unread = false; // the database refused the rows: the pages are not whole
+    bool whole() const { return !cancelled && !unread; }
 };
 
 // Draws document in layout from the surface's first page, in the face fontFamily.
 SheetPrinted drawSheet(PageSurface& surface, const SheetDocument& document, const SheetLayout& layout,
                        const QString& fontFamily);
+// How many pages drawSheet makes of document: a page per 28 rows of a section, one at least.
+int sheetPages(const SheetDocument& document);
 
-// The pages draw makes written into a PDF file titled title (A4 portrait, no margins), beside
-// path and renamed over it when complete. nullopt with the reason in error on failure.
+// The pages draw makes written into a PDF file titled title (A4 portrait), beside path and
+// renamed over it when complete. nullopt with the reason in error on failure; nullopt with
+// error empty when setup's progress cancelled it.
 std::optional<SheetPrinted> writeSheetPdf(const QString& path, const QString& title,
-                                          const std::function<SheetPrinted(PageSurface&)>& draw, QString* error);
+                                          const std::function<SheetPrinted(PageSurface&)>& draw, QString* error,
+                                          const PageSetup& setup = {});

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace StocktakingSheet {
@@ -72,31 +73,52 @@ std::optional<Document> load(const Database& db, QDate date, std::optional<int> 
     QHash<int, qsizetype> sectionOf;
     while (q.next()) {
         sectionOf.insert(q.value(0).toInt(), doc.sections.size());
-        doc.sections.push_back({ q.value(0).toInt(), q.value(1).toString(), {} });
+        doc.sections.push_back({ q.value(0).toInt(), q.value(1).toString(), 0 });
     }
     if (!categoryId) {
         sectionOf.insert(0, doc.sections.size());
-        doc.sections.push_back({ 0, QStringLiteral("未区分"), {} });
+        doc.sections.push_back({ 0, QStringLiteral("未区分"), 0 });
     }
 
-    // The lines of the date in one pass, each put under its category; a line whose category
-    // is neither printed nor 0 is left out, and the completeness check tells of it.
-    q.prepare(QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価", "価格", "備考", "項目ID"
-        FROM "棚卸マスター" WHERE "日付" = ?)")
+    // How many lines each section prints, for the page count before any page is drawn; 未区分
+    // gets a section only when it has lines.
+    q.prepare(QStringLiteral(R"(SELECT "項目ID", COUNT(*) FROM "棚卸マスター" WHERE "日付" = ?)")
               + (categoryId ? QStringLiteral(R"( AND "項目ID" = ?)") : QString())
-              + QStringLiteral(R"( ORDER BY "項目ID", "ID")"));
+              + QStringLiteral(R"( GROUP BY "項目ID")"));
     q.addBindValue(storedDate(date));
     if (categoryId)
         q.addBindValue(*categoryId);
     if (!q.exec())
         return std::nullopt;
     while (q.next()) {
-        const qsizetype section = sectionOf.value(q.value(7).toInt(), -1);
-        if (section >= 0)
-            doc.sections[section].lines.push_back(lineFrom(q));
+        if (const qsizetype section = sectionOf.value(q.value(0).toInt(), -1); section >= 0)
+            doc.sections[section].lineCount = q.value(1).toLongLong();
     }
-    if (!categoryId && doc.sections.constLast().lines.isEmpty())
+    if (!categoryId && doc.sections.constLast().lineCount == 0)
         doc.sections.removeLast();
+
+    // The lines of the date in one pass, section after section (未区分 last); a line whose
+    // category is neither printed nor 0 is left out, and the completeness check tells of it.
+    const QString statement = QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価", "価格", "備考", "項目ID"
+        FROM "棚卸マスター" WHERE "日付" = ?)")
+        + (categoryId ? QStringLiteral(R"( AND "項目ID" = ? ORDER BY "ID")")
+                      : QStringLiteral(R"( ORDER BY "項目ID" = 0, "項目ID", "ID")"));
+    doc.rows = [connection = db.connection(), statement, date, categoryId, sectionOf](const SheetRowVisitor& visit) {
+        QSqlQuery lines(connection);
+        lines.setForwardOnly(true);
+        lines.prepare(statement);
+        lines.addBindValue(storedDate(date));
+        if (categoryId)
+            lines.addBindValue(*categoryId);
+        if (!lines.exec())
+            return false;
+        while (lines.next()) {
+            const qsizetype section = sectionOf.value(lines.value(7).toInt(), -1);
+            if (section >= 0 && !visit(section, lineFrom(lines)))
+                return true;
+        }
+        return !lines.lastError().isValid();
+    };
     return doc;
 }
 
@@ -168,12 +190,22 @@ Printed draw(PageSurface& surface, const Document& doc, Layout layout, const QSt
                                         : drawA4(surface, doc, layout, fontFamily);
 }
 
+int pageCount(const Document& doc, Layout layout)
+{
+    return layout == Layout::Hisago1151 ? continuousPages(doc) : sheetPages(doc);
+}
+
+QString documentTitle(QDate date)
+{
+    return QStringLiteral("棚卸表 ") + SheetText::dateText(date);
+}
+
 std::optional<Printed> writePdf(const Document& doc, Layout layout, const QString& fontFamily, double offsetX,
-                                double offsetY, const QString& path, QString* error)
+                                double offsetY, const QString& path, QString* error, const PageSetup& setup)
 {
     return writeSheetPdf(
-        path, QStringLiteral("棚卸表 ") + SheetText::dateText(doc.date),
-        [&](PageSurface& surface) { return draw(surface, doc, layout, fontFamily, offsetX, offsetY); }, error);
+        path, documentTitle(doc.date),
+        [&](PageSurface& surface) { return draw(surface, doc, layout, fontFamily, offsetX, offsetY); }, error, setup);
 }
 
 } // namespace StocktakingSheet

@@ -33,8 +33,9 @@ using Section = SheetSection;
 // category 0 follow as a last section, when there are any.
 using Document = SheetDocument;
 
-// The document of the date: all categories, or only the one of categoryId. nullopt when the
-// database refused.
+// The document of the date: all categories, or only the one of categoryId, with the line count
+// of each section; the lines are read when the pages are drawn. nullopt when the database
+// refused.
 std::optional<Document> load(const Database& db, QDate date, std::optional<int> categoryId = std::nullopt);
 // The 項目ID of the category named exactly name (項目ID ≥ 1); nullopt when there is none.
 std::optional<int> categoryByName(const Database& db, const QString& name);
@@ -63,13 +64,22 @@ Printed drawA4(PageSurface& surface, const Document& document, Layout layout, co
 Printed drawContinuous(PageSurface& surface, const Document& document, const QString& fontFamily, double offsetX,
                        double offsetY);
 
+// How many pages drawContinuous makes of document.
+int continuousPages(const Document& document);
+
 // The document in layout, by the routine of the layout.
 Printed draw(PageSurface& surface, const Document& document, Layout layout, const QString& fontFamily, double offsetX,
              double offsetY);
+// How many pages draw makes of document in layout, known before the first is drawn.
+int pageCount(const Document& document, Layout layout);
 
-// The document drawn in layout into a PDF file (A4 portrait, no margins), written beside
-// path and renamed over it when complete. nullopt with the reason in error on failure.
+// The title of the print job and of the PDF file: "棚卸表 2026/03/31".
+QString documentTitle(QDate date);
+
+// The document drawn in layout into a PDF file (A4 portrait), written beside path and renamed
+// over it when complete. nullopt with the reason in error on failure (error empty when the
+// progress of setup cancelled it).
 std::optional<Printed> writePdf(const Document& document, Layout layout, const QString& fontFamily, double offsetX,
-                                double offsetY, const QString& path, QString* error);
+                                double offsetY, const QString& path, QString* error, const PageSetup& setup = {});
 
 } // namespace StocktakingSheet

@@ -64,7 +64,9 @@ std::optional<SheetDocument> load(const Database& db, By by, QDate date, QString
     };
     SheetDocument doc;
     doc.date = date;
-    SheetSection& rows = doc.sections.emplace_back();
+    // The groups are few beside the lines they sum, and each is known only when the statement
+    // has summed them all: they are held, and drawn from memory.
+    QList<SheetRow> rows;
     QStringList withoutPrice;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
@@ -75,12 +77,11 @@ std::optional<SheetDocument> load(const Database& db, By by, QDate date, QString
     while (q.next()) {
         if (q.value(2).isNull())
             withoutPrice << q.value(1).toString();
-        rows.lines.push_back(
-            { {}, q.value(1).toString(), 0, {}, 0, q.value(2).toDouble(), {}, q.value(3).toLongLong() });
+        rows.push_back({ {}, q.value(1).toString(), 0, {}, 0, q.value(2).toDouble(), {}, q.value(3).toLongLong() });
     }
     if (q.lastError().isValid())
         return refuse(QStringLiteral("データベースの接続に失敗しました。"));
-    if (rows.lines.isEmpty())
+    if (rows.isEmpty())
         return refuse(QStringLiteral("該当する棚卸はありません。決算日を確認してください。"));
     if (!withoutPrice.isEmpty()) {
         QString names = withoutPrice.mid(0, namesTold).join(QStringLiteral("、"));
@@ -90,6 +91,8 @@ std::optional<SheetDocument> load(const Database& db, By by, QDate date, QString
                       + heading(by) + QStringLiteral("：") + names
                       + QStringLiteral("\r棚卸表訂正で価格を入力してから印刷してください。"));
     }
+    doc.sections.push_back({ 0, {}, rows.size() });
+    doc.rows = rowsInMemory(std::move(rows));
     return doc;
 }
 
@@ -99,12 +102,13 @@ QString documentTitle(const QString& title, QDate date)
 }
 
 std::optional<SheetPrinted> writePdf(const SheetDocument& document, const QString& title, const QString& heading,
-                                     const QString& fontFamily, const QString& path, QString* error)
+                                     const QString& fontFamily, const QString& path, QString* error,
+                                     const PageSetup& setup)
 {
     const SheetLayout sheet = layout(title, heading);
     return writeSheetPdf(
         path, documentTitle(title, document.date),
-        [&](PageSurface& surface) { return drawSheet(surface, document, sheet, fontFamily); }, error);
+        [&](PageSurface& surface) { return drawSheet(surface, document, sheet, fontFamily); }, error, setup);
 }
 
 } // namespace SummarySheet

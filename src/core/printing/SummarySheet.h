@@ -33,8 +33,9 @@ std::optional<SheetDocument> load(const Database& db, By by, QDate date, QString
 QString documentTitle(const QString& title, QDate date);
 
 // The sheet written into a PDF file, beside path and renamed over it when complete. nullopt
-// with the reason in error on failure.
+// with the reason in error on failure (error empty when the progress of setup cancelled it).
 std::optional<SheetPrinted> writePdf(const SheetDocument& document, const QString& title, const QString& heading,
-                                     const QString& fontFamily, const QString& path, QString* error);
+                                     const QString& fontFamily, const QString& path, QString* error,
+                                     const PageSetup& setup = {});
 
 } // namespace SummarySheet

@@ -124,9 +124,20 @@ bool DialogTanaMoto1::prepare(Output)
     return true;
 }
 
-void DialogTanaMoto1::draw(PageSurface& surface)
+int DialogTanaMoto1::pageCount() const
+{
+    return StocktakingSheet::pageCount(*m_document, layout());
+}
+
+QString DialogTanaMoto1::documentName() const
+{
+    return QStringLiteral("棚卸表");
+}
+
+SheetPrinted DialogTanaMoto1::draw(PageSurface& surface)
 {
     m_printed = StocktakingSheet::draw(surface, *m_document, layout(), m_state.PrinterFont, offsetX(), offsetY());
+    return m_printed;
 }
 
 void DialogTanaMoto1::printed()
@@ -145,7 +156,7 @@ void DialogTanaMoto1::printed()
 
 QString DialogTanaMoto1::documentTitle() const
 {
-    return QStringLiteral("棚卸表 ") + SheetText::dateText(date());
+    return StocktakingSheet::documentTitle(date());
 }
 
 void DialogTanaMoto1::done(int result)

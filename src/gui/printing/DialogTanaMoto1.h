@@ -25,9 +25,11 @@ public:
 
 protected:
     bool prepare(Output output) override;
-    void draw(PageSurface& surface) override;
+    int pageCount() const override;
+    SheetPrinted draw(PageSurface& surface) override;
     void printed() override;
     QString documentTitle() const override;
+    QString documentName() const override;
     void done(int result) override;
 
 private:

@@ -4,6 +4,7 @@
 #include "core/app/Clock.h"
 #include "core/app/Prompter.h"
 #include "core/printing/CountBook.h"
+#include "core/printing/SheetLayout.h"
 #include "gui/printing/CategoryChoice.h"
 #include "gui/widgets/DatePicker.h"
 #include "gui/widgets/Named.h"
@@ -47,9 +48,19 @@ bool DialogTanaMoto2::prepare(Output)
     return m_document.has_value();
 }
 
-void DialogTanaMoto2::draw(PageSurface& surface)
+int DialogTanaMoto2::pageCount() const
 {
-    CountBook::draw(surface, *m_document, m_state.PrinterFont);
+    return sheetPages(*m_document);
+}
+
+QString DialogTanaMoto2::documentName() const
+{
+    return QStringLiteral("棚卸記入帳");
+}
+
+SheetPrinted DialogTanaMoto2::draw(PageSurface& surface)
+{
+    return CountBook::draw(surface, *m_document, m_state.PrinterFont);
 }
 
 QString DialogTanaMoto2::documentTitle() const

@@ -23,8 +23,10 @@ public:
 
 protected:
     bool prepare(Output output) override;
-    void draw(PageSurface& surface) override;
+    int pageCount() const override;
+    SheetPrinted draw(PageSurface& surface) override;
     QString documentTitle() const override;
+    QString documentName() const override;
 
 private:
     std::optional<SheetDocument> m_document;

@@ -48,9 +48,19 @@ bool DialogTanaMoto3::prepare(Output)
     return m_document.has_value();
 }
 
-void DialogTanaMoto3::draw(PageSurface& surface)
+int DialogTanaMoto3::pageCount() const
 {
-    drawSheet(surface, *m_document, SummarySheet::layout(Text3->text(), Text4->text()), m_state.PrinterFont);
+    return sheetPages(*m_document);
+}
+
+QString DialogTanaMoto3::documentName() const
+{
+    return QStringLiteral("集計表");
+}
+
+SheetPrinted DialogTanaMoto3::draw(PageSurface& surface)
+{
+    return drawSheet(surface, *m_document, SummarySheet::layout(Text3->text(), Text4->text()), m_state.PrinterFont);
 }
 
 QString DialogTanaMoto3::documentTitle() const

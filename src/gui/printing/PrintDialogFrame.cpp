@@ -6,11 +6,13 @@
 #include "core/app/WaitCursor.h"
 #include "core/files/FailureCause.h"
 #include "core/printing/PageSurface.h"
+#include "core/printing/PrintQueue.h"
 #include "core/printing/PrinterCatalog.h"
 #include "gui/printing/frmPrinterP.h"
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/InputMethodGuard.h"
 #include "gui/widgets/Named.h"
+#include "gui/widgets/WorkProgress.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -19,10 +21,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -30,13 +35,9 @@ namespace {
 // The offsets are whole millimetres; the continuous form turns them into 16-bit twips.
 constexpr int offsetLimit = 100;
 
-// Printer pages as the sheets are laid out: A4 portrait inside the printable area.
-void setUpSheet(QPrinter& printer)
-{
-    printer.setFullPage(false);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageOrientation(QPageLayout::Portrait);
-}
+const QString pagesUnit = QStringLiteral("ページ");
+const QString databaseFailed
+    = QStringLiteral("データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。");
 
 } // namespace
 
@@ -234,30 +235,55 @@ void PrintDialogFrame::done(int result)
     QDialog::done(result);
 }
 
+PagesWritten PrintDialogFrame::drawPdf(const QString& path, const QMarginsF& margins, const QString& doing,
+                                       SheetPrinted& printed)
+{
+    WaitCursor hourglass;
+    WorkProgress progress(windowTitle(), doing, this);
+    progress.setUnit(pagesUnit);
+    const int total = pageCount();
+    PageSetup setup;
+    setup.margins = margins;
+    setup.progress = [&progress, total](int done) { return progress.step(done, total); };
+    return writePdfPages(
+        path, documentTitle(),
+        [&](PageSurface& surface) {
+            printed = draw(surface);
+            return !printed.unread;
+        },
+        setup);
+}
+
 void PrintDialogFrame::print()
 {
     if (m_state.currentPrinter.isEmpty() || !prepare(Output::Printer))
         return;
-    bool handedOver = false;
-    {
-        WaitCursor hourglass;
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setPrinterName(m_state.currentPrinter);
-        printer.setDocName(documentTitle());
-        setUpSheet(printer);
-        // A printer the print system no longer knows would silently be replaced by its default.
-        if (printer.isValid() && printer.printerName() == m_state.currentPrinter) {
-            PageSurface surface(printer);
-            if (surface.isActive()) {
-                draw(surface);
-                handedOver = surface.finish();
-            }
-        }
+    const QString printer = m_state.currentPrinter;
+    // The pages are drawn into a file aside and handed to the queue only when all are there, so
+    // a run stopped half-way leaves no job; `kotrina print … --printer` goes the same way and
+    // places the pages from the same printable area.
+    const QTemporaryDir spool;
+    SheetPrinted drawn;
+    PagesWritten written = PagesWritten::Failed;
+    QString reason;
+    // A printer the print system no longer knows cannot take the job.
+    if (spool.isValid() && PrintQueue::exists(printer)) {
+        const QString file = spool.filePath(QStringLiteral("print.pdf"));
+        written = drawPdf(file, PrintQueue::unprintableMargins(printer),
+                          documentName() + QStringLiteral("を印刷しています…"), drawn);
+        if (written == PagesWritten::Done && PrintQueue::submit(printer, file, documentTitle(), &reason) == 0)
+            written = PagesWritten::Failed;
     }
-    if (!handedOver) {
+    if (written == PagesWritten::Cancelled)
+        return;
+    if (written == PagesWritten::Failed && drawn.unread) {
+        m_state.prompter.notice(databaseFailed);
+        return;
+    }
+    if (written == PagesWritten::Failed) {
         m_state.prompter.notice(
-            QStringLiteral("プリンタ「%1」に出力できませんでした。\rプリンタの設定を確認してください。")
-                .arg(m_state.currentPrinter),
+            QStringLiteral("プリンタ「%1」に出力できませんでした。\rプリンタの設定を確認してください。").arg(printer)
+                + (reason.isEmpty() ? QString() : QStringLiteral("\r") + reason),
             Prompter::Icon::Exclamation);
         return;
     }
@@ -272,15 +298,30 @@ void PrintDialogFrame::preview()
     if (!m_state.currentPrinter.isEmpty())
         printer.setPrinterName(m_state.currentPrinter);
     printer.setDocName(documentTitle());
-    setUpSheet(printer);
+    // The pages as they would go to the chosen printer, from the same printable area.
+    printer.setFullPage(false);
+    printer.setPageLayout(QPageLayout(
+        QPageSize(QPageSize::A4), QPageLayout::Portrait,
+        m_state.currentPrinter.isEmpty() ? QMarginsF() : PrintQueue::unprintableMargins(m_state.currentPrinter),
+        QPageLayout::Millimeter));
     QPrintPreviewDialog dialog(&printer, this);
     dialog.setWindowTitle(documentTitle());
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* pages) {
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this, &dialog](QPrinter* pages) {
+        WaitCursor hourglass;
+        WorkProgress progress(windowTitle(), documentName() + QStringLiteral("のプレビューを作成しています…"), this);
+        progress.setUnit(pagesUnit);
+        const int total = pageCount();
         PageSurface surface(*pages);
-        if (surface.isActive()) {
-            draw(surface);
-            surface.finish();
-        }
+        surface.setProgress([&progress, total](int done) { return progress.step(done, total); });
+        if (!surface.isActive())
+            return;
+        const SheetPrinted drawn = draw(surface);
+        surface.finish();
+        // A stopped preview is no preview: its window closes.
+        if (!drawn.whole())
+            QTimer::singleShot(0, &dialog, &QDialog::reject);
+        if (drawn.unread)
+            m_state.prompter.notice(databaseFailed);
     });
     dialog.exec();
 }
@@ -302,17 +343,23 @@ void PrintDialogFrame::savePdf()
     QString path = *chosen;
     if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
         path += QStringLiteral(".pdf");
-    bool written = false;
-    {
-        WaitCursor hourglass;
-        written = writePdfPages(path, documentTitle(), [this](PageSurface& surface) { draw(surface); });
-    }
-    if (!written) {
-        m_state.prompter.notice(FailureCause::withCause(QStringLiteral("PDFファイルを保存できませんでした。\r")
-                                                            + QDir::toNativeSeparators(path),
-                                                        FailureCause::ofWrite(path)),
+    // A file stays a file: the pages keep the whole paper.
+    SheetPrinted drawn;
+    const PagesWritten written
+        = drawPdf(path, QMarginsF(), documentName() + QStringLiteral("をPDFファイルに保存しています…"), drawn);
+    if (written == PagesWritten::Cancelled)
+        return;
+    if (written == PagesWritten::Failed) {
+        m_state.prompter.notice(drawn.unread
+                                    ? databaseFailed
+                                    : FailureCause::withCause(QStringLiteral("PDFファイルを保存できませんでした。\r")
+                                                                  + QDir::toNativeSeparators(path),
+                                                              FailureCause::ofWrite(path)),
                                 Prompter::Icon::Exclamation);
         return;
     }
+    // Nothing else shows that the file is there, nor where.
+    m_state.prompter.notice(QStringLiteral("PDFファイルを保存しました（%1 ページ）。\r%2")
+                                .arg(QLocale(QLocale::English).toString(drawn.pages), QDir::toNativeSeparators(path)));
     printed();
 }

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "core/printing/SheetLayout.h"
+
 #include <QDialog>
 
 class AppState;
-class PageSurface;
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
@@ -41,11 +42,15 @@ protected:
 
     // The checks and the data before a run; false stops it (the dialog has told the user why).
     virtual bool prepare(Output output) = 0;
-    virtual void draw(PageSurface& surface) = 0;
+    // How many pages draw() will make of what prepare() read, for the progress.
+    virtual int pageCount() const = 0;
+    virtual SheetPrinted draw(PageSurface& surface) = 0;
     // After the pages went to the printer or into a PDF file.
     virtual void printed() { }
     // The title of the print job and of the PDF file; the file name offered is built from it.
     virtual QString documentTitle() const = 0;
+    // What the progress calls the document: "棚卸表".
+    virtual QString documentName() const = 0;
 
     void done(int result) override;
     void showEvent(QShowEvent* event) override;
@@ -62,6 +67,9 @@ private:
     void print();
     void preview();
     void savePdf();
+    // The pages drawn into a PDF file at path, placed from the printable area whose margins are
+    // given, with a progress that says what (doing) and can stop it.
+    PagesWritten drawPdf(const QString& path, const QMarginsF& margins, const QString& doing, SheetPrinted& printed);
 
     QGridLayout* m_form;
     QComboBox* Combo6;
