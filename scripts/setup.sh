@@ -11,7 +11,7 @@ packages=(
     fonts-ipafont-mincho fonts-ipafont-gothic
     poppler-utils python3-openpyxl xvfb xdg-utils
     cups cups-client cups-bsd printer-driver-cups-pdf
-    librsvg2-bin desktop-file-utils shared-mime-info dpkg-dev
+    librsvg2-bin desktop-file-utils shared-mime-info libglib2.0-bin dpkg-dev lintian groff-base
     clang libclang-rt-14-dev
     ibus ibus-mozc dbus-x11 xdotool xauth
 )

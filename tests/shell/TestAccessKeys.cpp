@@ -151,6 +151,8 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
     printers.drivers[u"Kotrina-Test"_qs] = PrinterDetails { { { 9, u"A4"_qs } }, 999, 7, 9, 210, 297 };
     s.state.printers = &printers;
     s.settings.setValue(Setting::FDate, u"2026/03/31"_qs);
+    // The update window opens only where the settings name an update page (a dealer's).
+    s.settings.setValue(Setting::UpdateURL, u"https://shop.example.jp/kotrina/"_qs);
     s.settings.sync();
     const QString file = sampleDatabase(s.env, 20);
     QVERIFY(!file.isEmpty());

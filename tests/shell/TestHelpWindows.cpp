@@ -36,6 +36,7 @@ class TestHelpWindows : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void withoutPagesSupportAndUpdateSayWhereThingsAre();
     void updateWindowFillsAndEmptiesTheClipboard();
     void updateEndsTheProgramWithItsBackup_data();
     void updateEndsTheProgramWithItsBackup();
@@ -44,10 +45,52 @@ private Q_SLOTS:
     void anOpenerThatFindsNoProgramIsNoticed();
 };
 
+void TestHelpWindows::withoutPagesSupportAndUpdateSayWhereThingsAre()
+{
+    // As installed: no support or update page in the settings.
+    MainWindow m;
+    const QString file = m.env.newDatabase();
+    m.start(file);
+    QGuiApplication::clipboard()->setText(QStringLiteral("前に写したもの"));
+    const QString manual = QDir(m.env.programDir()).filePath(QStringLiteral("manual/index.html"));
+
+    // Both entries say how updates arrive, where the version and the manual are, and do
+    // nothing else: no page asked for, no window opened, the clipboard and the file kept.
+    m.trigger("mnuHelpSport");
+    m.trigger("mnuUpdate");
+    QCOMPARE(m.prompter.shown().size(), 2);
+    QCOMPARE(m.prompter.shown()[0].title, QStringLiteral("オンラインサポート"));
+    QCOMPARE(m.prompter.shown()[1].title, QStringLiteral("アップデート"));
+    QVERIFY(m.prompter.texts()[0].startsWith(QStringLiteral("オンラインサポートのページは設定されていません。")));
+    QVERIFY(m.prompter.texts()[1].startsWith(QStringLiteral("アップデートのページは設定されていません。")));
+    for (const ScriptedPrompter::Shown& notice : m.prompter.shown()) {
+        QCOMPARE(notice.icon, Prompter::Icon::Information);
+        for (const QString& part :
+             { QStringLiteral("sudo apt update && sudo apt upgrade"),
+               QStringLiteral("デスクトップのソフトウェアの更新"),
+               QStringLiteral("バージョンは " KOTRINA_VERSION_TEXT " です"), QStringLiteral("ﾍﾙﾌﾟ → ﾊﾞｰｼﾞｮﾝ情報"),
+               QStringLiteral("kotrina --version"), QStringLiteral("ﾍﾙﾌﾟ → 目次と検索"), manual })
+            QVERIFY2(notice.text.contains(part), qPrintable(notice.text + u" lacks "_qs + part));
+    }
+    QVERIFY(m.modals.screens.isEmpty());
+    QVERIFY(m.desktop.opened.isEmpty());
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("前に写したもの"));
+    QVERIFY(m.window->isVisible());
+    QVERIFY(m.state.DatabaseConnection.isOpen());
+    QCOMPARE(m.state.DatabaseFileName, file);
+
+    // A page of blanks is no page.
+    m.settings.setValue(Setting::UpdateURL, QStringLiteral("  "));
+    m.trigger("mnuUpdate");
+    QCOMPARE(m.prompter.shown().size(), 3);
+    QVERIFY(m.modals.screens.isEmpty() && m.window->isVisible());
+}
+
 void TestHelpWindows::updateWindowFillsAndEmptiesTheClipboard()
 {
     MainWindow m;
     m.start(m.env.newDatabase());
+    m.settings.setValue(Setting::UpdateURL, QStringLiteral("https://shop.example.jp/kotrina/#update"));
     QGuiApplication::clipboard()->setText(QStringLiteral("前に写したもの"));
 
     // Opening puts the program's folder on the clipboard at once; Escape leaves it empty.
@@ -124,16 +167,13 @@ void TestHelpWindows::manualAndOnlineSupport()
     m.trigger("mnuHelpReadme");
     QVERIFY(m.prompter.texts().last().endsWith(QLatin1Char('\r') + index));
 
-    // Online support: the page of the settings, the project's own by default.
+    // Online support: the dealer's page of the settings.
     m.desktop.succeeds = true;
     m.desktop.opened.clear();
     m.prompter.clear();
-    m.trigger("mnuHelpSport");
     m.settings.setValue(Setting::SupportURL, QStringLiteral("https://shop.example.jp/help"));
     m.trigger("mnuHelpSport");
-    QCOMPARE(m.desktop.opened,
-             QList<QUrl>({ QUrl(QStringLiteral(KOTRINA_HOMEPAGE "support/")),
-                           QUrl(QStringLiteral("https://shop.example.jp/help")) }));
+    QCOMPARE(m.desktop.opened, QList<QUrl> { QUrl(QStringLiteral("https://shop.example.jp/help")) });
     QVERIFY(m.prompter.shown().isEmpty());
 }
 

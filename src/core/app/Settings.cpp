@@ -1,7 +1,5 @@
 #include "core/app/Settings.h"
 
-#include "core/app/Version.h"
-
 namespace {
 
 struct Entry
@@ -77,14 +75,13 @@ QString Settings::defaultValue(Setting setting) const
         return QStringLiteral("A４　オリジナル棚卸表");
     case Setting::PrinterFont:
         return QStringLiteral("ＭＳ 明朝");
-    case Setting::SupportURL:
-        return QStringLiteral(KOTRINA_HOMEPAGE "support/");
-    case Setting::UpdateURL:
-        // The download page, at its section of updates.
-        return QStringLiteral(KOTRINA_HOMEPAGE "download/#update");
     case Setting::MDBFileName:
     case Setting::PictureFile:
     case Setting::PrinterName:
+    // The support and update pages are those of whoever looks after the installation; the
+    // program has none of its own.
+    case Setting::SupportURL:
+    case Setting::UpdateURL:
         break;
     }
     return {};

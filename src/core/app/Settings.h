@@ -22,8 +22,8 @@ enum class Setting
     PrinterFont, // font of printed sheets; empty also gives the default
     stOffsetX, // print offsets, whole millimetres
     stOffsetY,
-    SupportURL, // section "Settings": the online-support page
-    UpdateURL, // the page the updates are downloaded from
+    SupportURL, // section "Settings": the online-support page; empty (the default): none
+    UpdateURL, // the page the updates are downloaded from; empty (the default): none
 };
 
 // The per-user settings store, addressed by section and key like the old per-user

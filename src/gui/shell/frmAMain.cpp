@@ -25,6 +25,7 @@
 #include "gui/review/frmInAmd2.h"
 #include "gui/review/frmList.h"
 #include "gui/shell/DialogUpdate.h"
+#include "gui/shell/HelpPages.h"
 #include "gui/shell/frmAbout.h"
 #include "gui/shell/frmTipA.h"
 #include "gui/widgets/DatePicker.h"
@@ -339,7 +340,7 @@ void frmAMain::buildMenus()
     addEntry(help, "mnuHelpReadme", QStringLiteral("目次と検索(&H)"), [this] { openManual(); });
     help->addSeparator();
     addEntry(help, "mnuHelpSport", QStringLiteral("オンラインサポート(&S)"),
-             [this] { openWebPage(*m_state.desktop, m_state.prompter, m_state.settings.value(Setting::SupportURL)); });
+             [this] { HelpPages::showSupport(m_state); });
     addEntry(
         help, "mnuUpdate", QStringLiteral("アップデート(&U)"), [this] { openScreen(Screen::Update); },
         screenAvailable(Screen::Update));
@@ -672,6 +673,12 @@ void frmAMain::openScreen(Screen screen)
         frmAbout(m_state, this).exec();
         return;
     case Screen::Update: {
+        // Without an update page of the settings there is nothing to download: updates come
+        // through the system's packages, and the program stays as it is.
+        if (!HelpPages::hasUpdatePage(m_state)) {
+            HelpPages::tellHowUpdatesArrive(m_state);
+            return;
+        }
         bool download = false;
         {
             WaitCursor hourglass;
