@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -128,6 +129,7 @@ private slots:
         QString selected;
         QString pick;
         bool okEnabled = true;
+        bool notOffered = false;
         QTimer user;
         connect(&user, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<FontChoiceDialog*>(QApplication::activeModalWidget());
@@ -138,6 +140,7 @@ private slots:
             for (int i = 0; i < list->count(); ++i)
                 listed << list->item(i)->text();
             selected = dialog->chosenFamily();
+            notOffered = dialog->findChild<QLabel*>(u"lblNotOffered"_qs) != nullptr;
             okEnabled = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
             if (pick.isEmpty()) {
                 QTest::keyClick(list, Qt::Key_Escape);
@@ -152,6 +155,7 @@ private slots:
         QCOMPARE(real.chooseFont(mincho, 16), std::optional<QString>(u"IPAGothic"_qs));
         QCOMPARE(listed, offered);
         QCOMPARE(selected, u"IPAMincho"_qs);
+        QVERIFY(!notOffered);
 
         pick.clear();
         QCOMPARE(real.chooseFont(u"IPAGothic"_qs, 16), std::nullopt);
@@ -163,6 +167,7 @@ private slots:
         QCOMPARE(real.chooseFont(u"DejaVu Sans Mono"_qs, 16), std::optional<QString>(u"IPAMincho"_qs));
         QVERIFY(selected.isEmpty());
         QVERIFY(!okEnabled);
+        QVERIFY(notOffered);
     }
 
     void everyStoredCharacterPrints_data()

@@ -1,10 +1,21 @@
 #include "gui/widgets/FontChoiceDialog.h"
 
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+
+// Kana, kanji, half-width katakana and the digits of amounts, as the sheets print them.
+QString sampleText()
+{
+    return QStringLiteral("棚卸表 ｶﾞﾑﾃｰﾌﾟ 髙﨑 1,234,567円");
+}
+
+} // namespace
 
 FontChoiceDialog::FontChoiceDialog(const QStringList& families, const QString& current, int pointSize, QWidget* parent)
     : QDialog(parent)
@@ -32,8 +43,13 @@ FontChoiceDialog::FontChoiceDialog(const QStringList& families, const QString& c
     // The current face selected; none when it is not offered (the list may still give the
     // first face the focus frame, which chooses nothing until the user picks it).
     const QList<QListWidgetItem*> found = m_families->findItems(current, Qt::MatchFixedString);
-    if (!found.isEmpty())
+    if (!found.isEmpty()) {
         m_families->setCurrentItem(found.first());
+    } else if (!current.isEmpty()) {
+        auto* missing = new QLabel(QStringLiteral("現在のフォント「%1」は一覧にありません。").arg(current), this);
+        missing->setObjectName(QStringLiteral("lblNotOffered"));
+        layout->insertWidget(0, missing);
+    }
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setEnabled(!found.isEmpty());
     connect(m_families, &QListWidget::itemSelectionChanged, this, [this, ok] {
@@ -49,8 +65,11 @@ FontChoiceDialog::FontChoiceDialog(const QStringList& families, const QString& c
             accept();
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // As wide as the sample at the sheets' size, which every offered face prints alike.
+    QFont sampleFont(families.value(0));
+    sampleFont.setPointSize(pointSize);
+    m_sample->setMinimumWidth(QFontMetrics(sampleFont).horizontalAdvance(sampleText()) * 5 / 4);
     showSample();
-    resize(sizeHint().width() * 2, sizeHint().height());
 }
 
 QString FontChoiceDialog::chosenFamily() const
@@ -69,6 +88,5 @@ void FontChoiceDialog::showSample()
     QFont font(family);
     font.setPointSize(m_pointSize);
     m_sample->setFont(font);
-    // Kana, kanji, half-width katakana and the digits of amounts, as the sheets print them.
-    m_sample->setText(QStringLiteral("棚卸表 ｶﾞﾑﾃｰﾌﾟ 髙﨑 1,234,567円"));
+    m_sample->setText(sampleText());
 }
