@@ -10,6 +10,8 @@
 // own notion of fixed pitch leaves them out; the widths are measured here instead.
 namespace PrinterFonts {
 
+// family is named as QFontDatabase::families() names it: under a Japanese locale that is the
+// face's Japanese name ("IPA明朝"), which the lists and resolvedFamily() give alike.
 // True when the installed face family has one advance for the half-width characters and
 // twice that for kana and kanji.
 bool isFixedPitch(const QString& family);
