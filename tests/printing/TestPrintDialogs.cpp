@@ -282,6 +282,14 @@ private slots:
         d.w.screen->reject();
         QCOMPARE(d.state.PrinterName, QStringLiteral("Office"));
         QCOMPARE(d.state.PrinterFont, QStringLiteral("IPAGothic"));
+        // Opened again, the font dialog starts on the face chosen; cancelled, it changes nothing.
+        d.open();
+        d.prompter.answerFont(std::nullopt);
+        d.w.click("Command1");
+        QCOMPARE(d.prompter.shown().constLast().text, QStringLiteral("IPAGothic"));
+        QCOMPARE(d.w.find<QLineEdit>("txtFontName")->text(), QStringLiteral("IPAGothic"));
+        d.w.screen->reject();
+        QCOMPARE(d.state.PrinterFont, QStringLiteral("IPAGothic"));
     }
 
     void openedFromTheMainWindowAndTheList()

@@ -8,6 +8,7 @@
 #include "gui/widgets/LookupCombo.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -75,6 +76,7 @@ private Q_SLOTS:
     void searchesAndDeletion();
     void editing();
     void readOnlyFileIsOnlyShown();
+    void everyStoredCharacterIsShown();
 };
 
 void TestCorrectionScreen::categoryCheck()
@@ -273,6 +275,54 @@ void TestCorrectionScreen::readOnlyFileIsOnlyShown()
     QVERIFY(!c.find<QPushButton>("cmdMasterCancel")->isEnabled());
     QVERIFY(c.prompter.shown().isEmpty());
     QCOMPARE(c.field(1, "品名").toString(), u"りんご"_qs);
+}
+
+void TestCorrectionScreen::everyStoredCharacterIsShown()
+{
+    // Names with a JIS X 0213 kanji the IPA faces lack, variant kanji and emoji, each in a line
+    // of its own, and a character no face has, which shows as the missing-glyph box.
+    const QStringList names { u"𠮷"_qs, u"髙"_qs, u"﨑"_qs, u"😀"_qs, u"🍣"_qs, QString::fromUcs4(U"\U0010FFFD", 1) };
+    Correction c;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QVERIFY(
+            c.db().exec(uR"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "数量", "単位", "単価", "価格")
+                VALUES (?, '2026-03-31', 5, ?, 1, '個', 1, 1))"_qs,
+                        { int(10 + i), names[i] }));
+    }
+    c.open();
+    QVERIFY(ScreenTest::chooseFromList(c.find<LookupCombo>("dbcNouhin"), u"BA"_qs));
+    const QList<int> ids = c.listed();
+    c.grid()->clearSelection();
+    c.grid()->setCurrentIndex({});
+    const QImage shown = c.grid()->viewport()->grab().toImage();
+    auto nameOf = [&](qsizetype i) { return c.grid()->model()->index(int(ids.indexOf(int(10 + i))), 3); };
+    for (qsizetype i = 0; i < names.size(); ++i)
+        QCOMPARE(nameOf(i).data().toString(), names[i]);
+    auto cellOf = [&](qsizetype i) {
+        const QRect r = c.grid()->visualRect(nameOf(i));
+        return shown.copy(r.adjusted(1, 1, -1, -1)).convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    };
+    auto differing = [](const QImage& a, const QImage& b) {
+        int differ = 0;
+        for (int y = 0; y < std::min(a.height(), b.height()); ++y) {
+            for (int x = 0; x < std::min(a.width(), b.width()); ++x)
+                differ += (qGray(a.pixel(x, y)) < 128) != (qGray(b.pixel(x, y)) < 128) ? 1 : 0;
+        }
+        return differ;
+    };
+    const QImage box = cellOf(names.size() - 1);
+    QList<QImage> glyphs;
+    for (qsizetype i = 0; i + 1 < names.size(); ++i) {
+        const QImage glyph = cellOf(i);
+        // Not the box, and not blank (a colour emoji face's bitmap can come out empty).
+        QVERIFY2(differing(glyph, box) > 10, qPrintable(names[i]));
+        QImage blank(glyph.size(), QImage::Format_Mono);
+        blank.fill(Qt::white);
+        QVERIFY2(differing(glyph, blank) > 10, qPrintable(names[i]));
+        for (const QImage& other : glyphs)
+            QVERIFY2(differing(glyph, other) > 10, qPrintable(names[i]));
+        glyphs << glyph;
+    }
 }
 
 KOTRINA_REGISTER_TEST(TestCorrectionScreen)

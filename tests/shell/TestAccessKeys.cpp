@@ -3,6 +3,7 @@
 #include "SampleData.h"
 #include "TestRegistry.h"
 #include "gui/shell/frmSplash.h"
+#include "gui/widgets/WidgetPrompter.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -212,6 +213,8 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
     QVERIFY(entry);
     click(entry, "Command4"); // its help
     entry->close();
+    // The print dialogs' font choice, which the scripted prompter answers in their place.
+    QCOMPARE(WidgetPrompter().chooseFont(u"ＭＳ 明朝"_qs, 16), std::nullopt);
 
     QVERIFY2(walk.visits.empty(), "a window was not opened");
     walk.clashes.removeDuplicates();

@@ -86,16 +86,49 @@ QPixmap tipIcon(QSize size)
     return pixmap;
 }
 
+namespace {
+
+void installFontSubstitutionsOnce()
+{
+    // Families after the first are where the toolkit looks, in this order, for a character the
+    // face lacks. The IPA faces have no 𠮷 (U+20BB7) and no emoji: the Noto CJK face of the same
+    // style has the characters of JIS X 0213, and Symbola has the emoji as outlines, which print
+    // on every device (a colour emoji face's bitmaps come out empty in a PDF). Without these the
+    // toolkit asks fontconfig, which may give a Mincho sheet a Gothic 𠮷 or a colour emoji face.
+    const QString serif = QStringLiteral("Noto Serif CJK JP");
+    const QString sans = QStringLiteral("Noto Sans CJK JP");
+    const QString emoji = QStringLiteral("Symbola");
+    const QString mincho = QStringLiteral("IPAMincho");
+    const QString gothic = QStringLiteral("IPAGothic");
+    const QList<std::pair<QString, QStringList>> faces {
+        // The Windows faces the settings name, with the installed faces they print in.
+        { QStringLiteral("ＭＳ 明朝"), { mincho, serif, emoji } },
+        { QStringLiteral("ＭＳ Ｐ明朝"), { QStringLiteral("IPAPMincho"), mincho, serif, emoji } },
+        { QStringLiteral("ＭＳ ゴシック"), { gothic, sans, emoji } },
+        { QStringLiteral("ＭＳ Ｐゴシック"), { QStringLiteral("IPAPGothic"), gothic, sans, emoji } },
+        // The Japanese faces a user may choose for the sheets.
+        { mincho, { serif, emoji } },
+        { QStringLiteral("IPAPMincho"), { serif, emoji } },
+        { gothic, { sans, emoji } },
+        { QStringLiteral("IPAPGothic"), { sans, emoji } },
+        { serif, { emoji } },
+        { sans, { emoji } },
+        { QStringLiteral("Noto Sans Mono CJK JP"), { sans, emoji } },
+    };
+    for (const auto& [face, substitutes] : faces)
+        QFont::insertSubstitutions(face, substitutes);
+}
+
+} // namespace
+
 void installFontSubstitutions()
 {
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ 明朝"),
-                               { QStringLiteral("IPAMincho"), QStringLiteral("Noto Serif CJK JP") });
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐ明朝"),
-                               { QStringLiteral("IPAPMincho"), QStringLiteral("IPAMincho") });
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
-                               { QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP") });
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
-                               { QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic") });
+    // Once, from whichever thread draws first.
+    static const bool installed = [] {
+        installFontSubstitutionsOnce();
+        return true;
+    }();
+    Q_UNUSED(installed);
 }
 
 } // namespace BuiltinPicture

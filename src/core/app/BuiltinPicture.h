@@ -13,7 +13,9 @@ QPixmap decoration(QSize size);
 // The light bulb beside a tip.
 QPixmap tipIcon(QSize size);
 
-// Lets "ＭＳ 明朝" and the other fonts the settings name resolve to the installed IPA fonts.
+// Lets "ＭＳ 明朝" and the other fonts the settings name resolve to the installed IPA fonts,
+// and gives each face the program prints or shows with the faces that fill in the characters
+// it lacks (JIS X 0213 kanji such as 𠮷, emoji). Once per process; later calls do nothing.
 void installFontSubstitutions();
 
 } // namespace BuiltinPicture

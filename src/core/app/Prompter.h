@@ -46,7 +46,8 @@ public:
     // nullopt when the user cancels.
     virtual std::optional<QString> openFile(const FileDialogRequest& request) = 0;
     virtual std::optional<QString> saveFile(const FileDialogRequest& request) = 0;
-    // The chosen font family among the fixed-pitch faces, nullopt when cancelled.
+    // The chosen family among the installed faces that print the sheets (fixed pitch, with
+    // kana and kanji), starting on the face family prints in; nullopt when cancelled.
     virtual std::optional<QString> chooseFont(const QString& family, int pointSize) = 0;
     // The printer driver's own settings of the named printer, starting on the paper with the
     // DMPAPER code paperCode. The paper code chosen there (paperCode itself when the user

@@ -1,8 +1,11 @@
 #include "gui/widgets/WidgetPrompter.h"
 
+#include "core/app/WaitCursor.h"
+#include "core/printing/PrinterFonts.h"
+#include "gui/widgets/FontChoiceDialog.h"
+
 #include <QApplication>
 #include <QFileDialog>
-#include <QFontDialog>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPageSize>
@@ -136,12 +139,17 @@ std::optional<QString> WidgetPrompter::chooseFont(const QString& family, int poi
     if (s_unattended)
         return std::nullopt;
     ArrowWhileOpen arrow;
-    bool ok = false;
-    const QFont font
-        = QFontDialog::getFont(&ok, QFont(family, pointSize), owner(), QString(), QFontDialog::MonospacedFonts);
-    if (!ok)
+    QStringList families;
+    QString current;
+    {
+        WaitCursor looking; // every installed face is measured
+        families = PrinterFonts::eligibleFamilies();
+        current = PrinterFonts::resolvedFamily(family);
+    }
+    FontChoiceDialog dialog(families, current, pointSize, owner());
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return font.family();
+    return dialog.chosenFamily();
 }
 
 std::optional<int> WidgetPrompter::printerSettings(const QString& printer, int paperCode)
