@@ -15,9 +15,9 @@ namespace NameOrder {
 namespace {
 
 // The Japanese collator every connection's collator is cloned from, opened once. Tertiary
-// strength: kana of one sound in hiragana, katakana and half-width katakana, and Latin
-// letters in either width, fall together (equal), so they stand side by side; orderBy()
-// puts such names in a fixed order.
+// strength: one word in hiragana, katakana or half-width katakana, or in Latin letters of
+// either width, compares equal (ｱｲｽ, アイス) or next to its other forms (ﾎﾞｰﾙﾍﾟﾝ, ボールペン);
+// orderBy() puts the equal ones in a fixed order.
 const UCollator* japanese()
 {
     static const UCollator* const collator = []() -> UCollator* {
