@@ -32,7 +32,15 @@ private slots:
 
         r = o(u"export products"_qs, { u"--order"_qs, u"id"_qs, u"--xlsx"_qs, xlsx });
         QCOMPARE(r.status, 0);
-        QCOMPARE(readWorkbook(xlsx).rows.size(), 3);
+        QCOMPARE(readWorkbook(xlsx).rows.value(1).value(0), u"りんご"_qs);
+        // By name in Japanese order: ﾒﾓ帳 (メ) before りんご (リ), though its half-width
+        // characters come after every hiragana in code order.
+        r = o(u"export products"_qs, { u"--xlsx"_qs, xlsx });
+        QCOMPARE(r.status, 0);
+        QCOMPARE(readWorkbook(xlsx).rows,
+                 (QList<QVariantList> { QVariantList({ u"品名"_qs, u"単位"_qs, u"単価"_qs }),
+                                        QVariantList({ u"ﾒﾓ帳"_qs, u"冊"_qs, 80.0 }),
+                                        QVariantList({ u"りんご"_qs, u"個"_qs, 100.0 }) }));
 
         // The check lists the line of the deleted category and the line of the missing
         // product, and reads only.

@@ -126,6 +126,7 @@ private Q_SLOTS:
     void addingAndDeleting_data() { addMasters(); }
     void addingAndDeleting();
     void productsEditedAndSorted();
+    void productNamesInJapaneseOrder();
     void refusedWritesAreReported();
     void categoryDeletionHandsOver();
     void productAccessKeys();
@@ -157,7 +158,7 @@ void TestMasterScreens::addingAndDeleting()
     const QStringList before = t.stored();
     delete t.screen;
     t.open();
-    QCOMPARE(t.idBox(), QString::number(master == Master::Products ? 7 : 1)); // products by name: 七 < 三 < 名
+    QCOMPARE(t.idBox(), QString::number(master == Master::Products ? 3 : 1)); // products by name: 三 < 七 < 名
 
     // The new row is in the table before anything is typed, at the end of the list.
     t.click("cmdAdd");
@@ -185,7 +186,7 @@ void TestMasterScreens::addingAndDeleting()
         VALUES (1, '2026-03-31', 3, '三', '三', 3))"_qs));
     delete t.screen;
     t.open();
-    const QList<int> ids = t.listed(); // 1 3 7, or 7 3 1 by name
+    const QList<int> ids = t.listed(); // 1 3 7, or 3 7 1 by name
     t.selectRow(1);
     t.prompter.answerAsk(false);
     t.click("cmdDelete");
@@ -269,6 +270,26 @@ void TestMasterScreens::productsEditedAndSorted()
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), u"box"_qs);
     QCOMPARE(t.stored().last(), u"3:あんず"_qs);
+}
+
+void TestMasterScreens::productNamesInJapaneseOrder()
+{
+    MasterTest t(Master::Products);
+    const QStringList names
+        = { u"ボルト"_qs, u"ｱｲｽ"_qs, u"ボールペン"_qs, u"アイス"_qs, u"ボールペン"_qs, u"ﾎﾞｰﾙﾍﾟﾝ"_qs };
+    for (int n = 0; n < names.size(); ++n)
+        t.insert(n + 1, names[n]);
+    t.open();
+    // ボールペン before ボルト, half-width beside full-width; names the order holds equal
+    // (ｱｲｽ and アイス) by their characters, the same name by ID.
+    const QList<int> byName = { 4, 2, 6, 3, 5, 1 };
+    QCOMPARE(t.listed(), byName);
+    QTest::mouseClick(t.find<QRadioButton>("Option1"), Qt::LeftButton);
+    ScreenTest::settle();
+    QCOMPARE(t.listed(), QList<int>({ 1, 2, 3, 4, 5, 6 }));
+    QTest::mouseClick(t.find<QRadioButton>("Option2"), Qt::LeftButton);
+    ScreenTest::settle();
+    QCOMPARE(t.listed(), byName);
 }
 
 void TestMasterScreens::refusedWritesAreReported()

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+#include <algorithm>
 
 class TestPrintCli : public QObject
 {
@@ -130,6 +131,60 @@ private slots:
         const PdfText text = readPdf(o.pdf);
         QCOMPARE(text.pages, 1);
         QCOMPARE(amountOf(text.row(1, 270).constLast().text), 1177.0);
+    }
+
+    // Products added by the sqlite3 program, which knows no Japanese order: the program's
+    // summary sheet by product lists them in it all the same, and the file it opened for
+    // writing stays one the sqlite3 program reads and writes (nothing of the order is kept in it).
+    void productSummaryInJapaneseOrder()
+    {
+        TestEnvironment env;
+        const QString file = madeOutside(env, R"(
+INSERT INTO 仕入商品 VALUES (3, 'ボルト', 10, '本'), (4, 'ﾎﾞｰﾙﾍﾟﾝ', 50, '本'), (5, 'カメラ', 9000, '台'),
+  (6, 'ボールペン', 60, '本'), (7, 'ガム', 100, '個');
+INSERT INTO 棚卸マスター VALUES
+  (6, '2026-03-31', 1, 'ボルト', 10, '本', 10, 100, NULL, NULL, 3, 0),
+  (7, '2026-03-31', 1, 'ﾎﾞｰﾙﾍﾟﾝ', 1, '本', 50, 50, NULL, NULL, 4, 0),
+  (8, '2026-03-31', 1, 'カメラ', 1, '台', 9000, 9000, NULL, NULL, 5, 0),
+  (9, '2026-03-31', 1, 'ボールペン', 2, '本', 60, 120, NULL, NULL, 6, 0),
+  (10, '2026-03-31', 1, 'ガム', 3, '個', 100, 300, NULL, NULL, 7, 0);
+)");
+        QVERIFY(!file.isEmpty());
+        const QString pdf = env.path(u"summary.pdf"_qs);
+        QProcess program;
+        program.start(QStringLiteral(KOTRINA_EXECUTABLE),
+                      { u"print"_qs, u"summary"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--by"_qs, u"product"_qs,
+                        u"--pdf"_qs, pdf });
+        QVERIFY(program.waitForFinished(60000));
+        QVERIFY2(program.exitCode() == 0, program.readAllStandardError().constData());
+        const QStringList products
+            = { u"ガム"_qs, u"カメラ"_qs, u"ﾎﾞｰﾙﾍﾟﾝ"_qs, u"ボールペン"_qs, u"ボルト"_qs, u"ﾒﾓ帳"_qs, u"りんご"_qs };
+        QList<PdfWord> listed;
+        for (const PdfWord& word : readPdf(pdf).words) {
+            if (products.contains(word.text))
+                listed << word;
+        }
+        std::sort(listed.begin(), listed.end(), [](const PdfWord& a, const PdfWord& b) { return a.y0 < b.y0; });
+        QStringList order;
+        for (const PdfWord& word : listed)
+            order << word.text;
+        QCOMPARE(order, products);
+
+        // A command that writes (and so brings the file's schema up to date) leaves nothing
+        // the sqlite3 program cannot read or write.
+        QCOMPARE(kotrina({ u"check"_qs, file, u"--date"_qs, u"2026-03-31"_qs, u"--move-to-uncategorised"_qs }).status,
+                 1);
+        QProcess sqlite;
+        sqlite.start(u"/usr/bin/sqlite3"_qs, { u"-bail"_qs, file });
+        sqlite.write(R"(INSERT INTO 仕入商品 VALUES (8, 'ボタン', 5, '個');
+UPDATE 仕入商品 SET 品名 = 'ボルトM3' WHERE 品名ID = 3;
+SELECT COUNT(*) FROM 仕入商品 WHERE 品名 >= 'ボ';
+PRAGMA integrity_check;
+)");
+        sqlite.closeWriteChannel();
+        QVERIFY(sqlite.waitForFinished(10000));
+        QCOMPARE(sqlite.readAllStandardError(), QByteArray());
+        QCOMPARE(sqlite.readAllStandardOutput(), QByteArray("5\nok\n"));
     }
 
     void anotherProgramHoldingTheFileIsNotTakenForDamage()

@@ -369,7 +369,8 @@ private slots:
         f.category(1, u"食品"_qs);
         f.product(1, u"品01"_qs);
         f.product(2, u"品02"_qs);
-        // Two products of one name are one row, after 品01 and 品02; a line of no product is on no row.
+        // Two products of one name are one row, before 品01 and 品02 (箱 is read はこ, 品 ひん); a line
+        // of no product is on no row.
         f.product(40, u"箱"_qs);
         f.product(41, u"箱"_qs);
         for (const auto& [price, product] :
@@ -382,11 +383,11 @@ private slots:
         QCOMPARE(pdf.at(1, 77, 11).text, u"棚卸表"_qs);
         QCOMPARE(pdf.at(1, 22, 30).text, u"品名"_qs);
         QCOMPARE(pdf.at(1, 134, 30).text, u"集計数"_qs);
-        QCOMPARE(pdf.at(1, 15, 38).text, u"品01"_qs);
-        QCOMPARE(pdf.amounts(1, 38, 1), QList<double>({ 100, 1 }));
-        QCOMPARE(pdf.at(1, 15, 46).text, u"品02"_qs);
-        QCOMPARE(pdf.at(1, 15, 54).text, u"箱"_qs);
-        QCOMPARE(pdf.amounts(1, 54, 1), QList<double>({ 6000, 3 }));
+        QCOMPARE(pdf.at(1, 15, 38).text, u"箱"_qs);
+        QCOMPARE(pdf.amounts(1, 38, 1), QList<double>({ 6000, 3 }));
+        QCOMPARE(pdf.at(1, 15, 46).text, u"品01"_qs);
+        QCOMPARE(pdf.amounts(1, 46, 1), QList<double>({ 100, 1 }));
+        QCOMPARE(pdf.at(1, 15, 54).text, u"品02"_qs);
         QCOMPARE(pdf.find(u"箱"_qs).size(), 1);
         QVERIFY(pdf.row(1, 62).isEmpty());
         QCOMPARE(pdf.row(1, 258).value(0).text, u"小計"_qs);

@@ -6,6 +6,7 @@
 #include "core/app/SingleInstance.h"
 #include "core/store/Database.h"
 #include "core/store/FileOps.h"
+#include "core/store/NameOrder.h"
 #include "core/store/Schema.h"
 
 #include <QFileInfo>
@@ -30,6 +31,7 @@ class TestStore : public QObject
 
 private Q_SLOTS:
     void linesKeepTheirColumnOrder();
+    void namesInJapaneseOrderOnEveryConnection();
     void nextId_data();
     void nextId();
     void refusesFilesThatAreNotOurs_data();
@@ -54,6 +56,53 @@ void TestStore::linesKeepTheirColumnOrder()
     for (int i = 0; i < record.count(); ++i)
         columns << record.fieldName(i);
     QCOMPARE(columns.join(QLatin1Char(',')), u"ID,日付,項目ID,品名,数量,単位,単価,価格,備考,備考1,品名ID,区分調整"_qs);
+}
+
+namespace {
+
+// The IDs of the products in the order the SQL terms give; empty when the query fails.
+QList<int> productIds(const Database& db, const QString& order)
+{
+    QSqlQuery q(db.connection());
+    if (!q.exec(uR"(SELECT "品名ID" FROM "仕入商品" ORDER BY )"_qs + order))
+        return {};
+    QList<int> ids;
+    while (q.next())
+        ids << q.value(0).toInt();
+    return ids;
+}
+
+} // namespace
+
+// The sort keys the lists sort by and the collation give the same order, on the program's
+// connection and on a second one opened on another thread, also for names whose keys are
+// long; no name is lost and no two names tie unless they are the same.
+void TestStore::namesInJapaneseOrderOnEveryConnection()
+{
+    TestEnvironment env;
+    const QString file = env.newDatabase();
+    Database db;
+    QVERIFY(db.open(file));
+    // 1 and 2: a thousand kana of one sound, in katakana and hiragana, then い and う.
+    QVERIFY(db.exec(
+        uR"(INSERT INTO "仕入商品" ("品名ID", "品名") VALUES (1, ?), (2, ?), (3, 'ボールペン'),
+        (4, 'ボルト'), (5, NULL), (6, 'ボールペン'))"_qs,
+        QVariantList { QString(QString(1000, QChar(u'ア')) + u'い'), QString(QString(1000, QChar(u'あ')) + u'う') }));
+    const QString name = uR"("品名")"_qs;
+    const QString id = uR"("品名ID")"_qs;
+    const QString byKeys = NameOrder::orderBy(name, id);
+    const QList<int> expected = { 5, 1, 2, 3, 6, 4 };
+    QCOMPARE(productIds(db, byKeys), expected);
+    QCOMPARE(productIds(db, name + uR"( COLLATE "%1", "品名" COLLATE BINARY, "品名ID")"_qs.arg(NameOrder::Collation)),
+             expected);
+
+    QList<int> elsewhere;
+    std::thread([&] {
+        Database second;
+        if (second.open(file, nullptr, Database::Access::ReadOnly))
+            elsewhere = productIds(second, byKeys);
+    }).join();
+    QCOMPARE(elsewhere, expected);
 }
 
 void TestStore::nextId_data()

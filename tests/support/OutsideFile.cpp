@@ -5,7 +5,7 @@
 #include <QProcess>
 #include <QSqlQuery>
 
-QString madeOutside(const TestEnvironment& env)
+QString madeOutside(const TestEnvironment& env, const QByteArray& more)
 {
     QProcess schema;
     schema.start(QStringLiteral("/usr/bin/sqlite3"), { TestEnvironment::buildTemplate(), QStringLiteral(".schema") });
@@ -28,6 +28,7 @@ INSERT INTO 棚卸マスター VALUES
   (2, '2025-03-31', 1, 'りんご', 1, '個', 100, 100, NULL, NULL, 1, 0);
 DELETE FROM 項目分類 WHERE 項目ID = 2;
 )");
+    sqlite.write(more);
     sqlite.closeWriteChannel();
     return sqlite.waitForFinished() && sqlite.exitCode() == 0 ? file : QString();
 }

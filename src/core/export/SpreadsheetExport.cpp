@@ -6,6 +6,7 @@
 #include "core/export/SheetWriter.h"
 #include "core/lines/SummaryViews.h"
 #include "core/store/Database.h"
+#include "core/store/NameOrder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -149,7 +150,10 @@ bool writeProducts(const Database& db, MasterOrder order, const QString& target,
                      { QStringLiteral("単価"), Kind::Number } };
     list.select = QStringLiteral(R"("品名", "単位", "単価")");
     list.from = QStringLiteral(R"(FROM "仕入商品")");
-    list.order = order == MasterOrder::ById ? QStringLiteral(R"("品名ID")") : QStringLiteral(R"("品名", "品名ID")");
+    // The order of the product screen's list.
+    list.order = order == MasterOrder::ById
+        ? QStringLiteral(R"("品名ID")")
+        : NameOrder::orderBy(QStringLiteral(R"("品名")"), QStringLiteral(R"("品名ID")"));
     return write(db, list, target, error);
 }
 

@@ -3,6 +3,7 @@
 #include "core/app/Clock.h"
 #include "core/lines/LineRegistration.h"
 #include "core/rules/TextRules.h"
+#include "core/store/NameOrder.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -70,12 +71,16 @@ QString TotalsModel::statement(By by)
     if (by == By::Category)
         return QStringLiteral(R"(SELECT "日付", "項目分類名", SUM("価格") AS "合計", COUNT(*) AS "集計数" FROM )")
             + CategorisedLines::source() + QStringLiteral(" WHERE ") + CategorisedLines::ofDate({}).condition
-            + QStringLiteral(R"( GROUP BY "項目分類名", "日付" ORDER BY SUM("価格") DESC)");
+            + QStringLiteral(R"( GROUP BY "項目分類名", "日付" ORDER BY SUM("価格") DESC, )")
+            + NameOrder::orderBy(QStringLiteral(R"("項目分類名")"));
     // "+" keeps the engine from walking every product through the 品名ID index (the lines of
     // all dates); the lines of the date are few beside them and each finds its product by key.
+    // Grouped by the name's own characters (names the collation holds equal stay apart),
+    // listed in Japanese order.
     return QStringLiteral(R"(SELECT t."日付", s."品名", SUM(t."価格") AS "合計", COUNT(*) AS "集計数"
         FROM "棚卸マスター" t JOIN "仕入商品" s ON s."品名ID" = +t."品名ID" WHERE t."日付" = ?
-        GROUP BY s."品名", t."日付" ORDER BY s."品名")");
+        GROUP BY s."品名", t."日付" ORDER BY )")
+        + NameOrder::orderBy(QStringLiteral(R"(s."品名")"));
 }
 
 bool TotalsModel::select(const Database& db, By by, QDate date)

@@ -2,6 +2,7 @@
 
 #include "core/rules/CellRoles.h"
 #include "core/rules/TextRules.h"
+#include "core/store/NameOrder.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -63,11 +64,10 @@ bool MasterModel::open(MasterOrder order, QString* error)
 {
     beginResetModel();
     m_pending.clear();
-    // Equal names keep ID order; the name index holds exactly that order.
     const QString id = quoted(m_table.idColumn());
     const bool ok = m_records.choose(
-        m_table.condition, {},
-        order == MasterOrder::ByName ? quoted(m_table.nameColumn()) + QStringLiteral(", ") + id : id, error);
+        m_table.condition, {}, order == MasterOrder::ByName ? NameOrder::orderBy(quoted(m_table.nameColumn()), id) : id,
+        error);
     endResetModel();
     return ok;
 }

@@ -1,6 +1,7 @@
 #include "core/store/Database.h"
 
 #include "core/store/FileUse.h"
+#include "core/store/NameOrder.h"
 #include "core/store/Schema.h"
 
 #include <QFile>
@@ -104,6 +105,10 @@ bool Database::open(const QString& path, QString* error, Access access)
             fail(error, QStringLiteral("%1 is read-only").arg(path));
         else if (Schema::verify(db, error))
             ok = true;
+        // Lists by name ask for the Japanese order; where it cannot be set up (install says
+        // why) the file still opens and only those lists fail.
+        if (ok)
+            NameOrder::install(db);
         // An older file still works without its indexes; they are built at its next opening.
         if (ok && !readOnly)
             Schema::upgrade(db);

@@ -3,6 +3,7 @@
 #include "core/store/Database.h"
 #include "core/store/FileUse.h"
 #include "core/store/NameIndex.h"
+#include "core/store/NameOrder.h"
 #include "core/store/Schema.h"
 
 #include <QCoreApplication>
@@ -97,6 +98,8 @@ public:
         m_open = db.open();
         if (!m_open)
             m_error = db.lastError().text();
+        else // whatever runs on it may list names in the order the program's connection knows
+            NameOrder::install(db);
     }
     ~FileConnection()
     {
