@@ -43,6 +43,8 @@ QString idColumn(Table table)
 
 namespace {
 
+constexpr int PageCacheKiB = 64 * 1024;
+
 bool fail(QString* error, const QString& text)
 {
     if (error)
@@ -107,6 +109,11 @@ bool Database::open(const QString& path, QString* error, Access access)
         // An older file still works without its indexes; they are built at its next opening.
         if (ok && !readOnly)
             Schema::upgrade(db);
+        // The pages the look-ups and grids read again and again stay in memory: the engine's
+        // default of 2 MB holds little of a file of a million lines, and every page read
+        // again is then a read from the system.
+        if (ok)
+            QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -%1").arg(PageCacheKiB));
         nameIndexes = ok && Schema::hasNameIndexes(db);
         if (!ok)
             db.close();
