@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTableWidget>
@@ -93,6 +94,7 @@ private Q_SLOTS:
     void nameLimits();
     void helpOnceOnEmptyProducts();
     void newLinesJoinALongDay();
+    void statusLineCountsWhatOthersChanged();
     void numberLimits();
     void unreadableLinesSaySo();
     void fileInUseMovedOrFull();
@@ -310,6 +312,37 @@ void TestEntryScreen::newLinesJoinALongDay()
         QCOMPARE(grid->model()->index(r, 3).data().toString(),
                  r < 254 ? u"商品名・サンプル第%1号（特大）"_qs.arg(r) : u"新しい品%1"_qs.arg(r - 254));
     QCOMPARE(grid->currentIndex().row(), 256);
+}
+
+void TestEntryScreen::statusLineCountsWhatOthersChanged()
+{
+    // The status line keeps its figures from one 入力 to the next; the lines another program
+    // adds or deletes meanwhile are in the figures the next 入力 shows.
+    EntryScreen e;
+    e.open();
+    const auto enter = [&e](const QString& product, const QString& unitPrice) {
+        e.type(product);
+        e.type(u"個"_qs);
+        e.type(u"2"_qs);
+        e.type(unitPrice);
+        e.type(QString());
+        e.click("cmdSubAdd");
+    };
+    const auto otherProgram = [&e](const QString& sql) {
+        QProcess sqlite;
+        sqlite.start(u"/usr/bin/sqlite3"_qs, { e.db().fileName(), sql });
+        return sqlite.waitForFinished(30000) && sqlite.exitCode() == 0;
+    };
+    e.type(u"食品"_qs);
+    enter(u"ぶどう"_qs, u"100"_qs);
+    QCOMPARE(e.text("Text3"), u"Max Record 1   Total 200"_qs);
+    QVERIFY(otherProgram(uR"(INSERT INTO "棚卸マスター" ("ID", "日付", "品名", "価格")
+        VALUES (50, '2026-03-31', 'よそで数えた品', 1000))"_qs));
+    enter(u"もも"_qs, u"10"_qs);
+    QCOMPARE(e.text("Text3"), u"Max Record 3   Total 1,220"_qs);
+    QVERIFY(otherProgram(uR"(DELETE FROM "棚卸マスター" WHERE "品名" = 'ぶどう')"_qs));
+    enter(u"かき"_qs, u"1"_qs);
+    QCOMPARE(e.text("Text3"), u"Max Record 3   Total 1,022"_qs);
 }
 
 void TestEntryScreen::numberLimits()

@@ -5,13 +5,79 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
-// Up to this many names are looked up in the name index, their lines read a date at a
-// time (one index seek a name and date); a text in more names is left to the scan in
-// date order, which then meets the matches early.
-constexpr int HistoryCandidateLimit = 2000;
+// What a name looked up in the name index costs, in lines read by the scan: its product ID
+// is read from the list of names and its lines are sought in the index on 品名ID.
+constexpr double NameCostInLines = 24;
+
+// A JSON array of the numbers, for json_each().
+QString jsonList(const QList<qint64>& numbers)
+{
+    QString text = QStringLiteral("[");
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        if (i > 0)
+            text += QLatin1Char(',');
+        text += QString::number(numbers[i]);
+    }
+    return text + QLatin1Char(']');
+}
+
+struct HistoryCandidates
+{
+    QString productIds; // as a JSON array
+    bool withoutProductId = false; // a name is listed with no product ID
+};
+
+// The product IDs of the lines' names that may contain text, when the name index finds few
+// enough of them to be cheaper than the scan; nullopt otherwise. The scan reads about
+// limit × (names / names found) lines before the list is full, the look-up costs a few
+// dozen lines a name found: the index is used below the square root of their ratio.
+std::optional<HistoryCandidates> historyCandidates(const Database& db, const QString& text, int limit)
+{
+    if (!db.hasNameIndexes())
+        return std::nullopt;
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral(R"(SELECT MAX("番号") FROM "%1")").arg(NameIndex::lineNamesTable())) || !q.next())
+        return std::nullopt;
+    const double names = q.value(0).toDouble();
+    const int most = std::max(1, int(std::sqrt(names * limit / NameCostInLines)));
+    const std::optional<NameIndex::Match> match = NameIndex::match(db, Table::Tana, text, most);
+    if (!match)
+        return std::nullopt;
+    // The names are read from the index first and looked up in the list afterwards: a join
+    // of the two reads the index far more slowly.
+    q.prepare(QStringLiteral(R"(SELECT rowid FROM "%1" WHERE "%1" MATCH ? LIMIT ?)").arg(match->index));
+    q.addBindValue(match->words);
+    q.addBindValue(most + 1);
+    if (!q.exec())
+        return std::nullopt;
+    QList<qint64> found;
+    while (q.next())
+        found.append(q.value(0).toLongLong());
+    if (found.size() > most)
+        return std::nullopt;
+    q.prepare(QStringLiteral(R"(SELECT DISTINCT n."品名ID" FROM json_each(?) AS j
+        CROSS JOIN "%1" AS n ON n."番号" = j.value)")
+                  .arg(NameIndex::lineNamesTable()));
+    q.addBindValue(jsonList(found));
+    if (!q.exec())
+        return std::nullopt;
+    HistoryCandidates candidates;
+    QList<qint64> productIds;
+    while (q.next()) {
+        if (q.value(0).isNull())
+            candidates.withoutProductId = true;
+        else
+            productIds.append(q.value(0).toLongLong());
+    }
+    candidates.productIds = jsonList(productIds);
+    return candidates;
+}
 
 // The first value of a one-row query; an invalid variant when there is no row.
 QVariant firstValue(QSqlQuery& q, const QVariantList& values, bool* ok = nullptr)
@@ -22,6 +88,16 @@ QVariant firstValue(QSqlQuery& q, const QVariantList& values, bool* ok = nullptr
     if (ok)
         *ok = done;
     return done && q.next() ? q.value(0) : QVariant();
+}
+
+const QString TotalsKey = QStringLiteral("date totals ");
+
+// A figure the kept totals may be changed by without drifting from what the engine's SUM
+// gives: a whole number well inside what a double holds exactly. The amounts of lines are
+// whole numbers (unit price × quantity truncated); anything else has the totals counted again.
+bool addsExactly(double value)
+{
+    return std::abs(value) < 1e15 && value == std::trunc(value);
 }
 
 } // namespace
@@ -38,6 +114,7 @@ std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& 
             *error = QStringLiteral("the file is no longer the one opened");
         return std::nullopt;
     }
+    const std::optional<Database::ChangeStamp> before = db.changeStamp();
     Transaction transaction(db);
     if (!transaction.isActive()) {
         if (error)
@@ -106,6 +183,7 @@ std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& 
     q.finish();
     if (!transaction.commit(error))
         return std::nullopt;
+    carryDateTotals(db, before, {}, { { storedDate(line.date), result.amount } });
     return result;
 }
 
@@ -157,54 +235,92 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
 {
     const NoLockWait noWait(&db);
     QList<HistoryLine> lines;
-    QSqlQuery q(db.connection());
-    q.setForwardOnly(true);
-    const auto readLines = [&q, &lines] {
-        if (!q.exec())
-            return;
-        while (q.next())
-            lines.append({ QDate::fromString(q.value(0).toString(), Qt::ISODate), q.value(1).toString(), q.value(2),
-                           q.value(3), q.value(4) });
-    };
+    if (limit <= 0)
+        return lines;
     const TextRules::ContainsFilter filter = TextRules::containsFilter(QStringLiteral("品名"), text);
-    // A text in few lines is looked up in the name index; one in many lines is found
-    // soon enough by reading the lines newest first until the list is full.
-    const std::optional<NameIndex::Candidates> candidates
-        = NameIndex::candidates(db, Table::Tana, text, HistoryCandidateLimit);
+
+    // The settlement dates, newest first, each with the range of IDs its lines have: the
+    // lines of a stocktaking are mostly typed one after the other, so a date's range holds
+    // few of another's, and its lines are read in the table's own order.
+    struct Day
+    {
+        QString day;
+        QVariant first, last;
+    };
+    QList<Day> days;
+    {
+        QSqlQuery q(db.connection());
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral(R"(WITH RECURSIVE d(x) AS (SELECT MAX("日付") FROM "棚卸マスター"
+                UNION ALL SELECT (SELECT MAX("日付") FROM "棚卸マスター" WHERE "日付" < x) FROM d WHERE x IS NOT NULL)
+            SELECT x, (SELECT MIN("ID") FROM "棚卸マスター" WHERE "日付" = x),
+                (SELECT MAX("ID") FROM "棚卸マスター" WHERE "日付" = x) FROM d WHERE x IS NOT NULL)")))
+            return lines;
+        while (q.next())
+            days.append({ q.value(0).toString(), q.value(1), q.value(2) });
+    }
+    QSqlQuery rows(db.connection());
+    rows.setForwardOnly(true);
+    const auto readLines = [&rows, &lines] {
+        if (!rows.exec())
+            return;
+        while (rows.next())
+            lines.append({ QDate::fromString(rows.value(0).toString(), Qt::ISODate), rows.value(1).toString(),
+                           rows.value(2), rows.value(3), rows.value(4) });
+    };
+
+    const std::optional<HistoryCandidates> candidates = historyCandidates(db, text, limit);
     if (!candidates) {
-        q.prepare(QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価" FROM "棚卸マスター"
-            WHERE %1 ORDER BY "日付" DESC, "ID" DESC LIMIT ?)")
-                      .arg(filter.sql));
-        q.addBindValue(filter.value);
-        q.addBindValue(limit);
-        readLines();
+        // The text is in many names (or cannot be looked up): each date's lines are read
+        // newest first until the list is full, which a common text fills soon.
+        rows.prepare(QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価" FROM "棚卸マスター"
+            WHERE "ID" BETWEEN ? AND ? AND +"日付" = ? AND %1 ORDER BY "ID" DESC LIMIT ?)")
+                         .arg(filter.sql));
+        for (const Day& day : std::as_const(days)) {
+            if (lines.size() >= limit)
+                break;
+            for (const QVariant& v : QVariantList { day.first, day.last, day.day, filter.value, limit - lines.size() })
+                rows.addBindValue(v);
+            readLines();
+        }
         return lines;
     }
 
-    // The candidates are read a settlement date at a time, newest first, each date only
-    // in the ID range of its lines, until the list is full: the lines of a stocktaking
-    // are mostly typed one after the other, so a date's range holds few of another's.
-    QSqlQuery dates(db.connection());
-    dates.setForwardOnly(true);
-    if (!dates.exec(QStringLiteral(R"(WITH RECURSIVE d(x) AS (SELECT MAX("日付") FROM "棚卸マスター"
-            UNION ALL SELECT (SELECT MAX("日付") FROM "棚卸マスター" WHERE "日付" < x) FROM d WHERE x IS NOT NULL)
-        SELECT x FROM d WHERE x IS NOT NULL)")))
-        return lines;
-    QStringList days;
-    while (dates.next())
-        days << dates.value(0).toString();
-    q.prepare(QStringLiteral(R"(SELECT t."日付", t."品名", t."数量", t."単位", t."単価"
-        FROM (%1) AS c CROSS JOIN "棚卸マスター" AS t ON t."ID" = c.r
-        WHERE c.r BETWEEN (SELECT MIN("ID") FROM "棚卸マスター" WHERE "日付" = ?)
-                      AND (SELECT MAX("ID") FROM "棚卸マスター" WHERE "日付" = ?)
-            AND t."日付" = ? AND %2 ORDER BY t."ID" DESC LIMIT ?)")
-                  .arg(candidates->sql, filter.sql));
-    for (const QString& day : std::as_const(days)) {
+    // The text is in few names: the lines of their product IDs in each date's range are
+    // found in the index on 品名ID alone, newest first, and only as many of them read as
+    // the list still takes (the name condition decides, as in the scan).
+    QSqlQuery ids(db.connection());
+    ids.setForwardOnly(true);
+    ids.prepare(QStringLiteral(R"(SELECT t."ID" FROM json_each(?) AS j CROSS JOIN "棚卸マスター" AS t
+            ON t."品名ID" = j.value AND t."ID" BETWEEN ? AND ?%1 ORDER BY 1 DESC)")
+                    .arg(candidates->withoutProductId ? QStringLiteral(R"(
+        UNION ALL SELECT "ID" FROM "棚卸マスター" WHERE "品名ID" IS NULL AND "ID" BETWEEN ? AND ?)")
+                                                      : QString()));
+    rows.prepare(QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価" FROM "棚卸マスター"
+        WHERE "ID" IN (SELECT value FROM json_each(?)) AND +"日付" = ? AND %1 ORDER BY "ID" DESC)")
+                     .arg(filter.sql));
+    for (const Day& day : std::as_const(days)) {
         if (lines.size() >= limit)
             break;
-        for (const QVariant& v : QVariantList { candidates->value, day, day, day, filter.value, limit - lines.size() })
-            q.addBindValue(v);
-        readLines();
+        ids.addBindValue(candidates->productIds);
+        ids.addBindValue(day.first);
+        ids.addBindValue(day.last);
+        if (candidates->withoutProductId) {
+            ids.addBindValue(day.first);
+            ids.addBindValue(day.last);
+        }
+        if (!ids.exec())
+            return lines;
+        QList<qint64> found;
+        while (ids.next())
+            found.append(ids.value(0).toLongLong());
+        for (qsizetype next = 0; next < found.size() && lines.size() < limit;) {
+            const qsizetype take = std::min<qsizetype>(limit - lines.size(), found.size() - next);
+            for (const QVariant& v : QVariantList { jsonList(found.mid(next, take)), day.day, filter.value })
+                rows.addBindValue(v);
+            next += take;
+            readLines();
+        }
     }
     return lines;
 }
@@ -212,20 +328,68 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
 std::optional<DateTotals> dateTotals(const Database& db, QDate date, QString* error)
 {
     const NoLockWait noWait(&db);
+    const QString day = storedDate(date);
+    const auto fromValues = [](const QVariantList& values) {
+        DateTotals totals;
+        totals.count = values.value(0).toLongLong();
+        if (!values.value(1).isNull())
+            totals.total = values.value(1).toDouble();
+        return totals;
+    };
+    // Taken before the count: a change committed while it runs moves the stamp on, and the
+    // next call counts again.
+    const std::optional<Database::ChangeStamp> stamp = db.changeStamp();
+    if (stamp) {
+        if (const std::optional<QVariantList> kept = db.remembered(TotalsKey + day, *stamp))
+            return fromValues(*kept);
+    }
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral(R"(SELECT SUM("価格"), COUNT("価格") FROM "棚卸マスター" WHERE "日付" = ?)"));
-    q.addBindValue(storedDate(date));
+    q.prepare(QStringLiteral(R"(SELECT COUNT("価格"), SUM("価格") FROM "棚卸マスター" WHERE "日付" = ?)"));
+    q.addBindValue(day);
     if (!q.exec() || !q.next()) {
         if (error)
             *error = q.lastError().text();
         return std::nullopt; // an unread date is not an empty one
     }
-    DateTotals totals;
-    totals.count = q.value(1).toLongLong();
-    if (!q.value(0).isNull())
-        totals.total = q.value(0).toDouble();
-    return totals;
+    const QVariantList values = { q.value(0).toLongLong(), q.value(1).isNull() ? QVariant() : q.value(1).toDouble() };
+    if (stamp)
+        db.remember(TotalsKey + day, values, *stamp);
+    return fromValues(values);
+}
+
+void carryDateTotals(const Database& db, const std::optional<Database::ChangeStamp>& before,
+                     const QList<LineAmount>& gone, const QList<LineAmount>& come)
+{
+    const std::optional<Database::ChangeStamp> after = db.changeStamp();
+    if (!before || !after)
+        return;
+    db.carryRemembered(*before, *after, [&](const QString& key, QVariantList& values) {
+        if (!key.startsWith(TotalsKey))
+            return true; // not the totals of a date: untouched by a line
+        const QString day = key.mid(TotalsKey.size());
+        qint64 count = values.value(0).toLongLong();
+        double total = values.value(1).toDouble();
+        bool exact = values.value(1).isNull() || addsExactly(total);
+        const auto take = [&](const QList<LineAmount>& lines, int sign) {
+            for (const LineAmount& line : lines) {
+                if (line.day != day || line.amount.isNull())
+                    continue;
+                bool number = false;
+                const double amount = line.amount.toDouble(&number);
+                exact = exact && number && addsExactly(amount);
+                count += sign;
+                total += sign * amount;
+            }
+        };
+        take(gone, -1);
+        take(come, +1);
+        if (!exact)
+            return false;
+        // With no line left that has an amount, there is no total either.
+        values = { count, count > 0 ? QVariant(total) : QVariant() };
+        return true;
+    });
 }
 
 QString DateTotals::text() const
@@ -242,5 +406,21 @@ QString statusLineText(const Database& db, QDate date)
 
 bool deleteLine(const Database& db, int lineId, QString* error)
 {
-    return db.exec(QStringLiteral(R"(DELETE FROM "棚卸マスター" WHERE "ID" = ?)"), { lineId }, error);
+    // The line's date and amount, for the kept totals of its date.
+    std::optional<Database::ChangeStamp> before = db.changeStamp();
+    QList<LineAmount> gone;
+    {
+        QSqlQuery q(db.connection());
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral(R"(SELECT "日付", "価格" FROM "棚卸マスター" WHERE "ID" = ?)"));
+        q.addBindValue(lineId);
+        if (!q.exec())
+            before.reset(); // the line is not known: the totals are counted again
+        else if (q.next())
+            gone.append({ q.value(0).toString(), q.value(1) });
+    }
+    if (!db.exec(QStringLiteral(R"(DELETE FROM "棚卸マスター" WHERE "ID" = ?)"), { lineId }, error))
+        return false;
+    carryDateTotals(db, before, gone, {});
+    return true;
 }

@@ -66,23 +66,34 @@ struct HistoryLine
 QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limit = 500);
 
 // The lines of a date that have an amount, and their total, as the status line shows them.
-// A screen that registers lines keeps them up to date with add() instead of counting again.
 struct DateTotals
 {
     qint64 count = 0;
     std::optional<double> total; // none while no line has an amount
 
-    void add(double amount)
-    {
-        ++count;
-        total = total.value_or(0) + amount;
-    }
     // "Max Record 12   Total 34,560"; nothing after "Total " without a total.
     QString text() const;
 };
 // nullopt when the lines could not be read (with the engine's text in error): an unread date
 // is not an empty one. A status line shows it, so a file another program holds is not waited for.
+// The figures of a date are counted once and kept with the database (Database::remember) while
+// its rows stay as they are: registerLine(), deleteLine() and a correction through LinesModel
+// bring them up to date with the line they change, and any other change to the file, this
+// program's or another's, has them counted again.
 std::optional<DateTotals> dateTotals(const Database& db, QDate date, QString* error = nullptr);
+
+// A line's date and amount (null: none), as the kept totals of dates take it.
+struct LineAmount
+{
+    QString day; // as stored
+    QVariant amount;
+};
+// Brings the kept totals of dates up to date after a change this connection made since before
+// (taken with Database::changeStamp() just before the change): the lines in gone left their
+// dates, those in come joined theirs. Totals the change cannot be carried over to exactly are
+// forgotten, to be counted again.
+void carryDateTotals(const Database& db, const std::optional<Database::ChangeStamp>& before,
+                     const QList<LineAmount>& gone, const QList<LineAmount>& come);
 
 // dateTotals(db, date)->text(); empty when the lines could not be read.
 QString statusLineText(const Database& db, QDate date);

@@ -183,6 +183,20 @@ bool LinesModel::setData(const QModelIndex& index, const QVariant& value, int ro
         stored = 0;
     // The line of the row, by its ID, whatever it holds now.
     const int id = lineId(index.row());
+    // A new date or amount moves the line's amount in the kept totals of dates.
+    std::optional<Database::ChangeStamp> before = db->changeStamp();
+    const bool inTotals = field == DateField || field == u"価格";
+    std::optional<LineAmount> was;
+    if (inTotals) {
+        QSqlQuery old(db->connection());
+        old.setForwardOnly(true);
+        old.prepare(QStringLiteral(R"(SELECT "日付", "価格" FROM "棚卸マスター" WHERE "ID" = ?)"));
+        old.addBindValue(id);
+        if (!old.exec())
+            before.reset(); // counted again
+        else if (old.next())
+            was = LineAmount { old.value(0).toString(), old.value(1) };
+    }
     QSqlQuery q(db->connection());
     q.prepare(QStringLiteral(R"(UPDATE "棚卸マスター" SET "%1" = ? WHERE "ID" = ?)").arg(field));
     q.addBindValue(stored);
@@ -194,6 +208,14 @@ bool LinesModel::setData(const QModelIndex& index, const QVariant& value, int ro
     if (q.numRowsAffected() == 0) {
         Q_EMIT editRefused(QString::fromUtf8(RecordGoneMessage));
         return false;
+    }
+    q.finish();
+    if (was) {
+        const LineAmount now
+            = field == DateField ? LineAmount { stored.toString(), was->amount } : LineAmount { was->day, stored };
+        carryDateTotals(*db, before, { *was }, { now });
+    } else {
+        carryDateTotals(*db, before, {}, {});
     }
     // The row is read again; the selection itself stays as it is.
     m_lines.forget(id);

@@ -44,6 +44,8 @@ QString idColumn(Table table)
 
 namespace {
 
+constexpr int PageCacheKiB = 64 * 1024;
+
 bool fail(QString* error, const QString& text)
 {
     if (error)
@@ -112,6 +114,11 @@ bool Database::open(const QString& path, QString* error, Access access)
         // An older file still works without its indexes; they are built at its next opening.
         if (ok && !readOnly)
             Schema::upgrade(db);
+        // The pages the look-ups and grids read again and again stay in memory: the engine's
+        // default of 2 MB holds little of a file of a million lines, and every page read
+        // again is then a read from the system.
+        if (ok)
+            QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -%1").arg(PageCacheKiB));
         nameIndexes = ok && Schema::hasNameIndexes(db);
         if (!ok)
             db.close();
@@ -140,6 +147,8 @@ Database::FileState Database::fileState() const
 
 void Database::close()
 {
+    m_versionQuery.reset();
+    m_remembered.clear();
     if (m_name.isEmpty())
         return;
     {
@@ -152,6 +161,64 @@ void Database::close()
     m_nameIndexes = false;
     m_file.reset();
     m_use.reset();
+}
+
+std::optional<Database::ChangeStamp> Database::changeStamp() const
+{
+    const QSqlDatabase db = connection();
+    const QVariant handle = db.isOpen() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return std::nullopt;
+    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+    if (!connection || !sqlite3_get_autocommit(connection))
+        return std::nullopt;
+    // The engine's count of the rows this connection changed, and its count of the commits
+    // of the others (which this connection's own commits leave as it is).
+    if (!m_versionQuery) {
+        m_versionQuery = std::make_unique<QSqlQuery>(db);
+        m_versionQuery->setForwardOnly(true);
+        if (!m_versionQuery->prepare(QStringLiteral("PRAGMA data_version"))) {
+            m_versionQuery.reset();
+            return std::nullopt;
+        }
+    }
+    if (!m_versionQuery->exec() || !m_versionQuery->next()) {
+        m_versionQuery->finish();
+        return std::nullopt;
+    }
+    ChangeStamp stamp;
+    stamp.othersVersion = m_versionQuery->value(0).toLongLong();
+    m_versionQuery->finish();
+    stamp.ownChanges = sqlite3_total_changes64(connection);
+    return stamp;
+}
+
+void Database::remember(const QString& key, const QVariantList& values, const ChangeStamp& stamp) const
+{
+    // What was kept at another stamp is of no use any more.
+    m_remembered.removeIf(
+        [&stamp](const QHash<QString, Remembered>::iterator& kept) { return !(kept->stamp == stamp); });
+    m_remembered.insert(key, { stamp, values });
+}
+
+std::optional<QVariantList> Database::remembered(const QString& key, const ChangeStamp& now) const
+{
+    const auto kept = m_remembered.constFind(key);
+    if (kept == m_remembered.cend() || !(kept->stamp == now))
+        return std::nullopt;
+    return kept->values;
+}
+
+void Database::carryRemembered(const ChangeStamp& before, const ChangeStamp& after,
+                               const std::function<bool(const QString&, QVariantList&)>& carry) const
+{
+    const bool own = after.othersVersion == before.othersVersion;
+    m_remembered.removeIf([&](const QHash<QString, Remembered>::iterator& kept) {
+        if (!own || !(kept->stamp == before) || !carry(kept.key(), kept->values))
+            return true;
+        kept->stamp = after;
+        return false;
+    });
 }
 
 QSqlDatabase Database::connection() const

@@ -2,9 +2,12 @@
 
 #include "core/store/FileUse.h"
 
+#include <QHash>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -84,8 +87,40 @@ public:
     };
     FileState fileState() const;
 
+    // Where the rows stand as this connection sees them. It moves on with every row this
+    // connection inserts, updates or deletes (a change rolled back included) and with every
+    // change another connection, of this program or another, commits to the file; between
+    // two equal stamps nothing changed. nullopt when the file cannot be read now (another
+    // program holds it).
+    struct ChangeStamp
+    {
+        qint64 ownChanges = 0;
+        qint64 othersVersion = 0;
+        bool operator==(const ChangeStamp&) const = default;
+    };
+    std::optional<ChangeStamp> changeStamp() const;
+
+    // Figures worked out from the rows, kept under a key for as long as the rows stay as they
+    // were at stamp: a screen shows them again and again, and working them out anew each time
+    // (a count over a large date) would keep it waiting. remembered() has nothing for a key
+    // whose figures were kept at another stamp than now; a close or another file forgets all.
+    void remember(const QString& key, const QVariantList& values, const ChangeStamp& stamp) const;
+    std::optional<QVariantList> remembered(const QString& key, const ChangeStamp& now) const;
+    // After a change this connection made itself between the stamps before and after: every
+    // figure kept at before is handed to carry, which brings it up to date and returns true to
+    // keep it at after, or returns false to forget it. Nothing is carried when another
+    // connection committed in between; the figures are then worked out again.
+    void carryRemembered(const ChangeStamp& before, const ChangeStamp& after,
+                         const std::function<bool(const QString& key, QVariantList& values)>& carry) const;
+
 private:
     friend class NoLockWait;
+
+    struct Remembered
+    {
+        ChangeStamp stamp;
+        QVariantList values;
+    };
 
     QString m_name;
     QString m_path;
@@ -94,6 +129,8 @@ private:
     std::optional<FileIdentity> m_file; // of the file opened, to tell it from one put in its place
     mutable int m_noWaitDepth = 0;
     std::unique_ptr<FileUse> m_use;
+    mutable std::unique_ptr<QSqlQuery> m_versionQuery; // prepared once: asked at every status line
+    mutable QHash<QString, Remembered> m_remembered;
 };
 
 // While it lives, a statement that meets a lock another program holds on the file gives up

@@ -326,31 +326,41 @@ bool deleteAllRows(const Database& db, Table table, QString* error)
     return db.exec(QStringLiteral("RELEASE delete_all_rows"), {}, error);
 }
 
-std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit)
+} // namespace NameIndex
+
+namespace {
+
+// How many rows of sql (a query with one bound value, match) there are, counted up to upTo + 1.
+std::optional<int> countUpTo(const Database& db, const QString& sql, const QString& match, int upTo)
 {
-    const Kind kind = text.toUcs4().size() < TrigramLength ? Kind::ShortWords : Kind::Trigrams;
-    const QString index = indexTable(table, kind);
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?)").arg(sql));
+    q.addBindValue(match);
+    q.addBindValue(upTo + 1);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return q.value(0).toInt();
+}
+
+struct Probe
+{
+    QString index;
+    QString match; // the words joined with AND
+    int fewest = 0; // rows of the index holding the rarest of them; 0 when none holds one
+};
+
+// The index of table to look text up in and its rarer words, each in at most about limit
+// rows of the index; nullopt when the index cannot answer or every word tried is common.
+std::optional<Probe> probe(const Database& db, Table table, const QString& text, int limit)
+{
+    const NameIndex::Kind kind
+        = text.toUcs4().size() < TrigramLength ? NameIndex::Kind::ShortWords : NameIndex::Kind::Trigrams;
+    const QString index = NameIndex::indexTable(table, kind);
     const QStringList words = lookupWords(kind, text);
     if (index.isEmpty() || !db.hasNameIndexes() || words.isEmpty())
         return std::nullopt;
-    // The names found in the index: the products, or the lines' names. The lines are
-    // reached from their names through the index on 品名ID.
     const QString names = QStringLiteral(R"(SELECT rowid AS r FROM "%1" WHERE "%1" MATCH ?)").arg(index);
-    const QString subquery = table == Table::Tana
-        ? QStringLiteral(R"(SELECT t."ID" AS r FROM "%1" CROSS JOIN "%2" AS n ON n."番号" = "%1".rowid
-            CROSS JOIN "棚卸マスター" AS t ON t."品名ID" IS n."品名ID" AND t."品名" = n."品名" WHERE "%1" MATCH ?)")
-              .arg(index, LineNames)
-        : names;
-    const auto count = [&db](const QString& sql, const QString& match, int upTo) -> std::optional<int> {
-        QSqlQuery q(db.connection());
-        q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?)").arg(sql));
-        q.addBindValue(match);
-        q.addBindValue(upTo + 1);
-        if (!q.exec() || !q.next())
-            return std::nullopt;
-        return q.value(0).toInt();
-    };
     // A word found in very many names costs more to read than it narrows the names down:
     // only the rarer words are asked for, each of which has to be in every name that
     // holds the text. Pieces in a few times more names than wanted still narrow the
@@ -360,17 +370,17 @@ std::optional<Candidates> candidates(const Database& db, Table table, const QStr
     constexpr int EnoughPieces = 4;
     constexpr int PiecesTried = 8;
     // With one word alone there is nothing to narrow it: it has to be rare enough itself.
-    const int probe = words.size() == 1 ? limit : 2 * limit;
+    const int upTo = words.size() == 1 ? limit : 2 * limit;
     QStringList rare;
-    int fewest = probe + 1;
+    int fewest = upTo + 1;
     int tried = 0;
     for (const QString& piece : words) {
-        const std::optional<int> n = count(names, piece, probe);
+        const std::optional<int> n = countUpTo(db, names, piece, upTo);
         if (!n)
             return std::nullopt;
         if (*n == 0) // no row holds the text
-            return Candidates { subquery, piece };
-        if (*n <= probe)
+            return Probe { index, piece, 0 };
+        if (*n <= upTo)
             rare << piece;
         fewest = std::min(fewest, *n);
         if (rare.size() == EnoughPieces || ++tried == PiecesTried)
@@ -378,12 +388,44 @@ std::optional<Candidates> candidates(const Database& db, Table table, const QStr
     }
     if (rare.isEmpty())
         return std::nullopt;
-    const QString match = rare.join(QStringLiteral(" AND "));
-    if (fewest > limit) {
-        if (const std::optional<int> n = count(subquery, match, limit); !n || *n > limit)
+    return Probe { index, rare.join(QStringLiteral(" AND ")), fewest };
+}
+
+} // namespace
+
+namespace NameIndex {
+
+std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit)
+{
+    const std::optional<Probe> found = probe(db, table, text, limit);
+    if (!found)
+        return std::nullopt;
+    // The names found in the index: the products, or the lines' names. The lines are
+    // reached from their names through the index on 品名ID.
+    const QString subquery = table == Table::Tana
+        ? QStringLiteral(R"(SELECT t."ID" AS r FROM "%1" CROSS JOIN "%2" AS n ON n."番号" = "%1".rowid
+            CROSS JOIN "棚卸マスター" AS t ON t."品名ID" IS n."品名ID" AND t."品名" = n."品名" WHERE "%1" MATCH ?)")
+              .arg(found->index, LineNames)
+        : QStringLiteral(R"(SELECT rowid AS r FROM "%1" WHERE "%1" MATCH ?)").arg(found->index);
+    if (found->fewest > limit) {
+        if (const std::optional<int> n = countUpTo(db, subquery, found->match, limit); !n || *n > limit)
             return std::nullopt;
     }
-    return Candidates { subquery, match };
+    return Candidates { subquery, found->match };
+}
+
+std::optional<Match> match(const Database& db, Table table, const QString& text, int limit)
+{
+    const std::optional<Probe> found = probe(db, table, text, limit);
+    if (!found)
+        return std::nullopt;
+    if (found->fewest > limit) {
+        // Rarer together: the rows holding all the words are counted.
+        const QString names = QStringLiteral(R"(SELECT rowid AS r FROM "%1" WHERE "%1" MATCH ?)").arg(found->index);
+        if (const std::optional<int> n = countUpTo(db, names, found->match, limit); !n || *n > limit)
+            return std::nullopt;
+    }
+    return Match { found->index, found->match };
 }
 
 } // namespace NameIndex

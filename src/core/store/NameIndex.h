@@ -82,4 +82,14 @@ struct Candidates
 // nullopt otherwise.
 std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit);
 
+// The index of table to look text up in, and the words to ask it for (for its MATCH), when
+// the file has the indexes, the text can be looked up, and at most limit rows of the index
+// (products, or the lines' names) hold those words. nullopt otherwise.
+struct Match
+{
+    QString index;
+    QString words;
+};
+std::optional<Match> match(const Database& db, Table table, const QString& text, int limit);
+
 } // namespace NameIndex

@@ -255,10 +255,12 @@ void frmTana::reload()
 
 void frmTana::refreshStatusLine()
 {
+    // Counted once; the lines this program registers, corrects and deletes carry the figures
+    // over, and a change by another program has them counted again.
     QString error;
-    m_totals = dateTotals(m_state.DatabaseConnection, DTPicker1->date(), &error);
+    const std::optional<DateTotals> totals = dateTotals(m_state.DatabaseConnection, DTPicker1->date(), &error);
     // A line that cannot be read says why, when that is known, instead of passing for none.
-    Text3->setText(m_totals ? m_totals->text() : FailureCause::inUse(error));
+    Text3->setText(totals ? totals->text() : FailureCause::inUse(error));
 }
 
 void frmTana::reloadLines()
@@ -385,6 +387,10 @@ void frmTana::updateAddButton()
         "QPushButton { background-color: white; border: 2px solid palette(highlight); border-radius: 3px;"
         " padding: 3px 8px; }"
         "QPushButton:pressed { background-color: palette(midlight); }");
+    // Every key typed comes here; the button is restyled only when its state changes.
+    if (m_addReady == std::optional<bool>(complete))
+        return;
+    m_addReady = complete;
     cmdSubAdd->setStyleSheet(complete ? Ready : QString());
 }
 
@@ -482,17 +488,12 @@ void frmTana::registerLine()
     dbcTani->setText(QString());
     txtCnt->clear();
     txtTanka->clear();
-    // The new line is the last of the date: the grid and the totals take it in without
-    // reading the date's lines again.
+    // The new line is the last of the date: the grid takes it in without reading the date's
+    // lines again.
     m_lines->appendLine(registered->lineId);
     showLastLine();
     dbcShohin->setFocus();
-    if (m_totals) {
-        m_totals->add(registered->amount);
-        Text3->setText(m_totals->text());
-    } else {
-        refreshStatusLine();
-    }
+    refreshStatusLine();
 }
 
 void frmTana::deleteLine()

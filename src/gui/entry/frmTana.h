@@ -54,8 +54,7 @@ private:
 
     AppState& m_state;
     LinesModel* m_lines;
-    // Count and total of the date's lines, kept up to date as lines are registered.
-    std::optional<DateTotals> m_totals;
+    std::optional<bool> m_addReady; // whether 入力 is shown ready, once it was styled
     bool m_categoryQuestionsOff = false;
     bool m_helpShown = false;
     bool m_refocusing = false;
