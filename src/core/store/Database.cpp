@@ -72,7 +72,7 @@ Database::~Database()
     close();
 }
 
-bool Database::open(const QString& path, QString* error, Access access)
+bool Database::open(const QString& path, QString* error, Access access, const ProgressStep& upgradeProgress)
 {
     const QFileInfo info(path);
     if (path.isEmpty())
@@ -90,6 +90,7 @@ bool Database::open(const QString& path, QString* error, Access access)
     const QString name = nextConnectionName();
     bool ok = false;
     bool nameIndexes = false;
+    Schema::Upgrade upgraded = Schema::Upgrade::NotNeeded;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         // A URI with a mode makes SQLite refuse to create a file that has vanished meanwhile.
@@ -106,7 +107,7 @@ bool Database::open(const QString& path, QString* error, Access access)
             ok = true;
         // An older file still works without its indexes; they are built at its next opening.
         if (ok && !readOnly)
-            Schema::upgrade(db);
+            upgraded = Schema::upgrade(db, nullptr, upgradeProgress);
         nameIndexes = ok && Schema::hasNameIndexes(db);
         if (!ok)
             db.close();
@@ -119,6 +120,7 @@ bool Database::open(const QString& path, QString* error, Access access)
     m_name = name;
     m_path = info.absoluteFilePath();
     m_nameIndexes = nameIndexes;
+    m_upgrade = upgraded;
     m_readOnly = access == Access::ReadOnly;
     m_file = FileIdentity::of(m_path);
     m_use = std::move(use);
