@@ -170,6 +170,15 @@ public:
         m_total = total;
     }
 
+    // On the work's thread: how far the stage has come, when it counts by itself.
+    void report(qint64 done, qint64 total)
+    {
+        const QMutexLocker locker(&m_mutex);
+        m_output.clear();
+        m_base = done;
+        m_total = total;
+    }
+
     // The statements of db give up once the waiting side has cancelled.
     void interrupts(const QSqlDatabase& db) const
     {
@@ -214,7 +223,7 @@ private:
             if (m_progress->stage)
                 m_progress->stage(*stage);
         }
-        const qint64 done = output.isEmpty() ? 0 : qMin(base + QFileInfo(output).size(), total);
+        const qint64 done = output.isEmpty() ? base : qMin(base + QFileInfo(output).size(), total);
         if (!m_progress->step(total > 0 ? done : 0, total))
             m_cancelled = true;
     }
@@ -508,6 +517,51 @@ FileCheck quickCheck(const QString& path)
 
 namespace {
 
+// Copies the pages of the connection's database, as they are, to temp (a new file) through
+// the engine's online backup, inside one read of the database: far less work than a copy
+// that inserts every row again. On failure temp is removed.
+FileCheck copyPages(QSqlDatabase db, const QString& temp, Watch& watch)
+{
+    QSqlQuery read(db);
+    if (!db.transaction() || !read.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !read.next())
+        return refused(read.lastError().isValid() ? read.lastError() : db.lastError());
+    read.finish();
+    sqlite3* target = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(temp).constData(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             nullptr);
+    QString why;
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(target, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        if (sqlite3_backup* backup = sqlite3_backup_init(target, "main", handleOf(db), "main")) {
+            constexpr int PagesPerStep = 1024;
+            do {
+                rc = sqlite3_backup_step(backup, PagesPerStep);
+                const int pages = sqlite3_backup_pagecount(backup);
+                watch.report(pages - sqlite3_backup_remaining(backup), pages);
+            } while (rc == SQLITE_OK && !watch.cancelled());
+            const int finished = sqlite3_backup_finish(backup);
+            rc = rc == SQLITE_DONE ? finished : rc;
+        } else {
+            rc = sqlite3_errcode(target);
+        }
+    }
+    if (rc != SQLITE_OK)
+        why = target ? QString::fromUtf8(sqlite3_errmsg(target)) : QString::fromUtf8(sqlite3_errstr(rc));
+    sqlite3_close(target);
+    db.rollback();
+    if (watch.cancelled()) {
+        removeDatabaseFile(temp);
+        return Cancelled;
+    }
+    if (rc != SQLITE_OK) {
+        removeDatabaseFile(temp);
+        return { (rc & 0xff) == SQLITE_CORRUPT ? FileCheck::Status::Damaged : FileCheck::Status::Unreadable,
+                 QStringLiteral("%1: %2").arg(temp, why) };
+    }
+    return { FileCheck::Status::Sound, {} };
+}
+
 // The copy of source at temp, made while a second connection gives source the quick check.
 // The check's connection takes its read before the copy begins and keeps it until the copy
 // is done, so no other program writes to the file in between: both read the same state of
@@ -549,9 +603,8 @@ FileCheck checkedCopy(const QString& source, const QString& temp, Watch& watch)
             // Only a Kotrina database is worth keeping: an empty or foreign file never replaces a backup.
             copy = { FileCheck::Status::Unreadable, why };
         } else {
-            watch.interrupts(db);
-            QSqlQuery q(db);
-            copy = writeCopy(q, temp, &watch, 0, QFileInfo(source).size());
+            watch.enter(Stage::Copying);
+            copy = copyPages(db, temp, watch);
         }
     }
     copied.release();

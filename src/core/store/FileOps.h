@@ -96,13 +96,13 @@ enum class Interruption
 // file. detail gets the engine's text when the file does not read at all.
 Interruption recoverInterruptedWrite(const QString& path, QString* detail = nullptr);
 
-// Copies the database file source to target through the engine, only when source passes
-// the quick check; the copy gets the full integrity check before it replaces target.
-// Anything short of Sound leaves target exactly as it was. The quick check and the copy run
-// side by side, on two connections that read the same state of the file (the check holds
-// its read until the copy is done, so no other program writes in between); the copy reaches
-// the disk while it gets its full check. Cancelled through progress until the copy takes
-// target's place.
+// Copies the database file source to target through the engine (its online backup, page by
+// page), only when source passes the quick check; the copy gets the full integrity check
+// before it replaces target. Anything short of Sound leaves target exactly as it was. The
+// quick check and the copy run side by side, on two connections that read the same state of
+// the file (the check holds its read until the copy is done, so no other program writes in
+// between); the copy reaches the disk while it gets its full check. Cancelled through
+// progress until the copy takes target's place.
 FileCheck backupDatabase(const QString& source, const QString& target, const Progress& progress = {});
 
 // What a salvage got out of one table.
