@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <limits>
 #include <sqlite3.h>
 
 namespace {
@@ -210,29 +211,40 @@ Upgrade upgrade(QSqlDatabase& db, QString* error, const ProgressStep& progress)
         return Upgrade::Failed;
     }
     // The lines are listed range by range, so how far the upgrade has come is told by the
-    // lines listed; the products and the other steps count as much as their rows.
+    // lines listed; the products and the other steps count as much as their rows. Each
+    // range ends at the ID of its last line, wherever gaps between the IDs lie.
     constexpr qint64 LinesPerStep = 20000;
-    const qint64 firstLine = singleValue(q, QStringLiteral(R"(SELECT MIN("ID") - 1 FROM "棚卸マスター")"));
+    const qint64 lines = singleValue(q, QStringLiteral(R"(SELECT count(*) FROM "棚卸マスター")"));
     const qint64 lastLine = singleValue(q, QStringLiteral(R"(SELECT MAX("ID") FROM "棚卸マスター")"));
     const qint64 products = singleValue(q, QStringLiteral(R"(SELECT count(*) FROM "仕入商品")"));
     QStringList statements = NameIndex::upgradeStatements(version);
     const qint64 perStatement = products / qMax<qsizetype>(1, statements.size()) + 1;
-    UpgradeProgress told(db, progress, (lastLine - firstLine) + perStatement * statements.size() + 1);
+    UpgradeProgress told(db, progress, lines + perStatement * statements.size() + 1);
     told.advance(0);
     bool ok = true;
     for (const QString& statement : statements) {
         if (!(ok = run(q, statement, error) && told.advance(perStatement)))
             break;
     }
-    if (ok && q.prepare(NameIndex::lineNamesFillStatement())) {
-        for (qint64 from = firstLine; ok && from < lastLine; from += LinesPerStep) {
+    QSqlQuery range(db);
+    range.setForwardOnly(true);
+    if (ok && q.prepare(NameIndex::lineNamesFillStatement())
+        && range.prepare(
+            QStringLiteral(R"(SELECT "ID" FROM "棚卸マスター" WHERE "ID" > ? ORDER BY "ID" LIMIT 1 OFFSET %1)")
+                .arg(LinesPerStep - 1))) {
+        for (qint64 from = std::numeric_limits<qint64>::min(); ok && from < lastLine;) {
+            range.addBindValue(from);
+            const qint64 to = range.exec() && range.next() ? range.value(0).toLongLong() : lastLine;
+            range.finish();
             q.addBindValue(from);
-            q.addBindValue(qMin(from + LinesPerStep, lastLine));
+            q.addBindValue(to);
             ok = (q.exec() || fail(error, q.lastError().text())) && told.advance(LinesPerStep);
+            from = to;
         }
     } else if (ok) {
-        ok = fail(error, q.lastError().text());
+        ok = fail(error, q.lastError().isValid() ? q.lastError().text() : range.lastError().text());
     }
+    range.finish();
     ok = ok && run(q, QStringLiteral("PRAGMA user_version = %1").arg(UserVersion), error);
     q.finish();
     if (!ok) {
