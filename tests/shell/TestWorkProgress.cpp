@@ -1,3 +1,5 @@
+#include "MainWindowTest.h"
+#include "SampleData.h"
 #include "TestRegistry.h"
 #include "gui/widgets/WorkProgress.h"
 
@@ -31,6 +33,7 @@ class TestWorkProgress : public QObject
 private Q_SLOTS:
     void showsAfterAMomentAndCancels();
     void workThatCannotStopKeepsItsWindow();
+    void aShopFileIsUpgradedAndClosedWithoutAWord();
 };
 
 void TestWorkProgress::showsAfterAMomentAndCancels()
@@ -100,6 +103,23 @@ void TestWorkProgress::workThatCannotStopKeepsItsWindow()
     // Gone with the work, and so is the pointer it set.
     QVERIFY(!workWindow());
     QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void TestWorkProgress::aShopFileIsUpgradedAndClosedWithoutAWord()
+{
+    // A file of a few thousand lines of the older version: the upgrade at opening and the
+    // backup at closing end before their window would show, and nothing is said of them.
+    MainWindow run;
+    const QString file = sampleDatabase(run.env, 3000);
+    QVERIFY(makeVersion1(file));
+    run.start(file);
+    QCOMPARE(run.prompter.texts(), QStringList());
+    QVERIFY(run.state.DatabaseConnection.hasNameIndexes());
+    QCOMPARE(run.state.DatabaseConnection.upgrade(), Schema::Upgrade::Done);
+    run.trigger("Command2");
+    QCOMPARE(run.prompter.texts(), QStringList());
+    QCOMPARE(schemaVersion(file), Schema::UserVersion);
+    QCOMPARE(schemaVersion(run.env.paths().backupPath()), Schema::UserVersion);
 }
 
 KOTRINA_REGISTER_TEST(TestWorkProgress)
