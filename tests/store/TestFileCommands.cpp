@@ -1,6 +1,7 @@
 #include "SampleData.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
+#include "core/files/BackupKeeper.h"
 #include "core/files/DatabaseFiles.h"
 #include "core/store/FileOps.h"
 #include "core/store/NameIndex.h"
@@ -18,15 +19,81 @@ const QString ReopenFailed
     = u"データベースの接続に失敗しました。データベースが使用可能になってから再度実行してください。"_qs;
 const QString InUse = u"データベースに接続してるユーザーがいます。"_qs;
 
+// What long work told the one waiting for it: each step, each text, in order.
+struct WorkSeen
+{
+    QString caption;
+    QStringList texts;
+    QList<std::pair<qint64, qint64>> steps;
+    int cancelAt = -1; // the step at which the user cancels; never when -1
+    bool shown = false; // the work took long enough to be shown
+
+    // The steps' done never goes back nor beyond their total.
+    bool forwardOnly() const
+    {
+        qint64 last = 0;
+        for (const auto& [done, total] : steps) {
+            if (done < last || (total > 0 && done > total))
+                return false;
+            last = done;
+        }
+        return true;
+    }
+};
+
+// Long work as the window shows it: what it was told is recorded in seen.
+struct RecordedWork final : LongWork
+{
+    explicit RecordedWork(WorkSeen& seen)
+        : m_seen(seen)
+    { }
+    bool step(qint64 done, qint64 total) override
+    {
+        m_seen.steps.append({ done, total });
+        return m_seen.cancelAt < 0 || m_seen.steps.size() <= m_seen.cancelAt;
+    }
+    void setText(const QString& text) override { m_seen.texts.append(text); }
+    bool wasShown() const override { return m_seen.shown; }
+
+private:
+    WorkSeen& m_seen;
+};
+
 // The main window as the file commands see it.
 struct View final : FileCommandsView
 {
     QString name, status, before, after;
+    WorkSeen work;
     QString fileName() const override { return name; }
     void setFileName(const QString& text) override { name = text; }
     void showFileStatus(const QString& text) override { status = text; }
     void showSizeBefore(const QString& text) override { before = text; }
     void showSizeAfter(const QString& text) override { after = text; }
+    std::unique_ptr<LongWork> startWork(const QString& caption, const QString& text) override
+    {
+        work.caption = caption;
+        work.texts.append(text);
+        return std::make_unique<RecordedWork>(work);
+    }
+};
+
+// What a backup or compaction told while it ran, and the answer it was given.
+struct StepsSeen
+{
+    QList<FileOps::Stage> stages;
+    QList<std::pair<qint64, qint64>> steps;
+    bool cancel = false;
+
+    FileOps::Progress progress()
+    {
+        FileOps::Progress p;
+        p.step = [this](qint64 done, qint64 total) {
+            steps.append({ done, total });
+            return !cancel;
+        };
+        p.stage = [this](FileOps::Stage stage) { stages.append(stage); };
+        return p;
+    }
 };
 
 // The file commands on a fresh environment with one database open.
@@ -120,6 +187,8 @@ private Q_SLOTS:
     void deleteData_data();
     void deleteData();
     void killedMidwayLeavesTheOriginalIntact();
+    void backupAndCompactionTellTheirProgressAndStop();
+    void upgradeTellsItsProgressAndStops();
 };
 
 void TestFileCommands::newAndOpen()
@@ -606,6 +675,123 @@ void TestFileCommands::killedMidwayLeavesTheOriginalIntact()
         qInfo("%s: %d of 4 runs interrupted", qPrintable(operation), interrupted);
         QVERIFY2(interrupted > 0, "no run was interrupted; the data is too small to tell");
     }
+}
+
+void TestFileCommands::backupAndCompactionTellTheirProgressAndStop()
+{
+    Files f;
+    // Large enough that the work is still going when it is first asked how far it has come.
+    QVERIFY(addSampleLines(f.state.DatabaseConnection, 30000));
+    f.state.DatabaseConnection.close();
+    const QString backup = f.env.writeFile(u"backup.idb"_qs, "last good backup");
+    const QByteArray file = readAll(f.current);
+
+    // Cancelled, the backup and the compaction leave every file as it was and nothing beside them.
+    StepsSeen cancelled;
+    cancelled.cancel = true;
+    QCOMPARE(FileOps::backupDatabase(f.current, backup, cancelled.progress()).status,
+             FileOps::FileCheck::Status::Cancelled);
+    QVERIFY(!cancelled.steps.isEmpty());
+    QCOMPARE(readAll(backup), QByteArray("last good backup"));
+    cancelled.steps.clear();
+    QCOMPARE(FileOps::compactDatabase(f.current, cancelled.progress()).status,
+             FileOps::CompactResult::Status::Cancelled);
+    QVERIFY(!cancelled.steps.isEmpty());
+    QCOMPARE(readAll(f.current), file);
+    QVERIFY(strayFiles(f.env.root(), { u"current.idb"_qs, u"backup.idb"_qs }).isEmpty());
+
+    // The backup at closing says it was stopped and keeps the earlier backup.
+    BackupKeeper keeper(f.state.paths, f.state.settings);
+    QVERIFY(keeper.write(f.current).written);
+    const QByteArray earlier = readAll(keeper.backupPath());
+    cancelled.steps.clear();
+    const BackupKeeper::Outcome stopped = keeper.write(f.current, cancelled.progress());
+    QVERIFY(!stopped.written);
+    QCOMPARE(BackupKeeper::message(stopped),
+             u"バックアップの作成を中止しました。前回のバックアップをそのまま残しました。"_qs);
+    QCOMPARE(readAll(keeper.backupPath()), earlier);
+    QCOMPARE(keeper.state(), BackupKeeper::State::Unchanged);
+
+    // Let run, the copy is told by how much of it is written, then its check, whose length
+    // cannot be told; the backup is made as without anybody watching.
+    StepsSeen seen;
+    const FileOps::FileCheck made = FileOps::backupDatabase(f.current, backup, seen.progress());
+    QVERIFY2(made.sound(), qPrintable(made.detail));
+    QVERIFY(integrityOk(backup));
+    QCOMPARE(linesIn(backup), 30000);
+    QVERIFY(!seen.steps.isEmpty());
+    QVERIFY(!seen.stages.isEmpty() && seen.stages.size() <= 2);
+    QCOMPARE(seen.stages.last(), FileOps::Stage::CheckingCopy);
+    for (const auto& [done, total] : std::as_const(seen.steps))
+        QVERIFY(total == 0 ? done == 0 : done >= 0 && done <= total);
+
+    // The compaction goes through its three stages in order.
+    seen = {};
+    const FileOps::CompactResult compacted = FileOps::compactDatabase(f.current, seen.progress());
+    QVERIFY2(compacted.status == FileOps::CompactResult::Status::Compacted, qPrintable(compacted.detail));
+    QVERIFY(integrityOk(f.current));
+    QCOMPARE(linesIn(f.current), 30000);
+    QVERIFY(std::is_sorted(seen.stages.begin(), seen.stages.end()));
+    QVERIFY(strayFiles(f.env.root(), { u"current.idb"_qs, u"backup.idb"_qs }).isEmpty());
+
+    // A backup from a damaged file is still refused with progress told, and the last good one stays.
+    QVERIFY(!damageDataPage(f.current).isEmpty());
+    const QByteArray good = readAll(backup);
+    seen = {};
+    QCOMPARE(FileOps::backupDatabase(f.current, backup, seen.progress()).status, FileOps::FileCheck::Status::Damaged);
+    QCOMPARE(readAll(backup), good);
+    QVERIFY(strayFiles(f.env.root(), { u"current.idb"_qs, u"backup.idb"_qs }).isEmpty());
+}
+
+void TestFileCommands::upgradeTellsItsProgressAndStops()
+{
+    Files f;
+    QVERIFY(addSampleLines(f.state.DatabaseConnection, 50000));
+    // A line far beyond the others: the ranges of lines follow the lines, not the numbers.
+    QVERIFY(
+        f.state.DatabaseConnection.exec(uR"(UPDATE "棚卸マスター" SET "ID" = 1000000000000 WHERE "ID" = 25000)"_qs));
+    f.state.DatabaseConnection.close();
+    f.state.ConnectionOpen = false;
+    QVERIFY(makeVersion1(f.current));
+    const QString later = u"ファイルは元のままです。\r品名の検索に時間がかかることがあります。"
+                          "次に開くときに、もう一度更新します。"_qs;
+
+    // Stopped by the user, the file opens as it was, still of the old version, and says so.
+    f.view.work.cancelAt = 2;
+    QVERIFY(f.files.openAndRecord());
+    QCOMPARE(f.view.work.caption, u"データベースファイルの更新"_qs);
+    QCOMPARE(f.view.work.steps.size(), qsizetype(3));
+    QCOMPARE(f.prompter.texts(), QStringList { u"データベースファイルの更新を中止しました。"_qs + later });
+    f.verifyNames(f.current);
+    QVERIFY(!f.state.DatabaseConnection.hasNameIndexes());
+    QCOMPARE(f.lines(), 50000);
+    f.state.DatabaseConnection.close();
+    QCOMPARE(schemaVersion(f.current), 1);
+    QVERIFY(integrityOk(f.current));
+
+    // Let run, it counts up to its total in ranges of lines, and once it was shown it says
+    // it is done; the file is of today's version with its indexes.
+    f.prompter.clear();
+    f.view.work = {};
+    f.view.work.shown = true;
+    QVERIFY(f.files.openAndRecord());
+    const WorkSeen& seen = f.view.work;
+    QVERIFY2(seen.steps.size() > 50000 / 20000, qPrintable(QString::number(seen.steps.size())));
+    QVERIFY(seen.forwardOnly());
+    QCOMPARE(seen.steps.first().first, qint64(0));
+    QVERIFY(seen.steps.last().second > 50000);
+    QCOMPARE(seen.steps.last().first, seen.steps.last().second);
+    QCOMPARE(f.prompter.texts(),
+             QStringList { u"データベースファイルを新しい形式に更新しました。次回からはすぐに開きます。"_qs });
+    QVERIFY(nameIndexesAgree(f.state.DatabaseConnection));
+    QCOMPARE(f.state.DatabaseConnection.upgrade(), Schema::Upgrade::Done);
+
+    // A file of today's version starts no long work and says nothing.
+    f.prompter.clear();
+    f.view.work = {};
+    QVERIFY(f.files.openAndRecord());
+    QVERIFY(f.view.work.steps.isEmpty());
+    QVERIFY(f.prompter.texts().isEmpty());
 }
 
 KOTRINA_REGISTER_TEST(TestFileCommands)

@@ -1,6 +1,7 @@
 #include "SampleData.h"
 
 #include "TestEnvironment.h"
+#include "core/store/NameIndex.h"
 
 #include <QFile>
 #include <QSqlDatabase>
@@ -112,6 +113,35 @@ bool onRawConnection(const QString& path, const std::function<bool(QSqlQuery&)>&
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
+}
+
+bool makeVersion1(const QString& path)
+{
+    return onRawConnection(path, [](QSqlQuery& q) {
+        QStringList drops;
+        if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger'")))
+            return false;
+        while (q.next())
+            drops << QStringLiteral(R"(DROP TRIGGER "%1")").arg(q.value(0).toString());
+        for (const QString& table : NameIndex::indexTables() + QStringList { NameIndex::lineNamesTable() })
+            drops << QStringLiteral(R"(DROP TABLE "%1")").arg(table);
+        drops << QStringLiteral("PRAGMA user_version = 1");
+        const bool ok = std::all_of(drops.begin(), drops.end(), [&](const QString& sql) { return q.exec(sql); });
+        q.finish();
+        return ok;
+    });
+}
+
+int schemaVersion(const QString& path)
+{
+    int version = -1;
+    onRawConnection(path, [&version](QSqlQuery& q) {
+        if (q.exec(QStringLiteral("PRAGMA user_version")) && q.next())
+            version = q.value(0).toInt();
+        q.finish();
+        return true;
+    });
+    return version;
 }
 
 QVariant lineField(const Database& db, int id, const char* column)

@@ -40,6 +40,13 @@ QByteArray staleDateIndex(const QString& path);
 // the file does not open or work says so.
 bool onRawConnection(const QString& path, const std::function<bool(QSqlQuery&)>& work);
 
+// Makes the closed database file at path what a file of schema version 1 was: without the
+// name indexes, their lists and triggers, so that opening it for work upgrades it.
+bool makeVersion1(const QString& path);
+
+// The schema version a database file says it has; -1 when it cannot be read.
+int schemaVersion(const QString& path);
+
 // Another program at work on the file: its statements (a BEGIN among them) run on a
 // connection of its own and stay uncommitted until the object goes, when they are rolled back.
 class OtherProgramWriting

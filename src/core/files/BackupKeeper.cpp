@@ -120,7 +120,7 @@ QString BackupKeeper::keptName(const QDateTime& modified) const
     return name;
 }
 
-BackupKeeper::Outcome BackupKeeper::write(const QString& source)
+BackupKeeper::Outcome BackupKeeper::write(const QString& source, const FileOps::Progress& progress)
 {
     Outcome outcome;
     const QString path = backupPath();
@@ -135,10 +135,13 @@ BackupKeeper::Outcome BackupKeeper::write(const QString& source)
     }
     // The new copy is complete and checked before anything happens to the old one.
     const QString fresh = FileOps::temporaryPathFor(path);
-    const FileOps::FileCheck copy = FileOps::backupDatabase(source, fresh);
+    const FileOps::FileCheck copy = FileOps::backupDatabase(source, fresh, progress);
     if (!copy.sound()) {
         QFile::remove(fresh);
-        if (copy.status == FileOps::FileCheck::Status::Damaged)
+        if (copy.status == FileOps::FileCheck::Status::Cancelled)
+            outcome.failure = QStringLiteral("バックアップの作成を中止しました。")
+                + (hadOne ? keptOld : QStringLiteral("バックアップは作成されていません。"));
+        else if (copy.status == FileOps::FileCheck::Status::Damaged)
             outcome.failure = failed + QLatin1Char('\r') + DatabaseFiles::damageMessage() + keptOld;
         else
             outcome.failure = FailureCause::withCause(failed, FailureCause::ofWrite(path, copy.detail))

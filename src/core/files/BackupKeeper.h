@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/store/FileOps.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -41,8 +43,9 @@ public:
     };
     // Makes the backup of the database file source; source must not be open in this program.
     // The new copy is written and checked first; only then is the old one moved aside (when
-    // changed) and the new one put in its place, so a failure leaves the old backup as it was.
-    Outcome write(const QString& source);
+    // changed) and the new one put in its place, so a failure leaves the old backup as it was,
+    // and so does a backup cancelled through progress.
+    Outcome write(const QString& source, const FileOps::Progress& progress = {});
 
     // The message of a close that made no backup (failure) or kept a changed one.
     static QString message(const Outcome& outcome);

@@ -24,6 +24,20 @@ QString sizeText(const char* prefix, qint64 bytes)
     return QString::fromLatin1(prefix) + QString::number(bytes) + QStringLiteral(" byte");
 }
 
+// What the long work of the repair and compaction says at each of its stages.
+QString compactionStageText(FileOps::Stage stage)
+{
+    switch (stage) {
+    case FileOps::Stage::Checking:
+        return QStringLiteral("データベースファイルに破損がないか検査しています…");
+    case FileOps::Stage::Copying:
+        return QStringLiteral("データベースファイルを最適化しています…");
+    case FileOps::Stage::CheckingCopy:
+        return QStringLiteral("最適化したファイルを検査しています…");
+    }
+    return {};
+}
+
 bool sameFile(const QString& a, const QString& b)
 {
     const QFileInfo x(a), y(b);
@@ -45,9 +59,40 @@ bool DatabaseFiles::openConnection(const QString& name)
     const bool isTemplate = FileOps::samePathIgnoringCase(name, m_state.paths.templatePath());
     // A file the user may read but not write still shows its count; nothing can change it.
     const QString readOnly = isTemplate ? QString() : FailureCause::readOnlyReason(name);
+    // The work shows itself once it has taken a moment; a file that needs no upgrade shows nothing.
+    std::unique_ptr<LongWork> work;
+    const ProgressStep upgradeProgress = [&](qint64 done, qint64 total) {
+        if (!work)
+            work = m_view.startWork(QStringLiteral("データベースファイルの更新"),
+                                    QStringLiteral("データベースファイルを新しい形式に更新しています。\n"
+                                                   "この更新は、このファイルを初めて開くときの一度だけです。"));
+        return !work || work->step(done, total);
+    };
     const bool ok = m_state.DatabaseConnection.open(
-        name, nullptr, isTemplate || !readOnly.isEmpty() ? Database::Access::ReadOnly : Database::Access::ReadWrite);
+        name, nullptr, isTemplate || !readOnly.isEmpty() ? Database::Access::ReadOnly : Database::Access::ReadWrite,
+        upgradeProgress);
+    const bool shown = work && work->wasShown();
+    work.reset();
     m_state.ConnectionOpen = m_state.DatabaseConnection.isOpen();
+    const QString later = QStringLiteral("ファイルは元のままです。\r品名の検索に時間がかかることがあります。"
+                                         "次に開くときに、もう一度更新します。");
+    switch (ok ? m_state.DatabaseConnection.upgrade() : Schema::Upgrade::NotNeeded) {
+    case Schema::Upgrade::Done:
+        if (shown)
+            m_state.prompter.notice(
+                QStringLiteral("データベースファイルを新しい形式に更新しました。次回からはすぐに開きます。"));
+        break;
+    case Schema::Upgrade::Cancelled:
+        m_state.prompter.notice(QStringLiteral("データベースファイルの更新を中止しました。") + later);
+        break;
+    case Schema::Upgrade::Failed:
+        if (shown)
+            m_state.prompter.notice(QStringLiteral("データベースファイルを新しい形式に更新できませんでした。") + later,
+                                    Prompter::Icon::Exclamation);
+        break;
+    case Schema::Upgrade::NotNeeded:
+        break;
+    }
     if (ok && !readOnly.isEmpty())
         m_state.prompter.notice(QStringLiteral("データベースファイルを読み取り専用で開きました。\r") + readOnly
                                 + QStringLiteral("\r棚卸の表示はできますが、入力・インポート・最適化・データ削除などの"
@@ -245,7 +290,17 @@ void DatabaseFiles::repairAndCompact()
     m_state.ConnectionOpen = false;
     m_view.showSizeBefore(sizeText("Old FileSize ", QFileInfo(file).size()));
 
-    const FileOps::CompactResult result = FileOps::compactDatabase(file);
+    FileOps::CompactResult result;
+    {
+        std::unique_ptr<LongWork> work = m_view.startWork(QStringLiteral("データベースの修復/最適化"),
+                                                          compactionStageText(FileOps::Stage::Checking));
+        FileOps::Progress progress;
+        if (work) {
+            progress.step = [&work](qint64 done, qint64 total) { return work->step(done, total); };
+            progress.stage = [&work](FileOps::Stage stage) { work->setText(compactionStageText(stage)); };
+        }
+        result = FileOps::compactDatabase(file, progress);
+    }
     // The file is either the compacted copy or exactly what it was: work goes on with it.
     const bool reopened = openConnection(file);
     switch (result.status) {
@@ -259,6 +314,9 @@ void DatabaseFiles::repairAndCompact()
         break;
     case FileOps::CompactResult::Status::InUse:
         m_state.prompter.notice(InUse);
+        break;
+    case FileOps::CompactResult::Status::Cancelled:
+        m_state.prompter.notice(QStringLiteral("データベースの最適化を中止しました。データベースは変更していません。"));
         break;
     case FileOps::CompactResult::Status::Failed:
         m_state.prompter.notice(FailureCause::withCause(InUse, FailureCause::ofWrite(file, result.detail)));

@@ -3,8 +3,22 @@
 #include "core/app/Prompter.h"
 
 #include <QString>
+#include <memory>
 
 class AppState;
+
+// Long work the user sees going on: shown after a moment, told how far the work has come,
+// and cancelled by the user where the work can stop.
+class LongWork
+{
+public:
+    virtual ~LongWork() = default;
+    // done of total (total 0: how far cannot be told); false once the user has cancelled.
+    virtual bool step(qint64 done, qint64 total) = 0;
+    virtual void setText(const QString& text) = 0;
+    // Whether the user has seen it (the work took long enough to be shown).
+    virtual bool wasShown() const = 0;
+};
 
 // What the file commands show in the main window: the file name box (which names the
 // file the next open will use), the status line and the sizes of a compaction.
@@ -17,6 +31,13 @@ public:
     virtual void showFileStatus(const QString& text) = 0;
     virtual void showSizeBefore(const QString& text) = 0;
     virtual void showSizeAfter(const QString& text) = 0;
+    // Long work of a file command is shown here; nothing is shown without a window.
+    virtual std::unique_ptr<LongWork> startWork(const QString& caption, const QString& text)
+    {
+        Q_UNUSED(caption);
+        Q_UNUSED(text);
+        return nullptr;
+    }
 };
 
 // The whole-file commands of the main window: new, open, save as, open backup, repair
@@ -31,6 +52,8 @@ public:
     // Opens the file named in the file name box and remembers it.
     bool openAndRecord();
     // Opens name as the program's database: the template read-only, any other file for work.
+    // A file of an older version is brought up to date on the way, which on a large file is
+    // shown as long work (which the user may stop: the file then opens as it was).
     bool openConnection(const QString& name);
 
     enum class Outcome

@@ -75,7 +75,7 @@ Database::~Database()
     close();
 }
 
-bool Database::open(const QString& path, QString* error, Access access)
+bool Database::open(const QString& path, QString* error, Access access, const ProgressStep& upgradeProgress)
 {
     const QFileInfo info(path);
     if (path.isEmpty())
@@ -93,6 +93,7 @@ bool Database::open(const QString& path, QString* error, Access access)
     const QString name = nextConnectionName();
     bool ok = false;
     bool nameIndexes = false;
+    Schema::Upgrade upgraded = Schema::Upgrade::NotNeeded;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         // A URI with a mode makes SQLite refuse to create a file that has vanished meanwhile.
@@ -111,14 +112,14 @@ bool Database::open(const QString& path, QString* error, Access access)
         // why) the file still opens and only those lists fail.
         if (ok)
             NameOrder::install(db);
-        // An older file still works without its indexes; they are built at its next opening.
-        if (ok && !readOnly)
-            Schema::upgrade(db);
         // The pages the look-ups and grids read again and again stay in memory: the engine's
         // default of 2 MB holds little of a file of a million lines, and every page read
         // again is then a read from the system.
         if (ok)
             QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -%1").arg(PageCacheKiB));
+        // An older file still works without its indexes; they are built at its next opening.
+        if (ok && !readOnly)
+            upgraded = Schema::upgrade(db, nullptr, upgradeProgress);
         nameIndexes = ok && Schema::hasNameIndexes(db);
         if (!ok)
             db.close();
@@ -131,6 +132,7 @@ bool Database::open(const QString& path, QString* error, Access access)
     m_name = name;
     m_path = info.absoluteFilePath();
     m_nameIndexes = nameIndexes;
+    m_upgrade = upgraded;
     m_readOnly = access == Access::ReadOnly;
     m_file = FileIdentity::of(m_path);
     m_use = std::move(use);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/store/FileUse.h"
+#include "core/store/Progress.h"
+#include "core/store/Schema.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -43,10 +45,12 @@ public:
     // database or one without our tables is refused and left exactly as it was, and so
     // is a file that cannot be written when ReadWrite is asked for. A failed open keeps
     // the connection that was open before. A file of an older schema version opened
-    // ReadWrite is brought up to date (Schema::upgrade); when that fails it still opens.
+    // ReadWrite is brought up to date (Schema::upgrade, told to upgradeProgress, which may
+    // stop it); when that fails or is stopped it still opens, as it was.
     // While open, the file is claimed as in use (FileUse), so no other copy of the program
     // replaces it; a file that another copy is replacing right now is refused as locked.
-    bool open(const QString& path, QString* error = nullptr, Access access = Access::ReadWrite);
+    bool open(const QString& path, QString* error = nullptr, Access access = Access::ReadWrite,
+              const ProgressStep& upgradeProgress = {});
     void close();
 
     bool isOpen() const { return !m_name.isEmpty(); }
@@ -57,6 +61,8 @@ public:
 
     // Whether the file has the name indexes that NameIndex looks texts up in.
     bool hasNameIndexes() const { return m_nameIndexes; }
+    // What the last open() that succeeded did to bring the file up to date.
+    Schema::Upgrade upgrade() const { return m_upgrade; }
 
     // Largest ID of the table plus 1; 1 for an empty table. Gaps are never filled.
     // When the table cannot be read the largest ID counts as 0.
@@ -125,6 +131,7 @@ private:
     QString m_name;
     QString m_path;
     bool m_nameIndexes = false;
+    Schema::Upgrade m_upgrade = Schema::Upgrade::NotNeeded;
     bool m_readOnly = false;
     std::optional<FileIdentity> m_file; // of the file opened, to tell it from one put in its place
     mutable int m_noWaitDepth = 0;

@@ -7,17 +7,21 @@
 #include "core/store/Schema.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QSet>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTextStream>
+#include <QThread>
 #include <QUrl>
 #include <atomic>
 #include <cerrno>
@@ -27,6 +31,8 @@
 #include <fcntl.h>
 #include <functional>
 #include <limits>
+#include <memory>
+#include <sqlite3.h>
 #include <unistd.h>
 
 namespace FileOps {
@@ -122,6 +128,120 @@ private:
     bool m_open = false;
 };
 
+sqlite3* handleOf(const QSqlDatabase& db)
+{
+    const QVariant handle = db.isOpen() ? db.driver()->handle() : QVariant();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(handle.constData());
+    return nullptr;
+}
+
+// For a connection that reads every page of its file once or more (a check, a copy): the
+// pages are read through a memory map instead of one call each, which is most of the time
+// of such a read, and a large cache keeps the index pages a full check looks rows up in.
+// Only for files nobody but an engine writes while they are read (a copy of our own, or a
+// file under an exclusive lock): a map of a file another tool cuts short ends the program.
+void readWholeFileQuickly(const QSqlDatabase& db, const QString& path)
+{
+    constexpr qint64 LargestMap = qint64(1) << 31; // the engine's own limit is a little less
+    constexpr int CacheKiB = 64 * 1024;
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("PRAGMA mmap_size = %1").arg(qMin(QFileInfo(path).size() + (qint64(16) << 20), LargestMap)));
+    q.exec(QStringLiteral("PRAGMA cache_size = -%1").arg(CacheKiB));
+}
+
+// What work running on a thread of its own (a backup, a compaction) shares with the thread
+// that waits for it and tells its progress: the stage it is in, the copy it is writing (its
+// size is how far the copy has come) and whether the waiting side has cancelled.
+class Watch
+{
+public:
+    explicit Watch(const Progress* progress = nullptr)
+        : m_progress(progress)
+    { }
+
+    bool cancelled() const { return m_cancelled.load(); }
+
+    // On the work's thread: a stage begins; output, when given, is the copy it writes, of
+    // which base bytes of total were written before it.
+    void enter(Stage stage, const QString& output = {}, qint64 base = 0, qint64 total = 0)
+    {
+        const QMutexLocker locker(&m_mutex);
+        m_stage = stage;
+        m_output = output;
+        m_base = base;
+        m_total = total;
+    }
+
+    // On the work's thread: how far the stage has come, when it counts by itself.
+    void report(qint64 done, qint64 total)
+    {
+        const QMutexLocker locker(&m_mutex);
+        m_output.clear();
+        m_base = done;
+        m_total = total;
+    }
+
+    // The statements of db give up once the waiting side has cancelled.
+    void interrupts(const QSqlDatabase& db) const
+    {
+        if (sqlite3* handle = handleOf(db))
+            sqlite3_progress_handler(handle, 10000, &Watch::stopWanted, const_cast<std::atomic<bool>*>(&m_cancelled));
+    }
+
+    // Runs work on a thread of its own and tells the progress meanwhile; with nobody
+    // watching, runs it on this thread.
+    void run(const std::function<void()>& work)
+    {
+        if (!m_progress || !m_progress->step) {
+            work();
+            return;
+        }
+        const std::unique_ptr<QThread> thread(QThread::create(work));
+        thread->start();
+        std::optional<Stage> told;
+        while (!thread->wait(QDeadlineTimer(40)))
+            tell(told);
+    }
+
+private:
+    static int stopWanted(void* cancelled) { return static_cast<std::atomic<bool>*>(cancelled)->load() ? 1 : 0; }
+
+    void tell(std::optional<Stage>& told)
+    {
+        std::optional<Stage> stage;
+        QString output;
+        qint64 base = 0, total = 0;
+        {
+            const QMutexLocker locker(&m_mutex);
+            stage = m_stage;
+            output = m_output;
+            base = m_base;
+            total = m_total;
+        }
+        if (!stage)
+            return;
+        if (stage != told) {
+            told = stage;
+            if (m_progress->stage)
+                m_progress->stage(*stage);
+        }
+        const qint64 done = output.isEmpty() ? base : qMin(base + QFileInfo(output).size(), total);
+        if (!m_progress->step(total > 0 ? done : 0, total))
+            m_cancelled = true;
+    }
+
+    const Progress* m_progress;
+    std::atomic<bool> m_cancelled { false };
+    QMutex m_mutex;
+    std::optional<Stage> m_stage;
+    QString m_output;
+    qint64 m_base = 0;
+    qint64 m_total = 0;
+};
+
+const FileCheck Cancelled = { FileCheck::Status::Cancelled, QStringLiteral("cancelled") };
+
 // A statement the engine refused: damage when it found the file malformed, else a file it
 // could not read or write (locked, missing, full disk, no database at all).
 FileCheck refused(const QSqlError& error)
@@ -160,17 +280,31 @@ FileCheck checkConnection(const FileConnection& connection, const char* pragma =
 
 // A finished temporary copy takes target's place only when it has reached the disk and
 // the engine's full check finds it in order: the copy carries the indexes of its source as
-// they are, and an index that no longer matches its table escapes the quick check. On
-// failure temp is removed and target is as it was.
-FileCheck publish(const QString& temp, const QString& target)
+// they are, and an index that no longer matches its table escapes the quick check. The copy
+// is made to reach the disk while it is checked. On failure temp is removed and target is
+// as it was.
+FileCheck publish(const QString& temp, const QString& target, Watch* watch = nullptr)
 {
+    if (watch)
+        watch->enter(Stage::CheckingCopy);
+    std::atomic<bool> synced { false };
+    const std::unique_ptr<QThread> sync(QThread::create([&synced, temp] { synced = syncToDisk(temp); }));
+    sync->start();
     FileCheck check;
     {
         const FileConnection written(temp, FileConnection::Mode::ReadOnly);
+        if (written.isOpen()) {
+            readWholeFileQuickly(written.db(), temp);
+            if (watch)
+                watch->interrupts(written.db());
+        }
         check = checkConnection(written, "integrity_check");
     }
+    sync->wait();
     QString why;
-    if (check.sound() && !syncToDisk(temp))
+    if (watch && watch->cancelled())
+        check = Cancelled;
+    else if (check.sound() && !synced)
         check = { FileCheck::Status::Unreadable, QStringLiteral("%1: cannot be written to disk").arg(temp) };
     else if (check.sound() && !renameOver(temp, target, &why))
         check = { FileCheck::Status::Unreadable, why };
@@ -180,9 +314,11 @@ FileCheck publish(const QString& temp, const QString& target)
 }
 
 // The engine writes a compacted copy of the connection's database to temp; on failure
-// temp is removed.
-FileCheck writeCopy(QSqlQuery& q, const QString& temp)
+// temp is removed. Watched, the copy counts from base towards total.
+FileCheck writeCopy(QSqlQuery& q, const QString& temp, Watch* watch = nullptr, qint64 base = 0, qint64 total = 0)
 {
+    if (watch)
+        watch->enter(Stage::Copying, temp, base, total);
     q.setForwardOnly(true);
     bool ok = q.prepare(QStringLiteral("VACUUM INTO ?"));
     if (ok) {
@@ -193,30 +329,32 @@ FileCheck writeCopy(QSqlQuery& q, const QString& temp)
     q.finish();
     if (!ok) {
         removeDatabaseFile(temp);
-        return refused(error);
+        return watch && watch->cancelled() ? Cancelled : refused(error);
     }
     return { FileCheck::Status::Sound, {} };
 }
 
 // The engine writes a compacted copy of the connection's database to a temporary file,
 // which then replaces target.
-FileCheck vacuumInto(QSqlQuery& q, const QString& target)
+FileCheck vacuumInto(QSqlQuery& q, const QString& target, Watch* watch = nullptr, qint64 base = 0, qint64 total = 0)
 {
     const QString temp = temporaryPathFor(target);
-    const FileCheck copied = writeCopy(q, temp);
-    return copied.sound() ? publish(temp, target) : copied;
+    const FileCheck copied = writeCopy(q, temp, watch, base, total);
+    return copied.sound() ? publish(temp, target, watch) : copied;
 }
 
 // As vacuumInto, with the names no line carries any more taken out of the lines' name list
 // and each name index merged into one piece, leaving out what deleted rows left in it; without that the copy keeps the
 // indexes' old size. The merging is done in a first copy, which is copied once more: a write to the file itself would
 // leave its journal beside it if the program were stopped midway.
-FileCheck compactInto(QSqlDatabase& db, QSqlQuery& q, const QString& target)
+FileCheck compactInto(QSqlDatabase& db, QSqlQuery& q, const QString& target, Watch& watch)
 {
+    // How far the copies have come is told by their size against the file's.
+    const qint64 size = QFileInfo(target).size();
     if (!Schema::hasNameIndexes(db))
-        return vacuumInto(q, target);
+        return vacuumInto(q, target, &watch, 0, size);
     const QString first = temporaryPathFor(target);
-    FileCheck result = writeCopy(q, first);
+    FileCheck result = writeCopy(q, first, &watch, 0, 2 * size);
     if (!result.sound())
         return result;
     {
@@ -224,15 +362,17 @@ FileCheck compactInto(QSqlDatabase& db, QSqlQuery& q, const QString& target)
         QSqlQuery m(merging.db());
         if (!merging.isOpen())
             result = { FileCheck::Status::Unreadable, merging.error() };
+        else
+            watch.interrupts(merging.db());
         QStringList statements = NameIndex::pruneStatements();
         for (const QString& table : NameIndex::indexTables())
             statements << QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('optimize'))").arg(table);
         for (const QString& sql : std::as_const(statements)) {
             if (result.sound() && !m.exec(sql))
-                result = refused(m.lastError());
+                result = watch.cancelled() ? Cancelled : refused(m.lastError());
         }
         if (result.sound())
-            result = vacuumInto(m, target);
+            result = vacuumInto(m, target, &watch, QFileInfo(first).size(), QFileInfo(first).size() + size);
     }
     removeDatabaseFile(first);
     return result;
@@ -378,21 +518,128 @@ FileCheck quickCheck(const QString& path)
     return checkConnection(connection);
 }
 
-FileCheck backupDatabase(const QString& source, const QString& target)
+namespace {
+
+// Copies the pages of the connection's database, as they are, to temp (a new file) through
+// the engine's online backup, inside one read of the database: far less work than a copy
+// that inserts every row again. On failure temp is removed.
+FileCheck copyPages(QSqlDatabase db, const QString& temp, Watch& watch)
+{
+    QSqlQuery read(db);
+    if (!db.transaction() || !read.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !read.next())
+        return refused(read.lastError().isValid() ? read.lastError() : db.lastError());
+    read.finish();
+    sqlite3* target = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(temp).constData(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             nullptr);
+    QString why;
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(target, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        if (sqlite3_backup* backup = sqlite3_backup_init(target, "main", handleOf(db), "main")) {
+            constexpr int PagesPerStep = 1024;
+            do {
+                rc = sqlite3_backup_step(backup, PagesPerStep);
+                const int pages = sqlite3_backup_pagecount(backup);
+                watch.report(pages - sqlite3_backup_remaining(backup), pages);
+            } while (rc == SQLITE_OK && !watch.cancelled());
+            const int finished = sqlite3_backup_finish(backup);
+            rc = rc == SQLITE_DONE ? finished : rc;
+        } else {
+            rc = sqlite3_errcode(target);
+        }
+    }
+    if (rc != SQLITE_OK)
+        why = target ? QString::fromUtf8(sqlite3_errmsg(target)) : QString::fromUtf8(sqlite3_errstr(rc));
+    sqlite3_close(target);
+    db.rollback();
+    if (watch.cancelled()) {
+        removeDatabaseFile(temp);
+        return Cancelled;
+    }
+    if (rc != SQLITE_OK) {
+        removeDatabaseFile(temp);
+        return { (rc & 0xff) == SQLITE_CORRUPT ? FileCheck::Status::Damaged : FileCheck::Status::Unreadable,
+                 QStringLiteral("%1: %2").arg(temp, why) };
+    }
+    return { FileCheck::Status::Sound, {} };
+}
+
+// The copy of source at temp, made while a second connection gives source the quick check.
+// The check's connection takes its read before the copy begins and keeps it until the copy
+// is done, so no other program writes to the file in between: both read the same state of
+// it. Anything short of Sound leaves no copy.
+FileCheck checkedCopy(const QString& source, const QString& temp, Watch& watch)
+{
+    QSemaphore reading, copied;
+    FileCheck check;
+    const std::unique_ptr<QThread> checker(QThread::create([&] {
+        const FileConnection connection(source, FileConnection::Mode::ReadOnly);
+        QSqlDatabase db = connection.db();
+        QSqlQuery hold(db);
+        const bool held = connection.isOpen() && db.transaction()
+            && hold.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && hold.next();
+        const QSqlError holdError = connection.isOpen() ? hold.lastError() : QSqlError();
+        hold.finish();
+        reading.release();
+        if (!connection.isOpen())
+            check = { FileCheck::Status::Unreadable, connection.error() };
+        else if (!held)
+            check = refused(holdError.isValid() ? holdError : db.lastError());
+        else {
+            watch.interrupts(db);
+            check = runCheck(db, "quick_check");
+        }
+        copied.acquire();
+        if (held)
+            db.rollback();
+    }));
+    checker->start();
+    reading.acquire();
+    FileCheck copy;
+    {
+        const FileConnection connection(source, FileConnection::Mode::ReadOnly);
+        QSqlDatabase db = connection.db();
+        if (!connection.isOpen()) {
+            copy = { FileCheck::Status::Unreadable, connection.error() };
+        } else if (QString why; !Schema::verify(db, &why)) {
+            // Only a Kotrina database is worth keeping: an empty or foreign file never replaces a backup.
+            copy = { FileCheck::Status::Unreadable, why };
+        } else {
+            watch.enter(Stage::Copying);
+            copy = copyPages(db, temp, watch);
+        }
+    }
+    copied.release();
+    checker->wait();
+    if (watch.cancelled()) {
+        removeDatabaseFile(temp);
+        return Cancelled;
+    }
+    // Damage found by the check comes first: the copy of a damaged file may well have worked.
+    if (!check.sound()) {
+        removeDatabaseFile(temp);
+        return check;
+    }
+    return copy;
+}
+
+} // namespace
+
+FileCheck backupDatabase(const QString& source, const QString& target, const Progress& progress)
 {
     if (!QFileInfo(source).isFile())
         return { FileCheck::Status::Unreadable, QStringLiteral("%1 does not exist").arg(source) };
-    const FileConnection connection(source, FileConnection::Mode::ReadOnly);
-    FileCheck check = checkConnection(connection);
-    if (!check.sound())
-        return check;
-    // Only a Kotrina database is worth keeping: an empty or foreign file never replaces a backup.
-    if (QSqlDatabase db = connection.db(); !Schema::verify(db, &check.detail)) {
-        check.status = FileCheck::Status::Unreadable;
-        return check;
-    }
-    QSqlQuery q(connection.db());
-    return vacuumInto(q, QFileInfo(target).absoluteFilePath());
+    const QString output = QFileInfo(target).absoluteFilePath();
+    Watch watch(&progress);
+    FileCheck result;
+    watch.run([&] {
+        const QString temp = temporaryPathFor(output);
+        result = checkedCopy(source, temp, watch);
+        if (result.sound())
+            result = publish(temp, output, &watch);
+    });
+    return result;
 }
 
 Interruption recoverInterruptedWrite(const QString& path, QString* detail)
@@ -456,7 +703,7 @@ bool samePathIgnoringCase(const QString& a, const QString& b)
     return QString::compare(a, b, Qt::CaseInsensitive) == 0;
 }
 
-CompactResult compactDatabase(const QString& path)
+CompactResult compactDatabase(const QString& path, const Progress& progress)
 {
     CompactResult result;
     const QFileInfo info(path);
@@ -475,7 +722,9 @@ CompactResult compactDatabase(const QString& path)
         result.detail = why;
         return result;
     }
-    {
+    Watch watch(&progress);
+    watch.run([&] {
+        watch.enter(Stage::Checking);
         const FileConnection connection(info.absoluteFilePath(), FileConnection::Mode::ReadWrite, 1000);
         QSqlDatabase db = connection.db();
         QSqlQuery q(db);
@@ -493,15 +742,24 @@ CompactResult compactDatabase(const QString& path)
             // The exclusive lock stays with this connection until it closes, so nobody
             // writes to the file between the copy and the rename.
             failWith(CompactResult::Status::InUse, q.lastError().text());
-        } else if (const FileCheck check = runCheck(db, "integrity_check"); !check.sound()) {
-            failWith(check.status == FileCheck::Status::Damaged ? CompactResult::Status::Damaged
-                                                                : CompactResult::Status::Failed,
-                     check.detail);
-        } else if (const FileCheck copied = compactInto(db, q, info.absoluteFilePath()); !copied.sound()) {
-            failWith(CompactResult::Status::Failed, copied.detail);
         } else {
-            result.status = CompactResult::Status::Compacted;
+            // Nobody else writes the file now (nor may another copy of the program open it).
+            readWholeFileQuickly(db, info.absoluteFilePath());
+            watch.interrupts(db);
+            if (const FileCheck check = runCheck(db, "integrity_check"); !check.sound()) {
+                failWith(check.status == FileCheck::Status::Damaged ? CompactResult::Status::Damaged
+                                                                    : CompactResult::Status::Failed,
+                         check.detail);
+            } else if (const FileCheck copied = compactInto(db, q, info.absoluteFilePath(), watch); !copied.sound()) {
+                failWith(CompactResult::Status::Failed, copied.detail);
+            } else {
+                result.status = CompactResult::Status::Compacted;
+            }
         }
+    });
+    if (result.status != CompactResult::Status::Compacted && watch.cancelled()) {
+        result.status = CompactResult::Status::Cancelled;
+        result.detail.clear();
     }
     if (result.status != CompactResult::Status::Compacted)
         return result;

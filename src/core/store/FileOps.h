@@ -1,7 +1,10 @@
 #pragma once
 
+#include "core/store/Progress.h"
+
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class Database;
@@ -10,6 +13,23 @@ class Database;
 // target's directory and is renamed over the target only when complete, so an
 // interrupted copy or compaction leaves the old target intact.
 namespace FileOps {
+
+// The parts of a backup or a compaction, as the one waiting for it is told of them.
+enum class Stage
+{
+    Checking, // the file is checked (how far cannot be told)
+    Copying, // the copy is written: done is what it holds so far, of about total
+    CheckingCopy, // the finished copy gets the full check (how far cannot be told)
+};
+
+// What a backup or a compaction tells while it runs: each stage as it begins (on the thread
+// that started the work), and the steps within it. The work itself runs on threads of its
+// own meanwhile; without a step it runs on the caller's thread and tells nothing.
+struct Progress
+{
+    ProgressStep step;
+    std::function<void(Stage)> stage;
+};
 
 // Every temporary file the program writes is named ".kotrina-tmp-<process id>-<n>" (both
 // numbers of fixed width), beside the file it is to become, so a later start can tell its
@@ -53,6 +73,7 @@ struct FileCheck
         Sound,
         Damaged, // the file opens but its pages are not all in order
         Unreadable, // the file cannot be read as a database at all (or, for a copy, not written)
+        Cancelled, // the one waiting stopped the work; nothing was written
     };
     Status status = Status::Unreadable;
     QString detail;
@@ -75,10 +96,14 @@ enum class Interruption
 // file. detail gets the engine's text when the file does not read at all.
 Interruption recoverInterruptedWrite(const QString& path, QString* detail = nullptr);
 
-// Copies the database file source to target through the engine, only when source passes
-// the quick check; the copy gets the full integrity check before it replaces target.
-// Anything short of Sound leaves target exactly as it was.
-FileCheck backupDatabase(const QString& source, const QString& target);
+// Copies the database file source to target through the engine (its online backup, page by
+// page), only when source passes the quick check; the copy gets the full integrity check
+// before it replaces target. Anything short of Sound leaves target exactly as it was. The
+// quick check and the copy run side by side, on two connections that read the same state of
+// the file (the check holds its read until the copy is done, so no other program writes in
+// between); the copy reaches the disk while it gets its full check. Cancelled through
+// progress until the copy takes target's place.
+FileCheck backupDatabase(const QString& source, const QString& target, const Progress& progress = {});
 
 // What a salvage got out of one table.
 struct SalvagedTable
@@ -107,6 +132,7 @@ struct CompactResult
         InUse, // another program holds the file
         Damaged, // the integrity check found faults; the file was left as it was
         Failed, // missing, not ours, or the new copy could not be written
+        Cancelled, // stopped through the progress before the new copy took the file's place
     };
     Status status = Status::Failed;
     qint64 sizeBefore = -1;
@@ -117,8 +143,8 @@ struct CompactResult
 // Checks the database file's integrity and rewrites it compacted: a new copy is written
 // beside it and renamed over it, all under an exclusive lock. The database must not be
 // open in this program, nor in another copy of it (InUse, see FileUse). Anything short of success leaves the file
-// untouched.
-CompactResult compactDatabase(const QString& path);
+// untouched; progress may cancel it until the new copy takes the file's place.
+CompactResult compactDatabase(const QString& path, const Progress& progress = {});
 
 // What the main window's data deletion can empty.
 enum class DataItem

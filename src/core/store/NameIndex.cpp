@@ -129,14 +129,11 @@ QStringList createStatements(Table table)
     return statements << triggerStatements(table);
 }
 
+// The lines' names are listed by lineNamesFillStatement(), range by range.
 QStringList fillStatements(Table table)
 {
-    if (table == Table::Tana) {
-        // The triggers of the list fill its indexes.
-        return { QStringLiteral(R"(INSERT OR IGNORE INTO "%1" ("品名", "品名ID")
-            SELECT "品名", "品名ID" FROM "棚卸マスター" WHERE "品名" <> '' ORDER BY "ID")")
-                     .arg(LineNames) };
-    }
+    if (table == Table::Tana)
+        return {};
     const Source source = *sourceOf(table);
     return { QStringLiteral(R"(INSERT INTO "%1" ("%1") VALUES ('rebuild'))")
                  .arg(NameIndex::indexTable(table, NameIndex::Kind::Trigrams)),
@@ -215,18 +212,19 @@ QStringList createStatements()
     return statements;
 }
 
-QStringList fillStatements()
+QString lineNamesFillStatement()
 {
-    QStringList statements;
-    for (Table table : IndexedTables)
-        statements << ::fillStatements(table);
-    return statements;
+    // The triggers of the list fill its indexes. In ID order, range after range, the names
+    // are listed as one statement over all lines would list them.
+    return QStringLiteral(R"(INSERT OR IGNORE INTO "%1" ("品名", "品名ID")
+        SELECT "品名", "品名ID" FROM "棚卸マスター" WHERE "品名" <> '' AND "ID" > ? AND "ID" <= ? ORDER BY "ID")")
+        .arg(LineNames);
 }
 
 QStringList upgradeStatements(int fromVersion)
 {
     if (fromVersion < 2)
-        return createStatements() + fillStatements();
+        return createStatements() + ::fillStatements(Table::Shohin);
     // Version 2 indexed every line; its indexes and triggers on 棚卸マスター go (by the
     // same names as the new ones of the list of names).
     QStringList statements;

@@ -36,12 +36,15 @@ QStringList indexTables();
 // 棚卸マスター hold.
 QString lineNamesTable();
 
-// The tables, triggers and indexes, empty; and the statements that fill them from the
-// rows a file holds.
+// The tables, triggers and indexes, empty.
 QStringList createStatements();
-QStringList fillStatements();
-// What brings the indexes of a file of schema version 1 or 2 up to date, rows included.
+// What brings the indexes of a file of schema version 1 or 2 up to date, the products'
+// rows included; lineNamesFillStatement() then lists the names of the lines.
 QStringList upgradeStatements(int fromVersion);
+// Lists the names of the lines whose ID is above the first bound value and up to the
+// second (their indexes are filled by the triggers of the list); run over every range of
+// IDs in order, it lists what one statement over all lines would.
+QString lineNamesFillStatement();
 // Takes out of the line names those no line carries any more.
 QStringList pruneStatements();
 

@@ -2,9 +2,13 @@
 
 #include "core/store/NameIndex.h"
 
+#include <QElapsedTimer>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <limits>
+#include <sqlite3.h>
 
 namespace {
 
@@ -123,31 +127,137 @@ bool create(QSqlDatabase& db, QString* error)
     return db.commit() || fail(error, db.lastError().text());
 }
 
-bool upgrade(QSqlDatabase& db, QString* error)
+namespace {
+
+// Tells an upgrade's progress: at each step it takes, and between them from within the
+// engine (the lines of a range or the products can take a while), at most every 50 ms.
+class UpgradeProgress
+{
+public:
+    UpgradeProgress(const QSqlDatabase& db, const ProgressStep& step, qint64 total)
+        : m_step(step)
+        , m_total(total)
+    {
+        const QVariant handle = db.driver()->handle();
+        if (m_step && handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            m_handle = *static_cast<sqlite3* const*>(handle.constData());
+        if (m_handle)
+            sqlite3_progress_handler(m_handle, 10000, &UpgradeProgress::fromEngine, this);
+        m_since.start();
+    }
+    ~UpgradeProgress()
+    {
+        if (m_handle)
+            sqlite3_progress_handler(m_handle, 0, nullptr, nullptr);
+    }
+    UpgradeProgress(const UpgradeProgress&) = delete;
+    UpgradeProgress& operator=(const UpgradeProgress&) = delete;
+
+    // Another part is done; false once the waiting side has asked to stop.
+    bool advance(qint64 by)
+    {
+        m_done = qMin(m_done + by, m_total);
+        tell();
+        return !m_stopped;
+    }
+    bool stopped() const { return m_stopped; }
+
+private:
+    static int fromEngine(void* self)
+    {
+        auto* progress = static_cast<UpgradeProgress*>(self);
+        if (progress->m_since.hasExpired(50))
+            progress->tell();
+        return progress->m_stopped ? 1 : 0;
+    }
+    void tell()
+    {
+        m_since.restart();
+        if (m_step && !m_stopped && !m_step(m_done, m_total))
+            m_stopped = true;
+    }
+
+    const ProgressStep& m_step;
+    qint64 m_total;
+    qint64 m_done = 0;
+    bool m_stopped = false;
+    sqlite3* m_handle = nullptr;
+    QElapsedTimer m_since;
+};
+
+qint64 singleValue(QSqlQuery& q, const QString& sql)
+{
+    const qint64 value = q.exec(sql) && q.next() ? q.value(0).toLongLong() : 0;
+    q.finish();
+    return value;
+}
+
+} // namespace
+
+Upgrade upgrade(QSqlDatabase& db, QString* error, const ProgressStep& progress)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
-        return fail(error, q.lastError().text());
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+        fail(error, q.lastError().text());
+        return Upgrade::Failed;
+    }
     const int version = q.value(0).toInt();
     q.finish();
     if (version >= UserVersion)
-        return true;
-    if (!db.transaction())
-        return fail(error, db.lastError().text());
-    bool ok = true;
+        return Upgrade::NotNeeded;
+    if (!db.transaction()) {
+        fail(error, db.lastError().text());
+        return Upgrade::Failed;
+    }
+    // The lines are listed range by range, so how far the upgrade has come is told by the
+    // lines listed; the products and the other steps count as much as their rows. Each
+    // range ends at the ID of its last line, wherever gaps between the IDs lie.
+    constexpr qint64 LinesPerStep = 20000;
+    const qint64 lines = singleValue(q, QStringLiteral(R"(SELECT count(*) FROM "棚卸マスター")"));
+    const qint64 lastLine = singleValue(q, QStringLiteral(R"(SELECT MAX("ID") FROM "棚卸マスター")"));
+    const qint64 products = singleValue(q, QStringLiteral(R"(SELECT count(*) FROM "仕入商品")"));
     QStringList statements = NameIndex::upgradeStatements(version);
-    statements << QStringLiteral("PRAGMA user_version = %1").arg(UserVersion);
+    const qint64 perStatement = products / qMax<qsizetype>(1, statements.size()) + 1;
+    UpgradeProgress told(db, progress, lines + perStatement * statements.size() + 1);
+    told.advance(0);
+    bool ok = true;
     for (const QString& statement : statements) {
-        if (!(ok = run(q, statement, error)))
+        if (!(ok = run(q, statement, error) && told.advance(perStatement)))
             break;
     }
+    QSqlQuery range(db);
+    range.setForwardOnly(true);
+    if (ok && q.prepare(NameIndex::lineNamesFillStatement())
+        && range.prepare(
+            QStringLiteral(R"(SELECT "ID" FROM "棚卸マスター" WHERE "ID" > ? ORDER BY "ID" LIMIT 1 OFFSET %1)")
+                .arg(LinesPerStep - 1))) {
+        for (qint64 from = std::numeric_limits<qint64>::min(); ok && from < lastLine;) {
+            range.addBindValue(from);
+            const qint64 to = range.exec() && range.next() ? range.value(0).toLongLong() : lastLine;
+            range.finish();
+            q.addBindValue(from);
+            q.addBindValue(to);
+            ok = (q.exec() || fail(error, q.lastError().text())) && told.advance(LinesPerStep);
+            from = to;
+        }
+    } else if (ok) {
+        ok = fail(error, q.lastError().isValid() ? q.lastError().text() : range.lastError().text());
+    }
+    range.finish();
+    ok = ok && run(q, QStringLiteral("PRAGMA user_version = %1").arg(UserVersion), error);
     q.finish();
     if (!ok) {
         db.rollback();
-        return false;
+        return told.stopped() ? Upgrade::Cancelled : Upgrade::Failed;
     }
-    return db.commit() || fail(error, db.lastError().text());
+    told.advance(1);
+    if (!db.commit()) {
+        fail(error, db.lastError().text());
+        db.rollback();
+        return Upgrade::Failed;
+    }
+    return Upgrade::Done;
 }
 
 bool hasNameIndexes(QSqlDatabase& db)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/store/Progress.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -25,10 +27,19 @@ QStringList dropLineIndexStatements();
 // Creates the tables, their indexes and the reserved category 0 in an empty database.
 bool create(QSqlDatabase& db, QString* error = nullptr);
 
+enum class Upgrade
+{
+    NotNeeded, // the file is of this version already
+    Done,
+    Cancelled, // stopped through the progress
+    Failed,
+};
+
 // Brings a file of an older schema version up to this one, in one transaction: version 1
 // gets the name indexes, built from the rows it holds, version 2 the new ones of the lines.
-// A failure leaves the file as it was.
-bool upgrade(QSqlDatabase& db, QString* error = nullptr);
+// On a large file that takes a while; progress is told how far it has come and may stop
+// it. Stopped or failed, the file is as it was.
+Upgrade upgrade(QSqlDatabase& db, QString* error = nullptr, const ProgressStep& progress = {});
 
 // Whether the file has the name indexes (an older file opened read-only has not).
 bool hasNameIndexes(QSqlDatabase& db);

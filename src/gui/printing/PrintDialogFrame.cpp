@@ -239,7 +239,7 @@ PagesWritten PrintDialogFrame::drawPdf(const QString& path, const QMarginsF& mar
                                        SheetPrinted& printed)
 {
     WaitCursor hourglass;
-    WorkProgress progress(windowTitle(), doing, this);
+    WorkProgress progress(this, windowTitle(), doing);
     progress.setUnit(pagesUnit);
     const int total = pageCount();
     PageSetup setup;
@@ -308,7 +308,7 @@ void PrintDialogFrame::preview()
     dialog.setWindowTitle(documentTitle());
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this, &dialog](QPrinter* pages) {
         WaitCursor hourglass;
-        WorkProgress progress(windowTitle(), documentName() + QStringLiteral("のプレビューを作成しています…"), this);
+        WorkProgress progress(this, windowTitle(), documentName() + QStringLiteral("のプレビューを作成しています…"));
         progress.setUnit(pagesUnit);
         const int total = pageCount();
         PageSurface surface(*pages);

@@ -850,16 +850,3 @@ bool frmAMain::saveSettings()
     }
     return settings.sync();
 }
-
-QString frmAMain::makeBackup()
-{
-    // The template is never worked on, and the backup is not copied over itself.
-    const QString file = txtFileName->text();
-    BackupKeeper keeper(m_state.paths, m_state.settings);
-    if (file.isEmpty() || keeper.isBackup(file) || FileOps::samePathIgnoringCase(file, m_state.paths.templatePath()))
-        return {};
-    // Through the engine, from a file that passes the check, and checked again before it
-    // takes the old backup's place: some seconds on a large file.
-    WaitCursor hourglass;
-    return BackupKeeper::message(keeper.write(file));
-}

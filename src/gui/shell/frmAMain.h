@@ -72,6 +72,9 @@ private:
     void showFileStatus(const QString& text) override;
     void showSizeBefore(const QString& text) override;
     void showSizeAfter(const QString& text) override;
+    std::unique_ptr<LongWork> startWork(const QString& caption, const QString& text) override;
+    // What the window of long work belongs to: this window once it shows, the splash before.
+    QWidget* workParent() const;
 
     void onActivated();
     void runFirstRunGuidance();
