@@ -7,6 +7,7 @@
 #include "gui/widgets/WidgetPrompter.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
 #include <csignal>
@@ -80,9 +81,12 @@ int main(int argc, char* argv[])
             return Command::Failure;
         if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
             && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-            err << QStringLiteral("kotrina: 画面（DISPLAY）がないため、ウィンドウを開けません。"
-                                  "ウィンドウなしで使えるコマンドは kotrina help で表示されます。")
-                << Qt::endl;
+            if (!windowFile->isEmpty() && !QFileInfo::exists(*windowFile))
+                err << QStringLiteral("kotrina: ファイルが見つかりません: ") << *windowFile << Qt::endl;
+            else
+                err << QStringLiteral("kotrina: 画面（DISPLAY）がないため、ウィンドウを開けません。"
+                                      "ウィンドウなしで使えるコマンドは kotrina help で表示されます。")
+                    << Qt::endl;
             return Command::Failure;
         }
     }

@@ -168,11 +168,10 @@ std::optional<QString> CommandLine::windowFile(const QStringList& args, QTextStr
     if (files.isEmpty())
         return QString();
     const QString& word = files.constFirst();
-    if (!QFileInfo::exists(word)) {
-        if (!optionsEnded && mistypedVerb(word))
-            tellMistypedVerb(word, files.value(1), err);
-        else
-            err << QStringLiteral("kotrina: ファイルが見つかりません: %1\n").arg(word);
+    // A path that names no file is still a file: the window says it is missing, as 開く does
+    // (started from a file manager, nobody reads standard error).
+    if (!optionsEnded && mistypedVerb(word)) {
+        tellMistypedVerb(word, files.value(1), err);
         return told();
     }
     if (files.size() > 1) {

@@ -23,10 +23,10 @@ public:
     // platform, if one that needs no display).
     static bool drawsPages(const QStringList& args);
     // For a start of the windows (isFor() is false): the database file the arguments name,
-    // empty for none. nullopt after telling on err that they name neither a verb nor an
-    // existing file, or an option the program does not know, with the nearest verb or
-    // option (the exit status is then Command::Failure). Qt's own options (-style NAME, …)
-    // are passed over; "--" ends the options, so a file whose name starts with "-" can be named.
+    // empty for none. nullopt after telling on err that they name neither a verb nor a file
+    // (a word with no folder or extension that is no existing file), or an option the program
+    // does not know, with the nearest verb or option (the exit status is then Command::Failure). Qt's own options
+    // (-style NAME, …) are passed over; "--" ends the options, so a file whose name starts with "-" can be named.
     static std::optional<QString> windowFile(const QStringList& args, QTextStream& err);
 
     // Runs the verb the arguments name; returns the exit status.
