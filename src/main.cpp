@@ -8,9 +8,11 @@
 #include "gui/widgets/WidgetPrompter.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
 #include <csignal>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -58,14 +60,37 @@ int main(int argc, char* argv[])
         words << QString::fromLocal8Bit(argv[i]);
     if (CommandLine::isFor(words)) {
         endCommandsOnSignal();
+        qInstallMessageHandler(quietQtNotes);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        if (!CommandLine::drawsPages(words)) {
+            const QCoreApplication app(argc, argv);
+            return CommandLine(out, err).run(QCoreApplication::arguments().mid(1));
+        }
         // Verbs that print draw text, which needs the application's fonts: a windowing
         // platform that needs no display, so a verb runs the same on a server.
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        qInstallMessageHandler(quietQtNotes);
-        QGuiApplication app(argc, argv);
-        QTextStream out(stdout);
-        QTextStream err(stderr);
+        const QGuiApplication app(argc, argv);
         return CommandLine(out, err).run(QCoreApplication::arguments().mid(1));
+    }
+    // Anything else is a file to open (or none), never a guess: a mistyped verb or an
+    // unknown option ends here, before any window or display is needed.
+    std::optional<QString> windowFile;
+    {
+        QTextStream err(stderr);
+        windowFile = CommandLine::windowFile(words, err);
+        if (!windowFile)
+            return Command::Failure;
+        if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+            && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            if (!windowFile->isEmpty() && !QFileInfo::exists(*windowFile))
+                err << QStringLiteral("kotrina: ファイルが見つかりません: ") << *windowFile << Qt::endl;
+            else
+                err << QStringLiteral("kotrina: 画面（DISPLAY）がないため、ウィンドウを開けません。"
+                                      "ウィンドウなしで使えるコマンドは kotrina help で表示されます。")
+                    << Qt::endl;
+            return Command::Failure;
+        }
     }
 
     QApplication app(argc, argv);
@@ -86,7 +111,7 @@ int main(int argc, char* argv[])
     const Paths paths = Paths::fromEnvironment();
     // Made absolute here, against the folder this start was given: the running program may
     // have been started anywhere else.
-    const QString file = commandLineFile(QApplication::arguments());
+    const QString file = commandLineFile({ QApplication::applicationFilePath(), *windowFile });
     SingleInstance instance(SingleInstance::keyFor(paths.dataDir()));
     switch (instance.start(file)) {
     case SingleInstance::Start::Running:

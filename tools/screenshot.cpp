@@ -7,7 +7,8 @@
 // repair and deletion frame; the other options draw that screen instead, on a file with a few lines typed. VIEW is the
 // number (0 to 5) of the summary list's view, in the order of its combo. --import-lines and --import-products draw
 // the two imports with a file chosen, --import-columns the stocktaking import's column assignment on a file's headings,
-// --import-differences the same on a file whose headings are no longer those of the saved assignment.
+// --import-differences the same on a file whose headings are no longer those of the saved assignment;
+// --file-dialog the imports' file dialog on a folder of a few files.
 
 #include "core/app/AppState.h"
 #include "core/app/Clock.h"
@@ -41,6 +42,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 
 int main(int argc, char* argv[])
@@ -73,6 +75,36 @@ int main(int argc, char* argv[])
     frmAMain window(state, file);
     window.load();
     const QString screenName = args.value(2);
+    if (screenName == QStringLiteral("--file-dialog")) {
+        // The imports' file dialog, as the Prompter opens it, on a folder of files of several kinds.
+        const QString folder = dir.filePath(QStringLiteral("棚卸データ"));
+        QDir().mkpath(folder);
+        const std::pair<const char*, int> files[]
+            = { { "2026年3月期 棚卸データ（本店・第二倉庫・配送センター分）.txt", 184320 },
+                { "2026年3月期 棚卸データ（本店・第二倉庫・配送センター分）.dat", 2048 },
+                { "品名一覧.txt", 52000 },
+                { "メモ.txt", 300 } };
+        for (const auto& [name, size] : files) {
+            QFile out(folder + QLatin1Char('/') + QString::fromUtf8(name));
+            if (out.open(QIODevice::WriteOnly))
+                out.write(QByteArray(size, 'a'));
+        }
+        bool saved = false;
+        QTimer grab;
+        QObject::connect(&grab, &QTimer::timeout, [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                for (int i = 0; i < 20; ++i)
+                    QApplication::processEvents();
+                saved = dialog->grab().save(args.at(1));
+                dialog->close();
+            }
+        });
+        grab.start(300);
+        FileDialogRequest request = importFileRequest();
+        request.directory = folder;
+        prompter.openFile(request);
+        return saved ? 0 : 1;
+    }
     if (!screenName.isEmpty() && screenName != QStringLiteral("--repair")) {
         const struct
         {

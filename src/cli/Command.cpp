@@ -1,5 +1,6 @@
 #include "cli/Command.h"
 
+#include "cli/NearestWord.h"
 #include "core/files/DatabaseFiles.h"
 #include "core/files/FailureCause.h"
 #include "core/store/FileOps.h"
@@ -65,8 +66,26 @@ bool Command::parse(QCommandLineParser& parser, const QStringList& args, int* st
     if (!parser.parse(QStringList { QStringLiteral("kotrina") } + args)) {
         if (!parser.unknownOptionNames().isEmpty()) {
             const QString option = parser.unknownOptionNames().constFirst();
-            fail(QStringLiteral("「%1」には %2 というオプションはありません。")
-                     .arg(name, (option.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + option));
+            // As the user wrote it ("-h.idb" is read as the option "h.idb").
+            QString written = (option.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + option;
+            QString wholeWord = written;
+            for (const QString& word : args) {
+                const QString bare = word.mid(word.startsWith(QStringLiteral("--")) ? 2 : 1);
+                if (word.startsWith(QLatin1Char('-')) && bare.section(QLatin1Char('='), 0, 0) == option) {
+                    written = word.section(QLatin1Char('='), 0, 0);
+                    wholeWord = word;
+                    break;
+                }
+            }
+            QStringList known { QStringLiteral("--help") };
+            for (const QCommandLineOption& o : options)
+                known << QStringLiteral("--") + o.names().constLast();
+            fail(QStringLiteral("「%1」には %2 というオプションはありません。いちばん近いのは %3 です。")
+                     .arg(name, written, nearestWord(written, known)));
+            if (written.contains(QLatin1Char('.')) || written.contains(QLatin1Char('/')))
+                m_err << QStringLiteral("kotrina: 「-」で始まる名前のファイルは、-- の後に書いてください"
+                                        "（kotrina %1 -- %2）。\n")
+                             .arg(name, wholeWord);
         } else {
             // The parser's own text names the option that lacks its value in quotes.
             const QRegularExpressionMatch quoted

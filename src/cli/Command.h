@@ -50,6 +50,9 @@ public:
     // "使い方: kotrina export lines FILE.idb …" with the arguments and options explained.
     QString helpText() const;
 
+    // Whether the verb draws pages, which needs the application's fonts.
+    virtual bool drawsPages() const { return false; }
+
 protected:
     // The verb's own work, once its words are read; the exit status.
     virtual int run(const QCommandLineParser& parser) = 0;

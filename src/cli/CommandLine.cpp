@@ -4,6 +4,7 @@
 #include "cli/ExportLinesCommand.h"
 #include "cli/ExportProductsCommand.h"
 #include "cli/ImportCommand.h"
+#include "cli/NearestWord.h"
 #include "cli/PrintBookCommand.h"
 #include "cli/PrintSheetCommand.h"
 #include "cli/PrintSummaryCommand.h"
@@ -11,6 +12,7 @@
 #include "core/app/Paths.h"
 #include "core/store/FileOps.h"
 
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -18,6 +20,38 @@ namespace {
 bool isHelp(const QString& word)
 {
     return word == QStringLiteral("help") || word == QStringLiteral("--help") || word == QStringLiteral("-h");
+}
+
+// The options a start of the windows takes besides a file: its own (for the nearest one
+// to a mistyped option) and Qt's, which QApplication reads itself.
+const QStringList& ownOptions()
+{
+    static const QStringList options { QStringLiteral("--help"), QStringLiteral("-h"), QStringLiteral("--version") };
+    return options;
+}
+
+// Qt's options by name, and whether a value follows as the next word.
+std::optional<bool> qtOptionTakesValue(const QString& name)
+{
+    static const QStringList withValue { QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+                                         QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+                                         QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+                                         QStringLiteral("qwindowtitle"),    QStringLiteral("session"),
+                                         QStringLiteral("display"),         QStringLiteral("geometry"),
+                                         QStringLiteral("style"),           QStringLiteral("stylesheet") };
+    static const QStringList alone { QStringLiteral("reverse"), QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                     QStringLiteral("sync"), QStringLiteral("widgetcount") };
+    if (withValue.contains(name))
+        return true;
+    if (alone.contains(name))
+        return false;
+    return std::nullopt;
+}
+
+// A word that names a file rather than a verb: it has a folder or an extension in it.
+bool looksLikePath(const QString& word)
+{
+    return word.contains(QLatin1Char('/')) || word.contains(QLatin1Char('.'));
 }
 
 } // namespace
@@ -53,6 +87,100 @@ bool CommandLine::isFor(const QStringList& args)
     return false;
 }
 
+bool CommandLine::drawsPages(const QStringList& args)
+{
+    QString none;
+    QTextStream quiet(&none);
+    const CommandLine verbs(quiet, quiet);
+    for (const auto& c : verbs.m_commands) {
+        const QStringList words = c->name.split(QLatin1Char(' '));
+        if (args.mid(0, words.size()) == words)
+            return c->drawsPages();
+    }
+    return false;
+}
+
+// A word where a verb or a file was expected that is neither: the nearest verb, with the
+// word that followed when together they make one ("exprot lines" is "export lines").
+void CommandLine::tellMistypedVerb(const QString& word, const QString& next, QTextStream& err)
+{
+    QString none;
+    QTextStream quiet(&none);
+    const CommandLine verbs(quiet, quiet);
+    QStringList firstWords { QStringLiteral("help") };
+    for (const auto& c : verbs.m_commands) {
+        const QString first = c->name.section(QLatin1Char(' '), 0, 0);
+        if (!firstWords.contains(first))
+            firstWords << first;
+    }
+    const QString nearest = nearestWord(word, firstWords);
+    QString suggested = nearest;
+    for (const auto& c : verbs.m_commands) {
+        if (c->name == nearest + QLatin1Char(' ') + next)
+            suggested = c->name;
+    }
+    err << QStringLiteral("kotrina: 「%1」というコマンドも、その名前のファイルもありません。").arg(word)
+        << QStringLiteral("いちばん近いコマンドは %1 です。\n").arg(suggested);
+}
+
+std::optional<QString> CommandLine::windowFile(const QStringList& args, QTextStream& err)
+{
+    const auto told = [&err] {
+        err << QStringLiteral("コマンドの一覧は kotrina help で表示されます。\n");
+        err.flush();
+        return std::nullopt;
+    };
+    // Neither a file nor a path to one: a verb mistyped, whatever follows.
+    const auto mistypedVerb = [](const QString& word) {
+        return !word.startsWith(QLatin1Char('-')) && !looksLikePath(word) && !QFileInfo::exists(word);
+    };
+    if (!args.isEmpty() && mistypedVerb(args.constFirst())) {
+        tellMistypedVerb(args.constFirst(), args.value(1), err);
+        return told();
+    }
+    QStringList files;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& word = args.at(i);
+        if (optionsEnded || word == QStringLiteral("-") || !word.startsWith(QLatin1Char('-'))) {
+            files << word;
+            continue;
+        }
+        if (word == QStringLiteral("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        const QString name = word.mid(word.startsWith(QStringLiteral("--")) ? 2 : 1).section(QLatin1Char('='), 0, 0);
+        if (const std::optional<bool> takesValue = qtOptionTakesValue(name)) {
+            if (*takesValue && !word.contains(QLatin1Char('=')))
+                ++i;
+            continue;
+        }
+        // The word as the user wrote it: "-h.idb" is no "-h", nor an option "h.idb".
+        err << QStringLiteral("kotrina: 「%1」というオプションはありません。").arg(word)
+            << QStringLiteral("いちばん近いのは %1 です。\n").arg(nearestWord(word, ownOptions()));
+        if (looksLikePath(word) || QFileInfo::exists(word))
+            err << QStringLiteral(
+                       "kotrina: 「-」で始まる名前のファイルを開くときは、kotrina -- %1 と指定してください。\n")
+                       .arg(word);
+        return told();
+    }
+    if (files.isEmpty())
+        return QString();
+    const QString& word = files.constFirst();
+    // A path that names no file is still a file: the window says it is missing, as 開く does
+    // (started from a file manager, nobody reads standard error).
+    if (!optionsEnded && mistypedVerb(word)) {
+        tellMistypedVerb(word, files.value(1), err);
+        return told();
+    }
+    if (files.size() > 1) {
+        err << QStringLiteral("kotrina: 開けるファイルは一つだけです: %1\n").arg(files.join(QLatin1Char(' ')));
+        return told();
+    }
+    return word;
+}
+
 int CommandLine::run(const QStringList& given)
 {
     QStringList args = given;
@@ -86,9 +214,14 @@ int CommandLine::run(const QStringList& given)
         if (words.size() > 1 && words.constFirst() == args.constFirst())
             next << words.constLast();
     }
-    if (next.isEmpty() || args.size() > 1)
-        m_err << QStringLiteral("kotrina: 「%1」というコマンドはありません。\n")
-                     .arg(args.mid(0, 2).join(QLatin1Char(' ')));
+    if (next.isEmpty() || args.size() > 1) {
+        m_err
+            << QStringLiteral("kotrina: 「%1」というコマンドはありません。").arg(args.mid(0, 2).join(QLatin1Char(' ')));
+        if (!next.isEmpty())
+            m_err << QStringLiteral("いちばん近いコマンドは %1 %2 です。")
+                         .arg(args.constFirst(), nearestWord(args.at(1), next));
+        m_err << QLatin1Char('\n');
+    }
     if (!next.isEmpty())
         m_err << QStringLiteral("kotrina: 「%1」の後に %2 のどれかを指定してください。\n")
                      .arg(args.constFirst(), next.join(QStringLiteral(", ")));
@@ -100,7 +233,8 @@ int CommandLine::run(const QStringList& given)
 QString CommandLine::helpText() const
 {
     QString text = QStringLiteral("使い方: kotrina <コマンド> [引数] [オプション]\n"
-                                  "        kotrina [FILE.idb]          ウィンドウで開きます。\n\n"
+                                  "        kotrina [FILE.idb]          ウィンドウで開きます。\n"
+                                  "        kotrina -- -FILE.idb        「-」で始まる名前のファイルを開きます。\n\n"
                                   "コマンド:\n");
     for (const auto& c : m_commands)
         text += QStringLiteral("  %1  %2\n").arg(c->name, -16).arg(c->description.section(QLatin1Char('\n'), 0, 0));

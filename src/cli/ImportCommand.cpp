@@ -37,7 +37,12 @@ std::optional<ImportMapping> ImportCommand::mapping(const QCommandLineParser& pa
     QString error;
     const QStringList headings = readHeading(*file, &error);
     if (headings.isEmpty()) {
-        fail(QStringLiteral("ファイルを読み込めません: %1\n%2").arg(QDir::toNativeSeparators(*file), error));
+        // A file with no line at all says what the dialogs and a file of headings alone say.
+        const ImportSurvey survey = surveyImportFile(*file, ImportMapping(m_kind));
+        if (survey.error == noRecordsMessage())
+            fail(importFailedMessage(m_kind) + QLatin1Char('\n') + survey.error);
+        else
+            fail(QStringLiteral("ファイルを読み込めません: %1\n%2").arg(QDir::toNativeSeparators(*file), error));
         return std::nullopt;
     }
     std::optional<ImportMapping> result;

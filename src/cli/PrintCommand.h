@@ -13,6 +13,7 @@ class PrintCommand : public Command
 {
 public:
     PrintCommand(QTextStream& out, QTextStream& err, QString verb, QString what);
+    bool drawsPages() const override { return true; }
 
 protected:
     QString font(const QCommandLineParser& parser) const;

@@ -82,9 +82,18 @@ private slots:
                                                    u"o.xlsx"_qs }
                                   << u"Kotrina のデータベースファイルではないか、壊れています"_qs;
         QTest::newRow("unknown verb") << QStringList { u"export"_qs, u"units"_qs }
-                                      << u"「export units」というコマンドはありません。"_qs;
+                                      << u"「export units」というコマンドはありません。"
+                                         "いちばん近いコマンドは export lines です。"_qs;
         QTest::newRow("unknown option") << QStringList { u"check"_qs, file, u"--bogus"_qs }
-                                        << u"「check」には --bogus というオプションはありません。"_qs;
+                                        << u"「check」には --bogus というオプションはありません。"
+                                           "いちばん近いのは --help です。"_qs;
+        QTest::newRow("mistyped option") << QStringList { u"check"_qs, file, u"--daet"_qs, u"2026-03-31"_qs }
+                                         << u"「check」には --daet というオプションはありません。"
+                                            "いちばん近いのは --date です。"_qs;
+        QTest::newRow("file named like an option")
+            << QStringList { u"check"_qs, u"-h.idb"_qs, u"--date"_qs, u"2026-03-31"_qs }
+            << u"「check」には -h.idb というオプションはありません。いちばん近いのは --help です。\n"
+               "kotrina: 「-」で始まる名前のファイルは、-- の後に書いてください（kotrina check -- -h.idb）。"_qs;
         QTest::newRow("no value") << QStringList { u"export"_qs, u"lines"_qs, file, u"--xlsx"_qs }
                                   << u"オプション --xlsx に値がありません。"_qs;
     }
@@ -108,6 +117,62 @@ private slots:
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(r.out, QString());
         QVERIFY(!QFile::exists(o.env.path(u"o.xlsx"_qs)));
+    }
+
+    // Words that start the windows: a file that exists, or none. Anything else is told with the
+    // nearest verb or option, as the user wrote it, and opens no window.
+    void wordsThatAreNeitherVerbNorFile_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("told"); // empty: the window opens on the file given
+        QTest::newRow("swapped letters") << QStringList { u"exprot"_qs, u"lines"_qs, u"shop.idb"_qs }
+                                         << u"kotrina: 「exprot」というコマンドも、その名前のファイルもありません。"
+                                            "いちばん近いコマンドは export lines です。\n"_qs;
+        QTest::newRow("one letter off") << QStringList { u"chek"_qs }
+                                        << u"kotrina: 「chek」というコマンドも、その名前のファイルもありません。"
+                                           "いちばん近いコマンドは check です。\n"_qs;
+        // A path is a file even when there is none: the window says it is missing.
+        QTest::newRow("missing file") << QStringList { u"nowhere/shop.idb"_qs } << QString();
+        QTest::newRow("unknown option") << QStringList { u"--bogus"_qs }
+                                        << u"kotrina: 「--bogus」というオプションはありません。"
+                                           "いちばん近いのは --help です。\n"_qs;
+        QTest::newRow("mistyped option") << QStringList { u"--verison"_qs }
+                                         << u"kotrina: 「--verison」というオプションはありません。"
+                                            "いちばん近いのは --version です。\n"_qs;
+        QTest::newRow("file named like an option")
+            << QStringList { u"-h.idb"_qs }
+            << u"kotrina: 「-h.idb」というオプションはありません。いちばん近いのは -h です。\n"
+               "kotrina: 「-」で始まる名前のファイルを開くときは、kotrina -- -h.idb と指定してください。\n"_qs;
+        QTest::newRow("two files") << QStringList { u"DIR/a.idb"_qs, u"DIR/a.idb"_qs }
+                                   << u"kotrina: 開けるファイルは一つだけです: DIR/a.idb DIR/a.idb\n"_qs;
+        QTest::newRow("after --, a file named like an option")
+            << QStringList { u"--"_qs, u"DIR/-h.idb"_qs } << QString();
+        QTest::newRow("an existing file") << QStringList { u"DIR/a.idb"_qs } << QString();
+        QTest::newRow("Qt's own options pass")
+            << QStringList { u"-style"_qs, u"Fusion"_qs, u"DIR/a.idb"_qs } << QString();
+        QTest::newRow("nothing") << QStringList {} << QString();
+    }
+
+    void wordsThatAreNeitherVerbNorFile()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, told);
+        TestEnvironment env;
+        env.writeFile(u"a.idb"_qs, "");
+        env.writeFile(u"-h.idb"_qs, "");
+        for (QString& a : args)
+            a.replace(u"DIR"_qs, env.root());
+        QVERIFY(!CommandLine::isFor(args));
+        QString err;
+        QTextStream errors(&err);
+        const std::optional<QString> file = CommandLine::windowFile(args, errors);
+        told.replace(u"DIR"_qs, env.root());
+        if (!told.isEmpty())
+            told += u"コマンドの一覧は kotrina help で表示されます。\n"_qs;
+        QCOMPARE(err, told);
+        QCOMPARE(file.has_value(), told.isEmpty());
+        if (file)
+            QCOMPARE(*file, args.isEmpty() ? QString() : args.constLast());
     }
 
     void helpListsTheCommandsTheManualsDescribe()

@@ -1,15 +1,19 @@
+#include "CliRun.h"
 #include "ImportData.h"
 #include "MainWindowTest.h"
 #include "SampleData.h"
 #include "ScreenTest.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
+#include "core/app/FileFolders.h"
+#include "core/imports/Importer.h"
 #include "gui/imports/ImportForms.h"
 #include "gui/imports/ImportRunDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -283,6 +287,92 @@ private slots:
         QCOMPARE(t.prompter.texts().constLast(), u"インポートを中止しました。データは取り込まれていません。"_qs);
         QCOMPARE(rowCount(t.db(), Table::Tana), 1);
         QVERIFY(!stop->isEnabled());
+    }
+
+    // A file with nothing to import says so in one message, in the dialog as on the command
+    // line, whether it is empty, of empty lines or of its heading alone.
+    void aFileWithoutRecordsIsToldAlike_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("no byte") << QByteArray();
+        QTest::newRow("empty lines") << QByteArray("\r\n\r\n");
+        QTest::newRow("heading alone") << QByteArray("HEADING");
+    }
+
+    void aFileWithoutRecordsIsToldAlike()
+    {
+        QFETCH(QByteArray, bytes);
+        for (const ImportKind kind : { ImportKind::Lines, ImportKind::Products }) {
+            ImportDialogTest t;
+            saveMapping(t.env, kind);
+            // The headings the saved assignment was made for.
+            const QByteArray heading = kind == ImportKind::Lines ? Heading.toUtf8() : "品名\t単位\t単価\r\n";
+            const QString data = t.env.writeFile(u"空.txt"_qs, bytes == "HEADING" ? heading : bytes);
+            const QString told = importFailedMessage(kind) + u'\n' + noRecordsMessage();
+            t.open(kind);
+            t.choose(data);
+            if (kind == ImportKind::Lines)
+                t.answer({ true }); // the settlement date
+            t.w.click("Command1");
+            QCOMPARE(t.prompter.texts().constLast(), told);
+            QVERIFY(!t.prompter.texts().join(u'\n').contains(u"件です"_qs));
+
+            QStringList args { u"import"_qs, kind == ImportKind::Lines ? u"lines"_qs : u"products"_qs,
+                               t.db().fileName(), u"--file"_qs, data };
+            if (kind == ImportKind::Lines)
+                args << u"--date"_qs << u"2026-03-31"_qs;
+            const Run r = kotrina(args);
+            QCOMPARE(r.err, u"kotrina: "_qs + told + u'\n');
+            QCOMPARE(r.status, 2);
+            QCOMPARE(rowCount(t.db(), Table::Tana) + rowCount(t.db(), Table::Shohin), 0);
+        }
+    }
+
+    // Each kind of file is looked for where the last one of its kind was chosen, in this run
+    // and the next; a folder that is gone leaves the choice to the dialog.
+    void fileDialogsStartWhereTheirKindWasLastChosen()
+    {
+        ImportDialogTest t;
+        QVERIFY(QDir().mkpath(t.env.path(u"棚卸/2026"_qs)));
+        QVERIFY(QDir().mkpath(t.env.path(u"品名"_qs)));
+        const QString lines = t.env.writeFile(u"棚卸/2026/a.txt"_qs, Heading.toUtf8());
+        const QString products = t.env.writeFile(u"品名/b.txt"_qs, "品名\r\n");
+        const auto startedIn = [&] { return t.prompter.shown().constLast().file.directory; };
+
+        t.open(ImportKind::Lines);
+        t.choose(lines);
+        QCOMPARE(startedIn(), QString());
+        t.choose(lines);
+        QCOMPARE(startedIn(), t.env.path(u"棚卸/2026"_qs));
+        t.prompter.answerFile(std::nullopt); // cancelled: the folder stays
+        t.w.click("Command2");
+        t.choose(lines);
+        QCOMPARE(startedIn(), t.env.path(u"棚卸/2026"_qs));
+        delete t.w.screen;
+
+        t.open(ImportKind::Products);
+        t.choose(products);
+        QCOMPARE(startedIn(), QString());
+        // The assignment dialog's 参照 is the same kind of file.
+        t.modals.steps["DialogTabB"] = [&](QDialog* tab) {
+            t.prompter.answerFile(products);
+            tab->findChild<QPushButton*>(u"Command1"_qs)->click();
+            QCOMPARE(startedIn(), t.env.path(u"品名"_qs));
+            tab->reject();
+        };
+        t.w.click("Command3");
+        delete t.w.screen;
+
+        // The next run of the program reads the folders from the settings.
+        QVERIFY(t.settings.sync());
+        Settings next(t.env.settingsFile(), t.clock);
+        QVERIFY(QDir(t.env.path(u"品名"_qs)).removeRecursively());
+        t.prompter.answerFile(std::nullopt);
+        t.prompter.answerFile(std::nullopt);
+        openFileIn(FileFolder::ImportLines, next, t.prompter, {});
+        QCOMPARE(startedIn(), t.env.path(u"棚卸/2026"_qs));
+        openFileIn(FileFolder::ImportProducts, next, t.prompter, {});
+        QCOMPARE(startedIn(), QString());
     }
 
     void knownProductsUpdatedOnlyWhenChecked_data() { ScreenTest::addNoAndYes(); }

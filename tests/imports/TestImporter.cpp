@@ -5,6 +5,7 @@
 #include "core/imports/Importer.h"
 #include "core/imports/TabFile.h"
 #include "core/lines/LineRegistration.h"
+#include "core/rules/TextRules.h"
 #include "core/store/NameIndex.h"
 
 #include <QTest>
@@ -49,7 +50,7 @@ private slots:
             env, LinesHeading,
             { u"食品\tりんご\t10\t個\t100\t1000\t"_qs, u"食品\t"_qs + longName + u"\t３\t箱\t12.5\t37.5\tメモ"_qs,
               u"\tO'Brien \"50%\" a_b\t1,500\t\t2.5\t-12.7\t"_qs, u"雑貨\t"_qs + longName + u"\t\t箱\t3.5\t0\t"_qs,
-              u"未区分\tりんご\t1\tケース\t\t99\t"_qs });
+              u"未区分\tりんご\t1\tｹｰｽ\t\t99\t"_qs });
         const ImportOutcome outcome = importLines(db, file, Day, headingMapping(ImportKind::Lines, file));
         QCOMPARE(outcome.status, ImportOutcome::Status::Done);
         QCOMPARE(outcome.linesAdded, 5);
@@ -62,7 +63,7 @@ private slots:
                                u"2|2026-03-31|1|"_qs + stored + u"|3|箱|12.5|37|メモ|2|-"_qs,
                                u"3|2026-03-31|0|O'Brien \"50%\" a_b|1500||2.5|-12||3|-"_qs,
                                u"4|2026-03-31|2|"_qs + stored + u"|0|箱|3.5|0||2|-"_qs,
-                               u"5|2026-03-31|0|りんご|1|ケース|0|99||1|-"_qs }));
+                               u"5|2026-03-31|0|りんご|1|ｹｰｽ|0|99||1|-"_qs }));
         // New products take the first line's unit and its price rounded halves to even.
         QCOMPARE(
             rows(db, u"SELECT * FROM 仕入商品 ORDER BY 品名ID"_qs),
@@ -70,7 +71,7 @@ private slots:
         QCOMPARE(rows(db, u"SELECT * FROM 項目分類 ORDER BY 項目ID"_qs),
                  QStringList({ u"0|未区分"_qs, u"1|食品"_qs, u"2|雑貨"_qs }));
         QCOMPARE(rows(db, u"SELECT * FROM 単位 ORDER BY 単位ID"_qs),
-                 QStringList({ u"1|個"_qs, u"2|箱"_qs, u"3|ケース"_qs }));
+                 QStringList({ u"1|個"_qs, u"2|箱"_qs, u"3|ｹｰｽ"_qs }));
 
         // The name indexes keep up with lines typed after an import.
         QVERIFY(registerLine(db, { Day, 1, u"みかん"_qs, 2, u"個"_qs, 30, {} }));
@@ -158,6 +159,102 @@ private slots:
         QCOMPARE(outcome.linesAdded + outcome.categoriesAdded + outcome.productsAdded, 0);
         db.close();
         QCOMPARE(readAll(path), before);
+    }
+
+    // A spreadsheet's tab-delimited save writes each cell as it is displayed: currency, the
+    // accounting forms, the exponent of a narrow column. The unit price of a line as stored,
+    // or the file's refusal; whether the entry screen takes the same text as typed.
+    void numbersAsSpreadsheetsWriteThem_data()
+    {
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("typedToo");
+        const QString noNumber = u"行 2: 単価は数字で入力してください。"_qs;
+        QTest::newRow("plain") << u"1200"_qs << u"1200"_qs << true;
+        QTest::newRow("full-width digits, comma, minus") << u"－１，２００．５"_qs << u"-1200.5"_qs << true;
+        QTest::newRow("yen sign of code page 932") << u"\\1,200"_qs << u"1200"_qs << false;
+        QTest::newRow("yen sign") << u"¥1,200"_qs << u"1200"_qs << false;
+        QTest::newRow("full-width yen sign") << u"￥１，２００"_qs << u"1200"_qs << false;
+        QTest::newRow("minus before the yen sign") << u"-\\1,200"_qs << u"-1200"_qs << false;
+        QTest::newRow("minus after the yen sign") << u"\\-1,200"_qs << u"-1200"_qs << false;
+        QTest::newRow("accounting, blanks between") << u" \\ 1,200 "_qs << u"1200"_qs << false;
+        QTest::newRow("parentheses") << u"(1,000)"_qs << u"-1000"_qs << false;
+        QTest::newRow("full-width parentheses") << u"（１，０００）"_qs << u"-1000"_qs << false;
+        QTest::newRow("yen sign in parentheses") << u"(\\1,000)"_qs << u"-1000"_qs << false;
+        QTest::newRow("white triangle") << u"△1,000"_qs << u"-1000"_qs << false;
+        QTest::newRow("black triangle") << u"▲1,000"_qs << u"-1000"_qs << false;
+        QTest::newRow("exponent") << u"1.2E+03"_qs << u"1200"_qs << false;
+        QTest::newRow("small exponent") << u"1.5e-01"_qs << u"0.15"_qs << false;
+        QTest::newRow("exponent, exactly") << u"4.35E+00"_qs << u"4.35"_qs << false;
+        QTest::newRow("en after the number") << u"1,200円"_qs << u"1200"_qs << false;
+        QTest::newRow("accounting zero") << u"\\ -"_qs << u"0"_qs << false;
+        QTest::newRow("dash alone") << u"-"_qs << u"0"_qs << false;
+        QTest::newRow("yen sign and en") << u"\\1,200円"_qs << noNumber << false;
+        QTest::newRow("parenthesis left open") << u"(1,000"_qs << noNumber << false;
+        QTest::newRow("two signs") << u"△-1,000"_qs << noNumber << false;
+        QTest::newRow("grouped mantissa") << u"1,200E+03"_qs << noNumber << false;
+        QTest::newRow("exponent without digits") << u"1.2E+"_qs << noNumber << false;
+        QTest::newRow("comma as decimal point") << u"\\1,5"_qs << noNumber << false;
+        QTest::newRow("beyond the sheets' digits")
+            << u"1E+12"_qs << u"行 2: 単価は整数部１２桁以内で入力してください。"_qs << false;
+    }
+
+    void numbersAsSpreadsheetsWriteThem()
+    {
+        QFETCH(QString, cell);
+        QFETCH(QString, stored);
+        QFETCH(bool, typedToo);
+        TestEnvironment env;
+        Database db;
+        QVERIFY(db.open(env.newDatabase()));
+        // Saved as an older spreadsheet program saves: code page 932, where it holds the text.
+        const QString text = LinesHeading + u"\r\n食品\tりんご\t1\t個\t"_qs + cell + u"\t0\t\r\n"_qs;
+        const QString file = env.writeFile(u"data.txt"_qs, cell.contains(u'¥') ? text.toUtf8() : cp932(text));
+        const ImportOutcome outcome = importLines(db, file, Day, headingMapping(ImportKind::Lines, file));
+        if (stored.startsWith(u"行"_qs)) {
+            QCOMPARE(outcome.details(), stored);
+        } else {
+            QCOMPARE(outcome.details(), QString());
+            QCOMPARE(rows(db, u"SELECT 単価 FROM 棚卸マスター"_qs), QStringList { stored });
+        }
+        QCOMPARE(TextRules::parseNumber(cell).has_value(), typedToo);
+    }
+
+    // Units follow the entry screen's rule: two full-width characters or four half-width.
+    void unitsTakeWhatTheEntryScreenTakes()
+    {
+        TestEnvironment env;
+        Database db;
+        QVERIFY(db.open(env.newDatabase()));
+        QString file = dataFile(env, LinesHeading,
+                                { u"食品\tりんご\t1\tｶｰﾄﾝ\t1\t1\t"_qs, u"食品\tみかん\t1\t 箱 \t1\t1\t"_qs,
+                                  u"食品\tかき\t1\tkg\t1\t1\t"_qs });
+        QCOMPARE(importLines(db, file, Day, headingMapping(ImportKind::Lines, file)).details(), QString());
+        QCOMPARE(rows(db, u"SELECT 単位 FROM 単位 ORDER BY 単位ID"_qs),
+                 QStringList({ u"ｶｰﾄﾝ"_qs, u"箱"_qs, u"kg"_qs }));
+        file = dataFile(env, LinesHeading, { u"食品\tりんご\t1\tケース\t1\t1\t"_qs, u"食品\tなし\t1\t箱\t1\t1\t"_qs });
+        ImportOutcome outcome = importLines(db, file, Day, headingMapping(ImportKind::Lines, file));
+        QCOMPARE(outcome.details(), u"行 2: 単位「ケース」が長すぎます。単位は全角で２文字以内にしてください。"_qs);
+        file = dataFile(env, u"品名\t単位\t単価"_qs, { u"ねじ\tpcs.\t1"_qs, u"くぎ\tパック\t1"_qs });
+        outcome = importProducts(db, file, headingMapping(ImportKind::Products, file), false);
+        QCOMPARE(outcome.details(), u"行 3: 単位「パック」が長すぎます。単位は全角で２文字以内にしてください。"_qs);
+        QCOMPARE(rowCount(db, Table::Tani), 3);
+    }
+
+    // UTF-16 saved without its byte-order mark reads as UTF-16, whichever byte comes first.
+    void utf16WithoutItsMark()
+    {
+        TestEnvironment env;
+        Database db;
+        QVERIFY(db.open(env.newDatabase()));
+        const QString text = u"品名\t単位\t単価\r\n一式\t組\t１，０００\r\n"_qs;
+        for (const auto order : { QStringEncoder::Utf16LE, QStringEncoder::Utf16BE }) {
+            QStringEncoder encoder(order);
+            const QString file = env.writeFile(u"utf16.txt"_qs, encoder.encode(text));
+            const ImportOutcome outcome = importProducts(db, file, headingMapping(ImportKind::Products, file), true);
+            QCOMPARE(outcome.details(), QString());
+        }
+        QCOMPARE(rows(db, u"SELECT * FROM 仕入商品"_qs), QStringList { u"1|一式|1000|組"_qs });
     }
 
     void manyBadRecordsAreCountedAfterTheFirstTen()

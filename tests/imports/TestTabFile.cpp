@@ -49,6 +49,11 @@ private slots:
                                          << SampleRecords;
         QTest::newRow("UTF-16 LE") << utf16(Sample, false) << TextEncoding::Utf16LE << SampleRecords;
         QTest::newRow("UTF-16 BE") << utf16(Sample, true) << TextEncoding::Utf16BE << SampleRecords;
+        QTest::newRow("UTF-16 LE without mark")
+            << utf16(Sample, false).mid(2) << TextEncoding::Utf16LE << SampleRecords;
+        QTest::newRow("UTF-16 BE without mark") << utf16(Sample, true).mid(2) << TextEncoding::Utf16BE << SampleRecords;
+        QTest::newRow("UTF-16 without mark, one column of kanji")
+            << utf16(u"品名\r\n一覧\r\n"_qs, false).mid(2) << TextEncoding::Utf16LE << u"1:品名\n2:一覧"_qs;
         QTest::newRow("code page 932 backslash and wave dash")
             << QByteArray("\\\t\x81\x60\t\x81\x5F") << TextEncoding::Cp932 << u"1:\\|～|＼"_qs;
 
@@ -114,6 +119,9 @@ private slots:
             utf8Fault);
         row("UTF-16 lone surrogate", utf16(u"a\nb"_qs, false) + QByteArray("\x00\xDC", 2), "1:a", 2, utf16Fault);
         row("UTF-16 odd length", utf16(u"a\nb"_qs, true) + "c", "1:a", 2, utf16Fault);
+        // Known as UTF-16 without its mark, its faults are named as UTF-16's.
+        row("UTF-16 without mark, lone surrogate", utf16(u"a\tb\nc"_qs, false).mid(2) + QByteArray("\x00\xDC", 2),
+            "1:a|b", 2, utf16Fault);
         row("NUL", QByteArray("a\nb\0c", 5), "1:a", 2,
             "NUL 文字があります（テキストファイルでないか、文字コードが違います）。");
         row("quote left open", "a\n\"b\nc\nd", "1:a", 2, openQuote);

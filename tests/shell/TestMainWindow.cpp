@@ -8,11 +8,13 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QIcon>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTableView>
+#include <QTreeView>
 
 namespace {
 
@@ -504,12 +506,29 @@ void TestMainWindow::dialogsBelongToTheirWindow()
     WidgetPrompter real;
     QString startedIn;
     QWidget* boxOwner = nullptr;
+    // The file dialog lists the files with their size, type and date, none of them cut short.
+    int waited = 0;
+    bool detailed = false;
+    QStringList cut;
+    QSize dialogSize;
     // The user cancels the file dialog and reads the message with Enter.
     QTimer user;
     connect(&user, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            QAbstractItemView* details = dialog->findChild<QTreeView*>(u"treeView"_qs);
+            const QHeaderView* header = static_cast<QTreeView*>(details)->header();
+            cut.clear();
+            for (int column = 1; column < header->count(); ++column) {
+                if (header->sectionSize(column) < details->sizeHintForColumn(column))
+                    cut << details->model()->headerData(column, Qt::Horizontal).toString();
+            }
+            // The folder is read, and the sizes and types filled in, a moment after the dialog shows.
+            if ((details->model()->rowCount(details->rootIndex()) == 0 || !cut.isEmpty()) && ++waited < 100)
+                return;
             startedIn = dialog->directory().absolutePath();
+            detailed = details->isVisible();
+            dialogSize = dialog->size();
             QTest::keyClick(dialog, Qt::Key_Escape);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxOwner = box->parentWidget();
@@ -522,6 +541,10 @@ void TestMainWindow::dialogsBelongToTheirWindow()
     request.directory = env.programDir();
     QVERIFY(!real.openFile(request));
     QCOMPARE(startedIn, env.programDir());
+    QVERIFY(detailed);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u" "_qs)));
+    QVERIFY2(dialogSize.width() >= std::min(900, window.screen()->availableGeometry().width() * 9 / 10),
+             qPrintable(QString::number(dialogSize.width())));
     // The window manager has not yet given the activation back to the window.
     QApplication::setActiveWindow(nullptr);
     real.notice(u"データベースの保存に失敗しました。"_qs, Prompter::Icon::Information, u"Information"_qs);

@@ -1,6 +1,7 @@
 #include "core/export/SpreadsheetExport.h"
 
 #include "core/app/AppState.h"
+#include "core/app/FileFolders.h"
 #include "core/app/Prompter.h"
 #include "core/app/WaitCursor.h"
 #include "core/export/SheetWriter.h"
@@ -91,7 +92,7 @@ bool saveAndOpen(AppState& state, const std::function<bool(const QString&, QStri
     request.filterIndex = 2;
     request.defaultSuffix = QStringLiteral("xlsx");
     request.mustExist = false;
-    const std::optional<QString> chosen = state.prompter.saveFile(request);
+    const std::optional<QString> chosen = saveFileIn(FileFolder::Export, state.settings, state.prompter, request);
     if (!chosen || chosen->isEmpty())
         return false;
     QString target = *chosen;

@@ -7,6 +7,7 @@
 #include "core/rules/TextRules.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <cmath>
@@ -21,7 +22,6 @@ constexpr qint64 ProgressInterval = 50;
 
 // Stored names keep their first characters only.
 constexpr int NameLength = 50;
-constexpr int UnitLength = 10;
 constexpr int MemoLength = 50;
 
 // Bytes of a counted line in a file, at the most, to reckon the lines of a file before reading it.
@@ -101,14 +101,16 @@ public:
         return m_record.fields.at(column - 1);
     }
 
-    // The number in field by the entry screen's rules; empty counts as 0 unless required.
-    // nullopt (a problem noted) for text that is no number or one too large.
+    // The number in field by the entry screen's rules, in the forms a spreadsheet writes as
+    // well (a yen sign, an accounting negative, an exponent); empty counts as 0 unless
+    // required. nullopt (a problem noted) for text that is no number or one too large.
     std::optional<double> number(int field, bool required = false)
     {
         const std::optional<QString> text = this->field(field);
         if (!text)
             return std::nullopt;
-        const TextRules::NumberInput input = TextRules::readNumber(label(field), *text);
+        const TextRules::NumberInput input
+            = TextRules::readNumber(label(field), *text, TextRules::NumberForms::Spreadsheet);
         if (!input.refusal.isEmpty()) {
             refuse(m_record.line, input.refusal);
             return std::nullopt;
@@ -120,6 +122,26 @@ public:
             return std::nullopt;
         }
         return input.value.value_or(0);
+    }
+
+    // The unit in field, without the blanks around it (as the entry screen takes them off);
+    // nullopt (a problem noted) for one longer than the unit master takes.
+    std::optional<QString> unit(int field)
+    {
+        std::optional<QString> text = this->field(field);
+        if (!text)
+            return std::nullopt;
+        if (!text->isEmpty() && (text->front().isSpace() || text->back().isSpace()))
+            text = text->trimmed();
+        // A file names a handful of units over and over: each is measured once.
+        if (text->isEmpty() || m_unitsFitting.contains(*text))
+            return text;
+        if (const std::optional<QString> tooLong = TextRules::nameTooLong(TextRules::Name::Unit, *text)) {
+            refuse(m_record.line, QStringLiteral("単位「%1」が長すぎます。%2").arg(*text, *tooLong));
+            return std::nullopt;
+        }
+        m_unitsFitting.insert(*text);
+        return text;
     }
 
     // A product's unit price as stored: the whole number nearest to price (halves to the
@@ -138,6 +160,7 @@ public:
     }
 
     qint64 line() const { return m_record.line; }
+    qint64 recordsRead() const { return m_done; }
     qint64 fileSize() const { return m_reader.size(); }
 
     // How the run ends when it was not a database failure.
@@ -197,6 +220,7 @@ private:
     int m_problemCount = 0;
     bool m_opened = false;
     bool m_cancelled = false;
+    QSet<QString> m_unitsFitting;
 };
 
 // The fields of the two imports, by their 1-based position in importFieldLabels().
@@ -213,6 +237,12 @@ QString importFailedMessage(ImportKind kind)
 {
     return kind == ImportKind::Lines ? QStringLiteral("インポートに失敗しました。棚卸データは取り込まれていません。")
                                      : QStringLiteral("インポートに失敗しました。品名情報は変更されていません。");
+}
+
+QString noRecordsMessage()
+{
+    return QStringLiteral("インポートするデータがありません。ファイルの１行目は見出し行で、"
+                          "２行目からがインポートするデータです。");
 }
 
 QString ImportOutcome::details() const
@@ -248,6 +278,10 @@ ImportSurvey surveyImportFile(const QString& path, const ImportMapping& mapping)
     }
     if (reader.hasError()) {
         survey.error = QStringLiteral("行 %1: %2").arg(reader.errorLine()).arg(reader.errorText());
+        return survey;
+    }
+    if (survey.records == 0) {
+        survey.error = noRecordsMessage();
         return survey;
     }
     survey.readable = true;
@@ -294,6 +328,12 @@ ImportOutcome runImport(Database& db, const QString& path, const ImportMapping& 
     while (run.next() && record(run, writer)) { }
     if (writer.hasFailed())
         return run.failed(db.fileName(), writer.error());
+    if (run.recordsRead() == 0 && !run.refused()) {
+        ImportOutcome& empty = run.outcome();
+        empty.status = ImportOutcome::Status::Failed;
+        empty.failure = noRecordsMessage();
+        return empty;
+    }
     ImportOutcome outcome = run.finish(ImportOutcome::Status::Done);
     if (outcome.status == ImportOutcome::Status::Done && !writer.commit())
         return run.failed(db.fileName(), writer.error());
@@ -313,7 +353,7 @@ ImportOutcome importLines(Database& db, const QString& path, const QDate& date, 
         if (name && name->isEmpty())
             run.refuse(run.line(), QStringLiteral("品名が入力されていません。"));
         const std::optional<double> quantity = run.number(LineField::Quantity);
-        const std::optional<QString> unitField = run.field(LineField::Unit);
+        const std::optional<QString> unitField = run.unit(LineField::Unit);
         const std::optional<double> unitPrice = run.number(LineField::UnitPrice);
         const std::optional<double> amount = run.number(LineField::Amount, true);
         const std::optional<QString> memoField = run.field(LineField::Memo);
@@ -322,7 +362,7 @@ ImportOutcome importLines(Database& db, const QString& path, const QDate& date, 
             return true;
         ImportOutcome& counts = run.outcome();
         const QString product = name->left(NameLength);
-        const QString unit = unitField->left(UnitLength);
+        const QString& unit = *unitField;
         std::optional<int> productId = writer.productId(product);
         if (!productId) {
             const std::optional<int> price = run.wholePrice(*unitPrice, LineField::UnitPrice);
@@ -357,7 +397,7 @@ ImportOutcome importProducts(Database& db, const QString& path, const ImportMapp
         const std::optional<QString> name = run.field(ProductField::Name);
         if (!name || name->isEmpty()) // a record without a name is no product: skipped
             return true;
-        const std::optional<QString> unitField = run.field(ProductField::Unit);
+        const std::optional<QString> unitField = run.unit(ProductField::Unit);
         const std::optional<double> unitPrice = run.number(ProductField::UnitPrice);
         if (!unitField || !unitPrice)
             return true;
@@ -365,7 +405,7 @@ ImportOutcome importProducts(Database& db, const QString& path, const ImportMapp
         if (!price || run.refused())
             return true;
         const QString product = name->left(NameLength);
-        const QString unit = unitField->left(UnitLength);
+        const QString& unit = *unitField;
         if (const std::optional<int> known = writer.productId(product)) {
             if (!updateExisting)
                 return true;

@@ -20,6 +20,8 @@ struct ImportProblem
 
 // What a look at the whole file before importing finds: how many records follow the
 // heading and whether the last one names a product (the dialogs' consistency test).
+// A file without a record after its heading (no heading either, or no text at all) is
+// not readable, with noRecordsMessage() as its error.
 struct ImportSurvey
 {
     bool readable = false;
@@ -52,6 +54,10 @@ struct ImportOutcome
 // The first line of the message of a run that failed. Every import writes all of its
 // records or none, so a failed run has changed nothing, and the message says that.
 QString importFailedMessage(ImportKind kind);
+
+// Why a file with no record after its heading line (or no line at all) imports nothing;
+// the imports stop on it with this message, as on a bad record.
+QString noRecordsMessage();
 
 // Called with the records done and the records in all, at most every 50 ms; returning
 // false stops the import with nothing written. The file is read once, so the records in

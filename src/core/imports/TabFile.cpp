@@ -11,6 +11,7 @@
 #include <cstring>
 #include <iconv.h>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -439,6 +440,7 @@ struct TabFileReader::State
     }
 
     bool start();
+    std::optional<TextEncoding> utf16WithoutMark();
     void detectWithoutMark(qint64 from);
     bool fill();
     bool parseRecord();
@@ -468,6 +470,10 @@ bool TabFileReader::State::start()
     } else if (got >= 2 && head[0] == 0xFE && head[1] == 0xFF) {
         encoding = TextEncoding::Utf16BE;
         mark = 2;
+    } else if (const std::optional<TextEncoding> wide = utf16WithoutMark(); failed) {
+        return false;
+    } else if (wide) {
+        encoding = *wide;
     } else {
         detectWithoutMark(0);
         if (failed)
@@ -486,6 +492,40 @@ bool TabFileReader::State::start()
     }
     opened = true;
     return true;
+}
+
+// UTF-16 written without its byte-order mark: no text in the other encodings holds a NUL
+// byte, while in UTF-16 every tab, line end, digit and Latin letter has one, in its high
+// byte: in the odd bytes of little-endian text, in the even bytes of big-endian text. The
+// start of the file decides; a few NUL bytes, or NULs on both sides alike, are no UTF-16
+// (and stop the reading as a file that is no text).
+std::optional<TextEncoding> TabFileReader::State::utf16WithoutMark()
+{
+    constexpr qint64 Looked = 64 * 1024;
+    std::unique_ptr<char[]> head(new char[Looked]);
+    if (!rewindTo(0)) {
+        fail(QStringLiteral("ファイルを読めません。"), 0);
+        return std::nullopt;
+    }
+    const qint64 got = readBytes(head.get(), Looked);
+    if (got < 0) {
+        fail(QStringLiteral("ファイルを読めません。"), 0);
+        return std::nullopt;
+    }
+    qint64 nul[2] = { 0, 0 };
+    for (qint64 i = 0; i < got; ++i) {
+        if (head[i] == 0)
+            ++nul[i % 2];
+    }
+    // At least one character in eight with a NUL high byte (a tab between every column
+    // makes many more), and few on the other side: a stray NUL in other text is no UTF-16.
+    const auto wide
+        = [&](int high) { return nul[high] >= 2 && nul[high] * 16 >= got && nul[1 - high] * 4 <= nul[high]; };
+    if (wide(1))
+        return TextEncoding::Utf16LE;
+    if (wide(0))
+        return TextEncoding::Utf16BE;
+    return std::nullopt;
 }
 
 // Valid UTF-8 is read as UTF-8. A file that is not, but whose well-formed UTF-8 sequences

@@ -6,8 +6,9 @@
 #include <memory>
 
 // The encodings a tab-delimited file is read in. A byte-order mark decides UTF-8 and
-// UTF-16; without one, text that is valid UTF-8 is read as UTF-8, anything else as
-// code page 932 (windows-31j), the encoding of older spreadsheet programs.
+// UTF-16; without one, UTF-16 is known by its NUL bytes, text that is valid UTF-8 is read
+// as UTF-8, anything else as code page 932 (windows-31j), the encoding of older
+// spreadsheet programs.
 enum class TextEncoding
 {
     Utf8,
@@ -49,8 +50,11 @@ struct TabRecord
 // - Without a byte-order mark the whole file is looked at first: valid UTF-8 is UTF-8.
 //   A file whose UTF-8 sequences far outnumber its broken ones (four to one) is UTF-8
 //   with a fault, reported with its line; anything else is code page 932.
-// - A NUL character is an error (the file is no text, or a UTF-16 file without its
-//   byte-order mark). So is a record of more than 16384 fields or 1048576 characters.
+// - UTF-16 without a byte-order mark is known by its NUL bytes (the high byte of every
+//   tab, line end and digit): NULs mostly in odd bytes are little-endian, mostly in even
+//   bytes big-endian, as far as the first 64 KiB show.
+// - Any other NUL character is an error (the file is no text). So is a record of more
+//   than 16384 fields or 1048576 characters.
 class TabFileReader
 {
 public:

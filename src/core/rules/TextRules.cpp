@@ -50,8 +50,60 @@ std::optional<QString> nameTooLong(Name name, const QString& text)
     return std::nullopt;
 }
 
-std::optional<double> parseNumber(const QString& text)
+namespace {
+
+// Characters of the spreadsheet forms in the ASCII copy of a text: letters no typed number holds.
+constexpr char YenMark = 'Y';
+constexpr char TriangleMark = 'T'; // △ ▲: an accounting negative
+constexpr char EnMark = 'J'; // 円 after the number
+
+void skipBlanks(const char*& begin, const char*& end)
 {
+    while (begin < end && *begin == ' ')
+        ++begin;
+    while (end > begin && end[-1] == ' ')
+        --end;
+}
+
+// The marks a spreadsheet puts around a number, taken off begin and end: before the digits at
+// most one sign of any form ("-", "+", "(", "△", "▲") and at most one yen sign, in either order
+// and with blanks between ("-\1,200", "\-1,200", "\ (1,000)"); after them the closing
+// parenthesis of an opening one and "円" (not with a yen sign as well). False when the marks do
+// not go together. sign is the sign written, 0 for none.
+bool takeSpreadsheetMarks(const char*& begin, const char*& end, char* sign)
+{
+    bool yen = false;
+    *sign = 0;
+    for (skipBlanks(begin, end); begin < end; skipBlanks(begin, end)) {
+        const char c = *begin;
+        if (c == YenMark && !yen)
+            yen = true;
+        else if ((c == '+' || c == '-' || c == '(' || c == TriangleMark) && *sign == 0)
+            *sign = c;
+        else
+            break;
+        ++begin;
+    }
+    bool closed = *sign != '(';
+    bool en = false;
+    for (; end > begin; skipBlanks(begin, end)) {
+        const char c = end[-1];
+        if (c == ')' && !closed)
+            closed = true;
+        else if (c == EnMark && !en && !yen)
+            en = true;
+        else
+            break;
+        --end;
+    }
+    return closed;
+}
+
+} // namespace
+
+std::optional<double> parseNumber(const QString& text, NumberForms forms)
+{
+    const bool spreadsheet = forms == NumberForms::Spreadsheet;
     // The text in ASCII: full-width digits, signs and marks as their half-width forms,
     // every kind of blank as a space. Anything else cannot be part of a number. (Imports
     // read millions of numbers: no regular expression, no allocation.)
@@ -71,27 +123,63 @@ std::optional<double> parseNumber(const QString& text)
             c = u'+';
         else if (ch.isSpace())
             c = u' ';
+        else if (spreadsheet) {
+            switch (c) {
+            case u'\\': // the yen sign of code page 932 (byte 0x5C) as it is decoded
+            case u'¥':
+            case u'￥':
+                c = YenMark;
+                break;
+            case u'△':
+            case u'▲':
+                c = TriangleMark;
+                break;
+            case u'円':
+                c = EnMark;
+                break;
+            case u'（':
+                c = u'(';
+                break;
+            case u'）':
+                c = u')';
+                break;
+            case u'Ｅ':
+            case u'ｅ':
+                c = u'E';
+                break;
+            default:
+                break;
+            }
+        }
         if (c >= 0x80 || length == int(sizeof buffer))
             return std::nullopt;
         buffer[length++] = char(c);
     }
     const char* begin = buffer;
     const char* end = buffer + length;
-    while (begin < end && *begin == ' ')
-        ++begin;
-    while (end > begin && end[-1] == ' ')
-        --end;
+    skipBlanks(begin, end);
     bool negative = false;
-    if (begin < end && (*begin == '+' || *begin == '-'))
+    if (spreadsheet) {
+        char sign = 0;
+        if (!takeSpreadsheetMarks(begin, end, &sign))
+            return std::nullopt;
+        // The accounting format writes zero as a dash alone.
+        if (begin == end)
+            return sign == '-' ? std::optional(0.0) : std::nullopt;
+        negative = sign == '-' || sign == '(' || sign == TriangleMark;
+    } else if (begin < end && (*begin == '+' || *begin == '-')) {
         negative = *begin++ == '-';
+    }
 
     // Digits with at most one decimal point, or commas between groups of three digits of
     // the whole part: "1,5" is a typing slip (or a decimal comma), never fifteen.
-    char digits[256];
+    // A spreadsheet's exponent ("E+03") may follow digits that are not grouped.
+    char digits[256 + 8];
     int kept = 0;
     int wholeDigits = 0, digitCount = 0, groupDigits = -1;
     bool point = false;
-    for (const char* p = begin; p < end; ++p) {
+    const char* p = begin;
+    for (; p < end; ++p) {
         const char c = *p;
         if (c >= '0' && c <= '9') {
             ++digitCount;
@@ -109,6 +197,8 @@ std::optional<double> parseNumber(const QString& text)
                 return std::nullopt;
             groupDigits = 0;
             continue;
+        } else if ((c == 'E' || c == 'e') && spreadsheet && digitCount > 0 && groupDigits < 0) {
+            break;
         } else {
             return std::nullopt;
         }
@@ -116,8 +206,21 @@ std::optional<double> parseNumber(const QString& text)
     }
     if (digitCount == 0 || (groupDigits >= 0 && !point && groupDigits != 3))
         return std::nullopt;
+    if (p < end) { // the exponent: a sign, then one to three digits
+        digits[kept++] = 'e';
+        ++p;
+        if (p < end && (*p == '+' || *p == '-'))
+            digits[kept++] = *p++;
+        const char* const exponent = p;
+        for (; p < end && *p >= '0' && *p <= '9' && p - exponent < 3; ++p)
+            digits[kept++] = *p;
+        if (p != end || p == exponent)
+            return std::nullopt;
+    }
+    // from_chars gives the double nearest to the decimal written: 1.2E+03 is 1200 exactly.
     double value = 0;
-    if (std::from_chars(digits, digits + kept, value).ptr != digits + kept)
+    const std::from_chars_result read = std::from_chars(digits, digits + kept, value);
+    if (read.ec != std::errc() || read.ptr != digits + kept)
         return std::nullopt;
     return negative ? -value : value;
 }
@@ -128,11 +231,11 @@ bool fitsSheet(double number)
     return std::isfinite(number) && std::fabs(number) < limit;
 }
 
-NumberInput readNumber(const QString& field, const QString& text)
+NumberInput readNumber(const QString& field, const QString& text, NumberForms forms)
 {
     if (text.trimmed().isEmpty())
         return {};
-    const std::optional<double> number = parseNumber(text);
+    const std::optional<double> number = parseNumber(text, forms);
     if (!number)
         return { std::nullopt, field + QStringLiteral("は数字で入力してください。") };
     if (!fitsSheet(*number))

@@ -23,10 +23,24 @@ int nameLimit(Name name);
 // The message for a text over its name's limit; nullopt when the text fits.
 std::optional<QString> nameTooLong(Name name, const QString& text);
 
-// A number as a user types it, with or without the Japanese input method: full-width
-// digits and signs, "．" or "." as the decimal point, "，" or "," between groups of three
-// digits ("1,500"; "1,5" is no number), blanks around it. nullopt when the text is no number.
-std::optional<double> parseNumber(const QString& text);
+// Which ways of writing a number are taken.
+enum class NumberForms
+{
+    // As a user types it, with or without the Japanese input method: full-width digits and
+    // signs, "．" or "." as the decimal point, "，" or "," between groups of three digits
+    // ("1,500"; "1,5" is no number), blanks around it.
+    Typed,
+    // As a spreadsheet writes a cell in a tab-delimited file, the way it is displayed: what
+    // is typed, and also a yen sign before the number ("\1,200" of code page 932, "¥1,200",
+    // "￥1,200") or "円" after it ("1,200円"), the accounting forms of a negative number
+    // ("(1,000)", "△1,000", "▲1,000"), the accounting zero ("-", "\ -") and the exponent
+    // form of a narrow column ("1.2E+03").
+    Spreadsheet
+};
+
+// The number the text writes; nullopt when the text is no number. The value is the double
+// nearest to the decimal written ("1.2E+03" is 1200 exactly).
+std::optional<double> parseNumber(const QString& text, NumberForms forms = NumberForms::Typed);
 
 // The sheets print quantities, unit prices and amounts with at most this many digits
 // before the decimal point.
@@ -39,7 +53,7 @@ struct NumberInput
     std::optional<double> value; // nullopt for an empty text as well
     QString refusal; // empty when the text is a number that fits, or empty
 };
-NumberInput readNumber(const QString& field, const QString& text);
+NumberInput readNumber(const QString& field, const QString& text, NumberForms forms = NumberForms::Typed);
 
 // Amount of a line: unit price times quantity as decimal numbers (4.35 × 100 = 435, not the
 // binary product's 434.99…), truncated toward zero (12.5 × 3 = 37).

@@ -198,7 +198,8 @@ void ImportColumnsDialog::showRow(int row)
 
 void ImportColumnsDialog::chooseFile()
 {
-    const std::optional<QString> chosen = m_state.prompter.openFile(importFileRequest());
+    const std::optional<QString> chosen
+        = openFileIn(importFolder(m_form.kind), m_state.settings, m_state.prompter, importFileRequest());
     if (!chosen || chosen->isEmpty())
         return;
     Text2->setText(*chosen);

@@ -54,6 +54,11 @@ FileDialogRequest importFileRequest()
     return request;
 }
 
+FileFolder importFolder(ImportKind kind)
+{
+    return kind == ImportKind::Lines ? FileFolder::ImportLines : FileFolder::ImportProducts;
+}
+
 QStringList importRunHelp()
 {
     return {

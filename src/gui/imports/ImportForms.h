@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/app/FileFolders.h"
 #include "core/app/Prompter.h"
 #include "core/imports/ImportMapping.h"
 
@@ -27,8 +28,10 @@ struct ImportForm
 
 const ImportForm& importForm(ImportKind kind);
 
-// The file dialog both dialogs choose an import file with.
+// The file dialog both dialogs choose an import file with, and the folder it starts in
+// for each kind.
 FileDialogRequest importFileRequest();
+FileFolder importFolder(ImportKind kind);
 
 // The help both run dialogs show.
 QStringList importRunHelp();

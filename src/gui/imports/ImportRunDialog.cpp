@@ -3,6 +3,7 @@
 #include "core/app/AppState.h"
 #include "core/app/BuiltinPicture.h"
 #include "core/app/Clock.h"
+#include "core/app/FileFolders.h"
 #include "core/app/Prompter.h"
 #include "core/app/WaitCursor.h"
 #include "core/files/FailureCause.h"
@@ -183,7 +184,8 @@ void ImportRunDialog::reject()
 
 void ImportRunDialog::chooseFile()
 {
-    const std::optional<QString> chosen = m_state.prompter.openFile(importFileRequest());
+    const std::optional<QString> chosen
+        = openFileIn(importFolder(m_form.kind), m_state.settings, m_state.prompter, importFileRequest());
     if (!chosen || chosen->isEmpty())
         return;
     txtFileName->setText(*chosen);

@@ -1,6 +1,7 @@
 #include "gui/printing/PrintDialogFrame.h"
 
 #include "core/app/AppState.h"
+#include "core/app/FileFolders.h"
 #include "core/app/Prompter.h"
 #include "core/app/Settings.h"
 #include "core/app/WaitCursor.h"
@@ -337,7 +338,7 @@ void PrintDialogFrame::savePdf()
         = documentTitle().simplified().remove(QLatin1Char(' ')).remove(QLatin1Char('/')) + QStringLiteral(".pdf");
     request.filter = QStringLiteral("PDF ﾌｧｲﾙ (*.pdf)|*.pdf|");
     request.defaultSuffix = QStringLiteral("pdf");
-    const std::optional<QString> chosen = m_state.prompter.saveFile(request);
+    const std::optional<QString> chosen = saveFileIn(FileFolder::Pdf, m_state.settings, m_state.prompter, request);
     if (!chosen || chosen->isEmpty())
         return;
     QString path = *chosen;

@@ -6,13 +6,16 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPageSize>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScreen>
 #include <QTextStream>
+#include <QTreeView>
 
 namespace {
 
@@ -50,6 +53,27 @@ public:
     ArrowWhileOpen(const ArrowWhileOpen&) = delete;
     ArrowWhileOpen& operator=(const ArrowWhileOpen&) = delete;
 };
+
+// Qt's own file dialog is too narrow to tell files apart by their size, type and date, and
+// cuts those columns short: it opens in its detail view, wide enough for them beside names
+// of some length (within the screen), each of them as wide as its texts and the names
+// taking the rest. A dialog of the desktop keeps its own ways.
+void showDetails(QFileDialog& dialog)
+{
+    dialog.setViewMode(QFileDialog::Detail);
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+    QSize size(900, 540);
+    const QWidget* parent = dialog.parentWidget();
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    dialog.resize(size.expandedTo(dialog.minimumSizeHint()));
+}
 
 } // namespace
 
@@ -96,6 +120,7 @@ std::optional<QString> WidgetPrompter::runFileDialog(const FileDialogRequest& re
         dialog.selectFile(request.fileName);
     // Whether an existing file may be replaced is the program's own question.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    showDetails(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
