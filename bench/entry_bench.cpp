@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Speed of the entry screen's work on a large business file.
 //   bench_entry [FILE.idb]   (made when missing: a million lines, a hundred thousand products)
 // Prints the median, the 95th percentile and the slowest of repeated runs of each step.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Speed and memory of the spreadsheet export on a large business file.
 //   bench_export [FILE.idb]   (made when missing, as for bench_entry; default /tmp/large.idb)
 // A file of 20,000 lines of one date is made beside the output in the temporary folder.

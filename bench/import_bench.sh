@@ -1,4 +1,6 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kotrina developers
 # Import benchmark, run by hand (not by ctest):
 #   1. a 1,000,000-line code page 932 file (40 categories, 7,000 products) imported with
 #      `kotrina import lines` into a fresh database made from the template, against the

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // The files of bench/import_bench.sh:
 //   import_bench_data lines CP932.txt UTF8.txt LINES    the same counted lines in both encodings
 //   import_bench_data products CP932.txt COUNT          COUNT products, every name a new one

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // The long work on a large business file, each on a copy of it in a temporary folder:
 //   bench_longwork close FILE.idb     time from the main window's close to its end (the backup), twice
 //   bench_longwork upgrade FILE.idb   time of the one-time upgrade of the copy made a version 1 file,

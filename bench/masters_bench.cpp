@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Speed of the product screen on a hundred thousand products.
 //   bench_masters [FILE.idb]   (made when missing, as for bench_entry)
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise.

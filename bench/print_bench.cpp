@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Speed and memory of the stocktaking sheet: 28,000 lines of one date in one category, a
 // sheet of 1,000 A4 pages, written to a PDF file; and the same lines on the continuous form.
 //   bench_print   (the data file is made in the temporary folder when missing)

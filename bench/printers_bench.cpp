@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Opening the printer settings and the stocktaking sheet's print dialog: 20 printers in a listed
 // catalogue (the settings ask the driver of the current one), and the machine's own CUPS printers
 // for comparison. Target: 200 ms each.

@@ -1,4 +1,6 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kotrina developers
 # Reliability trials, run by hand (not by ctest):
 #   1. kill -9 at random moments during 1,000 line registrations; after every kill the file
 #      must pass PRAGMA integrity_check and hold every line whose registration was acknowledged;

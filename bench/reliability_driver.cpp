@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // The steps of the reliability trials (bench/reliability.sh), each a process of its own so
 // the script can kill it at any moment:
 //   reliability_driver make FILE LINES                 a business file made from the template

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Speed of the correction screen's work on a large business file.
 //   bench_review [FILE.idb]   (made when missing, as for bench_entry)
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Speed of the A4 sheets on the 200,000 lines of one date of the large business file: the
 // count book against the stocktaking sheet in pages per second, and the summary sheets
 // (100,000 products, 60 categories) from the query to the finished PDF file.

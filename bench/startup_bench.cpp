@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Time from process start to the main window shown and painted, the way the program
 // starts: splash, load (settings, database, picture), show.
 //   bench_startup DATABASE.idb [runs are separate processes: call it repeatedly]

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Speed of the summary list on a large business file, against the sqlite3 program.
 //   bench_summary [FILE.idb]   (made when missing, as for bench_entry)
 

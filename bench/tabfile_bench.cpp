@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Speed and memory of the tab-delimited file reader on a shop-sized import file.
 //   bench_tabfile [LINES]   (default 1,000,000; the files are made in the temporary folder)
 // Reads the same lines in code page 932, UTF-8 and UTF-16 LE, three times each.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Runs every file of the given folders (or the given files) through the fuzz target once,
 // without libFuzzer: an input that once made the reader fail stays in the corpus and is
 // checked by every ctest run.

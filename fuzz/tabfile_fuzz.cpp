@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Feeds arbitrary bytes to the tab-delimited file reader and to the import mapping
 // readers, and checks what every caller relies on: records come in the order of their
 // lines, each has a field, an error names a line and reading stops after it; read again

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kotrina developers
 # Takes a picture of the main window (offscreen, no display needed) into docs/.
 set -euo pipefail
 cd "$(dirname "$0")/.."

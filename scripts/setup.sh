@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kotrina developers
 # Sets up a fresh Debian 12 machine for Kotrina: installs every package the build, the
 # program and the tests need, then configures and builds into ./build.
 set -euo pipefail

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kotrina developers
 # Fails when an include points from a lower layer to a higher one:
 #   src/core  never includes src/gui, src/cli or a QtWidgets/QtPrintSupport header;
 #   src/gui   never includes src/cli, and src/cli never includes src/gui;

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kotrina developers
 """Checks a folder of HTML pages: every picture, stylesheet and link a page refers to exists
 (anchors included), every page reads as UTF-8, every page can be reached from index.html,
 and every other file of the folder (pictures, stylesheets) is used by some page.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Writes the empty business file that every new database is copied from.
 
 #include "core/store/Schema.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 #include "cli/VersionCommand.h"
 
 #include "core/app/Paths.h"

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kotrina developers
 # Runs a test program against a real Japanese input method: an X server of its own
 # (Xvfb), a D-Bus session of its own, ibus with the mozc engine, and Qt talking to ibus.
 # Usage: with_ibus.sh TEST_PROGRAM [ARGUMENTS…]

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 #include "SheetFile.h"
 #include "TestRegistry.h"
 #include "core/printing/PrinterFonts.h"
@@ -185,11 +187,15 @@ private slots:
         QFETCH(QString, fillIn);
         TestEnvironment env;
         const QString file = env.path(u"rare.pdf"_qs);
-        QVERIFY(writePdfPages(file, u"rare"_qs, [&](PageSurface& s) {
-            s.setFont(face, 24);
-            for (qsizetype i = 0; i <= rareCharacters.size(); ++i)
-                s.drawText(10 + double(i) * cellMm, topMm, i < rareCharacters.size() ? rareCharacters[i] : noGlyph);
-        }));
+        QCOMPARE(writePdfPages(file, u"rare"_qs,
+                               [&](PageSurface& s) {
+                                   s.setFont(face, 24);
+                                   for (qsizetype i = 0; i <= rareCharacters.size(); ++i)
+                                       s.drawText(10 + double(i) * cellMm, topMm,
+                                                  i < rareCharacters.size() ? rareCharacters[i] : noGlyph);
+                                   return true;
+                               }),
+                 PagesWritten::Done);
         const QString page = env.path(u"rare"_qs);
         QVERIFY(run(u"pdftoppm"_qs,
                     { u"-r"_qs, QString::number(dpi), u"-gray"_qs, u"-png"_qs, u"-singlefile"_qs, file, page }));

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // Runs one whole-file operation, so a test can kill it part way through:
 //   kotrina_fileop_child compact FILE
 //   kotrina_fileop_child saveas FILE TARGET

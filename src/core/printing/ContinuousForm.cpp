@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // The continuous form "HISAGO 1151": the paper carries its own grid and headings, so only
 // the data is printed, at the form's positions.
 #include "core/printing/PageSurface.h"

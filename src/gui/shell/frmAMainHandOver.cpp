@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // The main window's part in the hand-over from a second start of the program: the file it
 // was given is opened here, through the open command, once the user agrees.
 

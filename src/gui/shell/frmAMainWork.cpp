@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kotrina developers
 // The main window's long work: the window that shows it, and the backup at closing.
 
 #include "core/app/AppState.h"
