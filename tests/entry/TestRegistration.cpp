@@ -49,24 +49,6 @@ LineInput line(const QString& product, double quantity, double unitPrice, const 
     return input;
 }
 
-// Makes the file at path what a file looked like before the name indexes existed.
-bool dropNameIndexes(const QString& path)
-{
-    return onRawConnection(path, [](QSqlQuery& q) {
-        QStringList drops;
-        if (!q.exec(u"SELECT name FROM sqlite_master WHERE type = 'trigger'"_qs))
-            return false;
-        while (q.next())
-            drops << uR"(DROP TRIGGER "%1")"_qs.arg(q.value(0).toString());
-        for (const QString& table : NameIndex::indexTables() + QStringList { NameIndex::lineNamesTable() })
-            drops << uR"(DROP TABLE "%1")"_qs.arg(table);
-        drops << u"PRAGMA user_version = 1"_qs;
-        const bool ok = std::all_of(drops.begin(), drops.end(), [&](const QString& sql) { return q.exec(sql); });
-        q.finish();
-        return ok;
-    });
-}
-
 // Makes the file at path what a file of schema version 2 looked like: the lines' name
 // indexes over every line, kept by triggers on 棚卸マスター itself.
 bool makeVersion2(const QString& path)
@@ -410,7 +392,7 @@ void TestRegistration::nameIndexFindsWhatTheScanFinds()
     const QString indexedFile = s.db.fileName();
     s.db.close();
     QVERIFY(QFile::copy(indexedFile, plainFile));
-    QVERIFY(dropNameIndexes(plainFile));
+    QVERIFY(makeVersion1(plainFile));
     Database indexed, plain;
     QVERIFY(indexed.open(indexedFile));
     // An older file opened read-only stays as it is and is searched the plain way.

@@ -177,7 +177,7 @@ private slots:
             QCOMPARE(*file, args.isEmpty() ? QString() : args.constLast());
     }
 
-    void helpListsTheCommandsTheManualsDescribe()
+    void helpListsTheCommandsTheManualDescribes()
     {
         QVERIFY(CommandLine::isFor({ u"export"_qs }));
         QVERIFY(CommandLine::isFor({ u"--help"_qs }));
@@ -193,14 +193,12 @@ private slots:
             commands << m.next().captured(1);
         QVERIFY2(commands.contains(u"export lines"_qs) && commands.contains(u"check"_qs), qPrintable(help.out));
         QVERIFY(commands.size() >= 9);
-        QFile page(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../data/kotrina.1.in"));
+        // The manual pages are held to the same list, options and all, by check_manpages.py.
         QFile guide(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../docs/manual/commandline.html"));
-        QVERIFY(page.open(QIODevice::ReadOnly) && guide.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(page.readAll());
+        QVERIFY(guide.open(QIODevice::ReadOnly));
         const QString listing = QString::fromUtf8(guide.readAll());
         for (const QString& command : commands)
-            QVERIFY2(text.contains(command) && listing.contains(u"<code>"_qs + command + u"</code>"_qs),
-                     qPrintable(command));
+            QVERIFY2(listing.contains(u"<code>"_qs + command + u"</code>"_qs), qPrintable(command));
     }
 };
 

@@ -16,16 +16,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QLabel>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cups/cups.h>
@@ -62,8 +59,9 @@ QStringList landed(const QString& part)
     return landingFolder().entryList({ QStringLiteral("*") + part + QStringLiteral("*.pdf") }, QDir::Files, QDir::Name);
 }
 
-// Waits for a file that was not there before; it is whole once pdfinfo reads it.
-QString arrival(const QString& part, const QStringList& before)
+// Waits for a file that was not there before; it is whole once pdfinfo reads it, and info
+// holds what pdfinfo said.
+QString arrival(const QString& part, const QStringList& before, QString* info = nullptr)
 {
     QString file;
     const auto whole = [&] {
@@ -75,6 +73,8 @@ QString arrival(const QString& part, const QStringList& before)
             pdfinfo.waitForFinished(30000);
             if (pdfinfo.exitCode() == 0) {
                 file = landingFolder().filePath(name);
+                if (info)
+                    *info = QString::fromUtf8(pdfinfo.readAllStandardOutput());
                 return true;
             }
         }
@@ -172,22 +172,9 @@ private slots:
             QVERIFY(painter.isActive());
             painter.drawText(QPointF(printer.resolution(), printer.resolution()), QStringLiteral("棚卸表 1,234"));
         }
-        // It lands a moment after the job is sent; pdfinfo reads it once it is whole.
-        const QDir folder = landingFolder();
-        QString landed;
         QString info;
-        const auto arrived = [&] {
-            const QStringList found = folder.entryList({ title + QStringLiteral("*.pdf") }, QDir::Files);
-            if (found.isEmpty())
-                return false;
-            landed = folder.filePath(found.first());
-            QProcess pdfinfo;
-            pdfinfo.start(QStringLiteral("pdfinfo"), { landed });
-            pdfinfo.waitForFinished(30000);
-            info = QString::fromUtf8(pdfinfo.readAllStandardOutput());
-            return pdfinfo.exitCode() == 0;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(arrived(), 90000);
+        const QString landed = arrival(title, {}, &info);
+        QVERIFY(!landed.isEmpty());
         QFile::remove(landed);
         QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))), qPrintable(info));
         QVERIFY2(info.contains(QStringLiteral("(A4)")), qPrintable(info));
@@ -253,21 +240,10 @@ private slots:
         QueueSheet s(QDate(2037, 11, 24), 28 * 12);
         const QString title = QStringLiteral("棚卸表 2037/11/24");
         const int jobsBefore = jobsTitled(title);
-        QString said;
-        QTimer user;
-        user.setInterval(0);
-        connect(&user, &QTimer::timeout, &user, [&] {
-            auto* progress = s.w.screen->findChild<WorkProgress*>();
-            if (!progress || !progress->isVisible())
-                return;
-            said = progress->windowTitle() + u'|' + progress->findChild<QLabel*>(QStringLiteral("lblWork"))->text()
-                + u'|' + progress->findChild<QLabel*>(QStringLiteral("lblCount"))->text();
-            QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
-            user.stop();
-        });
-        user.start();
+        const CancelWhenShown user(s.w.screen);
         s.w.click("Command3");
         WorkProgress::setShowAfter(700);
+        const QString said = user.said.join(u'|');
         QVERIFY2(said.startsWith(QStringLiteral("棚　卸　表　印刷|棚卸表を印刷しています…|")), qPrintable(said));
         QVERIFY2(said.endsWith(QStringLiteral(" / 12 ページ")), qPrintable(said));
         // Nothing reached the queue, and nothing was said: the user stopped it.

@@ -21,13 +21,6 @@ namespace {
 
 const QString Day = u"2026-03-31"_qs;
 
-bool integrityOk(const QString& file)
-{
-    return onRawConnection(file, [](QSqlQuery& q) {
-        return q.exec(u"PRAGMA integrity_check"_qs) && q.next() && q.value(0).toString() == QLatin1String("ok");
-    });
-}
-
 // The ways a disk or a copy damages a closed file.
 enum class Damage
 {

@@ -230,25 +230,13 @@ private slots:
         QVERIFY(d.db().exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "項目ID" = 1)")));
         d.open();
         // The user reads the window and presses its キャンセル while the pages are drawn.
-        QStringList said;
-        QTimer user;
-        user.setInterval(0);
-        connect(&user, &QTimer::timeout, &user, [&] {
-            auto* progress = d.w.screen->findChild<WorkProgress*>();
-            if (!progress || !progress->isVisible())
-                return;
-            said << progress->windowTitle() << progress->findChild<QLabel*>(QStringLiteral("lblWork"))->text()
-                 << progress->findChild<QLabel*>(QStringLiteral("lblCount"))->text();
-            QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
-            user.stop();
-        });
-        user.start();
+        const CancelWhenShown user(d.w.screen);
         const QString path = d.env.path(QStringLiteral("long.pdf"));
         d.prompter.answerFile(path);
         d.w.click("cmdPdf");
-        QCOMPARE(said.value(0), QStringLiteral("棚　卸　表　印刷"));
-        QCOMPARE(said.value(1), QStringLiteral("棚卸表をPDFファイルに保存しています…"));
-        QVERIFY2(said.value(2).endsWith(QStringLiteral(" / 108 ページ")), qPrintable(said.join(u'|')));
+        QCOMPARE(user.said.value(0), QStringLiteral("棚　卸　表　印刷"));
+        QCOMPARE(user.said.value(1), QStringLiteral("棚卸表をPDFファイルに保存しています…"));
+        QVERIFY2(user.said.value(2).endsWith(QStringLiteral(" / 108 ページ")), qPrintable(user.said.join(u'|')));
         // Stopped: no file, not even a part of one beside it, and nothing to say.
         QVERIFY(!QFile::exists(path));
         QCOMPARE(QDir(d.env.path({}))

@@ -39,9 +39,8 @@ class TestHelpWindows : public QObject
 
 private Q_SLOTS:
     void withoutPagesSupportAndUpdateSayWhereThingsAre();
-    void updateWindowFillsAndEmptiesTheClipboard();
-    void updateEndsTheProgramWithItsBackup_data();
-    void updateEndsTheProgramWithItsBackup();
+    void updateWindowFillsTheClipboardThenEndsTheProgram_data();
+    void updateWindowFillsTheClipboardThenEndsTheProgram();
     void manualAndOnlineSupport();
     void versionWindowAndSystemInformation();
     void anOpenerThatFindsNoProgramIsNoticed();
@@ -88,14 +87,24 @@ void TestHelpWindows::withoutPagesSupportAndUpdateSayWhereThingsAre()
     QVERIFY(m.modals.screens.isEmpty() && m.window->isVisible());
 }
 
-void TestHelpWindows::updateWindowFillsAndEmptiesTheClipboard()
+void TestHelpWindows::updateWindowFillsTheClipboardThenEndsTheProgram_data()
 {
+    QTest::addColumn<bool>("browser");
+    QTest::newRow("the browser opens the page") << true;
+    QTest::newRow("no browser starts") << false;
+}
+
+void TestHelpWindows::updateWindowFillsTheClipboardThenEndsTheProgram()
+{
+    QFETCH(bool, browser);
     MainWindow m;
     m.start(m.env.newDatabase());
+    m.desktop.succeeds = browser;
     m.settings.setValue(Setting::UpdateURL, QStringLiteral("https://shop.example.jp/kotrina/#update"));
     QGuiApplication::clipboard()->setText(QStringLiteral("前に写したもの"));
 
-    // Opening puts the program's folder on the clipboard at once; Escape leaves it empty.
+    // Opening puts the program's folder on the clipboard at once; Escape leaves it empty
+    // and the program running.
     QString shown;
     m.modals.steps[u"DialogUpdate"_qs] = [&](QDialog* dialog) {
         shown = dialog->findChild<QLineEdit*>(u"Text1"_qs)->text() + u"|"_qs + QGuiApplication::clipboard()->text();
@@ -107,22 +116,6 @@ void TestHelpWindows::updateWindowFillsAndEmptiesTheClipboard()
     QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
     QVERIFY(m.desktop.opened.isEmpty() && m.window->isVisible());
     QVERIFY(m.prompter.shown().isEmpty());
-}
-
-void TestHelpWindows::updateEndsTheProgramWithItsBackup_data()
-{
-    QTest::addColumn<bool>("browser");
-    QTest::newRow("the browser opens the page") << true;
-    QTest::newRow("no browser starts") << false;
-}
-
-void TestHelpWindows::updateEndsTheProgramWithItsBackup()
-{
-    QFETCH(bool, browser);
-    MainWindow m;
-    m.start(m.env.newDatabase());
-    m.desktop.succeeds = browser;
-    m.settings.setValue(Setting::UpdateURL, QStringLiteral("https://shop.example.jp/kotrina/#update"));
 
     m.modals.steps[QStringLiteral("DialogUpdate")] = [](QDialog* dialog) {
         QTest::keyClick(dialog->findChild<QPushButton*>(QStringLiteral("OKButton")), Qt::Key_Space);

@@ -133,13 +133,6 @@ int linesIn(const QString& file)
     return db.open(file) ? rowCount(db, Table::Tana) : -1;
 }
 
-bool integrityOk(const QString& file)
-{
-    return onRawConnection(file, [](QSqlQuery& q) {
-        return q.exec(u"PRAGMA integrity_check"_qs) && q.next() && q.value(0).toString() == QLatin1String("ok");
-    });
-}
-
 // Whether the name indexes list exactly the rows that hold a sample word: the products,
 // and the distinct names (with product ID) of the lines.
 bool nameIndexesAgree(const Database& db)

@@ -117,6 +117,14 @@ bool onRawConnection(const QString& path, const std::function<bool(QSqlQuery&)>&
     return ok;
 }
 
+bool integrityOk(const QString& path)
+{
+    return onRawConnection(path, [](QSqlQuery& q) {
+        return q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next()
+            && q.value(0).toString() == QLatin1String("ok");
+    });
+}
+
 bool makeVersion1(const QString& path)
 {
     return onRawConnection(path, [](QSqlQuery& q) {

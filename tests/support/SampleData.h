@@ -42,6 +42,9 @@ QByteArray staleDateIndex(const QString& path);
 // the file does not open or work says so.
 bool onRawConnection(const QString& path, const std::function<bool(QSqlQuery&)>& work);
 
+// Whether SQLite's full integrity check of the closed database file finds it sound.
+bool integrityOk(const QString& path);
+
 // Makes the closed database file at path what a file of schema version 1 was: without the
 // name indexes, their lists and triggers, so that opening it for work upgrades it.
 bool makeVersion1(const QString& path);

@@ -3,6 +3,7 @@
 #include "ScreenTest.h"
 
 #include "gui/shell/frmTipA.h"
+#include "gui/widgets/WorkProgress.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QDateEdit>
 #include <QDialog>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -166,4 +168,19 @@ ModalAnswerer::ModalAnswerer()
         }
     });
     m_timer.start(5);
+}
+
+CancelWhenShown::CancelWhenShown(QWidget* owner)
+{
+    m_user.setInterval(0);
+    QObject::connect(&m_user, &QTimer::timeout, &m_user, [this, owner] {
+        auto* progress = owner->findChild<WorkProgress*>();
+        if (!progress || !progress->isVisible())
+            return;
+        said << progress->windowTitle() << progress->findChild<QLabel*>(QStringLiteral("lblWork"))->text()
+             << progress->findChild<QLabel*>(QStringLiteral("lblCount"))->text();
+        QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+        m_user.stop();
+    });
+    m_user.start();
 }

@@ -99,3 +99,15 @@ public:
 private:
     QTimer m_timer;
 };
+
+// Presses キャンセル in the long-work window of owner as soon as it shows, as a user does;
+// said holds what the window read then: its title, its text and its count.
+class CancelWhenShown
+{
+public:
+    explicit CancelWhenShown(QWidget* owner);
+    QStringList said;
+
+private:
+    QTimer m_user;
+};
