@@ -5,6 +5,7 @@
 #include "TestRegistry.h"
 #include "TestSession.h"
 #include "core/lines/LineChecks.h"
+#include "core/lines/LineRegistration.h"
 #include "core/store/RecordList.h"
 #include "gui/review/frmInAmd2.h"
 #include "gui/widgets/LookupCombo.h"
@@ -186,6 +187,19 @@ void TestCorrectionScreen::editing()
     QVERIFY(c.db().exec(uR"(INSERT INTO "棚卸マスター" ("ID", "日付", "項目ID", "品名", "単価") VALUES
             (5, '2026-03-31', 2, '洗剤', 0), (6, '2026-03-31', 2, '漂白剤', 0))"_qs));
     c.open();
+    // The status line's figures, kept by the connection, stay those a fresh count gives
+    // while the grid corrects prices and moves lines between dates.
+    const QDate day(2026, 3, 31), later(2026, 4, 1);
+    Database fresh;
+    QVERIFY(fresh.open(c.db().fileName(), nullptr, Database::Access::ReadOnly));
+    const auto figuresKept = [&] {
+        for (QDate date : { day, later }) {
+            if (statusLineText(c.db(), date) != statusLineText(fresh, date))
+                return false;
+        }
+        return true;
+    };
+    QVERIFY(figuresKept());
     // Each edit leaves its line out of the search; Tab goes on to the next cell of the same line.
     auto editThenNext = [&c](int row, int column, const QString& text, const QString& next) {
         QVERIFY(c.edit(row, column, text, Qt::Key_Tab));
@@ -225,11 +239,13 @@ void TestCorrectionScreen::editing()
     QCOMPARE(c.field(2, "数量").toDouble(), 0.125); // a fraction is kept whole
     QVERIFY(c.edit(1, 7, u"１２３４５６７"_qs));
     QCOMPARE(c.grid()->model()->index(1, 7).data().toString(), u"1234567"_qs);
+    QVERIFY(figuresKept());
 
     QVERIFY(c.edit(0, 3, u"O'Brien 100%"_qs));
     QCOMPARE(c.field(1, "品名").toString(), u"O'Brien 100%"_qs);
     QVERIFY(c.edit(0, 1, u"2026/04/01"_qs));
     QCOMPARE(c.field(1, "日付").toString(), u"2026-04-01"_qs);
+    QVERIFY(figuresKept());
 
     // Text in a number column, a fraction as an ID, a date that is none: refused, old value kept.
     QVERIFY(c.edit(1, 6, u"百円"_qs));
