@@ -48,34 +48,6 @@ LineInput line(const QString& product, double quantity, double unitPrice, const 
     return input;
 }
 
-// Makes the file at path what a file of schema version 2 looked like: the lines' name
-// indexes over every line, kept by triggers on 棚卸マスター itself.
-bool makeVersion2(const QString& path)
-{
-    return onRawConnection(path, [](QSqlQuery& q) {
-        QStringList sql;
-        const QString list = NameIndex::lineNamesTable();
-        sql << uR"(DROP TRIGGER "%1_追加")"_qs.arg(list) << uR"(DROP TRIGGER "%1_変更")"_qs.arg(list);
-        for (auto kind : { NameIndex::Kind::Trigrams, NameIndex::Kind::ShortWords })
-            sql << uR"(DROP TABLE "%1")"_qs.arg(NameIndex::indexTable(Table::Tana, kind));
-        sql << uR"(DROP TABLE "%1")"_qs.arg(list)
-            << uR"(CREATE VIRTUAL TABLE "棚卸マスター_品名索引" USING fts5("品名", content='棚卸マスター',
-                   content_rowid='ID', tokenize='trigram', detail=none, columnsize=0))"_qs
-            << uR"(CREATE VIRTUAL TABLE "棚卸マスター_品名短索引" USING fts5("品名", content='',
-                   tokenize='ascii', detail=none, columnsize=0))"_qs
-            << uR"(INSERT INTO "棚卸マスター_品名索引" ("棚卸マスター_品名索引") VALUES ('rebuild'))"_qs;
-        for (const char* index : { "棚卸マスター_品名索引", "棚卸マスター_品名短索引" }) {
-            for (const char* trigger : { "追加", "削除", "変更" })
-                sql << uR"(CREATE TRIGGER "%1_%2" AFTER INSERT ON "棚卸マスター" BEGIN SELECT 1; END)"_qs.arg(
-                    QString::fromUtf8(index), QString::fromUtf8(trigger));
-        }
-        sql << u"PRAGMA user_version = 2"_qs;
-        const bool ok = std::all_of(sql.begin(), sql.end(), [&](const QString& s) { return q.exec(s); });
-        q.finish();
-        return ok;
-    });
-}
-
 // What the history and the product look-up list for text, in their order.
 QStringList found(const Database& db, const QString& text)
 {
@@ -372,7 +344,7 @@ void TestRegistration::nameIndexFindsWhatTheScanFinds()
     const QString indexedFile = s.db.fileName();
     s.db.close();
     QVERIFY(QFile::copy(indexedFile, plainFile));
-    QVERIFY(makeVersion1(plainFile));
+    QVERIFY(makeVersion(plainFile, 1));
     Database indexed, plain;
     QVERIFY(indexed.open(indexedFile));
     // An older file opened read-only stays as it is and is searched the plain way.
@@ -406,7 +378,7 @@ void TestRegistration::nameIndexFindsWhatTheScanFinds()
     plain.close();
     const QString version2File = s.env.path(u"version2.idb"_qs);
     indexed.close();
-    QVERIFY(QFile::copy(indexedFile, version2File) && makeVersion2(version2File));
+    QVERIFY(QFile::copy(indexedFile, version2File) && makeVersion(version2File, 2));
     QVERIFY(indexed.open(indexedFile));
     for (const QString& file : { plainFile, version2File }) {
         QVERIFY(plain.open(file));

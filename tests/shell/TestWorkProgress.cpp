@@ -113,7 +113,7 @@ void TestWorkProgress::aShopFileIsUpgradedAndClosedWithoutAWord()
     // backup at closing end before their window would show, and nothing is said of them.
     MainWindow run;
     const QString file = sampleDatabase(run.env, 3000);
-    QVERIFY(makeVersion1(file));
+    QVERIFY(makeVersion(file, 1));
     run.start(file);
     QCOMPARE(run.prompter.texts(), QStringList());
     QVERIFY(run.state.DatabaseConnection.hasNameIndexes());

@@ -747,7 +747,7 @@ void TestFileCommands::upgradeTellsItsProgressAndStops()
         f.state.DatabaseConnection.exec(uR"(UPDATE "棚卸マスター" SET "ID" = 1000000000000 WHERE "ID" = 25000)"_qs));
     f.state.DatabaseConnection.close();
     f.state.ConnectionOpen = false;
-    QVERIFY(makeVersion1(f.current));
+    QVERIFY(makeVersion(f.current, 1));
     const QString later = u"ファイルは元のままです。\r品名の検索に時間がかかることがあります。"
                           "次に開くときに、もう一度更新します。"_qs;
 

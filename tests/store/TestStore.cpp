@@ -36,6 +36,7 @@ private Q_SLOTS:
     void namesInJapaneseOrderOnEveryConnection();
     void nextId_data();
     void nextId();
+    void olderFilesBecomeTodaysFile();
     void refusesFilesThatAreNotOurs_data();
     void refusesFilesThatAreNotOurs();
     void atomicCopy();
@@ -142,6 +143,63 @@ void TestStore::nextId()
     if (deleted >= 0)
         QVERIFY(db.exec(uR"(DELETE FROM "%1" WHERE "%2" = ?)"_qs.arg(tableName(t), idColumn(t)), { deleted }));
     QCOMPARE(db.nextId(t), expected);
+}
+
+namespace {
+
+// The tables, indexes and triggers of a database file, by kind and name.
+QStringList schemaObjects(const Database& db)
+{
+    QStringList objects;
+    QSqlQuery q(db.connection());
+    q.exec(u"SELECT type || ' ' || name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY 1"_qs);
+    while (q.next())
+        objects << q.value(0).toString();
+    return objects;
+}
+
+} // namespace
+
+void TestStore::olderFilesBecomeTodaysFile()
+{
+    TestEnvironment env;
+    const QString today = sampleDatabase(env, 300);
+    QStringList expected;
+    {
+        Database db;
+        QVERIFY(db.open(today));
+        expected = schemaObjects(db);
+    }
+    for (int version = 1; version < Schema::UserVersion; ++version) {
+        const QString older = env.path(u"version%1.idb"_qs.arg(version));
+        QVERIFY(QFile::copy(today, older) && makeVersion(older, version));
+        // Read only, it opens as it is; opened for work, it gets every table and trigger a
+        // new file has, with its rows.
+        Database db;
+        QVERIFY(db.open(older, nullptr, Database::Access::ReadOnly));
+        QCOMPARE(rowCount(db, Table::Tana), 300);
+        db.close();
+        QCOMPARE(schemaVersion(older), version);
+        QVERIFY(db.open(older));
+        QCOMPARE(schemaObjects(db), expected);
+        QCOMPARE(rowCount(db, Table::Tana), 300);
+        QCOMPARE(rowCount(db, Table::Shohin), 300);
+        // A product's codes go with it, whatever program deletes it.
+        QVERIFY(db.exec(
+            uR"(INSERT INTO "商品コード" ("コード", "品名ID") SELECT '4900000000011', MIN("品名ID") FROM "仕入商品")"_qs));
+        QVERIFY(db.exec(uR"(DELETE FROM "仕入商品" WHERE "品名ID" = (SELECT MIN("品名ID") FROM "仕入商品"))"_qs));
+        QSqlQuery q(db.connection());
+        QVERIFY(q.exec(uR"(SELECT count(*) FROM "商品コード")"_qs) && q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+        q.finish();
+        db.close();
+        QCOMPARE(schemaVersion(older), Schema::UserVersion);
+        QVERIFY(integrityOk(older));
+    }
+    // A file that says it is of today's version but lacks a table of it is not ours.
+    QVERIFY(onRawConnection(today, [](QSqlQuery& q) { return q.exec(uR"(DROP TABLE "商品コード")"_qs); }));
+    Database db;
+    QVERIFY(!db.open(today));
 }
 
 void TestStore::refusesFilesThatAreNotOurs_data()

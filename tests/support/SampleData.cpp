@@ -4,6 +4,7 @@
 
 #include "TestEnvironment.h"
 #include "core/store/NameIndex.h"
+#include "core/store/Schema.h"
 
 #include <QFile>
 #include <QSqlDatabase>
@@ -125,20 +126,45 @@ bool integrityOk(const QString& path)
     });
 }
 
-bool makeVersion1(const QString& path)
+bool makeVersion(const QString& path, int version)
 {
-    return onRawConnection(path, [](QSqlQuery& q) {
-        QStringList drops;
-        if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger'")))
-            return false;
-        while (q.next())
-            drops << QStringLiteral(R"(DROP TRIGGER "%1")").arg(q.value(0).toString());
-        for (const QString& table : NameIndex::indexTables() + QStringList { NameIndex::lineNamesTable() })
-            drops << QStringLiteral(R"(DROP TABLE "%1")").arg(table);
-        drops << QStringLiteral("PRAGMA user_version = 1");
-        const bool ok = std::all_of(drops.begin(), drops.end(), [&](const QString& sql) { return q.exec(sql); });
+    return onRawConnection(path, [version](QSqlQuery& q) {
+        QStringList sql;
+        if (version < Schema::CodesVersion)
+            sql << uR"(DROP TRIGGER "商品コード_品名削除")"_qs << uR"(DROP TABLE "商品コード")"_qs;
+        const QString list = NameIndex::lineNamesTable();
+        if (version == 2) {
+            // The lines' name indexes went over every line, kept by triggers on 棚卸マスター.
+            sql << uR"(DROP TRIGGER "%1_追加")"_qs.arg(list) << uR"(DROP TRIGGER "%1_変更")"_qs.arg(list);
+            for (auto kind : { NameIndex::Kind::Trigrams, NameIndex::Kind::ShortWords })
+                sql << uR"(DROP TABLE "%1")"_qs.arg(NameIndex::indexTable(Table::Tana, kind));
+            sql << uR"(DROP TABLE "%1")"_qs.arg(list)
+                << uR"(CREATE VIRTUAL TABLE "棚卸マスター_品名索引" USING fts5("品名", content='棚卸マスター',
+                   content_rowid='ID', tokenize='trigram', detail=none, columnsize=0))"_qs
+                << uR"(CREATE VIRTUAL TABLE "棚卸マスター_品名短索引" USING fts5("品名", content='',
+                   tokenize='ascii', detail=none, columnsize=0))"_qs
+                << uR"(INSERT INTO "棚卸マスター_品名索引" ("棚卸マスター_品名索引") VALUES ('rebuild'))"_qs;
+            for (const char* index : { "棚卸マスター_品名索引", "棚卸マスター_品名短索引" }) {
+                for (const char* trigger : { "追加", "削除", "変更" })
+                    sql << uR"(CREATE TRIGGER "%1_%2" AFTER INSERT ON "棚卸マスター" BEGIN SELECT 1; END)"_qs.arg(
+                        QString::fromUtf8(index), QString::fromUtf8(trigger));
+            }
+        }
+        const bool ok = std::all_of(sql.begin(), sql.end(), [&](const QString& s) { return q.exec(s); });
+        sql.clear();
+        if (ok && version == 1) {
+            // Nothing of the name indexes: no lists, no triggers.
+            if (!q.exec(u"SELECT name FROM sqlite_master WHERE type = 'trigger'"_qs))
+                return false;
+            while (q.next())
+                sql << uR"(DROP TRIGGER "%1")"_qs.arg(q.value(0).toString());
+            for (const QString& table : NameIndex::indexTables() + QStringList { list })
+                sql << uR"(DROP TABLE "%1")"_qs.arg(table);
+        }
+        sql << u"PRAGMA user_version = %1"_qs.arg(version);
+        const bool done = ok && std::all_of(sql.begin(), sql.end(), [&](const QString& s) { return q.exec(s); });
         q.finish();
-        return ok;
+        return done;
     });
 }
 

@@ -45,9 +45,9 @@ bool onRawConnection(const QString& path, const std::function<bool(QSqlQuery&)>&
 // Whether SQLite's full integrity check of the closed database file finds it sound.
 bool integrityOk(const QString& path);
 
-// Makes the closed database file at path what a file of schema version 1 was: without the
-// name indexes, their lists and triggers, so that opening it for work upgrades it.
-bool makeVersion1(const QString& path);
+// Makes the closed database file at path (of today's version) what a file of an earlier
+// schema version was, with the rows it holds, so that opening it for work upgrades it.
+bool makeVersion(const QString& path, int version);
 
 // The schema version a database file says it has; -1 when it cannot be read.
 int schemaVersion(const QString& path);

@@ -18,6 +18,7 @@ struct TableColumns
 {
     const char* table;
     QStringList columns;
+    int since = 1; // the schema version that added the table
 };
 
 // Column order matters: lists that show every column rely on it.
@@ -29,6 +30,7 @@ const QList<TableColumns>& expectedTables()
         { "項目分類", { "項目ID", "項目分類名" } },
         { "仕入商品", { "品名ID", "品名", "単価", "単位" } },
         { "単位", { "単位ID", "単位" } },
+        { "商品コード", { "コード", "品名ID", "順番" }, Schema::CodesVersion },
     };
     return tables;
 }
@@ -59,6 +61,27 @@ const char* const CreateStatements[] = {
         "単位ID" INTEGER PRIMARY KEY,
         "単位" TEXT))",         R"(CREATE INDEX "単位_単位" ON "単位" ("単位"))",
 };
+
+// 商品コード: each code belongs to one product (the code is the key, so finding a product
+// by its code is one look-up); a product's codes come in 順番, the first is the one
+// printed. The codes of a product go with it, whatever program deletes it.
+const char* const CodeStatements[] = {
+    R"(CREATE TABLE "商品コード" (
+        "コード" TEXT PRIMARY KEY NOT NULL,
+        "品名ID" INTEGER NOT NULL,
+        "順番" INTEGER NOT NULL DEFAULT 0) WITHOUT ROWID)",
+    R"(CREATE INDEX "商品コード_品名ID" ON "商品コード" ("品名ID", "順番"))",
+    R"(CREATE TRIGGER "商品コード_品名削除" AFTER DELETE ON "仕入商品" BEGIN
+        DELETE FROM "商品コード" WHERE "品名ID" = old."品名ID"; END)",
+};
+
+QStringList codeStatements()
+{
+    QStringList statements;
+    for (const char* statement : CodeStatements)
+        statements << QString::fromUtf8(statement);
+    return statements;
+}
 
 // The indexes of 棚卸マスター besides its name indexes, by name and column.
 // Lines of a date in ID order come straight from the first (the ID is the row id).
@@ -110,6 +133,7 @@ bool create(QSqlDatabase& db, QString* error)
         statements << QString::fromUtf8(statement);
     statements << lineIndexStatements();
     statements << NameIndex::createStatements();
+    statements << codeStatements();
     for (const QString& statement : statements) {
         if (!(ok = run(q, statement, error)))
             break;
@@ -212,14 +236,18 @@ Upgrade upgrade(QSqlDatabase& db, QString* error, const ProgressStep& progress)
         fail(error, db.lastError().text());
         return Upgrade::Failed;
     }
-    // The lines are listed range by range, so how far the upgrade has come is told by the
+    // Below version 3 the name indexes are made (again) and the lines' names listed. The
+    // lines are listed range by range, so how far the upgrade has come is told by the
     // lines listed; the products and the other steps count as much as their rows. Each
     // range ends at the ID of its last line, wherever gaps between the IDs lie.
+    const bool nameIndexes = version < 3;
+    QStringList statements = nameIndexes ? NameIndex::upgradeStatements(version) : QStringList();
+    if (version < CodesVersion)
+        statements << codeStatements();
     constexpr qint64 LinesPerStep = 20000;
-    const qint64 lines = singleValue(q, QStringLiteral(R"(SELECT count(*) FROM "棚卸マスター")"));
-    const qint64 lastLine = singleValue(q, QStringLiteral(R"(SELECT MAX("ID") FROM "棚卸マスター")"));
+    const qint64 lines = nameIndexes ? singleValue(q, QStringLiteral(R"(SELECT count(*) FROM "棚卸マスター")")) : 0;
+    const qint64 lastLine = nameIndexes ? singleValue(q, QStringLiteral(R"(SELECT MAX("ID") FROM "棚卸マスター")")) : 0;
     const qint64 products = singleValue(q, QStringLiteral(R"(SELECT count(*) FROM "仕入商品")"));
-    QStringList statements = NameIndex::upgradeStatements(version);
     const qint64 perStatement = products / qMax<qsizetype>(1, statements.size()) + 1;
     UpgradeProgress told(db, progress, lines + perStatement * statements.size() + 1);
     told.advance(0);
@@ -230,21 +258,23 @@ Upgrade upgrade(QSqlDatabase& db, QString* error, const ProgressStep& progress)
     }
     QSqlQuery range(db);
     range.setForwardOnly(true);
-    if (ok && q.prepare(NameIndex::lineNamesFillStatement())
-        && range.prepare(
-            QStringLiteral(R"(SELECT "ID" FROM "棚卸マスター" WHERE "ID" > ? ORDER BY "ID" LIMIT 1 OFFSET %1)")
-                .arg(LinesPerStep - 1))) {
-        for (qint64 from = std::numeric_limits<qint64>::min(); ok && from < lastLine;) {
-            range.addBindValue(from);
-            const qint64 to = range.exec() && range.next() ? range.value(0).toLongLong() : lastLine;
-            range.finish();
-            q.addBindValue(from);
-            q.addBindValue(to);
-            ok = (q.exec() || fail(error, q.lastError().text())) && told.advance(LinesPerStep);
-            from = to;
+    if (ok && nameIndexes) {
+        if (q.prepare(NameIndex::lineNamesFillStatement())
+            && range.prepare(
+                QStringLiteral(R"(SELECT "ID" FROM "棚卸マスター" WHERE "ID" > ? ORDER BY "ID" LIMIT 1 OFFSET %1)")
+                    .arg(LinesPerStep - 1))) {
+            for (qint64 from = std::numeric_limits<qint64>::min(); ok && from < lastLine;) {
+                range.addBindValue(from);
+                const qint64 to = range.exec() && range.next() ? range.value(0).toLongLong() : lastLine;
+                range.finish();
+                q.addBindValue(from);
+                q.addBindValue(to);
+                ok = (q.exec() || fail(error, q.lastError().text())) && told.advance(LinesPerStep);
+                from = to;
+            }
+        } else {
+            ok = fail(error, q.lastError().isValid() ? q.lastError().text() : range.lastError().text());
         }
-    } else if (ok) {
-        ok = fail(error, q.lastError().isValid() ? q.lastError().text() : range.lastError().text());
     }
     range.finish();
     ok = ok && run(q, QStringLiteral("PRAGMA user_version = %1").arg(UserVersion), error);
@@ -260,6 +290,13 @@ Upgrade upgrade(QSqlDatabase& db, QString* error, const ProgressStep& progress)
         return Upgrade::Failed;
     }
     return Upgrade::Done;
+}
+
+int version(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    return q.exec(QStringLiteral("PRAGMA user_version")) && q.next() ? q.value(0).toInt() : 0;
 }
 
 bool hasNameIndexes(QSqlDatabase& db)
@@ -290,6 +327,8 @@ bool verify(QSqlDatabase& db, QString* error)
         return fail(error, QStringLiteral("unknown database version %1").arg(version));
 
     for (const TableColumns& t : expectedTables()) {
+        if (t.since > version)
+            continue;
         const QString table = QString::fromUtf8(t.table);
         QStringList found;
         if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)))

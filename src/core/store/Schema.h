@@ -15,8 +15,11 @@ namespace Schema {
 inline constexpr int ApplicationId = 0x4B54524E;
 // Raised whenever the tables change, so an older file can be brought up to date.
 // 1: the four tables; 2: the name indexes of 棚卸マスター and 仕入商品; 3: those of
-// 棚卸マスター hold its distinct names rather than every line.
-inline constexpr int UserVersion = 3;
+// 棚卸マスター hold its distinct names rather than every line; 4: 商品コード, the JAN
+// and in-store codes of the products.
+inline constexpr int UserVersion = 4;
+// The first version with each table that came after the four.
+inline constexpr int CodesVersion = 4;
 
 inline constexpr auto ReservedCategoryName = "未区分";
 
@@ -43,11 +46,15 @@ enum class Upgrade
 // it. Stopped or failed, the file is as it was.
 Upgrade upgrade(QSqlDatabase& db, QString* error = nullptr, const ProgressStep& progress = {});
 
+// The schema version the file says it is of; 0 when it cannot be read.
+int version(QSqlDatabase& db);
+
 // Whether the file has the name indexes (an older file opened read-only has not).
 bool hasNameIndexes(QSqlDatabase& db);
 
 // True when db holds a Kotrina database this program can work on: our application id,
-// a schema version it knows, and the four tables with their columns in order.
+// a schema version it knows, and the four tables with their columns in order (and the
+// tables its version added after them).
 bool verify(QSqlDatabase& db, QString* error = nullptr);
 
 } // namespace Schema
