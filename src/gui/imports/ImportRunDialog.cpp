@@ -112,6 +112,7 @@ void ImportRunDialog::buildControls()
     if (m_form.hasUpdateChoice) {
         Check1 = named(new QCheckBox(QStringLiteral("既に登録されている品名情報の単価、数量単位を更新する。"), Frame3),
                        "Check1");
+        Check1->setToolTip(QStringLiteral("既に登録されている品名には、ファイルのJANコードも追加します。"));
         form->addWidget(Check1, row++, 0, 1, 3);
     }
     form->setColumnStretch(1, 1);
