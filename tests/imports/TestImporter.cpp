@@ -358,6 +358,14 @@ private slots:
         const QString more = dataFile(env, heading, { u"もも\t個\t200\t4512345678906"_qs }, u"more.txt"_qs);
         QCOMPARE(importProducts(db, more, withoutCodes, true).details(), QString());
         QVERIFY(ProductCodes::codesOf(db, 5).isEmpty());
+
+        // A new product named twice, updated: the second record's codes follow the first's.
+        const QString twice
+            = dataFile(env, heading, { u"かき\t個\t90\t4512345678920"_qs, u"かき\t個\t90\t49123463;4512345678920"_qs },
+                       u"twice.txt"_qs);
+        QCOMPARE(importProducts(db, twice, mapping, true).details(), QString());
+        QCOMPARE(rows(db, u"SELECT コード, 順番 FROM 商品コード WHERE 品名ID = 6 ORDER BY 順番"_qs),
+                 QStringList({ u"4512345678920|0"_qs, u"49123463|1"_qs }));
     }
 
     void aBadCodeWritesNothing_data()

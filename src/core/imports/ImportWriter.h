@@ -12,6 +12,7 @@
 #include <set>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 struct sqlite3;
 
@@ -108,7 +109,13 @@ private:
     NameMap<int> m_categories;
     NameMap<int> m_products;
     NameMap<QByteArray> m_units;
-    NameMap<int> m_codes;
+    // Codes by their number and length (a code as kept is 8 or 13 digits): hundreds of
+    // thousands of them are looked up and added far quicker so than as texts.
+    std::unordered_map<quint64, int> m_codes;
+    // The 順番 of the next code of a product that had codes before the run, and of the
+    // products of the run (by their ID less the first one's).
+    std::unordered_map<int, int> m_nextCodeOrder;
+    std::vector<int> m_nextNewCodeOrder;
     bool m_codesRead = false, m_keepsCodes = false;
     int m_nextLine = 1, m_nextCategory = 1, m_nextProduct = 1, m_nextUnit = 1;
     int m_firstProduct = 1, m_firstLineName = 1;
