@@ -60,6 +60,8 @@ std::optional<ImportMapping> ImportCommand::mapping(const QCommandLineParser& pa
             result = ImportMapping::fromHeadings(m_kind, headings);
         else if (!fitsFile(*result, headings))
             return std::nullopt;
+        else
+            result->assignUnnamedFields(headings);
     }
     if (!result->isAssigned(nameField(m_kind))) {
         // The headings as read show a file in another encoding for what it is.

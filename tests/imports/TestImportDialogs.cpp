@@ -384,8 +384,10 @@ private slots:
         ImportDialogTest t;
         saveMapping(t.env, ImportKind::Products);
         QVERIFY(t.db().exec(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'りんご', 100, '個'))")));
-        const QString data
-            = t.file(u"products.txt"_qs, u"品名\t単位\t単価\r\nりんご\t箱\t150\r\n\t個\t1\r\nみかん\tkg\t80.5\r\n"_qs);
+        // Saved before the codes, the assignment takes the file's JANコード column by its heading.
+        const QString data = t.file(u"products.txt"_qs,
+                                    u"品名\t単位\t単価\tJANコード\r\nりんご\t箱\t150\t49123456\r\n"
+                                    "\t個\t1\t\r\nみかん\tkg\t80.5\t4512345678906\r\n"_qs);
         t.open(ImportKind::Products);
         auto* check = t.w.find<QCheckBox>("Check1");
         if (check->isChecked() != yes)
@@ -399,6 +401,9 @@ private slots:
         QCOMPARE(t.label("Label5"), u"品名情報　新規登録件数　 　　1 件"_qs);
         QCOMPARE(rows(t.db(), u"SELECT 品名, 単価, 単位 FROM 仕入商品 ORDER BY 品名ID"_qs),
                  (QStringList { yes ? u"りんご|150|箱"_qs : u"りんご|100|個"_qs, u"みかん|80|kg"_qs }));
+        QCOMPARE(rows(t.db(), u"SELECT 品名ID, コード FROM 商品コード ORDER BY 品名ID"_qs),
+                 yes ? (QStringList { u"1|49123456"_qs, u"2|4512345678906"_qs })
+                     : QStringList { u"2|4512345678906"_qs });
 
         // A bad price: the product import's own message, and no product added or changed.
         t.choose(t.file(u"bad.txt"_qs, u"品名\t単位\t単価\r\nみかん\t箱\t1\r\nぶどう\t房\t高い\r\n"_qs));

@@ -6,6 +6,7 @@
 #include "ScreenTest.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
+#include "core/imports/ImportMapping.h"
 #include "core/masters/ProductCodes.h"
 #include "gui/entry/frmTana.h"
 #include "gui/widgets/LookupCombo.h"
@@ -45,6 +46,11 @@ private slots:
     {
         TestEnvironment env;
         const QString db = env.newDatabase();
+        // The assignment saved before the codes came names no code column: the file's column
+        // headed JANコード is taken all the same.
+        QVERIFY(env.paths().ensureDataDir());
+        env.writeFile(env.paths().inDataDir(ImportMapping::fileName(ImportKind::Products)),
+                      "品名\r\n1\r\n単位\r\n2\r\n単価\r\n3\r\n");
         const QString list = env.writeFile(u"品名.txt"_qs, cp932(ShopList.join(u"\r\n"_qs) + u"\r\n"_qs));
         QCOMPARE(importProducts(db, list), QString());
 

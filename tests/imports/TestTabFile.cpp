@@ -249,6 +249,16 @@ private slots:
         QVERIFY(!productsBack.isAssigned(3));
         QVERIFY(!productsBack.isAssigned(4));
         QCOMPARE(productsBack.columnName(4), QString());
+        // Such a file could not name the code column: the one headed JANコード is taken. One
+        // written since keeps a code column left out as it is.
+        const QStringList headings = { u"品名"_qs, u"単位"_qs, u"単価"_qs, u"JANコード"_qs };
+        productsBack.assignUnnamedFields(headings);
+        QCOMPARE(productsBack.columnNumber(4), 4);
+        QVERIFY(
+            productsBack.read(env.writeFile(u"new.log"_qs, QByteArray("品名\r\n1\r\n\r\n0\r\n\r\n0\r\n\r\n0\r\n"))));
+        productsBack.assignUnnamedFields(headings);
+        QVERIFY(!productsBack.isAssigned(2));
+        QVERIFY(!productsBack.isAssigned(4));
 
         // Items separated by commas as well as by lines.
         const QString commas = env.writeFile(u"commas.log"_qs, QByteArray("品名,3\r\n単位, 1\n,0"));

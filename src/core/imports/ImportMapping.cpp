@@ -202,7 +202,19 @@ bool ImportMapping::readData(const QByteArray& bytes)
     }
     for (int i = 0; i < fieldCount(); ++i)
         assign(i + 1, i < count ? values[2 * i] : QString(), i < count ? columns[i] : 0);
+    m_namesEveryField = count == fieldCount();
     return true;
+}
+
+void ImportMapping::assignUnnamedFields(const QStringList& headings)
+{
+    if (m_namesEveryField)
+        return;
+    const ImportMapping byLabel = fromHeadings(m_kind, headings);
+    for (int field = firstFieldsCount(m_kind) + 1; field <= fieldCount(); ++field) {
+        if (!isAssigned(field) && byLabel.isAssigned(field))
+            assign(field, byLabel.columnName(field), byLabel.columnNumber(field));
+    }
 }
 
 bool ImportMapping::write(const QString& path, QString* error) const

@@ -69,6 +69,13 @@ public:
     // holding a comma is) is taken whole. False, the mapping unchanged, when the bytes are
     // not UTF-8 or hold too few items or a column number that is none.
     bool readData(const QByteArray& bytes);
+    // Whether the file last read named every field; false for one written before the later
+    // fields were added (and for a mapping not read from a file).
+    bool namesEveryField() const { return m_namesEveryField; }
+    // A mapping from such an older file gives each field it could not name the column
+    // headed like the field's label, if the file has one: its user never left it out.
+    void assignUnnamedFields(const QStringList& headings);
+
     // Replaces the file as a whole (a cut-short write never leaves half a file).
     bool write(const QString& path, QString* error = nullptr) const;
 
@@ -101,4 +108,5 @@ private:
     ImportKind m_kind;
     QStringList m_names;
     QVector<int> m_columns;
+    bool m_namesEveryField = false;
 };

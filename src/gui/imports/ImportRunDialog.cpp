@@ -236,6 +236,8 @@ void ImportRunDialog::run()
     // the assignment dialog first, the differences marked; its OK goes on with the run.
     QString headingError;
     const QStringList headings = readHeading(file, &headingError);
+    if (headingError.isEmpty())
+        mapping.assignUnnamedFields(headings);
     QString chosen = file;
     if (headingError.isEmpty() && !mapping.differences(headings).isEmpty()) {
         ImportColumnsDialog columns(m_state, m_form.kind, file, this);
