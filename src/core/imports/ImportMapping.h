@@ -44,7 +44,7 @@ struct HeadingDifference
 // data directory ("Kotrina_A.log" for lines, "Kotrina_B.log" for products): for each
 // field its column name (an empty line when none), then its column number ("0" when
 // none), each line ended by CRLF. A file without the pairs of the fields added later
-// (the products' JANコード) reads with those fields unassigned.
+// (the products' JANコード) reads with those fields unassigned (see assignUnnamedFields).
 class ImportMapping
 {
 public:
@@ -69,11 +69,9 @@ public:
     // holding a comma is) is taken whole. False, the mapping unchanged, when the bytes are
     // not UTF-8 or hold too few items or a column number that is none.
     bool readData(const QByteArray& bytes);
-    // Whether the file last read named every field; false for one written before the later
-    // fields were added (and for a mapping not read from a file).
-    bool namesEveryField() const { return m_namesEveryField; }
-    // A mapping from such an older file gives each field it could not name the column
-    // headed like the field's label, if the file has one: its user never left it out.
+    // A mapping read from a file written before the later fields were added gives each
+    // field the file could not name the column headed like the field's label, if there is
+    // one: its user never left it out. Other mappings stay as they are.
     void assignUnnamedFields(const QStringList& headings);
 
     // Replaces the file as a whole (a cut-short write never leaves half a file).
@@ -108,5 +106,5 @@ private:
     ImportKind m_kind;
     QStringList m_names;
     QVector<int> m_columns;
-    bool m_namesEveryField = false;
+    bool m_namesEveryField = true; // false when read from a file without the later fields
 };

@@ -73,6 +73,8 @@ public:
 
     // Whether this record has gone wrong (a problem was noted for it).
     bool refused() const { return m_problemCount > 0; }
+    // Whether the reason of the next bad record is told (the rest are only counted).
+    bool tellsNextReason() const { return m_problemCount < ProblemsNamed; }
 
     // Notes a bad record; only the first reason of a record is told.
     void refuse(qint64 line, const QString& reason)
@@ -446,7 +448,10 @@ ImportOutcome importProducts(Database& db, const QString& path, const ImportMapp
             if (owner == 0) {
                 newCodes << code;
             } else if (owner != known.value_or(0)) {
-                run.refuse(run.line(), ProductCodes::inUseMessage(code, writer.productName(owner)));
+                // Finding the owner's name may take a look through the run's products.
+                run.refuse(run.line(),
+                           run.tellsNextReason() ? ProductCodes::inUseMessage(code, writer.productName(owner))
+                                                 : QString());
                 return true;
             }
         }
