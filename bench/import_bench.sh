@@ -7,7 +7,9 @@
 #      sqlite3 program's .import of the same lines (converted to UTF-8) into a table of the
 #      same columns without indexes, both timed in this run; the ratio (target <= 2) and the
 #      import's peak resident memory (target <= 150 MB);
-#   2. 200,000 products through `kotrina import products` (target <= 1 s).
+#   2. 200,000 products through `kotrina import products` (target <= 1 s);
+#   3. 100,000 products with 150,000 codes, imported with their codes and with the code
+#      column left out (`--map JANコード=`): the codes should cost little beside the products.
 # Usage: bench/import_bench.sh [BUILD_DIR] [LINES]
 set -eu
 build=$(cd "${1:-build}" && pwd)
@@ -60,3 +62,14 @@ cp "$template" "$work/products.idb"
 products_seconds=$(timed "$program" import products "$work/products.idb" --file "$work/products.txt")
 echo "kotrina import products:  ${products_seconds} s elapsed, $(cat "$work/cpu") s processor for 200,000 products (target <= 1 s), peak $(($(cat "$work/rss") / 1024)) MB"
 sed 's/^/    /' "$work/out"
+
+"$build/bench/import_bench_data" products-codes "$work/codes.txt" 100000
+cp "$template" "$work/without.idb"
+without_seconds=$(timed "$program" import products "$work/without.idb" --file "$work/codes.txt" --map 'JANコード=')
+without_cpu=$(cat "$work/cpu")
+cp "$template" "$work/codes.idb"
+codes_seconds=$(timed "$program" import products "$work/codes.idb" --file "$work/codes.txt")
+codes_cpu=$(cat "$work/cpu")
+echo "kotrina import products:  100,000 products ${without_seconds} s elapsed (${without_cpu} s processor)," \
+    "with their $(sqlite3 "$work/codes.idb" 'SELECT count(*) FROM "商品コード"') codes ${codes_seconds} s" \
+    "(${codes_cpu} s processor), peak $(($(cat "$work/rss") / 1024)) MB"

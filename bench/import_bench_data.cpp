@@ -3,6 +3,8 @@
 // The files of bench/import_bench.sh:
 //   import_bench_data lines CP932.txt UTF8.txt LINES    the same counted lines in both encodings
 //   import_bench_data products CP932.txt COUNT          COUNT products, every name a new one
+//   import_bench_data products-codes CP932.txt COUNT    the same with a JANコード column: one code
+//                                                       for each product, two for every other one
 
 #include "ImportFileData.h"
 
@@ -13,7 +15,17 @@
 
 namespace {
 
-bool writeProducts(const QString& path, int count)
+// A valid EAN-13 of the shop's own range (20–29) for a number below 10^10.
+QString ownCode(qint64 number)
+{
+    const QString digits = QStringLiteral("21") + QStringLiteral("%1").arg(number, 10, 10, QLatin1Char('0'));
+    int sum = 0;
+    for (qsizetype i = 0; i < digits.size(); ++i)
+        sum += (digits.at(digits.size() - 1 - i).unicode() - u'0') * (i % 2 == 0 ? 3 : 1);
+    return digits + QChar(u'0' + (10 - sum % 10) % 10);
+}
+
+bool writeProducts(const QString& path, int count, bool withCodes)
 {
     QFile file(path);
     QStringEncoder encoder("windows-31j");
@@ -21,10 +33,17 @@ bool writeProducts(const QString& path, int count)
         return false;
     const QStringList units
         = { QStringLiteral("個"), QStringLiteral("本"), QStringLiteral("箱"), QStringLiteral("kg") };
-    QString chunk = QStringLiteral("品名\t単位\t単価\r\n");
+    QString chunk
+        = withCodes ? QStringLiteral("品名\t単位\t単価\tJANコード\r\n") : QStringLiteral("品名\t単位\t単価\r\n");
     for (int i = 0; i < count; ++i) {
         chunk += QStringLiteral("部品%1 ﾀｲﾌﾟ%2\t").arg(i, 6, 10, QLatin1Char('0')).arg(i % 97) + units[i % units.size()]
-            + QLatin1Char('\t') + QString::number(50 + (i * 37) % 12000) + QStringLiteral("\r\n");
+            + QLatin1Char('\t') + QString::number(50 + (i * 37) % 12000);
+        if (withCodes) {
+            chunk += QLatin1Char('\t') + ownCode(2 * qint64(i));
+            if (i % 2 == 1)
+                chunk += QStringLiteral("; ") + ownCode(2 * qint64(i) + 1);
+        }
+        chunk += QStringLiteral("\r\n");
         if (chunk.size() > 1 << 16) {
             file.write(encoder.encode(chunk));
             chunk.clear();
@@ -47,12 +66,14 @@ int main(int argc, char* argv[])
         if (writeImportFile(args[1], TextEncoding::Cp932, size, &error)
             && writeImportFile(args[2], TextEncoding::Utf8, size, &error))
             return 0;
-    } else if (args.size() == 3 && args[0] == QStringLiteral("products")) {
-        if (writeProducts(args[1], args[2].toInt()))
+    } else if (args.size() == 3
+               && (args[0] == QStringLiteral("products") || args[0] == QStringLiteral("products-codes"))) {
+        if (writeProducts(args[1], args[2].toInt(), args[0] == QStringLiteral("products-codes")))
             return 0;
         error = QStringLiteral("cannot write ") + args[1];
     } else {
-        error = QStringLiteral("usage: import_bench_data lines CP932.txt UTF8.txt LINES | products CP932.txt COUNT");
+        error = QStringLiteral(
+            "usage: import_bench_data lines CP932.txt UTF8.txt LINES | products[-codes] CP932.txt COUNT");
     }
     std::fprintf(stderr, "%s\n", qPrintable(error));
     return 1;

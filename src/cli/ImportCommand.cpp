@@ -60,6 +60,8 @@ std::optional<ImportMapping> ImportCommand::mapping(const QCommandLineParser& pa
             result = ImportMapping::fromHeadings(m_kind, headings);
         else if (!fitsFile(*result, headings))
             return std::nullopt;
+        else
+            result->assignUnnamedFields(headings);
     }
     if (!result->isAssigned(nameField(m_kind))) {
         // The headings as read show a file in another encoding for what it is.
@@ -151,7 +153,7 @@ ImportProductsCommand::ImportProductsCommand(QTextStream& out, QTextStream& err)
                        "読み飛ばします）。\nよくない行が一つでもあれば何も書き込まず、その行を表示します。"),
         ImportKind::Products)
     , m_update(QStringLiteral("update-existing"),
-               QStringLiteral("既に登録されている品名情報の単価、数量単位を更新します。"))
+               QStringLiteral("既に登録されている品名情報の単価、数量単位を更新し、JANコードを追加します。"))
 {
     positionalArguments = { databaseArgument() };
     options = { m_file, m_map, m_update };

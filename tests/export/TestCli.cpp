@@ -24,8 +24,8 @@ private slots:
         Run r = o(u"export lines"_qs, toXlsx);
         QCOMPARE(r.err, QString());
         QCOMPARE(r.status, 0);
-        const QVariantList heading
-            = QVariantList({ u"項目分類"_qs, u"品名"_qs, u"数量"_qs, u"単位"_qs, u"単価"_qs, u"金額"_qs });
+        const QVariantList heading = QVariantList(
+            { u"項目分類"_qs, u"品名"_qs, u"数量"_qs, u"単位"_qs, u"単価"_qs, u"金額"_qs, u"JANコード"_qs });
         QCOMPARE(
             readWorkbook(xlsx).rows,
             (QList<QVariantList> { heading, QVariantList({ u"食品"_qs, u"りんご"_qs, 10.0, u"個"_qs, 100.0, 1000.0 }),
@@ -40,7 +40,7 @@ private slots:
         r = o(u"export products"_qs, { u"--xlsx"_qs, xlsx });
         QCOMPARE(r.status, 0);
         QCOMPARE(readWorkbook(xlsx).rows,
-                 (QList<QVariantList> { QVariantList({ u"品名"_qs, u"単位"_qs, u"単価"_qs }),
+                 (QList<QVariantList> { QVariantList({ u"品名"_qs, u"単位"_qs, u"単価"_qs, u"JANコード"_qs }),
                                         QVariantList({ u"ﾒﾓ帳"_qs, u"冊"_qs, 80.0 }),
                                         QVariantList({ u"りんご"_qs, u"個"_qs, 100.0 }) }));
 

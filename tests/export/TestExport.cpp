@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Kotrina developers
+#include "CliRun.h"
 #include "ReadBack.h"
 #include "SampleData.h"
 #include "ScreenTest.h"
@@ -7,6 +8,8 @@
 #include "TestSession.h"
 #include "core/export/SpreadsheetExport.h"
 #include "core/lines/LineChecks.h"
+#include "core/masters/ProductCodes.h"
+#include "core/store/Schema.h"
 #include "gui/masters/frmInShohin.h"
 
 #include <QDir>
@@ -52,7 +55,8 @@ private slots:
         QVERIFY2(book.problem.isEmpty(), qPrintable(book.problem));
         QCOMPARE(book.sheets, QStringList { u"Sheet1"_qs });
         const QList<QVariantList> all {
-            QVariantList({ u"項目分類"_qs, u"品名"_qs, u"数量"_qs, u"単位"_qs, u"単価"_qs, u"金額"_qs }),
+            QVariantList(
+                { u"項目分類"_qs, u"品名"_qs, u"数量"_qs, u"単位"_qs, u"単価"_qs, u"金額"_qs, u"JANコード"_qs }),
             QVariantList({ u"食品"_qs, u"\"特選\" '茶'"_qs, 3.0, u"袋"_qs, 250.0, 750.0 }),
             QVariantList({ u"食品"_qs, u"0123"_qs, 2.0, u"本"_qs, 1500.5, 3001.0 }),
             QVariantList({ u"雑貨"_qs, u"ﾃｽﾄｶﾀｶﾅ"_qs, 0.125, u"個"_qs, 0.0, 0.0 }),
@@ -84,6 +88,67 @@ private slots:
         while (q.next())
             marked << q.value(0).toInt();
         QCOMPARE(marked, (QList<int> { 3, 4, 5 })); // 3 is of another date and keeps its mark
+    }
+
+    void theFirstCodeOfTheProductComesLast()
+    {
+        TestEnvironment env;
+        const QString path = env.newDatabase();
+        {
+            Database db;
+            QVERIFY(db.open(path));
+            QVERIFY(fillLines(db));
+            QVERIFY(db.exec(uR"(INSERT INTO "仕入商品" VALUES (1, '茶', 250, '袋'), (2, '0123', 1500, '本'),
+                (3, 'ﾃｽﾄｶﾀｶﾅ', 0, '個'))"_qs));
+            // The first code is the first of the product's list, whatever its digits: the
+            // UPC-A goes in as its EAN-13, after the in-store code.
+            QVERIFY(ProductCodes::setCodes(db, 2, { u"2000000000008"_qs, u"036000291452"_qs, u"49123456"_qs }));
+            QVERIFY(ProductCodes::addCode(db, 1, u"4901234567894"_qs));
+            // A line whose product was deleted and one of product 0 have no code.
+            QVERIFY(db.exec(uR"(UPDATE "棚卸マスター" SET "品名ID" = 0 WHERE "ID" = 7)"_qs));
+        }
+        const QString xlsx = env.path(u"out.xlsx"_qs);
+        Run r = kotrina({ u"export"_qs, u"lines"_qs, path, u"--date"_qs, u"2026-03-31"_qs, u"--xlsx"_qs, xlsx });
+        QCOMPARE(r.err, QString());
+        const QList<QVariantList> lines {
+            QVariantList(
+                { u"項目分類"_qs, u"品名"_qs, u"数量"_qs, u"単位"_qs, u"単価"_qs, u"金額"_qs, u"JANコード"_qs }),
+            QVariantList({ u"食品"_qs, u"\"特選\" '茶'"_qs, 3.0, u"袋"_qs, 250.0, 750.0, u"4901234567894"_qs }),
+            QVariantList({ u"食品"_qs, u"0123"_qs, 2.0, u"本"_qs, 1500.5, 3001.0, u"2000000000008"_qs }),
+            QVariantList({ u"雑貨"_qs, u"ﾃｽﾄｶﾀｶﾅ"_qs, 0.125, u"個"_qs, 0.0, 0.0 }),
+        };
+        QCOMPARE(readWorkbook(xlsx).rows, lines);
+        // A code is text to the reader, its leading zero kept.
+        {
+            Database db;
+            QVERIFY(db.open(path));
+            QVERIFY(ProductCodes::setCodes(db, 2, { u"036000291452"_qs }));
+        }
+        r = kotrina({ u"export"_qs, u"products"_qs, path, u"--order"_qs, u"id"_qs, u"--xlsx"_qs, xlsx });
+        QCOMPARE(r.status, 0);
+        const QList<QVariantList> products {
+            QVariantList({ u"品名"_qs, u"単位"_qs, u"単価"_qs, u"JANコード"_qs }),
+            QVariantList({ u"茶"_qs, u"袋"_qs, 250.0, u"4901234567894"_qs }),
+            QVariantList({ u"0123"_qs, u"本"_qs, 1500.0, u"0036000291452"_qs }),
+            QVariantList({ u"ﾃｽﾄｶﾀｶﾅ"_qs, u"個"_qs, 0.0 }),
+        };
+        QCOMPARE(readWorkbook(xlsx).rows, products);
+
+        // A file older than the codes, which the export reads without upgrading: the column
+        // is there, empty, and the file is left as it was.
+        QVERIFY(makeVersion(path, Schema::CodesVersion - 1));
+        const QByteArray before = readAll(path);
+        r = kotrina({ u"export"_qs, u"products"_qs, path, u"--order"_qs, u"id"_qs, u"--xlsx"_qs, xlsx });
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(readWorkbook(xlsx).rows,
+                 (QList<QVariantList> { products[0], products[1].mid(0, 3), products[2].mid(0, 3), products[3] }));
+        r = kotrina({ u"export"_qs, u"lines"_qs, path, u"--date"_qs, u"2026-03-31"_qs, u"--xlsx"_qs, xlsx });
+        QCOMPARE(r.status, 0);
+        QCOMPARE(readWorkbook(xlsx).rows,
+                 (QList<QVariantList> { lines[0], lines[1].mid(0, 6), lines[2].mid(0, 6), lines[3] }));
+        QCOMPARE(schemaVersion(path), Schema::CodesVersion - 1);
+        QCOMPARE(readAll(path), before);
     }
 
     void tooManyProductsAreRefusedBeforeWriting()
@@ -136,6 +201,7 @@ private slots:
         QVERIFY(t.openNewDatabase());
         QVERIFY(t.db().exec(QStringLiteral(
             R"(INSERT INTO "仕入商品" VALUES (1, 'ﾊﾟﾝ', 120, '個'), (2, 'あめ', 30, '袋'), (3, 'あめ', 0.5, '本'))")));
+        QVERIFY(ProductCodes::addCode(t.db(), 2, u"4901234567894"_qs));
         const QList<QUrl>& opened = t.desktop.opened;
         const QString file = t.env.writeFile(u"list.xlsx"_qs, "the old list");
         ScreenTest::Driver<frmInShohin> d;
@@ -158,9 +224,9 @@ private slots:
         // Yes replaces it with the list in ID order (Option1) and opens it.
         QTest::mouseClick(d.find<QRadioButton>("Option1"), Qt::LeftButton);
         save(file, true);
-        const QVariantList heading { u"品名"_qs, u"単位"_qs, u"単価"_qs };
+        const QVariantList heading { u"品名"_qs, u"単位"_qs, u"単価"_qs, u"JANコード"_qs };
         const QVariantList bread { u"ﾊﾟﾝ"_qs, u"個"_qs, 120.0 };
-        const QVariantList candy { u"あめ"_qs, u"袋"_qs, 30.0 };
+        const QVariantList candy { u"あめ"_qs, u"袋"_qs, 30.0, u"4901234567894"_qs };
         const QVariantList stick { u"あめ"_qs, u"本"_qs, 0.5 };
         QCOMPARE(readWorkbook(file).rows, (QList<QVariantList> { heading, bread, candy, stick }));
         QCOMPARE(opened, QList<QUrl> { QUrl::fromLocalFile(file) });

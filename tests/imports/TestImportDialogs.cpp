@@ -384,8 +384,10 @@ private slots:
         ImportDialogTest t;
         saveMapping(t.env, ImportKind::Products);
         QVERIFY(t.db().exec(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'りんご', 100, '個'))")));
-        const QString data
-            = t.file(u"products.txt"_qs, u"品名\t単位\t単価\r\nりんご\t箱\t150\r\n\t個\t1\r\nみかん\tkg\t80.5\r\n"_qs);
+        // Saved before the codes, the assignment takes the file's JANコード column by its heading.
+        const QString data = t.file(u"products.txt"_qs,
+                                    u"品名\t単位\t単価\tJANコード\r\nりんご\t箱\t150\t49123456\r\n"
+                                    "\t個\t1\t\r\nみかん\tkg\t80.5\t4512345678906\r\n"_qs);
         t.open(ImportKind::Products);
         auto* check = t.w.find<QCheckBox>("Check1");
         if (check->isChecked() != yes)
@@ -399,6 +401,9 @@ private slots:
         QCOMPARE(t.label("Label5"), u"品名情報　新規登録件数　 　　1 件"_qs);
         QCOMPARE(rows(t.db(), u"SELECT 品名, 単価, 単位 FROM 仕入商品 ORDER BY 品名ID"_qs),
                  (QStringList { yes ? u"りんご|150|箱"_qs : u"りんご|100|個"_qs, u"みかん|80|kg"_qs }));
+        QCOMPARE(rows(t.db(), u"SELECT 品名ID, コード FROM 商品コード ORDER BY 品名ID"_qs),
+                 yes ? (QStringList { u"1|49123456"_qs, u"2|4512345678906"_qs })
+                     : QStringList { u"2|4512345678906"_qs });
 
         // A bad price: the product import's own message, and no product added or changed.
         t.choose(t.file(u"bad.txt"_qs, u"品名\t単位\t単価\r\nみかん\t箱\t1\r\nぶどう\t房\t高い\r\n"_qs));
@@ -408,6 +413,72 @@ private slots:
                  u"インポートに失敗しました。品名情報は変更されていません。\n行 3: 単価は数字で入力してください。"_qs);
         QCOMPARE(rows(t.db(), u"SELECT 品名, 単価, 単位 FROM 仕入商品 ORDER BY 品名ID"_qs),
                  (QStringList { yes ? u"りんご|150|箱"_qs : u"りんご|100|個"_qs, u"みかん|80|kg"_qs }));
+    }
+
+    // A mapping saved before the codes (six lines) reads with no code column; the user
+    // assigns one in the grid, and with Check1 on a known product gets the file's codes.
+    void codesAssignedInTheGridGoToNewAndKnownProducts()
+    {
+        ImportDialogTest t;
+        saveMapping(t.env, ImportKind::Products);
+        QVERIFY(t.db().exec(QStringLiteral(R"(INSERT INTO "仕入商品" VALUES (1, 'りんご', 100, '個'))")));
+        const QString data = t.file(u"products.txt"_qs,
+                                    u"品名\t単位\t単価\tJAN\r\n"
+                                    "りんご\t個\t100\t4901234567894\r\n"
+                                    "みかん\t箱\t80\t4512345678906;４９１２３４５６\r\n"_qs);
+        t.open(ImportKind::Products);
+        QStringList before, after;
+        t.modals.steps["DialogTabB"] = [&](QDialog* tab) {
+            auto* table = tab->findChild<QTableWidget*>(u"MSFlexGrid1"_qs);
+            auto* combo = tab->findChild<QComboBox*>(u"Combo1"_qs);
+            t.prompter.answerFile(data);
+            tab->findChild<QPushButton*>(u"Command1"_qs)->click();
+            QTRY_VERIFY(combo->isEnabled());
+            before = ScreenTest::columnTexts(table, 0) + ScreenTest::columnTexts(table, 1);
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                              table->visualRect(table->model()->index(3, 0)).center());
+            QVERIFY(ScreenTest::chooseFromList(combo, u"JAN"_qs));
+            after = ScreenTest::columnTexts(table, 1);
+            tab->findChild<QPushButton*>(u"Command3"_qs)->click();
+        };
+        t.w.click("Command3");
+        QCOMPARE(before, cells(u"品名|単位|単価|JANコード|品名|単位|単価|"_qs));
+        QCOMPARE(after, cells(u"品名|単位|単価|JAN"_qs));
+        QCOMPARE(QString::fromUtf8(readAll(mappingPath(t.env.paths(), ImportKind::Products))),
+                 u"品名\r\n1\r\n単位\r\n2\r\n単価\r\n3\r\nJAN\r\n4\r\n"_qs);
+        QCOMPARE(t.w.find<QLineEdit>("txtFileName")->text(), data);
+
+        const auto codes = [&t] {
+            return rows(t.db(),
+                        u"SELECT s.品名, c.コード FROM 商品コード c JOIN 仕入商品 s USING (品名ID) "
+                        "ORDER BY c.品名ID, c.順番"_qs);
+        };
+        auto* check = t.w.find<QCheckBox>("Check1");
+        if (check->isChecked())
+            QTest::keyClick(check, Qt::Key_Space);
+        t.answer({ true });
+        t.w.click("Command1");
+        QCOMPARE(t.prompter.texts().constLast(), u"棚卸表のインポートは正常に完了しました。"_qs);
+        QCOMPARE(codes(), (QStringList { u"みかん|4512345678906"_qs, u"みかん|49123456"_qs }));
+
+        // Check1 on: the known product gets its code too.
+        QTest::keyClick(check, Qt::Key_Space);
+        QVERIFY(check->isChecked());
+        t.choose(data);
+        t.answer({ true });
+        t.w.click("Command1");
+        QCOMPARE(t.prompter.texts().constLast(), u"棚卸表のインポートは正常に完了しました。"_qs);
+        QCOMPARE(codes(),
+                 (QStringList { u"りんご|4901234567894"_qs, u"みかん|4512345678906"_qs, u"みかん|49123456"_qs }));
+
+        // A wrong check digit: the import's own message with the row, nothing changed.
+        t.choose(t.file(u"bad.txt"_qs, u"品名\t単位\t単価\tJAN\r\nぶどう\t房\t300\t4901234567894; 49012344\r\n"_qs));
+        t.answer({ true });
+        t.w.click("Command1");
+        QCOMPARE(t.prompter.texts().constLast(),
+                 u"インポートに失敗しました。品名情報は変更されていません。\n"
+                 "行 2: コード 49012344 のチェックデジット（最後の桁）が違います。最後の桁は 7 のはずです。"_qs);
+        QCOMPARE(rowCount(t.db(), Table::Shohin), 2);
     }
 
     void settingsWithoutAFileThenChosenThere()
@@ -429,9 +500,9 @@ private slots:
         };
         t.w.click("Command3");
         QCOMPARE(t.prompter.texts(), QStringList { u"品名の項目が設定されていません。"_qs });
-        QCOMPARE(texts, cells(u"品名||単価"_qs));
+        QCOMPARE(texts, cells(u"品名||単価|"_qs));
         QCOMPARE(QString::fromUtf8(readAll(mappingPath(t.env.paths(), ImportKind::Products))),
-                 u"品名\r\n2\r\n\r\n0\r\n単価\r\n3\r\n"_qs);
+                 u"品名\r\n2\r\n\r\n0\r\n単価\r\n3\r\n\r\n0\r\n"_qs);
         QCOMPARE(t.w.find<QLineEdit>("txtFileName")->text(), data);
         QVERIFY(t.w.find<QPushButton>("Command1")->isEnabled());
     }

@@ -7,6 +7,7 @@
 #include "core/imports/Importer.h"
 #include "core/imports/TabFile.h"
 #include "core/lines/LineRegistration.h"
+#include "core/masters/ProductCodes.h"
 #include "core/rules/TextRules.h"
 #include "core/store/NameIndex.h"
 
@@ -313,6 +314,110 @@ private slots:
         const QString units = dataFile(env, u"品名\t単位\t単価"_qs, { u"なし\t袋\t"_qs });
         QCOMPARE(importProducts(db, units, unitsOnly, true).status, ImportOutcome::Status::Done);
         QCOMPARE(rows(db, u"SELECT * FROM 仕入商品 WHERE 品名ID = 7"_qs), QStringList({ u"7|なし|50|袋"_qs }));
+    }
+
+    void codesComeWithTheirProducts()
+    {
+        TestEnvironment env;
+        Database db;
+        QVERIFY(db.open(env.newDatabase()));
+        QVERIFY(db.exec(u"INSERT INTO 仕入商品 VALUES (1, 'りんご', 100, '個')"_qs));
+        QVERIFY(ProductCodes::addCode(db, 1, u"4901234567894"_qs));
+        // Several codes in a cell, either separator, full-width digits and separators, blanks
+        // around, a code twice, a UPC-A; a known product, a product without codes.
+        const QString heading = u"品名\t単位\t単価\tJANコード"_qs;
+        const QString file
+            = dataFile(env, heading,
+                       { u"みかん\t箱\t80\t 4512345678906 ; 49123456,4512345678906;"_qs, u"なし\t個\t50\t"_qs,
+                         u"ぶどう\t房\t300\t４９０２１０２０７２６１８；036000291452"_qs,
+                         u"りんご\t個\t120\t4909411012342, 4901234567894"_qs });
+        const ImportMapping mapping = headingMapping(ImportKind::Products, file);
+        QCOMPARE(mapping.columnNumber(4), 4);
+        const auto codes
+            = [&db] { return rows(db, u"SELECT 品名ID, コード, 順番 FROM 商品コード ORDER BY 品名ID, 順番"_qs); };
+
+        ImportOutcome outcome = importProducts(db, file, mapping, false);
+        QCOMPARE(outcome.details(), QString());
+        QCOMPARE(outcome.productsAdded, 3);
+        // Without updating, the known product keeps the codes it had.
+        QCOMPARE(codes(),
+                 QStringList({ u"1|4901234567894|0"_qs, u"2|4512345678906|0"_qs, u"2|49123456|1"_qs,
+                               u"4|4902102072618|0"_qs, u"4|0036000291452|1"_qs }));
+        QCOMPARE(ProductCodes::findByCode(db, u"0036000291452"_qs)->name, u"ぶどう"_qs);
+
+        // Updating adds the new codes after those a product has; those it has stay once.
+        outcome = importProducts(db, file, mapping, true);
+        QCOMPARE(outcome.details(), QString());
+        QCOMPARE(codes(),
+                 QStringList({ u"1|4901234567894|0"_qs, u"1|4909411012342|1"_qs, u"2|4512345678906|0"_qs,
+                               u"2|49123456|1"_qs, u"4|4902102072618|0"_qs, u"4|0036000291452|1"_qs }));
+
+        // A mapping without the code field imports as before.
+        ImportMapping withoutCodes = mapping;
+        withoutCodes.clear(4);
+        const QString more = dataFile(env, heading, { u"もも\t個\t200\t4512345678906"_qs }, u"more.txt"_qs);
+        QCOMPARE(importProducts(db, more, withoutCodes, true).details(), QString());
+        QVERIFY(ProductCodes::codesOf(db, 5).isEmpty());
+
+        // A new product named twice, updated: the second record's codes follow the first's.
+        const QString twice
+            = dataFile(env, heading, { u"かき\t個\t90\t4512345678920"_qs, u"かき\t個\t90\t49123463;4512345678920"_qs },
+                       u"twice.txt"_qs);
+        QCOMPARE(importProducts(db, twice, mapping, true).details(), QString());
+        QCOMPARE(rows(db, u"SELECT コード, 順番 FROM 商品コード WHERE 品名ID = 6 ORDER BY 順番"_qs),
+                 QStringList({ u"4512345678920|0"_qs, u"49123463|1"_qs }));
+    }
+
+    void aBadCodeWritesNothing_data()
+    {
+        QTest::addColumn<QStringList>("records");
+        QTest::addColumn<bool>("update");
+        QTest::addColumn<QString>("problem");
+        const QString good = u"みかん\t箱\t80\t4512345678906"_qs;
+        QTest::newRow("check digit") << QStringList { good, u"なし\t個\t1\t4901234567894;49012344"_qs } << false
+                                     << u"行 3: コード 49012344 のチェックデジット（最後の桁）が違います。"
+                                        "最後の桁は 7 のはずです。"_qs;
+        QTest::newRow("length") << QStringList { u"なし\t個\t1\t49012345678"_qs, good } << false
+                                << u"行 2: コード「49012345678」の桁数が違います。JANコードは13桁または8桁、"
+                                   "UPCは12桁の数字です。"_qs;
+        QTest::newRow("letters") << QStringList { good, u"なし\t個\t1\tJAN4901234567894"_qs } << false
+                                 << u"行 3: コード「JAN4901234567894」に数字以外の文字があります。"_qs;
+        // A known product is not changed without updating, but its record is checked all the same.
+        QTest::newRow("known product") << QStringList { u"りんご\t個\t1\t4901234567895"_qs } << false
+                                       << u"行 2: コード 4901234567895 のチェックデジット（最後の桁）が違います。"
+                                          "最後の桁は 4 のはずです。"_qs;
+        QTest::newRow("code of a product in the file")
+            << QStringList { good, u"なし\t個\t1\t4512345678906"_qs } << false
+            << u"行 3: コード 4512345678906 は品名「みかん」に登録されています。"_qs;
+        QTest::newRow("code of a stored product")
+            << QStringList { good, u"なし\t個\t1\t4901234567894"_qs } << false
+            << u"行 3: コード 4901234567894 は品名「りんご」に登録されています。"_qs;
+        QTest::newRow("another product's code added to a known one")
+            << QStringList { good, u"りんご\t個\t1\t4512345678906"_qs } << true
+            << u"行 3: コード 4512345678906 は品名「みかん」に登録されています。"_qs;
+    }
+
+    void aBadCodeWritesNothing()
+    {
+        QFETCH(QStringList, records);
+        QFETCH(bool, update);
+        QFETCH(QString, problem);
+        TestEnvironment env;
+        const QString path = env.newDatabase();
+        Database db;
+        QVERIFY(db.open(path));
+        QVERIFY(db.exec(u"INSERT INTO 仕入商品 VALUES (1, 'りんご', 100, '個')"_qs));
+        QVERIFY(ProductCodes::addCode(db, 1, u"4901234567894"_qs));
+        db.close();
+        const QByteArray before = readAll(path);
+        QVERIFY(db.open(path));
+        const QString file = dataFile(env, u"品名\t単位\t単価\tJANコード"_qs, records);
+        const ImportOutcome outcome = importProducts(db, file, headingMapping(ImportKind::Products, file), update);
+        QCOMPARE(outcome.status, ImportOutcome::Status::Refused);
+        QCOMPARE(outcome.details(), problem);
+        QCOMPARE(outcome.productsAdded, 0);
+        db.close();
+        QCOMPARE(readAll(path), before);
     }
 
     void aDiskFailureOrACancelLeavesTheFileAsBefore()

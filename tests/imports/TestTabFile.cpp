@@ -222,21 +222,43 @@ private slots:
 
     void mappingFiles()
     {
-        // Names a plain line would not bring back; the product file's six lines. (Plain names
-        // go to and fro in the dialog cases.)
+        // Names a plain line would not bring back; the product file's eight lines, JANコード
+        // last. (Plain names go to and fro in the dialog cases.)
         TestEnvironment env;
         ImportMapping products(ImportKind::Products);
         products.assign(1, u"品名,規格"_qs, 2);
         products.assign(2, u" \"単位\" "_qs, 4);
+        products.assign(4, u"JAN"_qs, 5);
         const QString productsPath = env.path(ImportMapping::fileName(ImportKind::Products));
         QVERIFY(products.write(productsPath));
-        QCOMPARE(readAll(productsPath).count("\r\n"), 6);
+        QCOMPARE(readAll(productsPath).count("\r\n"), 8);
+        QVERIFY(readAll(productsPath).endsWith("\r\n0\r\nJAN\r\n5\r\n"));
         ImportMapping productsBack(ImportKind::Products);
         QVERIFY(productsBack.read(productsPath));
         QCOMPARE(productsBack.columnName(1), u"品名,規格"_qs);
         QCOMPARE(productsBack.columnName(2), u" \"単位\" "_qs);
         QCOMPARE(productsBack.columnNumber(2), 4);
         QCOMPARE(productsBack.columnNumber(3), 0);
+        QCOMPARE(productsBack.columnName(4), u"JAN"_qs);
+        QCOMPARE(productsBack.columnNumber(4), 5);
+
+        // The six lines written before the codes: JANコード left unassigned, not kept from before.
+        QVERIFY(productsBack.read(env.writeFile(u"old.log"_qs, QByteArray("品名\r\n1\r\n単位\r\n2\r\n\r\n0\r\n"))));
+        QCOMPARE(productsBack.columnNumber(1), 1);
+        QCOMPARE(productsBack.columnNumber(2), 2);
+        QVERIFY(!productsBack.isAssigned(3));
+        QVERIFY(!productsBack.isAssigned(4));
+        QCOMPARE(productsBack.columnName(4), QString());
+        // Such a file could not name the code column: the one headed JANコード is taken. One
+        // written since keeps a code column left out as it is.
+        const QStringList headings = { u"品名"_qs, u"単位"_qs, u"単価"_qs, u"JANコード"_qs };
+        productsBack.assignUnnamedFields(headings);
+        QCOMPARE(productsBack.columnNumber(4), 4);
+        QVERIFY(
+            productsBack.read(env.writeFile(u"new.log"_qs, QByteArray("品名\r\n1\r\n\r\n0\r\n\r\n0\r\n\r\n0\r\n"))));
+        productsBack.assignUnnamedFields(headings);
+        QVERIFY(!productsBack.isAssigned(2));
+        QVERIFY(!productsBack.isAssigned(4));
 
         // Items separated by commas as well as by lines.
         const QString commas = env.writeFile(u"commas.log"_qs, QByteArray("品名,3\r\n単位, 1\n,0"));
@@ -249,7 +271,8 @@ private slots:
         // A file cut short, a bad number or a missing file changes nothing.
         for (const QByteArray& bad :
              { QByteArray("品名\r\n3\r\n単位\r\n"), QByteArray("a\r\nx\r\nb\r\n1\r\nc\r\n2\r\n"),
-               QByteArray("a\r\n-1\r\nb\r\n1\r\nc\r\n2\r\n") }) {
+               QByteArray("a\r\n-1\r\nb\r\n1\r\nc\r\n2\r\n"), QByteArray("a\r\n1\r\nb\r\n1\r\nc\r\n2\r\nJAN\r\n"),
+               QByteArray("a\r\n1\r\nb\r\n1\r\nc\r\n2\r\nJAN\r\nx\r\n") }) {
             QVERIFY(!productsBack.read(env.writeFile(u"bad.log"_qs, bad)));
             QCOMPARE(productsBack.columnNumber(1), 3);
         }

@@ -8,6 +8,7 @@
 #include "core/app/WaitCursor.h"
 #include "core/export/SheetWriter.h"
 #include "core/lines/SummaryViews.h"
+#include "core/masters/ProductCodes.h"
 #include "core/store/Database.h"
 #include "core/store/NameOrder.h"
 
@@ -42,6 +43,20 @@ bool fail(QString* error, const QString& text)
     if (error)
         *error = text;
     return false;
+}
+
+// The column of the products' first codes, last so that the columns before keep their
+// places; empty in a file older than the codes (opened read-only, it is not upgraded).
+SheetWriter::Column codeColumn()
+{
+    return { QStringLiteral("JANコード"), Kind::Text };
+}
+
+QString firstCode(const Database& db, const QString& productIdExpression)
+{
+    return db.connection().tables().contains(QStringLiteral("商品コード"))
+        ? ProductCodes::firstCodeExpression(productIdExpression)
+        : QStringLiteral("NULL");
 }
 
 bool write(const Database& db, const ListQuery& list, const QString& target, QString* error)
@@ -133,13 +148,18 @@ std::optional<LinesView> linesView(const QString& viewName)
 bool writeLines(const Database& db, QDate date, LinesView view, const QString& target, QString* error)
 {
     ListQuery list;
-    list.columns = { { QStringLiteral("項目分類"), Kind::Text }, { QStringLiteral("品名"), Kind::Text },
-                     { QStringLiteral("数量"), Kind::Number },   { QStringLiteral("単位"), Kind::Text },
-                     { QStringLiteral("単価"), Kind::Number },   { QStringLiteral("金額"), Kind::Number } };
+    list.columns = { { QStringLiteral("項目分類"), Kind::Text },
+                     { QStringLiteral("品名"), Kind::Text },
+                     { QStringLiteral("数量"), Kind::Number },
+                     { QStringLiteral("単位"), Kind::Text },
+                     { QStringLiteral("単価"), Kind::Number },
+                     { QStringLiteral("金額"), Kind::Number },
+                     codeColumn() };
     // The same lines, in the same order, as the summary list's view shows.
     const LineSelection lines = CategorisedLines::ofDate(date, view == LinesView::WithoutUnitPrice);
-    list.select = QStringLiteral(R"("項目分類名", "品名", "数量", "単位", "単価", "価格")");
-    list.from = QStringLiteral("FROM ") + CategorisedLines::source() + QStringLiteral(" WHERE ") + lines.condition;
+    list.select = QStringLiteral(R"("項目分類名", "品名", "数量", "単位", "単価", "価格", )")
+        + firstCode(db, QStringLiteral(R"(l."品名ID")"));
+    list.from = QStringLiteral("FROM ") + CategorisedLines::source() + QStringLiteral(" AS l WHERE ") + lines.condition;
     list.order = QStringLiteral(R"("ID")");
     list.values = lines.values;
     return write(db, list, target, error);
@@ -150,8 +170,10 @@ bool writeProducts(const Database& db, MasterOrder order, const QString& target,
     ListQuery list;
     list.columns = { { QStringLiteral("品名"), Kind::Text },
                      { QStringLiteral("単位"), Kind::Text },
-                     { QStringLiteral("単価"), Kind::Number } };
-    list.select = QStringLiteral(R"("品名", "単位", "単価")");
+                     { QStringLiteral("単価"), Kind::Number },
+                     codeColumn() };
+    list.select
+        = QStringLiteral(R"("品名", "単位", "単価", )") + firstCode(db, QStringLiteral(R"("仕入商品"."品名ID")"));
     list.from = QStringLiteral(R"(FROM "仕入商品")");
     // The order of the product screen's list.
     list.order = order == MasterOrder::ById

@@ -25,12 +25,14 @@ enum class LinesView
 // The view of the summary list that has an export; nullopt for the other views.
 std::optional<LinesView> linesView(const QString& viewName);
 
-// 項目分類, 品名, 数量, 単位, 単価, 金額 for each line of the date (in ID order) whose
-// category is registered. A date without lines gives the heading row alone.
+// 項目分類, 品名, 数量, 単位, 単価, 金額 and the first JANコード of the line's product for
+// each line of the date (in ID order) whose category is registered; the codes' column is
+// empty in a file older than the codes. A date without lines gives the heading row alone.
 // On failure error holds the message for the user and target is as it was.
 bool writeLines(const Database& db, QDate date, LinesView view, const QString& target, QString* error);
 
-// 品名, 単位, 単価 of every product, by 品名ID or by name (equal names in ID order).
+// 品名, 単位, 単価 and the first JANコード of every product, by 品名ID or by name (equal names
+// in ID order); the codes' column is empty in a file older than the codes.
 // A list longer than a sheet holds is refused before anything is written.
 bool writeProducts(const Database& db, MasterOrder order, const QString& target, QString* error);
 

@@ -107,8 +107,14 @@ const QStringList& importFieldLabels(ImportKind kind)
         QStringLiteral("項目/分類名"), QStringLiteral("品名"), QStringLiteral("数量"), QStringLiteral("単位"),
         QStringLiteral("単価"),        QStringLiteral("価格"), QStringLiteral("備考"),
     };
-    static const QStringList products = { QStringLiteral("品名"), QStringLiteral("単位"), QStringLiteral("単価") };
+    static const QStringList products
+        = { QStringLiteral("品名"), QStringLiteral("単位"), QStringLiteral("単価"), QStringLiteral("JANコード") };
     return kind == ImportKind::Lines ? lines : products;
+}
+
+int firstFieldsCount(ImportKind kind)
+{
+    return kind == ImportKind::Lines ? 7 : 3;
 }
 
 int nameField(ImportKind kind)
@@ -178,9 +184,15 @@ bool ImportMapping::readData(const QByteArray& bytes)
     if (decoder.hasError())
         return false;
     const QStringList values = items(text);
-    const int count = fieldCount();
-    if (values.size() < 2 * count)
-        return false;
+    // A file written before the later fields were added holds the first ones only; those
+    // it does not name stay unassigned. Part of a pair is a file cut short.
+    const int first = firstFieldsCount(m_kind);
+    int count = fieldCount();
+    if (values.size() < 2 * count) {
+        count = first + int(values.size() - 2 * first) / 2;
+        if (values.size() < 2 * first || values.size() % 2 != 0)
+            return false;
+    }
     QVector<int> columns(count);
     for (int i = 0; i < count; ++i) {
         const std::optional<int> column = parsedColumnNumber(values[2 * i + 1]);
@@ -188,9 +200,21 @@ bool ImportMapping::readData(const QByteArray& bytes)
             return false;
         columns[i] = *column;
     }
-    for (int i = 0; i < count; ++i)
-        assign(i + 1, values[2 * i], columns[i]);
+    for (int i = 0; i < fieldCount(); ++i)
+        assign(i + 1, i < count ? values[2 * i] : QString(), i < count ? columns[i] : 0);
+    m_namesEveryField = count == fieldCount();
     return true;
+}
+
+void ImportMapping::assignUnnamedFields(const QStringList& headings)
+{
+    if (m_namesEveryField)
+        return;
+    const ImportMapping byLabel = fromHeadings(m_kind, headings);
+    for (int field = firstFieldsCount(m_kind) + 1; field <= fieldCount(); ++field) {
+        if (!isAssigned(field) && byLabel.isAssigned(field))
+            assign(field, byLabel.columnName(field), byLabel.columnNumber(field));
+    }
 }
 
 bool ImportMapping::write(const QString& path, QString* error) const

@@ -17,8 +17,11 @@ enum class ImportKind
 };
 
 // The importable fields' labels in their fixed order (field 1 first): 7 for lines
-// (項目/分類名, 品名, 数量, 単位, 単価, 価格, 備考), 3 for products (品名, 単位, 単価).
+// (項目/分類名, 品名, 数量, 単位, 単価, 価格, 備考), 4 for products (品名, 単位, 単価, JANコード).
 const QStringList& importFieldLabels(ImportKind kind);
+// How many of them the mapping files have held from the start (7 and 3): a file written
+// before the later ones were added names these only.
+int firstFieldsCount(ImportKind kind);
 // The 1-based field holding the product name (2 for lines, 1 for products).
 int nameField(ImportKind kind);
 
@@ -40,7 +43,8 @@ struct HeadingDifference
 // 1-based position, or nothing. Kept between runs in a small UTF-8 text file in the
 // data directory ("Kotrina_A.log" for lines, "Kotrina_B.log" for products): for each
 // field its column name (an empty line when none), then its column number ("0" when
-// none), each line ended by CRLF.
+// none), each line ended by CRLF. A file without the pairs of the fields added later
+// (the products' JANコード) reads with those fields unassigned (see assignUnnamedFields).
 class ImportMapping
 {
 public:
@@ -65,6 +69,11 @@ public:
     // holding a comma is) is taken whole. False, the mapping unchanged, when the bytes are
     // not UTF-8 or hold too few items or a column number that is none.
     bool readData(const QByteArray& bytes);
+    // A mapping read from a file written before the later fields were added gives each
+    // field the file could not name the column headed like the field's label, if there is
+    // one: its user never left it out. Other mappings stay as they are.
+    void assignUnnamedFields(const QStringList& headings);
+
     // Replaces the file as a whole (a cut-short write never leaves half a file).
     bool write(const QString& path, QString* error = nullptr) const;
 
@@ -97,4 +106,5 @@ private:
     ImportKind m_kind;
     QStringList m_names;
     QVector<int> m_columns;
+    bool m_namesEveryField = true; // false when read from a file without the later fields
 };

@@ -52,12 +52,14 @@ struct Write
         ProductUpdate,
         Unit,
         LineName, // a pair of name and product ID for the lines' name indexes
+        Code, // a product's code, after the codes it has
     };
     Kind kind = Kind::Line;
     bool withUnit = false, withPrice = false; // ProductUpdate: which values change
     int id = 0; // of the row written
     int categoryId = 0, productId = 0; // Line, LineName
     int price = 0; // Product, ProductUpdate
+    int order = 0; // Code: its place among the product's codes
     double quantity = 0, unitPrice = 0, amount = 0; // Line
     Text date, name, unit, memo;
     std::optional<Text> words; // the short-word index row of a product or a line name
@@ -110,6 +112,21 @@ private:
     sqlite3_stmt* m_statement = nullptr;
 };
 
+// A code as kept (8 or 13 digits) as one number; nullopt for any other text, which no
+// code as kept can equal.
+std::optional<quint64> codeKey(QStringView code)
+{
+    if (code.size() != 8 && code.size() != 13)
+        return std::nullopt;
+    quint64 number = 0;
+    for (const QChar c : code) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        number = number * 10 + (c.unicode() - u'0');
+    }
+    return number * 2 + (code.size() == 13 ? 1 : 0);
+}
+
 } // namespace
 
 // The prepared statements of a run, and the writes they carry out.
@@ -120,7 +137,7 @@ public:
         : m_db(db)
     { }
 
-    bool prepare(bool indexesSuspended)
+    bool prepare(bool indexesSuspended, bool withCodes)
     {
         const auto prepare
             = [&](Statement& statement, const QString& sql) { return statement.prepare(m_db, sql) || failed(); };
@@ -135,6 +152,9 @@ public:
                 SET "単価" = CASE WHEN ?1 THEN ?2 ELSE "単価" END, "単位" = CASE WHEN ?3 THEN ?4 ELSE "単位" END
                 WHERE "品名ID" = ?5)"))
             && prepare(m_unit, QStringLiteral(R"(INSERT INTO "単位" ("単位ID", "単位") VALUES (?, ?))"))
+            && (!withCodes
+                || prepare(m_code,
+                           QStringLiteral(R"(INSERT INTO "商品コード" ("コード", "品名ID", "順番") VALUES (?, ?, ?))")))
             && (!indexesSuspended
                 || (prepare(m_productWords, NameIndex::insertStatement(Table::Shohin, NameIndex::Kind::ShortWords))
                     && prepare(m_lineName, NameIndex::lineNameStatement())
@@ -144,7 +164,7 @@ public:
     void finish()
     {
         for (Statement* s : { &m_line, &m_category, &m_product, &m_productUpdate, &m_unit, &m_productWords, &m_lineName,
-                              &m_lineNameWords })
+                              &m_lineNameWords, &m_code })
             s->finish();
     }
 
@@ -164,6 +184,8 @@ public:
             return run(m_productUpdate, w.withPrice ? 1 : 0, w.price, w.withUnit ? 1 : 0, text(w.unit), w.id);
         case Write::Kind::Unit:
             return run(m_unit, w.id, text(w.unit));
+        case Write::Kind::Code:
+            return run(m_code, text(w.name), w.productId, w.order);
         case Write::Kind::LineName:
             // Listed unless it is listed already (by an earlier import or typed lines).
             if (!run(m_lineName, text(w.name), w.productId))
@@ -192,7 +214,8 @@ private:
     }
 
     sqlite3* m_db;
-    Statement m_line, m_category, m_product, m_productUpdate, m_unit, m_productWords, m_lineName, m_lineNameWords;
+    Statement m_line, m_category, m_product, m_productUpdate, m_unit, m_productWords, m_lineName, m_lineNameWords,
+        m_code;
     QString m_error;
 };
 
@@ -442,11 +465,16 @@ bool ImportWriter::begin(qint64 expectedLines)
         m_lineIndexesDropped = true;
     }
 
+    {
+        QSqlDatabase db = connection;
+        m_keepsCodes = Schema::version(db) >= Schema::CodesVersion;
+    }
+
     const QVariant handle = connection.driver()->handle();
     if (qstrcmp(handle.typeName(), "sqlite3*") != 0 || !(m_handle = *static_cast<sqlite3* const*>(handle.constData())))
         return fail(QStringLiteral("no SQLite connection"));
     m_statements = std::make_unique<Statements>(m_handle);
-    if (!m_statements->prepare(m_indexesSuspended))
+    if (!m_statements->prepare(m_indexesSuspended, m_keepsCodes))
         return fail(m_statements->error());
     m_pipeline = std::make_unique<Pipeline>(*m_statements);
     return true;
@@ -566,6 +594,75 @@ void ImportWriter::addLine(const ImportedLine& line)
         pair.words = m_pipeline->text(NameIndex::shortWords(line.name));
         m_pipeline->add(pair);
     }
+}
+
+int ImportWriter::codeOwner(const QString& code)
+{
+    if (!m_keepsCodes)
+        return 0;
+    if (!m_codesRead) {
+        m_codesRead = true;
+        const auto held = holdWrites();
+        QSqlQuery q(m_db.connection());
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral(R"(SELECT "コード", "品名ID", "順番" FROM "商品コード")"))) {
+            fail(q.lastError().text());
+            return 0;
+        }
+        while (q.next()) {
+            const int product = q.value(1).toInt();
+            if (const std::optional<quint64> key = codeKey(q.value(0).toString()))
+                m_codes.try_emplace(*key, product);
+            int& next = m_nextCodeOrder[product];
+            next = std::max(next, q.value(2).toInt() + 1);
+        }
+    }
+    const std::optional<quint64> key = codeKey(code);
+    const auto found = key ? m_codes.find(*key) : m_codes.end();
+    return found == m_codes.end() ? 0 : found->second;
+}
+
+void ImportWriter::addCode(int productId, const QString& code)
+{
+    const std::optional<quint64> key = codeKey(code);
+    if (!key)
+        return;
+    if (!m_codesRead)
+        codeOwner(code); // the codes of the file, and so the places of their products' next ones
+    Write w;
+    w.kind = Write::Kind::Code;
+    w.name = m_pipeline->text(code);
+    w.productId = productId;
+    // Counted here rather than by the statement: an insert that reads its own table first
+    // copies what it reads to a table of its own, several times the cost of the row.
+    if (productId >= m_firstProduct) {
+        const size_t index = size_t(productId - m_firstProduct);
+        if (index >= m_nextNewCodeOrder.size())
+            m_nextNewCodeOrder.resize(std::max(index + 1, 2 * m_nextNewCodeOrder.size()));
+        w.order = m_nextNewCodeOrder[index]++;
+    } else {
+        w.order = m_nextCodeOrder[productId]++;
+    }
+    m_pipeline->add(w);
+    m_codes.insert_or_assign(*key, productId);
+}
+
+QString ImportWriter::productName(int id)
+{
+    // Products of this run may still wait for the writing thread: their names are here.
+    if (id >= m_firstProduct) {
+        for (const auto& [name, productId] : m_products) {
+            if (productId == id)
+                return name;
+        }
+        return {};
+    }
+    const auto held = holdWrites();
+    QSqlQuery q(m_db.connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(R"(SELECT "品名" FROM "仕入商品" WHERE "品名ID" = ?)"));
+    q.addBindValue(id);
+    return q.exec() && q.next() ? q.value(0).toString() : QString();
 }
 
 bool ImportWriter::commit()

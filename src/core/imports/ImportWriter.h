@@ -12,6 +12,7 @@
 #include <set>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 struct sqlite3;
 
@@ -71,6 +72,16 @@ public:
     // Adds a counted line, and its unit to the master when it is new there.
     void addLine(const ImportedLine& line);
 
+    // Whether the file keeps products' codes (one older than the codes does not).
+    bool keepsCodes() const { return m_keepsCodes; }
+    // The product a code (as ProductCodes::check() keeps it) belongs to, in the file or by
+    // this run; 0 when none. The codes of the file are read at the first call.
+    int codeOwner(const QString& code);
+    // Attaches a code nobody has yet to a product, after the codes the product has.
+    void addCode(int productId, const QString& code);
+    // A product's name, to tell the user which product holds a code.
+    QString productName(int id);
+
 private:
     class Statements;
     class Pipeline;
@@ -98,6 +109,14 @@ private:
     NameMap<int> m_categories;
     NameMap<int> m_products;
     NameMap<QByteArray> m_units;
+    // Codes by their number and length (a code as kept is 8 or 13 digits): hundreds of
+    // thousands of them are looked up and added far quicker so than as texts.
+    std::unordered_map<quint64, int> m_codes;
+    // The 順番 of the next code of a product that had codes before the run, and of the
+    // products of the run (by their ID less the first one's).
+    std::unordered_map<int, int> m_nextCodeOrder;
+    std::vector<int> m_nextNewCodeOrder;
+    bool m_codesRead = false, m_keepsCodes = false;
     int m_nextLine = 1, m_nextCategory = 1, m_nextProduct = 1, m_nextUnit = 1;
     int m_firstProduct = 1, m_firstLineName = 1;
     // The names the run's lines carry, by product ID (in UTF-8 too, to write them), and

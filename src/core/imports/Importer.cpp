@@ -6,6 +6,7 @@
 #include "core/imports/ImportWriter.h"
 #include "core/imports/TabFile.h"
 #include "core/lines/LineRegistration.h"
+#include "core/masters/ProductCodes.h"
 #include "core/rules/TextRules.h"
 
 #include <QElapsedTimer>
@@ -72,6 +73,8 @@ public:
 
     // Whether this record has gone wrong (a problem was noted for it).
     bool refused() const { return m_problemCount > 0; }
+    // Whether the reason of the next bad record is told (the rest are only counted).
+    bool tellsNextReason() const { return m_problemCount < ProblemsNamed; }
 
     // Notes a bad record; only the first reason of a record is told.
     void refuse(qint64 line, const QString& reason)
@@ -161,6 +164,28 @@ public:
         return int(rounded);
     }
 
+    // The codes in field as they are kept, each once; nullopt (a problem noted) when one of
+    // them is not a valid code.
+    std::optional<QStringList> codes(int field)
+    {
+        const std::optional<QString> text = this->field(field);
+        if (!text)
+            return std::nullopt;
+        QStringList codes;
+        if (text->isEmpty())
+            return codes;
+        for (const QString& item : ProductCodes::splitCell(*text)) {
+            const ProductCodes::Checked checked = ProductCodes::check(item);
+            if (!checked.valid()) {
+                refuse(m_record.line, checked.error);
+                return std::nullopt;
+            }
+            if (!codes.contains(checked.code))
+                codes << checked.code;
+        }
+        return codes;
+    }
+
     qint64 line() const { return m_record.line; }
     qint64 recordsRead() const { return m_done; }
     qint64 fileSize() const { return m_reader.size(); }
@@ -230,7 +255,7 @@ namespace LineField {
 constexpr int Category = 1, Name = 2, Quantity = 3, Unit = 4, UnitPrice = 5, Amount = 6, Memo = 7;
 }
 namespace ProductField {
-constexpr int Name = 1, Unit = 2, UnitPrice = 3;
+constexpr int Name = 1, Unit = 2, UnitPrice = 3, Code = 4;
 }
 
 } // namespace
@@ -401,25 +426,49 @@ ImportOutcome importProducts(Database& db, const QString& path, const ImportMapp
             return true;
         const std::optional<QString> unitField = run.unit(ProductField::Unit);
         const std::optional<double> unitPrice = run.number(ProductField::UnitPrice);
-        if (!unitField || !unitPrice)
+        const std::optional<QStringList> codes = run.codes(ProductField::Code);
+        if (!unitField || !unitPrice || !codes)
             return true;
         const std::optional<int> price = run.wholePrice(*unitPrice, ProductField::UnitPrice);
         if (!price || run.refused())
             return true;
         const QString product = name->left(NameLength);
         const QString& unit = *unitField;
-        if (const std::optional<int> known = writer.productId(product)) {
-            if (!updateExisting)
+        const std::optional<int> known = writer.productId(product);
+        if (known && !updateExisting)
+            return true;
+        // A code belongs to one product: one that another product has refuses the record.
+        if (!codes->isEmpty() && !writer.keepsCodes()) {
+            run.refuse(run.line(), QStringLiteral("このデータベースファイルはコードを登録できない古い形式です。"));
+            return true;
+        }
+        QStringList newCodes;
+        for (const QString& code : *codes) {
+            const int owner = writer.codeOwner(code);
+            if (owner == 0) {
+                newCodes << code;
+            } else if (owner != known.value_or(0)) {
+                // Finding the owner's name may take a look through the run's products.
+                run.refuse(run.line(),
+                           run.tellsNextReason() ? ProductCodes::inUseMessage(code, writer.productName(owner))
+                                                 : QString());
                 return true;
+            }
+        }
+        int id = 0;
+        if (known) {
             // A field without a column in the file is not known to be empty: the product
             // keeps its own unit or price rather than losing it.
             const auto assigned = [&](int field) { return mapping.isAssigned(field); };
             writer.updateProduct(*known, assigned(ProductField::Unit) ? std::optional(unit) : std::nullopt,
                                  assigned(ProductField::UnitPrice) ? std::optional(*price) : std::nullopt);
+            id = *known;
         } else {
-            writer.addProduct(product, unit, *price);
+            id = writer.addProduct(product, unit, *price);
             ++run.outcome().productsAdded;
         }
+        for (const QString& code : newCodes)
+            writer.addCode(id, code);
         writer.registerUnit(unit);
         return !writer.hasFailed();
     });

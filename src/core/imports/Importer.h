@@ -80,6 +80,8 @@ ImportOutcome importLines(Database& db, const QString& path, const QDate& date, 
                           const ImportProgress& progress = {});
 
 // Products; records without a name are skipped. updateExisting: known products get the
-// file's unit and price.
+// file's unit and price, and the codes of the file after their own. The JANコード field
+// holds any number of codes separated by "," or ";": a code that is not valid or belongs
+// to another product refuses its record.
 ImportOutcome importProducts(Database& db, const QString& path, const ImportMapping& mapping, bool updateExisting,
                              const ImportProgress& progress = {});

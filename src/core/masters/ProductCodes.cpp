@@ -222,4 +222,27 @@ QString firstCodeExpression(const QString& productIdExpression)
         .arg(productIdExpression);
 }
 
+QString inUseMessage(const QString& code, const QString& ownerName)
+{
+    return QStringLiteral("コード %1 は品名「%2」に登録されています。").arg(code, ownerName);
+}
+
+QStringList splitCell(const QString& cell)
+{
+    QStringList codes;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= cell.size(); ++i) {
+        if (i < cell.size()) {
+            const char16_t c = cell.at(i).unicode();
+            if (c != u',' && c != u';' && c != u'，' && c != u'；')
+                continue;
+        }
+        const QString code = cell.mid(start, i - start).trimmed();
+        if (!code.isEmpty())
+            codes << code;
+        start = i + 1;
+    }
+    return codes;
+}
+
 } // namespace ProductCodes

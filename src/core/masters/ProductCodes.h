@@ -76,4 +76,11 @@ bool removeCode(const Database& db, const QString& code, QString* error = nullpt
 // productIdExpression names the product's ID in the outer query.
 QString firstCodeExpression(const QString& productIdExpression);
 
+// "コード … は品名「…」に登録されています。": why a code cannot go to another product.
+QString inUseMessage(const QString& code, const QString& ownerName);
+
+// The codes of one cell of an imported file: separated by "," or ";" (full-width ones too),
+// blanks around each and empty items dropped. Each is as typed: check() tells what it is.
+QStringList splitCell(const QString& cell);
+
 } // namespace ProductCodes

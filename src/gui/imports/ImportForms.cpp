@@ -7,11 +7,13 @@
 
 namespace {
 
-QStringList columnsHelp(const QString& fourth)
+QStringList columnsHelp(const QString& fourth, const QStringList& more = {})
 {
-    return { QStringLiteral("インポートの設定について"), QString(),
-             QStringLiteral("インポートするファイルを選択すると「項目（F)」にファイルの項目が表示されます。"), fourth,
-             QString() };
+    return QStringList {
+        QStringLiteral("インポートの設定について"), QString(),
+        QStringLiteral("インポートするファイルを選択すると「項目（F)」にファイルの項目が表示されます。"), fourth
+    }
+    + more + QStringList { QString() };
 }
 
 } // namespace
@@ -38,7 +40,9 @@ const ImportForm& importForm(ImportKind kind)
         QStringLiteral("品名情報のインポート"),
         QStringLiteral("品名情報　ｲﾝﾎﾟｰﾄの設定"),
         QStringLiteral("品名フィールド"),
-        columnsHelp(QStringLiteral("品名フィールドにインポートするファイルの項目を関連付けします。")),
+        columnsHelp(QStringLiteral("品名フィールドにインポートするファイルの項目を関連付けします。"),
+                    { QStringLiteral("JANコードの列には、一つの品名のコードを「,」か「;」で区切って"
+                                     "いくつでも書けます（13桁・8桁のJANコード、12桁のUPC）。") }),
         importFailedMessage(ImportKind::Products),
         QStringLiteral("棚卸表のインポートは正常に完了しました。"),
         false,

@@ -112,6 +112,7 @@ void ImportRunDialog::buildControls()
     if (m_form.hasUpdateChoice) {
         Check1 = named(new QCheckBox(QStringLiteral("既に登録されている品名情報の単価、数量単位を更新する。"), Frame3),
                        "Check1");
+        Check1->setToolTip(QStringLiteral("既に登録されている品名には、ファイルのJANコードも追加します。"));
         form->addWidget(Check1, row++, 0, 1, 3);
     }
     form->setColumnStretch(1, 1);
@@ -235,6 +236,8 @@ void ImportRunDialog::run()
     // the assignment dialog first, the differences marked; its OK goes on with the run.
     QString headingError;
     const QStringList headings = readHeading(file, &headingError);
+    if (headingError.isEmpty())
+        mapping.assignUnnamedFields(headings);
     QString chosen = file;
     if (headingError.isEmpty() && !mapping.differences(headings).isEmpty()) {
         ImportColumnsDialog columns(m_state, m_form.kind, file, this);
