@@ -121,6 +121,11 @@ Checked check(const QString& text)
     return checked;
 }
 
+bool available(const Database& db)
+{
+    return hasCodes(db);
+}
+
 Checked checkFor(const Database& db, int productId, const QString& text)
 {
     Checked checked = check(text);
@@ -285,7 +290,7 @@ bool forEachProduct(const Database& db, bool all,
 QString firstCodeExpression(const QString& productIdExpression)
 {
     return QStringLiteral(
-               R"((SELECT "コード" FROM "商品コード" WHERE "品名ID" = %1 ORDER BY "順番", "コード" LIMIT 1))")
+               R"((SELECT c."コード" FROM "商品コード" AS c WHERE c."品名ID" = %1 ORDER BY c."順番", c."コード" LIMIT 1))")
         .arg(productIdExpression);
 }
 

@@ -57,6 +57,9 @@ struct Owner
     QVariant unitPrice;
 };
 
+// Whether the file holds codes (it may be older, opened read-only as it is).
+bool available(const Database& db);
+
 // The product of a valid code (as check() keeps it); nullopt when none has it, the file is
 // older than the codes or cannot be read now (another program holds it: not waited for).
 std::optional<Owner> findByCode(const Database& db, const QString& code);
@@ -89,7 +92,8 @@ bool forEachProduct(const Database& db, bool all,
                     QString* error = nullptr);
 
 // The SQL expression of a product's first code, for lists that show it beside the name:
-// productIdExpression names the product's ID in the outer query.
+// productIdExpression names the product's ID in the outer query, qualified by its table
+// ("仕入商品"."品名ID"): a bare "品名ID" would be the codes' own column.
 QString firstCodeExpression(const QString& productIdExpression);
 
 } // namespace ProductCodes
