@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Kotrina developers
+#include "SampleData.h"
 #include "ScreenTest.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
@@ -73,6 +74,7 @@ private Q_SLOTS:
     void firstCodeBesideEveryProduct();
     void findingByCodeOrName();
     void editingTheCodesOfAProduct();
+    void olderFileOpenedReadOnly();
 };
 
 void TestProductCodesScreen::firstCodeBesideEveryProduct()
@@ -220,6 +222,27 @@ void TestProductCodesScreen::editingTheCodesOfAProduct()
     ScreenTest::settle();
     QCOMPARE(p.modals.screens, QStringList { u"DialogShohinCode"_qs });
     QVERIFY(p.prompter.problems().isEmpty());
+}
+
+void TestProductCodesScreen::olderFileOpenedReadOnly()
+{
+    // A file from before the codes, opened as it is: the list shows no codes and offers none.
+    TestSession s;
+    const QString file = sampleDatabase(s.env, 5);
+    QVERIFY(makeVersion(file, 3));
+    QVERIFY(s.state.DatabaseConnection.open(file, nullptr, Database::Access::ReadOnly));
+    ScreenTest::Driver<frmInShohin> d;
+    d.screen = new frmInShohin(s.state);
+    ScreenTest::showActive(d.screen);
+    auto* grid = d.find<QTableView>("DataGrid1");
+    QCOMPARE(ScreenTest::columnTexts(grid, CodeColumn), QStringList(5, QString()));
+    QVERIFY(!d.find<QPushButton>("cmdCodes")->isEnabled());
+    ScreenTest::replaceText(d.find<QLineEdit>("txtSearch"), u"4901234567894"_qs);
+    QTest::keyClick(d.find<QLineEdit>("txtSearch"), Qt::Key_Return);
+    QCOMPARE(s.prompter.texts(), QStringList { u"このコードの品名は登録されていません。\r4901234567894"_qs });
+    d.screen->close();
+    s.state.DatabaseConnection.close();
+    QCOMPARE(schemaVersion(file), 3);
 }
 
 KOTRINA_REGISTER_TEST(TestProductCodesScreen)

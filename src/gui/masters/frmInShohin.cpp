@@ -63,6 +63,8 @@ frmInShohin::frmInShohin(AppState& state, QWidget* parent)
     cmdCodes = named(new QPushButton(QStringLiteral("JANコード(&J)..."), this), "cmdCodes");
     cmdCodes->setToolTip(QStringLiteral("表示中の品名のJANコードを登録・削除します。"));
     cmdCodes->setAutoDefault(false);
+    // A file opened read-only takes no codes (nor has a place for them when it is older).
+    cmdCodes->setEnabled(ProductCodes::available(state.DatabaseConnection) && !state.DatabaseConnection.isReadOnly());
 
     auto* codesRow = new QHBoxLayout;
     codesRow->addWidget(searchLabel);
@@ -80,7 +82,7 @@ frmInShohin::frmInShohin(AppState& state, QWidget* parent)
     connect(cmdCodes, &QPushButton::clicked, this, &frmInShohin::editCodes);
     // The code column is read-only: a double click there opens the codes instead.
     connect(grid(), &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (index.column() >= MasterTable::products().columns.size())
+        if (index.column() >= MasterTable::products().columns.size() && cmdCodes->isEnabled())
             editCodes();
     });
 
