@@ -184,6 +184,17 @@ void TestProductCodes::codesOnProducts()
     QCOMPARE(listed.size(), 3);
     QCOMPARE(listed[2], u"3 商品名・サンプル第2号（特大） "_qs);
 
+    // The first code of each product beside it in a list, whatever the outer query calls its table.
+    for (const QString& alias : { u"s"_qs, u"c"_qs }) {
+        QSqlQuery q(db.connection());
+        QVERIFY(q.exec(uR"(SELECT %1 FROM "仕入商品" AS %2 ORDER BY %2."品名ID")"_qs.arg(
+            ProductCodes::firstCodeExpression(alias + uR"(."品名ID")"_qs), alias)));
+        QStringList first;
+        while (q.next())
+            first << q.value(0).toString();
+        QCOMPARE(first, QStringList({ u"4901234567894"_qs, u"2000000000015"_qs, QString() }));
+    }
+
     // Taken off, the code is free for another product; a product's codes go with it.
     QVERIFY(ProductCodes::removeCode(db, u"49123456"_qs));
     QVERIFY(ProductCodes::addCode(db, 3, u"49123456"_qs, &error));

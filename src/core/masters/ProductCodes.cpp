@@ -289,8 +289,9 @@ bool forEachProduct(const Database& db, bool all,
 
 QString firstCodeExpression(const QString& productIdExpression)
 {
-    return QStringLiteral(
-               R"((SELECT c."コード" FROM "商品コード" AS c WHERE c."品名ID" = %1 ORDER BY c."順番", c."コード" LIMIT 1))")
+    // An alias no outer query uses, so that productIdExpression names the outer product.
+    return QStringLiteral(R"((SELECT "最初のコード"."コード" FROM "商品コード" AS "最初のコード"
+                   WHERE "最初のコード"."品名ID" = %1 ORDER BY "最初のコード"."順番", "最初のコード"."コード" LIMIT 1))")
         .arg(productIdExpression);
 }
 
