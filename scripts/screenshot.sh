@@ -12,6 +12,7 @@ QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/entry-screen.png --en
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/correction-screen.png --correction
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/categories-screen.png --categories
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/products-screen.png --products
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/product-codes.png --product-codes
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/printer-settings.png --printers
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/print-dialog.png --print
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/print-book-dialog.png --print-book
@@ -22,4 +23,4 @@ QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/import-products.png -
 for view in 0 1 2 3 4 5; do
     QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/summary-list-$view.png --summary $view
 done
-echo "docs/import-lines.png docs/import-columns.png docs/import-products.png docs/print-dialog.png docs/print-book-dialog.png docs/print-summary-dialog.png docs/printer-settings.png docs/summary-list-[0-5].png docs/categories-screen.png docs/products-screen.png docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png"
+echo "docs/import-lines.png docs/import-columns.png docs/import-products.png docs/print-dialog.png docs/print-book-dialog.png docs/print-summary-dialog.png docs/printer-settings.png docs/summary-list-[0-5].png docs/categories-screen.png docs/products-screen.png docs/product-codes.png docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png"

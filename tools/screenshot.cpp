@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Kotrina developers
 // Draws the main window on a fresh database into a PNG file, for the documentation.
-//   kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products
+//   kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products | --product-codes
 //                                  | --summary VIEW | --printers | --print | --print-book | --print-summary
 //                                  | --import-lines | --import-columns | --import-differences | --import-products]
 // --printers draws the printer settings and --print the stocktaking sheet's print dialog on the printers of this
@@ -16,12 +16,14 @@
 #include "core/app/Clock.h"
 #include "core/app/Settings.h"
 #include "core/lines/LineRegistration.h"
+#include "core/masters/ProductCodes.h"
 #include "core/printing/SummarySheet.h"
 #include "core/store/FileOps.h"
 #include "gui/entry/frmTana.h"
 #include "gui/imports/ImportColumnsDialog.h"
 #include "gui/imports/ImportForms.h"
 #include "gui/imports/ImportRunDialog.h"
+#include "gui/masters/DialogShohinCode.h"
 #include "gui/masters/frmInShohin.h"
 #include "gui/masters/frmKoumoku.h"
 #include "gui/printing/CupsPrinterCatalog.h"
@@ -55,6 +57,7 @@ int main(int argc, char* argv[])
         std::fprintf(
             stderr,
             "usage: kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products"
+            " | --product-codes"
             " | --summary VIEW | --printers | --print | --print-book | --print-summary | --import-lines"
             " | --import-columns | --import-differences | --import-products]\n");
         return 2;
@@ -137,8 +140,21 @@ int main(int argc, char* argv[])
             screen->findChild<QLineEdit*>(QStringLiteral("txtTanka"))->setText(QStringLiteral("150"));
         } else if (screenName == QStringLiteral("--categories")) {
             screen = new frmKoumoku(state);
-        } else if (screenName == QStringLiteral("--products")) {
-            screen = new frmInShohin(state);
+        } else if (screenName == QStringLiteral("--products") || screenName == QStringLiteral("--product-codes")) {
+            // JAN codes on three products: a piece and a case, an in-store code, a UPC-A.
+            const Database& db = state.DatabaseConnection;
+            const QString apples = QStringLiteral("国産りんご 5kg箱");
+            const int applesId = ProductCodes::productIdByName(db, apples).value_or(0);
+            ProductCodes::setCodes(db, applesId, { QStringLiteral("4901234567894"), QStringLiteral("4901234567801") });
+            ProductCodes::addCode(db, ProductCodes::productIdByName(db, QStringLiteral("温州みかん Ｌ")).value_or(0),
+                                  QStringLiteral("2000000000015"));
+            ProductCodes::addCode(db,
+                                  ProductCodes::productIdByName(db, QStringLiteral("ボールペン 黒 0.5mm")).value_or(0),
+                                  QStringLiteral("036000291452"));
+            if (screenName == QStringLiteral("--products"))
+                screen = new frmInShohin(state);
+            else
+                screen = new DialogShohinCode(state, applesId, apples);
         } else if (screenName == QStringLiteral("--printers")) {
             static CupsPrinterCatalog printers;
             state.printers = &printers;

@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/CheckCommand.h"
+#include "cli/CodesCommand.h"
 #include "cli/ExportLinesCommand.h"
 #include "cli/ExportProductsCommand.h"
 #include "cli/ImportCommand.h"
@@ -65,6 +66,7 @@ CommandLine::CommandLine(QTextStream& out, QTextStream& err)
     m_commands.push_back(std::make_unique<ExportLinesCommand>(out, err));
     m_commands.push_back(std::make_unique<ExportProductsCommand>(out, err));
     m_commands.push_back(std::make_unique<CheckCommand>(out, err));
+    m_commands.push_back(std::make_unique<CodesCommand>(out, err));
     m_commands.push_back(std::make_unique<PrintSheetCommand>(out, err));
     m_commands.push_back(std::make_unique<PrintBookCommand>(out, err));
     m_commands.push_back(std::make_unique<PrintSummaryCommand>(out, err));

@@ -70,6 +70,59 @@ private slots:
         QCOMPARE(o(u"check"_qs, { u"--date"_qs, u"2025-03-31"_qs }).status, 0);
     }
 
+    void codesListedAndAttached()
+    {
+        // A file the sqlite3 program made with today's tables.
+        TestEnvironment env;
+        const QString file = madeOutside(env, "PRAGMA user_version = 4;\n");
+        auto o = [&](const QString& command, const QStringList& options = {}) {
+            return kotrina(QStringList { command, file } + options);
+        };
+        // No codes yet: none listed, and the file is only read.
+        const QByteArray before = readAll(file);
+        Run r = o(u"codes"_qs);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(o(u"codes"_qs, { u"--all"_qs }).out, u"1\tりんご\t\n2\tﾒﾓ帳\t\n"_qs);
+        QCOMPARE(readAll(file), before);
+
+        auto add = [&](const QString& assignment) { return o(u"codes"_qs, { u"--add"_qs, assignment }); };
+        r = add(u"りんご=4901234567894"_qs);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, u"品名「りんご」（品名ID 1）にコード 4901234567894 を登録しました。\n"_qs);
+        QCOMPARE(add(u"りんご=4901234567894"_qs).out,
+                 u"品名「りんご」（品名ID 1）にはコード 4901234567894 が登録済みです。\n"_qs);
+        QCOMPARE(add(u"ﾒﾓ帳=０３６０００２９１４５２"_qs).status, 0);
+        QCOMPARE(add(u"りんご=49123456"_qs).status, 0);
+
+        // Refused with the reason and nothing written.
+        const QByteArray added = readAll(file);
+        const QList<std::pair<QString, QString>> refused = {
+            { u"ﾒﾓ帳=4901234567894"_qs, u"コード 4901234567894 は品名「りんご」に登録されています。\n"_qs },
+            { u"ﾒﾓ帳=4901234567890"_qs,
+              u"コード 4901234567890 のチェックデジット（最後の桁）が違います。最後の桁は 4 のはずです。\n"_qs },
+            { u"ﾒﾓ帳=490123456789"_qs,
+              u"コード 490123456789 のチェックデジット（最後の桁）が違います。最後の桁は 3 のはずです。\n"_qs },
+            { u"ﾒﾓ帳=4912345"_qs,
+              u"コード「4912345」の桁数が違います。JANコードは13桁または8桁、UPCは12桁の数字です。\n"_qs },
+            { u"ﾒﾓ帳=ABC"_qs, u"コード「ABC」に数字以外の文字があります。\n"_qs },
+            { u"幻の品=49017779"_qs, u"品名「幻の品」は登録されていません。\n"_qs },
+            { u"49017779"_qs, u"--add には「品名=コード」の形で指定してください: 49017779\n"_qs },
+        };
+        for (const auto& [assignment, message] : refused) {
+            r = add(assignment);
+            QCOMPARE(r.status, 2);
+            QCOMPARE(r.out, QString());
+            QVERIFY2(r.err.endsWith(message), qPrintable(r.err));
+        }
+        QCOMPARE(readAll(file), added);
+
+        r = o(u"codes"_qs);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, u"1\tりんご\t4901234567894,49123456\n2\tﾒﾓ帳\t0036000291452\n"_qs);
+    }
+
     void wrongWordsAreToldInJapanese_data()
     {
         QTest::addColumn<QStringList>("args");

@@ -185,7 +185,7 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
 
     // Every window opened from those as a user opens them; looked into further: the list in
     // each view and its totals' print dialog, the printer settings of a print dialog, the
-    // imports' column assignments and help, the product import of the product screen.
+    // imports' column assignments and help, the codes and the product import of the product screen.
     walk.visits[u"frmList"_qs] = [&walk](QDialog* list) {
         auto* views = list->findChild<QComboBox*>(u"Combo1"_qs);
         for (const QString& view : ScreenTest::itemTexts(views)) {
@@ -201,7 +201,10 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
         click(dialog, "Command4");
     };
     walk.visits[u"DialogExcelB"_qs] = [](QDialog* dialog) { click(dialog, "Command3"); };
-    walk.visits[u"frmInShohin"_qs] = [](QDialog* products) { click(products, "Command1"); };
+    walk.visits[u"frmInShohin"_qs] = [](QDialog* products) {
+        click(products, "cmdCodes");
+        click(products, "Command1");
+    };
     for (const char* button :
          { "Command19", "Command21", "Command3", "Command4", "Command5", "Command28", "Command33", "Command24" })
         click(&window, button);

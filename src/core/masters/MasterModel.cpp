@@ -2,6 +2,7 @@
 // Copyright (C) 2026 The Kotrina developers
 #include "core/masters/MasterModel.h"
 
+#include "core/masters/ProductCodes.h"
 #include "core/rules/CellRoles.h"
 #include "core/rules/TextRules.h"
 #include "core/store/NameOrder.h"
@@ -9,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+#include <unordered_set>
 
 namespace {
 
@@ -48,24 +50,38 @@ const MasterTable& MasterTable::units()
 
 const MasterTable& MasterTable::products()
 {
-    static const MasterTable t { Table::Shohin,
-                                 { QStringLiteral("品名ID"), QStringLiteral("品名"), QStringLiteral("単価"),
-                                   QStringLiteral("単位") },
-                                 QString(),
-                                 2 };
+    static const MasterTable t {
+        Table::Shohin,
+        { QStringLiteral("品名ID"), QStringLiteral("品名"), QStringLiteral("単価"), QStringLiteral("単位") },
+        QString(),
+        2,
+        // The first code beside the product; files that cannot hold
+        // codes (an older file opened read-only) show none.
+        { QStringLiteral("JANコード") },
+        [](const Database& db) {
+            return QStringLiteral(
+                       R"((SELECT "品名ID", "品名", "単価", "単位", %1 AS "JANコード"
+                                                    FROM "仕入商品"))")
+                .arg(ProductCodes::available(db)
+                         ? ProductCodes::firstCodeExpression(QStringLiteral(R"("仕入商品"."品名ID")"))
+                         : QStringLiteral("NULL"));
+        }
+    };
     return t;
 }
 
 MasterModel::MasterModel(const MasterTable& table, QObject* parent)
     : QAbstractTableModel(parent)
     , m_table(table)
-    , m_records(table.table, table.columns)
+    , m_records(table.table, table.columns + table.shownColumns)
 { }
 
 bool MasterModel::open(MasterOrder order, QString* error)
 {
     beginResetModel();
     m_pending.clear();
+    if (m_table.source && m_db)
+        m_records.setSource(m_table.source(*m_db));
     const QString id = quoted(m_table.idColumn());
     const bool ok = m_records.choose(
         m_table.condition, {}, order == MasterOrder::ByName ? NameOrder::orderBy(quoted(m_table.nameColumn()), id) : id,
@@ -157,6 +173,41 @@ bool MasterModel::saveRecord(int id, QString* error)
     return true;
 }
 
+void MasterModel::reread(int id)
+{
+    m_records.forget(id);
+    if (const int row = rowOfRecord(id); row >= 0)
+        Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+int MasterModel::findName(const QString& text, int row) const
+{
+    if (text.isEmpty() || rowCount() == 0)
+        return -1;
+    QSqlQuery q(connectionOf(m_db));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT ") + quoted(m_table.idColumn()) + QStringLiteral(" FROM ")
+              + quoted(tableName(m_table.table)) + QStringLiteral(" WHERE instr(") + quoted(m_table.nameColumn())
+              + QStringLiteral(", ?) > 0"));
+    q.addBindValue(text);
+    std::unordered_set<int> matching;
+    if (q.exec()) {
+        while (q.next())
+            matching.insert(q.value(0).toInt());
+    }
+    if (matching.empty())
+        return -1;
+    const int count = rowCount();
+    const int start = row < 0 ? 0 : row % count; // past the last row is the first
+
+    for (int i = 0; i < count; ++i) {
+        const int r = (start + i) % count;
+        if (matching.contains(recordId(r)))
+            return r;
+    }
+    return -1;
+}
+
 bool MasterModel::save(int row, QString* error)
 {
     return saveRecord(recordId(row), error);
@@ -178,7 +229,7 @@ int MasterModel::rowCount(const QModelIndex& parent) const
 
 int MasterModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_table.columns.size());
+    return parent.isValid() ? 0 : int(m_table.columns.size() + m_table.shownColumns.size());
 }
 
 QVariant MasterModel::data(const QModelIndex& index, int role) const
@@ -211,21 +262,23 @@ QVariant MasterModel::valueAt(int row, int column) const
 QVariant MasterModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < columnCount())
-        return m_table.columns[section];
+        return section < m_table.columns.size() ? m_table.columns[section]
+                                                : m_table.shownColumns[section - m_table.columns.size()];
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
 Qt::ItemFlags MasterModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.isValid() && index.column() > 0)
+    if (index.isValid() && index.column() > 0 && index.column() < m_table.columns.size())
         f |= Qt::ItemIsEditable;
     return f;
 }
 
 bool MasterModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (role != Qt::EditRole || !index.isValid() || index.column() == 0 || index.row() >= rowCount())
+    if (role != Qt::EditRole || !index.isValid() || index.column() == 0 || index.column() >= m_table.columns.size()
+        || index.row() >= rowCount())
         return false;
     QVariant stored = value.toString();
     if (index.column() == m_table.numberColumn) {

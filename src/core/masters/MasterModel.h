@@ -8,6 +8,7 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -19,6 +20,10 @@ struct MasterTable
     QStringList columns;
     QString condition; // SQL over the table's columns; empty: every record
     int numberColumn = -1; // typed as a number; -1: none
+    // Columns shown after the table's, read-only, with where they are read: a
+    // parenthesised SELECT of the table's columns and these (empty: the table alone).
+    QStringList shownColumns = {};
+    std::function<QString(const Database& db)> source = {};
 
     QString idColumn() const { return columns.value(0); }
     QString nameColumn() const { return columns.value(1); }
@@ -79,6 +84,11 @@ public:
     bool save(int row, QString* error = nullptr);
     // Writes every pending change; stops at the first failure.
     bool saveAll(QString* error = nullptr);
+    // A record was changed elsewhere (its codes, say): it is read again.
+    void reread(int id);
+    // The row of the first record at or after row (wrapping round) whose name contains
+    // text; -1 when none does.
+    int findName(const QString& text, int row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -40,13 +40,15 @@ bool hasCodes(const Database& db)
     return connection.isOpen() && Schema::version(connection) >= Schema::CodesVersion;
 }
 
-// The name of the product a code belongs to; nullopt when none.
+// The product a code belongs to, with its name; nullopt when none. A code whose product
+// is gone (deleted by a program that dropped the trigger, or written so by hand) belongs
+// to nobody: it is taken over by the next product it is given to.
 std::optional<std::pair<int, QString>> ownerOf(const Database& db, const QString& code)
 {
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT c."品名ID", s."品名" FROM "商品コード" AS c
-        LEFT JOIN "仕入商品" AS s ON s."品名ID" = c."品名ID" WHERE c."コード" = ?)"));
+        JOIN "仕入商品" AS s ON s."品名ID" = c."品名ID" WHERE c."コード" = ?)"));
     q.addBindValue(code);
     if (!q.exec() || !q.next())
         return std::nullopt;
@@ -119,6 +121,23 @@ Checked check(const QString& text)
     return checked;
 }
 
+bool available(const Database& db)
+{
+    return hasCodes(db);
+}
+
+Checked checkFor(const Database& db, int productId, const QString& text)
+{
+    Checked checked = check(text);
+    if (!checked.valid() || !hasCodes(db))
+        return checked;
+    if (const auto owner = ownerOf(db, checked.code); owner && owner->first != productId) {
+        checked.error = inUse(checked.code, owner->second);
+        checked.code.clear();
+    }
+    return checked;
+}
+
 std::optional<Owner> findByCode(const Database& db, const QString& code)
 {
     if (!hasCodes(db))
@@ -168,7 +187,7 @@ bool addCode(const Database& db, int productId, const QString& text, QString* er
     if (!productExists(db, productId))
         return fail(error, QStringLiteral("品名ID %1 の品名は登録されていません。").arg(productId));
     QString engine;
-    if (!db.exec(QStringLiteral(R"(INSERT INTO "商品コード" ("コード", "品名ID", "順番")
+    if (!db.exec(QStringLiteral(R"(INSERT OR REPLACE INTO "商品コード" ("コード", "品名ID", "順番")
             SELECT ?, ?, COALESCE(MAX("順番") + 1, 0) FROM "商品コード" WHERE "品名ID" = ?)"),
                  { checked.code, productId, productId }, &engine))
         return fail(error, engine);
@@ -201,8 +220,9 @@ bool setCodes(const Database& db, int productId, const QStringList& codes, QStri
     if (!db.exec(QStringLiteral(R"(DELETE FROM "商品コード" WHERE "品名ID" = ?)"), { productId }, &engine))
         return fail(error, engine);
     for (qsizetype i = 0; i < kept.size(); ++i) {
-        if (!db.exec(QStringLiteral(R"(INSERT INTO "商品コード" ("コード", "品名ID", "順番") VALUES (?, ?, ?))"),
-                     { kept.at(i), productId, int(i) }, &engine))
+        if (!db.exec(
+                QStringLiteral(R"(INSERT OR REPLACE INTO "商品コード" ("コード", "品名ID", "順番") VALUES (?, ?, ?))"),
+                { kept.at(i), productId, int(i) }, &engine))
             return fail(error, engine);
     }
     return transaction.commit(error);
@@ -215,10 +235,63 @@ bool removeCode(const Database& db, const QString& code, QString* error)
     return db.exec(QStringLiteral(R"(DELETE FROM "商品コード" WHERE "コード" = ?)"), { code }, error);
 }
 
+std::optional<int> productIdByName(const Database& db, const QString& name)
+{
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(R"(SELECT "品名ID" FROM "仕入商品" WHERE "品名" = ? ORDER BY "品名ID" LIMIT 1)"));
+    q.addBindValue(name);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return q.value(0).toInt();
+}
+
+bool forEachProduct(const Database& db, bool all,
+                    const std::function<void(int productId, const QString& name, const QStringList& codes)>& each,
+                    QString* error)
+{
+    const bool codes = hasCodes(db);
+    if (!codes && !all)
+        return true;
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    // One pass over the products in ID order, their codes joined in; a product's rows come
+    // together, so each is handed on when the next one starts.
+    const QString sql = !codes ? QStringLiteral(R"(SELECT "品名ID", "品名", NULL FROM "仕入商品" ORDER BY "品名ID")")
+                               : QStringLiteral(R"(SELECT s."品名ID", s."品名", c."コード" FROM "仕入商品" AS s
+            %1 JOIN "商品コード" AS c ON c."品名ID" = s."品名ID"
+            ORDER BY s."品名ID", c."順番", c."コード")")
+                                     .arg(all ? QStringLiteral("LEFT") : QString());
+    if (!q.exec(sql))
+        return fail(error, q.lastError().text());
+    int current = 0;
+    QString name;
+    QStringList list;
+    bool any = false;
+    while (q.next()) {
+        const int id = q.value(0).toInt();
+        if (any && id != current) {
+            each(current, name, list);
+            list.clear();
+        }
+        any = true;
+        current = id;
+        name = q.value(1).toString();
+        if (!q.value(2).isNull())
+            list << q.value(2).toString();
+    }
+    if (q.lastError().isValid())
+        return fail(error, q.lastError().text());
+    if (any)
+        each(current, name, list);
+    return true;
+}
+
 QString firstCodeExpression(const QString& productIdExpression)
 {
-    return QStringLiteral(
-               R"((SELECT "コード" FROM "商品コード" WHERE "品名ID" = %1 ORDER BY "順番", "コード" LIMIT 1))")
+    // An alias no outer query uses, so that productIdExpression names the outer product.
+    return QStringLiteral(R"((SELECT "最初のコード"."コード" FROM "商品コード" AS "最初のコード"
+                   WHERE "最初のコード"."品名ID" = %1 ORDER BY "最初のコード"."順番", "最初のコード"."コード" LIMIT 1))")
         .arg(productIdExpression);
 }
 

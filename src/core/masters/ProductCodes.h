@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <optional>
 
 // The JAN (EAN-13, EAN-8), UPC-A and in-store codes of the products, kept in 商品コード.
@@ -43,6 +44,10 @@ int checkDigit(QStringView digits);
 // digit right or wrong: the entry screen takes such a text as a scan rather than a name.
 bool looksLikeCode(const QString& text);
 
+// check() for a code to go on a product: also refused (error naming the owner) when the
+// code is on another product. A code left behind by a product that is gone is free.
+Checked checkFor(const Database& db, int productId, const QString& text);
+
 // The product a code belongs to.
 struct Owner
 {
@@ -51,6 +56,9 @@ struct Owner
     QVariant unit; // null when the product has none
     QVariant unitPrice;
 };
+
+// Whether the file holds codes (it may be older, opened read-only as it is).
+bool available(const Database& db);
 
 // The product of a valid code (as check() keeps it); nullopt when none has it, the file is
 // older than the codes or cannot be read now (another program holds it: not waited for).
@@ -72,8 +80,20 @@ bool setCodes(const Database& db, int productId, const QStringList& codes, QStri
 // Takes a code off whatever product has it.
 bool removeCode(const Database& db, const QString& code, QString* error = nullptr);
 
+// The product the entry screen takes for a name: the first of that name by ID; nullopt
+// when there is none.
+std::optional<int> productIdByName(const Database& db, const QString& name);
+
+// Calls each for every product with its codes (the first first), by 品名ID; with all,
+// also for the products without a code. Codes whose product is gone are not listed. False
+// with the driver's text when the file cannot be read.
+bool forEachProduct(const Database& db, bool all,
+                    const std::function<void(int productId, const QString& name, const QStringList& codes)>& each,
+                    QString* error = nullptr);
+
 // The SQL expression of a product's first code, for lists that show it beside the name:
-// productIdExpression names the product's ID in the outer query.
+// productIdExpression names the product's ID in the outer query, qualified by its table
+// ("仕入商品"."品名ID"): a bare "品名ID" would be the codes' own column.
 QString firstCodeExpression(const QString& productIdExpression);
 
 // "コード … は品名「…」に登録されています。": why a code cannot go to another product.

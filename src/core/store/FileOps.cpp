@@ -880,6 +880,117 @@ private:
     bool m_damaged = false;
 };
 
+// The codes of the products: keyed by their text, read in its order. Damage is stepped
+// over by moving the start to the next code with a shorter common beginning (the next
+// ten, hundred, … codes), as far as needed for the table to read again.
+class DamagedCodeReader
+{
+public:
+    explicit DamagedCodeReader(const QSqlDatabase& db)
+        : m_db(db)
+    { }
+
+    // Calls row (code, 品名ID, 順番) for every readable code.
+    void read(const std::function<void(const QSqlQuery&)>& row)
+    {
+        QString from = QStringLiteral(""); // before every code; a null text would bind NULL
+        bool inclusive = true;
+        for (;;) {
+            QSqlQuery q(m_db);
+            q.setForwardOnly(true);
+            q.prepare(QStringLiteral(R"(SELECT "コード", "品名ID", "順番" FROM "商品コード" WHERE "コード" %1 ?
+                ORDER BY "コード")")
+                          .arg(inclusive ? QStringLiteral(">=") : QStringLiteral(">")));
+            q.addBindValue(from);
+            bool damaged = !q.exec();
+            while (!damaged && q.next()) {
+                const QString code = q.value(0).toString();
+                if (code < from || (!inclusive && code == from)) { // a damaged tree leading back
+                    damaged = true;
+                    break;
+                }
+                from = code;
+                inclusive = false;
+                row(q);
+            }
+            if (!damaged && !q.lastError().isValid())
+                return;
+            m_damaged = true;
+            const std::optional<QString> resume = resumePoint(from);
+            if (!resume)
+                return;
+            from = *resume;
+            inclusive = true;
+        }
+    }
+
+    bool sawDamage() const { return m_damaged; }
+
+private:
+    bool readsFrom(const QString& start) const
+    {
+        QSqlQuery q(m_db);
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral(R"(SELECT "コード" FROM "商品コード" WHERE "コード" >= ? ORDER BY "コード" LIMIT 1)"));
+        q.addBindValue(start);
+        return q.exec() && (q.next() || !q.lastError().isValid());
+    }
+
+    std::optional<QString> resumePoint(const QString& after) const
+    {
+        // Codes are digits: the next start past every code beginning with after's first p+1
+        // characters is those p characters followed by the next digit.
+        for (qsizetype p = after.size() - 1; p >= -1; --p) {
+            const QString prefix = after.left(std::max<qsizetype>(p, 0));
+            const QChar next = p >= 0 ? QChar(after.at(p).unicode() + 1) : QLatin1Char(':');
+            if (p >= 0 && after.at(p) >= QLatin1Char('9'))
+                continue;
+            const QString start = prefix + next;
+            if (readsFrom(start))
+                return start;
+        }
+        return std::nullopt;
+    }
+
+    QSqlDatabase m_db;
+    bool m_damaged = false;
+};
+
+bool hasTable(const QSqlDatabase& db, const QString& name)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    q.addBindValue(name);
+    return q.exec() && q.next();
+}
+
+// Copies the readable codes whose product was saved; the file of an older version has none.
+void salvageCodes(const QSqlDatabase& in, QSqlDatabase& out, SalvageResult& result)
+{
+    const QString codes = QStringLiteral("商品コード");
+    if (!hasTable(in, codes))
+        return;
+    SalvagedTable counts;
+    counts.table = codes;
+    QSqlQuery write(out);
+    write.prepare(QStringLiteral(R"(INSERT OR IGNORE INTO "商品コード" ("コード", "品名ID", "順番")
+        SELECT ?, "品名ID", ? FROM "仕入商品" WHERE "品名ID" = ?)"));
+    DamagedCodeReader reader(in);
+    reader.read([&](const QSqlQuery& row) {
+        write.bindValue(0, row.value(0));
+        write.bindValue(1, row.value(2));
+        write.bindValue(2, row.value(1));
+        if (write.exec() && write.numRowsAffected() > 0)
+            ++counts.saved;
+    });
+    // A code of a product that could not be saved is lost with it.
+    QSqlQuery count(in);
+    if (count.exec(QStringLiteral(R"(SELECT COUNT(*) FROM "商品コード")")) && count.next()
+        && count.value(0).toLongLong() >= counts.saved)
+        counts.lost = int(count.value(0).toLongLong() - counts.saved);
+    result.tables << counts;
+}
+
 } // namespace
 
 SalvageResult salvageDatabase(const QString& source, const QString& templatePath, const QString& target)
@@ -941,6 +1052,7 @@ SalvageResult salvageDatabase(const QString& source, const QString& templatePath
                     counts.lost = int(count.value(0).toLongLong() - counts.saved);
                 result.tables << counts;
             }
+            salvageCodes(in.db(), outDb, result);
             // The reserved category belongs in every file, whatever became of it.
             write.exec(QStringLiteral(R"(INSERT OR IGNORE INTO "項目分類" ("項目ID", "項目分類名") VALUES (0, '%1'))")
                            .arg(QString::fromUtf8(Schema::ReservedCategoryName)));
@@ -1002,6 +1114,12 @@ bool deleteData(const Database& db, DataItem item, QString* error)
     Transaction transaction(db);
     if (!transaction.isActive())
         return fail(error, QStringLiteral("the database is not open"));
+    // The products' codes go with them, those of products gone before included; emptied
+    // first, the trigger that removes a product's codes has nothing left to look for.
+    QSqlDatabase connection = db.connection();
+    if (tables.contains(Table::Shohin) && Schema::version(connection) >= Schema::CodesVersion
+        && !db.exec(QStringLiteral(R"(DELETE FROM "商品コード")"), {}, error))
+        return false;
     for (Table table : tables) {
         if (!NameIndex::deleteAllRows(db, table, error))
             return false;

@@ -29,6 +29,9 @@ public:
 
     // The database is asked for its connection at every read.
     void setDatabase(const Database* db) { m_db = db; }
+    // Reads from another source (a table's quoted name or a parenthesised SELECT) from the
+    // next choose() on.
+    void setSource(QString source) { m_source = std::move(source); }
     const Database* database() const { return m_db; }
     const QStringList& columns() const { return m_columns; }
 

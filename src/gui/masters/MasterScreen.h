@@ -62,6 +62,13 @@ protected:
     // Reads the list again in another order; pending edits are saved first and the screen
     // starts browsing at the first record.
     void reopen(MasterOrder order);
+    // The list and its grid, for what a screen adds to them.
+    MasterModel* model() const { return m_model; }
+    QTableView* grid() const { return DataGrid1; }
+    // The row shown in the boxes, -1 for none; making another row current saves what was
+    // typed into the one left, as a click into the grid does.
+    int currentRow() const;
+    void makeCurrent(int row);
 
     // After a deletion the user confirmed.
     virtual void recordDeleted() { }
@@ -83,8 +90,6 @@ private:
     void currentRowChanged(int current, int previous);
     void showCurrent();
     void nameEdited(const QString& text);
-    int currentRow() const;
-    void makeCurrent(int row);
     void reportWriteFailure();
 
     const MasterScreenLayout& m_layout;
