@@ -55,11 +55,6 @@ std::optional<std::pair<int, QString>> ownerOf(const Database& db, const QString
     return std::pair { q.value(0).toInt(), q.value(1).toString() };
 }
 
-QString inUse(const QString& code, const QString& owner)
-{
-    return QStringLiteral("コード %1 は品名「%2」に登録されています。").arg(code, owner);
-}
-
 bool productExists(const Database& db, int productId)
 {
     QSqlQuery q(db.connection());
@@ -132,7 +127,7 @@ Checked checkFor(const Database& db, int productId, const QString& text)
     if (!checked.valid() || !hasCodes(db))
         return checked;
     if (const auto owner = ownerOf(db, checked.code); owner && owner->first != productId) {
-        checked.error = inUse(checked.code, owner->second);
+        checked.error = inUseMessage(checked.code, owner->second);
         checked.code.clear();
     }
     return checked;
@@ -182,7 +177,7 @@ bool addCode(const Database& db, int productId, const QString& text, QString* er
     if (const auto owner = ownerOf(db, checked.code)) {
         if (owner->first == productId)
             return true;
-        return fail(error, inUse(checked.code, owner->second));
+        return fail(error, inUseMessage(checked.code, owner->second));
     }
     if (!productExists(db, productId))
         return fail(error, QStringLiteral("品名ID %1 の品名は登録されていません。").arg(productId));
@@ -212,7 +207,7 @@ bool setCodes(const Database& db, int productId, const QStringList& codes, QStri
     for (const QString& code : kept) {
         const auto owner = ownerOf(db, code);
         if (owner && owner->first != productId)
-            return fail(error, inUse(code, owner->second));
+            return fail(error, inUseMessage(code, owner->second));
     }
     if (!kept.isEmpty() && !productExists(db, productId))
         return fail(error, QStringLiteral("品名ID %1 の品名は登録されていません。").arg(productId));
