@@ -130,6 +130,16 @@ bool makeVersion(const QString& path, int version)
 {
     return onRawConnection(path, [version](QSqlQuery& q) {
         QStringList sql;
+        if (version < Schema::HistoryVersion) {
+            for (const char* trigger :
+                 { "棚卸マスター_確定追加", "棚卸マスター_確定変更", "棚卸マスター_確定削除", "棚卸マスター_履歴追加",
+                   "棚卸マスター_履歴変更", "棚卸マスター_履歴削除", "棚卸確定_履歴確定", "棚卸確定_履歴取消",
+                   "棚卸確定_保護変更", "棚卸確定_保護削除" })
+                sql << uR"(DROP TRIGGER "%1")"_qs.arg(QString::fromUtf8(trigger));
+            for (const char* table : { "変更履歴", "棚卸確定", "履歴封印", "履歴一括" })
+                sql << uR"(DROP TABLE "%1")"_qs.arg(QString::fromUtf8(table));
+            sql << uR"(DELETE FROM sqlite_sequence)"_qs;
+        }
         if (version < Schema::CodesVersion)
             sql << uR"(DROP TRIGGER "商品コード_品名削除")"_qs << uR"(DROP TABLE "商品コード")"_qs;
         const QString list = NameIndex::lineNamesTable();
