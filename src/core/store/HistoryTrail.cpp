@@ -6,10 +6,13 @@
 
 #include <QCryptographicHash>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QVariant>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -247,6 +250,8 @@ QString station()
     QString user = qEnvironmentVariable("USER");
     if (user.isEmpty())
         user = qEnvironmentVariable("LOGNAME");
+    if (const passwd* account = user.isEmpty() ? getpwuid(getuid()) : nullptr)
+        user = QString::fromLocal8Bit(account->pw_name);
     const QString host = QSysInfo::machineHostName();
     return user.isEmpty() ? host : user + QLatin1Char('@') + host;
 }
@@ -278,6 +283,29 @@ bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error)
         return true;
     return markStations(q, QStringLiteral(R"( AND "番号" <= ?)"), QString::fromUtf8(OutsideStation), error, { mark })
         && markStations(q, QStringLiteral(R"( AND "番号" > ?)"), station(), error, { mark }) && sealRows(q, error);
+}
+
+bool restoreTriggers(const QSqlDatabase& db, QStringList* restored, QString* error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger'")))
+        return fail(error, q.lastError().text());
+    QStringList present;
+    while (q.next())
+        present << q.value(0).toString();
+    q.finish();
+    static const QRegularExpression named(QStringLiteral(R"re(^CREATE TRIGGER "([^"]+)")re"));
+    for (const QString& statement : createStatements()) {
+        const QRegularExpressionMatch m = named.match(statement);
+        if (!m.hasMatch() || present.contains(m.captured(1)))
+            continue;
+        if (!q.exec(statement))
+            return fail(error, q.lastError().text());
+        if (restored)
+            *restored << m.captured(1);
+    }
+    return true;
 }
 
 bool sealOutside(const QSqlDatabase& db, QString* error)
