@@ -183,6 +183,8 @@ private slots:
         QCOMPARE(sqlite3(file, sql), 0);
         Database db;
         QVERIFY(db.open(file));
+        // What is written afterwards does not cover it up.
+        QVERIFY(registerLine(db, apple()));
         const Finalisation::Verification v = Finalisation::verify(db, Day);
         QVERIFY(v.historyBroken);
         QCOMPARE(v.status, Finalisation::Verification::Status::Changed);

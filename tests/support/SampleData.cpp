@@ -144,7 +144,6 @@ bool makeVersion(const QString& path, int version)
                 sql << uR"(DROP TRIGGER "%1")"_qs.arg(QString::fromUtf8(trigger));
             for (const char* table : { "変更履歴", "棚卸確定", "履歴封印", "履歴一括" })
                 sql << uR"(DROP TABLE "%1")"_qs.arg(QString::fromUtf8(table));
-            sql << uR"(DELETE FROM sqlite_sequence)"_qs;
         }
         if (version < Schema::CodesVersion)
             sql << uR"(DROP TRIGGER "商品コード_品名削除")"_qs << uR"(DROP TABLE "商品コード")"_qs;

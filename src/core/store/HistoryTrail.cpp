@@ -96,9 +96,9 @@ bool sealRows(QSqlQuery& q, QString* error)
     q.finish();
     if (rows.isEmpty())
         return true;
-    q.prepare(QStringLiteral(R"(SELECT "封印" FROM "変更履歴" WHERE "番号" < ? ORDER BY "番号" DESC LIMIT 1)"));
-    q.addBindValue(rows.constFirst().number);
-    if (!q.exec())
+    // The chain goes on from the last seal as kept aside, not from the row now before: when
+    // the last sealed rows were removed, the next seal does not fit the rows that remain.
+    if (!q.exec(QStringLiteral(R"(SELECT "封印" FROM "履歴封印" WHERE "番号" = 1)")))
         return fail(error, q.lastError().text());
     QString previous = q.next() ? q.value(0).toString() : QString();
     q.finish();
@@ -155,7 +155,7 @@ QStringList createStatements()
     const QString stamp = now();
     QStringList statements;
     statements << QStringLiteral(R"(CREATE TABLE "変更履歴" (
-        "番号" INTEGER PRIMARY KEY AUTOINCREMENT,
+        "番号" INTEGER PRIMARY KEY,
         "時刻" TEXT NOT NULL,
         "種類" TEXT NOT NULL,
         "行ID" INTEGER,
@@ -168,7 +168,7 @@ QStringList createStatements()
                << QStringLiteral(R"(CREATE INDEX "変更履歴_日付" ON "変更履歴" ("日付", "番号"))")
                << QStringLiteral(R"(CREATE INDEX "変更履歴_未封印" ON "変更履歴" ("番号") WHERE "封印" IS NULL)")
                << QStringLiteral(R"(CREATE TABLE "棚卸確定" (
-        "番号" INTEGER PRIMARY KEY AUTOINCREMENT,
+        "番号" INTEGER PRIMARY KEY,
         "日付" TEXT NOT NULL,
         "確定時刻" TEXT NOT NULL,
         "端末" TEXT,
