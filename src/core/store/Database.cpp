@@ -337,7 +337,7 @@ Transaction::Transaction(const Database& db)
     m_active = m_db.isOpen() && m_db.transaction();
     // Read at once: it takes the read lock, so no other program commits history rows between
     // this mark and this transaction's own.
-    if (m_active && db.hasHistory())
+    if (m_active && db.hasHistory() && !db.isReadOnly())
         m_historyMark = HistoryTrail::markOf(m_db);
 }
 

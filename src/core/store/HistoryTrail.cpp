@@ -82,41 +82,51 @@ struct Unsealed
     QString station;
 };
 
-// Seals every unsealed row in number order, chained to the row before the first of them.
-bool sealRows(QSqlQuery& q, QString* error)
+// Seals every unsealed row in number order, chained to the last seal, a few thousand rows at
+// a time (a file another program filled may hold very many).
+bool sealRows(const QSqlDatabase& db, QString* error)
 {
+    QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral(R"(SELECT "番号", "時刻", "種類", "行ID", "日付", "旧値", "新値", "端末"
-            FROM "変更履歴" WHERE "封印" IS NULL ORDER BY "番号")")))
-        return fail(error, q.lastError().text());
-    QList<Unsealed> rows;
-    while (q.next())
-        rows.push_back({ q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3), q.value(4),
-                         q.value(5), q.value(6), q.value(7).toString() });
-    q.finish();
-    if (rows.isEmpty())
-        return true;
     // The chain goes on from the last seal as kept aside, not from the row now before: when
     // the last sealed rows were removed, the next seal does not fit the rows that remain.
     if (!q.exec(QStringLiteral(R"(SELECT "封印" FROM "履歴封印" WHERE "番号" = 1)")))
         return fail(error, q.lastError().text());
     QString previous = q.next() ? q.value(0).toString() : QString();
     q.finish();
-    if (!q.prepare(QStringLiteral(R"(UPDATE "変更履歴" SET "封印" = ? WHERE "番号" = ?)")))
-        return fail(error, q.lastError().text());
-    for (const Unsealed& row : rows) {
-        previous = HistoryTrail::sealOf(row.number, row.time, row.kind, row.lineId, row.date, row.oldValues,
-                                        row.newValues, row.station, previous);
-        q.addBindValue(previous);
-        q.addBindValue(row.number);
-        if (!q.exec())
+    QSqlQuery seal(db);
+    seal.prepare(QStringLiteral(R"(UPDATE "変更履歴" SET "封印" = ? WHERE "番号" = ?)"));
+    constexpr int RowsAtOnce = 5000;
+    qint64 last = 0;
+    for (bool more = true; more;) {
+        if (!q.exec(QStringLiteral(R"(SELECT "番号", "時刻", "種類", "行ID", "日付", "旧値", "新値", "端末"
+                FROM "変更履歴" WHERE "封印" IS NULL ORDER BY "番号" LIMIT %1)")
+                        .arg(RowsAtOnce)))
             return fail(error, q.lastError().text());
+        QList<Unsealed> rows;
+        rows.reserve(RowsAtOnce);
+        while (q.next())
+            rows.push_back({ q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3),
+                             q.value(4), q.value(5), q.value(6), q.value(7).toString() });
+        q.finish();
+        more = rows.size() == RowsAtOnce;
+        for (const Unsealed& row : rows) {
+            previous = HistoryTrail::sealOf(row.number, row.time, row.kind, row.lineId, row.date, row.oldValues,
+                                            row.newValues, row.station, previous);
+            seal.addBindValue(previous);
+            seal.addBindValue(row.number);
+            if (!seal.exec())
+                return fail(error, seal.lastError().text());
+            last = row.number;
+        }
     }
-    q.finish();
+    seal.finish();
+    if (last == 0)
+        return true;
     if (!q.prepare(QStringLiteral(R"(INSERT INTO "履歴封印" ("番号", "最終番号", "封印") VALUES (1, ?, ?)
             ON CONFLICT ("番号") DO UPDATE SET "最終番号" = excluded."最終番号", "封印" = excluded."封印")")))
         return fail(error, q.lastError().text());
-    q.addBindValue(rows.constLast().number);
+    q.addBindValue(last);
     q.addBindValue(previous);
     const bool ok = q.exec() || fail(error, q.lastError().text());
     q.finish();
@@ -245,6 +255,33 @@ QStringList createStatements()
     return statements;
 }
 
+namespace {
+
+const char* const LineTriggers[] = { "棚卸マスター_確定追加", "棚卸マスター_確定変更", "棚卸マスター_確定削除",
+                                     "棚卸マスター_履歴追加", "棚卸マスター_履歴変更", "棚卸マスター_履歴削除" };
+
+} // namespace
+
+QStringList suspendLineTriggers()
+{
+    QStringList statements;
+    for (const char* trigger : LineTriggers)
+        statements << QStringLiteral(R"(DROP TRIGGER IF EXISTS "%1")").arg(QString::fromUtf8(trigger));
+    return statements;
+}
+
+QStringList resumeLineTriggers()
+{
+    QStringList statements;
+    for (const QString& statement : createStatements()) {
+        for (const char* trigger : LineTriggers) {
+            if (statement.startsWith(QStringLiteral(R"(CREATE TRIGGER "%1")").arg(QString::fromUtf8(trigger))))
+                statements << statement;
+        }
+    }
+    return statements;
+}
+
 QString station()
 {
     QString user = qEnvironmentVariable("USER");
@@ -282,7 +319,7 @@ bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error)
     if (!unsealed)
         return true;
     return markStations(q, QStringLiteral(R"( AND "番号" <= ?)"), QString::fromUtf8(OutsideStation), error, { mark })
-        && markStations(q, QStringLiteral(R"( AND "番号" > ?)"), station(), error, { mark }) && sealRows(q, error);
+        && markStations(q, QStringLiteral(R"( AND "番号" > ?)"), station(), error, { mark }) && sealRows(db, error);
 }
 
 bool restoreTriggers(const QSqlDatabase& db, QStringList* restored, QString* error)
@@ -324,7 +361,7 @@ bool sealOutside(const QSqlDatabase& db, QString* error)
     if (!connection.transaction())
         return fail(error, connection.lastError().text());
     const bool ok = (!marker || q.exec(QStringLiteral(R"(DELETE FROM "履歴一括")")))
-        && markStations(q, QString(), QString::fromUtf8(OutsideStation), error) && sealRows(q, error);
+        && markStations(q, QString(), QString::fromUtf8(OutsideStation), error) && sealRows(db, error);
     q.finish();
     if (!ok || !connection.commit()) {
         if (ok)

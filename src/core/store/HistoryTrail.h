@@ -103,6 +103,13 @@ private:
     bool m_active = false;
 };
 
+// For very many lines added in one transaction of ours (an import) that is one entry of the
+// history, with its date checked unlocked inside that transaction: the statements that take the
+// triggers of the lines (history and locks) away, and those that put them back before the
+// commit. A rollback puts them back as well.
+QStringList suspendLineTriggers();
+QStringList resumeLineTriggers();
+
 // A finalised date: since when, by which row of 棚卸確定.
 struct DateLock
 {
