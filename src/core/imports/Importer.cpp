@@ -311,8 +311,9 @@ namespace {
 // wrong, nothing stays written unless every record was good and the commit succeeded.
 // record() returns false to stop at once (the database refused a write).
 using RecordStep = std::function<bool(ImportRun& run, ImportWriter& writer)>;
+// linesDay: the date (as stored) of counted lines, which the history records as one entry.
 ImportOutcome runImport(Database& db, const QString& path, const ImportMapping& mapping, const ImportProgress& progress,
-                        const RecordStep& record, const QString& linesDay = {})
+                        const QString& linesDay, const RecordStep& record)
 {
     ImportWriter writer(db);
     if (!linesDay.isEmpty())
@@ -358,57 +359,54 @@ ImportOutcome importLines(Database& db, const QString& path, const QDate& date, 
         locked.failure = refusal;
         return locked;
     }
-    return runImport(
-        db, path, mapping, progress,
-        [&](ImportRun& run, ImportWriter& writer) {
-            // In the order of the fields, so that a record's first fault is the one told.
-            const std::optional<QString> category = run.field(LineField::Category);
-            const std::optional<QString> name = run.field(LineField::Name);
-            if (name && name->isEmpty())
-                run.refuse(run.line(), QStringLiteral("品名が入力されていません。"));
-            const std::optional<double> quantity = run.number(LineField::Quantity);
-            const std::optional<QString> unitField = run.unit(LineField::Unit);
-            const std::optional<double> unitPrice = run.number(LineField::UnitPrice);
-            const std::optional<double> amount = run.number(LineField::Amount, true);
-            const std::optional<QString> memoField = run.field(LineField::Memo);
-            // After the first bad record the rest is only checked: nothing is going to be written.
-            if (!category || !name || !unitField || !memoField || !quantity || !unitPrice || !amount || run.refused())
+    return runImport(db, path, mapping, progress, day, [&](ImportRun& run, ImportWriter& writer) {
+        // In the order of the fields, so that a record's first fault is the one told.
+        const std::optional<QString> category = run.field(LineField::Category);
+        const std::optional<QString> name = run.field(LineField::Name);
+        if (name && name->isEmpty())
+            run.refuse(run.line(), QStringLiteral("品名が入力されていません。"));
+        const std::optional<double> quantity = run.number(LineField::Quantity);
+        const std::optional<QString> unitField = run.unit(LineField::Unit);
+        const std::optional<double> unitPrice = run.number(LineField::UnitPrice);
+        const std::optional<double> amount = run.number(LineField::Amount, true);
+        const std::optional<QString> memoField = run.field(LineField::Memo);
+        // After the first bad record the rest is only checked: nothing is going to be written.
+        if (!category || !name || !unitField || !memoField || !quantity || !unitPrice || !amount || run.refused())
+            return true;
+        ImportOutcome& counts = run.outcome();
+        const QString product = name->left(NameLength);
+        const QString& unit = *unitField;
+        std::optional<int> productId = writer.productId(product);
+        if (!productId) {
+            const std::optional<int> price = run.wholePrice(*unitPrice, LineField::UnitPrice);
+            if (!price)
                 return true;
-            ImportOutcome& counts = run.outcome();
-            const QString product = name->left(NameLength);
-            const QString& unit = *unitField;
-            std::optional<int> productId = writer.productId(product);
-            if (!productId) {
-                const std::optional<int> price = run.wholePrice(*unitPrice, LineField::UnitPrice);
-                if (!price)
-                    return true;
-                productId = writer.addProduct(product, unit, *price);
-                ++counts.productsAdded;
+            productId = writer.addProduct(product, unit, *price);
+            ++counts.productsAdded;
+        }
+        // No name is category 0; so is its own name, "未区分", found like any other.
+        std::optional<int> categoryId = 0;
+        if (!category->isEmpty()) {
+            categoryId = writer.categoryId(*category);
+            if (!categoryId) {
+                categoryId = writer.addCategory(*category);
+                ++counts.categoriesAdded;
             }
-            // No name is category 0; so is its own name, "未区分", found like any other.
-            std::optional<int> categoryId = 0;
-            if (!category->isEmpty()) {
-                categoryId = writer.categoryId(*category);
-                if (!categoryId) {
-                    categoryId = writer.addCategory(*category);
-                    ++counts.categoriesAdded;
-                }
-            }
-            double whole = std::trunc(*amount);
-            if (whole == 0)
-                whole = 0; // no negative zero
-            writer.addLine({ day, *categoryId, product, *quantity, unit, *unitPrice, whole, memoField->left(MemoLength),
-                             *productId });
-            ++counts.linesAdded;
-            return !writer.hasFailed();
-        },
-        day);
+        }
+        double whole = std::trunc(*amount);
+        if (whole == 0)
+            whole = 0; // no negative zero
+        writer.addLine(
+            { day, *categoryId, product, *quantity, unit, *unitPrice, whole, memoField->left(MemoLength), *productId });
+        ++counts.linesAdded;
+        return !writer.hasFailed();
+    });
 }
 
 ImportOutcome importProducts(Database& db, const QString& path, const ImportMapping& mapping, bool updateExisting,
                              const ImportProgress& progress)
 {
-    return runImport(db, path, mapping, progress, [&](ImportRun& run, ImportWriter& writer) {
+    return runImport(db, path, mapping, progress, {}, [&](ImportRun& run, ImportWriter& writer) {
         const std::optional<QString> name = run.field(ProductField::Name);
         if (!name || name->isEmpty()) // a record without a name is no product: skipped
             return true;
