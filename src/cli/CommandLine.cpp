@@ -6,6 +6,7 @@
 #include "cli/CodesCommand.h"
 #include "cli/ExportLinesCommand.h"
 #include "cli/ExportProductsCommand.h"
+#include "cli/HistoryCommands.h"
 #include "cli/ImportCommand.h"
 #include "cli/NearestWord.h"
 #include "cli/PrintBookCommand.h"
@@ -72,6 +73,10 @@ CommandLine::CommandLine(QTextStream& out, QTextStream& err)
     m_commands.push_back(std::make_unique<PrintSummaryCommand>(out, err));
     m_commands.push_back(std::make_unique<ImportLinesCommand>(out, err));
     m_commands.push_back(std::make_unique<ImportProductsCommand>(out, err));
+    m_commands.push_back(std::make_unique<FinaliseCommand>(out, err));
+    m_commands.push_back(std::make_unique<VerifyCommand>(out, err));
+    m_commands.push_back(std::make_unique<HistoryCommand>(out, err));
+    m_commands.push_back(std::make_unique<FiledCommand>(out, err));
     m_commands.push_back(std::make_unique<VersionCommand>(out, err));
 }
 

@@ -3,6 +3,7 @@
 #include "SampleData.h"
 
 #include "TestEnvironment.h"
+#include "core/store/HistoryTrail.h"
 #include "core/store/NameIndex.h"
 #include "core/store/Schema.h"
 
@@ -14,6 +15,10 @@
 bool addSampleLines(const Database& db, int count, QDate date)
 {
     Transaction transaction(db);
+    // Sample lines are the file's starting point, no entries of its history.
+    std::optional<HistoryTrail::BulkChange> quiet;
+    if (db.hasHistory())
+        quiet.emplace(db.connection());
     const int first = db.nextId(Table::Tana);
     const bool ok = db.exec(QStringLiteral(R"(
         WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < ?)
@@ -27,6 +32,7 @@ bool addSampleLines(const Database& db, int count, QDate date)
         SELECT DISTINCT "品名ID", '商品名・サンプル第' || ("品名ID" - 1) || '号（特大）', "単価", "単位"
         FROM "棚卸マスター")"))
         && db.exec(QStringLiteral(R"(INSERT OR IGNORE INTO "単位" VALUES (1, '個'))"));
+    quiet.reset();
     return ok && transaction.commit();
 }
 
@@ -130,6 +136,15 @@ bool makeVersion(const QString& path, int version)
 {
     return onRawConnection(path, [version](QSqlQuery& q) {
         QStringList sql;
+        if (version < Schema::HistoryVersion) {
+            for (const char* trigger :
+                 { "棚卸マスター_確定追加", "棚卸マスター_確定変更", "棚卸マスター_確定削除", "棚卸マスター_履歴追加",
+                   "棚卸マスター_履歴変更", "棚卸マスター_履歴削除", "棚卸確定_履歴確定", "棚卸確定_履歴取消",
+                   "棚卸確定_保護変更", "棚卸確定_保護削除" })
+                sql << uR"(DROP TRIGGER "%1")"_qs.arg(QString::fromUtf8(trigger));
+            for (const char* table : { "変更履歴", "棚卸確定", "履歴封印", "履歴一括" })
+                sql << uR"(DROP TABLE "%1")"_qs.arg(QString::fromUtf8(table));
+        }
         if (version < Schema::CodesVersion)
             sql << uR"(DROP TRIGGER "商品コード_品名削除")"_qs << uR"(DROP TABLE "商品コード")"_qs;
         const QString list = NameIndex::lineNamesTable();

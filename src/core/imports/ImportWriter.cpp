@@ -5,6 +5,9 @@
 #include "core/store/NameIndex.h"
 #include "core/store/Schema.h"
 
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -359,6 +362,7 @@ ImportWriter::~ImportWriter()
     m_pipeline.reset(); // the writing thread stops before anything else goes
     if (m_statements)
         m_statements->finish();
+    m_bulk.reset();
     m_transaction.reset(); // rolled back unless committed
     if (!m_cacheSize.isEmpty())
         m_db.exec(QStringLiteral("PRAGMA cache_size = %1").arg(m_cacheSize.toInt()));
@@ -415,7 +419,18 @@ bool ImportWriter::begin(qint64 expectedLines)
         return fail(connection.lastError().text());
 
     // The next IDs are counted inside the transaction: nobody else writes meanwhile.
-    m_nextLine = m_db.nextId(Table::Tana);
+    m_nextLine = m_firstLine = m_db.nextId(Table::Tana);
+    if (!m_historyDay.isEmpty() && m_db.hasHistory()) {
+        m_bulk = std::make_unique<HistoryTrail::BulkChange>(connection);
+        if (!m_bulk->isActive())
+            return fail(connection.lastError().text());
+        // The marker took the file's write lock: nobody finalises the date from now on, so
+        // once it is found unlocked the lines' triggers step aside until the commit.
+        if (QString refusal; HistoryTrail::refuseLocked(m_db, QDate::fromString(m_historyDay, Qt::ISODate), &refusal))
+            return fail(refusal);
+        if (!runAll(HistoryTrail::suspendLineTriggers()))
+            return false;
+    }
     m_nextCategory = m_db.nextId(Table::Koumoku);
     m_nextProduct = m_firstProduct = m_db.nextId(Table::Shohin);
     m_nextUnit = m_db.nextId(Table::Tani);
@@ -677,5 +692,21 @@ bool ImportWriter::commit()
                    + NameIndex::resumeStatements(Table::Shohin, m_firstProduct)))
         return false;
     QString error;
+    if (m_bulk && !runAll(HistoryTrail::resumeLineTriggers()))
+        return false;
+    if (m_bulk) {
+        const QJsonObject note { { QStringLiteral("ファイル"), QFileInfo(m_historyFile).fileName() },
+                                 { QStringLiteral("パス"), QFileInfo(m_historyFile).absoluteFilePath() },
+                                 { QStringLiteral("行数"), m_nextLine - m_firstLine } };
+        if (!m_bulk->finish(QString::fromUtf8(HistoryTrail::KindImported), m_historyDay,
+                            QString::fromUtf8(QJsonDocument(note).toJson(QJsonDocument::Compact)), &error))
+            return fail(error);
+    }
     return m_transaction->commit(&error) || fail(error);
+}
+
+void ImportWriter::recordAsOneEntry(const QString& day, const QString& file)
+{
+    m_historyDay = day;
+    m_historyFile = file;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/store/Database.h"
+#include "core/store/HistoryTrail.h"
 
 #include <QByteArray>
 #include <QString>
@@ -50,6 +51,10 @@ public:
     // expectedLines: about how many lines the run adds (0 for none). When they are many
     // against the lines already there, the lines' indexes are made afresh at commit().
     bool begin(qint64 expectedLines);
+    // Before begin(): the lines of this run are counted lines of day (as stored) read from
+    // file. In a file with the change history they are then one entry of it, written at
+    // commit() with the file's name and the number of lines, instead of one entry a line.
+    void recordAsOneEntry(const QString& day, const QString& file);
     bool commit();
 
     // Keeps the writing thread from the database while the lock lives (it finishes the rows
@@ -106,6 +111,9 @@ private:
 
     Database& m_db;
     std::unique_ptr<Transaction> m_transaction;
+    std::unique_ptr<HistoryTrail::BulkChange> m_bulk; // inside m_transaction
+    QString m_historyDay, m_historyFile;
+    int m_firstLine = 1;
     NameMap<int> m_categories;
     NameMap<int> m_products;
     NameMap<QByteArray> m_units;

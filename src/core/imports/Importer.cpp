@@ -8,6 +8,7 @@
 #include "core/lines/LineRegistration.h"
 #include "core/masters/ProductCodes.h"
 #include "core/rules/TextRules.h"
+#include "core/store/HistoryTrail.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -335,10 +336,13 @@ namespace {
 // wrong, nothing stays written unless every record was good and the commit succeeded.
 // record() returns false to stop at once (the database refused a write).
 using RecordStep = std::function<bool(ImportRun& run, ImportWriter& writer)>;
+// linesDay: the date (as stored) of counted lines, which the history records as one entry.
 ImportOutcome runImport(Database& db, const QString& path, const ImportMapping& mapping, const ImportProgress& progress,
-                        const RecordStep& record)
+                        const QString& linesDay, const RecordStep& record)
 {
     ImportWriter writer(db);
+    if (!linesDay.isEmpty())
+        writer.recordAsOneEntry(linesDay, path);
     // The callback may let windows repaint, and a repaint may read the database: the
     // writing thread holds still meanwhile (the connection serves one thread at a time).
     ImportProgress heldProgress;
@@ -373,7 +377,14 @@ ImportOutcome importLines(Database& db, const QString& path, const QDate& date, 
                           const ImportProgress& progress)
 {
     const QString day = storedDate(date);
-    return runImport(db, path, mapping, progress, [&](ImportRun& run, ImportWriter& writer) {
+    // A finalised date takes no lines: refused before the file is read, nothing written.
+    if (QString refusal; HistoryTrail::refuseLocked(db, date, &refusal)) {
+        ImportOutcome locked;
+        locked.status = ImportOutcome::Status::Failed;
+        locked.failure = refusal;
+        return locked;
+    }
+    return runImport(db, path, mapping, progress, day, [&](ImportRun& run, ImportWriter& writer) {
         // In the order of the fields, so that a record's first fault is the one told.
         const std::optional<QString> category = run.field(LineField::Category);
         const std::optional<QString> name = run.field(LineField::Name);
@@ -420,7 +431,7 @@ ImportOutcome importLines(Database& db, const QString& path, const QDate& date, 
 ImportOutcome importProducts(Database& db, const QString& path, const ImportMapping& mapping, bool updateExisting,
                              const ImportProgress& progress)
 {
-    return runImport(db, path, mapping, progress, [&](ImportRun& run, ImportWriter& writer) {
+    return runImport(db, path, mapping, progress, {}, [&](ImportRun& run, ImportWriter& writer) {
         const std::optional<QString> name = run.field(ProductField::Name);
         if (!name || name->isEmpty()) // a record without a name is no product: skipped
             return true;

@@ -4,6 +4,7 @@
 
 #include "core/lines/LineRegistration.h"
 #include "core/rules/TextRules.h"
+#include "core/store/HistoryTrail.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -84,8 +85,10 @@ std::optional<int> markLinesWithoutCategory(const Database& db, QDate date)
             R"(CASE WHEN EXISTS (SELECT 1 FROM "項目分類" k WHERE k."項目ID" = "棚卸マスター"."項目ID") THEN 0 ELSE 1 END)"));
 }
 
-std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDate date)
+std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDate date, QString* error)
 {
+    if (HistoryTrail::refuseLocked(db, date, error))
+        return std::nullopt;
     // The moved lines are remembered in a table of this connection: once moved they carry
     // no mark that would find them again.
     const QString day = storedDate(date);

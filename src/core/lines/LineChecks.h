@@ -38,8 +38,10 @@ LineSelection missingProduct(QDate date);
 std::optional<int> markLinesWithoutCategory(const Database& db, QDate date);
 
 // Moves the marked lines of the date to 項目ID 0 and clears their mark. Returns the
-// selection of the lines moved, so they can stay in view; nullopt when the database refused.
-std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDate date);
+// selection of the lines moved, so they can stay in view; nullopt when the database refused
+// or the date is finalised (then error says so, naming the date and the time of finalising,
+// and nothing is written).
+std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDate date, QString* error = nullptr);
 
 // Marks with 区分調整 = 1 exactly the lines of the date whose 品名ID has no row in 仕入商品,
 // and clears the mark on the others, in one statement that writes only the marks that

@@ -3,6 +3,7 @@
 #include "core/lines/LineRegistration.h"
 
 #include "core/rules/TextRules.h"
+#include "core/store/HistoryTrail.h"
 #include "core/store/NameIndex.h"
 
 #include <QSqlError>
@@ -116,6 +117,9 @@ std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& 
             *error = QStringLiteral("the file is no longer the one opened");
         return std::nullopt;
     }
+    // A finalised date takes no line: said with its date and time of finalising.
+    if (HistoryTrail::refuseLocked(db, line.date, error))
+        return std::nullopt;
     const std::optional<Database::ChangeStamp> before = db.changeStamp();
     Transaction transaction(db);
     if (!transaction.isActive()) {
@@ -420,6 +424,10 @@ bool deleteLine(const Database& db, int lineId, QString* error)
             before.reset(); // the line is not known: the totals are counted again
         else if (q.next())
             gone.append({ q.value(0).toString(), q.value(1) });
+    }
+    for (const LineAmount& line : gone) {
+        if (HistoryTrail::refuseLocked(db, QDate::fromString(line.day, Qt::ISODate), error))
+            return false;
     }
     if (!db.exec(QStringLiteral(R"(DELETE FROM "棚卸マスター" WHERE "ID" = ?)"), { lineId }, error))
         return false;

@@ -7,7 +7,9 @@
 #include "core/lines/SummaryViews.h"
 #include "core/rules/CellRoles.h"
 #include "core/rules/TextRules.h"
+#include "core/store/HistoryTrail.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
@@ -199,12 +201,35 @@ bool LinesModel::setData(const QModelIndex& index, const QVariant& value, int ro
         else if (old.next())
             was = LineAmount { old.value(0).toString(), old.value(1) };
     }
+    // A line of a finalised date is not changed, nor moved into one.
+    {
+        QSqlQuery day(db->connection());
+        day.setForwardOnly(true);
+        day.prepare(QStringLiteral(R"(SELECT "日付" FROM "棚卸マスター" WHERE "ID" = ?)"));
+        day.addBindValue(id);
+        QStringList days;
+        if (day.exec() && day.next())
+            days << day.value(0).toString();
+        if (field == DateField)
+            days << stored.toString();
+        for (const QString& d : days) {
+            if (const std::optional<HistoryTrail::DateLock> lock
+                = HistoryTrail::lockOf(*db, QDate::fromString(d, Qt::ISODate))) {
+                Q_EMIT editRefused(HistoryTrail::refusal(*lock));
+                return false;
+            }
+        }
+    }
+    Transaction transaction(*db);
     QSqlQuery q(db->connection());
     q.prepare(QStringLiteral(R"(UPDATE "棚卸マスター" SET "%1" = ? WHERE "ID" = ?)").arg(field));
     q.addBindValue(stored);
     q.addBindValue(id);
-    if (!q.exec()) {
-        Q_EMIT editRefused(QStringLiteral("データベースに書き込めませんでした。変更は保存されていません。"));
+    if (!transaction.isActive() || !q.exec()) {
+        const QString engine = q.lastError().text();
+        Q_EMIT editRefused(engine.contains(QString::fromUtf8(HistoryTrail::LockedByTrigger))
+                               ? HistoryTrail::explainRefusal(*db, engine)
+                               : QStringLiteral("データベースに書き込めませんでした。変更は保存されていません。"));
         return false;
     }
     if (q.numRowsAffected() == 0) {
@@ -212,6 +237,10 @@ bool LinesModel::setData(const QModelIndex& index, const QVariant& value, int ro
         return false;
     }
     q.finish();
+    if (!transaction.commit()) {
+        Q_EMIT editRefused(QStringLiteral("データベースに書き込めませんでした。変更は保存されていません。"));
+        return false;
+    }
     if (was) {
         const LineAmount now
             = field == DateField ? LineAmount { stored.toString(), was->amount } : LineAmount { was->day, stored };

@@ -3,6 +3,7 @@
 #include "core/store/Database.h"
 
 #include "core/store/FileUse.h"
+#include "core/store/HistoryTrail.h"
 #include "core/store/NameOrder.h"
 #include "core/store/Schema.h"
 
@@ -95,6 +96,7 @@ bool Database::open(const QString& path, QString* error, Access access, const Pr
     const QString name = nextConnectionName();
     bool ok = false;
     bool nameIndexes = false;
+    bool history = false;
     Schema::Upgrade upgraded = Schema::Upgrade::NotNeeded;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -123,6 +125,13 @@ bool Database::open(const QString& path, QString* error, Access access, const Pr
         if (ok && !readOnly)
             upgraded = Schema::upgrade(db, nullptr, upgradeProgress);
         nameIndexes = ok && Schema::hasNameIndexes(db);
+        history = ok && Schema::version(db) >= Schema::HistoryVersion && HistoryTrail::hasHistory(db);
+        // What another program wrote into the history since the last opening is marked as
+        // its and sealed now; a file another program holds is sealed at a later transaction.
+        if (history && !readOnly) {
+            HistoryTrail::restoreTriggers(db);
+            HistoryTrail::sealOutside(db);
+        }
         if (!ok)
             db.close();
     }
@@ -134,6 +143,7 @@ bool Database::open(const QString& path, QString* error, Access access, const Pr
     m_name = name;
     m_path = info.absoluteFilePath();
     m_nameIndexes = nameIndexes;
+    m_history = history;
     m_upgrade = upgraded;
     m_readOnly = access == Access::ReadOnly;
     m_file = FileIdentity::of(m_path);
@@ -163,6 +173,7 @@ void Database::close()
     m_name.clear();
     m_path.clear();
     m_nameIndexes = false;
+    m_history = false;
     m_file.reset();
     m_use.reset();
 }
@@ -250,8 +261,34 @@ std::optional<bool> Database::hasRows(Table table) const
     return q.next();
 }
 
+namespace {
+
+// Whether sql changes rows (its first word), so a history row it makes needs a transaction of ours.
+bool writesRows(const QString& sql)
+{
+    const QString first = sql.trimmed().section(QLatin1Char(' '), 0, 0).section(QLatin1Char('\n'), 0, 0).toUpper();
+    return first == u"INSERT" || first == u"UPDATE" || first == u"DELETE" || first == u"REPLACE";
+}
+
+bool inTransaction(const QSqlDatabase& db)
+{
+    const QVariant handle = db.isOpen() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+    return connection && !sqlite3_get_autocommit(connection);
+}
+
+} // namespace
+
 bool Database::exec(const QString& sql, const QVariantList& values, QString* error) const
 {
+    if (m_history && writesRows(sql) && !inTransaction(connection())) {
+        Transaction transaction(*this);
+        if (!transaction.isActive())
+            return fail(error, connection().lastError().text());
+        return exec(sql, values, error) && transaction.commit(error);
+    }
     QSqlQuery q(connection());
     if (!q.prepare(sql))
         return fail(error, q.lastError().text());
@@ -298,6 +335,10 @@ Transaction::Transaction(const Database& db)
     : m_db(db.connection())
 {
     m_active = m_db.isOpen() && m_db.transaction();
+    // Read at once: it takes the read lock, so no other program commits history rows between
+    // this mark and this transaction's own.
+    if (m_active && db.hasHistory() && !db.isReadOnly())
+        m_historyMark = HistoryTrail::markOf(m_db);
 }
 
 Transaction::~Transaction()
@@ -310,6 +351,14 @@ bool Transaction::commit(QString* error)
 {
     if (!m_active)
         return fail(error, QStringLiteral("no transaction is active"));
+    if (m_historyMark) {
+        QString stampError;
+        if (!HistoryTrail::stampOwn(m_db, *m_historyMark, &stampError)) {
+            m_active = false;
+            m_db.rollback();
+            return fail(error, stampError);
+        }
+    }
     m_active = false;
     if (m_db.commit())
         return true;

@@ -63,6 +63,10 @@ public:
 
     // Whether the file has the name indexes that NameIndex looks texts up in.
     bool hasNameIndexes() const { return m_nameIndexes; }
+    // Whether the file keeps the change history and the finalised dates (schema version 5 on):
+    // then every transaction of this connection marks and seals the history rows it wrote
+    // (HistoryTrail::stampOwn), and a write run by exec() outside a transaction gets one.
+    bool hasHistory() const { return m_history; }
     // What the last open() that succeeded did to bring the file up to date.
     Schema::Upgrade upgrade() const { return m_upgrade; }
 
@@ -73,7 +77,9 @@ public:
     // Whether the table holds any row; nullopt when it cannot be read.
     std::optional<bool> hasRows(Table table) const;
 
-    // Runs one statement with bound values; on failure the driver's text goes to error.
+    // Runs one statement with bound values; on failure the driver's text goes to error. A
+    // write (INSERT, UPDATE, DELETE, REPLACE) outside a transaction runs in a Transaction of
+    // its own, so the history rows it makes are this program's.
     bool exec(const QString& sql, const QVariantList& values = {}, QString* error = nullptr) const;
 
     // The engine behind the file, for the main window's provider label.
@@ -133,6 +139,7 @@ private:
     QString m_name;
     QString m_path;
     bool m_nameIndexes = false;
+    bool m_history = false;
     Schema::Upgrade m_upgrade = Schema::Upgrade::NotNeeded;
     bool m_readOnly = false;
     std::optional<FileIdentity> m_file; // of the file opened, to tell it from one put in its place
@@ -159,7 +166,10 @@ private:
 };
 
 // Begins a transaction on construction and rolls it back on destruction unless committed,
-// so an early return or a failed step never leaves half a change behind.
+// so an early return or a failed step never leaves half a change behind. In a file with the
+// change history, commit() first gives the history rows the transaction wrote this
+// computer's station and seals them (rows another program committed before the transaction
+// began are marked as written outside): every write of this program goes through one.
 class Transaction
 {
 public:
@@ -174,4 +184,5 @@ public:
 private:
     QSqlDatabase m_db;
     bool m_active = false;
+    std::optional<qint64> m_historyMark; // the last history row when the transaction began
 };

@@ -4,6 +4,7 @@
 
 #include "core/store/Database.h"
 #include "core/store/FileUse.h"
+#include "core/store/HistoryTrail.h"
 #include "core/store/NameIndex.h"
 #include "core/store/NameOrder.h"
 #include "core/store/Schema.h"
@@ -776,17 +777,16 @@ namespace {
 class DamagedTableReader
 {
 public:
-    DamagedTableReader(const QSqlDatabase& db, Table table, const QStringList& columns)
+    DamagedTableReader(const QSqlDatabase& db, const QString& table, const QString& id, const QStringList& columns)
         : m_db(db)
-        , m_id(idColumn(table))
+        , m_id(id)
     {
         QStringList quoted;
         for (const QString& c : columns)
             quoted << QLatin1Char('"') + c + QLatin1Char('"');
         m_select = QStringLiteral(R"(SELECT "%1", %2 FROM "%3" WHERE "%1" > ? ORDER BY "%1")")
-                       .arg(m_id, quoted.join(QLatin1Char(',')), tableName(table));
-        m_probe = QStringLiteral(R"(SELECT "%1" FROM "%2" WHERE "%1" > ? ORDER BY "%1" LIMIT 1)")
-                      .arg(m_id, tableName(table));
+                       .arg(m_id, quoted.join(QLatin1Char(',')), table);
+        m_probe = QStringLiteral(R"(SELECT "%1" FROM "%2" WHERE "%1" > ? ORDER BY "%1" LIMIT 1)").arg(m_id, table);
     }
 
     // Calls row for every readable row; false when the table could not be read at all.
@@ -1017,8 +1017,23 @@ SalvageResult salvageDatabase(const QString& source, const QString& templatePath
             result.detail = outDb.lastError().text();
         } else {
             QSqlQuery write(outDb);
-            for (Table table : { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani }) {
-                const QString name = tableName(table);
+            // The history and the finalisations go with the lines, as they were: the lines
+            // copied are no new entries (the bulk marker), and the finalisations come after
+            // them (they lock their dates). A source older than the history has none.
+            QList<std::pair<QString, QString>> tables;
+            for (Table table : { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani })
+                tables.append({ tableName(table), idColumn(table) });
+            if (HistoryTrail::hasHistory(in.db())) {
+                for (const char* table :
+                     { HistoryTrail::HistoryTable, HistoryTrail::FinalisedTable, HistoryTrail::SealTable })
+                    tables.append({ QString::fromUtf8(table), QStringLiteral("番号") });
+            }
+            const bool history = HistoryTrail::hasHistory(outDb);
+            if (history)
+                write.exec(QStringLiteral(R"(INSERT INTO "履歴一括" ("番号") VALUES (1))"));
+            for (const auto& [name, id] : tables) {
+                if (name == QString::fromUtf8(HistoryTrail::SealTable) && !history)
+                    continue;
                 write.exec(QStringLiteral(R"(DELETE FROM "%1")").arg(name));
                 QStringList columns, marks;
                 const QSqlRecord record = outDb.record(name);
@@ -1034,7 +1049,7 @@ SalvageResult salvageDatabase(const QString& source, const QString& templatePath
                 QStringList plain;
                 for (int i = 0; i < record.count(); ++i)
                     plain << record.fieldName(i);
-                DamagedTableReader reader(in.db(), table, plain);
+                DamagedTableReader reader(in.db(), name, id, plain);
                 const bool readable = reader.read([&](const QSqlQuery& row) {
                     for (int i = 0; i < record.count(); ++i)
                         write.bindValue(i, row.value(i + 1));
@@ -1050,9 +1065,12 @@ SalvageResult salvageDatabase(const QString& source, const QString& templatePath
                 else if (count.exec(QStringLiteral(R"(SELECT COUNT(*) FROM "%1")").arg(name)) && count.next()
                          && count.value(0).toLongLong() >= counts.saved)
                     counts.lost = int(count.value(0).toLongLong() - counts.saved);
-                result.tables << counts;
+                if (name != QString::fromUtf8(HistoryTrail::SealTable))
+                    result.tables << counts;
             }
             salvageCodes(in.db(), outDb, result);
+            if (history)
+                write.exec(QStringLiteral(R"(DELETE FROM "履歴一括")"));
             // The reserved category belongs in every file, whatever became of it.
             write.exec(QStringLiteral(R"(INSERT OR IGNORE INTO "項目分類" ("項目ID", "項目分類名") VALUES (0, '%1'))")
                            .arg(QString::fromUtf8(Schema::ReservedCategoryName)));
@@ -1111,6 +1129,10 @@ bool deleteData(const Database& db, DataItem item, QString* error)
         if (e.item == item)
             tables = e.tables;
     }
+    // The lines of a finalised date stay; deleting every line is one entry of the history.
+    const bool lines = tables.contains(Table::Tana);
+    if (lines && HistoryTrail::refuseAnyLocked(db, error))
+        return false;
     Transaction transaction(db);
     if (!transaction.isActive())
         return fail(error, QStringLiteral("the database is not open"));
@@ -1120,10 +1142,36 @@ bool deleteData(const Database& db, DataItem item, QString* error)
     if (tables.contains(Table::Shohin) && Schema::version(connection) >= Schema::CodesVersion
         && !db.exec(QStringLiteral(R"(DELETE FROM "商品コード")"), {}, error))
         return false;
+    qint64 lineCount = 0;
+    if (lines) {
+        QSqlQuery count(db.connection());
+        if (count.exec(QStringLiteral(R"(SELECT count(*) FROM "棚卸マスター")")) && count.next())
+            lineCount = count.value(0).toLongLong();
+    }
+    std::optional<HistoryTrail::BulkChange> bulk;
+    if (lines && db.hasHistory()) {
+        // The marker holds the file's write lock: with no date finalised now, the lines'
+        // triggers step aside while every line goes at once.
+        bulk.emplace(db.connection());
+        if (HistoryTrail::refuseAnyLocked(db, error))
+            return false;
+        for (const QString& sql : HistoryTrail::suspendLineTriggers()) {
+            if (!db.exec(sql, {}, error))
+                return false;
+        }
+    }
     for (Table table : tables) {
         if (!NameIndex::deleteAllRows(db, table, error))
             return false;
     }
+    for (const QString& sql : bulk ? HistoryTrail::resumeLineTriggers() : QStringList()) {
+        if (!db.exec(sql, {}, error))
+            return false;
+    }
+    if (bulk
+        && !bulk->finish(QString::fromUtf8(HistoryTrail::KindBulkDeleted), {},
+                         QStringLiteral(R"({"行数": %1})").arg(lineCount), error))
+        return false;
     if (tables.contains(Table::Koumoku)
         && !db.exec(QStringLiteral(R"(INSERT INTO "項目分類" ("項目ID", "項目分類名") VALUES (0, ?))"),
                     { QString::fromUtf8(Schema::ReservedCategoryName) }, error))

@@ -2,6 +2,7 @@
 // Copyright (C) 2026 The Kotrina developers
 #include "core/store/Schema.h"
 
+#include "core/store/HistoryTrail.h"
 #include "core/store/NameIndex.h"
 
 #include <QElapsedTimer>
@@ -31,6 +32,15 @@ const QList<TableColumns>& expectedTables()
         { "仕入商品", { "品名ID", "品名", "単価", "単位" } },
         { "単位", { "単位ID", "単位" } },
         { "商品コード", { "コード", "品名ID", "順番" }, Schema::CodesVersion },
+        { "変更履歴",
+          { "番号", "時刻", "種類", "行ID", "日付", "旧値", "新値", "端末", "封印" },
+          Schema::HistoryVersion },
+        { "棚卸確定",
+          { "番号", "日付", "確定時刻", "端末", "様式", "行数", "合計", "明細SHA256", "PDF", "PDFSHA256", "取消時刻",
+            "取消理由", "取消端末" },
+          Schema::HistoryVersion },
+        { "履歴封印", { "番号", "最終番号", "封印" }, Schema::HistoryVersion },
+        { "履歴一括", { "番号" }, Schema::HistoryVersion },
     };
     return tables;
 }
@@ -134,6 +144,7 @@ bool create(QSqlDatabase& db, QString* error)
     statements << lineIndexStatements();
     statements << NameIndex::createStatements();
     statements << codeStatements();
+    statements << HistoryTrail::createStatements();
     for (const QString& statement : statements) {
         if (!(ok = run(q, statement, error)))
             break;
@@ -244,6 +255,9 @@ Upgrade upgrade(QSqlDatabase& db, QString* error, const ProgressStep& progress)
     QStringList statements = nameIndexes ? NameIndex::upgradeStatements(version) : QStringList();
     if (version < CodesVersion)
         statements << codeStatements();
+    // The history starts with the upgrade: what happened before is not known.
+    if (version < HistoryVersion)
+        statements << HistoryTrail::createStatements();
     constexpr qint64 LinesPerStep = 20000;
     const qint64 lines = nameIndexes ? singleValue(q, QStringLiteral(R"(SELECT count(*) FROM "棚卸マスター")")) : 0;
     const qint64 lastLine = nameIndexes ? singleValue(q, QStringLiteral(R"(SELECT MAX("ID") FROM "棚卸マスター")")) : 0;
