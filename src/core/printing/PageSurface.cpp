@@ -141,6 +141,11 @@ void PageSurface::drawLine(double x1, double y1, double x2, double y2, Line styl
     m_painter.drawLine(QPointF(px(x1), px(y1)), QPointF(px(x2), px(y2)));
 }
 
+void PageSurface::fillRect(double x, double y, double width, double height)
+{
+    m_painter.fillRect(QRectF(px(x), px(y), px(width), px(height)), Qt::black);
+}
+
 void PageSurface::drawArc(double cx, double cy, double radius, double start, double end)
 {
     if (m_pen != Line::Solid)

@@ -47,6 +47,8 @@ public:
 
     // The width of text in the current font, mm.
     double textWidth(const QString& text) const;
+    // From the top of a line of text to its baseline in the current font, mm.
+    double ascent() const { return m_ascent; }
 
     // Text whose line starts at (x, y): y is the top of the line, not its baseline.
     void drawText(double x, double y, const QString& text);
@@ -64,6 +66,8 @@ public:
     }
 
     void drawLine(double x1, double y1, double x2, double y2, Line style = Line::Solid);
+    // A black rectangle, filled, without an outline: its edges lie exactly where given.
+    void fillRect(double x, double y, double width, double height);
     // A circle's arc around (cx, cy) from angle start to end, radians anticlockwise from the
     // positive x axis.
     void drawArc(double cx, double cy, double radius, double start, double end);
