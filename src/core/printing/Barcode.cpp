@@ -63,8 +63,7 @@ void draw(PageSurface& s, double x, double y, const Symbol& symbol)
 {
     const double margin = s.unprintableOffset().x();
     const double left = std::floor((x + margin) / dotMm + 1e-6) * dotMm - margin;
-    for (const QRectF& bar : symbol.bars)
-        s.fillRect(left + bar.x(), y + bar.y(), bar.width(), bar.height());
+    s.fillRects(left, y, symbol.bars);
     const double keptSize = s.font().pointSizeF();
     s.setFontSize(digitPointSize);
     const double top = y + symbol.barHeight + digitBaselineMm - s.ascent();

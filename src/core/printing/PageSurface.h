@@ -7,6 +7,7 @@
 #include <QMarginsF>
 #include <QPainter>
 #include <QPointF>
+#include <QRectF>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -66,8 +67,9 @@ public:
     }
 
     void drawLine(double x1, double y1, double x2, double y2, Line style = Line::Solid);
-    // A black rectangle, filled, without an outline: its edges lie exactly where given.
-    void fillRect(double x, double y, double width, double height);
+    // Black rectangles moved by (x, y), filled, without an outline: their edges lie exactly
+    // where given. All of them go to the device at once (a barcode's bars: one fill).
+    void fillRects(double x, double y, const QList<QRectF>& rects);
     // A circle's arc around (cx, cy) from angle start to end, radians anticlockwise from the
     // positive x axis.
     void drawArc(double cx, double cy, double radius, double start, double end);
@@ -111,6 +113,7 @@ private:
     QFont m_font;
     double m_ascent = 0; // mm
     Line m_pen = Line::Solid;
+    std::vector<QRectF> m_deviceRects; // fillRects' rectangles in device pixels, kept for reuse
     int m_pages = 1;
     PageProgress m_progress;
     bool m_cancelled = false;
