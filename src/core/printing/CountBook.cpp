@@ -75,10 +75,12 @@ const SheetLayout& layout()
         l.dateX = 165;
         // The earlier unit price stands under "参考単価"; quantity, price and remark are left
         // to the counter.
+        //
         // A line whose product has a code gets its first code as bars above the name, in the
-        // name's column: the quiet zone starts a millimetre inside the frame, the first digit
-        // of an EAN-13 stands about where the name starts. 7.5 mm of bars is what a handheld
-        // reader needs to be aimed at easily; the bars cross no rule.
+        // name's column: the quiet zone starts a millimetre inside the frame, so the first digit
+        // of an EAN-13 stands about where the name starts. The bars are cut to 7.5 mm (a third
+        // of the standard's height at this module) so that bars, digits and name fit two rows;
+        // a handheld reader's line across them still has room to spare.
         l.columns = { { Field::Name, Format::Text, 15, {}, 82 },
                       { Field::Unit, Format::Text, 103 },
                       { Field::UnitPrice, Format::Quantity, 125, QStringLiteral("単価") },
