@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Kotrina developers
+#include "CliRun.h"
+#include "SampleData.h"
 #include "SheetFile.h"
 #include "TestRegistry.h"
 #include "core/masters/ProductCodes.h"
 #include "core/printing/CountBook.h"
+#include "core/store/Schema.h"
 
 #include <QDir>
 #include <QProcess>
@@ -179,6 +182,28 @@ private slots:
         const QList<PdfWord> digits = pdf.find(u"901234"_qs, 2);
         QCOMPARE(digits.size(), 1);
         QVERIFY2(digits[0].y0 > 35 + 7.5 && digits[0].y1 < 46, qPrintable(QString::number(digits[0].y0)));
+    }
+
+    // A file of the version before the codes is read as it is: its book prints every line in
+    // one row, and the code list says there is no code; the file is not upgraded by either.
+    void aFileOlderThanTheCodesPrintsItsBookWithoutBars()
+    {
+        SheetFile f;
+        f.category(1, u"食品"_qs);
+        f.product(1, u"りんご"_qs, 120);
+        for (int i = 0; i < 28; ++i)
+            f.line(earlier, 1, u"りんご"_qs, 1, 120, 1);
+        f.db.close();
+        const QString file = f.env.path(u"shop.idb"_qs);
+        QVERIFY(makeVersion(file, Schema::CodesVersion - 1));
+        const QString pdf = f.env.path(u"book.pdf"_qs);
+        Run r = kotrina({ u"print"_qs, u"book"_qs, file, u"--date"_qs, earlier, u"--pdf"_qs, pdf });
+        QCOMPARE(r.err, QString());
+        QVERIFY2(r.out.contains(u": 1 頁、28 品"_qs), qPrintable(r.out));
+        r = kotrina({ u"print"_qs, u"codes"_qs, file, u"--pdf"_qs, pdf });
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.err, u"kotrina: コードが登録された品名がありません。\n"_qs);
+        QCOMPARE(schemaVersion(file), Schema::CodesVersion - 1);
     }
 };
 
