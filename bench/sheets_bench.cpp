@@ -3,10 +3,13 @@
 // Speed of the A4 sheets on the 200,000 lines of one date of the large business file: the
 // count book against the stocktaking sheet in pages per second, and the summary sheets
 // (100,000 products, 60 categories) from the query to the finished PDF file.
-//   bench_sheets [FILE.idb [summary]]   (made when missing, as for bench_entry; "summary": those only)
+// "codes" times the count book of that date before and after every product got a code of its
+// own (an in-store EAN-13; written into FILE, so give it a copy), every line then printing bars.
+//   bench_sheets [FILE.idb [summary|codes]]   (made when missing, as for bench_entry; "summary": those only)
 
 #include "BenchData.h"
 #include "core/app/MemoryReuse.h"
+#include "core/masters/ProductCodes.h"
 #include "core/printing/CountBook.h"
 #include "core/printing/StocktakingSheet.h"
 #include "core/printing/SummarySheet.h"
@@ -15,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSqlQuery>
 #include <cstdio>
 #include <ctime>
 
@@ -50,6 +54,43 @@ void report(const char* what, const std::optional<SheetPrinted>& printed, double
                 processorSeconds() - started, residentMegabytes("VmHWM"), QFileInfo(out).size() / 1e6);
 }
 
+// Gives every product without a code the in-store code 2 + its ID in 11 digits + check digit.
+bool codeEveryProduct(const Database& db)
+{
+    QSqlDatabase connection = db.connection();
+    QSqlQuery ids(connection);
+    ids.setForwardOnly(true);
+    if (!connection.transaction() || !ids.exec(QStringLiteral(R"(SELECT "品名ID" FROM "仕入商品" s
+               WHERE NOT EXISTS (SELECT 1 FROM "商品コード" c WHERE c."品名ID" = s."品名ID"))")))
+        return false;
+    QSqlQuery add(connection);
+    add.prepare(QStringLiteral(R"(INSERT INTO "商品コード" ("コード", "品名ID", "順番") VALUES (?, ?, 0))"));
+    int added = 0;
+    while (ids.next()) {
+        const QString digits = QStringLiteral("2%1").arg(ids.value(0).toLongLong(), 11, 10, QLatin1Char('0'));
+        add.addBindValue(QString(digits + QString::number(ProductCodes::checkDigit(digits))));
+        add.addBindValue(ids.value(0));
+        if (!add.exec())
+            return false;
+        ++added;
+    }
+    std::printf("codes added: %d\n", added);
+    return connection.commit();
+}
+
+void printBook(const Database& db, QDate day, const QString& out, QString& error)
+{
+    resetPeakResident();
+    started = processorSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    const auto book = CountBook::load(db, day, std::nullopt, &error);
+    const double bookRead = seconds(timer);
+    timer.start();
+    const auto bookPrinted = book ? CountBook::writePdf(*book, font, out, &error) : std::nullopt;
+    report("count book", bookPrinted, bookRead, seconds(timer), out);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -66,6 +107,21 @@ int main(int argc, char* argv[])
     QString error;
     QElapsedTimer timer;
 
+    if (argc > 2 && qstrcmp(argv[2], "codes") == 0) {
+        std::printf("before:\n");
+        printBook(db, day, out, error);
+        if (!codeEveryProduct(db)) {
+            std::fprintf(stderr, "the codes could not be added\n");
+            return 1;
+        }
+        std::printf("with a code on every line:\n");
+        for (int run = 1; run <= 2; ++run)
+            printBook(db, day, out, error);
+        if (!error.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 0;
+    }
+
     const bool summaryOnly = argc > 2 && qstrcmp(argv[2], "summary") == 0;
     for (int run = 1; run <= (summaryOnly ? 0 : 2); ++run) {
         resetPeakResident();
@@ -79,14 +135,7 @@ int main(int argc, char* argv[])
             : std::nullopt;
         report("stocktaking sheet", printed, read, seconds(timer), out);
 
-        resetPeakResident();
-        started = processorSeconds();
-        timer.start();
-        const auto book = CountBook::load(db, day, std::nullopt, &error);
-        const double bookRead = seconds(timer);
-        timer.start();
-        const auto bookPrinted = book ? CountBook::writePdf(*book, font, out, &error) : std::nullopt;
-        report("count book", bookPrinted, bookRead, seconds(timer), out);
+        printBook(db, day, out, error);
     }
 
     for (const SummarySheet::By by : { SummarySheet::By::Product, SummarySheet::By::Category }) {

@@ -9,9 +9,9 @@ cd "$(dirname "$0")/.."
 packages=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite qt6-translations-l10n
-    libsqlite3-dev sqlite3 libicu-dev libcups2-dev libxlsxwriter-dev
+    libsqlite3-dev sqlite3 libicu-dev libcups2-dev libxlsxwriter-dev libzint-dev
     fonts-ipafont-mincho fonts-ipafont-gothic fonts-noto-cjk fonts-symbola
-    poppler-utils python3-openpyxl xvfb xdg-utils
+    poppler-utils zbar-tools python3-openpyxl xvfb xdg-utils
     cups cups-client cups-bsd printer-driver-cups-pdf
     librsvg2-bin desktop-file-utils shared-mime-info libglib2.0-bin dpkg-dev lintian groff-base
     clang libclang-rt-14-dev

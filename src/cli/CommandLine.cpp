@@ -10,6 +10,7 @@
 #include "cli/ImportCommand.h"
 #include "cli/NearestWord.h"
 #include "cli/PrintBookCommand.h"
+#include "cli/PrintCodesCommand.h"
 #include "cli/PrintSheetCommand.h"
 #include "cli/PrintSummaryCommand.h"
 #include "cli/VersionCommand.h"
@@ -71,6 +72,7 @@ CommandLine::CommandLine(QTextStream& out, QTextStream& err)
     m_commands.push_back(std::make_unique<PrintSheetCommand>(out, err));
     m_commands.push_back(std::make_unique<PrintBookCommand>(out, err));
     m_commands.push_back(std::make_unique<PrintSummaryCommand>(out, err));
+    m_commands.push_back(std::make_unique<PrintCodesCommand>(out, err));
     m_commands.push_back(std::make_unique<ImportLinesCommand>(out, err));
     m_commands.push_back(std::make_unique<ImportProductsCommand>(out, err));
     m_commands.push_back(std::make_unique<FinaliseCommand>(out, err));

@@ -37,6 +37,9 @@ if dpkg-deb -I "$deb" | grep -qi 'example\.'; then
     fail "the control data names a made-up address: $(dpkg-deb -I "$deb" | grep -i 'example\.')"
 fi
 
+# The barcode library the sheets draw with comes from the program's own links.
+field Depends | grep -q 'libzint2\.11' || fail "the package does not depend on libzint2.11: $(field Depends)"
+
 files=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 for f in ./usr/bin/kotrina ./usr/share/doc/kotrina/copyright ./usr/share/doc/kotrina/changelog.Debian.gz \
     ./usr/share/man/man1/kotrina.1.gz ./usr/share/man/ja/man1/kotrina.1.gz ./usr/share/mime/packages/kotrina.xml; do

@@ -8,6 +8,9 @@
 #include "SheetFile.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
+#include "core/masters/ProductCodes.h"
+#include "core/printing/SheetText.h"
+#include "gui/printing/DialogCodeList.h"
 #include "gui/printing/DialogTanaMoto1.h"
 #include "gui/printing/DialogTanaMoto2.h"
 #include "gui/printing/DialogTanaMoto3.h"
@@ -451,6 +454,46 @@ private slots:
             { u"print"_qs, u"book"_qs, t.db().fileName(), u"--date"_qs, u"2026-03-31"_qs, u"--pdf"_qs, missing });
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(u"）が見つかりません。"_qs), qPrintable(r.err));
+    }
+
+    // The code list's dialog saves the pages `kotrina print codes` prints; without a code, or
+    // without the one category asked for, it says why and asks for no file.
+    void theCodeListSavesWhatTheCommandLinePrints()
+    {
+        TestSession t;
+        QVERIFY(t.openNewDatabase());
+        ScreenTest::Driver<DialogCodeList> w;
+        w.screen = new DialogCodeList(t.state);
+        ScreenTest::showActive(w.screen);
+        w.click("cmdPdf");
+        QCOMPARE(t.prompter.texts(), QStringList { u"コードが登録された品名がありません。"_qs });
+
+        QVERIFY(t.db().exec(u"INSERT INTO 仕入商品 VALUES (1, 'りんご', 120, '個'), (2, '唐揚げ', 398, 'ﾊﾟｯｸ')"_qs));
+        QVERIFY(ProductCodes::addCode(t.db(), 1, u"4901234567894"_qs));
+        QVERIFY(ProductCodes::addCode(t.db(), 2, u"2000001000007"_qs));
+        w.find<QRadioButton>("Option1")->click();
+        w.click("cmdPdf");
+        QCOMPARE(t.prompter.texts().constLast(), u"項目/分類名が選択されていません。"_qs);
+        w.find<QRadioButton>("Option2")->click();
+
+        const QString saved = t.env.path(u"一覧.pdf"_qs);
+        t.prompter.answerFile(saved);
+        w.click("cmdPdf");
+        QCOMPARE(t.prompter.texts().constLast(), savedNotice(saved, 1));
+        const QString printed = t.env.path(u"cli.pdf"_qs);
+        const Run r = kotrina({ u"print"_qs, u"codes"_qs, t.db().fileName(), u"--pdf"_qs, printed });
+        QCOMPARE(r.err, QString());
+        QVERIFY2(r.out.contains(u"1 頁、2 コード"_qs), qPrintable(r.out));
+        // The same words but the date each was made (the dialog's day is the test's).
+        QStringList dialogWords, cliWords;
+        for (const PdfWord& word : readPdf(saved).words)
+            dialogWords << word.text;
+        for (const PdfWord& word : readPdf(printed).words)
+            cliWords << word.text;
+        QCOMPARE(dialogWords.removeAll(SheetText::dateText(t.clock.today())), 1);
+        QCOMPARE(cliWords.removeAll(SheetText::dateText(QDate::currentDate())), 1);
+        QCOMPARE(dialogWords, cliWords);
+        QVERIFY(dialogWords.contains(u"店内"_qs) && dialogWords.contains(u"唐揚げ"_qs));
     }
 };
 

@@ -208,7 +208,7 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
     for (const char* button :
          { "Command19", "Command21", "Command3", "Command4", "Command5", "Command28", "Command33", "Command24" })
         click(&window, button);
-    for (const char* entry : { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout" }) {
+    for (const char* entry : { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout", "mnuCodeList" }) {
         auto* action = window.findChild<QAction*>(QString::fromLatin1(entry));
         QVERIFY2(action && action->isEnabled(), entry);
         action->trigger();

@@ -141,6 +141,18 @@ void PageSurface::drawLine(double x1, double y1, double x2, double y2, Line styl
     m_painter.drawLine(QPointF(px(x1), px(y1)), QPointF(px(x2), px(y2)));
 }
 
+void PageSurface::fillRects(double x, double y, const QList<QRectF>& rects)
+{
+    m_deviceRects.clear();
+    for (const QRectF& r : rects)
+        m_deviceRects.push_back(QRectF(px(x + r.x()), px(y + r.y()), px(r.width()), px(r.height())));
+    m_painter.setPen(Qt::NoPen);
+    m_painter.setBrush(Qt::black);
+    m_painter.drawRects(m_deviceRects.data(), int(m_deviceRects.size()));
+    m_painter.setBrush(Qt::NoBrush);
+    setPen(m_pen);
+}
+
 void PageSurface::drawArc(double cx, double cy, double radius, double start, double end)
 {
     if (m_pen != Line::Solid)

@@ -7,6 +7,7 @@
 #include <QMarginsF>
 #include <QPainter>
 #include <QPointF>
+#include <QRectF>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -47,6 +48,8 @@ public:
 
     // The width of text in the current font, mm.
     double textWidth(const QString& text) const;
+    // From the top of a line of text to its baseline in the current font, mm.
+    double ascent() const { return m_ascent; }
 
     // Text whose line starts at (x, y): y is the top of the line, not its baseline.
     void drawText(double x, double y, const QString& text);
@@ -64,6 +67,9 @@ public:
     }
 
     void drawLine(double x1, double y1, double x2, double y2, Line style = Line::Solid);
+    // Black rectangles moved by (x, y), filled, without an outline: their edges lie exactly
+    // where given. All of them go to the device at once (a barcode's bars: one fill).
+    void fillRects(double x, double y, const QList<QRectF>& rects);
     // A circle's arc around (cx, cy) from angle start to end, radians anticlockwise from the
     // positive x axis.
     void drawArc(double cx, double cy, double radius, double start, double end);
@@ -107,6 +113,7 @@ private:
     QFont m_font;
     double m_ascent = 0; // mm
     Line m_pen = Line::Solid;
+    std::vector<QRectF> m_deviceRects; // fillRects' rectangles in device pixels, kept for reuse
     int m_pages = 1;
     PageProgress m_progress;
     bool m_cancelled = false;

@@ -2,10 +2,12 @@
 // Copyright (C) 2026 The Kotrina developers
 #include "core/printing/SheetLayout.h"
 
+#include "core/printing/Barcode.h"
 #include "core/printing/SheetText.h"
 
 #include <QDir>
 #include <algorithm>
+#include <bitset>
 #include <memory>
 
 namespace {
@@ -13,6 +15,24 @@ namespace {
 constexpr double titleSize = 14.25;
 constexpr double textSize = 9.75;
 constexpr int rowsPerPage = 28;
+// Where the bars of a row with a barcode start, below the rule above the row (the heading
+// rule for the first row).
+constexpr double barcodeTop = 35.6;
+
+// The rows a sheet row takes on the page.
+int roomOf(const SheetLayout& layout, const SheetRow& row)
+{
+    return layout.barHeight > 0 && !row.code.isEmpty() ? 2 : 1;
+}
+
+// Draws the dotted rules between the rows of a page, except those inside a tall row.
+void drawRowRules(PageSurface& s, const std::bitset<rowsPerPage>& joined)
+{
+    for (int rule = 0; rule < rowsPerPage - 1; ++rule) {
+        if (!joined[rule])
+            s.drawLine(12, 42 + 8 * rule, 192, 42 + 8 * rule, PageSurface::Line::Dotted);
+    }
+}
 
 // One page's frame: ruling, title, column headings, page number, date line.
 void drawFrame(PageSurface& s, const SheetLayout& layout, int pageNo, QDate date, const QString& fontFamily)
@@ -28,8 +48,6 @@ void drawFrame(PageSurface& s, const SheetLayout& layout, int pageNo, QDate date
     s.drawLine(12, 35, 192, 35);
     for (const double x : layout.columnRules)
         s.drawLine(x, 29, x, 270, layout.columnRuleStyle);
-    for (int rule = 0; rule < rowsPerPage - 1; ++rule)
-        s.drawLine(12, 42 + 8 * rule, 192, 42 + 8 * rule, PageSurface::Line::Dotted);
     s.drawLine(12, 258, 192, 258);
     SheetText::drawPageNumber(s, pageNo);
     s.drawText(142, 20, layout.dateLabel);
@@ -66,11 +84,21 @@ double numberOf(const SheetRow& row, SheetColumn::Field field)
     }
 }
 
+// A row from rowNo on: its texts on the line of the last row it takes.
 void drawRow(PageSurface& s, const SheetLayout& layout, int rowNo, const SheetRow& row)
 {
-    const double y = 38 + 8 * rowNo;
+    const double y = 38 + 8 * (rowNo + roomOf(layout, row) - 1);
     for (const SheetColumn& column : layout.columns) {
         switch (column.format) {
+        case SheetColumn::Format::Barcode:
+            if (!row.code.isEmpty()) {
+                // A code no reader would take is printed as it is, where its bars would stand.
+                if (const std::optional<Barcode::Symbol> symbol = Barcode::ean(row.code, layout.barHeight))
+                    Barcode::draw(s, column.x, barcodeTop + 8 * rowNo, *symbol);
+                else
+                    s.drawText(column.x + Barcode::moduleMm * 11, barcodeTop + 8 * rowNo, row.code);
+            }
+            break;
         case SheetColumn::Format::Text:
             // A text kept to its column ends half a millimetre before the rule.
             if (column.end > 0)
@@ -115,10 +143,14 @@ SheetPrinted drawSheet(PageSurface& s, const SheetDocument& doc, const SheetLayo
     int pageNo = 0;
     qsizetype current = -1; // the section being printed
     int row = 0;
+    std::bitset<rowsPerPage> joined; // the rules of the page inside a tall row
     double pageSum = 0;
     auto startPage = [&] {
-        if (pageNo > 0)
+        if (pageNo > 0) {
+            drawRowRules(s, joined);
             s.newPage();
+        }
+        joined.reset();
         drawFrame(s, layout, ++pageNo, doc.date, fontFamily);
         row = 0;
         pageSum = 0;
@@ -149,13 +181,17 @@ SheetPrinted drawSheet(PageSurface& s, const SheetDocument& doc, const SheetLayo
         if (section < current || section >= doc.sections.size())
             return true;
         reach(section);
-        if (row == rowsPerPage) {
+        const int room = roomOf(layout, line);
+        if (row + room > rowsPerPage) {
             subtotal();
             startPage();
         }
         if (s.cancelled())
             return false;
-        drawRow(s, layout, row++, line);
+        drawRow(s, layout, row, line);
+        for (int inside = 0; inside < room - 1; ++inside)
+            joined.set(row + inside);
+        row += room;
         pageSum += line.price;
         printed.total += line.price;
         return true;
@@ -163,6 +199,8 @@ SheetPrinted drawSheet(PageSurface& s, const SheetDocument& doc, const SheetLayo
     reach(doc.sections.size() - 1);
     if (current >= 0)
         subtotal();
+    if (pageNo > 0 && !s.cancelled())
+        drawRowRules(s, joined);
     if (layout.sumBase)
         SheetText::drawSum(s, 262, QStringLiteral("合計"), printed.total, *layout.sumBase);
     printed.pages = pageNo;
@@ -175,8 +213,19 @@ int sheetPages(const SheetDocument& doc)
 {
     qint64 pages = 0;
     for (const SheetSection& section : doc.sections)
-        pages += std::max<qint64>(1, (section.lineCount + rowsPerPage - 1) / rowsPerPage);
+        pages += section.pages > 0 ? section.pages
+                                   : std::max<qint64>(1, (section.lineCount + rowsPerPage - 1) / rowsPerPage);
     return int(pages);
+}
+
+void SheetPageCounter::add(bool tall)
+{
+    const int room = tall ? 2 : 1;
+    if (m_used + room > rowsPerPage) {
+        ++m_pages;
+        m_used = 0;
+    }
+    m_used += room;
 }
 
 std::optional<SheetPrinted> writeSheetPdf(const QString& path, const QString& title,

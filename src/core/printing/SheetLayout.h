@@ -11,14 +11,17 @@
 #include <optional>
 
 // The A4 sheets the program prints (the stocktaking sheet, the count book, the summary
-// sheets) are one drawing routine: a page frame with a title, column headings, column rules
-// and a date line, rows of 8 mm, 28 to a page, grouped in sections that each start a page,
-// and, when the sheet has amounts, a subtotal per page and the total on the last page. What
-// tells the sheets apart is a SheetLayout, plain data.
+// sheets, the code list) are one drawing routine: a page frame with a title, column headings,
+// column rules and a date line, rows of 8 mm, 28 to a page, grouped in sections that each start
+// a page, and, when the sheet has amounts, a subtotal per page and the total on the last page.
+// A row with a barcode takes two rows' room: the bars in the upper one, the texts on the lower
+// one's line, where every row's texts stand. What tells the sheets apart is a SheetLayout,
+// plain data.
 
 // One printed row. The sheets print different fields of it: the stocktaking sheet a counted
 // line, the count book the name, unit and unit price of an earlier one, a summary sheet a
-// group's name with its total (price) and its number of lines (count).
+// group's name with its total (price) and its number of lines (count), the code list a code
+// of a product.
 struct SheetRow
 {
     QDate date;
@@ -29,6 +32,7 @@ struct SheetRow
     double price = 0;
     QString remark;
     qint64 count = 0;
+    QString code; // an EAN-13 or EAN-8 code printed as bars; empty for none
 };
 
 // A heading the rows under it are printed with, from a new page, and how many rows it has.
@@ -37,6 +41,9 @@ struct SheetSection
     int categoryId = 0;
     QString categoryName;
     qint64 lineCount = 0;
+    // The pages the section takes when its rows are not all of one height, counted by the
+    // loader in the order they are printed; 0 when every row takes one row's room.
+    int pages = 0;
 };
 
 // Told one row at a time with the index of its section; false stops the reading.
@@ -72,12 +79,14 @@ struct SheetColumn
         Price,
         Count,
         Remark,
+        Code,
     };
     enum class Format
     {
         Text, // as stored, from x; kept before end when end is given
         Quantity, // "#,##0" or "#,##0.00", whole digits ending where label printed at x ends
         Amount, // "#,##0", ending where label printed at x ends
+        Barcode, // bars with the digits under them, quiet zone from x, from the top of the row
     };
     Field field;
     Format format;
@@ -109,6 +118,8 @@ struct SheetLayout
     // With amounts: the price of every row summed into "小計" at the foot of each page and
     // "合計" on the last one, ending where those labels printed at sumBase end.
     std::optional<double> sumBase;
+    // With a Barcode column: the height of the bars, mm.
+    double barHeight = 0;
 };
 
 struct SheetPrinted
@@ -124,8 +135,22 @@ struct SheetPrinted
 // Draws document in layout from the surface's first page, in the face fontFamily.
 SheetPrinted drawSheet(PageSurface& surface, const SheetDocument& document, const SheetLayout& layout,
                        const QString& fontFamily);
-// How many pages drawSheet makes of document: a page per 28 rows of a section, one at least.
+// How many pages drawSheet makes of document: a page per 28 rows of a section, one at least,
+// or the pages the loader counted.
 int sheetPages(const SheetDocument& document);
+
+// The pages of one section counted row by row, as drawSheet fills them: a tall row (one
+// with a barcode) that does not fit under the others starts the next page.
+class SheetPageCounter
+{
+public:
+    void add(bool tall);
+    int pages() const { return m_pages; }
+
+private:
+    int m_pages = 1;
+    int m_used = 0; // rows' room used on the last page
+};
 
 // The pages draw makes written into a PDF file titled title (A4 portrait), beside path and
 // renamed over it when complete. nullopt with the reason in error on failure; nullopt with

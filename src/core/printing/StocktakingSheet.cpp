@@ -3,6 +3,7 @@
 #include "core/printing/StocktakingSheet.h"
 
 #include "core/lines/LineRegistration.h"
+#include "core/masters/ProductCodes.h"
 #include "core/printing/PageSurface.h"
 #include "core/printing/SheetText.h"
 #include "core/store/FileOps.h"
@@ -30,7 +31,8 @@ QString nameOf(Layout layout)
     return {};
 }
 
-Line lineFrom(const QSqlQuery& q)
+// A line of the sheets' statement; its code from the column after 項目ID when withCode.
+Line lineFrom(const QSqlQuery& q, bool withCode)
 {
     return { QDate::fromString(q.value(0).toString(), Qt::ISODate),
              q.value(1).toString(),
@@ -39,7 +41,8 @@ Line lineFrom(const QSqlQuery& q)
              q.value(4).toDouble(),
              q.value(5).toDouble(),
              q.value(6).toString(),
-             0 };
+             0,
+             withCode ? q.value(8).toString() : QString() };
 }
 
 } // namespace
@@ -58,7 +61,7 @@ std::optional<Layout> layoutFromName(const QString& name)
     return std::nullopt;
 }
 
-std::optional<Document> load(const Database& db, QDate date, std::optional<int> categoryId)
+std::optional<Document> load(const Database& db, QDate date, std::optional<int> categoryId, bool firstCodes)
 {
     Document doc;
     doc.date = date;
@@ -101,11 +104,16 @@ std::optional<Document> load(const Database& db, QDate date, std::optional<int> 
 
     // The lines of the date in one pass, section after section (未区分 last); a line whose
     // category is neither printed nor 0 is left out, and the completeness check tells of it.
-    const QString statement = QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価", "価格", "備考", "項目ID"
-        FROM "棚卸マスター" WHERE "日付" = ?)")
+    const QString statement
+        = QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価", "価格", "備考", "項目ID")")
+        + (firstCodes
+               ? QStringLiteral(", ") + ProductCodes::firstCodeExpression(QStringLiteral(R"("棚卸マスター"."品名ID")"))
+               : QString())
+        + QStringLiteral(R"( FROM "棚卸マスター" WHERE "日付" = ?)")
         + (categoryId ? QStringLiteral(R"( AND "項目ID" = ? ORDER BY "ID")")
                       : QStringLiteral(R"( ORDER BY "項目ID" = 0, "項目ID", "ID")"));
-    doc.rows = [connection = db.connection(), statement, date, categoryId, sectionOf](const SheetRowVisitor& visit) {
+    doc.rows = [connection = db.connection(), statement, date, categoryId, sectionOf,
+                firstCodes](const SheetRowVisitor& visit) {
         QSqlQuery lines(connection);
         lines.setForwardOnly(true);
         lines.prepare(statement);
@@ -116,7 +124,7 @@ std::optional<Document> load(const Database& db, QDate date, std::optional<int> 
             return false;
         while (lines.next()) {
             const qsizetype section = sectionOf.value(lines.value(7).toInt(), -1);
-            if (section >= 0 && !visit(section, lineFrom(lines)))
+            if (section >= 0 && !visit(section, lineFrom(lines, firstCodes)))
                 return true;
         }
         return !lines.lastError().isValid();

@@ -37,8 +37,10 @@ using Document = SheetDocument;
 
 // The document of the date: all categories, or only the one of categoryId, with the line count
 // of each section; the lines are read when the pages are drawn. nullopt when the database
-// refused.
-std::optional<Document> load(const Database& db, QDate date, std::optional<int> categoryId = std::nullopt);
+// refused. With firstCodes, each line carries the first code of its product (when the file
+// keeps codes).
+std::optional<Document> load(const Database& db, QDate date, std::optional<int> categoryId = std::nullopt,
+                             bool firstCodes = false);
 // The 項目ID of the category named exactly name (項目ID ≥ 1); nullopt when there is none.
 std::optional<int> categoryByName(const Database& db, const QString& name);
 // How many lines the date has; nullopt when the database refused.

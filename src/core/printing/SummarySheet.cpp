@@ -79,7 +79,7 @@ std::optional<SheetDocument> load(const Database& db, By by, QDate date, QString
     while (q.next()) {
         if (q.value(2).isNull())
             withoutPrice << q.value(1).toString();
-        rows.push_back({ {}, q.value(1).toString(), 0, {}, 0, q.value(2).toDouble(), {}, q.value(3).toLongLong() });
+        rows.push_back({ {}, q.value(1).toString(), 0, {}, 0, q.value(2).toDouble(), {}, q.value(3).toLongLong(), {} });
     }
     if (q.lastError().isValid())
         return refuse(QStringLiteral("データベースの接続に失敗しました。"));

@@ -88,6 +88,8 @@ private:
     void confirmDateAndOpenEntry();
     bool screenAvailable(Screen screen) const;
     void openScreen(Screen screen);
+    // The print dialog of the code list (frmAMainCodeList.cpp).
+    void openCodeList();
 
     // The user's manual in the desktop's viewer; a missing manual is said.
     void openManual();
