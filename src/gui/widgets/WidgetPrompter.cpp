@@ -15,6 +15,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
 #include <QScreen>
 #include <QTextStream>
 #include <QTreeView>
@@ -194,4 +195,27 @@ std::optional<int> WidgetPrompter::printerSettings(const QString& printer, int p
     if (dialog.exec() != QDialog::Accepted)
         return paperCode;
     return job.pageLayout().pageSize().windowsId();
+}
+
+std::optional<int> WidgetPrompter::choose(const QString& text, const QStringList& choices, const QString& title)
+{
+    if (s_unattended) {
+        QTextStream(stderr) << "kotrina: " << displayText(text) << Qt::endl;
+        return std::nullopt;
+    }
+    ArrowWhileOpen arrow;
+    QMessageBox box(QMessageBox::Question, title, displayText(text), QMessageBox::NoButton, owner());
+    QList<QAbstractButton*> buttons;
+    for (const QString& choice : choices)
+        buttons << box.addButton(choice, QMessageBox::AcceptRole);
+    // Escape and the window's close button answer as nothing was chosen.
+    QAbstractButton* none = box.addButton(QMessageBox::Cancel);
+    box.setEscapeButton(none);
+    if (!buttons.isEmpty())
+        box.setDefaultButton(qobject_cast<QPushButton*>(buttons.constFirst()));
+    box.exec();
+    const qsizetype chosen = buttons.indexOf(box.clickedButton());
+    if (chosen < 0)
+        return std::nullopt;
+    return int(chosen);
 }
