@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
+#include <QTimer>
 
 namespace {
 
@@ -136,7 +137,12 @@ void frmTana::fillProduct(const ProductCodes::Owner& owner)
         dbcTani->setText(owner.unit.toString());
     if (!owner.unitPrice.isNull())
         txtTanka->setText(QString::number(owner.unitPrice.toDouble(), 'g', 15));
-    fillHistory(owner.name);
+    // The earlier counts are read once the boxes and the count are shown (a search through
+    // every line): they are for looking up, the next scan need not wait for them.
+    QTimer::singleShot(0, this, [this, name = owner.name] {
+        if (dbcShohin->text().trimmed() == name)
+            fillHistory(name);
+    });
 }
 
 void frmTana::countScan(const ProductCodes::Owner& owner, const QString& code)
