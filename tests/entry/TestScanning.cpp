@@ -59,13 +59,15 @@ struct ScanScreen : TestSession, ScreenTest::Driver<frmTana>
     // A scanner: a key every 5 ms, Enter at the end; the next code follows at once. Each key
     // carries the time it was pressed, as the window system gives it, so that a busy moment
     // of the test machine does not stretch the gaps.
-    void scan(const QString& code, bool settle = true)
+    void scan(const QString& code, bool settle = true, ulong secondKeyAfter = 5)
     {
-        for (const QChar c : QString(code + u'\r')) {
-            m_pressed += 5;
+        const QString keys = code + u'\r';
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            const QChar c = keys.at(i);
+            m_pressed += i == 1 ? secondKeyAfter : 5;
             const Qt::Key key = c == u'\r' ? Qt::Key_Return : Qt::Key(Qt::Key_0 + c.digitValue());
             for (const QEvent::Type type : { QEvent::KeyPress, QEvent::KeyRelease }) {
-                QKeyEvent event(type, key, Qt::NoModifier, c == u'\r' ? u"\r"_qs : QString(c));
+                QKeyEvent event(type, key, Qt::NoModifier, QString(c));
                 event.setTimestamp(m_pressed);
                 QApplication::sendEvent(focus(), &event);
             }
@@ -157,7 +159,8 @@ void TestScanning::burstsNeverRunTogether()
     // A quantity typed, then a code scanned into 数量 after a pause: the quantity stays as typed.
     ScreenTest::type(s.focus(), u"7"_qs);
     QTest::qWait(100);
-    s.scan(Mikan);
+    // The scanner's second key comes late, as when the machine is busy: the first is taken back all the same.
+    s.scan(Mikan, true, 90);
     QCOMPARE(s.boxes(), QStringList({ "みかん", "箱", "7", "80" }));
     QVERIFY(s.prompter.shown().isEmpty());
     QCOMPARE(rowCount(s.db(), Table::Tana), 0);

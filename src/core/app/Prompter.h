@@ -60,9 +60,9 @@ public:
         Q_UNUSED(paperCode);
         return std::nullopt;
     }
-    // A question answered by one of several buttons, captioned choices, the first the
-    // default: the index of the one pressed; nullopt when the user closes the box (Escape),
-    // as a program without windows always does.
+    // A question answered by one of several buttons, captioned choices (with their access
+    // keys): the index of the one pressed; nullopt for キャンセル, which Enter and Escape
+    // press (a stray Enter, as a scanner's, chooses nothing), and always without windows.
     virtual std::optional<int> choose(const QString& text, const QStringList& choices,
                                       const QString& title = QStringLiteral("Question"))
     {

@@ -50,7 +50,7 @@ bool ScannerKeys::eventFilter(QObject* watched, QEvent* event)
     auto* target = static_cast<QWidget*>(watched);
     // A key travels up the parents when a control does not take it: it is seen once, at the
     // control with the focus.
-    if (target->window() != m_window || target != QApplication::focusWidget())
+    if (target->window() != m_window || target != m_window->focusWidget())
         return false;
     return keyPressed(target, static_cast<const QKeyEvent*>(event));
 }
@@ -67,7 +67,9 @@ bool ScannerKeys::keyPressed(QWidget* target, const QKeyEvent* key)
         break;
     }
     const ulong time = key->timestamp();
-    const bool fast = time != 0 && m_lastTime != 0 && time >= m_lastTime && time - m_lastTime <= BurstGap;
+    const bool timed = time != 0 && m_lastTime != 0 && time >= m_lastTime;
+    const bool fast = timed && time - m_lastTime <= BurstGap;
+    const bool close = timed && time - m_lastTime <= RunGap;
     m_lastTime = time;
     const bool afterScan = std::exchange(m_afterScan, false);
     if (key->isAutoRepeat() || (key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
@@ -76,7 +78,9 @@ bool ScannerKeys::keyPressed(QWidget* target, const QKeyEvent* key)
         forgetFirstKey();
         return false;
     }
-    if (isEnter(key)) {
+    // A scanner set to end its codes with a line feed ends them so too.
+    const bool lineFeed = m_inBurst && key->text() == QLatin1String("\n");
+    if (isEnter(key) || lineFeed) {
         if (m_inBurst && fast) {
             m_burstEnd.stop();
             m_inBurst = false;
@@ -113,7 +117,7 @@ bool ScannerKeys::keyPressed(QWidget* target, const QKeyEvent* key)
         return true;
     }
     if (fast && m_firstTarget == target) {
-        // The key before was the first of a burst: it comes back out of the box.
+        // The keys before were the start of a burst: they come back out of the box.
         if (QLineEdit* edit = editOf(target)) {
             edit->setText(m_before);
             if (m_beforeSelection >= 0)
@@ -121,12 +125,17 @@ bool ScannerKeys::keyPressed(QWidget* target, const QKeyEvent* key)
             else
                 edit->setCursorPosition(m_beforeCursor);
         }
-        beginBurst(m_firstKey + text);
+        beginBurst(std::exchange(m_run, QString()) + text);
         return true;
+    }
+    if (close && m_firstTarget == target) {
+        // A scanner slowed down by a busy moment, or a person: known once the next key comes.
+        m_run += text;
+        return false;
     }
     // Perhaps the first key of a burst: it goes to its box, which is noted as it was.
     m_firstTarget = target;
-    m_firstKey = text;
+    m_run = text;
     if (const QLineEdit* edit = editOf(target)) {
         m_before = edit->text();
         m_beforeCursor = edit->cursorPosition();
@@ -158,7 +167,7 @@ void ScannerKeys::giveBack()
 void ScannerKeys::forgetFirstKey()
 {
     m_firstTarget = nullptr;
-    m_firstKey.clear();
+    m_run.clear();
     m_before.clear();
     m_beforeSelection = -1;
 }

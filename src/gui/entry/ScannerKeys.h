@@ -16,15 +16,14 @@ class QWidget;
 // apart and ends them with Enter; nobody types two keys within BurstGap. The time of a key
 // is the one the window system gave it when it was pressed, not when it is handled, so a
 // busy moment of the program does not run a person's keys together. Keys made up by a
-// program (without a time) are a person's. So
-// the second key that follows the one before within BurstGap starts a burst: the first key,
-// which had already gone to the box with the focus, is taken back out of it (the box holds
-// again what it held before), and the burst's keys are collected here instead of going to
-// any box. An Enter within the burst ends it and hands its text over as a scan, so a code
-// never lands in 数量 or 単価 when the focus happens to be there, and two codes read back
-// to back are never joined: the keys after a scan's Enter that come at scanner speed are
-// the next burst. A burst that stops without Enter was no scan: its keys are given back to
-// the box they were typed into.
+// program (without a time) are a person's. So a key that follows the one before within
+// BurstGap starts a burst: the keys before it that came one after the other within RunGap
+// (a scanner's first keys may come slower, when the machine is busy), which had already
+// gone to the box with the focus, are taken back out of it (the box holds again what it
+// held before), and the burst's keys are collected here instead of going to any box. An Enter within the burst ends it
+// and hands its text over as a scan, so a code never lands in 数量 or 単価 when the focus happens to be there, and two
+// codes read back to back are never joined: the keys after a scan's Enter that come at scanner speed are the next
+// burst. A burst that stops without Enter was no scan: its keys are given back to the box they were typed into.
 //
 // An Enter typed by hand into the code box hands its text over too, when it has the shape
 // of a code; the handler decides whether it was one (else the Enter goes on, as Tab).
@@ -33,7 +32,9 @@ class ScannerKeys : public QObject
     Q_OBJECT
 public:
     // The longest pause between two keys of one burst, in milliseconds.
-    static constexpr ulong BurstGap = 30;
+    static constexpr ulong BurstGap = 40;
+    // The longest pause between the keys before a burst that are taken back with it.
+    static constexpr ulong RunGap = 120;
 
     // onCode gets a text ended with Enter: fromScanner when it came in a burst. It returns
     // whether it took the text; a scanner's Enter is never passed on either way.
@@ -56,10 +57,10 @@ private:
     ulong m_lastTime = 0; // when the last key in the window was pressed; 0: not known
     bool m_afterScan = false; // the last key was the Enter of a scan
 
-    // The last key given to a box, which may yet turn out to start a burst.
+    // The last keys given to a box, which may yet turn out to start a burst.
     QPointer<QWidget> m_firstTarget;
-    QString m_firstKey;
-    QString m_before; // the box's text before that key
+    QString m_run;
+    QString m_before; // the box's text before them
     int m_beforeCursor = 0;
     int m_beforeSelection = -1; // the start of the selection then; -1: none
     int m_beforeSelectionLength = 0;

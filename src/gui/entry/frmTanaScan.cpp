@@ -42,7 +42,8 @@ void frmTana::buildScanControls(QGridLayout* entry, QWidget* frame)
     big.setBold(true);
     lblScanCount->setFont(big);
     lblScanCount->setAlignment(Qt::AlignCenter);
-    lblScanCount->setMinimumWidth(QFontMetrics(big).horizontalAdvance(QStringLiteral("00000")));
+    // Five digits wide, whatever it shows: the boxes beside it keep their room.
+    lblScanCount->setFixedWidth(QFontMetrics(big).horizontalAdvance(QStringLiteral("00000")) + 16);
     lblScanCount->setFrameShape(QFrame::StyledPanel);
     lblScanCount->setToolTip(QStringLiteral("数量"));
     entry->addWidget(lblScanCount, 0, 5, 5, 1);

@@ -208,11 +208,10 @@ std::optional<int> WidgetPrompter::choose(const QString& text, const QStringList
     QList<QAbstractButton*> buttons;
     for (const QString& choice : choices)
         buttons << box.addButton(choice, QMessageBox::AcceptRole);
-    // Escape and the window's close button answer as nothing was chosen.
-    QAbstractButton* none = box.addButton(QMessageBox::Cancel);
+    // Enter, Escape and the window's close button answer as nothing was chosen.
+    QPushButton* none = box.addButton(QMessageBox::Cancel);
     box.setEscapeButton(none);
-    if (!buttons.isEmpty())
-        box.setDefaultButton(qobject_cast<QPushButton*>(buttons.constFirst()));
+    box.setDefaultButton(none);
     box.exec();
     const qsizetype chosen = buttons.indexOf(box.clickedButton());
     if (chosen < 0)
