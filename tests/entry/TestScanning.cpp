@@ -217,11 +217,23 @@ void TestScanning::scanModeCounts()
     QCOMPARE(count->text(), u"1"_qs);
     QCOMPARE(s.focus(), s.find("dbcShohin"));
 
+    // Closing with a line counted but not registered asks first.
+    s.prompter.answerAsk(true);
+    s.click("Command1");
+    QCOMPARE(s.prompter.texts(),
+             QStringList({ "スキャンで数えた「なし」（数量 1）はまだ登録されていません。登録しますか？",
+                           "単価が入力されていません。" }));
+    QCOMPARE(lineField(s.db(), 2, "品名"), QVariant(u"なし"_qs));
+    s.reopen();
+    count = s.find<QLabel>("lblScanCount");
+    s.find("dbcShohin")->setFocus();
+    s.prompter.clear();
+
     // Back to typing: the big count goes, and a scan fills the boxes without counting.
     s.scanMode(false);
     QVERIFY(!count->isVisible());
     s.scan(Mikan);
-    QCOMPARE(s.boxes(), QStringList({ "みかん", "箱", "1", "80" }));
+    QCOMPARE(s.boxes(), QStringList({ "みかん", "箱", "", "80" }));
     QCOMPARE(s.focus(), s.find("txtCnt"));
 }
 

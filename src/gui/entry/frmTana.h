@@ -37,6 +37,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A line counted by scanning is registered only by the next code or 入力: closing asks.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();

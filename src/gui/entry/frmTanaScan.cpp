@@ -14,6 +14,7 @@
 #include "gui/widgets/Named.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -70,6 +71,21 @@ void frmTana::setScanMode(bool on)
     lblScanCount->setVisible(on);
     m_counting.reset();
     showScanCount();
+}
+
+void frmTana::closeEvent(QCloseEvent* event)
+{
+    const QString inBox = dbcShohin->text().trimmed();
+    if (chkScan->isChecked() && m_counting && inBox == m_counting->name
+        && m_state.prompter.ask(
+            QStringLiteral("スキャンで数えた「%1」（数量 %2）はまだ登録されていません。登録しますか？")
+                .arg(inBox, txtCnt->text().trimmed()))
+        && !registerLine()) {
+        // Not registered (the reason was said): the window stays, with the line in it.
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void frmTana::showScanCount()
