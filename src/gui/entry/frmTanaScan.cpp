@@ -90,7 +90,7 @@ void frmTana::closeEvent(QCloseEvent* event)
 
 void frmTana::showScanCount()
 {
-    if (lblScanCount->isVisible())
+    if (!lblScanCount->isHidden())
         lblScanCount->setText(txtCnt->text().trimmed());
 }
 
