@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -120,9 +121,11 @@ void TestScanning::codeFindsItsProduct()
     QCOMPARE(s.focus(), s.find("txtCnt"));
     QCOMPARE(s.lastSound(), ScanSound::Kind::Found);
 
-    // Typed by hand with an input method's full-width digits, ended with Enter.
-    ScreenTest::replaceText(s.find("dbcShohin"), u"４９０１２３４７"_qs);
-    QTest::keyClick(s.focus(), Qt::Key_Return);
+    // Typed with an input method on: its Enter commits the full-width digits and goes no further.
+    ScreenTest::replaceText(s.find("dbcShohin"), {});
+    QInputMethodEvent commit;
+    commit.setCommitString(u"４９０１２３４７"_qs);
+    QApplication::sendEvent(s.focus(), &commit);
     ScreenTest::settle();
     QCOMPARE(s.boxes().first(), u"なし"_qs);
     QCOMPARE(s.focus(), s.find("txtCnt"));

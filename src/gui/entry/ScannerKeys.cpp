@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <utility>
@@ -45,6 +46,10 @@ ScannerKeys::ScannerKeys(QWidget* window, QWidget* codeBox, Handler onCode)
 
 bool ScannerKeys::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::InputMethod && m_codeBox && (watched == m_codeBox || watched == editOf(m_codeBox))) {
+        inputMethodCommit(static_cast<const QInputMethodEvent*>(event));
+        return false;
+    }
     if (event->type() != QEvent::KeyPress || !m_window || !watched->isWidgetType())
         return false;
     auto* target = static_cast<QWidget*>(watched);
@@ -143,6 +148,26 @@ bool ScannerKeys::keyPressed(QWidget* target, const QKeyEvent* key)
         m_beforeSelectionLength = int(edit->selectedText().size());
     }
     return false;
+}
+
+void ScannerKeys::inputMethodCommit(const QInputMethodEvent* event)
+{
+    // With a Japanese input method on, a code's digits are composed as full-width ones and
+    // the Enter that ends them commits the conversion without reaching the box: the commit
+    // of digits that make the box's text a code is that Enter.
+    const QString commit = event->commitString();
+    if (commit.isEmpty() || !event->preeditString().isEmpty())
+        return;
+    for (const QChar c : commit) {
+        if (!c.isDigit())
+            return;
+    }
+    // Once the box holds the committed text.
+    QTimer::singleShot(0, this, [this] {
+        QLineEdit* edit = m_codeBox ? editOf(m_codeBox) : nullptr;
+        if (edit && m_codeBox->hasFocus() && ProductCodes::looksLikeCode(edit->text()))
+            m_onCode(edit->text(), false);
+    });
 }
 
 void ScannerKeys::beginBurst(const QString& text)

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <functional>
 
+class QInputMethodEvent;
 class QKeyEvent;
 class QWidget;
 
@@ -26,7 +27,9 @@ class QWidget;
 // burst. A burst that stops without Enter was no scan: its keys are given back to the box they were typed into.
 //
 // An Enter typed by hand into the code box hands its text over too, when it has the shape
-// of a code; the handler decides whether it was one (else the Enter goes on, as Tab).
+// of a code; the handler decides whether it was one (else the Enter goes on, as Tab). So
+// does an input method's commit of digits that gives the box such a text: the Enter that
+// commits a conversion never reaches the box.
 class ScannerKeys : public QObject
 {
     Q_OBJECT
@@ -46,6 +49,7 @@ protected:
 
 private:
     bool keyPressed(QWidget* target, const QKeyEvent* key);
+    void inputMethodCommit(const QInputMethodEvent* event);
     void beginBurst(const QString& text);
     // The burst ended without Enter: its keys go where they were typed.
     void giveBack();
