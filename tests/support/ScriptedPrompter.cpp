@@ -59,11 +59,19 @@ std::optional<int> ScriptedPrompter::printerSettings(const QString& printer, int
     return answer ? answer->paperCode : std::nullopt;
 }
 
+std::optional<int> ScriptedPrompter::choose(const QString& text, const QStringList& choices, const QString& title)
+{
+    m_shown.append({ Kind::Choose, title, Icon::Question, text, {} });
+    m_lastChoices = choices;
+    const auto answer = take<ChoiceAnswer>("choice");
+    return answer ? answer->index : std::nullopt;
+}
+
 QStringList ScriptedPrompter::texts() const
 {
     QStringList result;
     for (const Shown& s : m_shown) {
-        if (s.kind == Kind::Notice || s.kind == Kind::Ask)
+        if (s.kind == Kind::Notice || s.kind == Kind::Ask || s.kind == Kind::Choose)
             result << s.text;
     }
     return result;

@@ -23,7 +23,8 @@ public:
         OpenFile,
         SaveFile,
         Font,
-        PrinterSettings
+        PrinterSettings,
+        Choose
     };
 
     struct Shown
@@ -48,14 +49,20 @@ public:
         m_answers.emplace_back(PrinterSettingsAnswer { paperCode });
     }
 
+    // The button pressed in a choice among several; nullopt: the box closed with Escape.
+    void answerChoice(std::optional<int> index) { m_answers.emplace_back(ChoiceAnswer { index }); }
+
     void notice(const QString& text, Icon icon, const QString& title) override;
     bool ask(const QString& text, const QString& title) override;
     std::optional<QString> openFile(const FileDialogRequest& request) override;
     std::optional<QString> saveFile(const FileDialogRequest& request) override;
     std::optional<QString> chooseFont(const QString& family, int pointSize) override;
     std::optional<int> printerSettings(const QString& printer, int paperCode) override;
+    std::optional<int> choose(const QString& text, const QStringList& choices, const QString& title) override;
 
     const QList<Shown>& shown() const { return m_shown; }
+    // The buttons of the last choice shown.
+    const QStringList& lastChoices() const { return m_lastChoices; }
     // The texts of all notices and questions, in order.
     QStringList texts() const;
     const QStringList& problems() const { return m_problems; }
@@ -75,11 +82,16 @@ private:
     {
         std::optional<int> paperCode;
     };
-    using Answer = std::variant<bool, FileAnswer, FontAnswer, PrinterSettingsAnswer>;
+    struct ChoiceAnswer
+    {
+        std::optional<int> index;
+    };
+    using Answer = std::variant<bool, FileAnswer, FontAnswer, PrinterSettingsAnswer, ChoiceAnswer>;
 
     template<typename T> std::optional<T> take(const char* what);
 
     std::deque<Answer> m_answers;
     QList<Shown> m_shown;
     QStringList m_problems;
+    QStringList m_lastChoices;
 };

@@ -60,6 +60,17 @@ public:
         Q_UNUSED(paperCode);
         return std::nullopt;
     }
+    // A question answered by one of several buttons, captioned choices (with their access
+    // keys): the index of the one pressed; nullopt for キャンセル, which Enter and Escape
+    // press (a stray Enter, as a scanner's, chooses nothing), and always without windows.
+    virtual std::optional<int> choose(const QString& text, const QStringList& choices,
+                                      const QString& title = QStringLiteral("Question"))
+    {
+        Q_UNUSED(text);
+        Q_UNUSED(choices);
+        Q_UNUSED(title);
+        return std::nullopt;
+    }
 
     // Before a file is replaced: true when path does not exist or the user agrees to
     // overwrite it ("指定した名前のファイルが存在します。\r上書きしますか？").

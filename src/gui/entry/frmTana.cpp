@@ -12,6 +12,7 @@
 #include "core/lines/LineRegistration.h"
 #include "core/lines/LinesModel.h"
 #include "core/rules/TextRules.h"
+#include "gui/entry/ScannerKeys.h"
 #include "gui/shell/frmTipA.h"
 #include "gui/widgets/ActivationWatcher.h"
 #include "gui/widgets/AmountColumn.h"
@@ -61,6 +62,9 @@ frmTana::frmTana(AppState& state, QDate settlementDate, QWidget* parent)
     buildControls();
     setTabOrder();
     EnterAsTab::install(this);
+    // After Enter-as-Tab, so that it sees a scanner's Enter first.
+    new ScannerKeys(this, dbcShohin,
+                    [this](const QString& text, bool fromScanner) { return takeCode(text, fromScanner); });
     connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &frmTana::onActivated);
 
     placeWorkingWindow(this, state.settings);
@@ -148,6 +152,7 @@ void frmTana::buildControls()
     entry->addWidget(namedLabel("Label5", QStringLiteral("備考(&M)"), txtMemo, Frame1), 4, 0);
     entry->addWidget(txtMemo, 4, 1, 1, 3);
     entry->addWidget(cmdSubAdd, 4, 4);
+    buildScanControls(entry, Frame1);
     entry->setColumnStretch(1, 2);
     entry->setColumnStretch(3, 1);
     dbcNouhin->setMinimumWidth(260);
@@ -209,7 +214,7 @@ void frmTana::buildControls()
     connect(dbcNouhin, &LookupCombo::left, this, &frmTana::leaveCategory);
     connect(dbcShohin, &LookupCombo::left, this, &frmTana::leaveProduct);
     connect(dbcTani, &LookupCombo::left, this, &frmTana::leaveUnit);
-    connect(cmdSubAdd, &QPushButton::clicked, this, &frmTana::registerLine);
+    connect(cmdSubAdd, &QPushButton::clicked, this, [this] { registerLine(); });
     connect(cmdMasterCancel, &QPushButton::clicked, this, &frmTana::deleteLine);
     connect(Command4, &QPushButton::clicked, this, [this] { frmTipA::showLines(this, helpLines()); });
     connect(Command1, &QPushButton::clicked, this, &QWidget::close);
@@ -323,6 +328,9 @@ void frmTana::leaveProduct()
     const QString name = dbcShohin->text().trimmed();
     if (name.isEmpty())
         return;
+    // Filled by its code already, or given to a scanned code.
+    if (name == m_resolvedName || attachWaitingCode(name))
+        return;
     if (const std::optional<ProductInfo> product = findProduct(m_state.DatabaseConnection, name)) {
         Text2->setText(QString::number(product->id));
         if (!product->unit.isNull())
@@ -396,26 +404,26 @@ void frmTana::updateAddButton()
     cmdSubAdd->setStyleSheet(complete ? Ready : QString());
 }
 
-void frmTana::registerLine()
+bool frmTana::registerLine()
 {
     Prompter& prompter = m_state.prompter;
     const QString product = dbcShohin->text().trimmed();
     if (product.isEmpty()) {
         prompter.notice(QStringLiteral("商品が選択されていません。"));
         dbcShohin->setFocus();
-        return;
+        return false;
     }
     if (txtCnt->text().trimmed().isEmpty()) {
         prompter.notice(QStringLiteral("数量が入力されていません。"));
         txtCnt->setFocus();
-        return;
+        return false;
     }
     const TextRules::NumberInput quantity = TextRules::readNumber(QStringLiteral("数量"), txtCnt->text());
     if (!quantity.value) {
         prompter.notice(quantity.refusal, Prompter::Icon::Exclamation);
         txtCnt->setFocus();
         txtCnt->selectAll();
-        return;
+        return false;
     }
     if (txtTanka->text().trimmed().isEmpty()) {
         prompter.notice(QStringLiteral("単価が入力されていません。"));
@@ -426,19 +434,19 @@ void frmTana::registerLine()
         prompter.notice(unitPrice.refusal, Prompter::Icon::Exclamation);
         txtTanka->setFocus();
         txtTanka->selectAll();
-        return;
+        return false;
     }
     if (!TextRules::fitsSheet(TextRules::lineAmount(*unitPrice.value, *quantity.value))) {
         prompter.notice(QStringLiteral("価格（単価×数量）が整数部１２桁を超えます。数量と単価を確かめてください。"),
                         Prompter::Icon::Exclamation);
         txtCnt->setFocus();
         txtCnt->selectAll();
-        return;
+        return false;
     }
     // The limits are checked on leaving each combo, but 入力 can be reached by its access
     // key without leaving one.
     if (!checkName(dbcNouhin) || !checkName(dbcShohin) || !checkName(dbcTani))
-        return;
+        return false;
 
     int categoryId = 0;
     const QString category = dbcNouhin->text().trimmed();
@@ -446,7 +454,7 @@ void frmTana::registerLine()
         if (!m_categoryQuestionsOff) {
             if (!prompter.ask(QStringLiteral("項目/分類名が選択されていません。項目/分類は無視しますか？"))) {
                 dbcNouhin->setFocus();
-                return;
+                return false;
             }
             m_categoryQuestionsOff = true;
         }
@@ -457,7 +465,7 @@ void frmTana::registerLine()
         if (!id) {
             prompter.notice(FailureCause::withCause(ConnectionFailed,
                                                     FailureCause::ofDatabaseWrite(m_state.DatabaseConnection, error)));
-            return;
+            return false;
         }
         categoryId = *id;
         Text1->setText(QString::number(categoryId));
@@ -483,7 +491,7 @@ void frmTana::registerLine()
             FailureCause::withCause(QStringLiteral("データベースに書き込めませんでした。この行は登録されていません。"),
                                     FailureCause::ofDatabaseWrite(m_state.DatabaseConnection, error)),
             Prompter::Icon::Critical);
-        return;
+        return false;
     }
     Text2->setText(QString::number(registered->productId));
     dbcShohin->setText(QString());
@@ -494,8 +502,10 @@ void frmTana::registerLine()
     // lines again.
     m_lines->appendLine(registered->lineId);
     showLastLine();
+    attachToRegistered(product, registered->productId);
     dbcShohin->setFocus();
     refreshStatusLine();
+    return true;
 }
 
 void frmTana::deleteLine()

@@ -3,12 +3,16 @@
 #pragma once
 
 #include "core/lines/LineRegistration.h"
+#include "core/masters/ProductCodes.h"
 
 #include <QDate>
 #include <QWidget>
 
 class AppState;
 class LinesModel;
+class QCheckBox;
+class QGridLayout;
+class ScanSound;
 class LookupCombo;
 class QDateEdit;
 class QLabel;
@@ -33,6 +37,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A line counted by scanning is registered only by the next code or 入力: closing asks.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
@@ -48,11 +54,29 @@ private:
     void fillHistory(const QString& product);
     void takeFromHistory(int row, int column);
 
-    void registerLine();
+    // False when the line was not registered (the boxes then say why, or a message did).
+    bool registerLine();
     void deleteLine();
     void updateAddButton();
     // False (after saying so and taking the focus back) when the combo's text is too long.
     bool checkName(LookupCombo* combo);
+
+    // Codes typed or scanned into 品名 (frmTanaScan.cpp).
+    void buildScanControls(QGridLayout* entry, QWidget* frame);
+    void setScanMode(bool on);
+    // A text ended with Enter in the product box (or a scanner's burst): true when it was
+    // taken as a code, false when it is a product's name and the Enter goes on.
+    bool takeCode(const QString& text, bool fromScanner);
+    // A product found by its code: its name, unit and price fill the boxes; counted in scan mode.
+    void takeProduct(const ProductCodes::Owner& owner, const QString& code);
+    void fillProduct(const ProductCodes::Owner& owner);
+    // Scan mode: the same code adds 1, another one registers the line before it first.
+    void countScan(const ProductCodes::Owner& owner, const QString& code);
+    void offerUnknownCode(const QString& code);
+    // Leaving 品名 while a scanned code waits for the name it belongs to; true when done here.
+    bool attachWaitingCode(const QString& name);
+    void attachToRegistered(const QString& product, int productId);
+    void showScanCount();
 
     AppState& m_state;
     LinesModel* m_lines;
@@ -60,6 +84,19 @@ private:
     bool m_categoryQuestionsOff = false;
     bool m_helpShown = false;
     bool m_refocusing = false;
+    QString m_resolvedName; // the product whose unit and price the boxes were filled with by its code
+
+    // The line being counted by scanning: the code and product (0: a new one, registered
+    // with the line) whose name is in 品名.
+    struct Counting
+    {
+        QString code;
+        int productId = 0;
+        QString name;
+    };
+    std::optional<Counting> m_counting;
+    std::optional<QString> m_waitingCode; // an unknown code waiting for the name typed into 品名
+    std::optional<Counting> m_newProductCode; // attached once the new product's line is registered
 
     QDateEdit* DTPicker1;
     LookupCombo* dbcNouhin;
@@ -77,4 +114,7 @@ private:
     QPushButton* Command1;
     QTableView* dgdSub;
     QTableWidget* MSFlexGrid1;
+    QCheckBox* chkScan;
+    QLabel* lblScanCount;
+    ScanSound* m_sound;
 };

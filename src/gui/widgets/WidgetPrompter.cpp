@@ -15,6 +15,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
 #include <QScreen>
 #include <QTextStream>
 #include <QTreeView>
@@ -194,4 +195,26 @@ std::optional<int> WidgetPrompter::printerSettings(const QString& printer, int p
     if (dialog.exec() != QDialog::Accepted)
         return paperCode;
     return job.pageLayout().pageSize().windowsId();
+}
+
+std::optional<int> WidgetPrompter::choose(const QString& text, const QStringList& choices, const QString& title)
+{
+    if (s_unattended) {
+        QTextStream(stderr) << "kotrina: " << displayText(text) << Qt::endl;
+        return std::nullopt;
+    }
+    ArrowWhileOpen arrow;
+    QMessageBox box(QMessageBox::Question, title, displayText(text), QMessageBox::NoButton, owner());
+    QList<QAbstractButton*> buttons;
+    for (const QString& choice : choices)
+        buttons << box.addButton(choice, QMessageBox::AcceptRole);
+    // Enter, Escape and the window's close button answer as nothing was chosen.
+    QPushButton* none = box.addButton(QMessageBox::Cancel);
+    box.setEscapeButton(none);
+    box.setDefaultButton(none);
+    box.exec();
+    const qsizetype chosen = buttons.indexOf(box.clickedButton());
+    if (chosen < 0)
+        return std::nullopt;
+    return int(chosen);
 }

@@ -19,6 +19,7 @@ public:
     std::optional<QString> saveFile(const FileDialogRequest& request) override;
     std::optional<QString> chooseFont(const QString& family, int pointSize) override;
     std::optional<int> printerSettings(const QString& printer, int paperCode) override;
+    std::optional<int> choose(const QString& text, const QStringList& choices, const QString& title) override;
 
     // From now on nobody is there to answer (the program ends on the system's request, as
     // at logging out): notices of every prompter go to standard error instead of waiting for
