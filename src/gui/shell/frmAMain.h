@@ -89,6 +89,8 @@ private:
     bool screenAvailable(Screen screen) const;
     void openScreen(Screen screen);
 
+    // 変更履歴: the history of the lines of the main window's date.
+    void openHistory();
     // The user's manual in the desktop's viewer; a missing manual is said.
     void openManual();
     void replacePicture();
