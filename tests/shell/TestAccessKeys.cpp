@@ -13,6 +13,7 @@
 #include <QDirIterator>
 #include <QGroupBox>
 #include <QSet>
+#include <QTableView>
 
 namespace {
 
@@ -202,10 +203,20 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
     };
     walk.visits[u"DialogExcelB"_qs] = [](QDialog* dialog) { click(dialog, "Command3"); };
     walk.visits[u"frmInShohin"_qs] = [](QDialog* products) { click(products, "Command1"); };
+    // The history: a line's own history from a double click on its entry, then the print dialog.
+    walk.visits[u"frmRireki"_qs] = [](QDialog* history) {
+        auto* grid = history->findChild<QTableView*>(u"dgdRireki"_qs);
+        QVERIFY(grid->model()->rowCount() > 0);
+        const QPoint cell = grid->visualRect(grid->model()->index(0, 0)).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
+        ScreenTest::settle();
+        click(history, "Command2");
+    };
     for (const char* button :
          { "Command19", "Command21", "Command3", "Command4", "Command5", "Command28", "Command33", "Command24" })
         click(&window, button);
-    for (const char* entry : { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout" }) {
+    for (const char* entry : { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout", "mnuRireki" }) {
         auto* action = window.findChild<QAction*>(QString::fromLatin1(entry));
         QVERIFY2(action && action->isEnabled(), entry);
         action->trigger();
