@@ -17,16 +17,17 @@ bool HistoryListModel::select(const ChangeHistory::Filter& filter)
     m_found = 0;
     m_more = false;
     m_failed = false;
-    bool ok = m_db != nullptr;
-    if (ok) {
+    // The first page first: a search that fits on it is counted by it, without a second pass
+    // over the history; only a longer one is counted.
+    bool ok = m_db != nullptr && readPage();
+    if (ok && m_entries.size() == PageSize) {
         const std::optional<qint64> found = ChangeHistory::count(*m_db, filter);
         ok = found.has_value();
-        m_found = found.value_or(0);
+        m_found = std::max<qint64>(found.value_or(0), m_entries.size());
+    } else {
+        m_found = m_entries.size();
     }
-    if (ok) {
-        m_more = m_found > 0;
-        ok = !m_more || readPage();
-    }
+    m_more = ok && m_entries.size() < m_found;
     if (!ok) {
         m_entries.clear();
         m_found = 0;
@@ -56,8 +57,6 @@ bool HistoryListModel::readPage()
         return false;
     }
     m_entries += *page;
-    // Entries written after the count are not listed; the count is what the search found.
-    m_more = page->size() == PageSize && m_entries.size() < m_found;
     return true;
 }
 
