@@ -7,6 +7,7 @@
 #include "core/export/SpreadsheetExport.h"
 #include "core/history/HistorySearch.h"
 #include "core/printing/SheetText.h"
+#include "core/rules/TextRules.h"
 
 #include <QLocale>
 
@@ -17,6 +18,7 @@ namespace {
 constexpr double titleSize = 14.25;
 constexpr double textSize = 9.75;
 constexpr double conditionSize = 8;
+constexpr double twoLineSize = 7.5;
 
 // The columns: where each starts and the rule that ends it, mm.
 struct Column
@@ -66,7 +68,56 @@ void drawWithin(PageSurface& s, const Column& column, double y, const QString& t
     s.drawTextWithin(column.x, y, column.end - 0.5 - column.x, text);
 }
 
-void drawEntry(PageSurface& s, int rowNo, const ChangeHistory::Entry& e)
+QString valueText(const QVariant& value)
+{
+    const int type = value.typeId();
+    if (type == QMetaType::Double || type == QMetaType::LongLong || type == QMetaType::Int)
+        return TextRules::numberText(value);
+    return value.toString();
+}
+
+// What an entry did, as the sheet prints it: a line added or deleted by the values it had,
+// without what the row shows already (its ID and name) or the sheet's date, and without empty
+// columns; anything else as the lists describe it.
+QString contentOf(const ChangeHistory::Entry& e, QDate sheetDate)
+{
+    if (e.kind != ChangeHistory::Kind::Inserted && e.kind != ChangeHistory::Kind::Deleted)
+        return ChangeHistory::describe(e);
+    const QVariantMap& values = e.kind == ChangeHistory::Kind::Inserted ? e.newValues : e.oldValues;
+    QStringList parts;
+    for (const QString& column : ChangeHistory::columnOrder()) {
+        const QVariant value = values.value(column);
+        if (column == u"ID" || column == u"品名" || value.isNull() || valueText(value).isEmpty())
+            continue;
+        if (column == u"日付" && QDate::fromString(value.toString(), Qt::ISODate) == sheetDate)
+            continue;
+        parts << column + QStringLiteral(": ") + valueText(value);
+    }
+    return parts.join(QStringLiteral("、"));
+}
+
+// A text too long for its column at the sheet's size goes on two lines in a smaller one,
+// broken after a "、" where it can be.
+void drawContent(PageSurface& s, const Column& column, double y, const QString& text)
+{
+    const double width = column.end - 0.5 - column.x;
+    if (s.textWidth(text) <= width) {
+        s.drawText(column.x, y, text);
+        return;
+    }
+    s.setFontSize(twoLineSize);
+    int cut = int(text.size());
+    while (cut > 1 && s.textWidth(text.left(cut)) > width)
+        --cut;
+    const int comma = int(text.lastIndexOf(QStringLiteral("、"), cut - 1));
+    if (comma > 0 && comma + 1 < cut)
+        cut = comma + 1;
+    s.drawText(column.x, y - 2.6, text.left(cut));
+    s.drawTextWithin(column.x, y + 0.8, width, text.mid(cut));
+    s.setFontSize(textSize);
+}
+
+void drawEntry(PageSurface& s, int rowNo, const ChangeHistory::Entry& e, QDate sheetDate)
 {
     const double y = 38 + 8 * rowNo;
     drawWithin(s, TimeColumn, y, HistorySearch::timeText(e.time));
@@ -76,8 +127,8 @@ void drawEntry(PageSurface& s, int rowNo, const ChangeHistory::Entry& e)
         const QString id = QString::number(e.lineId);
         s.drawText(IdColumn.end - 1 - s.textWidth(id), y, id);
     }
-    drawWithin(s, NameColumn, y, e.name);
-    drawWithin(s, ContentColumn, y, ChangeHistory::describe(e));
+    drawContent(s, NameColumn, y, e.name);
+    drawContent(s, ContentColumn, y, contentOf(e, sheetDate));
 }
 
 } // namespace
@@ -113,7 +164,7 @@ SheetPrinted draw(PageSurface& s, const Database& db, const ChangeHistory::Filte
             drawFrame(s, ++pageNo, filter.date, conditions, fontFamily);
             rowNo = 0;
         }
-        drawEntry(s, rowNo++, e);
+        drawEntry(s, rowNo++, e, filter.date);
         ++entries;
         return true;
     });

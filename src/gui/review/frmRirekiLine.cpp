@@ -72,6 +72,7 @@ frmRirekiLine::frmRirekiLine(qint64 lineId, const QList<ChangeHistory::Entry>& e
     dgdRireki->setHorizontalHeaderLabels({ QStringLiteral("日時"), QStringLiteral("端末"), QStringLiteral("種類"),
                                            QStringLiteral("項目"), QStringLiteral("変更前"),
                                            QStringLiteral("変更後") });
+    dgdRireki->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), dgdRireki->font().pointSize()));
     dgdRireki->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dgdRireki->setSelectionBehavior(QAbstractItemView::SelectRows);
     dgdRireki->setWordWrap(false);
@@ -94,6 +95,8 @@ frmRirekiLine::frmRirekiLine(qint64 lineId, const QList<ChangeHistory::Entry>& e
         }
     }
     dgdRireki->resizeColumnsToContents();
+    // Before and after side by side, as wide as each other.
+    dgdRireki->setColumnWidth(Before, std::max(dgdRireki->columnWidth(Before), 200));
 
     auto* Label2 = named(new QLabel(this), "Label2");
     if (entries.isEmpty())
@@ -112,7 +115,7 @@ frmRirekiLine::frmRirekiLine(qint64 lineId, const QList<ChangeHistory::Entry>& e
     page->addWidget(dgdRireki, 1);
     page->addWidget(Label2);
     page->addLayout(buttons);
-    resize(760, 380);
+    resize(820, 380);
 }
 
 void frmRirekiLine::showFor(AppState& state, qint64 lineId, QWidget* parent)
