@@ -122,7 +122,8 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const
     case Amount:
         return e->amount ? TextRules::formatAmount(*e->amount) : QString();
     case Content:
-        return ChangeHistory::describe(*e);
+        // Everything the entry holds in the tip, as the export writes it.
+        return role == Qt::ToolTipRole ? ChangeHistory::describe(*e) : HistorySearch::contentText(*e, m_filter.date);
     default:
         return {};
     }

@@ -103,6 +103,33 @@ QString conditionText(const Input& input)
     return parts.join(QStringLiteral("、"));
 }
 
+QString contentText(const ChangeHistory::Entry& e, QDate date)
+{
+    if (e.kind != ChangeHistory::Kind::Inserted && e.kind != ChangeHistory::Kind::Deleted)
+        return ChangeHistory::describe(e);
+    const QVariantMap& values = e.kind == ChangeHistory::Kind::Inserted ? e.newValues : e.oldValues;
+    QStringList parts;
+    for (const QString& column : ChangeHistory::columnOrder()) {
+        const QString value = valueText(values.value(column));
+        if (column == u"ID" || column == u"品名" || value.isEmpty())
+            continue;
+        if (column == u"日付" && QDate::fromString(value, Qt::ISODate) == date)
+            continue;
+        parts << column + QStringLiteral(": ") + value;
+    }
+    return parts.join(QStringLiteral("、"));
+}
+
+QString valueText(const QVariant& value)
+{
+    if (value.isNull() || !value.isValid())
+        return {};
+    const int type = value.typeId();
+    if (type == QMetaType::Double || type == QMetaType::LongLong || type == QMetaType::Int)
+        return TextRules::numberText(value);
+    return value.toString();
+}
+
 QString timeText(const QDateTime& time)
 {
     return time.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));

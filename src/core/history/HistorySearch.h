@@ -51,6 +51,14 @@ std::optional<QDateTime> timeOf(const QString& text, bool endOfDay);
 // 日時 2026/03/31 10:00 から". Empty when nothing narrows the date's history.
 QString conditionText(const Input& input);
 
+// What an entry did, as the lists and the sheet show it beside the entry's line ID and name: a
+// line added or deleted by the values it had, without its ID and name, without the date when it
+// is date (the date shown), and without empty columns; anything else as ChangeHistory::describe.
+QString contentText(const ChangeHistory::Entry& entry, QDate date);
+// A value of a line's column as written in a history entry: numbers without separators (as the
+// correction grid shows them), empty for none.
+QString valueText(const QVariant& value);
+
 // An entry's time as lists, prints and exports show it: "2026/03/31 14:05:33".
 QString timeText(const QDateTime& time);
 

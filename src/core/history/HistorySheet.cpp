@@ -7,7 +7,6 @@
 #include "core/export/SpreadsheetExport.h"
 #include "core/history/HistorySearch.h"
 #include "core/printing/SheetText.h"
-#include "core/rules/TextRules.h"
 
 #include <QLocale>
 
@@ -68,34 +67,6 @@ void drawWithin(PageSurface& s, const Column& column, double y, const QString& t
     s.drawTextWithin(column.x, y, column.end - 0.5 - column.x, text);
 }
 
-QString valueText(const QVariant& value)
-{
-    const int type = value.typeId();
-    if (type == QMetaType::Double || type == QMetaType::LongLong || type == QMetaType::Int)
-        return TextRules::numberText(value);
-    return value.toString();
-}
-
-// What an entry did, as the sheet prints it: a line added or deleted by the values it had,
-// without what the row shows already (its ID and name) or the sheet's date, and without empty
-// columns; anything else as the lists describe it.
-QString contentOf(const ChangeHistory::Entry& e, QDate sheetDate)
-{
-    if (e.kind != ChangeHistory::Kind::Inserted && e.kind != ChangeHistory::Kind::Deleted)
-        return ChangeHistory::describe(e);
-    const QVariantMap& values = e.kind == ChangeHistory::Kind::Inserted ? e.newValues : e.oldValues;
-    QStringList parts;
-    for (const QString& column : ChangeHistory::columnOrder()) {
-        const QVariant value = values.value(column);
-        if (column == u"ID" || column == u"品名" || value.isNull() || valueText(value).isEmpty())
-            continue;
-        if (column == u"日付" && QDate::fromString(value.toString(), Qt::ISODate) == sheetDate)
-            continue;
-        parts << column + QStringLiteral(": ") + valueText(value);
-    }
-    return parts.join(QStringLiteral("、"));
-}
-
 // A text too long for its column at the sheet's size goes on two lines in a smaller one,
 // broken after a "、" where it can be.
 void drawContent(PageSurface& s, const Column& column, double y, const QString& text)
@@ -128,7 +99,7 @@ void drawEntry(PageSurface& s, int rowNo, const ChangeHistory::Entry& e, QDate s
         s.drawText(IdColumn.end - 1 - s.textWidth(id), y, id);
     }
     drawContent(s, NameColumn, y, e.name);
-    drawContent(s, ContentColumn, y, contentOf(e, sheetDate));
+    drawContent(s, ContentColumn, y, HistorySearch::contentText(e, sheetDate));
 }
 
 } // namespace

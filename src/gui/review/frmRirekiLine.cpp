@@ -5,9 +5,9 @@
 #include "core/app/AppState.h"
 #include "core/app/Clock.h"
 #include "core/app/Prompter.h"
+#include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
 #include "core/history/HistorySearch.h"
-#include "core/rules/TextRules.h"
 #include "gui/widgets/Named.h"
 
 #include <QHBoxLayout>
@@ -32,26 +32,25 @@ enum Column
 
 QString valueText(const QString& column, const QVariant& value)
 {
-    if (value.isNull() || !value.isValid())
-        return {};
-    if (column == u"日付")
+    if (column == u"日付" && !value.isNull())
         return DateText::toText(QDate::fromString(value.toString(), Qt::ISODate));
-    const int type = value.typeId();
-    if (type == QMetaType::Double || type == QMetaType::LongLong || type == QMetaType::Int)
-        return TextRules::numberText(value);
-    return value.toString();
+    return HistorySearch::valueText(value);
 }
 
 // One row per column the entry names: its value before and after. The ID names the line and is
-// left out.
+// left out, as are the empty columns of a line added or deleted.
 QList<QStringList> changesOf(const ChangeHistory::Entry& e)
 {
     QList<QStringList> rows;
     for (const QString& column : ChangeHistory::columnOrder()) {
         if (column == u"ID" || (!e.oldValues.contains(column) && !e.newValues.contains(column)))
             continue;
-        rows << QStringList { column, valueText(column, e.oldValues.value(column)),
-                              valueText(column, e.newValues.value(column)) };
+        const QString before = valueText(column, e.oldValues.value(column));
+        const QString after = valueText(column, e.newValues.value(column));
+        // A line added or deleted is shown by the columns it held.
+        if (e.kind != ChangeHistory::Kind::Changed && before.isEmpty() && after.isEmpty())
+            continue;
+        rows << QStringList { column, before, after };
     }
     return rows;
 }
@@ -77,6 +76,7 @@ frmRirekiLine::frmRirekiLine(qint64 lineId, const QList<ChangeHistory::Entry>& e
     dgdRireki->setSelectionBehavior(QAbstractItemView::SelectRows);
     dgdRireki->setWordWrap(false);
     dgdRireki->verticalHeader()->hide();
+    dgdRireki->verticalHeader()->setDefaultSectionSize(twipsToPixels(360, logicalDpiY()));
     dgdRireki->horizontalHeader()->setStretchLastSection(true);
     for (const ChangeHistory::Entry& e : entries) {
         const QList<QStringList> changes = changesOf(e);
