@@ -401,6 +401,12 @@ bool ImportWriter::begin(qint64 expectedLines)
         m_bulk = std::make_unique<HistoryTrail::BulkChange>(connection);
         if (!m_bulk->isActive())
             return fail(connection.lastError().text());
+        // The marker took the file's write lock: nobody finalises the date from now on, so
+        // once it is found unlocked the lines' triggers step aside until the commit.
+        if (QString refusal; HistoryTrail::refuseLocked(m_db, QDate::fromString(m_historyDay, Qt::ISODate), &refusal))
+            return fail(refusal);
+        if (!runAll(HistoryTrail::suspendLineTriggers()))
+            return false;
     }
     m_nextCategory = m_db.nextId(Table::Koumoku);
     m_nextProduct = m_firstProduct = m_db.nextId(Table::Shohin);
@@ -589,6 +595,8 @@ bool ImportWriter::commit()
                    + NameIndex::resumeStatements(Table::Shohin, m_firstProduct)))
         return false;
     QString error;
+    if (m_bulk && !runAll(HistoryTrail::resumeLineTriggers()))
+        return false;
     if (m_bulk) {
         const QJsonObject note { { QStringLiteral("ファイル"), QFileInfo(m_historyFile).fileName() },
                                  { QStringLiteral("パス"), QFileInfo(m_historyFile).absoluteFilePath() },

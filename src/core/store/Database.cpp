@@ -128,8 +128,10 @@ bool Database::open(const QString& path, QString* error, Access access, const Pr
         history = ok && Schema::version(db) >= Schema::HistoryVersion && HistoryTrail::hasHistory(db);
         // What another program wrote into the history since the last opening is marked as
         // its and sealed now; a file another program holds is sealed at a later transaction.
-        if (history && !readOnly)
+        if (history && !readOnly) {
+            HistoryTrail::restoreTriggers(db);
             HistoryTrail::sealOutside(db);
+        }
         if (!ok)
             db.close();
     }
@@ -335,7 +337,7 @@ Transaction::Transaction(const Database& db)
     m_active = m_db.isOpen() && m_db.transaction();
     // Read at once: it takes the read lock, so no other program commits history rows between
     // this mark and this transaction's own.
-    if (m_active && db.hasHistory())
+    if (m_active && db.hasHistory() && !db.isReadOnly())
         m_historyMark = HistoryTrail::markOf(m_db);
 }
 

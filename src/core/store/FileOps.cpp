@@ -1031,10 +1031,23 @@ bool deleteData(const Database& db, DataItem item, QString* error)
             lineCount = count.value(0).toLongLong();
     }
     std::optional<HistoryTrail::BulkChange> bulk;
-    if (lines && db.hasHistory())
+    if (lines && db.hasHistory()) {
+        // The marker holds the file's write lock: with no date finalised now, the lines'
+        // triggers step aside while every line goes at once.
         bulk.emplace(db.connection());
+        if (HistoryTrail::refuseAnyLocked(db, error))
+            return false;
+        for (const QString& sql : HistoryTrail::suspendLineTriggers()) {
+            if (!db.exec(sql, {}, error))
+                return false;
+        }
+    }
     for (Table table : tables) {
         if (!NameIndex::deleteAllRows(db, table, error))
+            return false;
+    }
+    for (const QString& sql : bulk ? HistoryTrail::resumeLineTriggers() : QStringList()) {
+        if (!db.exec(sql, {}, error))
             return false;
     }
     if (bulk

@@ -6,10 +6,13 @@
 
 #include <QCryptographicHash>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QVariant>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -79,41 +82,51 @@ struct Unsealed
     QString station;
 };
 
-// Seals every unsealed row in number order, chained to the row before the first of them.
-bool sealRows(QSqlQuery& q, QString* error)
+// Seals every unsealed row in number order, chained to the last seal, a few thousand rows at
+// a time (a file another program filled may hold very many).
+bool sealRows(const QSqlDatabase& db, QString* error)
 {
+    QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral(R"(SELECT "番号", "時刻", "種類", "行ID", "日付", "旧値", "新値", "端末"
-            FROM "変更履歴" WHERE "封印" IS NULL ORDER BY "番号")")))
-        return fail(error, q.lastError().text());
-    QList<Unsealed> rows;
-    while (q.next())
-        rows.push_back({ q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3), q.value(4),
-                         q.value(5), q.value(6), q.value(7).toString() });
-    q.finish();
-    if (rows.isEmpty())
-        return true;
-    q.prepare(QStringLiteral(R"(SELECT "封印" FROM "変更履歴" WHERE "番号" < ? ORDER BY "番号" DESC LIMIT 1)"));
-    q.addBindValue(rows.constFirst().number);
-    if (!q.exec())
+    // The chain goes on from the last seal as kept aside, not from the row now before: when
+    // the last sealed rows were removed, the next seal does not fit the rows that remain.
+    if (!q.exec(QStringLiteral(R"(SELECT "封印" FROM "履歴封印" WHERE "番号" = 1)")))
         return fail(error, q.lastError().text());
     QString previous = q.next() ? q.value(0).toString() : QString();
     q.finish();
-    if (!q.prepare(QStringLiteral(R"(UPDATE "変更履歴" SET "封印" = ? WHERE "番号" = ?)")))
-        return fail(error, q.lastError().text());
-    for (const Unsealed& row : rows) {
-        previous = HistoryTrail::sealOf(row.number, row.time, row.kind, row.lineId, row.date, row.oldValues,
-                                        row.newValues, row.station, previous);
-        q.addBindValue(previous);
-        q.addBindValue(row.number);
-        if (!q.exec())
+    QSqlQuery seal(db);
+    seal.prepare(QStringLiteral(R"(UPDATE "変更履歴" SET "封印" = ? WHERE "番号" = ?)"));
+    constexpr int RowsAtOnce = 5000;
+    qint64 last = 0;
+    for (bool more = true; more;) {
+        if (!q.exec(QStringLiteral(R"(SELECT "番号", "時刻", "種類", "行ID", "日付", "旧値", "新値", "端末"
+                FROM "変更履歴" WHERE "封印" IS NULL ORDER BY "番号" LIMIT %1)")
+                        .arg(RowsAtOnce)))
             return fail(error, q.lastError().text());
+        QList<Unsealed> rows;
+        rows.reserve(RowsAtOnce);
+        while (q.next())
+            rows.push_back({ q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3),
+                             q.value(4), q.value(5), q.value(6), q.value(7).toString() });
+        q.finish();
+        more = rows.size() == RowsAtOnce;
+        for (const Unsealed& row : rows) {
+            previous = HistoryTrail::sealOf(row.number, row.time, row.kind, row.lineId, row.date, row.oldValues,
+                                            row.newValues, row.station, previous);
+            seal.addBindValue(previous);
+            seal.addBindValue(row.number);
+            if (!seal.exec())
+                return fail(error, seal.lastError().text());
+            last = row.number;
+        }
     }
-    q.finish();
+    seal.finish();
+    if (last == 0)
+        return true;
     if (!q.prepare(QStringLiteral(R"(INSERT INTO "履歴封印" ("番号", "最終番号", "封印") VALUES (1, ?, ?)
             ON CONFLICT ("番号") DO UPDATE SET "最終番号" = excluded."最終番号", "封印" = excluded."封印")")))
         return fail(error, q.lastError().text());
-    q.addBindValue(rows.constLast().number);
+    q.addBindValue(last);
     q.addBindValue(previous);
     const bool ok = q.exec() || fail(error, q.lastError().text());
     q.finish();
@@ -152,7 +165,7 @@ QStringList createStatements()
     const QString stamp = now();
     QStringList statements;
     statements << QStringLiteral(R"(CREATE TABLE "変更履歴" (
-        "番号" INTEGER PRIMARY KEY AUTOINCREMENT,
+        "番号" INTEGER PRIMARY KEY,
         "時刻" TEXT NOT NULL,
         "種類" TEXT NOT NULL,
         "行ID" INTEGER,
@@ -165,7 +178,7 @@ QStringList createStatements()
                << QStringLiteral(R"(CREATE INDEX "変更履歴_日付" ON "変更履歴" ("日付", "番号"))")
                << QStringLiteral(R"(CREATE INDEX "変更履歴_未封印" ON "変更履歴" ("番号") WHERE "封印" IS NULL)")
                << QStringLiteral(R"(CREATE TABLE "棚卸確定" (
-        "番号" INTEGER PRIMARY KEY AUTOINCREMENT,
+        "番号" INTEGER PRIMARY KEY,
         "日付" TEXT NOT NULL,
         "確定時刻" TEXT NOT NULL,
         "端末" TEXT,
@@ -242,11 +255,40 @@ QStringList createStatements()
     return statements;
 }
 
+namespace {
+
+const char* const LineTriggers[] = { "棚卸マスター_確定追加", "棚卸マスター_確定変更", "棚卸マスター_確定削除",
+                                     "棚卸マスター_履歴追加", "棚卸マスター_履歴変更", "棚卸マスター_履歴削除" };
+
+} // namespace
+
+QStringList suspendLineTriggers()
+{
+    QStringList statements;
+    for (const char* trigger : LineTriggers)
+        statements << QStringLiteral(R"(DROP TRIGGER IF EXISTS "%1")").arg(QString::fromUtf8(trigger));
+    return statements;
+}
+
+QStringList resumeLineTriggers()
+{
+    QStringList statements;
+    for (const QString& statement : createStatements()) {
+        for (const char* trigger : LineTriggers) {
+            if (statement.startsWith(QStringLiteral(R"(CREATE TRIGGER "%1")").arg(QString::fromUtf8(trigger))))
+                statements << statement;
+        }
+    }
+    return statements;
+}
+
 QString station()
 {
     QString user = qEnvironmentVariable("USER");
     if (user.isEmpty())
         user = qEnvironmentVariable("LOGNAME");
+    if (const passwd* account = user.isEmpty() ? getpwuid(getuid()) : nullptr)
+        user = QString::fromLocal8Bit(account->pw_name);
     const QString host = QSysInfo::machineHostName();
     return user.isEmpty() ? host : user + QLatin1Char('@') + host;
 }
@@ -277,7 +319,30 @@ bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error)
     if (!unsealed)
         return true;
     return markStations(q, QStringLiteral(R"( AND "番号" <= ?)"), QString::fromUtf8(OutsideStation), error, { mark })
-        && markStations(q, QStringLiteral(R"( AND "番号" > ?)"), station(), error, { mark }) && sealRows(q, error);
+        && markStations(q, QStringLiteral(R"( AND "番号" > ?)"), station(), error, { mark }) && sealRows(db, error);
+}
+
+bool restoreTriggers(const QSqlDatabase& db, QStringList* restored, QString* error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger'")))
+        return fail(error, q.lastError().text());
+    QStringList present;
+    while (q.next())
+        present << q.value(0).toString();
+    q.finish();
+    static const QRegularExpression named(QStringLiteral(R"re(^CREATE TRIGGER "([^"]+)")re"));
+    for (const QString& statement : createStatements()) {
+        const QRegularExpressionMatch m = named.match(statement);
+        if (!m.hasMatch() || present.contains(m.captured(1)))
+            continue;
+        if (!q.exec(statement))
+            return fail(error, q.lastError().text());
+        if (restored)
+            *restored << m.captured(1);
+    }
+    return true;
 }
 
 bool sealOutside(const QSqlDatabase& db, QString* error)
@@ -296,7 +361,7 @@ bool sealOutside(const QSqlDatabase& db, QString* error)
     if (!connection.transaction())
         return fail(error, connection.lastError().text());
     const bool ok = (!marker || q.exec(QStringLiteral(R"(DELETE FROM "履歴一括")")))
-        && markStations(q, QString(), QString::fromUtf8(OutsideStation), error) && sealRows(q, error);
+        && markStations(q, QString(), QString::fromUtf8(OutsideStation), error) && sealRows(db, error);
     q.finish();
     if (!ok || !connection.commit()) {
         if (ok)
