@@ -3,6 +3,7 @@
 #include "MainWindowTest.h"
 #include "PdfText.h"
 #include "ReadBack.h"
+#include "SampleData.h"
 #include "ScreenTest.h"
 #include "TestRegistry.h"
 #include "TestSession.h"
@@ -337,12 +338,24 @@ void TestHistoryScreens::printedAndExported()
 void TestHistoryScreens::openedFromTheMenu()
 {
     MainWindow m;
-    m.start(m.env.newDatabase());
+    const QString file = m.env.newDatabase();
+    m.start(file);
     QString title;
     m.modals.steps[u"frmRireki"_qs] = [&](QDialog* screen) { title = screen->windowTitle(); };
     m.trigger("mnuRireki");
     QCOMPARE(m.modals.screens, QStringList { u"frmRireki"_qs });
     QCOMPARE(title, u"変　更　履　歴"_qs);
+
+    // A file of an earlier version looked at read-only keeps no history: said, nothing opens.
+    m.state.DatabaseConnection.close();
+    QVERIFY(makeVersion(file, 4));
+    QVERIFY(m.state.DatabaseConnection.open(file, nullptr, Database::Access::ReadOnly));
+    m.trigger("mnuRireki");
+    QCOMPARE(m.modals.screens.size(), 1);
+    QCOMPARE(m.prompter.texts(),
+             QStringList { u"このファイルには変更履歴がありません。\r"
+                           "古い形式のファイルを読み取り専用で開いているため、"
+                           "変更履歴を記録できる形式になっていません。"_qs });
 }
 
 KOTRINA_REGISTER_TEST(TestHistoryScreens)
