@@ -7,6 +7,7 @@
 #include "core/export/SpreadsheetExport.h"
 #include "core/history/HistorySearch.h"
 #include "core/printing/SheetText.h"
+#include "core/rules/TextRules.h"
 
 #include <QLocale>
 
@@ -142,10 +143,8 @@ SheetPrinted draw(PageSurface& s, const Database& db, const ChangeHistory::Filte
     printed.pages = pageNo;
     printed.cancelled = s.cancelled();
     printed.unread = !read;
-    if (printed.whole()) {
-        QLocale numbers = QLocale::c();
-        s.drawText(17, 262, QStringLiteral("件数　%1 件").arg(numbers.toString(entries)));
-    }
+    if (printed.whole())
+        s.drawText(17, 262, QStringLiteral("件数　%1 件").arg(TextRules::formatAmount(double(entries))));
     return printed;
 }
 
@@ -174,7 +173,8 @@ bool write(const Database& db, const ChangeHistory::Filter& filter, const QStrin
     if (!entries)
         return fail(unread);
     if (*entries + 1 > SheetWriter::MaxRows) {
-        const QLocale numbers = QLocale::c();
+        QLocale numbers = QLocale::c();
+        numbers.setNumberOptions({});
         return fail(QStringLiteral("%1 件は 1 枚のシートに入りきらないため、書き出しませんでした。（1 枚に %2 件まで）")
                         .arg(numbers.toString(*entries), numbers.toString(SheetWriter::MaxRows - 1)));
     }
