@@ -388,7 +388,7 @@ void TestRegistration::nameIndexFindsWhatTheScanFinds()
         QCOMPARE(q.value(0).toInt(), Schema::UserVersion);
         QVERIFY(
             q.exec(
-                u"SELECT group_concat(name, ' ') FROM sqlite_master WHERE type = 'trigger' AND tbl_name = '棚卸マスター'"_qs)
+                u"SELECT group_concat(name, ' ') FROM sqlite_master WHERE type = 'trigger' AND tbl_name = '棚卸マスター' AND name LIKE '%品名%'"_qs)
             && q.next());
         QCOMPARE(q.value(0).toString(), u"棚卸マスター_品名一覧_追加 棚卸マスター_品名一覧_変更"_qs);
         q.finish();

@@ -287,9 +287,9 @@ private slots:
         QCOMPARE(r.status, 2);
     }
 
-    // The salvage of a file carries its history and its stored sheets as they were; an import
-    // is one entry of the history.
-    void salvageAndImportCarryTheHistory()
+    // The backup, the compaction and the salvage of a file carry its history and its stored
+    // sheets as they were; an import is one entry of the history.
+    void copiesAndImportCarryTheHistory()
     {
         TestEnvironment env;
         const QString file = pricedFile(env);
@@ -315,6 +315,16 @@ private slots:
             QSqlQuery q(db.connection());
             QVERIFY(q.exec(uR"(SELECT count(*) FROM "変更履歴")"_qs) && q.next());
             entries = q.value(0).toInt();
+        }
+        // The backup, save-as and the compaction copy the whole file.
+        const QString backup = env.path(u"backup.idb"_qs);
+        QVERIFY(FileOps::backupDatabase(file, backup).sound());
+        QCOMPARE(FileOps::compactDatabase(file).status, FileOps::CompactResult::Status::Compacted);
+        for (const QString& copy : { backup, file }) {
+            Database db;
+            QVERIFY(db.open(copy));
+            QVERIFY(Finalisation::lockOf(db, Day));
+            QCOMPARE(Finalisation::verify(db, Day).status, Finalisation::Verification::Status::Unchanged);
         }
         const QString saved = env.path(u"saved.idb"_qs);
         const FileOps::SalvageResult salvaged = FileOps::salvageDatabase(file, TestEnvironment::buildTemplate(), saved);

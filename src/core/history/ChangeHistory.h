@@ -75,7 +75,8 @@ struct Filter
 
 // The entries of the filter in the order written (time order), from the one after
 // afterNumber (0: from the first), at most limit of them: a list reads page after page, each
-// page one indexed range. nullopt when the file cannot be read.
+// page reading on from afterNumber in number order until it has limit entries, so no page
+// costs more than the rows between it and the one before. nullopt when the file cannot be read.
 std::optional<QList<Entry>> page(const Database& db, const Filter& filter, qint64 afterNumber, int limit);
 // How many entries the filter holds; nullopt when the file cannot be read.
 std::optional<qint64> count(const Database& db, const Filter& filter);
