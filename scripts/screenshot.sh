@@ -20,7 +20,9 @@ QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/print-summary-dialog.
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/import-lines.png --import-lines
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/import-columns.png --import-columns
 QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/import-products.png --import-products
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/history-screen.png --history
+QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/line-history.png --line-history
 for view in 0 1 2 3 4 5; do
     QT_QPA_PLATFORM=offscreen "$build/kotrina-screenshot" docs/summary-list-$view.png --summary $view
 done
-echo "docs/import-lines.png docs/import-columns.png docs/import-products.png docs/print-dialog.png docs/print-book-dialog.png docs/print-summary-dialog.png docs/printer-settings.png docs/summary-list-[0-5].png docs/categories-screen.png docs/products-screen.png docs/product-codes.png docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png"
+echo "docs/import-lines.png docs/import-columns.png docs/import-products.png docs/print-dialog.png docs/print-book-dialog.png docs/print-summary-dialog.png docs/printer-settings.png docs/summary-list-[0-5].png docs/categories-screen.png docs/products-screen.png docs/product-codes.png docs/main-window.png docs/main-window-repair.png docs/entry-screen.png docs/correction-screen.png docs/history-screen.png docs/line-history.png"

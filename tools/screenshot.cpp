@@ -3,7 +3,9 @@
 // Draws the main window on a fresh database into a PNG file, for the documentation.
 //   kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products | --product-codes
 //                                  | --summary VIEW | --printers | --print | --print-book | --print-summary
-//                                  | --import-lines | --import-columns | --import-differences | --import-products]
+//                                  | --history | --line-history | --import-lines | --import-columns |
+//                                  --import-differences | --import-products]
+// --history draws the change history of the date and --line-history the history of one line;
 // --printers draws the printer settings and --print the stocktaking sheet's print dialog on the printers of this
 // machine, --print-book the count book's and --print-summary the product summary sheet's; --repair also shows the
 // repair and deletion frame; the other options draw that screen instead, on a file with a few lines typed. VIEW is the
@@ -33,6 +35,8 @@
 #include "gui/printing/frmPrinterP.h"
 #include "gui/review/frmInAmd2.h"
 #include "gui/review/frmList.h"
+#include "gui/review/frmRireki.h"
+#include "gui/review/frmRirekiLine.h"
 #include "gui/shell/ApplicationSetup.h"
 #include "gui/shell/frmAMain.h"
 #include "gui/widgets/WidgetPrompter.h"
@@ -58,7 +62,8 @@ int main(int argc, char* argv[])
             stderr,
             "usage: kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products"
             " | --product-codes"
-            " | --summary VIEW | --printers | --print | --print-book | --print-summary | --import-lines"
+            " | --summary VIEW | --printers | --print | --print-book | --print-summary | --history | --line-history"
+            " | --import-lines"
             " | --import-columns | --import-differences | --import-products]\n");
         return 2;
     }
@@ -222,6 +227,17 @@ int main(int argc, char* argv[])
                 screen->findChild<QLineEdit*>(QStringLiteral("txtFileName"))->setText(data);
                 screen->findChild<QPushButton*>(QStringLiteral("Command1"))->setEnabled(true); // as after 参照
             }
+        } else if (screenName == QStringLiteral("--history") || screenName == QStringLiteral("--line-history")) {
+            // A count corrected twice, a price put in and a line deleted after the lines were entered.
+            const Database& db = state.DatabaseConnection;
+            db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "数量" = 4, "価格" = 9920 WHERE "ID" = 1)"));
+            db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "数量" = 5, "価格" = 12400 WHERE "ID" = 1)"));
+            db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "単価" = 420, "価格" = 10500 WHERE "ID" = 4)"));
+            deleteLine(db, 3);
+            if (screenName == QStringLiteral("--history"))
+                screen = new frmRireki(state, clock.today());
+            else
+                screen = new frmRirekiLine(1, ChangeHistory::ofLine(db, 1).value_or(QList<ChangeHistory::Entry>()));
         } else if (screenName == QStringLiteral("--summary")) {
             // A line whose product was deleted afterwards, for the product check to find.
             registerLine(state.DatabaseConnection,

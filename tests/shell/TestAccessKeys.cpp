@@ -13,6 +13,8 @@
 #include <QDirIterator>
 #include <QGroupBox>
 #include <QSet>
+#include <QSqlQuery>
+#include <QTableView>
 
 namespace {
 
@@ -159,6 +161,11 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
     s.settings.sync();
     const QString file = sampleDatabase(s.env, 20);
     QVERIFY(!file.isEmpty());
+    // A count corrected, for the history screen to list.
+    QVERIFY(onRawConnection(file, [](QSqlQuery& q) {
+        return q.exec(
+            uR"(UPDATE "棚卸マスター" SET "数量" = "数量" + 1 WHERE "ID" = (SELECT MIN("ID") FROM "棚卸マスター"))"_qs);
+    }));
     // The list's category check and the stocktaking sheet offer to move uncategorised lines: No.
     s.prompter.answerAsk(false);
     s.prompter.answerAsk(false);
@@ -205,10 +212,20 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
         click(products, "cmdCodes");
         click(products, "Command1");
     };
+    // The history: a line's own history from a double click on its entry, then the print dialog.
+    walk.visits[u"frmRireki"_qs] = [](QDialog* history) {
+        auto* grid = history->findChild<QTableView*>(u"dgdRireki"_qs);
+        QVERIFY(grid->model()->rowCount() > 0);
+        const QPoint cell = grid->visualRect(grid->model()->index(0, 0)).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
+        ScreenTest::settle();
+        click(history, "Command2");
+    };
     for (const char* button :
          { "Command19", "Command21", "Command3", "Command4", "Command5", "Command28", "Command33", "Command24" })
         click(&window, button);
-    for (const char* entry : { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout", "mnuCodeList" }) {
+    for (const char* entry : { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout", "mnuCodeList", "mnuRireki" }) {
         auto* action = window.findChild<QAction*>(QString::fromLatin1(entry));
         QVERIFY2(action && action->isEnabled(), entry);
         action->trigger();

@@ -100,7 +100,8 @@ bool write(const Database& db, const ListQuery& list, const QString& target, QSt
     return sheet.finish(error);
 }
 
-// Asks for the file, writes it through write and opens it.
+} // namespace
+
 bool saveAndOpen(AppState& state, const std::function<bool(const QString&, QString*)>& writeTo)
 {
     FileDialogRequest request;
@@ -133,8 +134,6 @@ bool saveAndOpen(AppState& state, const std::function<bool(const QString&, QStri
                               + QDir::toNativeSeparators(target));
     return true;
 }
-
-} // namespace
 
 std::optional<LinesView> linesView(const QString& viewName)
 {

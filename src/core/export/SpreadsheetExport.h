@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class AppState;
@@ -41,5 +42,9 @@ bool writeProducts(const Database& db, MasterOrder order, const QString& target,
 // failure is told in a message. True when the file was written.
 bool exportLines(AppState& state, QDate date, const QString& viewName);
 bool exportProducts(AppState& state, MasterOrder order);
+
+// The same for any list: writeTo writes the workbook to the file chosen (false with the
+// message for the user in its error); the file is then opened.
+bool saveAndOpen(AppState& state, const std::function<bool(const QString& target, QString* error)>& writeTo);
 
 } // namespace SpreadsheetExport

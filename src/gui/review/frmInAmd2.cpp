@@ -11,6 +11,7 @@
 #include "core/lines/LineChecks.h"
 #include "core/lines/LineRegistration.h"
 #include "core/lines/LinesModel.h"
+#include "gui/review/frmRirekiLine.h"
 #include "gui/widgets/ActivationWatcher.h"
 #include "gui/widgets/CommitEditor.h"
 #include "gui/widgets/DatePicker.h"
@@ -30,6 +31,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -109,9 +111,23 @@ void frmInAmd2::buildControls()
     takesNumbersOnlyInNumberCells(dgdSub);
     Command3 = named(new QPushButton(QStringLiteral("更新(&U)"), Frame2), "Command3");
     cmdMasterCancel = named(new QPushButton(QStringLiteral("削除(&D)"), Frame2), "cmdMasterCancel");
-    for (QPushButton* b : { Command1, Command2, Command3, Command4, Command5, cmdMasterCancel })
+    cmdRireki = named(new QPushButton(QStringLiteral("履歴(&R)"), Frame2), "cmdRireki");
+    cmdRireki->setToolTip(QStringLiteral("選択している棚卸の変更履歴を表示します。"));
+    for (QPushButton* b : { Command1, Command2, Command3, Command4, Command5, cmdMasterCancel, cmdRireki })
         b->setAutoDefault(false);
+    // The same from the line's own menu in the grid.
+    dgdSub->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(dgdSub, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QModelIndex index = dgdSub->indexAt(at);
+        if (!index.isValid())
+            return;
+        dgdSub->setCurrentIndex(index);
+        QMenu menu(this);
+        connect(menu.addAction(QStringLiteral("履歴(&R)")), &QAction::triggered, this, &frmInAmd2::showHistory);
+        menu.exec(dgdSub->viewport()->mapToGlobal(at));
+    });
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdRireki);
     buttons->addStretch();
     buttons->addWidget(Command3);
     buttons->addWidget(cmdMasterCancel);
@@ -130,6 +146,7 @@ void frmInAmd2::buildControls()
     connect(Command2, &QPushButton::clicked, this, &frmInAmd2::searchWithoutUnitPrice);
     connect(Command3, &QPushButton::clicked, this, &frmInAmd2::update);
     connect(cmdMasterCancel, &QPushButton::clicked, this, &frmInAmd2::deleteLine);
+    connect(cmdRireki, &QPushButton::clicked, this, &frmInAmd2::showHistory);
 
     // The combos drive the searches; clearing the other combo's text starts no search of its own.
     auto clear = [this](LookupCombo* combo) {
@@ -261,6 +278,19 @@ void frmInAmd2::deleteLine()
         cmdMasterCancel->setEnabled(false);
         refreshStatusLine();
     }
+}
+
+void frmInAmd2::showHistory()
+{
+    const QModelIndex current = dgdSub->currentIndex();
+    const int lineId = current.isValid() ? m_lines->lineId(current.row()) : 0;
+    if (lineId == 0) {
+        m_state.prompter.notice(QStringLiteral("履歴を表示する棚卸を選択してください。"));
+        return;
+    }
+    // An edit still open is part of the history to be shown.
+    commitEdit();
+    frmRirekiLine::showFor(m_state, lineId, this);
 }
 
 void frmInAmd2::commitEdit()

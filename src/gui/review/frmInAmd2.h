@@ -40,6 +40,8 @@ private:
     void searchWithoutUnitPrice();
     void update();
     void deleteLine();
+    // The history of the line selected in the grid, in a window of its own.
+    void showHistory();
 
     AppState& m_state;
     LinesModel* m_lines;
@@ -56,5 +58,6 @@ private:
     QPushButton* Command4;
     QPushButton* Command5;
     QPushButton* cmdMasterCancel;
+    QPushButton* cmdRireki;
     QTableView* dgdSub;
 };

@@ -317,6 +317,8 @@ void frmAMain::buildMenus()
     sheet->addSeparator();
     addEntry(sheet, "mnuTanaMoto", QStringLiteral("棚卸表(&P)"),
              [this] { checkAndOpen(NoStocktakingSheet, Screen::TanaMoto1); });
+    sheet->addSeparator();
+    addEntry(sheet, "mnuRireki", QStringLiteral("変更履歴(&H)"), [this] { openHistory(); });
 
     QMenu* setup = addMenu("mnuSetup", QStringLiteral("初期設定(&A)"));
     addEntry(

@@ -91,6 +91,8 @@ private:
     // The print dialog of the code list (frmAMainCodeList.cpp).
     void openCodeList();
 
+    // 変更履歴: the history of the lines of the main window's date.
+    void openHistory();
     // The user's manual in the desktop's viewer; a missing manual is said.
     void openManual();
     void replacePicture();
