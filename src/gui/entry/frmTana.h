@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class AppState;
+class FinalisedMark;
 class LinesModel;
 class LookupCombo;
 class QDateEdit;
@@ -50,6 +51,8 @@ private:
 
     void registerLine();
     void deleteLine();
+    // True, after saying so, when the date shown is finalised: its lines take no change.
+    bool refuseFinalised();
     void updateAddButton();
     // False (after saying so and taking the focus back) when the combo's text is too long.
     bool checkName(LookupCombo* combo);
@@ -62,6 +65,7 @@ private:
     bool m_refocusing = false;
 
     QDateEdit* DTPicker1;
+    FinalisedMark* m_mark;
     LookupCombo* dbcNouhin;
     LookupCombo* dbcShohin;
     LookupCombo* dbcTani;

@@ -8,6 +8,7 @@
 #include "core/app/Settings.h"
 #include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
+#include "core/history/Finalisation.h"
 #include "core/lines/LineChecks.h"
 #include "core/lines/LineRegistration.h"
 #include "core/lines/LinesModel.h"
@@ -196,8 +197,11 @@ void frmInAmd2::checkCategories()
         setEditButtons(true);
         if (m_state.prompter.ask(
                 QStringLiteral("表示された棚卸は、項目/分類が設定されていません。項目IDを「０」に変更しますか？"))) {
-            if (const auto moved = moveMarkedLinesToNoCategory(m_state.DatabaseConnection, date))
+            QString error;
+            if (const auto moved = moveMarkedLinesToNoCategory(m_state.DatabaseConnection, date, &error))
                 list(*moved);
+            else if (!error.isEmpty()) // a finalised date: the lines stay as they were filed
+                m_state.prompter.notice(error, Prompter::Icon::Exclamation);
             dgdSub->scrollToTop();
         }
     }
@@ -243,11 +247,16 @@ void frmInAmd2::deleteLine()
 {
     if (!hasLines())
         return;
-    if (!m_state.prompter.ask(QStringLiteral("表示中のレコードを削除します。よろしいですか。")))
-        return;
     const QModelIndex current = dgdSub->currentIndex();
     const int row = current.isValid() ? current.row() : 0;
+    // A line of a finalised date is refused before anything is asked.
+    if (refuseFinalised(row))
+        return;
+    if (!m_state.prompter.ask(QStringLiteral("表示中のレコードを削除します。よろしいですか。")))
+        return;
     if (!::deleteLine(m_state.DatabaseConnection, m_lines->lineId(row))) {
+        if (refuseFinalised(row)) // finalised meanwhile, by another copy or the command line
+            return;
         m_state.prompter.notice(
             QStringLiteral("データ削除中にエラーが発生しました。再度データの取消を行ってください。"));
         cmdMasterCancel->setEnabled(true);
@@ -261,6 +270,21 @@ void frmInAmd2::deleteLine()
         cmdMasterCancel->setEnabled(false);
         refreshStatusLine();
     }
+}
+
+bool frmInAmd2::refuseFinalised(int row)
+{
+    // The listed lines may be of any date (全件): the date is the row's own.
+    QDate date;
+    for (int c = 0; c < m_lines->columnCount(); ++c) {
+        if (m_lines->headerData(c, Qt::Horizontal).toString() == u"日付")
+            date = DateText::fromText(m_lines->index(row, c).data().toString());
+    }
+    const std::optional<Finalisation::DateLock> lock = Finalisation::lockOf(m_state.DatabaseConnection, date);
+    if (!lock)
+        return false;
+    m_state.prompter.notice(Finalisation::refusal(*lock), Prompter::Icon::Exclamation);
+    return true;
 }
 
 void frmInAmd2::commitEdit()

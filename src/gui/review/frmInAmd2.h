@@ -40,6 +40,8 @@ private:
     void searchWithoutUnitPrice();
     void update();
     void deleteLine();
+    // True, after saying so, when the line of the row is of a finalised date.
+    bool refuseFinalised(int row);
 
     AppState& m_state;
     LinesModel* m_lines;
