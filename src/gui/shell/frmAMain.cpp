@@ -160,13 +160,14 @@ void frmAMain::buildControls()
     auto* dateRow = new QHBoxLayout;
     dateRow->addWidget(Label1);
     dateRow->addWidget(DTPicker1);
-    dateRow->addWidget(m_finalisedMark);
     dateRow->addStretch();
 
     auto* left = new QVBoxLayout;
     left->addWidget(Picture2);
     left->addWidget(Picture3);
     left->addLayout(dateRow);
+    // Under the date, where its width leaves the picture's column as it is.
+    left->addWidget(m_finalisedMark);
     left->addWidget(txtFileName);
     left->addWidget(Label9);
     left->addWidget(Label13);

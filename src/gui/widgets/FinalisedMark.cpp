@@ -9,7 +9,9 @@ FinalisedMark::FinalisedMark(QWidget* parent)
 {
     setObjectName(QStringLiteral("lblKakutei"));
     setStyleSheet(QStringLiteral("QLabel { color: #c00000; font-weight: bold; }"));
-    setVisible(false);
+    // The mark's room is kept while it is empty, so nothing beside or below it moves when a
+    // date is finalised or undone.
+    setMinimumHeight(fontMetrics().height());
 }
 
 bool FinalisedMark::showDate(const Database& db, QDate date)
@@ -20,6 +22,5 @@ bool FinalisedMark::showDate(const Database& db, QDate date)
     setText(m_finalised ? QStringLiteral("確定済み（%1）").arg(lock->since.toString(QStringLiteral("yyyy/MM/dd HH:mm")))
                         : QString());
     setToolTip(m_finalised ? Finalisation::refusal(*lock) : QString());
-    setVisible(m_finalised);
     return m_finalised;
 }
