@@ -220,12 +220,17 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
     QVERIFY(entry);
     click(entry, "Command4"); // its help
     entry->close();
-    // The finalising of a date and its undoing (the reason's dialog shows for a finalised date).
+    // The finalising of a date, its undoing (the reason's dialog shows for a finalised date) and
+    // the saving of a filed sheet.
     action(&window, "mnuKakutei");
     QVERIFY(s.db().exec(u"UPDATE \"棚卸マスター\" SET \"項目ID\" = 0"_qs));
     QCOMPARE(Finalisation::finalise(s.db(), QDate(2026, 3, 31), {}).status, Finalisation::Outcome::Status::Done);
     s.prompter.answerAsk(true);
     action(&window, "mnuKakuteiTorikeshi");
+    // The choice of the sheet to save shows once the date was finalised twice.
+    QVERIFY(Finalisation::undo(s.db(), QDate(2026, 3, 31), u"訂正のため"_qs));
+    QCOMPARE(Finalisation::finalise(s.db(), QDate(2026, 3, 31), {}).status, Finalisation::Outcome::Status::Done);
+    action(&window, "mnuKakuteiHozon");
     // The print dialogs' font choice, which the scripted prompter answers in their place.
     QCOMPARE(WidgetPrompter().chooseFont(u"ＭＳ 明朝"_qs, 16), std::nullopt);
 

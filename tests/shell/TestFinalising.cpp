@@ -152,14 +152,26 @@ void TestFinalising::finaliseUndoAndFinaliseAgainFromTheMenu()
     QCOMPARE(QCryptographicHash::hash(*firstPdf, QCryptographicHash::Sha256).toHex(), first.pdfHash.toLatin1());
     QVERIFY(*firstPdf != *secondPdf);
 
-    // 確定した棚卸表の保存 writes the latest stored PDF byte for byte; 確定の確認 finds nothing changed.
+    // 確定した棚卸表の保存 writes the stored PDF chosen (newest first) byte for byte.
     m.prompter.clear();
-    const QString saved = m.env.path(u"提出した棚卸表.pdf"_qs);
-    m.prompter.answerFile(saved);
-    m.trigger("mnuKakuteiHozon");
-    QFile out(saved);
-    QVERIFY(out.open(QIODevice::ReadOnly));
-    QCOMPARE(out.readAll(), *secondPdf);
+    QStringList offered;
+    for (int older : { 0, 1 }) {
+        m.modals.steps[u"DialogKakuteiHozon"_qs] = [&offered, older](QDialog* dialog) {
+            auto* choice = dialog->findChild<QComboBox*>(u"Combo1"_qs);
+            offered = ScreenTest::itemTexts(choice);
+            QVERIFY(ScreenTest::chooseFromList(choice, offered.at(older)));
+            click(dialog, "cmdHozon");
+        };
+        const QString saved = m.env.path(u"提出した棚卸表%1.pdf"_qs.arg(older));
+        m.prompter.answerFile(saved);
+        m.trigger("mnuKakuteiHozon");
+        QFile out(saved);
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QCOMPARE(out.readAll(), older ? *firstPdf : *secondPdf);
+    }
+    QCOMPARE(offered.size(), 2);
+    QVERIFY2(offered.at(1).endsWith(u"取消：数量の数え違い）"_qs), qPrintable(offered.at(1)));
+    // 確定の確認 finds nothing changed since the latest finalisation.
     m.trigger("mnuKakuteiKakunin");
     const ScriptedPrompter::Shown verified = m.prompter.shown().constLast();
     QCOMPARE(verified.title, u"確定の確認"_qs);
@@ -207,7 +219,8 @@ void TestFinalising::finalisedDateRefusesEveryChangeInTheScreens()
 
     // The correction screen: a cell edit and 削除 refuse; the earlier date is still corrected.
     m.prompter.clear();
-    m.modals.steps[u"frmInAmd2"_qs] = [](QDialog* correction) {
+    m.modals.steps[u"frmInAmd2"_qs] = [&m](QDialog* correction) {
+        QCOMPARE(correction->findChild<QLabel*>(u"lblKakutei"_qs)->text(), m.find<QLabel>("lblKakutei")->text());
         click(correction, "Command4"); // すべての棚卸: the lines of both dates, the finalised first
         auto* grid = correction->findChild<QTableView*>(u"dgdSub"_qs);
         QCOMPARE(grid->model()->rowCount(), 35);

@@ -16,6 +16,7 @@
 #include "gui/widgets/CommitEditor.h"
 #include "gui/widgets/DatePicker.h"
 #include "gui/widgets/EnterAsTab.h"
+#include "gui/widgets/FinalisedMark.h"
 #include "gui/widgets/GridColumns.h"
 #include "gui/widgets/InputMethodGuard.h"
 #include "gui/widgets/LookupCombo.h"
@@ -84,7 +85,13 @@ void frmInAmd2::buildControls()
 
     auto* criteria = new QGridLayout(Frame1);
     criteria->addWidget(namedLabel("Label3", QStringLiteral("決算日(&Y)"), DTPicker1, Frame1), 0, 0);
-    criteria->addWidget(DTPicker1, 0, 1, Qt::AlignLeft);
+    // Whether the date's lines can be corrected at all shows beside it.
+    m_mark = new FinalisedMark(Frame1);
+    auto* dateRow = new QHBoxLayout;
+    dateRow->addWidget(DTPicker1);
+    dateRow->addWidget(m_mark);
+    dateRow->addStretch();
+    criteria->addLayout(dateRow, 0, 1);
     criteria->addWidget(Command4, 0, 3);
     criteria->addWidget(namedLabel("Label7", QStringLiteral("項目/分類名(&N)"), dbcNouhin, Frame1), 1, 0);
     criteria->addWidget(dbcNouhin, 1, 1);
@@ -173,6 +180,7 @@ void frmInAmd2::setEditButtons(bool enabled)
 void frmInAmd2::refreshStatusLine()
 {
     Text1->setText(statusLineText(m_state.DatabaseConnection, DTPicker1->date()));
+    m_mark->showDate(m_state.DatabaseConnection, DTPicker1->date());
 }
 
 void frmInAmd2::list(const LineSelection& selection)

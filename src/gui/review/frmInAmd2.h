@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class AppState;
+class FinalisedMark;
 class LinesModel;
 class LookupCombo;
 class QDateEdit;
@@ -48,6 +49,7 @@ private:
     bool m_clearingText = false;
 
     QDateEdit* DTPicker1;
+    FinalisedMark* m_mark;
     LookupCombo* dbcNouhin;
     LookupCombo* dbcShohin;
     QLineEdit* Text1;

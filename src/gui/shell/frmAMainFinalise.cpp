@@ -12,6 +12,7 @@
 #include "core/history/Finalisation.h"
 #include "gui/entry/frmTana.h"
 #include "gui/printing/DialogKakutei.h"
+#include "gui/printing/DialogKakuteiHozon.h"
 #include "gui/printing/DialogKakuteiTorikeshi.h"
 #include "gui/shell/frmAMain.h"
 #include "gui/widgets/FinalisedMark.h"
@@ -129,8 +130,15 @@ void frmAMain::saveFiledSheet()
         m_state.prompter.notice(QStringLiteral("決算日 %1 の確定した棚卸表はありません。").arg(shownDate(date)));
         return;
     }
-    // The sheet of the latest finalisation: the one that stands, or the last one filed.
-    const Finalisation::Record& record = records->constLast();
+    // The sheet of the only finalisation, or of the one chosen: each undoing keeps the sheet
+    // that was filed before it.
+    Finalisation::Record record = records->constLast();
+    if (records->size() > 1) {
+        DialogKakuteiHozon choice(*records, this);
+        if (choice.exec() != QDialog::Accepted)
+            return;
+        record = choice.chosen();
+    }
     FileDialogRequest request;
     request.title = QStringLiteral("確定した棚卸表の保存");
     request.fileName = QStringLiteral("棚卸表%1確定%2.pdf")
