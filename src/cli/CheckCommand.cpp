@@ -59,9 +59,11 @@ int CheckCommand::run(const QCommandLineParser& parser)
                  .arg(withoutProduct);
 
     if (repair && withoutCategory > 0) {
+        QString refusal;
         const std::optional<int> marked = markLinesWithoutCategory(db, *day);
-        if (!marked || !moveMarkedLinesToNoCategory(db, *day))
-            return fail(QStringLiteral("項目IDを変更できませんでした。"));
+        if (!marked || !moveMarkedLinesToNoCategory(db, *day, &refusal))
+            return fail(QStringLiteral("項目IDを変更できませんでした。")
+                        + (refusal.isEmpty() ? QString() : QLatin1Char('\n') + refusal));
         m_out << QStringLiteral("%1 件の項目IDを「0」に変更しました。\n").arg(*marked);
         withoutCategory = 0;
     }

@@ -5,6 +5,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/ExportLinesCommand.h"
 #include "cli/ExportProductsCommand.h"
+#include "cli/HistoryCommands.h"
 #include "cli/ImportCommand.h"
 #include "cli/NearestWord.h"
 #include "cli/PrintBookCommand.h"
@@ -70,6 +71,10 @@ CommandLine::CommandLine(QTextStream& out, QTextStream& err)
     m_commands.push_back(std::make_unique<PrintSummaryCommand>(out, err));
     m_commands.push_back(std::make_unique<ImportLinesCommand>(out, err));
     m_commands.push_back(std::make_unique<ImportProductsCommand>(out, err));
+    m_commands.push_back(std::make_unique<FinaliseCommand>(out, err));
+    m_commands.push_back(std::make_unique<VerifyCommand>(out, err));
+    m_commands.push_back(std::make_unique<HistoryCommand>(out, err));
+    m_commands.push_back(std::make_unique<FiledCommand>(out, err));
     m_commands.push_back(std::make_unique<VersionCommand>(out, err));
 }
 

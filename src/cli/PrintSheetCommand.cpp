@@ -93,8 +93,9 @@ int PrintSheetCommand::run(const QCommandLineParser& parser)
                      .arg(*unmatched));
             return Found;
         }
-        if (*unmatched > 0 && !moveMarkedLinesToNoCategory(db, *day))
-            return fail(failed);
+        QString refusal;
+        if (*unmatched > 0 && !moveMarkedLinesToNoCategory(db, *day, &refusal))
+            return fail(refusal.isEmpty() ? failed : refusal);
         if (*unmatched > 0)
             m_out << QStringLiteral("%1 件の棚卸を「未区分」に変更しました。\n").arg(*unmatched);
     }

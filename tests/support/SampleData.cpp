@@ -3,6 +3,7 @@
 #include "SampleData.h"
 
 #include "TestEnvironment.h"
+#include "core/store/HistoryTrail.h"
 #include "core/store/NameIndex.h"
 #include "core/store/Schema.h"
 
@@ -14,6 +15,10 @@
 bool addSampleLines(const Database& db, int count, QDate date)
 {
     Transaction transaction(db);
+    // Sample lines are the file's starting point, no entries of its history.
+    std::optional<HistoryTrail::BulkChange> quiet;
+    if (db.hasHistory())
+        quiet.emplace(db.connection());
     const int first = db.nextId(Table::Tana);
     const bool ok = db.exec(QStringLiteral(R"(
         WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < ?)
@@ -27,6 +32,7 @@ bool addSampleLines(const Database& db, int count, QDate date)
         SELECT DISTINCT "品名ID", '商品名・サンプル第' || ("品名ID" - 1) || '号（特大）', "単価", "単位"
         FROM "棚卸マスター")"))
         && db.exec(QStringLiteral(R"(INSERT OR IGNORE INTO "単位" VALUES (1, '個'))"));
+    quiet.reset();
     return ok && transaction.commit();
 }
 
@@ -138,7 +144,6 @@ bool makeVersion(const QString& path, int version)
                 sql << uR"(DROP TRIGGER "%1")"_qs.arg(QString::fromUtf8(trigger));
             for (const char* table : { "変更履歴", "棚卸確定", "履歴封印", "履歴一括" })
                 sql << uR"(DROP TABLE "%1")"_qs.arg(QString::fromUtf8(table));
-            sql << uR"(DELETE FROM sqlite_sequence)"_qs;
         }
         if (version < Schema::CodesVersion)
             sql << uR"(DROP TRIGGER "商品コード_品名削除")"_qs << uR"(DROP TABLE "商品コード")"_qs;

@@ -19,16 +19,28 @@ namespace {
 const QString Columns = QStringLiteral(R"(h."番号", h."時刻", h."種類", h."行ID", h."日付", h."旧値", h."新値",
     h."端末", h."封印" IS NOT NULL, %1, %2)");
 
+// A column of the line as it stood with the entry: the entry's own value, else the last value
+// an earlier entry of the line told (a change of the quantity names no product), else the
+// line as it is now.
+QString asItStood(const QString& column)
+{
+    return QStringLiteral(R"(coalesce(json_extract(h."新値", '$.%1'), json_extract(h."旧値", '$.%1'),
+        (SELECT coalesce(json_extract(x."新値", '$.%1'), json_extract(x."旧値", '$.%1')) FROM "変更履歴" x
+            WHERE x."行ID" = h."行ID" AND x."番号" < h."番号"
+            AND coalesce(json_extract(x."新値", '$.%1'), json_extract(x."旧値", '$.%1')) IS NOT NULL
+            ORDER BY x."番号" DESC LIMIT 1),
+        (SELECT t."%1" FROM "棚卸マスター" t WHERE t."ID" = h."行ID")))")
+        .arg(column);
+}
+
 QString nameExpression()
 {
-    return QStringLiteral(R"(coalesce(json_extract(h."新値", '$.品名'), json_extract(h."旧値", '$.品名'),
-        (SELECT t."品名" FROM "棚卸マスター" t WHERE t."ID" = h."行ID")))");
+    return asItStood(QStringLiteral("品名"));
 }
 
 QString amountExpression()
 {
-    return QStringLiteral(R"(coalesce(json_extract(h."新値", '$.価格'), json_extract(h."旧値", '$.価格'),
-        (SELECT t."価格" FROM "棚卸マスター" t WHERE t."ID" = h."行ID")))");
+    return asItStood(QStringLiteral("価格"));
 }
 
 QString selectColumns()
@@ -69,7 +81,9 @@ Entry entryOf(const QSqlQuery& q)
     e.date = QDate::fromString(q.value(4).toString(), Qt::ISODate);
     e.oldValues = objectOf(q.value(5));
     e.newValues = objectOf(q.value(6));
-    e.station = q.value(7).toString();
+    // A row without station is one another program wrote since the file was last opened
+    // here: the program marks its own before they are committed.
+    e.station = q.value(7).isNull() ? QString::fromUtf8(HistoryTrail::OutsideStation) : q.value(7).toString();
     e.outside = e.station == QString::fromUtf8(HistoryTrail::OutsideStation);
     e.sealed = q.value(8).toBool();
     e.name = q.value(9).toString();
@@ -102,12 +116,8 @@ Where whereOf(const Filter& filter)
         R"((h."日付" = ? OR json_extract(h."旧値", '$.日付') = ? OR (h."日付" IS NULL AND h."種類" = ?)))");
     w.values << day << day << QString::fromUtf8(HistoryTrail::KindBulkDeleted);
     if (!filter.nameText.isEmpty()) {
-        w.sql += QStringLiteral(R"( AND (json_extract(h."新値", '$.品名') LIKE ?1x ESCAPE '\' OR
-            json_extract(h."旧値", '$.品名') LIKE ?1x ESCAPE '\' OR
-            (SELECT t."品名" FROM "棚卸マスター" t WHERE t."ID" = h."行ID") LIKE ?1x ESCAPE '\'))")
-                     .replace(QStringLiteral("?1x"), QStringLiteral("?"));
-        const QString pattern = TextRules::containsPattern(filter.nameText);
-        w.values << pattern << pattern << pattern;
+        w.sql += QStringLiteral(R"( AND %1 LIKE ? ESCAPE '\')").arg(nameExpression());
+        w.values << TextRules::containsPattern(filter.nameText);
     }
     if (filter.minAmount) {
         w.sql += QStringLiteral(" AND %1 >= ?").arg(amountExpression());

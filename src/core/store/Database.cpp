@@ -128,8 +128,10 @@ bool Database::open(const QString& path, QString* error, Access access, const Pr
         history = ok && Schema::version(db) >= Schema::HistoryVersion && HistoryTrail::hasHistory(db);
         // What another program wrote into the history since the last opening is marked as
         // its and sealed now; a file another program holds is sealed at a later transaction.
-        if (history && !readOnly)
+        if (history && !readOnly) {
+            HistoryTrail::restoreTriggers(db);
             HistoryTrail::sealOutside(db);
+        }
         if (!ok)
             db.close();
     }

@@ -6,10 +6,13 @@
 
 #include <QCryptographicHash>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QVariant>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -93,9 +96,9 @@ bool sealRows(QSqlQuery& q, QString* error)
     q.finish();
     if (rows.isEmpty())
         return true;
-    q.prepare(QStringLiteral(R"(SELECT "封印" FROM "変更履歴" WHERE "番号" < ? ORDER BY "番号" DESC LIMIT 1)"));
-    q.addBindValue(rows.constFirst().number);
-    if (!q.exec())
+    // The chain goes on from the last seal as kept aside, not from the row now before: when
+    // the last sealed rows were removed, the next seal does not fit the rows that remain.
+    if (!q.exec(QStringLiteral(R"(SELECT "封印" FROM "履歴封印" WHERE "番号" = 1)")))
         return fail(error, q.lastError().text());
     QString previous = q.next() ? q.value(0).toString() : QString();
     q.finish();
@@ -152,7 +155,7 @@ QStringList createStatements()
     const QString stamp = now();
     QStringList statements;
     statements << QStringLiteral(R"(CREATE TABLE "変更履歴" (
-        "番号" INTEGER PRIMARY KEY AUTOINCREMENT,
+        "番号" INTEGER PRIMARY KEY,
         "時刻" TEXT NOT NULL,
         "種類" TEXT NOT NULL,
         "行ID" INTEGER,
@@ -165,7 +168,7 @@ QStringList createStatements()
                << QStringLiteral(R"(CREATE INDEX "変更履歴_日付" ON "変更履歴" ("日付", "番号"))")
                << QStringLiteral(R"(CREATE INDEX "変更履歴_未封印" ON "変更履歴" ("番号") WHERE "封印" IS NULL)")
                << QStringLiteral(R"(CREATE TABLE "棚卸確定" (
-        "番号" INTEGER PRIMARY KEY AUTOINCREMENT,
+        "番号" INTEGER PRIMARY KEY,
         "日付" TEXT NOT NULL,
         "確定時刻" TEXT NOT NULL,
         "端末" TEXT,
@@ -247,6 +250,8 @@ QString station()
     QString user = qEnvironmentVariable("USER");
     if (user.isEmpty())
         user = qEnvironmentVariable("LOGNAME");
+    if (const passwd* account = user.isEmpty() ? getpwuid(getuid()) : nullptr)
+        user = QString::fromLocal8Bit(account->pw_name);
     const QString host = QSysInfo::machineHostName();
     return user.isEmpty() ? host : user + QLatin1Char('@') + host;
 }
@@ -278,6 +283,29 @@ bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error)
         return true;
     return markStations(q, QStringLiteral(R"( AND "番号" <= ?)"), QString::fromUtf8(OutsideStation), error, { mark })
         && markStations(q, QStringLiteral(R"( AND "番号" > ?)"), station(), error, { mark }) && sealRows(q, error);
+}
+
+bool restoreTriggers(const QSqlDatabase& db, QStringList* restored, QString* error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger'")))
+        return fail(error, q.lastError().text());
+    QStringList present;
+    while (q.next())
+        present << q.value(0).toString();
+    q.finish();
+    static const QRegularExpression named(QStringLiteral(R"re(^CREATE TRIGGER "([^"]+)")re"));
+    for (const QString& statement : createStatements()) {
+        const QRegularExpressionMatch m = named.match(statement);
+        if (!m.hasMatch() || present.contains(m.captured(1)))
+            continue;
+        if (!q.exec(statement))
+            return fail(error, q.lastError().text());
+        if (restored)
+            *restored << m.captured(1);
+    }
+    return true;
 }
 
 bool sealOutside(const QSqlDatabase& db, QString* error)

@@ -70,6 +70,11 @@ std::optional<qint64> markOf(const QSqlDatabase& db);
 // "外部のプログラム" and those after it this computer's station, then seals every unsealed
 // row in number order. False with the engine's text in error; the caller rolls back.
 bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error = nullptr);
+// Puts back the triggers of the history and the locks that another program took away (the
+// sqlite3 program can drop them): run at a read-write opening, so the file keeps recording
+// and refusing from then on. What was changed meanwhile shows in verify (the lines' hash).
+// restored gets the names of the triggers put back.
+bool restoreTriggers(const QSqlDatabase& db, QStringList* restored = nullptr, QString* error = nullptr);
 // In a transaction of its own: marks every row without station as "外部のプログラム" and
 // seals what is unsealed. Run at a read-write opening. Nothing to do costs one look-up.
 bool sealOutside(const QSqlDatabase& db, QString* error = nullptr);
