@@ -5,6 +5,7 @@
 #include "TestRegistry.h"
 #include "core/history/Finalisation.h"
 #include "gui/entry/frmTana.h"
+#include "gui/widgets/WorkProgress.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -63,6 +64,7 @@ class TestFinalising : public QObject
 
 private Q_SLOTS:
     void finaliseUndoAndFinaliseAgainFromTheMenu();
+    void cancelledFinalisingStoresNothing();
     void finalisedDateRefusesEveryChangeInTheScreens();
 };
 
@@ -178,6 +180,36 @@ void TestFinalising::finaliseUndoAndFinaliseAgainFromTheMenu()
     QCOMPARE(verified.icon, Prompter::Icon::Information);
     QVERIFY2(verified.text.contains(u"変更されていません"_qs), qPrintable(verified.text));
     QVERIFY(m.prompter.problems().isEmpty());
+}
+
+void TestFinalising::cancelledFinalisingStoresNothing()
+{
+    MainWindow m;
+    const QString file = shop(m.env);
+    QVERIFY(!file.isEmpty());
+    {
+        Database db;
+        QVERIFY(db.open(file) && addSampleLines(db, 300)); // about a dozen pages
+    }
+    m.start(file);
+    // The window of long work shows at once here, as it does after 0.7 s on a large date; the
+    // user reads it and presses its キャンセル while the pages are drawn.
+    WorkProgress::setShowAfter(0);
+    QStringList said;
+    m.modals.steps[u"DialogKakutei"_qs] = [&said](QDialog* dialog) {
+        const CancelWhenShown user(dialog);
+        click(dialog, "cmdKakutei");
+        said = user.said;
+        QVERIFY(dialog->isVisible()); // stays for another try
+    };
+    m.trigger("mnuKakutei");
+    WorkProgress::setShowAfter(WorkProgress::ShowAfterMs);
+    QCOMPARE(said.value(0), u"棚卸の確定"_qs);
+    QCOMPARE(said.value(1), u"確定する棚卸表をPDFに出力しています…"_qs);
+    QCOMPARE(m.prompter.texts(), QStringList { u"棚卸の確定を中止しました。"_qs });
+    QVERIFY(!Finalisation::lockOf(m.db(), Day));
+    QCOMPARE(Finalisation::records(m.db(), Day).value_or(QList<Finalisation::Record> { {} }).size(), 0);
+    QVERIFY(m.find<QLabel>("lblKakutei")->text().isEmpty());
 }
 
 void TestFinalising::finalisedDateRefusesEveryChangeInTheScreens()
