@@ -4,6 +4,7 @@
 #include "MainWindowTest.h"
 #include "SampleData.h"
 #include "TestRegistry.h"
+#include "core/history/Finalisation.h"
 #include "gui/shell/frmSplash.h"
 #include "gui/widgets/WidgetPrompter.h"
 
@@ -138,6 +139,14 @@ void click(QWidget* window, const char* name)
     ScreenTest::settle();
 }
 
+void action(QWidget* window, const char* name)
+{
+    auto* action = window->findChild<QAction*>(QString::fromLatin1(name));
+    QVERIFY2(action && action->isEnabled(), name);
+    action->trigger();
+    ScreenTest::settle();
+}
+
 } // namespace
 
 class TestAccessKeys : public QObject
@@ -225,16 +234,23 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
     for (const char* button :
          { "Command19", "Command21", "Command3", "Command4", "Command5", "Command28", "Command33", "Command24" })
         click(&window, button);
-    for (const char* entry : { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout", "mnuCodeList", "mnuRireki" }) {
-        auto* action = window.findChild<QAction*>(QString::fromLatin1(entry));
-        QVERIFY2(action && action->isEnabled(), entry);
-        action->trigger();
-        ScreenTest::settle();
-    }
+    for (const char* entry : { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout", "mnuCodeList", "mnuRireki" })
+        action(&window, entry);
     auto* entry = window.findChild<QWidget*>(u"frmTana"_qs);
     QVERIFY(entry);
     click(entry, "Command4"); // its help
     entry->close();
+    // The finalising of a date, its undoing (the reason's dialog shows for a finalised date) and
+    // the saving of a filed sheet.
+    action(&window, "mnuKakutei");
+    QVERIFY(s.db().exec(u"UPDATE \"棚卸マスター\" SET \"項目ID\" = 0"_qs));
+    QCOMPARE(Finalisation::finalise(s.db(), QDate(2026, 3, 31), {}).status, Finalisation::Outcome::Status::Done);
+    s.prompter.answerAsk(true);
+    action(&window, "mnuKakuteiTorikeshi");
+    // The choice of the sheet to save shows once the date was finalised twice.
+    QVERIFY(Finalisation::undo(s.db(), QDate(2026, 3, 31), u"訂正のため"_qs));
+    QCOMPARE(Finalisation::finalise(s.db(), QDate(2026, 3, 31), {}).status, Finalisation::Outcome::Status::Done);
+    action(&window, "mnuKakuteiHozon");
     // The print dialogs' font choice, which the scripted prompter answers in their place.
     QCOMPARE(WidgetPrompter().chooseFont(u"ＭＳ 明朝"_qs, 16), std::nullopt);
 

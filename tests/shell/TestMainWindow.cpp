@@ -186,8 +186,11 @@ void TestMainWindow::readOnlyFileIsShownNotChanged()
     for (const char* name :
          { "Command17", "Command22", "Command58", "Combo3", "Command28", "Command33", "Command24", "Command5" })
         QVERIFY2(!m.find<QWidget>(name)->isEnabled(), name);
-    for (const char* name : { "mnuPreTana", "mnuInportA", "mnuInportB" })
+    for (const char* name : { "mnuPreTana", "mnuInportA", "mnuInportB", "mnuKakutei", "mnuKakuteiTorikeshi" })
         QVERIFY2(!m.find<QAction>(name)->isEnabled(), name);
+    // What only reads stays: checking a finalisation and saving the sheet filed.
+    for (const char* name : { "mnuKakuteiKakunin", "mnuKakuteiHozon" })
+        QVERIFY2(m.find<QAction>(name)->isEnabled(), name);
     // The count can still be looked at.
     m.trigger("Command19");
     QCOMPARE(m.modals.screens, QStringList { u"frmInAmd2"_qs });

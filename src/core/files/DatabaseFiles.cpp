@@ -9,6 +9,7 @@
 #include "core/files/BackupKeeper.h"
 #include "core/files/FailureCause.h"
 #include "core/store/FileOps.h"
+#include "core/store/HistoryTrail.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -330,6 +331,14 @@ void DatabaseFiles::deleteData(const QString& item)
 {
     if (isTemplate(m_state.DatabaseFileName)) {
         m_state.prompter.notice(InvalidName);
+        return;
+    }
+    // The lines of a finalised date stay as they were filed: said before anything is asked.
+    const std::optional<FileOps::DataItem> chosen = FileOps::dataItemFromText(item);
+    QString locked;
+    if ((chosen == FileOps::DataItem::All || chosen == FileOps::DataItem::Lines)
+        && HistoryTrail::refuseAnyLocked(m_state.DatabaseConnection, &locked)) {
+        m_state.prompter.notice(locked, Prompter::Icon::Exclamation);
         return;
     }
     if (!m_state.prompter.ask(QLatin1Char(' ') + item + QStringLiteral("を削除します。よろしいですか？")))

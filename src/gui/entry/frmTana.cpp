@@ -9,6 +9,7 @@
 #include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
 #include "core/files/FailureCause.h"
+#include "core/history/Finalisation.h"
 #include "core/lines/LineRegistration.h"
 #include "core/lines/LinesModel.h"
 #include "core/rules/TextRules.h"
@@ -18,6 +19,7 @@
 #include "gui/widgets/AmountColumn.h"
 #include "gui/widgets/DatePicker.h"
 #include "gui/widgets/EnterAsTab.h"
+#include "gui/widgets/FinalisedMark.h"
 #include "gui/widgets/InputMethodGuard.h"
 #include "gui/widgets/LookupCombo.h"
 #include "gui/widgets/Named.h"
@@ -106,6 +108,7 @@ QStringList frmTana::helpLines()
 void frmTana::buildControls()
 {
     DTPicker1 = makeDatePicker(this);
+    m_mark = new FinalisedMark(this);
     Command4 = named(new QPushButton(QStringLiteral("ﾍﾙﾌﾟ(&H)"), this), "Command4");
     Command1 = named(new QPushButton(QStringLiteral("閉じる(&X)"), this), "Command1");
 
@@ -196,6 +199,7 @@ void frmTana::buildControls()
     auto* top = new QHBoxLayout;
     top->addWidget(namedLabel("Label2", QStringLiteral("決算日(&D)"), DTPicker1, this));
     top->addWidget(DTPicker1);
+    top->addWidget(m_mark);
     top->addStretch();
     top->addWidget(Command4);
     top->addWidget(Command1);
@@ -240,6 +244,8 @@ void frmTana::onActivated()
         m_helpShown = true;
         frmTipA::showLines(this, helpLines());
     }
+    // Another window or program may have finalised the date, or undone it, meanwhile.
+    m_mark->showDate(m_state.DatabaseConnection, DTPicker1->date());
     dbcNouhin->setFocus();
 }
 
@@ -268,6 +274,18 @@ void frmTana::refreshStatusLine()
     const std::optional<DateTotals> totals = dateTotals(m_state.DatabaseConnection, DTPicker1->date(), &error);
     // A line that cannot be read says why, when that is known, instead of passing for none.
     Text3->setText(totals ? totals->text() : FailureCause::inUse(error));
+    m_mark->showDate(m_state.DatabaseConnection, DTPicker1->date());
+}
+
+bool frmTana::refuseFinalised()
+{
+    const std::optional<Finalisation::DateLock> lock
+        = Finalisation::lockOf(m_state.DatabaseConnection, DTPicker1->date());
+    if (!lock)
+        return false;
+    m_mark->showDate(m_state.DatabaseConnection, DTPicker1->date());
+    m_state.prompter.notice(Finalisation::refusal(*lock), Prompter::Icon::Exclamation);
+    return true;
 }
 
 void frmTana::reloadLines()
@@ -309,7 +327,8 @@ void frmTana::leaveCategory()
     if (m_refocusing || !checkName(dbcNouhin))
         return;
     const QString name = dbcNouhin->text().trimmed();
-    if (name.isEmpty())
+    // Nothing is registered on the way to a line that a finalised date will not take.
+    if (name.isEmpty() || m_mark->finalised())
         return;
     QString error;
     const std::optional<int> id = findOrRegisterCategory(m_state.DatabaseConnection, name, nullptr, &error);
@@ -407,6 +426,10 @@ void frmTana::updateAddButton()
 bool frmTana::registerLine()
 {
     Prompter& prompter = m_state.prompter;
+    // A finalised date takes no line: said before anything, a new category included, is
+    // written, and what was typed stays in the boxes.
+    if (refuseFinalised())
+        return;
     const QString product = dbcShohin->text().trimmed();
     if (product.isEmpty()) {
         prompter.notice(QStringLiteral("商品が選択されていません。"));
@@ -487,6 +510,8 @@ bool frmTana::registerLine()
     }
     if (!registered) {
         // What was typed stays in the boxes, to be registered once the cause is put right.
+        if (refuseFinalised())
+            return; // finalised meanwhile, by another copy of the program or the command line
         prompter.notice(
             FailureCause::withCause(QStringLiteral("データベースに書き込めませんでした。この行は登録されていません。"),
                                     FailureCause::ofDatabaseWrite(m_state.DatabaseConnection, error)),
@@ -511,11 +536,15 @@ bool frmTana::registerLine()
 void frmTana::deleteLine()
 {
     const QModelIndex current = dgdSub->currentIndex();
-    if (!current.isValid())
+    if (!current.isValid() || refuseFinalised())
         return;
     if (!m_state.prompter.ask(QStringLiteral("表示中のレコードを削除します。よろしいですか。")))
         return;
-    if (!::deleteLine(m_state.DatabaseConnection, m_lines->lineId(current.row()))) {
+    QString error;
+    if (!::deleteLine(m_state.DatabaseConnection, m_lines->lineId(current.row()), &error)) {
+        // Finalised meanwhile by another program: the core says so, naming the date.
+        if (refuseFinalised())
+            return;
         m_state.prompter.notice(
             QStringLiteral("データ削除中にエラーが発生しました。再度データの取消を行ってください。"));
         return;

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class AppState;
+class FinalisedMark;
 class LinesModel;
 class QCheckBox;
 class QGridLayout;
@@ -57,6 +58,8 @@ private:
     // False when the line was not registered (the boxes then say why, or a message did).
     bool registerLine();
     void deleteLine();
+    // True, after saying so, when the date shown is finalised: its lines take no change.
+    bool refuseFinalised();
     void updateAddButton();
     // False (after saying so and taking the focus back) when the combo's text is too long.
     bool checkName(LookupCombo* combo);
@@ -99,6 +102,7 @@ private:
     std::optional<Counting> m_newProductCode; // attached once the new product's line is registered
 
     QDateEdit* DTPicker1;
+    FinalisedMark* m_mark;
     LookupCombo* dbcNouhin;
     LookupCombo* dbcShohin;
     LookupCombo* dbcTani;

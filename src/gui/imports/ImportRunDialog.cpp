@@ -9,6 +9,7 @@
 #include "core/app/Prompter.h"
 #include "core/app/WaitCursor.h"
 #include "core/files/FailureCause.h"
+#include "core/history/Finalisation.h"
 #include "core/imports/Importer.h"
 #include "core/imports/TabFile.h"
 #include "gui/imports/ImportColumnsDialog.h"
@@ -210,6 +211,14 @@ void ImportRunDialog::openColumns(const QString& file)
 void ImportRunDialog::run()
 {
     const QString file = txtFileName->text();
+    // A finalised date takes no lines: said before anything is asked or read, and the file
+    // stays chosen for another date.
+    if (m_form.hasDate) {
+        if (const auto lock = Finalisation::lockOf(m_state.DatabaseConnection, DTPicker1->date())) {
+            m_state.prompter.notice(Finalisation::refusal(*lock), Prompter::Icon::Exclamation);
+            return;
+        }
+    }
     if (m_form.hasDate
         && !m_state.prompter.ask(QStringLiteral("インポートする棚卸データの決算日は、")
                                  + DateText::toText(DTPicker1->date()) + QStringLiteral("です。よろしいですか。"))) {

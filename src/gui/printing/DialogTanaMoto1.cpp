@@ -94,7 +94,13 @@ bool DialogTanaMoto1::checkCategories()
         m_state.prompter.notice(QStringLiteral("棚卸表作成を中止し棚卸表訂正を行ってください。"));
         return false;
     }
-    moveMarkedLinesToNoCategory(db, date());
+    QString error;
+    if (!moveMarkedLinesToNoCategory(db, date(), &error) && !error.isEmpty()) {
+        // A finalised date keeps the lines it was filed with: the move is refused, and a sheet
+        // without those lines is not printed.
+        m_state.prompter.notice(error, Prompter::Icon::Exclamation);
+        return false;
+    }
     return true;
 }
 

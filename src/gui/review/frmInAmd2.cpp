@@ -8,6 +8,7 @@
 #include "core/app/Settings.h"
 #include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
+#include "core/history/Finalisation.h"
 #include "core/lines/LineChecks.h"
 #include "core/lines/LineRegistration.h"
 #include "core/lines/LinesModel.h"
@@ -16,6 +17,7 @@
 #include "gui/widgets/CommitEditor.h"
 #include "gui/widgets/DatePicker.h"
 #include "gui/widgets/EnterAsTab.h"
+#include "gui/widgets/FinalisedMark.h"
 #include "gui/widgets/GridColumns.h"
 #include "gui/widgets/InputMethodGuard.h"
 #include "gui/widgets/LookupCombo.h"
@@ -85,7 +87,13 @@ void frmInAmd2::buildControls()
 
     auto* criteria = new QGridLayout(Frame1);
     criteria->addWidget(namedLabel("Label3", QStringLiteral("決算日(&Y)"), DTPicker1, Frame1), 0, 0);
-    criteria->addWidget(DTPicker1, 0, 1, Qt::AlignLeft);
+    // Whether the date's lines can be corrected at all shows beside it.
+    m_mark = new FinalisedMark(Frame1);
+    auto* dateRow = new QHBoxLayout;
+    dateRow->addWidget(DTPicker1);
+    dateRow->addWidget(m_mark);
+    dateRow->addStretch();
+    criteria->addLayout(dateRow, 0, 1);
     criteria->addWidget(Command4, 0, 3);
     criteria->addWidget(namedLabel("Label7", QStringLiteral("項目/分類名(&N)"), dbcNouhin, Frame1), 1, 0);
     criteria->addWidget(dbcNouhin, 1, 1);
@@ -189,6 +197,7 @@ void frmInAmd2::setEditButtons(bool enabled)
 void frmInAmd2::refreshStatusLine()
 {
     Text1->setText(statusLineText(m_state.DatabaseConnection, DTPicker1->date()));
+    m_mark->showDate(m_state.DatabaseConnection, DTPicker1->date());
 }
 
 void frmInAmd2::list(const LineSelection& selection)
@@ -213,8 +222,11 @@ void frmInAmd2::checkCategories()
         setEditButtons(true);
         if (m_state.prompter.ask(
                 QStringLiteral("表示された棚卸は、項目/分類が設定されていません。項目IDを「０」に変更しますか？"))) {
-            if (const auto moved = moveMarkedLinesToNoCategory(m_state.DatabaseConnection, date))
+            QString error;
+            if (const auto moved = moveMarkedLinesToNoCategory(m_state.DatabaseConnection, date, &error))
                 list(*moved);
+            else if (!error.isEmpty()) // a finalised date: the lines stay as they were filed
+                m_state.prompter.notice(error, Prompter::Icon::Exclamation);
             dgdSub->scrollToTop();
         }
     }
@@ -260,11 +272,16 @@ void frmInAmd2::deleteLine()
 {
     if (!hasLines())
         return;
-    if (!m_state.prompter.ask(QStringLiteral("表示中のレコードを削除します。よろしいですか。")))
-        return;
     const QModelIndex current = dgdSub->currentIndex();
     const int row = current.isValid() ? current.row() : 0;
+    // A line of a finalised date is refused before anything is asked.
+    if (refuseFinalised(row))
+        return;
+    if (!m_state.prompter.ask(QStringLiteral("表示中のレコードを削除します。よろしいですか。")))
+        return;
     if (!::deleteLine(m_state.DatabaseConnection, m_lines->lineId(row))) {
+        if (refuseFinalised(row)) // finalised meanwhile, by another copy or the command line
+            return;
         m_state.prompter.notice(
             QStringLiteral("データ削除中にエラーが発生しました。再度データの取消を行ってください。"));
         cmdMasterCancel->setEnabled(true);
@@ -291,6 +308,21 @@ void frmInAmd2::showHistory()
     // An edit still open is part of the history to be shown.
     commitEdit();
     frmRirekiLine::showFor(m_state, lineId, this);
+}
+
+bool frmInAmd2::refuseFinalised(int row)
+{
+    // The listed lines may be of any date (全件): the date is the row's own.
+    QDate date;
+    for (int c = 0; c < m_lines->columnCount(); ++c) {
+        if (m_lines->headerData(c, Qt::Horizontal).toString() == u"日付")
+            date = DateText::fromText(m_lines->index(row, c).data().toString());
+    }
+    const std::optional<Finalisation::DateLock> lock = Finalisation::lockOf(m_state.DatabaseConnection, date);
+    if (!lock)
+        return false;
+    m_state.prompter.notice(Finalisation::refusal(*lock), Prompter::Icon::Exclamation);
+    return true;
 }
 
 void frmInAmd2::commitEdit()

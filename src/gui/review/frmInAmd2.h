@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class AppState;
+class FinalisedMark;
 class LinesModel;
 class LookupCombo;
 class QDateEdit;
@@ -42,12 +43,15 @@ private:
     void deleteLine();
     // The history of the line selected in the grid, in a window of its own.
     void showHistory();
+    // True, after saying so, when the line of the row is of a finalised date.
+    bool refuseFinalised(int row);
 
     AppState& m_state;
     LinesModel* m_lines;
     bool m_clearingText = false;
 
     QDateEdit* DTPicker1;
+    FinalisedMark* m_mark;
     LookupCombo* dbcNouhin;
     LookupCombo* dbcShohin;
     QLineEdit* Text1;

@@ -7,6 +7,7 @@
 #include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
 #include "core/export/SpreadsheetExport.h"
+#include "core/history/Finalisation.h"
 #include "core/lines/LineChecks.h"
 #include "core/lines/LineRegistration.h"
 #include "core/lines/LinesModel.h"
@@ -251,7 +252,13 @@ bool frmList::checkCategories()
     if (!m_state.prompter.ask(
             QStringLiteral("表示された棚卸は、項目/分類情報が設定されていません。項目IDを「０」に変更しますか？")))
         return true;
-    const std::optional<LineSelection> moved = moveMarkedLinesToNoCategory(m_state.DatabaseConnection, date);
+    QString error;
+    const std::optional<LineSelection> moved = moveMarkedLinesToNoCategory(m_state.DatabaseConnection, date, &error);
+    if (!moved && Finalisation::lockOf(m_state.DatabaseConnection, date)) {
+        // A finalised date keeps its lines as filed: the marked lines stay listed, unmoved.
+        m_state.prompter.notice(error, Prompter::Icon::Exclamation);
+        return true;
+    }
     if (!moved)
         return false;
     showChecked(*moved);

@@ -32,6 +32,7 @@
 #include "gui/shell/frmTipA.h"
 #include "gui/widgets/DatePicker.h"
 #include "gui/widgets/EnterAsTab.h"
+#include "gui/widgets/FinalisedMark.h"
 #include "gui/widgets/WindowPlacement.h"
 
 #include <QApplication>
@@ -140,6 +141,7 @@ void frmAMain::buildControls()
     DTPicker1->setDate(m_state.clock.today());
     DTPicker1->setMinimumWidth(140);
     Label1->setBuddy(DTPicker1);
+    m_finalisedMark = new FinalisedMark(central);
 
     txtFileName = new QLineEdit(central);
     txtFileName->setObjectName(QStringLiteral("txtFileName"));
@@ -164,6 +166,8 @@ void frmAMain::buildControls()
     left->addWidget(Picture2);
     left->addWidget(Picture3);
     left->addLayout(dateRow);
+    // Under the date, where its width leaves the picture's column as it is.
+    left->addWidget(m_finalisedMark);
     left->addWidget(txtFileName);
     left->addWidget(Label9);
     left->addWidget(Label13);
@@ -262,6 +266,7 @@ void frmAMain::buildControls()
     connect(Command58, &QPushButton::clicked, this,
             [this] { fileCommand([this] { m_files.deleteData(Combo3->currentText()); }); });
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
+    connect(DTPicker1, &QDateEdit::dateChanged, this, &frmAMain::showFinalised);
 }
 
 void frmAMain::buildMenus()
@@ -319,6 +324,13 @@ void frmAMain::buildMenus()
              [this] { checkAndOpen(NoStocktakingSheet, Screen::TanaMoto1); });
     sheet->addSeparator();
     addEntry(sheet, "mnuRireki", QStringLiteral("変更履歴(&H)"), [this] { openHistory(); });
+    addEntry(sheet, "mnuKakutei", QStringLiteral("棚卸の確定(&K)"), [this] {
+        if (checkLines(NoStocktakingSheet))
+            finaliseDate();
+    });
+    addEntry(sheet, "mnuKakuteiTorikeshi", QStringLiteral("確定の取消(&U)"), [this] { undoFinalisation(); });
+    addEntry(sheet, "mnuKakuteiKakunin", QStringLiteral("確定の確認(&V)"), [this] { verifyFinalisation(); });
+    addEntry(sheet, "mnuKakuteiHozon", QStringLiteral("確定した棚卸表の保存(&F)"), [this] { saveFiledSheet(); });
 
     QMenu* setup = addMenu("mnuSetup", QStringLiteral("初期設定(&A)"));
     addEntry(
@@ -470,6 +482,8 @@ void frmAMain::onActivated()
     if (m_closed)
         return;
     restoreArrowCursor();
+    // Another copy of the program, or the command line, may have finalised the date meanwhile.
+    showFinalised();
     if (!m_checkedAtStart) {
         m_checkedAtStart = true;
         checkOpenFile();
@@ -781,12 +795,14 @@ void frmAMain::showAccess()
                                                              { Command24, Screen::Tani } };
     for (const auto& [button, screen] : screens)
         button->setEnabled(!readOnly && screenAvailable(screen));
-    for (const char* name : { "mnuPreTana", "mnuInportA", "mnuInportB", "mnuPreSiire", "mnuPreShohin", "mnuTani" }) {
+    for (const char* name : { "mnuPreTana", "mnuInportA", "mnuInportB", "mnuPreSiire", "mnuPreShohin", "mnuTani",
+                              "mnuKakutei", "mnuKakuteiTorikeshi" }) {
         if (auto* action = findChild<QAction*>(QString::fromLatin1(name)))
             action->setEnabled(!readOnly && action->property("available").toBool());
     }
     if (readOnly && m_tana)
         m_tana->close();
+    showFinalised();
 }
 
 void frmAMain::toggleRepairFrame()

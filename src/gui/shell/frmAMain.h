@@ -10,6 +10,7 @@
 
 class AppState;
 class BackgroundCheck;
+class FinalisedMark;
 class QAction;
 class QComboBox;
 class QDateEdit;
@@ -110,6 +111,13 @@ private:
     // Checks the open file in the background and reports damage as soon as it is found.
     void checkOpenFile();
 
+    // The finalising of the settlement date (frmAMainFinalise.cpp).
+    void showFinalised();
+    void finaliseDate();
+    void undoFinalisation();
+    void verifyFinalisation();
+    void saveFiledSheet();
+
     void closeOtherWindows();
     bool saveSettings();
     // Leaves the backup copy of the file that was open; what the user is to be told of it
@@ -129,6 +137,7 @@ private:
 
     QLabel* Label1;
     QDateEdit* DTPicker1;
+    FinalisedMark* m_finalisedMark;
     QLineEdit* txtFileName;
     QLabel* Label9;
     QLabel* Label13;
