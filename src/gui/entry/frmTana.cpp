@@ -429,7 +429,7 @@ bool frmTana::registerLine()
     // A finalised date takes no line: said before anything, a new category included, is
     // written, and what was typed stays in the boxes.
     if (refuseFinalised())
-        return;
+        return false;
     const QString product = dbcShohin->text().trimmed();
     if (product.isEmpty()) {
         prompter.notice(QStringLiteral("商品が選択されていません。"));
@@ -511,7 +511,7 @@ bool frmTana::registerLine()
     if (!registered) {
         // What was typed stays in the boxes, to be registered once the cause is put right.
         if (refuseFinalised())
-            return; // finalised meanwhile, by another copy of the program or the command line
+            return false; // finalised meanwhile, by another copy of the program or the command line
         prompter.notice(
             FailureCause::withCause(QStringLiteral("データベースに書き込めませんでした。この行は登録されていません。"),
                                     FailureCause::ofDatabaseWrite(m_state.DatabaseConnection, error)),
