@@ -3,6 +3,7 @@
 #include "cli/ImportCommand.h"
 
 #include "core/app/Paths.h"
+#include "core/history/Finalisation.h"
 #include "core/imports/TabFile.h"
 
 #include <QDir>
@@ -133,6 +134,10 @@ int ImportLinesCommand::run(const QCommandLineParser& parser)
     Database db;
     if (!columns || !openDatabase(db, parser.positionalArguments().constFirst(), Database::Access::ReadWrite))
         return Failure;
+    // A finalised date takes no lines: said before asking about the lines it has.
+    if (const std::optional<Finalisation::DateLock> lock = Finalisation::lockOf(db, *day))
+        return fail(QStringLiteral("インポートに失敗しました。棚卸データは取り込まれていません。\n")
+                    + Finalisation::refusal(*lock));
     const std::optional<bool> exists = linesExistOn(db, *day);
     if (!exists)
         return fail(QStringLiteral("データベースの読み込みに失敗しました。"));
