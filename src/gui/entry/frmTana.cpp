@@ -20,6 +20,7 @@
 #include "gui/widgets/DatePicker.h"
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/FinalisedMark.h"
+#include "gui/widgets/GridColumns.h"
 #include "gui/widgets/InputMethodGuard.h"
 #include "gui/widgets/LookupCombo.h"
 #include "gui/widgets/Named.h"
@@ -174,11 +175,7 @@ void frmTana::buildControls()
 
     dgdSub = named(new QTableView(this), "dgdSub");
     dgdSub->setModel(m_lines);
-    dgdSub->setSelectionBehavior(QAbstractItemView::SelectRows);
-    dgdSub->setSelectionMode(QAbstractItemView::SingleSelection);
-    dgdSub->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    dgdSub->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    dgdSub->verticalHeader()->setDefaultSectionSize(twipsToPixels(360, logicalDpiY()));
+    setUpLineGrid(dgdSub, QAbstractItemView::NoEditTriggers, false);
     for (int c : { 0, 1, 2 })
         dgdSub->setColumnHidden(c, true);
     dgdSub->setColumnWidth(3, twipsToPixels(3800, dpi));

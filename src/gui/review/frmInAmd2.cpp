@@ -108,13 +108,9 @@ void frmInAmd2::buildControls()
     auto* Frame2 = named(new QGroupBox(this), "Frame2");
     dgdSub = named(new QTableView(Frame2), "dgdSub");
     dgdSub->setModel(m_lines);
-    dgdSub->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), dgdSub->font().pointSize()));
-    dgdSub->setSelectionBehavior(QAbstractItemView::SelectRows);
-    dgdSub->setSelectionMode(QAbstractItemView::SingleSelection);
-    dgdSub->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                            | QAbstractItemView::AnyKeyPressed);
-    dgdSub->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    dgdSub->verticalHeader()->setDefaultSectionSize(twipsToPixels(360, logicalDpiY()));
+    setUpLineGrid(dgdSub,
+                  QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                      | QAbstractItemView::AnyKeyPressed);
     layOutColumns(dgdSub, WholeLineTwips, WholeLineAmountColumn);
     takesNumbersOnlyInNumberCells(dgdSub);
     Command3 = named(new QPushButton(QStringLiteral("更新(&U)"), Frame2), "Command3");

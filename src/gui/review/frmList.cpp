@@ -95,12 +95,7 @@ void frmList::buildControls()
 
     auto* Frame2 = named(new QGroupBox(this), "Frame2");
     dgdSub = named(new QTableView(Frame2), "dgdSub");
-    dgdSub->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), dgdSub->font().pointSize()));
-    dgdSub->setSelectionBehavior(QAbstractItemView::SelectRows);
-    dgdSub->setSelectionMode(QAbstractItemView::SingleSelection);
-    dgdSub->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    dgdSub->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    dgdSub->verticalHeader()->setDefaultSectionSize(twipsToPixels(360, logicalDpiY()));
+    setUpLineGrid(dgdSub);
     auto* grid = new QVBoxLayout(Frame2);
     grid->addWidget(dgdSub);
 

@@ -102,13 +102,8 @@ void frmRireki::buildControls()
     auto* Frame2 = named(new QGroupBox(this), "Frame2");
     dgdRireki = named(new QTableView(Frame2), "dgdRireki");
     dgdRireki->setModel(m_entries);
-    dgdRireki->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), dgdRireki->font().pointSize()));
-    dgdRireki->setSelectionBehavior(QAbstractItemView::SelectRows);
-    dgdRireki->setSelectionMode(QAbstractItemView::SingleSelection);
-    dgdRireki->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpLineGrid(dgdRireki);
     dgdRireki->setWordWrap(false);
-    dgdRireki->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    dgdRireki->verticalHeader()->setDefaultSectionSize(twipsToPixels(360, logicalDpiY()));
     dgdRireki->horizontalHeader()->setStretchLastSection(true);
     layOutColumns(dgdRireki, ColumnTwips);
     auto* grid = new QVBoxLayout(Frame2);

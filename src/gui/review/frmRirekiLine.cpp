@@ -8,6 +8,7 @@
 #include "core/app/Twips.h"
 #include "core/app/WaitCursor.h"
 #include "core/history/HistorySearch.h"
+#include "gui/widgets/GridColumns.h"
 #include "gui/widgets/Named.h"
 
 #include <QHBoxLayout>
@@ -71,12 +72,9 @@ frmRirekiLine::frmRirekiLine(qint64 lineId, const QList<ChangeHistory::Entry>& e
     dgdRireki->setHorizontalHeaderLabels({ QStringLiteral("日時"), QStringLiteral("端末"), QStringLiteral("種類"),
                                            QStringLiteral("項目"), QStringLiteral("変更前"),
                                            QStringLiteral("変更後") });
-    dgdRireki->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), dgdRireki->font().pointSize()));
-    dgdRireki->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    dgdRireki->setSelectionBehavior(QAbstractItemView::SelectRows);
+    setUpLineGrid(dgdRireki);
     dgdRireki->setWordWrap(false);
     dgdRireki->verticalHeader()->hide();
-    dgdRireki->verticalHeader()->setDefaultSectionSize(twipsToPixels(360, logicalDpiY()));
     dgdRireki->horizontalHeader()->setStretchLastSection(true);
     for (const ChangeHistory::Entry& e : entries) {
         const QList<QStringList> changes = changesOf(e);

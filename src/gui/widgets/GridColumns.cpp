@@ -5,8 +5,20 @@
 #include "core/app/Twips.h"
 #include "gui/widgets/AmountColumn.h"
 
+#include <QFont>
 #include <QHeaderView>
 #include <QTableView>
+
+void setUpLineGrid(QTableView* grid, QAbstractItemView::EditTriggers edits, bool listFace)
+{
+    if (listFace)
+        grid->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), grid->font().pointSize()));
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(edits);
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->verticalHeader()->setDefaultSectionSize(twipsToPixels(360, grid->logicalDpiY()));
+}
 
 void layOutColumns(QTableView* grid, const QList<int>& twips, int amountColumn)
 {

@@ -2,9 +2,16 @@
 // Copyright (C) 2026 The Kotrina developers
 #pragma once
 
+#include <QAbstractItemView>
 #include <QList>
 
 class QTableView;
+
+// Sets a grid of lines up as every list of lines shows them: whole rows, one at a time, rows
+// 360 twips high, in the lists' face ＭＳ Ｐゴシック unless the grid keeps the window's;
+// edited only as edits say.
+void setUpLineGrid(QTableView* grid, QAbstractItemView::EditTriggers edits = QAbstractItemView::NoEditTriggers,
+                   bool listFace = true);
 
 // Lays out a grid's columns from widths in twips, the first width for column 0: a width of
 // 0 hides the column, columns past the list keep the grid's default width. The amount
