@@ -12,6 +12,7 @@
 #include "gui/masters/frmInShohin.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -114,7 +115,8 @@ int main(int argc, char* argv[])
 {
     drawOffscreenUnlessTold();
     QApplication app(argc, argv);
-    const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-codes.idb");
+    const QString path
+        = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::temp().filePath(QStringLiteral("bench-codes.idb"));
     if (!ensureFile(path))
         return 1;
     BenchSession session;
