@@ -9,13 +9,11 @@
 #include "core/history/Finalisation.h"
 #include "core/lines/LineChecks.h"
 #include "core/lines/LineRegistration.h"
-#include "core/lines/LinesModel.h"
 #include "core/store/FileOps.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -171,24 +169,6 @@ private slots:
             QVERIFY(!FileOps::deleteData(db, item, &error));
             QCOMPARE(error, refusal);
         }
-        // The correction screen's grid: neither a field of the line nor a line moved into the date.
-        LinesModel model;
-        model.setDatabase(&db);
-        model.setEditable(true);
-        QVERIFY(model.selectDate(Day));
-        QSignalSpy refused(&model, &LinesModel::editRefused);
-        QVERIFY(!model.setData(model.index(0, 4), u"99"_qs));
-        QCOMPARE(refused.size(), 1);
-        QCOMPARE(refused.at(0).at(0).toString(), refusal);
-        QVERIFY(model.selectDate(Day.addDays(1)));
-        int dateColumn = -1;
-        for (int c = 0; c < model.columnCount(); ++c) {
-            if (model.headerData(c, Qt::Horizontal).toString() == u"日付")
-                dateColumn = c;
-        }
-        QVERIFY(dateColumn >= 0);
-        QVERIFY(!model.setData(model.index(0, dateColumn), u"2026/03/31"_qs));
-        QCOMPARE(refused.size(), 2);
         QCOMPARE(sqlite3(file, uR"(DELETE FROM "棚卸マスター" WHERE "日付" = '2026-03-31')"_qs) != 0, true);
         QCOMPARE(sqlite3(file, uR"(INSERT INTO "棚卸マスター" ("日付", "品名") VALUES ('2026-03-31', 'x'))"_qs) != 0,
                  true);

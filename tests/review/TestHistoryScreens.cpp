@@ -8,6 +8,7 @@
 #include "TestRegistry.h"
 #include "TestSession.h"
 #include "core/history/HistoryListModel.h"
+#include "core/store/HistoryTrail.h"
 #include "gui/review/frmInAmd2.h"
 #include "gui/review/frmRireki.h"
 #include "gui/widgets/LookupCombo.h"
@@ -134,6 +135,8 @@ void TestHistoryScreens::aCorrectionShowsInTheLinesHistory()
     QCOMPARE(lastTwo[0].mid(2), (QStringList { u"変更"_qs, u"数量"_qs, u"3"_qs, u"8"_qs }));
     QCOMPARE(lastTwo[1].mid(2), (QStringList { u"変更"_qs, u"単位"_qs, u"個"_qs, u"袋"_qs }));
     QVERIFY(!lastTwo[0][0].isEmpty());
+    // Written through the grid by this program, not counted as another program's.
+    QCOMPARE(lastTwo[1][1], HistoryTrail::station());
     // The added line's rows hold its values after, nothing before.
     const auto added = std::find_if(rows.cbegin(), rows.cend(), [](const QStringList& r) { return r[3] == u"品名"; });
     QVERIFY(added != rows.cend());

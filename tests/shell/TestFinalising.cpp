@@ -259,10 +259,12 @@ void TestFinalising::finalisedDateRefusesEveryChangeInTheScreens()
         QVERIFY(ScreenTest::editCell(grid, 0, 4, u"9"_qs));
         QVERIFY(ScreenTest::clickCell(grid, 1, 3));
         click(correction, "cmdMasterCancel");
+        // A line of the other date is not moved into the finalised one either.
+        QVERIFY(ScreenTest::editCell(grid, 30, 1, u"2026/03/31"_qs));
         QVERIFY(ScreenTest::editCell(grid, 30, 4, u"9"_qs));
     };
     m.trigger("Command19");
-    QCOMPARE(m.prompter.texts(), QStringList(2, refusal));
+    QCOMPARE(m.prompter.texts(), QStringList(3, refusal));
     QCOMPARE(lineField(db, 31, "数量").toDouble(), 9.0);
 
     // The import of lines refuses the date before it asks or reads the file.
