@@ -8,6 +8,7 @@
 #include "core/app/WaitCursor.h"
 #include "core/history/Finalisation.h"
 #include "core/lines/LineChecks.h"
+#include "gui/printing/SheetCategoryCheck.h"
 #include "gui/widgets/DatePicker.h"
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/FinalisedMark.h"
@@ -91,28 +92,6 @@ Layout DialogKakutei::layout() const
     return StocktakingSheet::layoutFromName(Combo1->currentText()).value_or(Layout::Original);
 }
 
-bool DialogKakutei::moveLinesWithoutCategory()
-{
-    // The sheet's print asks the same before it prints every category: a line whose category is
-    // gone would be missing from the sheet that is filed.
-    const Database& db = m_state.DatabaseConnection;
-    const std::optional<int> unmatched = markLinesWithoutCategory(db, date());
-    if (!unmatched || *unmatched == 0)
-        return true;
-    if (!m_state.prompter.ask(QStringLiteral("項目/分類が登録された項目に属さない棚卸かあります。"
-                                             "項目/分類を「未区分」に変更しますか？"))) {
-        m_state.prompter.notice(QStringLiteral("棚卸表作成を中止し棚卸表訂正を行ってください。"));
-        return false;
-    }
-    QString error;
-    if (!moveMarkedLinesToNoCategory(db, date(), &error)) {
-        m_state.prompter.notice(error.isEmpty() ? QStringLiteral("データベースの接続に失敗しました。") : error,
-                                Prompter::Icon::Exclamation);
-        return false;
-    }
-    return true;
-}
-
 void DialogKakutei::finalise()
 {
     const Database& db = m_state.DatabaseConnection;
@@ -121,7 +100,7 @@ void DialogKakutei::finalise()
         m_state.prompter.notice(Finalisation::refusal(*lock), Prompter::Icon::Exclamation);
         return;
     }
-    if (!moveLinesWithoutCategory())
+    if (!moveLinesWithoutCategoryAsked(m_state, date()))
         return;
 
     Finalisation::Options options;

@@ -32,7 +32,6 @@ protected:
 
 private:
     void finalise();
-    bool moveLinesWithoutCategory();
 
     AppState& m_state;
     QDateEdit* DTPicker1;

@@ -8,6 +8,7 @@
 #include "core/lines/LineChecks.h"
 #include "core/printing/SheetText.h"
 #include "gui/printing/CategoryChoice.h"
+#include "gui/printing/SheetCategoryCheck.h"
 #include "gui/widgets/DatePicker.h"
 #include "gui/widgets/Named.h"
 
@@ -83,32 +84,11 @@ bool DialogTanaMoto1::layoutAllowsChoice()
     return false;
 }
 
-bool DialogTanaMoto1::checkCategories()
-{
-    const Database& db = m_state.DatabaseConnection;
-    const std::optional<int> unmatched = markLinesWithoutCategory(db, date());
-    if (!unmatched || *unmatched == 0)
-        return true;
-    if (!m_state.prompter.ask(QStringLiteral("項目/分類が登録された項目に属さない棚卸かあります。"
-                                             "項目/分類を「未区分」に変更しますか？"))) {
-        m_state.prompter.notice(QStringLiteral("棚卸表作成を中止し棚卸表訂正を行ってください。"));
-        return false;
-    }
-    QString error;
-    if (!moveMarkedLinesToNoCategory(db, date(), &error) && !error.isEmpty()) {
-        // A finalised date keeps the lines it was filed with: the move is refused, and a sheet
-        // without those lines is not printed.
-        m_state.prompter.notice(error, Prompter::Icon::Exclamation);
-        return false;
-    }
-    return true;
-}
-
 bool DialogTanaMoto1::prepare(Output)
 {
     m_document.reset();
     const bool all = Frame1->all();
-    if (all && !checkCategories())
+    if (all && !moveLinesWithoutCategoryAsked(m_state, date()))
         return false;
     const Database& db = m_state.DatabaseConnection;
     if (StocktakingSheet::lineCount(db, date()).value_or(0) == 0) {

@@ -39,7 +39,6 @@ private:
     void enableByLayout();
     // The continuous form prints every category; false when one category was chosen with it.
     bool layoutAllowsChoice();
-    bool checkCategories();
     StocktakingSheet::Layout layout() const;
 
     std::optional<StocktakingSheet::Document> m_document;
