@@ -16,6 +16,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <algorithm>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -113,6 +114,20 @@ bool prepareServer(QSqlDatabase& db, const QString& uri, QString* error)
     for (const auto& [key, value] : server->options) {
         if (key != u"application_name")
             options << key + QLatin1Char('=') + quotedOption(value);
+    }
+    // A server out of reach is given up within seconds, not left to the system's TCP
+    // timeouts (minutes to hours): connecting, a connection gone quiet, data not taken.
+    // The URI may say otherwise.
+    const QList<std::pair<const char*, const char*>> patience = { { "connect_timeout", "10" },
+                                                                  { "keepalives_idle", "30" },
+                                                                  { "keepalives_interval", "10" },
+                                                                  { "keepalives_count", "3" },
+                                                                  { "tcp_user_timeout", "30000" } };
+    for (const auto& [key, value] : patience) {
+        const bool given = std::any_of(server->options.cbegin(), server->options.cend(),
+                                       [key = key](const auto& option) { return option.first == QLatin1String(key); });
+        if (!given)
+            options << QLatin1String(key) + QLatin1Char('=') + QLatin1String(value);
     }
     db.setConnectOptions(options.join(QLatin1Char(';')));
     return true;
@@ -621,6 +636,10 @@ bool Database::exec(const QString& sql, const QVariantList& values, QString* err
         return exec(sql, values, error) && transaction.commit(error);
     }
     QSqlQuery q(connection());
+    // Without values the statement runs as it is: a server prepares what is prepared, and
+    // it prepares no CREATE, DROP or ALTER.
+    if (values.isEmpty())
+        return q.exec(sql) || fail(error, q.lastError().text());
     if (!q.prepare(sql))
         return fail(error, q.lastError().text());
     for (const QVariant& v : values)
