@@ -535,13 +535,12 @@ bool Database::catchUpIds(QString* error) const
     if (m_engine == Engine::Sqlite)
         return true;
     QSqlQuery q(connection());
-    for (Table table : { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani }) {
+    for (const auto& [table, column] : ServerSchema::numberedColumns()) {
         // setval's false: the next number handed out is the one given, the largest ID + 1.
-        const QString sql
-            = QStringLiteral(R"(SELECT setval('"%1"', GREATEST(
+        const QString sql = QStringLiteral(R"(SELECT setval('"%1"', GREATEST(
                 (SELECT COALESCE(MAX("%2"), 0) FROM "%3") + 1,
                 (SELECT last_value + CASE WHEN is_called THEN 1 ELSE 0 END FROM "%1")), false))")
-                  .arg(Schema::sequenceName(tableName(table), idColumn(table)), idColumn(table), tableName(table));
+                                .arg(Schema::sequenceName(table, column), column, table);
         if (!q.exec(sql))
             return fail(error, q.lastError().text());
     }
