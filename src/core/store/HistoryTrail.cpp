@@ -251,7 +251,9 @@ QStringList serverStatements()
     // Every row of the history, whoever writes it, waits for the chain's lock and then takes
     // the next number; the station is the one this program set for its transaction, none for
     // another program's (marked as outside and sealed by the next commit or opening here).
-    statements << QStringLiteral(R"(ALTER TABLE "変更履歴" ALTER COLUMN "端末"
+    // (A number drawn from a sequence would be taken before the lock, out of commit order.)
+    statements << QStringLiteral(R"(ALTER TABLE "変更履歴" ALTER COLUMN "番号" DROP DEFAULT)")
+               << QStringLiteral(R"(ALTER TABLE "変更履歴" ALTER COLUMN "端末"
         SET DEFAULT NULLIF(current_setting('%1', true), ''))")
                       .arg(QString::fromLatin1(StationSetting))
                << function(QStringLiteral("変更履歴_番号"),
