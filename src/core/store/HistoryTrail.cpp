@@ -382,8 +382,11 @@ QStringList serverStatements()
 
 namespace HistoryTrail {
 
-QStringList createStatements()
+QStringList createStatements(Engine engine)
 {
+    // The server's history triggers are not built here yet.
+    if (engine == Engine::Postgres)
+        return {};
     const QString stamp = now();
     QStringList statements;
     statements << QStringLiteral(R"(CREATE TABLE "変更履歴" (
