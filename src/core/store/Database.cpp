@@ -76,7 +76,9 @@ void setBusyTimeout(const QSqlDatabase& db, int ms)
 PGconn* serverHandle(const QSqlDatabase& db)
 {
     const QVariant handle = db.isOpen() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+    // Qt names the type as the compiler spells it: PGconn is libpq's struct pg_conn.
+    if (!handle.isValid()
+        || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
         return nullptr;
     return *static_cast<PGconn* const*>(handle.constData());
 }
@@ -210,6 +212,7 @@ bool Database::openServer(const QString& uri, QString* error, Access access)
     const QString name = nextConnectionName();
     bool ok = false;
     bool nameIndexes = false;
+    bool history = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
         if (prepareServer(db, uri, error)) {
@@ -225,6 +228,12 @@ bool Database::openServer(const QString& uri, QString* error, Access access)
         if (ok && !readOnly && Schema::upgrade(db, error) == Schema::Upgrade::Failed)
             ok = false;
         nameIndexes = ok && Schema::hasNameIndexes(db);
+        history = ok && Schema::version(db) >= Schema::HistoryVersion && HistoryTrail::hasHistory(db);
+        // As for a file: what another program wrote is marked and sealed now.
+        if (history && !readOnly) {
+            HistoryTrail::restoreTriggers(db);
+            HistoryTrail::sealOutside(db);
+        }
         if (!ok)
             db.close();
     }
@@ -238,7 +247,7 @@ bool Database::openServer(const QString& uri, QString* error, Access access)
     m_server = uri;
     m_path = DatabaseName::display(uri);
     m_nameIndexes = nameIndexes;
-    m_history = false;
+    m_history = history;
     m_upgrade = Schema::Upgrade::NotNeeded;
     m_readOnly = access == Access::ReadOnly;
     return true;

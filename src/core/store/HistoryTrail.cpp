@@ -29,7 +29,7 @@ const char* const LineColumns[]
 
 bool onServer(const QSqlDatabase& db)
 {
-    return db.driverName() == QLatin1String("QPSQL");
+    return engineOf(db) == Engine::Postgres;
 }
 
 QString now()
@@ -384,9 +384,8 @@ namespace HistoryTrail {
 
 QStringList createStatements(Engine engine)
 {
-    // The server's history triggers are not built here yet.
     if (engine == Engine::Postgres)
-        return {};
+        return serverStatements();
     const QString stamp = now();
     QStringList statements;
     statements << QStringLiteral(R"(CREATE TABLE "変更履歴" (
@@ -615,7 +614,7 @@ bool restoreTriggers(const QSqlDatabase& db, QStringList* restored, QString* err
         present << q.value(0).toString();
     q.finish();
     static const QRegularExpression named(QStringLiteral(R"re(^CREATE TRIGGER "([^"]+)")re"));
-    const QStringList statements = server ? serverStatements() : createStatements();
+    const QStringList statements = createStatements(engineOf(db));
     QStringList missing;
     for (const QString& statement : statements) {
         const QRegularExpressionMatch m = named.match(statement);
@@ -624,9 +623,10 @@ bool restoreTriggers(const QSqlDatabase& db, QStringList* restored, QString* err
     }
     if (missing.isEmpty())
         return true;
-    // On the server a trigger runs a function, which may have gone with it: they are made again first.
+    // On the server a trigger runs a function, which may have gone with it: the functions and
+    // the columns' settings are made again first.
     for (const QString& statement : statements) {
-        if (server && statement.startsWith(QLatin1String("CREATE OR REPLACE FUNCTION")) && !q.exec(statement))
+        if (server && !statement.startsWith(QLatin1String("CREATE TRIGGER")) && !q.exec(statement))
             return fail(error, q.lastError().text());
     }
     for (const QString& statement : missing) {
