@@ -299,6 +299,71 @@ private slots:
                     .contains(QString::fromUtf8(HistoryTrail::LockedByTrigger)));
     }
 
+    // Many lines written at once by this program (an import) are one entry; other stations
+    // go on recording meanwhile; a date another station finalised before the entry is written
+    // refuses it (on a file the write lock keeps the other station out until the commit).
+    void aBulkChangeIsOneEntry()
+    {
+        TestEnvironment env;
+        const QString name = freshDatabase(env);
+        Database db;
+        QVERIFY(db.open(name));
+        Database other;
+        QVERIFY(other.open(name));
+        const auto bulkWrite = [&](const QString& day, int lines, QString* error) {
+            Transaction transaction(db);
+            HistoryTrail::BulkChange bulk(db.connection());
+            if (!transaction.isActive() || !bulk.isActive())
+                return false;
+            for (const QString& sql : HistoryTrail::suspendLineTriggers(db.connection())) {
+                if (!db.exec(sql, {}, error))
+                    return false;
+            }
+            for (int i = 0; i < lines; ++i) {
+                if (!db.exec(
+                        uR"(INSERT INTO "棚卸マスター" ("ID", "日付", "品名", "単価", "価格") VALUES (?, ?, ?, 10, 10))"_qs,
+                        { db.nextId(Table::Tana), day, u"取込%1"_qs.arg(i) }, error))
+                    return false;
+            }
+            // Another station's line while the lines go in: recorded as ever on a server.
+            if (db.engine() == Engine::Postgres && !registerLine(other, lineOf(u"別端末"_qs), error))
+                return false;
+            for (const QString& sql : HistoryTrail::resumeLineTriggers(db.connection())) {
+                if (!db.exec(sql, {}, error))
+                    return false;
+            }
+            return bulk.finish(QString::fromUtf8(HistoryTrail::KindImported), day,
+                               uR"({"ファイル": "棚卸.txt", "行数": %1})"_qs.arg(lines), error)
+                && transaction.commit(error);
+        };
+        QString error;
+        QVERIFY2(bulkWrite(u"2026-03-31"_qs, 3, &error), qPrintable(error));
+        QVERIFY(registerLine(db, lineOf(u"りんご"_qs)));
+        QList<ChangeHistory::Entry> entries = entriesOf(db);
+        QCOMPARE(entries.size(), db.engine() == Engine::Postgres ? 3 : 2);
+        const ChangeHistory::Entry& imported = entries[db.engine() == Engine::Postgres ? 1 : 0];
+        QCOMPARE(imported.kind, ChangeHistory::Kind::Imported);
+        QCOMPARE(ChangeHistory::describe(imported), u"棚卸.txt（3 行）"_qs);
+        QCOMPARE(imported.station, HistoryTrail::station());
+        QCOMPARE(entries.last().newValues.value(u"品名"_qs).toString(), u"りんご"_qs);
+        for (const ChangeHistory::Entry& e : entries)
+            QVERIFY(e.sealed);
+
+        if (db.engine() == Engine::Postgres) {
+            // The other station finalises the date while this one is writing into it.
+            Transaction transaction(db);
+            HistoryTrail::BulkChange bulk(db.connection());
+            QVERIFY(db.exec(HistoryTrail::suspendLineTriggers(db.connection()).constFirst()));
+            QVERIFY(db.exec(uR"(INSERT INTO "棚卸マスター" ("ID", "日付", "品名") VALUES (?, '2026-03-31', '遅れ'))"_qs,
+                            { db.nextId(Table::Tana) }));
+            const Finalisation::Outcome done = Finalisation::finalise(other, Day, {});
+            QVERIFY2(done.status == Finalisation::Outcome::Status::Done, qPrintable(done.message));
+            QVERIFY(!bulk.finish(QString::fromUtf8(HistoryTrail::KindImported), u"2026-03-31"_qs, u"{}"_qs, &error));
+            QCOMPARE(error, QString::fromUtf8(HistoryTrail::LockedByTrigger));
+        }
+        QVERIFY(!Finalisation::verify(db, Day).historyBroken);
+    }
+
     // Codes are found, added, refused on another product, replaced and removed; they go with
     // their product; `kotrina codes` lists and adds them.
     void codesOfProducts()
