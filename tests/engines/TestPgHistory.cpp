@@ -177,6 +177,17 @@ private slots:
         QCOMPARE(entries[1].newValues, (QVariantMap { { u"数量"_qs, 3 } }));
         QCOMPARE(entries[3].lineId, 99);
         QVERIFY(!Finalisation::verify(db, Day).historyBroken);
+
+        // A trigger another program took away is put back at the next opening.
+        const QString drop = db.engine() == Engine::Postgres
+            ? uR"(DROP TRIGGER "棚卸マスター_履歴削除" ON "棚卸マスター")"_qs
+            : uR"(DROP TRIGGER "棚卸マスター_履歴削除")"_qs;
+        db.close();
+        QCOMPARE(outside(name, { drop }), QString());
+        QVERIFY(db.open(name));
+        QCOMPARE(outside(name, { uR"(DELETE FROM "棚卸マスター" WHERE "ID" = 99)"_qs }), QString());
+        QCOMPARE(entriesOf(db).size(), 5);
+        QCOMPARE(entriesOf(db).constLast().kind, ChangeHistory::Kind::Deleted);
     }
 
     // Two stations register and correct lines at the same moment while another program
