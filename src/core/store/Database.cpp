@@ -16,6 +16,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <algorithm>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -113,6 +114,20 @@ bool prepareServer(QSqlDatabase& db, const QString& uri, QString* error)
     for (const auto& [key, value] : server->options) {
         if (key != u"application_name")
             options << key + QLatin1Char('=') + quotedOption(value);
+    }
+    // A server out of reach is given up within seconds, not left to the system's TCP
+    // timeouts (minutes to hours): connecting, a connection gone quiet, data not taken.
+    // The URI may say otherwise.
+    const QList<std::pair<const char*, const char*>> patience = { { "connect_timeout", "10" },
+                                                                  { "keepalives_idle", "30" },
+                                                                  { "keepalives_interval", "10" },
+                                                                  { "keepalives_count", "3" },
+                                                                  { "tcp_user_timeout", "30000" } };
+    for (const auto& [key, value] : patience) {
+        const bool given = std::any_of(server->options.cbegin(), server->options.cend(),
+                                       [key = key](const auto& option) { return option.first == QLatin1String(key); });
+        if (!given)
+            options << QLatin1String(key) + QLatin1Char('=') + QLatin1String(value);
     }
     db.setConnectOptions(options.join(QLatin1Char(';')));
     return true;
@@ -249,8 +264,9 @@ bool Database::openServer(const QString& uri, QString* error, Access access)
         if (ok && !readOnly && Schema::upgrade(db, error) == Schema::Upgrade::Failed)
             ok = false;
         nameIndexes = ok && Schema::hasNameIndexes(db);
-        history = ok && Schema::version(db) >= Schema::HistoryVersion && HistoryTrail::hasHistory(db);
-        // As for a file: what another program wrote is marked and sealed now.
+        // The history as on a file: where the database keeps one, what was written around
+        // the program is marked and sealed at the opening.
+        history = ok && HistoryTrail::hasHistory(db);
         if (history && !readOnly) {
             HistoryTrail::restoreTriggers(db);
             HistoryTrail::sealOutside(db);
@@ -527,13 +543,12 @@ bool Database::catchUpIds(QString* error) const
     if (m_engine == Engine::Sqlite)
         return true;
     QSqlQuery q(connection());
-    for (Table table : { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani }) {
+    for (const auto& [table, column] : ServerSchema::numberedColumns()) {
         // setval's false: the next number handed out is the one given, the largest ID + 1.
-        const QString sql
-            = QStringLiteral(R"(SELECT setval('"%1"', GREATEST(
+        const QString sql = QStringLiteral(R"(SELECT setval('"%1"', GREATEST(
                 (SELECT COALESCE(MAX("%2"), 0) FROM "%3") + 1,
                 (SELECT last_value + CASE WHEN is_called THEN 1 ELSE 0 END FROM "%1")), false))")
-                  .arg(Schema::sequenceName(tableName(table), idColumn(table)), idColumn(table), tableName(table));
+                                .arg(Schema::sequenceName(table, column), column, table);
         if (!q.exec(sql))
             return fail(error, q.lastError().text());
     }
@@ -629,6 +644,10 @@ bool Database::exec(const QString& sql, const QVariantList& values, QString* err
         return exec(sql, values, error) && transaction.commit(error);
     }
     QSqlQuery q(connection());
+    // Without values the statement runs as it is: a server prepares what is prepared, and
+    // it prepares no CREATE, DROP or ALTER.
+    if (values.isEmpty())
+        return q.exec(sql) || fail(error, q.lastError().text());
     if (!q.prepare(sql))
         return fail(error, q.lastError().text());
     for (const QVariant& v : values)

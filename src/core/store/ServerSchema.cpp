@@ -21,6 +21,16 @@ QString triggerName(const QString& table)
 
 namespace ServerSchema {
 
+QList<std::pair<QString, QString>> numberedColumns()
+{
+    QList<std::pair<QString, QString>> columns;
+    for (Table table : { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani })
+        columns.append({ tableName(table), idColumn(table) });
+    columns.append({ QStringLiteral("変更履歴"), QStringLiteral("番号") });
+    columns.append({ QStringLiteral("棚卸確定"), QStringLiteral("番号") });
+    return columns;
+}
+
 QStringList notifiedTables()
 {
     return { tableName(Table::Tana),    tableName(Table::Koumoku),    tableName(Table::Shohin),
@@ -42,6 +52,17 @@ QStringList notifyStatements()
     return statements;
 }
 
+QString engineName(const QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    const QString version
+        = q.exec(QStringLiteral("SHOW server_version")) && q.next() ? q.value(0).toString() : QString();
+    // Debian's builds add their own words after the number: "15.18 (Debian 15.18-0+deb12u1)".
+    const QString number = version.section(QLatin1Char(' '), 0, 0);
+    return number.isEmpty() ? QStringLiteral("PostgreSQL") : QStringLiteral("PostgreSQL ") + number;
+}
+
 QStringList problems(QSqlDatabase& db)
 {
     QString error;
@@ -50,19 +71,18 @@ QStringList problems(QSqlDatabase& db)
     QStringList found;
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    for (Table table : { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani }) {
-        const QString sequence = Schema::sequenceName(tableName(table), idColumn(table));
+    for (const auto& [table, column] : numberedColumns()) {
         // The number the sequence hands out next against the largest ID there is.
         const QString sql = QStringLiteral(R"(SELECT (SELECT last_value + CASE WHEN is_called THEN 1 ELSE 0 END
                 FROM "%1"), (SELECT COALESCE(MAX("%2"), 0) FROM "%3"))")
-                                .arg(sequence, idColumn(table), tableName(table));
+                                .arg(Schema::sequenceName(table, column), column, table);
         if (!q.exec(sql) || !q.next()) {
-            found << QStringLiteral("%1 のIDの採番を読めません（%2）。").arg(tableName(table), q.lastError().text());
+            found << QStringLiteral("%1 のIDの採番を読めません（%2）。").arg(table, q.lastError().text());
             continue;
         }
         if (q.value(0).toLongLong() <= q.value(1).toLongLong())
             found << QStringLiteral("%1 のIDの採番（次は %2）が、最大のID %3 より後になっていません。")
-                         .arg(tableName(table))
+                         .arg(table)
                          .arg(q.value(0).toLongLong())
                          .arg(q.value(1).toLongLong());
         q.finish();
