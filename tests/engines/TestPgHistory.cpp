@@ -206,11 +206,15 @@ private slots:
             for (int i = 0; i < PerStation; ++i) {
                 const QString product = u"品%1-%2"_qs.arg(number).arg(i);
                 // A file takes one writer at a time: a station that meets another's write tries again.
-                for (int attempt = 0; attempt < 100; ++attempt) {
-                    if (const std::optional<RegisteredLine> line = registerLine(db, lineOf(product))) {
-                        if (db.exec(uR"(UPDATE "棚卸マスター" SET "数量" = 11, "価格" = 1320 WHERE "ID" = ?)"_qs,
-                                    { line->lineId }))
-                            ++written;
+                std::optional<RegisteredLine> line;
+                for (int attempt = 0; attempt < 100 && !line; ++attempt) {
+                    if (!(line = registerLine(db, lineOf(product))))
+                        QThread::msleep(3);
+                }
+                for (int attempt = 0; attempt < 100 && line; ++attempt) {
+                    if (db.exec(uR"(UPDATE "棚卸マスター" SET "数量" = 11, "価格" = 1320 WHERE "ID" = ?)"_qs,
+                                { line->lineId })) {
+                        ++written;
                         break;
                     }
                     QThread::msleep(3);

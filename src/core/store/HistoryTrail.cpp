@@ -3,6 +3,7 @@
 #include "core/store/HistoryTrail.h"
 
 #include "core/store/Database.h"
+#include "core/store/Schema.h"
 
 #include <QCryptographicHash>
 #include <QLocale>
@@ -251,7 +252,8 @@ QStringList serverStatements()
     // Every row of the history, whoever writes it, waits for the chain's lock and then takes
     // the next number; the station is the one this program set for its transaction, none for
     // another program's (marked as outside and sealed by the next commit or opening here).
-    // (A number drawn from a sequence would be taken before the lock, out of commit order.)
+    // The number comes from the table's sequence, but only under the lock: as the column's
+    // default it would be drawn before the lock, out of commit order.
     statements << QStringLiteral(R"(ALTER TABLE "変更履歴" ALTER COLUMN "番号" DROP DEFAULT)")
                << QStringLiteral(R"(ALTER TABLE "変更履歴" ALTER COLUMN "端末"
         SET DEFAULT NULLIF(current_setting('%1', true), ''))")
@@ -260,10 +262,12 @@ QStringList serverStatements()
                            QStringLiteral(R"(
     PERFORM pg_advisory_xact_lock(%1);
     IF NEW."番号" IS NULL THEN
-        NEW."番号" := COALESCE((SELECT MAX("番号") FROM "変更履歴"), 0) + 1;
+        NEW."番号" := nextval('"%2"');
     END IF;
     RETURN NEW;)")
-                               .arg(ChainLockKey))
+                               .arg(ChainLockKey)
+                               .arg(Schema::sequenceName(QString::fromUtf8(HistoryTrail::HistoryTable),
+                                                         QStringLiteral("番号"))))
                << QStringLiteral(R"(CREATE TRIGGER "変更履歴_番号" BEFORE INSERT ON "変更履歴"
         FOR EACH ROW EXECUTE FUNCTION "変更履歴_番号"())");
 
