@@ -271,7 +271,9 @@ QStringList serverStatements()
                << QStringLiteral(R"(CREATE TRIGGER "変更履歴_番号" BEFORE INSERT ON "変更履歴"
         FOR EACH ROW EXECUTE FUNCTION "変更履歴_番号"())");
 
-    // The locks of finalised dates.
+    // The locks of finalised dates. A bulk change of ours (a transaction marked as one) is
+    // checked once instead, when its entry is written under the chain's lock (BulkChange::finish):
+    // a check on every row of an import would take longer than writing the lines.
     statements << function(QStringLiteral("棚卸マスター_確定"),
                            QStringLiteral(R"(
     IF (TG_OP <> 'INSERT' AND %1) OR (TG_OP <> 'DELETE' AND %2) THEN
@@ -285,12 +287,14 @@ QStringList serverStatements()
                                     serverLocked(QStringLiteral(R"(NEW."日付")")),
                                     QString::fromUtf8(HistoryTrail::LockedByTrigger)))
                << QStringLiteral(R"(CREATE TRIGGER "棚卸マスター_確定追加" BEFORE INSERT ON "棚卸マスター"
-        FOR EACH ROW EXECUTE FUNCTION "棚卸マスター_確定"())")
+        FOR EACH ROW WHEN (%1) EXECUTE FUNCTION "棚卸マスター_確定"())")
+                      .arg(noBulk)
                << QStringLiteral(R"(CREATE TRIGGER "棚卸マスター_確定変更" BEFORE UPDATE ON "棚卸マスター"
-        FOR EACH ROW WHEN %1 EXECUTE FUNCTION "棚卸マスター_確定"())")
-                      .arg(serverChangedCondition())
+        FOR EACH ROW WHEN (%1 AND %2) EXECUTE FUNCTION "棚卸マスター_確定"())")
+                      .arg(noBulk, serverChangedCondition())
                << QStringLiteral(R"(CREATE TRIGGER "棚卸マスター_確定削除" BEFORE DELETE ON "棚卸マスター"
-        FOR EACH ROW EXECUTE FUNCTION "棚卸マスター_確定"())");
+        FOR EACH ROW WHEN (%1) EXECUTE FUNCTION "棚卸マスター_確定"())")
+                      .arg(noBulk);
 
     // The history of the lines. A statement that writes lines takes the chain's lock before it
     // touches a row, so two stations never wait for each other's lines and the lock at once.
@@ -493,7 +497,8 @@ const char* const LineTriggers[] = { "棚卸マスター_確定追加", "棚卸�
 QStringList suspendLineTriggers(const QSqlDatabase& db)
 {
     // On the server the triggers stay (dropping them would lock the lines of every station
-    // until the commit): the marker of this transaction keeps the history's from running.
+    // until the commit): the marker of this transaction keeps them from running, and
+    // BulkChange::finish checks the lock of the date once.
     if (onServer(db))
         return { setBulk(true) };
     QStringList statements;

@@ -111,8 +111,8 @@ private:
 // history, with its date checked unlocked inside that transaction: the statements that take the
 // triggers of the lines (history and locks) away, and those that put them back before the
 // commit. A rollback puts them back as well.
-// On the server the triggers stay and a marker of the transaction keeps the history's from
-// writing (the locks go on refusing).
+// On the server the triggers stay and a marker of the transaction keeps them from running;
+// BulkChange::finish then refuses the change when the date was finalised meanwhile.
 QStringList suspendLineTriggers(const QSqlDatabase& db);
 QStringList resumeLineTriggers(const QSqlDatabase& db);
 
