@@ -22,30 +22,35 @@ const QString Columns = QStringLiteral(R"(h."番号", h."時刻", h."種類", h.
 // A column of the line as it stood with the entry: the entry's own value, else the last value
 // an earlier entry of the line told (a change of the quantity names no product), else the
 // line as it is now.
-QString asItStood(const QString& column)
+QString asItStood(const QSqlDatabase& db, const QString& column, bool number)
 {
-    return QStringLiteral(R"(coalesce(json_extract(h."新値", '$.%1'), json_extract(h."旧値", '$.%1'),
-        (SELECT coalesce(json_extract(x."新値", '$.%1'), json_extract(x."旧値", '$.%1')) FROM "変更履歴" x
-            WHERE x."行ID" = h."行ID" AND x."番号" < h."番号"
-            AND coalesce(json_extract(x."新値", '$.%1'), json_extract(x."旧値", '$.%1')) IS NOT NULL
+    const auto member = [&](const QString& json) {
+        return number ? HistoryTrail::jsonNumber(db, json, column) : HistoryTrail::jsonText(db, json, column);
+    };
+    const QString told = QStringLiteral("coalesce(%1, %2)");
+    const QString byEntry = told.arg(member(QStringLiteral(R"(h."新値")")), member(QStringLiteral(R"(h."旧値")")));
+    const QString byEarlier = told.arg(member(QStringLiteral(R"(x."新値")")), member(QStringLiteral(R"(x."旧値")")));
+    return QStringLiteral(R"(coalesce(%2,
+        (SELECT %3 FROM "変更履歴" x
+            WHERE x."行ID" = h."行ID" AND x."番号" < h."番号" AND %3 IS NOT NULL
             ORDER BY x."番号" DESC LIMIT 1),
         (SELECT t."%1" FROM "棚卸マスター" t WHERE t."ID" = h."行ID")))")
-        .arg(column);
+        .arg(column, byEntry, byEarlier);
 }
 
-QString nameExpression()
+QString nameExpression(const QSqlDatabase& db)
 {
-    return asItStood(QStringLiteral("品名"));
+    return asItStood(db, QStringLiteral("品名"), false);
 }
 
-QString amountExpression()
+QString amountExpression(const QSqlDatabase& db)
 {
-    return asItStood(QStringLiteral("価格"));
+    return asItStood(db, QStringLiteral("価格"), true);
 }
 
-QString selectColumns()
+QString selectColumns(const QSqlDatabase& db)
 {
-    return Columns.arg(nameExpression(), amountExpression());
+    return Columns.arg(nameExpression(db), amountExpression(db));
 }
 
 Kind kindOf(const QString& name)
@@ -108,23 +113,23 @@ struct Where
     QVariantList values;
 };
 
-Where whereOf(const Filter& filter)
+Where whereOf(const QSqlDatabase& db, const Filter& filter)
 {
     Where w;
     const QString day = filter.date.toString(Qt::ISODate);
-    w.sql = QStringLiteral(
-        R"((h."日付" = ? OR json_extract(h."旧値", '$.日付') = ? OR (h."日付" IS NULL AND h."種類" = ?)))");
+    w.sql = QStringLiteral(R"((h."日付" = ? OR %1 = ? OR (h."日付" IS NULL AND h."種類" = ?)))")
+                .arg(HistoryTrail::jsonText(db, QStringLiteral(R"(h."旧値")"), QStringLiteral("日付")));
     w.values << day << day << QString::fromUtf8(HistoryTrail::KindBulkDeleted);
     if (!filter.nameText.isEmpty()) {
-        w.sql += QStringLiteral(R"( AND %1 LIKE ? ESCAPE '\')").arg(nameExpression());
+        w.sql += QStringLiteral(R"( AND %1 LIKE ? ESCAPE '\')").arg(nameExpression(db));
         w.values << TextRules::containsPattern(filter.nameText);
     }
     if (filter.minAmount) {
-        w.sql += QStringLiteral(" AND %1 >= ?").arg(amountExpression());
+        w.sql += QStringLiteral(" AND %1 >= ?").arg(amountExpression(db));
         w.values << *filter.minAmount;
     }
     if (filter.maxAmount) {
-        w.sql += QStringLiteral(" AND %1 <= ?").arg(amountExpression());
+        w.sql += QStringLiteral(" AND %1 <= ?").arg(amountExpression(db));
         w.values << *filter.maxAmount;
     }
     if (filter.from.isValid()) {
@@ -224,7 +229,7 @@ std::optional<QList<Entry>> ofLine(const Database& db, qint64 lineId)
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT %1 FROM "変更履歴" h WHERE h."行ID" = ? AND h."種類" IN (?, ?, ?)
         ORDER BY h."番号")")
-                  .arg(selectColumns()));
+                  .arg(selectColumns(db.connection())));
     q.addBindValue(lineId);
     q.addBindValue(QString::fromUtf8(HistoryTrail::KindInserted));
     q.addBindValue(QString::fromUtf8(HistoryTrail::KindChanged));
@@ -245,11 +250,11 @@ std::optional<QList<Entry>> page(const Database& db, const Filter& filter, qint6
     entries.reserve(qMin(limit, 1000));
     if (!readable(db))
         return std::nullopt;
-    const Where w = whereOf(filter);
+    const Where w = whereOf(db.connection(), filter);
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT %1 FROM "変更履歴" h WHERE h."番号" > ? AND %2 ORDER BY h."番号" LIMIT ?)")
-                  .arg(selectColumns(), w.sql));
+                  .arg(selectColumns(db.connection()), w.sql));
     q.addBindValue(afterNumber);
     for (const QVariant& value : w.values)
         q.addBindValue(value);
@@ -267,7 +272,7 @@ std::optional<qint64> count(const Database& db, const Filter& filter)
 {
     if (!readable(db))
         return std::nullopt;
-    const Where w = whereOf(filter);
+    const Where w = whereOf(db.connection(), filter);
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT count(*) FROM "変更履歴" h WHERE %1)").arg(w.sql));

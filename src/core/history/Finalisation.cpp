@@ -34,8 +34,6 @@ QDateTime storedTime(const QVariant& value)
     return QDateTime::fromString(value.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
 }
 
-const QString Now = QStringLiteral("strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime')");
-
 QString hexSha256(const QByteArray& bytes)
 {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
@@ -47,7 +45,8 @@ bool visitLines(const Database& db, QDate date, const std::function<void(const Q
     QStringList columns = ChangeHistory::columnOrder();
     QStringList selected;
     for (const QString& column : columns)
-        selected << QStringLiteral(R"(typeof("%1"), "%1")").arg(column);
+        selected << QStringLiteral(R"(%1, "%2")")
+                        .arg(HistoryTrail::valueType(db.connection(), QStringLiteral(R"("%1")").arg(column)), column);
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(R"(SELECT %1 FROM "棚卸マスター" WHERE "日付" = ? ORDER BY "ID")")
@@ -98,11 +97,14 @@ Record recordOf(const QSqlQuery& q)
     return r;
 }
 
-const QString RecordColumns
-    = QStringLiteral(R"(f."番号", f."日付", f."確定時刻", f."端末", f."様式", f."行数", f."合計",
+QString recordColumns(const QSqlDatabase& db)
+{
+    return QStringLiteral(R"(f."番号", f."日付", f."確定時刻", f."端末", f."様式", f."行数", f."合計",
     f."明細SHA256", f."PDFSHA256", length(f."PDF"), f."取消時刻", f."取消理由", f."取消端末",
     (SELECT h."番号" FROM "変更履歴" h WHERE h."種類" = '確定' AND h."日付" = f."日付"
-        AND json_extract(h."新値", '$.番号') = f."番号"))");
+        AND %1 = f."番号"))")
+        .arg(HistoryTrail::jsonNumber(db, QStringLiteral(R"(h."新値")"), QStringLiteral("番号")));
+}
 
 std::optional<qint64> countOf(const Database& db, const LineSelection& selection)
 {
@@ -182,7 +184,8 @@ std::optional<QList<Record>> records(const Database& db, QDate date)
         return std::nullopt;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral(R"(SELECT %1 FROM "棚卸確定" f WHERE f."日付" = ? ORDER BY f."番号")").arg(RecordColumns));
+    q.prepare(QStringLiteral(R"(SELECT %1 FROM "棚卸確定" f WHERE f."日付" = ? ORDER BY f."番号")")
+                  .arg(recordColumns(db.connection())));
     q.addBindValue(storedDate(date));
     if (!q.exec())
         return std::nullopt;
@@ -297,7 +300,7 @@ Outcome finalise(const Database& db, QDate date, const Options& options, const P
     QSqlQuery q(db.connection());
     q.prepare(QStringLiteral(R"(INSERT INTO "棚卸確定" ("日付", "確定時刻", "端末", "様式", "行数", "合計",
         "明細SHA256", "PDF", "PDFSHA256") VALUES (?, %1, ?, ?, ?, ?, ?, ?, ?))")
-                  .arg(Now));
+                  .arg(HistoryTrail::timeNow(db.connection())));
     for (const QVariant& value :
          QVariantList { storedDate(date), HistoryTrail::station(), StocktakingSheet::layoutName(options.layout), *lines,
                         *total, *hash, pdf, hexSha256(pdf) })
@@ -327,7 +330,7 @@ bool undo(const Database& db, QDate date, const QString& reason, QString* error)
     if (!transaction.isActive()
         || !db.exec(QStringLiteral(R"(UPDATE "棚卸確定" SET "取消時刻" = %1, "取消理由" = ?, "取消端末" = ?
             WHERE "番号" = ? AND "取消時刻" IS NULL)")
-                        .arg(Now),
+                        .arg(HistoryTrail::timeNow(db.connection())),
                     { reason.trimmed(), HistoryTrail::station(), lock->finalisation }, &engine)
         || !transaction.commit(&engine))
         return fail(error, QStringLiteral("確定を取り消せませんでした。\n") + engine);

@@ -428,7 +428,7 @@ bool ImportWriter::begin(qint64 expectedLines)
         // once it is found unlocked the lines' triggers step aside until the commit.
         if (QString refusal; HistoryTrail::refuseLocked(m_db, QDate::fromString(m_historyDay, Qt::ISODate), &refusal))
             return fail(refusal);
-        if (!runAll(HistoryTrail::suspendLineTriggers()))
+        if (!runAll(HistoryTrail::suspendLineTriggers(connection)))
             return false;
     }
     m_nextCategory = m_db.nextId(Table::Koumoku);
@@ -692,7 +692,7 @@ bool ImportWriter::commit()
                    + NameIndex::resumeStatements(Table::Shohin, m_firstProduct)))
         return false;
     QString error;
-    if (m_bulk && !runAll(HistoryTrail::resumeLineTriggers()))
+    if (m_bulk && !runAll(HistoryTrail::resumeLineTriggers(m_db.connection())))
         return false;
     if (m_bulk) {
         const QJsonObject note { { QStringLiteral("ファイル"), QFileInfo(m_historyFile).fileName() },

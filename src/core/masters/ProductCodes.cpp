@@ -40,6 +40,10 @@ bool hasCodes(const Database& db)
     return connection.isOpen() && Schema::version(connection) >= Schema::CodesVersion;
 }
 
+// A code row met on insert whose product is gone: it is taken over (see ownerOf).
+const QString OwnerGone
+    = QStringLiteral(R"(NOT EXISTS (SELECT 1 FROM "仕入商品" AS s WHERE s."品名ID" = "商品コード"."品名ID"))");
+
 // The product a code belongs to, with its name; nullopt when none. A code whose product
 // is gone (deleted by a program that dropped the trigger, or written so by hand) belongs
 // to nobody: it is taken over by the next product it is given to.
@@ -182,10 +186,17 @@ bool addCode(const Database& db, int productId, const QString& text, QString* er
     if (!productExists(db, productId))
         return fail(error, QStringLiteral("品名ID %1 の品名は登録されていません。").arg(productId));
     QString engine;
-    if (!db.exec(QStringLiteral(R"(INSERT OR REPLACE INTO "商品コード" ("コード", "品名ID", "順番")
-            SELECT ?, ?, COALESCE(MAX("順番") + 1, 0) FROM "商品コード" WHERE "品名ID" = ?)"),
+    // Another station may give the same code to another product at the same moment: the
+    // code is the key, so one of them keeps it and the other is told whose it is.
+    if (!db.exec(QStringLiteral(R"(INSERT INTO "商品コード" ("コード", "品名ID", "順番")
+            SELECT ?, ?, COALESCE(MAX("順番") + 1, 0) FROM "商品コード" WHERE "品名ID" = ?
+            ON CONFLICT ("コード") DO UPDATE SET "品名ID" = excluded."品名ID", "順番" = excluded."順番"
+                WHERE %1)")
+                     .arg(OwnerGone),
                  { checked.code, productId, productId }, &engine))
         return fail(error, engine);
+    if (const auto owner = ownerOf(db, checked.code); owner && owner->first != productId)
+        return fail(error, inUseMessage(checked.code, owner->second));
     return transaction.commit(error);
 }
 
@@ -215,10 +226,14 @@ bool setCodes(const Database& db, int productId, const QStringList& codes, QStri
     if (!db.exec(QStringLiteral(R"(DELETE FROM "商品コード" WHERE "品名ID" = ?)"), { productId }, &engine))
         return fail(error, engine);
     for (qsizetype i = 0; i < kept.size(); ++i) {
-        if (!db.exec(
-                QStringLiteral(R"(INSERT OR REPLACE INTO "商品コード" ("コード", "品名ID", "順番") VALUES (?, ?, ?))"),
-                { kept.at(i), productId, int(i) }, &engine))
+        if (!db.exec(QStringLiteral(R"(INSERT INTO "商品コード" ("コード", "品名ID", "順番") VALUES (?, ?, ?)
+                ON CONFLICT ("コード") DO UPDATE SET "品名ID" = excluded."品名ID", "順番" = excluded."順番"
+                    WHERE %1)")
+                         .arg(OwnerGone),
+                     { kept.at(i), productId, int(i) }, &engine))
             return fail(error, engine);
+        if (const auto owner = ownerOf(db, kept.at(i)); owner && owner->first != productId)
+            return fail(error, inUseMessage(kept.at(i), owner->second));
     }
     return transaction.commit(error);
 }

@@ -638,8 +638,9 @@ bool Database::exec(const QString& sql, const QVariantList& values, QString* err
 {
     if (m_history && writesRows(sql) && !inTransaction(connection())) {
         Transaction transaction(*this);
+        // The error of the connection that failed: connection() would connect again first.
         if (!transaction.isActive())
-            return fail(error, connection().lastError().text());
+            return fail(error, QSqlDatabase::database(m_name, false).lastError().text());
         return exec(sql, values, error) && transaction.commit(error);
     }
     QSqlQuery q(connection());

@@ -1155,7 +1155,7 @@ bool deleteData(const Database& db, DataItem item, QString* error)
         bulk.emplace(db.connection());
         if (HistoryTrail::refuseAnyLocked(db, error))
             return false;
-        for (const QString& sql : HistoryTrail::suspendLineTriggers()) {
+        for (const QString& sql : HistoryTrail::suspendLineTriggers(db.connection())) {
             if (!db.exec(sql, {}, error))
                 return false;
         }
@@ -1164,7 +1164,7 @@ bool deleteData(const Database& db, DataItem item, QString* error)
         if (!NameIndex::deleteAllRows(db, table, error))
             return false;
     }
-    for (const QString& sql : bulk ? HistoryTrail::resumeLineTriggers() : QStringList()) {
+    for (const QString& sql : bulk ? HistoryTrail::resumeLineTriggers(db.connection()) : QStringList()) {
         if (!db.exec(sql, {}, error))
             return false;
     }

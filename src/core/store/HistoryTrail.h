@@ -111,8 +111,19 @@ private:
 // history, with its date checked unlocked inside that transaction: the statements that take the
 // triggers of the lines (history and locks) away, and those that put them back before the
 // commit. A rollback puts them back as well.
-QStringList suspendLineTriggers();
-QStringList resumeLineTriggers();
+// On the server the triggers stay and a marker of the transaction keeps them from running;
+// BulkChange::finish then refuses the change when the date was finalised meanwhile.
+QStringList suspendLineTriggers(const QSqlDatabase& db);
+QStringList resumeLineTriggers(const QSqlDatabase& db);
+
+// What the readers of the history ask of the engine, in its own words: a member of a JSON
+// object as text or as a number (json is an SQL expression of a column holding the object),
+// the kind of a column's value as SQLite's typeof names it ("null", "integer", "real", "text",
+// "blob"), and the time now as the history writes it.
+QString jsonText(const QSqlDatabase& db, const QString& json, const QString& key);
+QString jsonNumber(const QSqlDatabase& db, const QString& json, const QString& key);
+QString valueType(const QSqlDatabase& db, const QString& column);
+QString timeNow(const QSqlDatabase& db);
 
 // A finalised date: since when, by which row of 棚卸確定.
 struct DateLock
