@@ -2,6 +2,9 @@
 // Copyright (C) 2026 The Kotrina developers
 #include "core/store/NameIndex.h"
 
+#include "core/rules/TextRules.h"
+
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVarLengthArray>
 
@@ -184,6 +187,73 @@ QStringList automergeStatements(Table table, int level)
     return { QStringLiteral(R"(INSERT INTO "%1" ("%1", rank) VALUES ('automerge', %2))").arg(index).arg(level) };
 }
 
+// The ASCII capitals and their small letters: what SQLite's LIKE holds equal, and nothing more.
+const QString AsciiCapitals = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+const QString AsciiSmall = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
+
+// column with its ASCII capitals made small, in a server's SQL.
+QString serverFolded(const QString& column)
+{
+    return QStringLiteral("translate(%1, '%2', '%3')").arg(column, AsciiCapitals, AsciiSmall);
+}
+
+QString asciiFolded(QString text)
+{
+    for (QChar& c : text) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return text;
+}
+
+// The function a server's short-text index is built on: every character of a name and every
+// pair of neighbouring characters (the last character alone again), ASCII capitals made
+// small. A text of one or two characters is in a name exactly when it is one of these.
+const QString PiecesFunction = QStringLiteral("kotrina_name_pieces");
+
+// The name indexes of a server's database. The ordinary indexes on 仕入商品."品名" and
+// 単位."単位" follow the database's collation; the look-up lists those names in the order of
+// their characters, which these give it.
+QStringList serverStatements()
+{
+    return {
+        QStringLiteral(R"(CREATE OR REPLACE FUNCTION %1(name text) RETURNS text[]
+            LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$
+            DECLARE
+                folded text := %2;
+                pieces text[] := '{}';
+            BEGIN
+                FOR i IN 1..length(folded) LOOP
+                    pieces := pieces || substr(folded, i, 1) || substr(folded, i, 2);
+                END LOOP;
+                RETURN pieces;
+            END $$)")
+            .arg(PiecesFunction, serverFolded(QStringLiteral("name"))),
+        QStringLiteral(R"(CREATE INDEX "仕入商品_品名索引" ON "仕入商品" USING gin ("品名" gin_trgm_ops))"),
+        QStringLiteral(R"(CREATE INDEX "仕入商品_品名短索引" ON "仕入商品" USING gin (%1("品名")))")
+            .arg(PiecesFunction),
+        QStringLiteral(R"(CREATE INDEX "仕入商品_品名文字順" ON "仕入商品" ("品名" COLLATE "C"))"),
+        QStringLiteral(R"(CREATE INDEX "単位_単位文字順" ON "単位" ("単位" COLLATE "C"))"),
+        QStringLiteral(R"(CREATE INDEX "棚卸マスター_品名索引" ON "棚卸マスター" USING gin ("品名" gin_trgm_ops))"),
+    };
+}
+
+// The subquery listing as "r" the rows of table on a server whose name may hold text, with its
+// bound value; nullopt when no index can look the text up.
+std::optional<NameIndex::Candidates> serverCandidates(Table table, const QString& text)
+{
+    if (table != Table::Tana && table != Table::Shohin)
+        return std::nullopt;
+    const std::optional<NameIndex::ContainsFilter> filter
+        = NameIndex::indexedFilter(Engine::Postgres, table, QStringLiteral("品名"), text);
+    if (!filter)
+        return std::nullopt;
+    return NameIndex::Candidates {
+        QStringLiteral(R"(SELECT "%1" AS r FROM "%2" WHERE %3)").arg(idColumn(table), tableName(table), filter->sql),
+        filter->value
+    };
+}
+
 } // namespace
 
 namespace NameIndex {
@@ -206,8 +276,10 @@ QString lineNamesTable()
     return LineNames;
 }
 
-QStringList createStatements()
+QStringList createStatements(Engine engine)
 {
+    if (engine == Engine::Postgres)
+        return serverStatements();
     QStringList statements;
     for (Table table : IndexedTables)
         statements << ::createStatements(table);
@@ -335,7 +407,7 @@ std::optional<int> countUpTo(const Database& db, const QString& sql, const QStri
 {
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?)").arg(sql));
+    q.prepare(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?) AS c").arg(sql));
     q.addBindValue(match);
     q.addBindValue(upTo + 1);
     if (!q.exec() || !q.next())
@@ -397,6 +469,16 @@ namespace NameIndex {
 
 std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit)
 {
+    if (engineOf(db.connection()) == Engine::Postgres) {
+        if (!db.hasNameIndexes())
+            return std::nullopt;
+        const std::optional<Candidates> found = serverCandidates(table, text);
+        if (!found)
+            return std::nullopt;
+        if (const std::optional<int> n = countUpTo(db, found->sql, found->value, limit); !n || *n > limit)
+            return std::nullopt;
+        return found;
+    }
     const std::optional<Probe> found = probe(db, table, text, limit);
     if (!found)
         return std::nullopt;
@@ -416,6 +498,9 @@ std::optional<Candidates> candidates(const Database& db, Table table, const QStr
 
 std::optional<Match> match(const Database& db, Table table, const QString& text, int limit)
 {
+    // The server's indexes take no MATCH: its callers ask candidates() or indexedFilter().
+    if (engineOf(db.connection()) != Engine::Sqlite)
+        return std::nullopt;
     const std::optional<Probe> found = probe(db, table, text, limit);
     if (!found)
         return std::nullopt;
@@ -426,6 +511,74 @@ std::optional<Match> match(const Database& db, Table table, const QString& text,
             return std::nullopt;
     }
     return Match { found->index, found->match };
+}
+
+} // namespace NameIndex
+
+namespace NameIndex {
+
+QString candidatesJoin(const Database& db)
+{
+    return engineOf(db.connection()) == Engine::Postgres ? QStringLiteral("JOIN") : QStringLiteral("CROSS JOIN");
+}
+
+bool lineNamesListed(const Database& db)
+{
+    return db.hasNameIndexes() && engineOf(db.connection()) == Engine::Sqlite;
+}
+
+ContainsFilter containsFilter(Engine engine, const QString& column, const QString& text)
+{
+    const QString quotedColumn = QLatin1Char('"') + column + QLatin1Char('"');
+    if (text.isEmpty()) // every row with a name
+        return { QStringLiteral("%1 IS NOT NULL AND COALESCE(CAST(? AS text), '') = ''").arg(quotedColumn), text };
+    const bool letters = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+    });
+    if (engine == Engine::Postgres) {
+        if (letters)
+            return { QStringLiteral(R"(%1 LIKE ? ESCAPE '\')").arg(serverFolded(quotedColumn)),
+                     TextRules::containsPattern(asciiFolded(text)) };
+        return { holdsExactly(engine, quotedColumn), text };
+    }
+    // Text without Latin letters takes SQLite's faster substring search, which gives the
+    // same rows as LIKE.
+    if (letters)
+        return { QStringLiteral(R"(%1 LIKE ? ESCAPE '\')").arg(quotedColumn), TextRules::containsPattern(text) };
+    return { holdsExactly(engine, quotedColumn), text };
+}
+
+QString holdsExactly(Engine engine, const QString& column)
+{
+    return (engine == Engine::Postgres ? QStringLiteral("strpos(%1, ?) > 0") : QStringLiteral("instr(%1, ?) > 0"))
+        .arg(column);
+}
+
+std::optional<ContainsFilter> indexedFilter(Engine engine, Table table, const QString& column, const QString& text)
+{
+    if (engine != Engine::Postgres || text.isEmpty())
+        return std::nullopt;
+    const QString quotedColumn = QLatin1Char('"') + column + QLatin1Char('"');
+    const qsizetype characters = text.toUcs4().size();
+    if (characters >= TrigramLength) {
+        // ILIKE folds every letter the server's character type knows, the ASCII ones among
+        // them: it finds what containsFilter() finds, and the trigram index answers it.
+        return ContainsFilter { QStringLiteral("%1 ILIKE ?").arg(quotedColumn), TextRules::containsPattern(text) };
+    }
+    if (table == Table::Shohin)
+        return ContainsFilter { QStringLiteral("%1(%2) @> ARRAY[CAST(? AS text)]").arg(PiecesFunction, quotedColumn),
+                                asciiFolded(text) };
+    return std::nullopt;
+}
+
+bool lockName(const Database& db, Table table, const QString& name, QString* error)
+{
+    if (engineOf(db.connection()) != Engine::Postgres)
+        return true;
+    // The first key tells the tables apart, the second is the name's hash: two names that
+    // share a hash only wait for each other.
+    return db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(CAST(? AS integer), hashtext(CAST(? AS text)))"),
+                   { 0x4b540000 + int(table), name }, error);
 }
 
 } // namespace NameIndex

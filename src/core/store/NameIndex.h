@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/store/Database.h"
+#include "core/store/Engine.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,11 @@
 // through the index on 品名ID. A pair stays listed after its last line is renamed or
 // deleted; that costs nothing but a candidate that the caller's condition drops, and
 // pruneStatements() clears them out.
+//
+// On a server (PostgreSQL) the indexes are the engine's own: a trigram index (pg_trgm) on the
+// names of 仕入商品 and of 棚卸マスター themselves, and for the products a second one on the
+// characters and pairs of characters of each name (kotrina_name_pieces()). There is no list of
+// the lines' names there: a lookup of a short text among the lines is left to the scan.
 namespace NameIndex {
 
 enum class Kind
@@ -38,8 +44,8 @@ QStringList indexTables();
 // 棚卸マスター hold.
 QString lineNamesTable();
 
-// The tables, triggers and indexes, empty.
-QStringList createStatements();
+// The tables, triggers and indexes, empty, for a database of engine.
+QStringList createStatements(Engine engine = Engine::Sqlite);
 // What brings the indexes of a file of schema version 1 or 2 up to date, the products'
 // rows included; lineNamesFillStatement() then lists the names of the lines.
 QStringList upgradeStatements(int fromVersion);
@@ -85,7 +91,10 @@ struct Candidates
 // 棚卸マスター it is a name with a product ID, which may stand for many lines: the caller
 // reads them in parts (the subquery's r over an ID range is one index seek a name).
 // nullopt otherwise.
+// join is how the caller joins the subquery to its table: CROSS JOIN where that keeps the
+// engine reading the candidates first (SQLite), JOIN where a CROSS JOIN takes no ON.
 std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit);
+QString candidatesJoin(const Database& db);
 
 // The index of table to look text up in, and the words to ask it for (for its MATCH), when
 // the file has the indexes, the text can be looked up, and at most limit rows of the index
@@ -96,5 +105,38 @@ struct Match
     QString words;
 };
 std::optional<Match> match(const Database& db, Table table, const QString& text, int limit);
+
+// Whether the names of the lines are listed apart (a file's list of names, which match() looks
+// up); a server's lines are found by their own index instead.
+bool lineNamesListed(const Database& db);
+
+// The condition "column contains text" with its one bound value, as every list and look-up
+// asks it: Latin letters A-Z match without regard to case, every other character (full-width
+// letters too) only itself, and %, _ and \ in text are taken literally. It gives the same rows
+// on either engine: SQLite's LIKE folds the ASCII letters alone; on a server those are folded
+// on both sides and the rest compared as it is. An empty text is every row with a name.
+struct ContainsFilter
+{
+    QString sql;
+    QString value;
+};
+ContainsFilter containsFilter(Engine engine, const QString& column, const QString& text);
+
+// The condition "column (an SQL expression) holds the bound text as it is", letter case
+// included.
+QString holdsExactly(Engine engine, const QString& column);
+
+// A further condition on column holding text that the server's name index answers quickly, to
+// be put beside containsFilter()'s (it finds every row that one finds, and some more); nullopt
+// where the engine's planner would gain nothing from it (a file: the caller takes
+// candidates()/match(); a text the index cannot look up).
+std::optional<ContainsFilter> indexedFilter(Engine engine, Table table, const QString& column, const QString& text);
+
+// On a server, waits until no other station's transaction is registering the same name in
+// table, and keeps it so until this transaction ends: a look-up of the name followed by an
+// insert of it when it is missing then makes one record of it, however many stations type it
+// at once. A file has one writer at a time already: nothing to do there. Call it inside the
+// transaction, before the look-up.
+bool lockName(const Database& db, Table table, const QString& name, QString* error = nullptr);
 
 } // namespace NameIndex
