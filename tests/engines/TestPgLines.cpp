@@ -158,8 +158,8 @@ private slots:
         QVERIFY(product);
         QCOMPARE(product->unit.toString(), u"箱"_qs);
         QCOMPARE(product->unitPrice.toDouble(), 12.5);
-        QCOMPARE(lineField(db, third->lineId, u"備考1"_qs).toString(), QString::fromUtf8(NoUnitPriceNote));
-        QCOMPARE(lineField(db, second->lineId, u"備考"_qs).toString(), u"棚A"_qs);
+        QCOMPARE(lineField(db, third->lineId, "備考1").toString(), QString::fromUtf8(NoUnitPriceNote));
+        QCOMPARE(lineField(db, second->lineId, "備考").toString(), u"棚A"_qs);
 
         const std::optional<DateTotals> totals = dateTotals(db, Day);
         QVERIFY(totals);
@@ -251,7 +251,7 @@ private slots:
             QVERIFY(lines.select(LineSelections::ofProduct(both.db, Day, text)));
             QCOMPARE(lines.rowCount(), ofDay);
             for (int row = 0; row < lines.rowCount(); ++row)
-                QVERIFY(expected.contains(lineField(both.db, lines.lineId(row), u"品名"_qs).toString()));
+                QVERIFY(expected.contains(lineField(both.db, lines.lineId(row), "品名").toString()));
             if (both.file.isOpen()) {
                 QCOMPARE(lineHistory(both.file, text, 500).size(), history.size());
                 LinesModel fileLines;
@@ -347,7 +347,7 @@ private slots:
         QVERIFY(moved);
         QVERIFY(lines.select(*moved));
         QCOMPARE(lines.rowCount(), 1);
-        QCOMPARE(lineField(db, lines.lineId(0), u"項目ID"_qs).toInt(), 0);
+        QCOMPARE(lineField(db, lines.lineId(0), "項目ID").toInt(), 0);
         QCOMPARE(linesWithoutMaster(db, Day)->size(), 1);
         QCOMPARE(dateTotals(db, Day)->total, 220.0);
     }

@@ -20,7 +20,7 @@ LineSelection ofCategory(QDate date, int categoryId)
 LineSelection ofProduct(const Database& db, QDate date, const QString& text)
 {
     const NameIndex::ContainsFilter filter
-        = NameIndex::containsFilter(engineOf(db.connection()), QStringLiteral("品名"), text);
+        = NameIndex::containsFilter(db.engine(), QStringLiteral("品名"), text);
     return { QStringLiteral(R"("日付" = ? AND )") + filter.sql, { storedDate(date), filter.value } };
 }
 
@@ -95,8 +95,11 @@ std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDa
     // no mark that would find them again.
     const QString day = storedDate(date);
     Transaction transaction(db);
-    const bool ok = db.exec(QStringLiteral(R"(DROP TABLE IF EXISTS "移動した行")"))
-        && db.exec(QStringLiteral(R"(CREATE TEMP TABLE "移動した行" AS
+    // The table is made without a prepared statement: a server prepares no CREATE.
+    const bool ok = QSqlQuery(db.connection())
+                        .exec(QStringLiteral(R"(CREATE TEMP TABLE IF NOT EXISTS "移動した行" ("ID" INTEGER))"))
+        && db.exec(QStringLiteral(R"(DELETE FROM "移動した行")"))
+        && db.exec(QStringLiteral(R"(INSERT INTO "移動した行" ("ID")
             SELECT "ID" FROM "棚卸マスター" WHERE "日付" = ? AND "区分調整" = 1)"),
                    { day })
         && db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "項目ID" = 0, "区分調整" = 0

@@ -260,7 +260,7 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
     QList<HistoryLine> lines;
     if (limit <= 0)
         return lines;
-    const Engine engine = engineOf(db.connection());
+    const Engine engine = db.engine();
     const NameIndex::ContainsFilter filter = NameIndex::containsFilter(engine, QStringLiteral("品名"), text);
     // Where the engine's own index on the lines' names can narrow the scan (a server), its
     // condition goes beside the exact one and the engine chooses.

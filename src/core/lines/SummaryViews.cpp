@@ -92,7 +92,7 @@ bool TotalsModel::select(const Database& db, By by, QDate date)
     m_by = by;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
-    q.prepare(statement(engineOf(db.connection()), by));
+    q.prepare(statement(db.engine(), by));
     q.addBindValue(storedDate(date));
     bool ok = q.exec();
     if (ok) {

@@ -64,7 +64,7 @@ std::vector<LookupModel::Row> LookupModel::fetchPage(int offset)
     const NoLockWait noWait(m_db);
     QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
-    const Engine engine = m_db ? engineOf(m_db->connection()) : Engine::Sqlite;
+    const Engine engine = m_db ? m_db->engine() : Engine::Sqlite;
     const NameIndex::ContainsFilter filter = NameIndex::containsFilter(engine, nameColumn(m_kind), m_text);
     const QString order = NameOrder::byCharacters(engine, QLatin1Char('"') + nameColumn(m_kind) + QLatin1Char('"'));
     QString sql = pageQuery(m_kind).arg(filter.sql);

@@ -470,7 +470,7 @@ namespace NameIndex {
 
 std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit)
 {
-    if (engineOf(db.connection()) == Engine::Postgres) {
+    if (db.engine() == Engine::Postgres) {
         if (!db.hasNameIndexes())
             return std::nullopt;
         const std::optional<Candidates> found = serverCandidates(table, text);
@@ -500,7 +500,7 @@ std::optional<Candidates> candidates(const Database& db, Table table, const QStr
 std::optional<Match> match(const Database& db, Table table, const QString& text, int limit)
 {
     // The server's indexes take no MATCH: its callers ask candidates() or indexedFilter().
-    if (engineOf(db.connection()) != Engine::Sqlite)
+    if (db.engine() != Engine::Sqlite)
         return std::nullopt;
     const std::optional<Probe> found = probe(db, table, text, limit);
     if (!found)
@@ -520,12 +520,12 @@ namespace NameIndex {
 
 QString candidatesJoin(const Database& db)
 {
-    return engineOf(db.connection()) == Engine::Postgres ? QStringLiteral("JOIN") : QStringLiteral("CROSS JOIN");
+    return db.engine() == Engine::Postgres ? QStringLiteral("JOIN") : QStringLiteral("CROSS JOIN");
 }
 
 bool lineNamesListed(const Database& db)
 {
-    return db.hasNameIndexes() && engineOf(db.connection()) == Engine::Sqlite;
+    return db.hasNameIndexes() && db.engine() == Engine::Sqlite;
 }
 
 ContainsFilter containsFilter(Engine engine, const QString& column, const QString& text)
@@ -574,7 +574,7 @@ std::optional<ContainsFilter> indexedFilter(Engine engine, Table table, const QS
 
 bool lockName(const Database& db, Table table, const QString& name, QString* error)
 {
-    if (engineOf(db.connection()) != Engine::Postgres)
+    if (db.engine() != Engine::Postgres)
         return true;
     // The first key tells the tables apart, the second is the name's hash: two names that
     // share a hash only wait for each other.
