@@ -19,8 +19,7 @@ LineSelection ofCategory(QDate date, int categoryId)
 
 LineSelection ofProduct(const Database& db, QDate date, const QString& text)
 {
-    const NameIndex::ContainsFilter filter
-        = NameIndex::containsFilter(db.engine(), QStringLiteral("品名"), text);
+    const NameIndex::ContainsFilter filter = NameIndex::containsFilter(db.engine(), QStringLiteral("品名"), text);
     return { QStringLiteral(R"("日付" = ? AND )") + filter.sql, { storedDate(date), filter.value } };
 }
 

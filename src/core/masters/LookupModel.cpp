@@ -67,17 +67,22 @@ std::vector<LookupModel::Row> LookupModel::fetchPage(int offset)
     const Engine engine = m_db ? m_db->engine() : Engine::Sqlite;
     const NameIndex::ContainsFilter filter = NameIndex::containsFilter(engine, nameColumn(m_kind), m_text);
     const QString order = NameOrder::byCharacters(engine, QLatin1Char('"') + nameColumn(m_kind) + QLatin1Char('"'));
-    QString sql = pageQuery(m_kind).arg(filter.sql);
     std::optional<NameIndex::Candidates> candidates;
-    if (m_kind == Kind::Product) {
+    std::optional<NameIndex::ContainsFilter> indexed;
+    if (m_kind == Kind::Product && m_db) {
         // A text in few products is looked up in the name index; one in many is met early
         // enough by reading the names in order.
-        if (m_db)
+        indexed = NameIndex::indexedFilter(engine, Table::Shohin, nameColumn(m_kind), m_text);
+        if (!indexed)
             candidates = NameIndex::candidates(*m_db, Table::Shohin, m_text, ProductCandidateLimit);
-        sql = sql.arg(candidates ? QStringLiteral(R"((%1) AS c %2 "仕入商品" AS t ON t."品名ID" = c.r)")
-                                       .arg(candidates->sql, NameIndex::candidatesJoin(*m_db))
-                                 : QStringLiteral(R"("仕入商品")"),
-                      order);
+    }
+    QString sql = pageQuery(m_kind).arg(indexed ? filter.sql + QStringLiteral(" AND ") + indexed->sql : filter.sql);
+    if (m_kind == Kind::Product) {
+        sql = sql.arg(
+            candidates
+                ? QStringLiteral(R"((%1) AS c CROSS JOIN "仕入商品" AS t ON t."品名ID" = c.r)").arg(candidates->sql)
+                : QStringLiteral(R"("仕入商品")"),
+            order);
     } else if (m_kind == Kind::Unit) {
         sql = sql.arg(order);
     }
@@ -89,6 +94,8 @@ std::vector<LookupModel::Row> LookupModel::fetchPage(int offset)
     if (candidates)
         q.addBindValue(candidates->value);
     q.addBindValue(filter.value);
+    if (indexed)
+        q.addBindValue(indexed->value);
     q.addBindValue(PageSize + 1); // one more tells whether another page follows
     q.addBindValue(offset);
     if (!q.exec()) {

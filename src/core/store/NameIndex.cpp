@@ -238,22 +238,6 @@ QStringList serverStatements()
     };
 }
 
-// The subquery listing as "r" the rows of table on a server whose name may hold text, with its
-// bound value; nullopt when no index can look the text up.
-std::optional<NameIndex::Candidates> serverCandidates(Table table, const QString& text)
-{
-    if (table != Table::Tana && table != Table::Shohin)
-        return std::nullopt;
-    const std::optional<NameIndex::ContainsFilter> filter
-        = NameIndex::indexedFilter(Engine::Postgres, table, QStringLiteral("品名"), text);
-    if (!filter)
-        return std::nullopt;
-    return NameIndex::Candidates {
-        QStringLiteral(R"(SELECT "%1" AS r FROM "%2" WHERE %3)").arg(idColumn(table), tableName(table), filter->sql),
-        filter->value
-    };
-}
-
 } // namespace
 
 namespace NameIndex {
@@ -470,16 +454,9 @@ namespace NameIndex {
 
 std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit)
 {
-    if (db.engine() == Engine::Postgres) {
-        if (!db.hasNameIndexes())
-            return std::nullopt;
-        const std::optional<Candidates> found = serverCandidates(table, text);
-        if (!found)
-            return std::nullopt;
-        if (const std::optional<int> n = countUpTo(db, found->sql, found->value, limit); !n || *n > limit)
-            return std::nullopt;
-        return found;
-    }
+    // A server's planner weighs its indexes itself: its callers add indexedFilter() instead.
+    if (db.engine() != Engine::Sqlite)
+        return std::nullopt;
     const std::optional<Probe> found = probe(db, table, text, limit);
     if (!found)
         return std::nullopt;
@@ -518,11 +495,6 @@ std::optional<Match> match(const Database& db, Table table, const QString& text,
 
 namespace NameIndex {
 
-QString candidatesJoin(const Database& db)
-{
-    return db.engine() == Engine::Postgres ? QStringLiteral("JOIN") : QStringLiteral("CROSS JOIN");
-}
-
 bool lineNamesListed(const Database& db)
 {
     return db.hasNameIndexes() && db.engine() == Engine::Sqlite;
@@ -537,9 +509,10 @@ ContainsFilter containsFilter(Engine engine, const QString& column, const QStrin
         return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
     });
     if (engine == Engine::Postgres) {
+        // LIKE '%text%' with the ASCII letters folded is the folded text found in the folded
+        // name; strpos() says so without a pattern to escape.
         if (letters)
-            return { QStringLiteral(R"(%1 LIKE ? ESCAPE '\')").arg(serverFolded(quotedColumn)),
-                     TextRules::containsPattern(asciiFolded(text)) };
+            return { holdsExactly(engine, serverFolded(quotedColumn)), asciiFolded(text) };
         return { holdsExactly(engine, quotedColumn), text };
     }
     // Text without Latin letters takes SQLite's faster substring search, which gives the

@@ -91,10 +91,8 @@ struct Candidates
 // 棚卸マスター it is a name with a product ID, which may stand for many lines: the caller
 // reads them in parts (the subquery's r over an ID range is one index seek a name).
 // nullopt otherwise.
-// join is how the caller joins the subquery to its table: CROSS JOIN where that keeps the
-// engine reading the candidates first (SQLite), JOIN where a CROSS JOIN takes no ON.
+// On a server: nullopt (its callers add indexedFilter() to their own condition instead).
 std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit);
-QString candidatesJoin(const Database& db);
 
 // The index of table to look text up in, and the words to ask it for (for its MATCH), when
 // the file has the indexes, the text can be looked up, and at most limit rows of the index
@@ -126,10 +124,11 @@ ContainsFilter containsFilter(Engine engine, const QString& column, const QStrin
 // included.
 QString holdsExactly(Engine engine, const QString& column);
 
-// A further condition on column holding text that the server's name index answers quickly, to
-// be put beside containsFilter()'s (it finds every row that one finds, and some more); nullopt
-// where the engine's planner would gain nothing from it (a file: the caller takes
-// candidates()/match(); a text the index cannot look up).
+// A further condition on column holding text that the server's name index answers, to be put
+// beside containsFilter()'s (it finds every row that one finds, and some more). The server's
+// planner then weighs, from its statistics of the names, reading the few rows the index finds
+// against reading the rows in the wanted order until the page is full. nullopt where there is
+// no such index (a file: the caller takes candidates()/match(); a text the index cannot look up).
 std::optional<ContainsFilter> indexedFilter(Engine engine, Table table, const QString& column, const QString& text);
 
 // On a server, waits until no other station's transaction is registering the same name in
