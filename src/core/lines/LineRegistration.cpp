@@ -265,7 +265,7 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
     // Where the engine's own index on the lines' names can narrow the scan (a server), its
     // condition goes beside the exact one and the engine chooses.
     const std::optional<NameIndex::ContainsFilter> indexed
-        = NameIndex::indexedFilter(engine, Table::Tana, QStringLiteral("品名"), text);
+        = NameIndex::indexedFilter(db, Table::Tana, QStringLiteral("品名"), text, limit);
 
     // The settlement dates, newest first, each with the range of IDs its lines have: the
     // lines of a stocktaking are mostly typed one after the other, so a date's range holds

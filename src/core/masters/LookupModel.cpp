@@ -72,7 +72,7 @@ std::vector<LookupModel::Row> LookupModel::fetchPage(int offset)
     if (m_kind == Kind::Product && m_db) {
         // A text in few products is looked up in the name index; one in many is met early
         // enough by reading the names in order.
-        indexed = NameIndex::indexedFilter(engine, Table::Shohin, nameColumn(m_kind), m_text);
+        indexed = NameIndex::indexedFilter(*m_db, Table::Shohin, nameColumn(m_kind), m_text, ProductCandidateLimit);
         if (!indexed)
             candidates = NameIndex::candidates(*m_db, Table::Shohin, m_text, ProductCandidateLimit);
     }

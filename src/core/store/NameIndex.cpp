@@ -528,9 +528,10 @@ QString holdsExactly(Engine engine, const QString& column)
         .arg(column);
 }
 
-std::optional<ContainsFilter> indexedFilter(Engine engine, Table table, const QString& column, const QString& text)
+std::optional<ContainsFilter> indexedFilter(const Database& db, Table table, const QString& column, const QString& text,
+                                            int limit)
 {
-    if (engine != Engine::Postgres || text.isEmpty())
+    if (db.engine() != Engine::Postgres || !db.hasNameIndexes() || text.isEmpty())
         return std::nullopt;
     const QString quotedColumn = QLatin1Char('"') + column + QLatin1Char('"');
     const qsizetype characters = text.toUcs4().size();
@@ -539,10 +540,15 @@ std::optional<ContainsFilter> indexedFilter(Engine engine, Table table, const QS
         // them: it finds what containsFilter() finds, and the trigram index answers it.
         return ContainsFilter { QStringLiteral("%1 ILIKE ?").arg(quotedColumn), TextRules::containsPattern(text) };
     }
-    if (table == Table::Shohin)
-        return ContainsFilter { QStringLiteral("%1(%2) @> ARRAY[CAST(? AS text)]").arg(PiecesFunction, quotedColumn),
-                                asciiFolded(text) };
-    return std::nullopt;
+    if (table != Table::Shohin)
+        return std::nullopt;
+    const ContainsFilter pieces { QStringLiteral("%1(%2) @> ARRAY[CAST(? AS text)]").arg(PiecesFunction, quotedColumn),
+                                  asciiFolded(text) };
+    const std::optional<int> n = countUpTo(
+        db, QStringLiteral(R"(SELECT 1 FROM "%1" WHERE %2)").arg(tableName(table), pieces.sql), pieces.value, limit);
+    if (!n || *n > limit)
+        return std::nullopt;
+    return pieces;
 }
 
 bool lockName(const Database& db, Table table, const QString& name, QString* error)

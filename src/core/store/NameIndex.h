@@ -129,7 +129,10 @@ QString holdsExactly(Engine engine, const QString& column);
 // planner then weighs, from its statistics of the names, reading the few rows the index finds
 // against reading the rows in the wanted order until the page is full. nullopt where there is
 // no such index (a file: the caller takes candidates()/match(); a text the index cannot look up).
-std::optional<ContainsFilter> indexedFilter(Engine engine, Table table, const QString& column, const QString& text);
+// A text of one or two characters in more than limit rows is left to the reading in order:
+// the planner has no measure of how early that ends, and would sort them all.
+std::optional<ContainsFilter> indexedFilter(const Database& db, Table table, const QString& column, const QString& text,
+                                            int limit);
 
 // On a server, waits until no other station's transaction is registering the same name in
 // table, and keeps it so until this transaction ends: a look-up of the name followed by an
