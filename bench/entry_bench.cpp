@@ -12,6 +12,7 @@
 #include "core/lines/LineRegistration.h"
 #include "core/lines/LinesModel.h"
 #include "core/masters/LookupModel.h"
+#include "core/store/DatabaseName.h"
 #include "gui/entry/frmTana.h"
 #include "gui/widgets/LookupCombo.h"
 
@@ -51,8 +52,22 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-large.idb");
-    if (!ensureBenchData(QStringLiteral(KOTRINA_TEMPLATE_FILE), path))
+    // A server URI measures the database there: an empty database gets the schema (its rows
+    // are loaded from elsewhere, e.g. `kotrina copy` of the bench file) and the run ends.
+    const bool server = DatabaseName::isServer(path);
+    if (server) {
+        if (!Database().open(path)) {
+            QString error;
+            if (!Database::initServer(path, &error)) {
+                std::fprintf(stderr, "%s\n", qPrintable(error));
+                return 1;
+            }
+            std::printf("schema made in %s; load the rows and run again\n", qPrintable(DatabaseName::display(path)));
+            return 0;
+        }
+    } else if (!ensureBenchData(QStringLiteral(KOTRINA_TEMPLATE_FILE), path)) {
         return 1;
+    }
 
     QTemporaryDir home;
     FixedClock clock(QDate(2026, 3, 31));
@@ -77,7 +92,7 @@ int main(int argc, char* argv[])
     // step with the yardstick printed under it, not with another run's figure.
     const QDate day(2026, 3, 31);
     QSqlQuery yardstickScan;
-    {
+    if (!server) {
         QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("yardstick"));
         other.setDatabaseName(path);
         if (!other.open()) {
@@ -91,7 +106,7 @@ int main(int argc, char* argv[])
     }
     std::vector<double> yardstick;
     // A part run alone (for a profiler) runs without it.
-    const bool withYardstick = only.isEmpty();
+    const bool withYardstick = only.isEmpty() && !server;
     const auto scan = [&] {
         if (!withYardstick)
             return;

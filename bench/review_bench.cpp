@@ -61,7 +61,7 @@ int main(int argc, char* argv[])
     db.exec(QStringLiteral(R"(DELETE FROM "項目分類" WHERE "項目ID" = 60)"));
     measure("category check of a date with 200,000 lines", 10, [&](int) { markLinesWithoutCategory(db, day); });
     measure("product search of a date with 200,000 lines, \"緑茶\"", 20, [&](int) {
-        lines.select(LineSelections::ofProduct(day, QStringLiteral("緑茶")));
+        lines.select(LineSelections::ofProduct(db, day, QStringLiteral("緑茶")));
         lines.data(lines.index(0, 3));
     });
     db.exec(QStringLiteral(R"(INSERT INTO "項目分類" VALUES (60, '分類60'))"));

@@ -89,10 +89,10 @@ int main(int argc, char* argv[])
         totals.select(db, by, day); // warm the page cache
         // The same statement with the names in the order of their bytes: what the sqlite3
         // program can run (it knows no Japanese order), and the cost of that order here.
-        const QString japanese = TotalsModel::statement(by);
+        const QString japanese = TotalsModel::statement(Engine::Sqlite, by);
         const QString name = QString::fromUtf8(nameColumn);
         QString bytewise = japanese;
-        bytewise.replace(NameOrder::orderBy(name), name);
+        bytewise.replace(NameOrder::orderBy(Engine::Sqlite, name), name);
         // Taken in turns, so a machine busy with other work slows all alike.
         std::vector<double> ours;
         std::vector<double> japaneseHere;

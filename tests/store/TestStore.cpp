@@ -93,7 +93,7 @@ void TestStore::namesInJapaneseOrderOnEveryConnection()
         QVariantList { QString(QString(1000, QChar(u'ア')) + u'い'), QString(QString(1000, QChar(u'あ')) + u'う') }));
     const QString name = uR"("品名")"_qs;
     const QString id = uR"("品名ID")"_qs;
-    const QString byKeys = NameOrder::orderBy(name, id);
+    const QString byKeys = NameOrder::orderBy(db.engine(), name, id);
     const QList<int> expected = { 5, 1, 2, 3, 6, 4 };
     QCOMPARE(productIds(db, byKeys), expected);
     QCOMPARE(productIds(db, name + uR"( COLLATE "%1", "品名" COLLATE BINARY, "品名ID")"_qs.arg(NameOrder::Collation)),

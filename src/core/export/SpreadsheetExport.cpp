@@ -177,7 +177,7 @@ bool writeProducts(const Database& db, MasterOrder order, const QString& target,
     // The order of the product screen's list.
     list.order = order == MasterOrder::ById
         ? QStringLiteral(R"("品名ID")")
-        : NameOrder::orderBy(QStringLiteral(R"("品名")"), QStringLiteral(R"("品名ID")"));
+        : NameOrder::orderBy(db.engine(), QStringLiteral(R"("品名")"), QStringLiteral(R"("品名ID")"));
     return write(db, list, target, error);
 }
 

@@ -459,8 +459,9 @@ bool ImportWriter::begin(qint64 expectedLines)
         }
     }
 
-    // Row by row, the index triggers would take up most of the time of a large import.
-    if (m_db.hasNameIndexes()) {
+    // Row by row, the index triggers would take up most of the time of a large import. (A
+    // server's indexes are the engine's own and stay as they are.)
+    if (NameIndex::lineNamesListed(m_db)) {
         QSqlQuery q(connection);
         if (!q.exec(QStringLiteral(R"(SELECT ifnull(max("番号"), 0) + 1 FROM "%1")").arg(NameIndex::lineNamesTable()))
             || !q.next())

@@ -5,6 +5,7 @@
 #include "core/lines/LineRegistration.h"
 #include "core/rules/TextRules.h"
 #include "core/store/HistoryTrail.h"
+#include "core/store/NameIndex.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -16,9 +17,9 @@ LineSelection ofCategory(QDate date, int categoryId)
     return { QStringLiteral(R"("日付" = ? AND "項目ID" = ?)"), { storedDate(date), categoryId } };
 }
 
-LineSelection ofProduct(QDate date, const QString& text)
+LineSelection ofProduct(const Database& db, QDate date, const QString& text)
 {
-    const TextRules::ContainsFilter filter = TextRules::containsFilter(QStringLiteral("品名"), text);
+    const NameIndex::ContainsFilter filter = NameIndex::containsFilter(db.engine(), QStringLiteral("品名"), text);
     return { QStringLiteral(R"("日付" = ? AND )") + filter.sql, { storedDate(date), filter.value } };
 }
 
@@ -61,10 +62,10 @@ namespace {
 std::optional<int> markLines(const Database& db, QDate date, const QString& mark)
 {
     const QString day = storedDate(date);
-    if (!db.exec(
-            QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" = %1 WHERE "日付" = ? AND "区分調整" IS NOT %1)")
-                .arg(mark),
-            { day }))
+    if (!db.exec(QStringLiteral(
+                     R"(UPDATE "棚卸マスター" SET "区分調整" = %1 WHERE "日付" = ? AND "区分調整" IS DISTINCT FROM %1)")
+                     .arg(mark),
+                 { day }))
         return std::nullopt;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
@@ -93,8 +94,11 @@ std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDa
     // no mark that would find them again.
     const QString day = storedDate(date);
     Transaction transaction(db);
-    const bool ok = db.exec(QStringLiteral(R"(DROP TABLE IF EXISTS temp."移動した行")"))
-        && db.exec(QStringLiteral(R"(CREATE TEMP TABLE "移動した行" AS
+    // The table is made without a prepared statement: a server prepares no CREATE.
+    const bool ok = QSqlQuery(db.connection())
+                        .exec(QStringLiteral(R"(CREATE TEMP TABLE IF NOT EXISTS "移動した行" ("ID" INTEGER))"))
+        && db.exec(QStringLiteral(R"(DELETE FROM "移動した行")"))
+        && db.exec(QStringLiteral(R"(INSERT INTO "移動した行" ("ID")
             SELECT "ID" FROM "棚卸マスター" WHERE "日付" = ? AND "区分調整" = 1)"),
                    { day })
         && db.exec(QStringLiteral(R"(UPDATE "棚卸マスター" SET "項目ID" = 0, "区分調整" = 0
@@ -102,7 +106,7 @@ std::optional<LineSelection> moveMarkedLinesToNoCategory(const Database& db, QDa
                    { day });
     if (!ok || !transaction.commit())
         return std::nullopt;
-    return LineSelection { QStringLiteral(R"("ID" IN (SELECT "ID" FROM temp."移動した行"))"), {} };
+    return LineSelection { QStringLiteral(R"("ID" IN (SELECT "ID" FROM "移動した行"))"), {} };
 }
 
 std::optional<int> markLinesWithoutProduct(const Database& db, QDate date)
@@ -121,7 +125,7 @@ std::optional<QList<LineWithoutMaster>> linesWithoutMaster(const Database& db, Q
             SELECT t."ID", t."項目ID", t."品名ID", t."品名", t."数量", t."単位",
                 NOT EXISTS (SELECT 1 FROM "項目分類" k WHERE k."項目ID" = t."項目ID") AS "項目なし",
                 NOT EXISTS (SELECT 1 FROM "仕入商品" s WHERE s."品名ID" = t."品名ID") AS "品名なし"
-            FROM "棚卸マスター" t WHERE t."日付" = ?)
+            FROM "棚卸マスター" t WHERE t."日付" = ?) AS "行"
         WHERE "項目なし" OR "品名なし" ORDER BY "ID")"));
     q.addBindValue(storedDate(date));
     if (!q.exec())

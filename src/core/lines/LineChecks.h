@@ -20,7 +20,7 @@ struct LineSelection
 namespace LineSelections {
 LineSelection ofCategory(QDate date, int categoryId);
 // Lines of the date whose product name contains text (every line of the date for an empty text).
-LineSelection ofProduct(QDate date, const QString& text);
+LineSelection ofProduct(const Database& db, QDate date, const QString& text);
 LineSelection all();
 LineSelection withoutUnitPrice(QDate date);
 // Lines of the date marked by the last check (区分調整 = 1).

@@ -41,7 +41,7 @@ struct HistoryCandidates
 // dozen lines a name found: the index is used below the square root of their ratio.
 std::optional<HistoryCandidates> historyCandidates(const Database& db, const QString& text, int limit)
 {
-    if (!db.hasNameIndexes())
+    if (!NameIndex::lineNamesListed(db))
         return std::nullopt;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
@@ -136,8 +136,11 @@ std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& 
         return std::optional<RegisteredLine>();
     };
 
-    // A unit seen for the first time joins the unit master; an empty one is no unit.
+    // A unit seen for the first time joins the unit master; an empty one is no unit. Each new
+    // name is one record however many stations register it at once.
     if (!line.unit.isEmpty()) {
+        if (!NameIndex::lockName(db, Table::Tani, line.unit, error))
+            return std::nullopt;
         q.prepare(QStringLiteral(R"(SELECT "単位ID" FROM "単位" WHERE "単位" = ? LIMIT 1)"));
         const QVariant unitId = firstValue(q, { line.unit }, &ok);
         if (!ok)
@@ -152,6 +155,8 @@ std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& 
     }
 
     // The product master keeps the last unit and unit price counted for the product.
+    if (!NameIndex::lockName(db, Table::Shohin, line.product, error))
+        return std::nullopt;
     q.prepare(QStringLiteral(R"(SELECT "品名ID" FROM "仕入商品" WHERE "品名" = ? ORDER BY "品名ID" LIMIT 1)"));
     const QVariant found = firstValue(q, { line.product }, &ok);
     if (!ok)
@@ -197,6 +202,16 @@ std::optional<int> findOrRegisterCategory(const Database& db, const QString& nam
 {
     if (registered)
         *registered = false;
+    // Looked up and added in one transaction, the name held against other stations adding it
+    // at the same moment: a new name becomes one category.
+    Transaction transaction(db);
+    if (!transaction.isActive()) {
+        if (error)
+            *error = QStringLiteral("the database is not open");
+        return std::nullopt;
+    }
+    if (!NameIndex::lockName(db, Table::Koumoku, name, error))
+        return std::nullopt;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(
@@ -210,6 +225,7 @@ std::optional<int> findOrRegisterCategory(const Database& db, const QString& nam
     }
     if (found.isValid())
         return found.toInt();
+    q.finish();
     if (db.fileState() != Database::FileState::Same) {
         if (error)
             *error = QStringLiteral("the file is no longer the one opened");
@@ -217,7 +233,8 @@ std::optional<int> findOrRegisterCategory(const Database& db, const QString& nam
     }
     const int id = db.nextId(Table::Koumoku);
     if (!db.exec(QStringLiteral(R"(INSERT INTO "項目分類" ("項目ID", "項目分類名") VALUES (?, ?))"), { id, name },
-                 error))
+                 error)
+        || !transaction.commit(error))
         return std::nullopt;
     if (registered)
         *registered = true;
@@ -243,7 +260,12 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
     QList<HistoryLine> lines;
     if (limit <= 0)
         return lines;
-    const TextRules::ContainsFilter filter = TextRules::containsFilter(QStringLiteral("品名"), text);
+    const Engine engine = db.engine();
+    const NameIndex::ContainsFilter filter = NameIndex::containsFilter(engine, QStringLiteral("品名"), text);
+    // Where the engine's own index on the lines' names can narrow the scan (a server), its
+    // condition goes beside the exact one and the engine chooses.
+    const std::optional<NameIndex::ContainsFilter> indexed
+        = NameIndex::indexedFilter(db, Table::Tana, QStringLiteral("品名"), text, limit);
 
     // The settlement dates, newest first, each with the range of IDs its lines have: the
     // lines of a stocktaking are mostly typed one after the other, so a date's range holds
@@ -279,13 +301,19 @@ QList<HistoryLine> lineHistory(const Database& db, const QString& text, int limi
     if (!candidates) {
         // The text is in many names (or cannot be looked up): each date's lines are read
         // newest first until the list is full, which a common text fills soon.
+        // ("日付" || '') keeps the engine from reading the date's lines through the index on
+        // 日付 instead of in ID order.
         rows.prepare(QStringLiteral(R"(SELECT "日付", "品名", "数量", "単位", "単価" FROM "棚卸マスター"
-            WHERE "ID" BETWEEN ? AND ? AND +"日付" = ? AND %1 ORDER BY "ID" DESC LIMIT ?)")
-                         .arg(filter.sql));
+            WHERE "ID" BETWEEN ? AND ? AND ("日付" || '') = ? AND %1%2 ORDER BY "ID" DESC LIMIT ?)")
+                         .arg(filter.sql, indexed ? QStringLiteral(" AND ") + indexed->sql : QString()));
         for (const Day& day : std::as_const(days)) {
             if (lines.size() >= limit)
                 break;
-            for (const QVariant& v : QVariantList { day.first, day.last, day.day, filter.value, limit - lines.size() })
+            QVariantList values { day.first, day.last, day.day, filter.value };
+            if (indexed)
+                values << indexed->value;
+            values << limit - lines.size();
+            for (const QVariant& v : std::as_const(values))
                 rows.addBindValue(v);
             readLines();
         }

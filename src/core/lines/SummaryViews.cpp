@@ -68,13 +68,13 @@ TotalsModel::TotalsModel(QObject* parent)
     : QAbstractTableModel(parent)
 { }
 
-QString TotalsModel::statement(By by)
+QString TotalsModel::statement(Engine engine, By by)
 {
     if (by == By::Category)
         return QStringLiteral(R"(SELECT "日付", "項目分類名", SUM("価格") AS "合計", COUNT(*) AS "集計数" FROM )")
-            + CategorisedLines::source() + QStringLiteral(" WHERE ") + CategorisedLines::ofDate({}).condition
-            + QStringLiteral(R"( GROUP BY "項目分類名", "日付" ORDER BY SUM("価格") DESC, )")
-            + NameOrder::orderBy(QStringLiteral(R"("項目分類名")"));
+            + CategorisedLines::source() + QStringLiteral(R"( AS "行" WHERE )") + CategorisedLines::ofDate({}).condition
+            + QStringLiteral(R"( GROUP BY "項目分類名", "日付" ORDER BY SUM("価格") DESC NULLS LAST, )")
+            + NameOrder::orderBy(engine, QStringLiteral(R"("項目分類名")"));
     // "+" keeps the engine from walking every product through the 品名ID index (the lines of
     // all dates); the lines of the date are few beside them and each finds its product by key.
     // Grouped by the name's own characters (names the collation holds equal stay apart),
@@ -82,7 +82,7 @@ QString TotalsModel::statement(By by)
     return QStringLiteral(R"(SELECT t."日付", s."品名", SUM(t."価格") AS "合計", COUNT(*) AS "集計数"
         FROM "棚卸マスター" t JOIN "仕入商品" s ON s."品名ID" = +t."品名ID" WHERE t."日付" = ?
         GROUP BY s."品名", t."日付" ORDER BY )")
-        + NameOrder::orderBy(QStringLiteral(R"(s."品名")"));
+        + NameOrder::orderBy(engine, QStringLiteral(R"(s."品名")"));
 }
 
 bool TotalsModel::select(const Database& db, By by, QDate date)
@@ -92,7 +92,7 @@ bool TotalsModel::select(const Database& db, By by, QDate date)
     m_by = by;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
-    q.prepare(statement(by));
+    q.prepare(statement(db.engine(), by));
     q.addBindValue(storedDate(date));
     bool ok = q.exec();
     if (ok) {

@@ -4,6 +4,7 @@
 
 #include "core/lines/LineChecks.h"
 #include "core/store/Database.h"
+#include "core/store/Engine.h"
 
 #include <QAbstractTableModel>
 #include <QDate>
@@ -72,7 +73,7 @@ public:
     explicit TotalsModel(QObject* parent = nullptr);
 
     // The grouped statement, with one ? for the stored date.
-    static QString statement(By by);
+    static QString statement(Engine engine, By by);
 
     // False when the lines could not be read: the list is empty then, which is not "no lines".
     bool select(const Database& db, By by, QDate date);

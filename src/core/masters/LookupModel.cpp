@@ -4,6 +4,7 @@
 
 #include "core/rules/TextRules.h"
 #include "core/store/NameIndex.h"
+#include "core/store/NameOrder.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,7 +16,8 @@ namespace {
 // names in order.
 constexpr int ProductCandidateLimit = 1000;
 
-// One page of the names containing the text; %1 is the condition on the name.
+// One page of the names containing the text; %1 is the condition on the name, then the
+// products' source (%2) and the order of products and units (%3, %2).
 QString pageQuery(LookupModel::Kind kind)
 {
     switch (kind) {
@@ -26,9 +28,9 @@ QString pageQuery(LookupModel::Kind kind)
         return QStringLiteral(
             R"(SELECT "項目ID", "項目分類名" FROM "項目分類" WHERE %1 ORDER BY "項目ID" LIMIT ? OFFSET ?)");
     case LookupModel::Kind::Product:
-        return QStringLiteral(R"(SELECT "品名ID", "品名" FROM %2 WHERE %1 ORDER BY "品名" ASC LIMIT ? OFFSET ?)");
+        return QStringLiteral(R"(SELECT "品名ID", "品名" FROM %2 WHERE %1 ORDER BY %3 LIMIT ? OFFSET ?)");
     case LookupModel::Kind::Unit:
-        return QStringLiteral(R"(SELECT "単位ID", "単位" FROM "単位" WHERE %1 ORDER BY "単位" ASC LIMIT ? OFFSET ?)");
+        return QStringLiteral(R"(SELECT "単位ID", "単位" FROM "単位" WHERE %1 ORDER BY %2 LIMIT ? OFFSET ?)");
     }
     return {};
 }
@@ -62,18 +64,27 @@ std::vector<LookupModel::Row> LookupModel::fetchPage(int offset)
     const NoLockWait noWait(m_db);
     QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
-    const TextRules::ContainsFilter filter = TextRules::containsFilter(nameColumn(m_kind), m_text);
-    QString sql = pageQuery(m_kind).arg(filter.sql);
+    const Engine engine = m_db ? m_db->engine() : Engine::Sqlite;
+    const NameIndex::ContainsFilter filter = NameIndex::containsFilter(engine, nameColumn(m_kind), m_text);
+    const QString order = NameOrder::byCharacters(engine, QLatin1Char('"') + nameColumn(m_kind) + QLatin1Char('"'));
     std::optional<NameIndex::Candidates> candidates;
-    if (m_kind == Kind::Product) {
+    std::optional<NameIndex::ContainsFilter> indexed;
+    if (m_kind == Kind::Product && m_db) {
         // A text in few products is looked up in the name index; one in many is met early
         // enough by reading the names in order.
-        if (m_db)
+        indexed = NameIndex::indexedFilter(*m_db, Table::Shohin, nameColumn(m_kind), m_text, ProductCandidateLimit);
+        if (!indexed)
             candidates = NameIndex::candidates(*m_db, Table::Shohin, m_text, ProductCandidateLimit);
+    }
+    QString sql = pageQuery(m_kind).arg(indexed ? filter.sql + QStringLiteral(" AND ") + indexed->sql : filter.sql);
+    if (m_kind == Kind::Product) {
         sql = sql.arg(
             candidates
                 ? QStringLiteral(R"((%1) AS c CROSS JOIN "仕入商品" AS t ON t."品名ID" = c.r)").arg(candidates->sql)
-                : QStringLiteral(R"("仕入商品")"));
+                : QStringLiteral(R"("仕入商品")"),
+            order);
+    } else if (m_kind == Kind::Unit) {
+        sql = sql.arg(order);
     }
     m_failure.clear();
     if (!q.prepare(sql)) {
@@ -83,6 +94,8 @@ std::vector<LookupModel::Row> LookupModel::fetchPage(int offset)
     if (candidates)
         q.addBindValue(candidates->value);
     q.addBindValue(filter.value);
+    if (indexed)
+        q.addBindValue(indexed->value);
     q.addBindValue(PageSize + 1); // one more tells whether another page follows
     q.addBindValue(offset);
     if (!q.exec()) {

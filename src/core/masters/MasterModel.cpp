@@ -5,6 +5,7 @@
 #include "core/masters/ProductCodes.h"
 #include "core/rules/CellRoles.h"
 #include "core/rules/TextRules.h"
+#include "core/store/NameIndex.h"
 #include "core/store/NameOrder.h"
 
 #include <QSqlError>
@@ -83,9 +84,11 @@ bool MasterModel::open(MasterOrder order, QString* error)
     if (m_table.source && m_db)
         m_records.setSource(m_table.source(*m_db));
     const QString id = quoted(m_table.idColumn());
-    const bool ok = m_records.choose(
-        m_table.condition, {}, order == MasterOrder::ByName ? NameOrder::orderBy(quoted(m_table.nameColumn()), id) : id,
-        error);
+    const bool ok = m_records.choose(m_table.condition, {},
+                                     order == MasterOrder::ByName ? NameOrder::orderBy(engineOf(connectionOf(m_db)),
+                                                                                       quoted(m_table.nameColumn()), id)
+                                                                  : id,
+                                     error);
     endResetModel();
     return ok;
 }
@@ -187,8 +190,8 @@ int MasterModel::findName(const QString& text, int row) const
     QSqlQuery q(connectionOf(m_db));
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT ") + quoted(m_table.idColumn()) + QStringLiteral(" FROM ")
-              + quoted(tableName(m_table.table)) + QStringLiteral(" WHERE instr(") + quoted(m_table.nameColumn())
-              + QStringLiteral(", ?) > 0"));
+              + quoted(tableName(m_table.table)) + QStringLiteral(" WHERE ")
+              + NameIndex::holdsExactly(engineOf(connectionOf(m_db)), quoted(m_table.nameColumn())));
     q.addBindValue(text);
     std::unordered_set<int> matching;
     if (q.exec()) {

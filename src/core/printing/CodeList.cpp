@@ -113,7 +113,7 @@ std::optional<SheetDocument> load(const Database& db, QDate made, std::optional<
     const QString statement = QStringLiteral(R"(SELECT s."品名", s."単位", s."単価", c."コード" FROM "商品コード" c
             JOIN "仕入商品" s ON s."品名ID" = c."品名ID")")
         + productFilter(categoryId) + QStringLiteral(" ORDER BY ")
-        + NameOrder::orderBy(QStringLiteral(R"(s."品名")"), QStringLiteral(R"(s."品名ID")"))
+        + NameOrder::orderBy(db.engine(), QStringLiteral(R"(s."品名")"), QStringLiteral(R"(s."品名ID")"))
         + QStringLiteral(R"(, c."順番", c."コード")");
     doc.rows = [connection = db.connection(), statement, categoryId](const SheetRowVisitor& visit) {
         QSqlQuery q(connection);

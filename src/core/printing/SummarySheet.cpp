@@ -72,7 +72,7 @@ std::optional<SheetDocument> load(const Database& db, By by, QDate date, QString
     QStringList withoutPrice;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
-    q.prepare(TotalsModel::statement(by));
+    q.prepare(TotalsModel::statement(db.engine(), by));
     q.addBindValue(storedDate(date));
     if (!q.exec())
         return refuse(QStringLiteral("データベースの接続に失敗しました。"));

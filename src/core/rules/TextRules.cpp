@@ -328,19 +328,3 @@ QString containsPattern(const QString& text)
 }
 
 } // namespace TextRules
-
-namespace TextRules {
-
-ContainsFilter containsFilter(const QString& column, const QString& text)
-{
-    const bool letters = std::any_of(text.begin(), text.end(), [](QChar c) {
-        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
-    });
-    if (text.isEmpty()) // every row with a name
-        return { QStringLiteral(R"("%1" IS NOT NULL AND coalesce(?, '') = '')").arg(column), text };
-    if (letters)
-        return { QStringLiteral(R"("%1" LIKE ? ESCAPE '\')").arg(column), containsPattern(text) };
-    return { QStringLiteral(R"(instr("%1", ?) > 0)").arg(column), text };
-}
-
-} // namespace TextRules

@@ -70,16 +70,7 @@ QString formatAmount(double amount);
 // never in exponent form, no grouping ("1234567", "398.5"). Empty for no value.
 QString numberText(const QVariant& value);
 // A LIKE pattern matching text anywhere, with %, _ and the escape character taken literally
-// (use with ESCAPE '\').
+// (use with ESCAPE '\'). The condition every list asks is NameIndex::containsFilter().
 QString containsPattern(const QString& text);
 
-// A condition "column contains text" with its one bound value. Latin letters match
-// without regard to case, as LIKE does; other text takes the engine's faster substring
-// search, which gives the same rows.
-struct ContainsFilter
-{
-    QString sql;
-    QString value;
-};
-ContainsFilter containsFilter(const QString& column, const QString& text);
 } // namespace TextRules

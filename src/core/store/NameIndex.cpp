@@ -2,6 +2,9 @@
 // Copyright (C) 2026 The Kotrina developers
 #include "core/store/NameIndex.h"
 
+#include "core/rules/TextRules.h"
+
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVarLengthArray>
 
@@ -184,6 +187,60 @@ QStringList automergeStatements(Table table, int level)
     return { QStringLiteral(R"(INSERT INTO "%1" ("%1", rank) VALUES ('automerge', %2))").arg(index).arg(level) };
 }
 
+// The ASCII capitals and their small letters: what SQLite's LIKE holds equal, and nothing more.
+const QString AsciiCapitals = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+const QString AsciiSmall = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
+
+// column with its ASCII capitals made small, in a server's SQL.
+QString serverFolded(const QString& column)
+{
+    return QStringLiteral("translate(%1, '%2', '%3')").arg(column, AsciiCapitals, AsciiSmall);
+}
+
+QString asciiFolded(QString text)
+{
+    for (QChar& c : text) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return text;
+}
+
+// The function a server's short-text index is built on: every character of a name and every
+// pair of neighbouring characters (the last character alone again), ASCII capitals made
+// small. A text of one or two characters is in a name exactly when it is one of these.
+const QString PiecesFunction = QStringLiteral("kotrina_name_pieces");
+
+// The name indexes of a server's database. The ordinary indexes on 仕入商品."品名" and
+// 単位."単位" follow the database's collation; the look-up lists those names in the order of
+// their characters, which these give it.
+QStringList serverStatements()
+{
+    return {
+        QStringLiteral(R"(CREATE OR REPLACE FUNCTION %1(name text) RETURNS text[]
+            LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$
+            DECLARE
+                folded text := %2;
+                pieces text[] := '{}';
+            BEGIN
+                FOR i IN 1..length(folded) LOOP
+                    pieces := pieces || substr(folded, i, 1) || substr(folded, i, 2);
+                END LOOP;
+                RETURN pieces;
+            END $$)")
+            .arg(PiecesFunction, serverFolded(QStringLiteral("name"))),
+        QStringLiteral(R"(CREATE INDEX "仕入商品_品名索引" ON "仕入商品" USING gin ("品名" gin_trgm_ops))"),
+        QStringLiteral(R"(CREATE INDEX "仕入商品_品名短索引" ON "仕入商品" USING gin (%1("品名")))")
+            .arg(PiecesFunction),
+        QStringLiteral(R"(CREATE INDEX "仕入商品_品名文字順" ON "仕入商品" ("品名" COLLATE "C"))"),
+        QStringLiteral(R"(CREATE INDEX "単位_単位文字順" ON "単位" ("単位" COLLATE "C"))"),
+        QStringLiteral(R"(CREATE INDEX "棚卸マスター_品名索引" ON "棚卸マスター" USING gin ("品名" gin_trgm_ops))"),
+        // The history of a name reads each date's range of IDs (its first and last), which a
+        // file's index on 日付 gives with the row IDs it holds; a server's needs them in it.
+        QStringLiteral(R"(CREATE INDEX "棚卸マスター_日付ID" ON "棚卸マスター" ("日付", "ID"))"),
+    };
+}
+
 } // namespace
 
 namespace NameIndex {
@@ -208,9 +265,8 @@ QString lineNamesTable()
 
 QStringList createStatements(Engine engine)
 {
-    // The server's name search is not built here yet.
     if (engine == Engine::Postgres)
-        return {};
+        return serverStatements();
     QStringList statements;
     for (Table table : IndexedTables)
         statements << ::createStatements(table);
@@ -305,7 +361,8 @@ bool deleteAllRows(const Database& db, Table table, QString* error)
 {
     const QString deleteRows = QStringLiteral(R"(DELETE FROM "%1")").arg(tableName(table));
     const std::optional<Source> source = sourceOf(table);
-    if (!source || !db.hasNameIndexes())
+    // A server's indexes are emptied by the engine with the table.
+    if (!source || !lineNamesListed(db))
         return db.exec(deleteRows, {}, error);
     // Row by row the triggers would take the indexes apart one name at a time (half a
     // minute for a million products); instead they step aside while the table, its list
@@ -338,7 +395,7 @@ std::optional<int> countUpTo(const Database& db, const QString& sql, const QStri
 {
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?)").arg(sql));
+    q.prepare(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?) AS c").arg(sql));
     q.addBindValue(match);
     q.addBindValue(upTo + 1);
     if (!q.exec() || !q.next())
@@ -400,6 +457,9 @@ namespace NameIndex {
 
 std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit)
 {
+    // A server's planner weighs its indexes itself: its callers add indexedFilter() instead.
+    if (db.engine() != Engine::Sqlite)
+        return std::nullopt;
     const std::optional<Probe> found = probe(db, table, text, limit);
     if (!found)
         return std::nullopt;
@@ -419,6 +479,9 @@ std::optional<Candidates> candidates(const Database& db, Table table, const QStr
 
 std::optional<Match> match(const Database& db, Table table, const QString& text, int limit)
 {
+    // The server's indexes take no MATCH: its callers ask candidates() or indexedFilter().
+    if (db.engine() != Engine::Sqlite)
+        return std::nullopt;
     const std::optional<Probe> found = probe(db, table, text, limit);
     if (!found)
         return std::nullopt;
@@ -429,6 +492,76 @@ std::optional<Match> match(const Database& db, Table table, const QString& text,
             return std::nullopt;
     }
     return Match { found->index, found->match };
+}
+
+} // namespace NameIndex
+
+namespace NameIndex {
+
+bool lineNamesListed(const Database& db)
+{
+    return db.hasNameIndexes() && db.engine() == Engine::Sqlite;
+}
+
+ContainsFilter containsFilter(Engine engine, const QString& column, const QString& text)
+{
+    const QString quotedColumn = QLatin1Char('"') + column + QLatin1Char('"');
+    if (text.isEmpty()) // every row with a name
+        return { QStringLiteral("%1 IS NOT NULL AND COALESCE(CAST(? AS text), '') = ''").arg(quotedColumn), text };
+    const bool letters = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+    });
+    if (engine == Engine::Postgres) {
+        // LIKE '%text%' with the ASCII letters folded is the folded text found in the folded
+        // name; strpos() says so without a pattern to escape.
+        if (letters)
+            return { holdsExactly(engine, serverFolded(quotedColumn)), asciiFolded(text) };
+        return { holdsExactly(engine, quotedColumn), text };
+    }
+    // Text without Latin letters takes SQLite's faster substring search, which gives the
+    // same rows as LIKE.
+    if (letters)
+        return { QStringLiteral(R"(%1 LIKE ? ESCAPE '\')").arg(quotedColumn), TextRules::containsPattern(text) };
+    return { holdsExactly(engine, quotedColumn), text };
+}
+
+QString holdsExactly(Engine engine, const QString& column)
+{
+    return (engine == Engine::Postgres ? QStringLiteral("strpos(%1, ?) > 0") : QStringLiteral("instr(%1, ?) > 0"))
+        .arg(column);
+}
+
+std::optional<ContainsFilter> indexedFilter(const Database& db, Table table, const QString& column, const QString& text,
+                                            int limit)
+{
+    if (db.engine() != Engine::Postgres || !db.hasNameIndexes() || text.isEmpty())
+        return std::nullopt;
+    const QString quotedColumn = QLatin1Char('"') + column + QLatin1Char('"');
+    const qsizetype characters = text.toUcs4().size();
+    if (characters >= TrigramLength) {
+        // ILIKE folds every letter the server's character type knows, the ASCII ones among
+        // them: it finds what containsFilter() finds, and the trigram index answers it.
+        return ContainsFilter { QStringLiteral("%1 ILIKE ?").arg(quotedColumn), TextRules::containsPattern(text) };
+    }
+    if (table != Table::Shohin)
+        return std::nullopt;
+    const ContainsFilter pieces { QStringLiteral("%1(%2) @> ARRAY[CAST(? AS text)]").arg(PiecesFunction, quotedColumn),
+                                  asciiFolded(text) };
+    const std::optional<int> n = countUpTo(
+        db, QStringLiteral(R"(SELECT 1 FROM "%1" WHERE %2)").arg(tableName(table), pieces.sql), pieces.value, limit);
+    if (!n || *n > limit)
+        return std::nullopt;
+    return pieces;
+}
+
+bool lockName(const Database& db, Table table, const QString& name, QString* error)
+{
+    if (db.engine() != Engine::Postgres)
+        return true;
+    // The first key tells the tables apart, the second is the name's hash: two names that
+    // share a hash only wait for each other.
+    return db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(CAST(? AS integer), hashtext(CAST(? AS text)))"),
+                   { 0x4b540000 + int(table), name }, error);
 }
 
 } // namespace NameIndex

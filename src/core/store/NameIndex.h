@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/store/Database.h"
+#include "core/store/Engine.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,11 @@
 // through the index on 品名ID. A pair stays listed after its last line is renamed or
 // deleted; that costs nothing but a candidate that the caller's condition drops, and
 // pruneStatements() clears them out.
+//
+// On a server (PostgreSQL) the indexes are the engine's own: a trigram index (pg_trgm) on the
+// names of 仕入商品 and of 棚卸マスター themselves, and for the products a second one on the
+// characters and pairs of characters of each name (kotrina_name_pieces()). There is no list of
+// the lines' names there: a lookup of a short text among the lines is left to the scan.
 namespace NameIndex {
 
 enum class Kind
@@ -85,6 +91,7 @@ struct Candidates
 // 棚卸マスター it is a name with a product ID, which may stand for many lines: the caller
 // reads them in parts (the subquery's r over an ID range is one index seek a name).
 // nullopt otherwise.
+// On a server: nullopt (its callers add indexedFilter() to their own condition instead).
 std::optional<Candidates> candidates(const Database& db, Table table, const QString& text, int limit);
 
 // The index of table to look text up in, and the words to ask it for (for its MATCH), when
@@ -96,5 +103,42 @@ struct Match
     QString words;
 };
 std::optional<Match> match(const Database& db, Table table, const QString& text, int limit);
+
+// Whether the names of the lines are listed apart (a file's list of names, which match() looks
+// up); a server's lines are found by their own index instead.
+bool lineNamesListed(const Database& db);
+
+// The condition "column contains text" with its one bound value, as every list and look-up
+// asks it: Latin letters A-Z match without regard to case, every other character (full-width
+// letters too) only itself, and %, _ and \ in text are taken literally. It gives the same rows
+// on either engine: SQLite's LIKE folds the ASCII letters alone; on a server those are folded
+// on both sides and the rest compared as it is. An empty text is every row with a name.
+struct ContainsFilter
+{
+    QString sql;
+    QString value;
+};
+ContainsFilter containsFilter(Engine engine, const QString& column, const QString& text);
+
+// The condition "column (an SQL expression) holds the bound text as it is", letter case
+// included.
+QString holdsExactly(Engine engine, const QString& column);
+
+// A further condition on column holding text that the server's name index answers, to be put
+// beside containsFilter()'s (it finds every row that one finds, and some more). The server's
+// planner then weighs, from its statistics of the names, reading the few rows the index finds
+// against reading the rows in the wanted order until the page is full. nullopt where there is
+// no such index (a file: the caller takes candidates()/match(); a text the index cannot look up).
+// A text of one or two characters in more than limit rows is left to the reading in order:
+// the planner has no measure of how early that ends, and would sort them all.
+std::optional<ContainsFilter> indexedFilter(const Database& db, Table table, const QString& column, const QString& text,
+                                            int limit);
+
+// On a server, waits until no other station's transaction is registering the same name in
+// table, and keeps it so until this transaction ends: a look-up of the name followed by an
+// insert of it when it is missing then makes one record of it, however many stations type it
+// at once. A file has one writer at a time already: nothing to do there. Call it inside the
+// transaction, before the look-up.
+bool lockName(const Database& db, Table table, const QString& name, QString* error = nullptr);
 
 } // namespace NameIndex

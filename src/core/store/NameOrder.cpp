@@ -156,12 +156,23 @@ bool install(const QSqlDatabase& db)
     return collation && keys;
 }
 
-QString orderBy(const QString& name, const QString& id)
+QString orderBy(Engine engine, const QString& name, const QString& id)
 {
-    QString terms = QStringLiteral("%1(%2), %2 COLLATE BINARY").arg(QLatin1String(KeyFunction), name);
+    // A server compares by the collation itself; its ICU is the one the key function uses. A
+    // missing name comes first, as SQLite puts NULL before every value.
+    QString terms = engine == Engine::Postgres
+        ? QStringLiteral(R"(%1 COLLATE "%2" NULLS FIRST, %3)")
+              .arg(name, QLatin1String(Collation), byCharacters(engine, name))
+        : QStringLiteral("%1(%2), %3").arg(QLatin1String(KeyFunction), name, byCharacters(engine, name));
     if (!id.isEmpty())
         terms += QStringLiteral(", ") + id;
     return terms;
+}
+
+QString byCharacters(Engine engine, const QString& name)
+{
+    // UTF-8 compared byte by byte is the order of the code points.
+    return name + (engine == Engine::Postgres ? QStringLiteral(R"( COLLATE "C")") : QStringLiteral(" COLLATE BINARY"));
 }
 
 } // namespace NameOrder

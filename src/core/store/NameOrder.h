@@ -2,6 +2,8 @@
 // Copyright (C) 2026 The Kotrina developers
 #pragma once
 
+#include "core/store/Engine.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
@@ -16,7 +18,8 @@
 namespace NameOrder {
 
 // The collation's name in SQL. PostgreSQL's ICU gives its Japanese collation the same
-// name, so "COLLATE" with it means the same order on either engine.
+// name (of the same ICU library, tertiary strength by default), so "COLLATE" with it means
+// the same order on either engine; a server orders by it directly.
 inline constexpr auto Collation = "ja-x-icu";
 // The function that gives a name's sort key (a BLOB; NULL for NULL) under the collation:
 // sorting by the keys is sorting by the collation, but each name is turned into its key
@@ -31,7 +34,12 @@ bool install(const QSqlDatabase& db);
 
 // The ORDER BY terms of a list by name: the Japanese order, then, for names the collation
 // holds equal (ｱ and ア), the names' own characters, then the identity, so the order is
-// the same at every run. name and id are SQL expressions (quoted columns); id may be empty.
-QString orderBy(const QString& name, const QString& id = {});
+// the same at every run and on either engine. name and id are SQL expressions (quoted
+// columns); id may be empty.
+QString orderBy(Engine engine, const QString& name, const QString& id = {});
+
+// An ORDER BY term listing name by its characters' code points (SQLite's BINARY), whatever
+// collation a server's database was made with.
+QString byCharacters(Engine engine, const QString& name);
 
 } // namespace NameOrder

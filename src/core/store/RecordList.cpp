@@ -13,6 +13,12 @@ QString quoted(const QString& name)
     return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
+// The source as it follows FROM: a subquery gets the name every engine wants it to have.
+QString fromSource(const QString& source)
+{
+    return source.startsWith(QLatin1Char('(')) ? source + QStringLiteral(R"( AS "一覧")") : source;
+}
+
 } // namespace
 
 RecordList::RecordList(Table table, QStringList columns)
@@ -40,7 +46,7 @@ bool RecordList::choose(const QString& condition, const QVariantList& values, co
     const NoLockWait noWait(m_db);
     QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ") + id + QStringLiteral(" FROM ") + m_source
+    q.prepare(QStringLiteral("SELECT ") + id + QStringLiteral(" FROM ") + fromSource(m_source)
               + (condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condition) + QStringLiteral(" ORDER BY ")
               + (order.isEmpty() ? id : order));
     for (const QVariant& v : values)
@@ -98,7 +104,7 @@ const QVariantList* RecordList::fields(int row) const
     const NoLockWait noWait(m_db);
     QSqlQuery q(m_db ? m_db->connection() : QSqlDatabase());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ") + quotedColumns() + QStringLiteral(" FROM ") + m_source
+    q.prepare(QStringLiteral("SELECT ") + quotedColumns() + QStringLiteral(" FROM ") + fromSource(m_source)
               + QStringLiteral(" WHERE ") + quoted(m_columns.value(0)) + QStringLiteral(" IN (")
               + QStringList(ids.size(), QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')'));
     for (const QVariant& v : ids)

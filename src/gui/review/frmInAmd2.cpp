@@ -241,7 +241,7 @@ void frmInAmd2::searchCategory()
 
 void frmInAmd2::searchProduct()
 {
-    list(LineSelections::ofProduct(DTPicker1->date(), dbcShohin->text()));
+    list(LineSelections::ofProduct(m_state.DatabaseConnection, DTPicker1->date(), dbcShohin->text()));
     setEditButtons(hasLines());
 }
 
