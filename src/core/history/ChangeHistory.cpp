@@ -4,6 +4,7 @@
 
 #include "core/rules/TextRules.h"
 #include "core/store/HistoryTrail.h"
+#include "core/store/NameIndex.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -121,8 +122,10 @@ Where whereOf(const QSqlDatabase& db, const Filter& filter)
                 .arg(HistoryTrail::jsonText(db, QStringLiteral(R"(h."旧値")"), QStringLiteral("日付")));
     w.values << day << day << QString::fromUtf8(HistoryTrail::KindBulkDeleted);
     if (!filter.nameText.isEmpty()) {
-        w.sql += QStringLiteral(R"( AND %1 LIKE ? ESCAPE '\')").arg(nameExpression(db));
-        w.values << TextRules::containsPattern(filter.nameText);
+        const NameIndex::ContainsFilter contains =
+            NameIndex::containsExpression(engineOf(db), nameExpression(db), filter.nameText);
+        w.sql += QStringLiteral(" AND ") + contains.sql;
+        w.values << contains.value;
     }
     if (filter.minAmount) {
         w.sql += QStringLiteral(" AND %1 >= ?").arg(amountExpression(db));

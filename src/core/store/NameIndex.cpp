@@ -505,7 +505,11 @@ bool lineNamesListed(const Database& db)
 
 ContainsFilter containsFilter(Engine engine, const QString& column, const QString& text)
 {
-    const QString quotedColumn = QLatin1Char('"') + column + QLatin1Char('"');
+    return containsExpression(engine, QLatin1Char('"') + column + QLatin1Char('"'), text);
+}
+
+ContainsFilter containsExpression(Engine engine, const QString& quotedColumn, const QString& text)
+{
     if (text.isEmpty()) // every row with a name
         return { QStringLiteral("%1 IS NOT NULL AND COALESCE(CAST(? AS text), '') = ''").arg(quotedColumn), text };
     const bool letters = std::any_of(text.begin(), text.end(), [](QChar c) {

@@ -119,6 +119,8 @@ struct ContainsFilter
     QString value;
 };
 ContainsFilter containsFilter(Engine engine, const QString& column, const QString& text);
+// The same condition on an SQL expression (a quoted column, or a value worked out of one).
+ContainsFilter containsExpression(Engine engine, const QString& expression, const QString& text);
 
 // The condition "column (an SQL expression) holds the bound text as it is", letter case
 // included.
