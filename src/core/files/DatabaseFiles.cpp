@@ -116,7 +116,7 @@ bool DatabaseFiles::openAndRecord()
     QString why;
     if (!openConnection(name, &why)) {
         m_state.prompter.notice(ServerLogin::isServerName(name)
-                                    ? ServerLogin::problem(why)
+                                    ? ServerLogin::problem(why, name)
                                     : FailureCause::withCause(ReopenFailed, FailureCause::ofOpen(name)));
         // The file that was open stays open and is named again.
         if (m_state.ConnectionOpen)
@@ -148,7 +148,7 @@ bool DatabaseFiles::openServer(const ServerLogin& login, bool savePassword)
         ok = openConnection(login.name(true), &why);
     }
     if (!ok) {
-        m_state.prompter.notice(ServerLogin::problem(why), Prompter::Icon::Exclamation);
+        m_state.prompter.notice(ServerLogin::problem(why, login.name(true)), Prompter::Icon::Exclamation);
         return false;
     }
     record(login.name(false));

@@ -100,8 +100,13 @@ bool ServerLogin::sameDatabase(const QString& a, const QString& b)
         && x->database == y->database && x->user == y->user;
 }
 
-QString ServerLogin::problem(const QString& reason)
+QString ServerLogin::problem(const QString& given, const QString& name)
 {
+    QString reason = given;
+    if (const std::optional<ServerLogin> login = fromName(name); login && !login->password.isEmpty()) {
+        reason.replace(name, login->name(false));
+        reason.replace(login->password, QStringLiteral("****"));
+    }
     const auto says = [&reason](std::initializer_list<const char*> words) {
         return std::any_of(words.begin(), words.end(), [&reason](const char* word) {
             return reason.contains(QString::fromUtf8(word), Qt::CaseInsensitive);

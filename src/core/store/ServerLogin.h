@@ -35,8 +35,9 @@ struct ServerLogin
     static bool sameDatabase(const QString& a, const QString& b);
 
     // What the user is told when the server refuses or cannot be reached, in Japanese, from
-    // the connection library's reason (which follows on a line of its own).
-    static QString problem(const QString& reason);
+    // the connection library's reason (which follows on a line of its own). The password of
+    // name, the database tried, never appears in it.
+    static QString problem(const QString& reason, const QString& name = {});
 };
 
 // libpq's password file (~/.pgpass, or the file PGPASSFILE names), where a station keeps the
