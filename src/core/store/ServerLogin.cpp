@@ -2,16 +2,14 @@
 // Copyright (C) 2026 The Kotrina developers
 #include "core/store/ServerLogin.h"
 
+#include "core/store/DatabaseName.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
 #include <QSaveFile>
-#include <QUrl>
-#include <QUrlQuery>
 
 namespace {
-
-const QStringList Schemes = { QStringLiteral("postgresql"), QStringLiteral("postgres") };
 
 // A field of a password file line: its colons and backslashes are escaped.
 QString escaped(const QString& field)
@@ -45,51 +43,42 @@ QStringList leadingFields(const QString& line)
 
 bool ServerLogin::isServerName(const QString& name)
 {
-    const QString trimmed = name.trimmed();
-    return std::any_of(Schemes.cbegin(), Schemes.cend(), [&trimmed](const QString& scheme) {
-        return trimmed.startsWith(scheme + QStringLiteral("://"), Qt::CaseInsensitive);
-    });
+    return DatabaseName::isServer(name.trimmed());
 }
 
 std::optional<ServerLogin> ServerLogin::fromName(const QString& name)
 {
-    if (!isServerName(name))
-        return std::nullopt;
-    const QUrl url(name.trimmed(), QUrl::StrictMode);
-    if (!url.isValid())
+    const std::optional<DatabaseName::Server> server = DatabaseName::parse(name.trimmed());
+    if (!server)
         return std::nullopt;
     ServerLogin login;
-    login.host = url.host();
-    if (login.host.isEmpty())
-        login.host = QStringLiteral("localhost");
-    login.port = url.port(DefaultPort);
-    login.database = url.path(QUrl::FullyDecoded).mid(1);
-    login.user = url.userName(QUrl::FullyDecoded);
-    login.password = url.password(QUrl::FullyDecoded);
-    login.options = url.query(QUrl::FullyEncoded);
+    if (!server->host.isEmpty())
+        login.host = server->host;
+    if (server->port > 0)
+        login.port = server->port;
+    login.database = server->database;
+    login.user = server->user;
+    login.password = server->password;
+    login.options = server->options;
     return login;
 }
 
 QString ServerLogin::name(bool withPassword) const
 {
-    QUrl url;
-    url.setScheme(Schemes.constFirst());
-    url.setHost(host.trimmed().isEmpty() ? QStringLiteral("localhost") : host.trimmed());
-    if (port != DefaultPort)
-        url.setPort(port);
-    url.setUserName(user, QUrl::DecodedMode);
-    if (withPassword && !password.isEmpty())
-        url.setPassword(password, QUrl::DecodedMode);
-    url.setPath(QLatin1Char('/') + database, QUrl::DecodedMode);
-    if (!options.isEmpty())
-        url.setQuery(options, QUrl::StrictMode);
-    return url.toString();
+    // The port is always written: libpq would otherwise take PGPORT's, which may be another.
+    DatabaseName::Server server;
+    server.host = host.trimmed().isEmpty() ? QStringLiteral("localhost") : host.trimmed();
+    server.port = port;
+    server.database = database;
+    server.user = user;
+    server.password = password;
+    server.options = options;
+    return DatabaseName::format(server, withPassword);
 }
 
 QString ServerLogin::shown(const QString& name)
 {
-    const std::optional<ServerLogin> login = fromName(name);
-    return login ? login->name(false) : name;
+    return DatabaseName::display(name);
 }
 
 bool ServerLogin::sameDatabase(const QString& a, const QString& b)

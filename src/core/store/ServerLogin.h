@@ -2,14 +2,16 @@
 // Copyright (C) 2026 The Kotrina developers
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <optional>
 
 // Where a business database on a PostgreSQL server is found and who logs in to it: what the
-// dialog サーバーに接続 asks, and what a database name of the form
-// postgresql://user@host:port/database carries. A database is named either by a file path or
-// by such a name; the password travels in a name only on its way to the connection and is
-// left out of every name the program shows or remembers.
+// dialog サーバーに接続 asks, read from and written to a database name of the form
+// postgresql://user@host:port/database (through DatabaseName). The password travels in a
+// name only on its way to the connection and is left out of every name the program shows or
+// remembers.
 struct ServerLogin
 {
     static constexpr int DefaultPort = 5432;
@@ -19,7 +21,7 @@ struct ServerLogin
     QString database;
     QString user;
     QString password;
-    QString options; // the name's query (sslmode=require …), kept as it was written
+    QList<QPair<QString, QString>> options; // the name's query (sslmode=require …), kept as written
 
     // Whether name names a server database rather than a file.
     static bool isServerName(const QString& name);

@@ -801,6 +801,8 @@ void frmAMain::showAccess()
     for (QPushButton* button : { Command17, Command22, Command58 })
         button->setEnabled(!readOnly);
     Combo3->setEnabled(!readOnly);
+    Label9->setText(QStringLiteral("Data Provider ")
+                    + (m_state.DatabaseConnection.isServer() ? QStringLiteral("PostgreSQL") : Database::engineName()));
     // The salvage reads a damaged file page by page; a server keeps its own tables whole.
     cmdSalvage->setEnabled(!m_files.onServer());
     const QList<std::pair<QPushButton*, Screen>> screens = { { Command5, Screen::ExcelA },

@@ -2,8 +2,6 @@
 // Copyright (C) 2026 The Kotrina developers
 #include "gui/widgets/OthersWatcher.h"
 
-#include "core/store/ServerLogin.h"
-
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QScrollBar>
@@ -21,7 +19,7 @@ OthersWatcher::OthersWatcher(const Database& db, QWidget* window)
 void OthersWatcher::look()
 {
     const QWidget* window = m_window.data();
-    if (window == nullptr || !window->isVisible() || !m_db.isOpen() || !ServerLogin::isServerName(m_db.fileName()))
+    if (window == nullptr || !window->isVisible() || !m_db.isOpen() || !m_db.isServer())
         return;
     // A question or a dialog of the screen's own is answered first.
     if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != window)
