@@ -14,6 +14,11 @@ OthersWatcher::OthersWatcher(const Database& db, QWidget* window)
     m_timer.setInterval(IntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &OthersWatcher::look);
     m_timer.start();
+    // The screen has just read what it shows: what others commit from now on is news.
+    if (db.isServer()) {
+        if (const std::optional<Database::ChangeStamp> stamp = db.changeStamp())
+            m_seen = stamp->othersVersion;
+    }
 }
 
 void OthersWatcher::look()
