@@ -327,6 +327,17 @@ void DatabaseFiles::openBackup()
 
 void DatabaseFiles::repairAndCompact()
 {
+    // A server keeps its own files: it checks and compacts them itself (VACUUM), and the
+    // copy-and-rename of a file has nothing to work on there.
+    if (onServer()) {
+        const std::optional<int> others = m_state.DatabaseConnection.otherStations();
+        QString text = QStringLiteral("サーバーのデータベースの修復と最適化は、サーバーが自動で行います"
+                                      "（PostgreSQL の自動 VACUUM）。このプログラムから行う作業はありません。");
+        if (others.value_or(0) > 0)
+            text += QStringLiteral("\rいま、ほかに %1 台の端末が接続しています。").arg(*others);
+        m_state.prompter.notice(text);
+        return;
+    }
     const QString file = m_state.DatabaseFileName;
     if (isTemplate(file)) {
         m_state.prompter.notice(InvalidName);
