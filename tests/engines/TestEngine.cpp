@@ -9,6 +9,7 @@
 #include "core/store/Schema.h"
 #include "core/store/ServerSchema.h"
 
+#include <QProcess>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -204,6 +205,18 @@ private slots:
         QVERIFY(there.exec(uR"(INSERT INTO "仕入商品" ("品名ID", "品名") VALUES (?, ?))"_qs,
                            { there.nextId(Table::Shohin), u"新しい商品"_qs }));
         QTRY_VERIFY_WITH_TIMEOUT(here.changeStamp() && !(*here.changeStamp() == *beforeProduct), 5000);
+        if (!here.isServer())
+            return;
+        // Another program on the server (the administrator's psql) is told of as well.
+        const auto beforePsql = here.changeStamp();
+        QProcess psql;
+        psql.start(u"psql"_qs,
+                   { u"-q"_qs, u"-d"_qs, DatabaseName::parse(name)->database, u"-c"_qs,
+                     uR"(INSERT INTO "単位" ("単位ID", "単位") VALUES (90, 'ケース'))"_qs });
+        QVERIFY(psql.waitForFinished(60000));
+        QCOMPARE(psql.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(here.changeStamp() && here.changeStamp()->othersVersion != beforePsql->othersVersion,
+                                 5000);
     }
 
     // The server ends the session (an administrator, a restart): the statement that meets it

@@ -250,6 +250,7 @@ bool Database::openServer(const QString& uri, QString* error, Access access)
     const QString name = nextConnectionName();
     bool ok = false;
     bool nameIndexes = false;
+    bool history = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
         if (prepareServer(db, uri, error)) {
@@ -263,6 +264,13 @@ bool Database::openServer(const QString& uri, QString* error, Access access)
         if (ok && !readOnly && Schema::upgrade(db, error) == Schema::Upgrade::Failed)
             ok = false;
         nameIndexes = ok && Schema::hasNameIndexes(db);
+        // The history as on a file: where the database keeps one, what was written around
+        // the program is marked and sealed at the opening.
+        history = ok && HistoryTrail::hasHistory(db);
+        if (history && !readOnly) {
+            HistoryTrail::restoreTriggers(db);
+            HistoryTrail::sealOutside(db);
+        }
         if (!ok)
             db.close();
     }
@@ -276,7 +284,7 @@ bool Database::openServer(const QString& uri, QString* error, Access access)
     m_server = uri;
     m_path = DatabaseName::display(uri);
     m_nameIndexes = nameIndexes;
-    m_history = false;
+    m_history = history;
     m_upgrade = Schema::Upgrade::NotNeeded;
     m_readOnly = access == Access::ReadOnly;
     return true;
