@@ -4,7 +4,7 @@
 //   kotrina-screenshot OUTPUT.png [--repair | --entry | --correction | --categories | --products | --product-codes
 //                                  | --summary VIEW | --printers | --print | --print-book | --print-summary
 //                                  | --history | --line-history | --import-lines | --import-columns |
-//                                  --import-differences | --import-products]
+//                                  --import-differences | --import-products | --server]
 // --history draws the change history of the date and --line-history the history of one line;
 // --printers draws the printer settings and --print the stocktaking sheet's print dialog on the printers of this
 // machine, --print-book the count book's and --print-summary the product summary sheet's; --repair also shows the
@@ -12,7 +12,7 @@
 // number (0 to 5) of the summary list's view, in the order of its combo. --import-lines and --import-products draw
 // the two imports with a file chosen, --import-columns the stocktaking import's column assignment on a file's headings,
 // --import-differences the same on a file whose headings are no longer those of the saved assignment;
-// --file-dialog the imports' file dialog on a folder of a few files.
+// --file-dialog the imports' file dialog on a folder of a few files; --server the dialog サーバーに接続 filled in.
 
 #include "core/app/AppState.h"
 #include "core/app/Clock.h"
@@ -38,10 +38,12 @@
 #include "gui/review/frmRireki.h"
 #include "gui/review/frmRirekiLine.h"
 #include "gui/shell/ApplicationSetup.h"
+#include "gui/shell/DialogServer.h"
 #include "gui/shell/frmAMain.h"
 #include "gui/widgets/WidgetPrompter.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -143,6 +145,15 @@ int main(int argc, char* argv[])
             screen->findChild<QComboBox*>(QStringLiteral("dbcShohin"))->setEditText(QStringLiteral("付箋 75mm"));
             screen->findChild<QLineEdit*>(QStringLiteral("txtCnt"))->setText(QStringLiteral("10"));
             screen->findChild<QLineEdit*>(QStringLiteral("txtTanka"))->setText(QStringLiteral("150"));
+        } else if (screenName == QStringLiteral("--server")) {
+            // A station connecting to the office computer's database, its password to be kept.
+            ServerLogin login;
+            login.host = QStringLiteral("office-pc");
+            login.database = QStringLiteral("yamada");
+            login.user = QStringLiteral("tanaka");
+            login.password = QStringLiteral("tanaka-2026");
+            screen = new DialogServer(state, login, [](const ServerLogin&, bool) { return false; });
+            screen->findChild<QCheckBox*>(QStringLiteral("chkSavePassword"))->setChecked(true);
         } else if (screenName == QStringLiteral("--categories")) {
             screen = new frmKoumoku(state);
         } else if (screenName == QStringLiteral("--products") || screenName == QStringLiteral("--product-codes")) {

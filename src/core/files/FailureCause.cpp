@@ -65,6 +65,9 @@ QString ofWrite(const QString& path, const QString& detail)
 
 QString ofDatabaseWrite(const Database& db, const QString& detail)
 {
+    // A server has no file to look at: what can be told is that it went away.
+    if (db.engine() == Engine::Postgres)
+        return db.isConnectionLost() ? serverGone() : QString();
     const QString path = QDir::toNativeSeparators(db.fileName());
     switch (db.fileState()) {
     case Database::FileState::Missing:
@@ -76,6 +79,12 @@ QString ofDatabaseWrite(const Database& db, const QString& detail)
         break;
     }
     return ofWrite(db.fileName(), detail);
+}
+
+QString serverGone()
+{
+    return QStringLiteral("サーバーとの接続が切れています。サーバーが動いているか、ネットワークにつながっているかを"
+                          "確かめてください。接続が戻ったら、もう一度操作してください。");
 }
 
 QString inUse(const QString& detail)

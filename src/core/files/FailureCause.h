@@ -19,8 +19,12 @@ QString readOnlyReason(const QString& path);
 QString ofWrite(const QString& path, const QString& detail = {});
 
 // Why a write to the open database failed: the file was deleted or replaced by another
-// program since it was opened, or what ofWrite() finds for it.
+// program since it was opened, or what ofWrite() finds for it; for a server's database,
+// that the connection to it broke (serverGone()).
 QString ofDatabaseWrite(const Database& db, const QString& detail);
+
+// That the server of the open database went away; the next statement connects again.
+QString serverGone();
 
 // Why the file at path could not be opened, when that is plain: it is missing or may not be
 // read. Empty otherwise (a file that is no database of ours says nothing here).

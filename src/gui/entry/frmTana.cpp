@@ -24,6 +24,7 @@
 #include "gui/widgets/InputMethodGuard.h"
 #include "gui/widgets/LookupCombo.h"
 #include "gui/widgets/Named.h"
+#include "gui/widgets/OthersWatcher.h"
 #include "gui/widgets/WindowPlacement.h"
 
 #include <QApplication>
@@ -69,6 +70,10 @@ frmTana::frmTana(AppState& state, QDate settlementDate, QWidget* parent)
     new ScannerKeys(this, dbcShohin,
                     [this](const QString& text, bool fromScanner) { return takeCode(text, fromScanner); });
     connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &frmTana::onActivated);
+    // The totals of the date follow the lines other stations register. The grid keeps this
+    // station's own last line: that is the one 取消 takes back.
+    connect(new OthersWatcher(state.DatabaseConnection, this), &OthersWatcher::othersChanged, this,
+            &frmTana::refreshStatusLine);
 
     placeWorkingWindow(this, state.settings);
 

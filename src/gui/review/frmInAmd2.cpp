@@ -22,6 +22,7 @@
 #include "gui/widgets/InputMethodGuard.h"
 #include "gui/widgets/LookupCombo.h"
 #include "gui/widgets/Named.h"
+#include "gui/widgets/OthersWatcher.h"
 #include "gui/widgets/WindowPlacement.h"
 
 #include <QApplication>
@@ -51,6 +52,8 @@ frmInAmd2::frmInAmd2(AppState& state, QDate settlementDate, QWidget* parent)
     buildControls();
     EnterAsTab::install(this);
     connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &frmInAmd2::checkCategories);
+    connect(new OthersWatcher(m_state.DatabaseConnection, this), &OthersWatcher::othersChanged, this,
+            &frmInAmd2::followOthers);
     connect(m_lines, &LinesModel::editRefused, this,
             [this](const QString& message) { m_state.prompter.notice(message, Prompter::Icon::Exclamation); });
 
@@ -188,6 +191,12 @@ void frmInAmd2::setEditButtons(bool enabled)
     enabled = enabled && !m_state.DatabaseConnection.isReadOnly();
     Command3->setEnabled(enabled);
     cmdMasterCancel->setEnabled(enabled);
+}
+
+void frmInAmd2::followOthers()
+{
+    refreshStatusLine();
+    chooseAgainInPlace(dgdSub, [this] { m_lines->reselect(); });
 }
 
 void frmInAmd2::refreshStatusLine()

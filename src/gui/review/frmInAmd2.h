@@ -33,6 +33,8 @@ private:
     void commitEdit();
     void setEditButtons(bool enabled);
     bool hasLines() const;
+    // Another station wrote: the status line and the lines listed follow.
+    void followOthers();
     void refreshStatusLine();
 
     void searchCategory();

@@ -16,6 +16,7 @@
 #include "gui/widgets/EnterAsTab.h"
 #include "gui/widgets/GridColumns.h"
 #include "gui/widgets/Named.h"
+#include "gui/widgets/OthersWatcher.h"
 #include "gui/widgets/WindowPlacement.h"
 
 #include <QCloseEvent>
@@ -64,6 +65,8 @@ frmList::frmList(AppState& state, QDate settlementDate, QWidget* parent)
     Combo1->setCurrentIndex(int(View::AllLines));
 
     connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &frmList::showAllLines);
+    connect(new OthersWatcher(m_state.DatabaseConnection, this), &OthersWatcher::othersChanged, this,
+            &frmList::followOthers);
     connect(DTPicker1, &QDateEdit::dateChanged, this, [this] {
         refreshStatusLine();
         showChosenView();
@@ -134,6 +137,30 @@ void frmList::buildControls()
 void frmList::refreshStatusLine()
 {
     Text1->setText(statusLineText(m_state.DatabaseConnection, DTPicker1->date()));
+}
+
+void frmList::followOthers()
+{
+    refreshStatusLine();
+    // The lines and the totals show the others' lines too; the checks, which mark lines, run
+    // only when asked.
+    switch (m_shown) {
+    case View::AllLines:
+    case View::WithoutUnitPrice:
+        chooseAgainInPlace(dgdSub, [this] { m_lines->reselect(); });
+        break;
+    case View::CategoryTotals:
+    case View::ProductTotals:
+        chooseAgainInPlace(dgdSub, [this] {
+            m_totals->select(m_state.DatabaseConnection,
+                             m_shown == View::CategoryTotals ? TotalsModel::By::Category : TotalsModel::By::Product,
+                             DTPicker1->date());
+        });
+        break;
+    case View::CategoryCheck:
+    case View::ProductCheck:
+        break;
+    }
 }
 
 void frmList::showAllLines()

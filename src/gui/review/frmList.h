@@ -39,6 +39,8 @@ protected:
 
 private:
     void buildControls();
+    // Another station wrote: the status line and the view shown follow.
+    void followOthers();
     void showAllLines();
     void showChosenView();
     void showView(SummaryViews::View view);
