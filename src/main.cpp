@@ -5,6 +5,7 @@
 #include "core/app/Paths.h"
 #include "core/app/SingleInstance.h"
 #include "core/app/TerminationSignals.h"
+#include "core/store/ServerLogin.h"
 #include "gui/shell/ApplicationSetup.h"
 #include "gui/shell/Startup.h"
 #include "gui/widgets/WidgetPrompter.h"
@@ -85,7 +86,7 @@ int main(int argc, char* argv[])
             return Command::Failure;
         if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
             && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-            if (!windowFile->isEmpty() && !QFileInfo::exists(*windowFile))
+            if (!windowFile->isEmpty() && !ServerLogin::isServerName(*windowFile) && !QFileInfo::exists(*windowFile))
                 err << QStringLiteral("kotrina: ファイルが見つかりません: ") << *windowFile << Qt::endl;
             else
                 err << QStringLiteral("kotrina: 画面（DISPLAY）がないため、ウィンドウを開けません。"

@@ -317,6 +317,9 @@ void TestStore::commandLineFile()
     QCOMPARE(::commandLineFile({ u"kotrina"_qs, u"\"/tmp/店 1.idb\""_qs }), u"/tmp/店 1.idb"_qs);
     QCOMPARE(::commandLineFile({ u"kotrina"_qs, u"/tmp/a.idb"_qs }), u"/tmp/a.idb"_qs);
     QCOMPARE(::commandLineFile({ u"kotrina"_qs, u"a.idb"_qs }), QDir::current().absoluteFilePath(u"a.idb"_qs));
+    // A server's database is the same from every folder.
+    QCOMPARE(::commandLineFile({ u"kotrina"_qs, u"postgresql://tanaka@office/shop"_qs }),
+             u"postgresql://tanaka@office/shop"_qs);
 }
 
 namespace {

@@ -2,6 +2,8 @@
 // Copyright (C) 2026 The Kotrina developers
 #include "core/app/Paths.h"
 
+#include "core/store/ServerLogin.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -71,5 +73,8 @@ QString commandLineFile(const QStringList& arguments)
     QString path = arguments.at(1).trimmed();
     if (path.size() >= 2 && path.startsWith(QLatin1Char('"')) && path.endsWith(QLatin1Char('"')))
         path = path.mid(1, path.size() - 2);
+    // A server's database is named the same from any folder.
+    if (ServerLogin::isServerName(path))
+        return path;
     return path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
 }

@@ -10,6 +10,7 @@
 #include "core/files/FailureCause.h"
 #include "core/store/FileOps.h"
 #include "core/store/HistoryTrail.h"
+#include "core/store/ServerLogin.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -56,12 +57,13 @@ DatabaseFiles::DatabaseFiles(AppState& state, FileCommandsView& view)
     , m_view(view)
 { }
 
-bool DatabaseFiles::openConnection(const QString& name)
+bool DatabaseFiles::openConnection(const QString& name, QString* error)
 {
+    const bool server = ServerLogin::isServerName(name);
     // The template is only ever looked at: whatever is typed belongs in a file of the user's own.
-    const bool isTemplate = FileOps::samePathIgnoringCase(name, m_state.paths.templatePath());
+    const bool isTemplate = !server && FileOps::samePathIgnoringCase(name, m_state.paths.templatePath());
     // A file the user may read but not write still shows its count; nothing can change it.
-    const QString readOnly = isTemplate ? QString() : FailureCause::readOnlyReason(name);
+    const QString readOnly = isTemplate || server ? QString() : FailureCause::readOnlyReason(name);
     // The work shows itself once it has taken a moment; a file that needs no upgrade shows nothing.
     std::unique_ptr<LongWork> work;
     const ProgressStep upgradeProgress = [&](qint64 done, qint64 total) {
@@ -72,7 +74,7 @@ bool DatabaseFiles::openConnection(const QString& name)
         return !work || work->step(done, total);
     };
     const bool ok = m_state.DatabaseConnection.open(
-        name, nullptr, isTemplate || !readOnly.isEmpty() ? Database::Access::ReadOnly : Database::Access::ReadWrite,
+        name, error, isTemplate || !readOnly.isEmpty() ? Database::Access::ReadOnly : Database::Access::ReadWrite,
         upgradeProgress);
     const bool shown = work && work->wasShown();
     work.reset();
@@ -111,19 +113,59 @@ bool DatabaseFiles::openAndRecord()
         m_state.prompter.notice(QStringLiteral("データベースファイル名が入力されていません。"));
         return false;
     }
-    if (!openConnection(name)) {
-        m_state.prompter.notice(FailureCause::withCause(ReopenFailed, FailureCause::ofOpen(name)));
+    QString why;
+    if (!openConnection(name, &why)) {
+        m_state.prompter.notice(ServerLogin::isServerName(name)
+                                    ? ServerLogin::problem(why)
+                                    : FailureCause::withCause(ReopenFailed, FailureCause::ofOpen(name)));
         // The file that was open stays open and is named again.
         if (m_state.ConnectionOpen)
             m_view.setFileName(m_state.DatabaseFileName);
         return false;
     }
-    m_state.DatabaseFileName = name;
-    m_backupTold = false;
-    m_state.settings.setValue(Setting::MDBFileName, name);
-    m_state.settings.sync();
-    m_view.showFileStatus(name);
+    record(name);
     return true;
+}
+
+void DatabaseFiles::record(const QString& name)
+{
+    // A password typed into a server's name went to the connection; it is neither shown nor kept.
+    const QString shown = ServerLogin::shown(name);
+    m_state.DatabaseFileName = shown;
+    m_backupTold = false;
+    m_state.settings.setValue(Setting::MDBFileName, shown);
+    m_state.settings.sync();
+    m_view.setFileName(shown);
+    m_view.showFileStatus(shown);
+}
+
+bool DatabaseFiles::openServer(const ServerLogin& login, bool savePassword)
+{
+    QString why;
+    bool ok = false;
+    {
+        WaitCursor hourglass;
+        ok = openConnection(login.name(true), &why);
+    }
+    if (!ok) {
+        m_state.prompter.notice(ServerLogin::problem(why), Prompter::Icon::Exclamation);
+        return false;
+    }
+    record(login.name(false));
+    if (savePassword && !login.password.isEmpty()) {
+        if (QString failed; !PasswordFile::store(login, &failed))
+            m_state.prompter.notice(
+                QStringLiteral(
+                    "接続しましたが、パスワードを保存できませんでした。次に開くときにもう一度入力してください。\r")
+                    + PasswordFile::path() + QStringLiteral("\r") + failed,
+                Prompter::Icon::Exclamation);
+    }
+    return true;
+}
+
+bool DatabaseFiles::onServer() const
+{
+    return m_state.ConnectionOpen && ServerLogin::isServerName(m_state.DatabaseFileName);
 }
 
 FileDialogRequest DatabaseFiles::databaseDialog(const QString& title, bool mustExist) const
@@ -242,6 +284,8 @@ void DatabaseFiles::openNamed(const QString& name)
 
 bool DatabaseFiles::isOpenFile(const QString& name) const
 {
+    if (ServerLogin::isServerName(name) || ServerLogin::isServerName(m_state.DatabaseFileName))
+        return m_state.ConnectionOpen && ServerLogin::sameDatabase(name, m_state.DatabaseFileName);
     return m_state.ConnectionOpen && sameFile(name, m_state.DatabaseFileName);
 }
 
@@ -446,7 +490,7 @@ void DatabaseFiles::removeLeftovers() const
     const Paths& paths = m_state.paths;
     FileOps::keepTemporaryRecords(paths.dataDir());
     FileOps::removeLeftovers(paths.dataDir(), QFileInfo(paths.backupPath()).fileName());
-    if (!m_state.DatabaseFileName.isEmpty())
+    if (!m_state.DatabaseFileName.isEmpty() && !ServerLogin::isServerName(m_state.DatabaseFileName))
         FileOps::removeLeftovers(QFileInfo(m_state.DatabaseFileName).absolutePath());
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 class AppState;
+struct ServerLogin;
 
 // Long work the user sees going on: shown after a moment, told how far the work has come,
 // and cancelled by the user where the work can stop.
@@ -51,12 +52,21 @@ class DatabaseFiles
 public:
     DatabaseFiles(AppState& state, FileCommandsView& view);
 
-    // Opens the file named in the file name box and remembers it.
+    // Opens the database named in the file name box (a file, or a server's database) and
+    // remembers it; a server's is remembered without its password.
     bool openAndRecord();
     // Opens name as the program's database: the template read-only, any other file for work.
     // A file of an older version is brought up to date on the way, which on a large file is
-    // shown as long work (which the user may stop: the file then opens as it was).
-    bool openConnection(const QString& name);
+    // shown as long work (which the user may stop: the file then opens as it was). On failure
+    // error (when given) holds the engine's reason.
+    bool openConnection(const QString& name, QString* error = nullptr);
+    // サーバーに接続: opens the server's database of login and remembers its name without the
+    // password. With savePassword the password goes into libpq's password file, so the next
+    // start connects without asking. On failure the user is told why (the server's reason
+    // included) and the database that was open stays open.
+    bool openServer(const ServerLogin& login, bool savePassword);
+    // Whether the open database is a server's rather than a file.
+    bool onServer() const;
 
     enum class Outcome
     {
@@ -111,6 +121,9 @@ public:
 private:
     // The template is only ever copied: no command writes to it.
     bool isTemplate(const QString& name) const;
+    // The database name just opened becomes the open one: in DatabaseFileName, the file name
+    // box, the status line and the settings.
+    void record(const QString& name);
     AppState& m_state;
     FileCommandsView& m_view;
     bool m_backupTold = false; // the open backup was said to be one

@@ -15,6 +15,7 @@
 #include "core/printing/SummarySheet.h"
 #include "core/store/BackgroundCheck.h"
 #include "core/store/FileOps.h"
+#include "core/store/ServerLogin.h"
 #include "gui/entry/frmTana.h"
 #include "gui/imports/ImportRunDialog.h"
 #include "gui/masters/frmInShohin.h"
@@ -63,6 +64,7 @@ const QString NoStocktaking = QStringLiteral("現在、該当する棚卸はあ�
 const QString NoStocktakingSheet = QStringLiteral("現在、該当する棚卸表はありません。");
 const QString InputCheckTitle = QStringLiteral("入力事項の確認");
 const QString Title = QStringLiteral("Kotrina Sheet Version 1.0");
+const QString ServerRetry = QStringLiteral("\rサーバーの準備ができたら、ﾌｧｲﾙ → サーバーに接続 から接続してください。");
 
 constexpr QSize PictureSize(300, 225);
 
@@ -145,8 +147,10 @@ void frmAMain::buildControls()
 
     txtFileName = new QLineEdit(central);
     txtFileName->setObjectName(QStringLiteral("txtFileName"));
-    txtFileName->setReadOnly(true);
+    // The name of a file or a server's database typed here opens it (frmAMainServer.cpp).
     txtFileName->setFocusPolicy(Qt::ClickFocus);
+    txtFileName->setToolTip(QStringLiteral("開くデータベースのファイル名、またはサーバーのデータベース"
+                                           "（postgresql://ユーザー@サーバー/データベース）"));
 
     Label9 = new QLabel(QStringLiteral("Data Provider ") + Database::engineName(), central);
     Label9->setObjectName(QStringLiteral("Label9"));
@@ -250,6 +254,7 @@ void frmAMain::buildControls()
     m_panel1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     StatusBar1->addWidget(m_panel1, 1);
     connect(txtFileName, &QLineEdit::textChanged, m_panel1, &QLabel::setText);
+    connect(txtFileName, &QLineEdit::editingFinished, this, &frmAMain::openTypedName);
 
     connect(Command17, &QPushButton::clicked, this, &frmAMain::confirmDateAndOpenEntry);
     connect(Command19, &QPushButton::clicked, this, [this] { checkAndOpen(NoStocktaking, Screen::InAmd2); });
@@ -290,6 +295,7 @@ void frmAMain::buildMenus()
              [this] { fileCommand([this] { m_files.newDatabase(); }); });
     file->addSeparator();
     addEntry(file, "mnuOpen", QStringLiteral("開く(&O)"), [this] { openDatabase(); });
+    addEntry(file, "mnuServer", QStringLiteral("サーバーに接続(&C)..."), [this] { connectToServer(); });
     addEntry(file, "mnuSave", QStringLiteral("名前を付けて保存(&S)"),
              [this] { fileCommand([this] { m_files.saveAs(); }); });
     file->addSeparator();
@@ -431,8 +437,14 @@ void frmAMain::load()
     setFileName(m_state.DatabaseFileName);
     m_files.removeLeftovers();
 
-    const bool opened = m_files.openConnection(m_state.DatabaseFileName);
+    QString why;
+    const bool opened = m_files.openConnection(m_state.DatabaseFileName, &why);
     showAccess();
+    if (!opened && ServerLogin::isServerName(m_state.DatabaseFileName)) {
+        // A server that is down, or a password not kept: the program starts all the same.
+        m_state.prompter.notice(ServerLogin::problem(why) + ServerRetry, Prompter::Icon::Exclamation);
+        return;
+    }
     if (!opened) {
         // A missing template is named by the first-run guidance that follows.
         const bool isTemplate = FileOps::samePathIgnoringCase(m_state.DatabaseFileName, m_state.paths.templatePath());
@@ -769,7 +781,7 @@ void frmAMain::fileCommand(const std::function<void()>& command)
 void frmAMain::checkOpenFile()
 {
     // The template is opened read-only and never worked on.
-    if (!m_state.ConnectionOpen
+    if (!m_state.ConnectionOpen || m_files.onServer()
         || FileOps::samePathIgnoringCase(m_state.DatabaseFileName, m_state.paths.templatePath()))
         return;
     m_check->start(m_state.DatabaseFileName, [this](const QString& path, const FileOps::FileCheck& check) {
@@ -785,10 +797,12 @@ void frmAMain::showAccess()
     // (entry, imports, master maintenance, compaction, data deletion) are off.
     const bool readOnly = m_state.ConnectionOpen && m_state.DatabaseConnection.isReadOnly()
         && !FileOps::samePathIgnoringCase(m_state.DatabaseFileName, m_state.paths.templatePath());
-    setWindowTitle(readOnly ? Title + QStringLiteral("（読み取り専用）") : Title);
+    setWindowTitle(titleFor(m_state.ConnectionOpen ? m_state.DatabaseFileName : QString(), readOnly));
     for (QPushButton* button : { Command17, Command22, Command58 })
         button->setEnabled(!readOnly);
     Combo3->setEnabled(!readOnly);
+    // The salvage reads a damaged file page by page; a server keeps its own tables whole.
+    cmdSalvage->setEnabled(!m_files.onServer());
     const QList<std::pair<QPushButton*, Screen>> screens = { { Command5, Screen::ExcelA },
                                                              { Command28, Screen::Koumoku },
                                                              { Command33, Screen::InShohin },
@@ -803,6 +817,15 @@ void frmAMain::showAccess()
     if (readOnly && m_tana)
         m_tana->close();
     showFinalised();
+}
+
+QString frmAMain::titleFor(const QString& database, bool readOnly)
+{
+    // Stations on one server each say which database they count into.
+    QString title = Title;
+    if (ServerLogin::isServerName(database))
+        title += QStringLiteral(" - ") + ServerLogin::shown(database);
+    return readOnly ? title + QStringLiteral("（読み取り専用）") : title;
 }
 
 void frmAMain::toggleRepairFrame()

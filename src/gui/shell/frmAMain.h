@@ -106,6 +106,12 @@ private:
     void fileCommand(const std::function<void()>& command);
     // The open command: the file chosen in its dialog, or the one named.
     void openDatabase(const QString& name = {});
+    // サーバーに接続 (frmAMainServer.cpp).
+    void connectToServer();
+    // A database name typed into the file name box: opened once the typing ends.
+    void openTypedName();
+    // The window's title: the program's, with a server's database named and read-only said.
+    static QString titleFor(const QString& database, bool readOnly);
     // A screen or a dialog is open besides the main window.
     bool otherWindowsOpen() const;
     // Checks the open file in the background and reports damage as soon as it is found.

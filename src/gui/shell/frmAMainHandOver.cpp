@@ -5,6 +5,7 @@
 
 #include "core/app/AppState.h"
 #include "core/app/Prompter.h"
+#include "core/store/ServerLogin.h"
 #include "gui/shell/frmAMain.h"
 
 #include <QApplication>
@@ -40,7 +41,8 @@ void frmAMain::openHandedOver(const QString& file)
     // The file that is open already: coming forward is all that was wanted.
     if (file.isEmpty() || m_files.isOpenFile(file))
         return;
-    const QString shown = QDir::toNativeSeparators(file);
+    // A server's name is shown without the password it may carry.
+    const QString shown = QDir::toNativeSeparators(ServerLogin::shown(file));
     // A screen holds what it shows of the open file, and a dialog waits for an answer about
     // it: the file is changed only from the main window alone, as the file menu does.
     if (otherWindowsOpen()) {

@@ -6,6 +6,7 @@
 #include "core/app/WaitCursor.h"
 #include "core/files/BackupKeeper.h"
 #include "core/store/FileOps.h"
+#include "core/store/ServerLogin.h"
 #include "gui/shell/frmAMain.h"
 #include "gui/widgets/WorkProgress.h"
 
@@ -60,6 +61,9 @@ QString frmAMain::makeBackup()
     // The template is never worked on, and the backup is not copied over itself.
     const QString file = txtFileName->text();
     BackupKeeper keeper(m_state.paths, m_state.settings);
+    // A server's database is kept by the server's own backup (see the manual).
+    if (ServerLogin::isServerName(file))
+        return {};
     if (file.isEmpty() || keeper.isBackup(file) || FileOps::samePathIgnoringCase(file, m_state.paths.templatePath()))
         return {};
     // Through the engine, from a file that passes the check, and checked again before it
