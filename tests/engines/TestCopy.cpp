@@ -16,6 +16,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -226,6 +227,39 @@ private slots:
         QCOMPARE(result.status, DatabaseCopy::Result::Status::Cancelled);
         QVERIFY(result.message.contains(QStringLiteral("何も書き込んでいません")));
         QCOMPARE(rowsOf(empty), before);
+    }
+
+    // kill -9 in the middle of a copy leaves nothing behind either: no new file (and its
+    // temporary file goes at the next start), an existing empty file put back as it was.
+    void aKilledCopyLeavesNothing()
+    {
+        TestEnvironment env;
+        const QString source = sampleDatabase(env, 200000);
+        QVERIFY(!source.isEmpty());
+        const QString fresh = env.path(QStringLiteral("fresh/new.idb"));
+        QVERIFY(QDir().mkpath(QFileInfo(fresh).path()));
+        const QString empty = env.newDatabase(QStringLiteral("empty.idb"));
+        const QStringList before = rowsOf(empty);
+        // What shows that the copy is writing: its temporary file, or the empty file's journal.
+        const QList<std::pair<QString, std::function<bool()>>> cases {
+            { fresh, [&] { return !QDir(QFileInfo(fresh).path()).entryList(QDir::Files | QDir::Hidden).isEmpty(); } },
+            { empty, [&] { return QFileInfo::exists(empty + QStringLiteral("-journal")); } },
+        };
+        for (const auto& [target, writing] : cases) {
+            QProcess copy;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("KOTRINA_HOME"), env.dataDir());
+            copy.setProcessEnvironment(environment);
+            copy.start(QStringLiteral(KOTRINA_EXECUTABLE), { u"copy"_qs, source, target });
+            QVERIFY(copy.waitForStarted());
+            QVERIFY(QTest::qWaitFor(writing, 30000));
+            copy.kill();
+            QVERIFY(copy.waitForFinished());
+        }
+        QVERIFY(!QFileInfo::exists(fresh));
+        QCOMPARE(rowsOf(empty), before);
+        kotrina({ u"version"_qs }); // a start of a command: the killed run's leftovers go
+        QCOMPARE(QDir(QFileInfo(fresh).path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 
