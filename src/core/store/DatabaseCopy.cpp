@@ -15,6 +15,7 @@
 #include <QSqlRecord>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace DatabaseCopy {
 
@@ -371,25 +372,26 @@ Result copyRows(const Database& source, const Database& target, const ProgressSt
     if (!ok)
         error = out.lastError().text();
     QSqlQuery q(out);
-    // While the bulk marker stands the history's triggers record nothing: the rows copied are
-    // no changes of their own, and the history they already have comes with them.
-    const bool history = HistoryTrail::hasHistory(out);
-    if (ok && history)
-        ok = q.exec(QStringLiteral(R"(INSERT INTO "履歴一括" ("番号") VALUES (1))"));
-    // The reserved category the new target was made with comes from the source like the rest.
-    if (ok)
-        ok = q.exec(QStringLiteral(R"(DELETE FROM "項目分類")"));
-    if (!ok && error.isEmpty())
-        error = q.lastError().text();
-    for (const auto& [table, columns] : tables) {
-        if (!ok)
-            break;
-        TableCopier copier(in, out, table, columns);
-        ok = copier.run(tally, &error, &stopped);
-        result.tables << std::pair { table.name, copier.copied() };
+    {
+        // While the bulk marker stands the history's triggers record nothing: the rows copied
+        // are no changes of their own, and the history they already have comes with them. It
+        // is taken away again before the commit, unfinished (it writes no entry of its own).
+        std::optional<HistoryTrail::BulkChange> quiet;
+        if (ok && HistoryTrail::hasHistory(out)) {
+            quiet.emplace(out);
+            ok = quiet->isActive() || (error = QStringLiteral("変更履歴を止められません。"), false);
+        }
+        // The reserved category the new target was made with comes from the source like the rest.
+        if (ok)
+            ok = q.exec(QStringLiteral(R"(DELETE FROM "項目分類")")) || (error = q.lastError().text(), false);
+        for (const auto& [table, columns] : tables) {
+            if (!ok)
+                break;
+            TableCopier copier(in, out, table, columns);
+            ok = copier.run(tally, &error, &stopped);
+            result.tables << std::pair { table.name, copier.copied() };
+        }
     }
-    if (ok && history)
-        ok = q.exec(QStringLiteral(R"(DELETE FROM "履歴一括")")) || (error = q.lastError().text(), false);
     if (ok) {
         // The reserved category belongs in every database, whatever the source did with it.
         q.prepare(QStringLiteral(R"(INSERT INTO "項目分類" ("項目ID", "項目分類名") VALUES (0, ?)
