@@ -86,8 +86,8 @@ QString sheetWords(const TestEnvironment& env, const QString& name, QDate date)
 }
 
 // A business with everything a copy must carry: lines another program wrote (a category gone,
-// a product missing), a line of this program with its history, a product's code, and an
-// earlier date finalised with its stored sheet.
+// a product missing, figures no binary fraction holds exactly), a line of this program with its
+// history, a product's code, and an earlier date finalised with its stored sheet.
 QString fullBusiness(const TestEnvironment& env)
 {
     const QString file = env.newDatabase();
@@ -103,7 +103,8 @@ INSERT INTO 棚卸マスター VALUES
   (1, '2026-03-31', 1, 'りんご', 10, '個', 100, 1000, NULL, NULL, 1, 0),
   (4, '2026-03-31', 2, 'ﾒﾓ帳', 2, '冊', 80, 160, NULL, NULL, 2, 0),
   (5, '2026-03-31', 1, '幻の品', 1, '個', 5, 5, '', NULL, 9, 0),
-  (2, '2025-03-31', 1, 'りんご', 1, '個', 100, 100, '見本', NULL, 1, 0);
+  (2, '2025-03-31', 1, 'りんご', 1, '個', 100, 100, '見本', NULL, 1, 0),
+  (6, '2025-03-31', 1, 'りんご', 0.1, '個', 100.7, 10.07, NULL, '端数', 1, 0);
 DELETE FROM 項目分類 WHERE 項目ID = 2;
 )");
     sqlite.closeWriteChannel();
@@ -169,7 +170,7 @@ private slots:
         const std::optional<RegisteredLine> next
             = registerLine(far, { Day, 1, QStringLiteral("ぶどう"), 1, QStringLiteral("房"), 500, QString() });
         QVERIFY(next);
-        QCOMPARE(next->lineId, 7);
+        QCOMPARE(next->lineId, 8);
         QCOMPARE(rowsOf(up).filter(QStringLiteral("変更履歴|")).size(),
                  original.filter(QStringLiteral("変更履歴|")).size() + 1);
     }
