@@ -26,6 +26,8 @@ const QDate Earlier(2025, 3, 31);
 // PostgreSQL run.
 QString otherEnd(const TestEnvironment& env, const QString& name)
 {
+    if (testEngine() == Engine::Postgres)
+        return freshDatabase(env, name);
     return env.path(name + QStringLiteral(".idb"));
 }
 

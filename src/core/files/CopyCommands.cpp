@@ -6,6 +6,7 @@
 #include "core/app/WaitCursor.h"
 #include "core/files/DatabaseFiles.h"
 #include "core/store/DatabaseCopy.h"
+#include "core/store/DatabaseName.h"
 #include "core/store/FileOps.h"
 
 #include <QDir>
@@ -18,7 +19,7 @@ const QString Caption = QStringLiteral("データベースのコピー");
 
 bool isServerName(const QString& name)
 {
-    return name.startsWith(QStringLiteral("postgresql://")) || name.startsWith(QStringLiteral("postgres://"));
+    return DatabaseName::isServer(name);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "core/store/DatabaseCopy.h"
 
 #include "core/store/Database.h"
+#include "core/store/DatabaseName.h"
 #include "core/store/FileOps.h"
 #include "core/store/HistoryTrail.h"
 #include "core/store/Schema.h"
@@ -53,20 +54,24 @@ QString quoted(const QString& name)
     return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
-QString shownName(const QString& name)
-{
-    return QDir::toNativeSeparators(name);
-}
-
 bool isServerName(const QString& name)
 {
-    return name.startsWith(QStringLiteral("postgresql://")) || name.startsWith(QStringLiteral("postgres://"));
+    return DatabaseName::isServer(name);
+}
+
+// A file's path, a server's URI without its password.
+QString shownName(const QString& name)
+{
+    return isServerName(name) ? DatabaseName::display(name) : QDir::toNativeSeparators(name);
 }
 
 bool sameDatabase(const QString& a, const QString& b)
 {
-    if (isServerName(a) || isServerName(b))
-        return a == b;
+    if (isServerName(a) || isServerName(b)) {
+        const std::optional<DatabaseName::Server> sa = DatabaseName::parse(a);
+        const std::optional<DatabaseName::Server> sb = DatabaseName::parse(b);
+        return sa && sb && sa->host == sb->host && sa->port == sb->port && sa->database == sb->database;
+    }
     const QFileInfo fa(a), fb(b);
     return fa.exists() && fb.exists() ? fa.canonicalFilePath() == fb.canonicalFilePath()
                                       : fa.absoluteFilePath() == fb.absoluteFilePath();
@@ -321,10 +326,24 @@ void removeFile(const QString& path)
         QFile::remove(path + suffix);
 }
 
-// The statements that take the target's numbering past the IDs copied; none for a file,
-// whose next IDs follow its largest.
-bool advanceNumbering(const Database&, QString*)
+// A server's sequences go on after the IDs copied; a file's next IDs follow its largest anyway.
+bool advanceNumbering(const Database& target, QString* error)
 {
+    return target.catchUpIds(error);
+}
+
+// Reads of one transaction see the database as it stood at its first read, while other
+// stations go on writing: on a server that takes the repeatable-read level (a file's reader
+// holds its snapshot anyway).
+bool beginSnapshot(QSqlDatabase& db)
+{
+    if (!db.transaction())
+        return false;
+    if (engineOf(db) == Engine::Postgres
+        && !QSqlQuery(db).exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"))) {
+        db.rollback();
+        return false;
+    }
     return true;
 }
 
@@ -335,7 +354,7 @@ Result copyRows(const Database& source, const Database& target, const ProgressSt
     QSqlDatabase in = source.connection();
     QSqlDatabase out = target.connection();
     // The source is read as it stands at one moment, while other stations may go on writing.
-    const bool reading = in.transaction();
+    const bool reading = beginSnapshot(in);
 
     QList<std::pair<CopiedTable, QStringList>> tables;
     qint64 total = 0;
@@ -429,8 +448,12 @@ QString refusalOf(const QString& target)
         return {};
     Database db;
     QString error;
+    // A server's database without our tables is left to the copy, which makes them when it
+    // holds no other tables.
     if (!db.open(target, &error, Database::Access::ReadOnly))
-        return QStringLiteral("コピー先のデータベースを開けません: %1\n%2").arg(shownName(target), error);
+        return isServerName(target)
+            ? QString()
+            : QStringLiteral("コピー先のデータベースを開けません: %1\n%2").arg(shownName(target), error);
     const QString contents = contentsOf(db.connection());
     return contents.isEmpty() ? QString() : notEmpty(target, contents);
 }
@@ -465,9 +488,16 @@ Result copy(const QString& source, const QString& target, const ProgressStep& pr
             return result;
         }
     } else if (!to.open(target, &error)) {
-        result.status = Result::Status::TargetFailed;
-        result.message = QStringLiteral("コピー先のデータベースを開けません: %1\n%2").arg(shownName(target), error);
-        return result;
+        // An empty server database gets the tables first, as `kotrina server init` makes them;
+        // one that holds other tables, or a server that cannot be reached, is told as it says.
+        QString initError;
+        const bool made = isServerName(target) && Database::initServer(target, &initError);
+        if (!made || !to.open(target, &error)) {
+            result.status = Result::Status::TargetFailed;
+            result.message = QStringLiteral("コピー先のデータベースを開けません: %1\n%2")
+                                 .arg(shownName(target), initError.isEmpty() ? error : initError);
+            return result;
+        }
     }
     if (!newFile) {
         const QString contents = contentsOf(to.connection());
