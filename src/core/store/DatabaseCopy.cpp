@@ -353,9 +353,6 @@ Result copyRows(const Database& source, const Database& target, const ProgressSt
     Result result;
     QSqlDatabase in = source.connection();
     QSqlDatabase out = target.connection();
-    // The source is read as it stands at one moment, while other stations may go on writing.
-    const bool reading = beginSnapshot(in);
-
     QList<std::pair<CopiedTable, QStringList>> tables;
     qint64 total = 0;
     for (const CopiedTable& table : copiedTables()) {
@@ -368,21 +365,20 @@ Result copyRows(const Database& source, const Database& target, const ProgressSt
         if (columnsOf(in, table.name) != columns) {
             result.status = Result::Status::SourceFailed;
             result.message = QStringLiteral("コピー元の %1 の形がコピー先と違います。").arg(table.shownAs);
-            if (reading)
-                in.rollback();
             return result;
         }
         const std::optional<qint64> rows = countRows(in, table.name);
         if (!rows) {
             result.status = Result::Status::SourceFailed;
             result.message = QStringLiteral("コピー元の %1 を読み込めません。").arg(table.shownAs);
-            if (reading)
-                in.rollback();
             return result;
         }
         total += *rows;
         tables << std::pair { table, columns };
     }
+    // The source is read as it stands at one moment, while other stations may go on writing
+    // (a failed statement would end a server's transaction: the tables were looked at before).
+    const bool reading = beginSnapshot(in);
 
     Tally tally(progress, total);
     QString error;
@@ -396,7 +392,7 @@ Result copyRows(const Database& source, const Database& target, const ProgressSt
         // are no changes of their own, and the history they already have comes with them. It
         // is taken away again before the commit, unfinished (it writes no entry of its own).
         std::optional<HistoryTrail::BulkChange> quiet;
-        if (ok && HistoryTrail::hasHistory(out)) {
+        if (ok && target.hasHistory()) {
             quiet.emplace(out);
             ok = quiet->isActive() || (error = QStringLiteral("変更履歴を止められません。"), false);
         }
