@@ -234,7 +234,8 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
     for (const char* button :
          { "Command19", "Command21", "Command3", "Command4", "Command5", "Command28", "Command33", "Command24" })
         click(&window, button);
-    for (const char* entry : { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout", "mnuCodeList", "mnuRireki" })
+    for (const char* entry :
+         { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout", "mnuCodeList", "mnuRireki", "mnuCopyToServer" })
         action(&window, entry);
     auto* entry = window.findChild<QWidget*>(u"frmTana"_qs);
     QVERIFY(entry);
