@@ -4,6 +4,7 @@
 
 #include "cli/CheckCommand.h"
 #include "cli/CodesCommand.h"
+#include "cli/CopyCommand.h"
 #include "cli/ExportLinesCommand.h"
 #include "cli/ExportProductsCommand.h"
 #include "cli/HistoryCommands.h"
@@ -80,6 +81,7 @@ CommandLine::CommandLine(QTextStream& out, QTextStream& err)
     m_commands.push_back(std::make_unique<VerifyCommand>(out, err));
     m_commands.push_back(std::make_unique<HistoryCommand>(out, err));
     m_commands.push_back(std::make_unique<FiledCommand>(out, err));
+    m_commands.push_back(std::make_unique<CopyCommand>(out, err));
     m_commands.push_back(std::make_unique<ServerInitCommand>(out, err));
     m_commands.push_back(std::make_unique<VersionCommand>(out, err));
 }

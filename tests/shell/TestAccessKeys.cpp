@@ -235,7 +235,8 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
          { "Command19", "Command21", "Command3", "Command4", "Command5", "Command28", "Command33", "Command24" })
         click(&window, button);
     for (const char* entry :
-         { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout", "mnuCodeList", "mnuRireki", "mnuServer" })
+         { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout", "mnuCodeList", "mnuRireki", "mnuServer",
+           "mnuCopyToServer" })
         action(&window, entry);
     auto* entry = window.findChild<QWidget*>(u"frmTana"_qs);
     QVERIFY(entry);

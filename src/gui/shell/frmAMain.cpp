@@ -298,6 +298,8 @@ void frmAMain::buildMenus()
     addEntry(file, "mnuServer", QStringLiteral("サーバーに接続(&C)..."), [this] { connectToServer(); });
     addEntry(file, "mnuSave", QStringLiteral("名前を付けて保存(&S)"),
              [this] { fileCommand([this] { m_files.saveAs(); }); });
+    addEntry(file, "mnuCopyToServer", QStringLiteral("サーバーへコピー(&V)..."), [this] { copyToServer(); });
+    addEntry(file, "mnuCopyToFile", QStringLiteral("ファイルへコピー(&K)..."), [this] { copyToFile(); });
     file->addSeparator();
     addEntry(
         file, "munPrinter", QStringLiteral("ﾌﾟﾘﾝﾀの設定(&U)"), [this] { openScreen(Screen::PrinterP); },

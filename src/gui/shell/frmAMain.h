@@ -108,6 +108,9 @@ private:
     void openDatabase(const QString& name = {});
     // サーバーに接続 (frmAMainServer.cpp).
     void connectToServer();
+    // サーバーへコピー and ファイルへコピー: the open database, whole, elsewhere (frmAMainCopy.cpp).
+    void copyToServer();
+    void copyToFile();
     // A database name typed into the file name box: opened once the typing ends.
     void openTypedName();
     // The window's title: the program's, with a server's database named and read-only said.
