@@ -40,6 +40,7 @@ void countFrom(int port, const std::string& pairPath, int phone, int lines, Phon
 {
     httplib::Client client("127.0.0.1", port);
     client.set_keep_alive(true);
+    client.set_tcp_nodelay(true);
     client.set_read_timeout(60);
     const httplib::Result paired = client.Get(pairPath);
     if (!paired || paired->status != 303) {
@@ -112,14 +113,14 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 2;
     }
-    std::vector<PhoneRun> runs(size_t(phones));
+    std::vector<PhoneRun> runs(static_cast<size_t>(phones));
     std::vector<std::thread> threads;
     std::atomic<int> done = 0;
     QElapsedTimer wall;
     wall.start();
     for (int p = 0; p < phones; ++p) {
         const QUrl url(server.newPairingUrl());
-        const std::string pairPath = (url.path() + QLatin1Char('?') + url.query()).toStdString();
+        const std::string pairPath = QString(url.path() + QLatin1Char('?') + url.query()).toStdString();
         threads.emplace_back([&, p, pairPath] {
             countFrom(server.port(), pairPath, p, lines, &runs[size_t(p)]);
             ++done;

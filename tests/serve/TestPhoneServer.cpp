@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTest>
@@ -329,6 +330,51 @@ private slots:
         QCOMPARE(byCode.size(), 1);
         QCOMPARE(byCode.first().toObject().value(u"name"_s).toString(), u"みかん"_s);
         QCOMPARE(phone.get(u"/api/state"_s).json().toObject().value(u"units"_s).toArray().size(), 2);
+    }
+
+    // With the shop's own certificate and key the page and the pairing go over HTTPS, the
+    // session cookie marked Secure; a certificate that is no certificate is refused at start.
+    void httpsWithTheShopsCertificate()
+    {
+        Served s;
+        const QString certificate = s.env.path(u"shop-cert.pem"_s);
+        const QString key = s.env.path(u"shop-key.pem"_s);
+        QProcess openssl;
+        openssl.start(u"openssl"_s,
+                      { u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-keyout"_s, key, u"-out"_s,
+                        certificate, u"-days"_s, u"2"_s, u"-subj"_s, u"/CN=kotrina.local"_s });
+        QVERIFY(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
+
+        PhoneServer server(s.db, Day);
+        PhoneServer::Options options;
+        options.address = u"127.0.0.1"_s;
+        options.port = 0;
+        options.certificate = key; // the two swapped
+        options.key = certificate;
+        QString error;
+        QVERIFY(!server.start(options, &error));
+        QVERIFY(error.contains(u"HTTPS"_s));
+        options.certificate = certificate;
+        options.key = key;
+        QVERIFY2(server.start(options, &error), qPrintable(error));
+        QVERIFY(server.pageAddress().startsWith(u"https://127.0.0.1:"_s));
+
+        const std::string pairPath = pathOf(server.newPairingUrl()).toStdString();
+        const int port = server.port();
+        auto answer = std::async(std::launch::async, [=] {
+            httplib::SSLClient client("127.0.0.1", port);
+            client.enable_server_certificate_verification(false);
+            const httplib::Result paired = client.Get(pairPath);
+            return paired ? std::make_pair(paired->status, paired->get_header_value("Set-Cookie"))
+                          : std::make_pair(0, std::string());
+        });
+        while (answer.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+            QCoreApplication::processEvents();
+        const auto [status, cookie] = answer.get();
+        QCOMPARE(status, 303);
+        QVERIFY(QByteArray::fromStdString(cookie).contains("; Secure"));
+        // Plain HTTP to the HTTPS port gets no page.
+        QVERIFY(PhoneClient(port).get(u"/"_s).status != 200);
     }
 
     // Many phones at once: every line once (the timing is the bench's).
