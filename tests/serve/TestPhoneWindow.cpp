@@ -57,6 +57,9 @@ private slots:
         QVERIFY(window->findChild<QLabel*>(u"lblUrl"_s)->text().contains(url.mid(8)));
         PhoneClient phone(port);
         QVERIFY(phone.pair(url.mid(8)));
+        // The code used, the window shows a fresh one at once.
+        QTRY_VERIFY(!window->findChild<QLabel*>(u"lblUrl"_s)->text().contains(url.mid(8)));
+        QVERIFY(readQr(window->findChild<QrCodeView*>(u"picQr"_s), m.env.root()) != url);
 
         auto* grid = window->findChild<QTableWidget*>(u"grdPhones"_s);
         QTRY_COMPARE(grid->rowCount(), 1);

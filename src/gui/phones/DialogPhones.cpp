@@ -139,7 +139,10 @@ bool DialogPhones::start()
                                 Prompter::Icon::Exclamation);
         return false;
     }
-    connect(&m_server->service(), &PhoneService::phonesChanged, this, &DialogPhones::showPhones);
+    connect(&m_server->service(), &PhoneService::phonesChanged, this, [this] {
+        showPhones();
+        newCode(); // the one shown was just used
+    });
     connect(&m_server->service(), &PhoneService::linesChanged, this, &DialogPhones::showPhones);
     lblDate->setText(QStringLiteral("決算日 %1 の棚卸を、スマートフォンのカメラでこのQRコードを読み取って入力します。")
                          .arg(m_date.toString(QStringLiteral("yyyy/MM/dd"))));
@@ -166,6 +169,7 @@ void DialogPhones::newCode()
     if (!m_server)
         return;
     const QString url = m_server->newPairingUrl();
+    m_codeAge.start();
     picQr->setCode(QrCode::encode(url));
     lblUrl->setText(QStringLiteral("ページ: %1\nペアリング: %2（%3 分間、1 台のみ有効）")
                         .arg(m_server->pageAddress(), url)
@@ -235,5 +239,8 @@ void DialogPhones::watchDatabase()
         close();
         return;
     }
+    // A fresh code a while before the one shown expires, so a phone never reads a stale one.
+    if (m_codeAge.isValid() && m_codeAge.elapsed() > (PhoneService::CodeLifetimeSeconds - 60) * 1000)
+        newCode();
     showPhones();
 }

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <memory>
 
 class AppState;
@@ -17,8 +18,9 @@ class QrCodeView;
 // "スマートフォンで入力": serves the counting page to the shop's phones for as long as it is
 // open. It shows the page's address with a one-time pairing code as a QR code, the phones
 // paired with their names (renamed in place) and their lines of the date, and unpairs a phone.
-// The server starts with the window and stops when it closes, when the program ends or when
-// another database is opened.
+// The code shown is replaced once a phone used it and before it expires. The server starts
+// with the window and stops when it closes, when the program ends or when another database
+// is opened.
 class DialogPhones : public QDialog
 {
     Q_OBJECT
@@ -56,4 +58,5 @@ private:
     QPushButton* cmdUnpair;
     QPushButton* cmdClose;
     QTimer* m_watch;
+    QElapsedTimer m_codeAge; // since the code shown was made
 };
