@@ -33,6 +33,14 @@ struct RegisteredLine
 // The note a line gets when it was counted without a unit price.
 inline constexpr auto NoUnitPriceNote = "単価未入力";
 
+// What is said of a line that cannot be registered as it was typed, wherever it was typed
+// (the entry screen, a phone).
+namespace LineRefusal {
+inline constexpr auto NoProduct = "商品が選択されていません。";
+inline constexpr auto NoQuantity = "数量が入力されていません。";
+inline constexpr auto AmountTooLarge = "価格（単価×数量）が整数部１２桁を超えます。数量と単価を確かめてください。";
+} // namespace LineRefusal
+
 // Registers a counted line in one transaction: the unit when it is new, the product
 // (new, or updated with this unit and unit price), and the line itself with its amount
 // = unit price × quantity truncated toward zero. Nothing is written when a step fails.

@@ -116,7 +116,7 @@ std::optional<LineInput> readLine(const Database& db, QDate date, const QJsonObj
         return refuse(QStringLiteral("品名が文字ではありません。"));
     line.product = product.toString().trimmed();
     if (line.product.isEmpty())
-        return refuse(QStringLiteral("商品が選択されていません。"));
+        return refuse(QString::fromUtf8(LineRefusal::NoProduct));
     if (const std::optional<QString> tooLong = TextRules::nameTooLong(TextRules::Name::Product, line.product))
         return refuse(*tooLong);
 
@@ -124,7 +124,7 @@ std::optional<LineInput> readLine(const Database& db, QDate date, const QJsonObj
     if (!quantity.refusal.isEmpty())
         return refuse(quantity.refusal);
     if (!quantity.value)
-        return refuse(QStringLiteral("数量が入力されていません。"));
+        return refuse(QString::fromUtf8(LineRefusal::NoQuantity));
     line.quantity = *quantity.value;
 
     const TextRules::NumberInput price = numberField(QStringLiteral("単価"), body.value(QStringLiteral("price")));
@@ -132,7 +132,7 @@ std::optional<LineInput> readLine(const Database& db, QDate date, const QJsonObj
         return refuse(price.refusal);
     line.unitPrice = price.value.value_or(0);
     if (!TextRules::fitsSheet(TextRules::lineAmount(line.unitPrice, line.quantity)))
-        return refuse(QStringLiteral("価格（単価×数量）が整数部１２桁を超えます。数量と単価を確かめてください。"));
+        return refuse(QString::fromUtf8(LineRefusal::AmountTooLarge));
 
     const QJsonValue unit = body.value(QStringLiteral("unit"));
     if (!unit.isUndefined() && !unit.isNull() && !unit.isString())
