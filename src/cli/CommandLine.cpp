@@ -15,6 +15,7 @@
 #include "cli/PrintSheetCommand.h"
 #include "cli/PrintSummaryCommand.h"
 #include "cli/ServerInitCommand.h"
+#include "cli/ServeCommand.h"
 #include "cli/VersionCommand.h"
 #include "core/app/Paths.h"
 #include "core/store/FileOps.h"
@@ -83,6 +84,7 @@ CommandLine::CommandLine(QTextStream& out, QTextStream& err)
     m_commands.push_back(std::make_unique<FiledCommand>(out, err));
     m_commands.push_back(std::make_unique<CopyCommand>(out, err));
     m_commands.push_back(std::make_unique<ServerInitCommand>(out, err));
+    m_commands.push_back(std::make_unique<ServeCommand>(out, err));
     m_commands.push_back(std::make_unique<VersionCommand>(out, err));
 }
 

@@ -32,8 +32,9 @@ struct CopiedTable
 };
 
 // In the order they are written: the masters before the lines that name them, the codes after
-// their products, the lines before the history, and the finalisations after the lines (a
-// finalised date refuses lines) and the history (their own entries are in it already).
+// their products, the phones and their lines' identifiers after the lines, the lines before the
+// history, and the finalisations after the lines (a finalised date refuses lines) and the
+// history (their own entries are in it already).
 QList<CopiedTable> copiedTables()
 {
     return {
@@ -43,6 +44,9 @@ QList<CopiedTable> copiedTables()
         { QStringLiteral("項目分類"), QStringLiteral("項目ID"), QStringLiteral("項目/分類"),
           QStringLiteral(R"( WHERE "項目ID" <> 0)") },
         { QStringLiteral("棚卸マスター"), QStringLiteral("ID"), QStringLiteral("棚卸"), {} },
+        { QStringLiteral("スマートフォン"), QStringLiteral("番号"), QStringLiteral("スマートフォン"), {} },
+        // A line's ID is the key of its phone's identifier: each line was sent once.
+        { QStringLiteral("スマートフォン明細"), QStringLiteral("行ID"), QStringLiteral("スマートフォンの明細"), {} },
         { QString::fromUtf8(HistoryTrail::HistoryTable), QStringLiteral("番号"), QStringLiteral("変更履歴"), {} },
         { QString::fromUtf8(HistoryTrail::FinalisedTable), QStringLiteral("番号"), QStringLiteral("棚卸の確定"), {} },
         { QString::fromUtf8(HistoryTrail::SealTable), QStringLiteral("番号"), QStringLiteral("変更履歴の封印"), {} },

@@ -588,7 +588,7 @@ std::optional<qint64> markOf(const QSqlDatabase& db)
     return q.value(0).toLongLong();
 }
 
-bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error)
+bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error, const QString& ownStation)
 {
     QSqlQuery q(db);
     bool unsealed = false;
@@ -607,7 +607,9 @@ bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error)
         return !locked || (markStations(q, QString(), QString::fromUtf8(OutsideStation), error) && sealRows(db, error));
     }
     return markStations(q, QStringLiteral(R"( AND "番号" <= ?)"), QString::fromUtf8(OutsideStation), error, { mark })
-        && markStations(q, QStringLiteral(R"( AND "番号" > ?)"), station(), error, { mark }) && sealRows(db, error);
+        && markStations(q, QStringLiteral(R"( AND "番号" > ?)"), ownStation.isEmpty() ? station() : ownStation, error,
+                        { mark })
+        && sealRows(db, error);
 }
 
 bool restoreTriggers(const QSqlDatabase& db, QStringList* restored, QString* error)

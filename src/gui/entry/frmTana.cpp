@@ -434,12 +434,12 @@ bool frmTana::registerLine()
         return false;
     const QString product = dbcShohin->text().trimmed();
     if (product.isEmpty()) {
-        prompter.notice(QStringLiteral("商品が選択されていません。"));
+        prompter.notice(QString::fromUtf8(LineRefusal::NoProduct));
         dbcShohin->setFocus();
         return false;
     }
     if (txtCnt->text().trimmed().isEmpty()) {
-        prompter.notice(QStringLiteral("数量が入力されていません。"));
+        prompter.notice(QString::fromUtf8(LineRefusal::NoQuantity));
         txtCnt->setFocus();
         return false;
     }
@@ -462,8 +462,7 @@ bool frmTana::registerLine()
         return false;
     }
     if (!TextRules::fitsSheet(TextRules::lineAmount(*unitPrice.value, *quantity.value))) {
-        prompter.notice(QStringLiteral("価格（単価×数量）が整数部１２桁を超えます。数量と単価を確かめてください。"),
-                        Prompter::Icon::Exclamation);
+        prompter.notice(QString::fromUtf8(LineRefusal::AmountTooLarge), Prompter::Icon::Exclamation);
         txtCnt->setFocus();
         txtCnt->selectAll();
         return false;
