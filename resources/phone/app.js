@@ -209,6 +209,7 @@
         el.counting.hidden = true;
         el.unpaired.hidden = false;
         el.phone.textContent = "";
+        el.date.parentElement.hidden = true;
         const kept = unsentCount();
         el.unpairedKept.hidden = kept === 0;
         el.unpairedKept.textContent = `この端末には、まだ送信していない行が ${kept} 件あります。登録すると送信されます。`;
@@ -217,6 +218,7 @@
     function showState(firstTime) {
         el.unpaired.hidden = true;
         el.counting.hidden = false;
+        el.date.parentElement.hidden = false;
         el.date.textContent = state.date || "";
         el.phone.textContent = state.phone || "";
         el.finalised.hidden = !state.finalised;
@@ -321,6 +323,7 @@
                         scheduleRetry();
                     return;
                 }
+                await refreshLines();
             }
             let line;
             while ((line = nextPending())) {
