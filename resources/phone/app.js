@@ -699,8 +699,7 @@
         const detector = "BarcodeDetector" in window;
         el.camera.hidden = !(secure && detector && navigator.mediaDevices);
         if (!secure)
-            el.cameraNote.textContent = "カメラでのバーコード読み取りは HTTPS で接続したときに使えます。"
-                + "バーコードリーダーはこのまま使えます。";
+            el.cameraNote.textContent = "カメラでのバーコード読み取りは HTTPS で接続したときに使えます。";
         else if (!detector)
             el.cameraNote.textContent = "このブラウザはカメラでのバーコード読み取りに対応していません。";
         else
