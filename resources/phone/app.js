@@ -103,7 +103,8 @@
     function bodyOf(line) {
         return {
             key: line.key,
-            category: line.category,
+            // Without a category the line goes to 0 (未区分), even where the file has no row 0.
+            category: line.category || null,
             product: line.product,
             quantity: line.quantity,
             unit: line.unit,
@@ -113,7 +114,7 @@
     }
 
     function sameFields(a, b) {
-        return a.category === b.category && a.product === b.product && a.quantity === b.quantity
+        return (a.category || 0) === (b.category || 0) && a.product === b.product && a.quantity === b.quantity
             && (a.unit || "") === (b.unit || "") && a.price === b.price && (a.note || "") === (b.note || "");
     }
 
