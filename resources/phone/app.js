@@ -213,7 +213,7 @@
         el.date.parentElement.hidden = true;
         const kept = unsentCount();
         el.unpairedKept.hidden = kept === 0;
-        el.unpairedKept.textContent = `この端末には、まだ送信していない行が ${kept} 件あります。登録すると送信されます。`;
+        el.unpairedKept.textContent = `このスマートフォンには、まだ送信していない行が ${kept} 件あります。ペアリングすると送信されます。`;
     }
 
     function showState(firstTime) {
