@@ -136,6 +136,8 @@ bool makeVersion(const QString& path, int version)
 {
     return onRawConnection(path, [version](QSqlQuery& q) {
         QStringList sql;
+        if (version < Schema::PhoneVersion)
+            sql << uR"(DROP TABLE "スマートフォン明細")"_qs << uR"(DROP TABLE "スマートフォン")"_qs;
         if (version < Schema::HistoryVersion) {
             for (const char* trigger :
                  { "棚卸マスター_確定追加", "棚卸マスター_確定変更", "棚卸マスター_確定削除", "棚卸マスター_履歴追加",

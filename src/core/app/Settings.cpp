@@ -12,13 +12,22 @@ struct Entry
 };
 
 constexpr Entry Entries[] = {
-    { Setting::MDBFileName, "Settings", "MDBFileName" }, { Setting::FDate, "Settings", "FDate" },
-    { Setting::MainLeft, "Settings", "MainLeft" },       { Setting::MainTop, "Settings", "MainTop" },
-    { Setting::frmLeft, "Settings", "frmLeft" },         { Setting::frmTop, "Settings", "frmTop" },
-    { Setting::PictureFile, "Settings", "PictureFile" }, { Setting::DialogOutCombo1, "Settings", "DialogOutCombo1" },
-    { Setting::PrinterName, "Printer", "PrinterName" },  { Setting::PrinterFont, "Printer", "PrinterFont" },
-    { Setting::stOffsetX, "Printer", "stOffsetX" },      { Setting::stOffsetY, "Printer", "stOffsetY" },
-    { Setting::SupportURL, "Settings", "SupportURL" },   { Setting::UpdateURL, "Settings", "UpdateURL" },
+    { Setting::MDBFileName, "Settings", "MDBFileName" },
+    { Setting::FDate, "Settings", "FDate" },
+    { Setting::MainLeft, "Settings", "MainLeft" },
+    { Setting::MainTop, "Settings", "MainTop" },
+    { Setting::frmLeft, "Settings", "frmLeft" },
+    { Setting::frmTop, "Settings", "frmTop" },
+    { Setting::PictureFile, "Settings", "PictureFile" },
+    { Setting::DialogOutCombo1, "Settings", "DialogOutCombo1" },
+    { Setting::PrinterName, "Printer", "PrinterName" },
+    { Setting::PrinterFont, "Printer", "PrinterFont" },
+    { Setting::stOffsetX, "Printer", "stOffsetX" },
+    { Setting::stOffsetY, "Printer", "stOffsetY" },
+    { Setting::SupportURL, "Settings", "SupportURL" },
+    { Setting::UpdateURL, "Settings", "UpdateURL" },
+    { Setting::PhoneCertificate, "Settings", "PhoneCertificate" },
+    { Setting::PhoneKey, "Settings", "PhoneKey" },
 };
 
 const Entry& entry(Setting setting)
@@ -37,7 +46,7 @@ Settings::Settings(const QString& fileName, const Clock& clock)
     : m_store(fileName, QSettings::IniFormat)
     , m_clock(clock)
 {
-    static_assert(std::size(Entries) == static_cast<int>(Setting::UpdateURL) + 1);
+    static_assert(std::size(Entries) == static_cast<int>(Setting::PhoneKey) + 1);
 }
 
 QString Settings::read(const QString& section, const QString& key, const QString& defaultValue) const
@@ -84,6 +93,8 @@ QString Settings::defaultValue(Setting setting) const
     // program has none of its own.
     case Setting::SupportURL:
     case Setting::UpdateURL:
+    case Setting::PhoneCertificate:
+    case Setting::PhoneKey:
         break;
     }
     return {};

@@ -26,6 +26,8 @@ enum class Setting
     stOffsetY,
     SupportURL, // section "Settings": the online-support page; empty (the default): none
     UpdateURL, // the page the updates are downloaded from; empty (the default): none
+    PhoneCertificate, // the counting server's HTTPS certificate (PEM); empty (the default): plain HTTP
+    PhoneKey, // its private key (PEM)
 };
 
 // The per-user settings store, addressed by section and key like the old per-user

@@ -110,33 +110,19 @@ QString storedDate(QDate date)
     return date.toString(Qt::ISODate);
 }
 
-std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& line, QString* error)
+namespace {
+
+// Inside the caller's transaction: the unit joins the unit master when it is new (an empty
+// one is no unit), and the product master keeps the last unit and unit price counted for the
+// product (a new name is a new product). The product's ID; nullopt with the engine's text.
+std::optional<int> keepMasters(const Database& db, QSqlQuery& q, const LineInput& line, QString* error)
 {
-    if (db.isOpen() && db.fileState() != Database::FileState::Same) {
-        if (error)
-            *error = QStringLiteral("the file is no longer the one opened");
-        return std::nullopt;
-    }
-    // A finalised date takes no line: said with its date and time of finalising.
-    if (HistoryTrail::refuseLocked(db, line.date, error))
-        return std::nullopt;
-    const std::optional<Database::ChangeStamp> before = db.changeStamp();
-    Transaction transaction(db);
-    if (!transaction.isActive()) {
-        if (error)
-            *error = QStringLiteral("the database is not open");
-        return std::nullopt;
-    }
-    QSqlQuery q(db.connection());
-    q.setForwardOnly(true);
     bool ok = false;
     auto failed = [&] {
         if (error)
             *error = q.lastError().text();
-        return std::optional<RegisteredLine>();
+        return std::optional<int>();
     };
-
-    // A unit seen for the first time joins the unit master; an empty one is no unit.
     if (!line.unit.isEmpty()) {
         q.prepare(QStringLiteral(R"(SELECT "単位ID" FROM "単位" WHERE "単位" = ? LIMIT 1)"));
         const QVariant unitId = firstValue(q, { line.unit }, &ok);
@@ -150,30 +136,69 @@ std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& 
                 return failed();
         }
     }
-
-    // The product master keeps the last unit and unit price counted for the product.
     q.prepare(QStringLiteral(R"(SELECT "品名ID" FROM "仕入商品" WHERE "品名" = ? ORDER BY "品名ID" LIMIT 1)"));
     const QVariant found = firstValue(q, { line.product }, &ok);
     if (!ok)
         return failed();
-    RegisteredLine result;
+    int productId = 0;
     if (found.isValid()) {
-        result.productId = found.toInt();
+        productId = found.toInt();
         q.prepare(QStringLiteral(R"(UPDATE "仕入商品" SET "単価" = ?, "単位" = ? WHERE "品名ID" = ?)"));
         q.addBindValue(line.unitPrice);
         q.addBindValue(line.unit);
-        q.addBindValue(result.productId);
+        q.addBindValue(productId);
     } else {
-        result.productId = db.nextId(Table::Shohin);
+        productId = db.nextId(Table::Shohin);
         q.prepare(QStringLiteral(R"(INSERT INTO "仕入商品" ("品名ID", "品名", "単価", "単位") VALUES (?, ?, ?, ?))"));
-        q.addBindValue(result.productId);
+        q.addBindValue(productId);
         q.addBindValue(line.product);
         q.addBindValue(line.unitPrice);
         q.addBindValue(line.unit);
     }
     if (!q.exec())
         return failed();
+    return productId;
+}
 
+QVariant noUnitPriceNote(const LineInput& line)
+{
+    return line.unitPrice == 0 ? QVariant(QString::fromUtf8(NoUnitPriceNote)) : QVariant();
+}
+
+bool stillTheFile(const Database& db, QString* error)
+{
+    if (db.isOpen() && db.fileState() != Database::FileState::Same) {
+        if (error)
+            *error = QStringLiteral("the file is no longer the one opened");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& line, QString* error,
+                                           const AlongsideLine& alongside)
+{
+    if (!stillTheFile(db, error))
+        return std::nullopt;
+    // A finalised date takes no line: said with its date and time of finalising.
+    if (HistoryTrail::refuseLocked(db, line.date, error))
+        return std::nullopt;
+    const std::optional<Database::ChangeStamp> before = db.changeStamp();
+    Transaction transaction(db);
+    if (!transaction.isActive()) {
+        if (error)
+            *error = QStringLiteral("the database is not open");
+        return std::nullopt;
+    }
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    RegisteredLine result;
+    const std::optional<int> productId = keepMasters(db, q, line, error);
+    if (!productId)
+        return std::nullopt;
+    result.productId = *productId;
     result.lineId = db.nextId(Table::Tana);
     result.amount = TextRules::lineAmount(line.unitPrice, line.quantity);
     q.prepare(QStringLiteral(R"(INSERT INTO "棚卸マスター"
@@ -181,15 +206,79 @@ std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& 
         VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?))"));
     for (const QVariant& v :
          QVariantList { result.lineId, storedDate(line.date), line.categoryId, line.product, line.quantity, line.unit,
-                        line.unitPrice, result.amount, line.memo, result.productId,
-                        line.unitPrice == 0 ? QVariant(QString::fromUtf8(NoUnitPriceNote)) : QVariant() })
+                        line.unitPrice, result.amount, line.memo, result.productId, noUnitPriceNote(line) })
         q.addBindValue(v);
-    if (!q.exec())
-        return failed();
+    if (!q.exec()) {
+        if (error)
+            *error = q.lastError().text();
+        return std::nullopt;
+    }
     q.finish();
+    if (alongside && !alongside(result, error))
+        return std::nullopt;
     if (!transaction.commit(error))
         return std::nullopt;
     carryDateTotals(db, before, {}, { { storedDate(line.date), result.amount } });
+    return result;
+}
+
+std::optional<RegisteredLine> changeLine(const Database& db, int lineId, const LineInput& line, QString* error)
+{
+    if (!stillTheFile(db, error))
+        return std::nullopt;
+    std::optional<Database::ChangeStamp> before = db.changeStamp();
+    QList<LineAmount> gone;
+    {
+        QSqlQuery q(db.connection());
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral(R"(SELECT "日付", "価格" FROM "棚卸マスター" WHERE "ID" = ?)"));
+        q.addBindValue(lineId);
+        if (!q.exec()) {
+            if (error)
+                *error = q.lastError().text();
+            return std::nullopt;
+        }
+        if (!q.next()) {
+            if (error)
+                *error = QStringLiteral("no line %1").arg(lineId);
+            return std::nullopt;
+        }
+        gone.append({ q.value(0).toString(), q.value(1) });
+    }
+    // Neither the date the line is on nor the one it goes to may be finalised.
+    if (HistoryTrail::refuseLocked(db, QDate::fromString(gone.constFirst().day, Qt::ISODate), error)
+        || HistoryTrail::refuseLocked(db, line.date, error))
+        return std::nullopt;
+    Transaction transaction(db);
+    if (!transaction.isActive()) {
+        if (error)
+            *error = QStringLiteral("the database is not open");
+        return std::nullopt;
+    }
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    RegisteredLine result;
+    const std::optional<int> productId = keepMasters(db, q, line, error);
+    if (!productId)
+        return std::nullopt;
+    result.productId = *productId;
+    result.lineId = lineId;
+    result.amount = TextRules::lineAmount(line.unitPrice, line.quantity);
+    q.prepare(QStringLiteral(R"(UPDATE "棚卸マスター" SET "日付" = ?, "項目ID" = ?, "品名" = ?, "数量" = ?,
+        "単位" = ?, "単価" = ?, "価格" = ?, "備考" = ?, "品名ID" = ?, "備考1" = ? WHERE "ID" = ?)"));
+    for (const QVariant& v :
+         QVariantList { storedDate(line.date), line.categoryId, line.product, line.quantity, line.unit, line.unitPrice,
+                        result.amount, line.memo, result.productId, noUnitPriceNote(line), lineId })
+        q.addBindValue(v);
+    if (!q.exec()) {
+        if (error)
+            *error = q.lastError().text();
+        return std::nullopt;
+    }
+    q.finish();
+    if (!transaction.commit(error))
+        return std::nullopt;
+    carryDateTotals(db, before, gone, { { storedDate(line.date), result.amount } });
     return result;
 }
 

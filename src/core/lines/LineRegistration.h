@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <optional>
 
 // What one counted line is made of when it is registered.
@@ -37,7 +38,17 @@ inline constexpr auto NoUnitPriceNote = "単価未入力";
 // = unit price × quantity truncated toward zero. Nothing is written when a step fails.
 // Nothing is written either when the file is no longer the one opened (deleted or replaced
 // by another program): the line would go where nobody sees it again.
-std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& line, QString* error = nullptr);
+// alongside, when given, runs inside the same transaction once the line is written (what
+// must be written with the line or not at all); false from it (with error) writes nothing.
+using AlongsideLine = std::function<bool(const RegisteredLine& line, QString* error)>;
+std::optional<RegisteredLine> registerLine(const Database& db, const LineInput& line, QString* error = nullptr,
+                                           const AlongsideLine& alongside = {});
+
+// Writes line over the counted line lineId, in one transaction with the masters as
+// registerLine() keeps them; refused (nothing written) when the line is gone or its date or
+// the new one is finalised.
+std::optional<RegisteredLine> changeLine(const Database& db, int lineId, const LineInput& line,
+                                         QString* error = nullptr);
 
 // The category of exactly this name (ID >= 1), registered with the next ID when there is
 // none. nullopt when the database refused (the engine's text in error), or when a new one

@@ -283,7 +283,8 @@ bool inTransaction(const QSqlDatabase& db)
 
 bool Database::exec(const QString& sql, const QVariantList& values, QString* error) const
 {
-    if (m_history && writesRows(sql) && !inTransaction(connection())) {
+    // Inside a batch, a write of its own is a part of its own as well, to get its station.
+    if (m_history && writesRows(sql) && (!inTransaction(connection()) || (m_batch && m_batchParts == 0))) {
         Transaction transaction(*this);
         if (!transaction.isActive())
             return fail(error, connection().lastError().text());
@@ -331,10 +332,32 @@ NoLockWait::~NoLockWait()
         setBusyTimeout(m_db->connection(), Database::LockWaitMs);
 }
 
+StationScope::StationScope(const Database& db, const QString& station)
+    : m_db(db)
+    , m_before(db.m_station)
+{
+    m_db.m_station = station;
+}
+
+StationScope::~StationScope()
+{
+    m_db.m_station = m_before;
+}
+
 Transaction::Transaction(const Database& db)
     : m_db(db.connection())
+    , m_station(db.station())
 {
-    m_active = m_db.isOpen() && m_db.transaction();
+    if (db.m_batch) {
+        m_savepoint = QStringLiteral("part%1").arg(++db.m_savepoints);
+        m_active = QSqlQuery(m_db).exec(QStringLiteral("SAVEPOINT ") + m_savepoint);
+        if (m_active) {
+            m_batchOf = &db;
+            ++db.m_batchParts;
+        }
+    } else {
+        m_active = m_db.isOpen() && m_db.transaction();
+    }
     // Read at once: it takes the read lock, so no other program commits history rows between
     // this mark and this transaction's own.
     if (m_active && db.hasHistory() && !db.isReadOnly())
@@ -344,7 +367,20 @@ Transaction::Transaction(const Database& db)
 Transaction::~Transaction()
 {
     if (m_active)
-        m_db.rollback();
+        rollback();
+}
+
+void Transaction::rollback()
+{
+    m_active = false;
+    if (m_batchOf) {
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("ROLLBACK TO ") + m_savepoint);
+        q.exec(QStringLiteral("RELEASE ") + m_savepoint);
+        --m_batchOf->m_batchParts;
+        return;
+    }
+    m_db.rollback();
 }
 
 bool Transaction::commit(QString* error)
@@ -353,11 +389,21 @@ bool Transaction::commit(QString* error)
         return fail(error, QStringLiteral("no transaction is active"));
     if (m_historyMark) {
         QString stampError;
-        if (!HistoryTrail::stampOwn(m_db, *m_historyMark, &stampError)) {
-            m_active = false;
-            m_db.rollback();
+        if (!HistoryTrail::stampOwn(m_db, *m_historyMark, &stampError, m_station)) {
+            rollback();
             return fail(error, stampError);
         }
+    }
+    if (m_batchOf) {
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("RELEASE ") + m_savepoint)) {
+            const QString text = q.lastError().text();
+            rollback();
+            return fail(error, text);
+        }
+        m_active = false;
+        --m_batchOf->m_batchParts;
+        return true;
     }
     m_active = false;
     if (m_db.commit())
@@ -365,4 +411,44 @@ bool Transaction::commit(QString* error)
     const QString text = m_db.lastError().text();
     m_db.rollback();
     return fail(error, text);
+}
+
+WriteBatch::WriteBatch(const Database& db)
+    : m_db(db)
+{
+    QSqlDatabase connection = db.connection();
+    m_active = !db.m_batch && connection.isOpen() && connection.transaction();
+    if (m_active) {
+        db.m_batch = true;
+        db.m_batchParts = 0;
+    }
+}
+
+WriteBatch::~WriteBatch()
+{
+    if (!m_active)
+        return;
+    m_db.connection().rollback();
+    end();
+    // Figures carried over to the parts' changes would now count rows that are not there.
+    m_db.m_remembered.clear();
+}
+
+void WriteBatch::end()
+{
+    m_active = false;
+    m_db.m_batch = false;
+}
+
+bool WriteBatch::commit(QString* error)
+{
+    if (!m_active)
+        return fail(error, QStringLiteral("no transaction is active"));
+    QSqlDatabase connection = m_db.connection();
+    if (connection.commit()) {
+        end();
+        return true;
+    }
+    const QString text = connection.lastError().text();
+    return fail(error, text); // the destructor rolls back
 }

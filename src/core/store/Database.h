@@ -127,8 +127,15 @@ public:
     void carryRemembered(const ChangeStamp& before, const ChangeStamp& after,
                          const std::function<bool(const QString& key, QVariantList& values)>& carry) const;
 
+    // The station the history rows of this connection's transactions are given; empty: this
+    // computer's (HistoryTrail::station()). Set for a while through StationScope.
+    const QString& station() const { return m_station; }
+
 private:
     friend class NoLockWait;
+    friend class StationScope;
+    friend class Transaction;
+    friend class WriteBatch;
 
     struct Remembered
     {
@@ -147,6 +154,25 @@ private:
     std::unique_ptr<FileUse> m_use;
     mutable std::unique_ptr<QSqlQuery> m_versionQuery; // prepared once: asked at every status line
     mutable QHash<QString, Remembered> m_remembered;
+    mutable QString m_station;
+    mutable bool m_batch = false; // a WriteBatch is open
+    mutable int m_batchParts = 0; // Transactions open inside it
+    mutable int m_savepoints = 0;
+};
+
+// While it lives, the transactions of the connection write their history rows under this
+// station instead of this computer's: a line a phone counts names the phone.
+class StationScope
+{
+public:
+    StationScope(const Database& db, const QString& station);
+    ~StationScope();
+    StationScope(const StationScope&) = delete;
+    StationScope& operator=(const StationScope&) = delete;
+
+private:
+    const Database& m_db;
+    QString m_before;
 };
 
 // While it lives, a statement that meets a lock another program holds on the file gives up
@@ -182,7 +208,35 @@ public:
     bool commit(QString* error = nullptr);
 
 private:
+    void rollback();
+
     QSqlDatabase m_db;
     bool m_active = false;
     std::optional<qint64> m_historyMark; // the last history row when the transaction began
+    QString m_station; // the connection's station when it began
+    const Database* m_batchOf = nullptr; // inside a WriteBatch: a savepoint of its transaction
+    QString m_savepoint;
+};
+
+// Many small changes that share one commit, and so one sync to the disk: while it lives, each
+// Transaction of the connection is a savepoint inside the batch's transaction (its own
+// failure rolls back its own part only), and what they wrote is kept by commit() or by none.
+// The counting server answers the lines that arrive together this way. When the batch cannot
+// begin (a transaction is open already), the Transactions go their usual way.
+class WriteBatch
+{
+public:
+    explicit WriteBatch(const Database& db);
+    ~WriteBatch();
+    WriteBatch(const WriteBatch&) = delete;
+    WriteBatch& operator=(const WriteBatch&) = delete;
+
+    bool isActive() const { return m_active; }
+    bool commit(QString* error = nullptr);
+
+private:
+    void end();
+
+    const Database& m_db;
+    bool m_active = false;
 };

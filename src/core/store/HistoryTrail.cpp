@@ -310,7 +310,7 @@ std::optional<qint64> markOf(const QSqlDatabase& db)
     return q.value(0).toLongLong();
 }
 
-bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error)
+bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error, const QString& ownStation)
 {
     QSqlQuery q(db);
     bool unsealed = false;
@@ -319,7 +319,9 @@ bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error)
     if (!unsealed)
         return true;
     return markStations(q, QStringLiteral(R"( AND "番号" <= ?)"), QString::fromUtf8(OutsideStation), error, { mark })
-        && markStations(q, QStringLiteral(R"( AND "番号" > ?)"), station(), error, { mark }) && sealRows(db, error);
+        && markStations(q, QStringLiteral(R"( AND "番号" > ?)"), ownStation.isEmpty() ? station() : ownStation, error,
+                        { mark })
+        && sealRows(db, error);
 }
 
 bool restoreTriggers(const QSqlDatabase& db, QStringList* restored, QString* error)

@@ -69,7 +69,8 @@ std::optional<qint64> markOf(const QSqlDatabase& db);
 // Inside the transaction begun at mark: gives the rows without station up to mark
 // "外部のプログラム" and those after it this computer's station, then seals every unsealed
 // row in number order. False with the engine's text in error; the caller rolls back.
-bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error = nullptr);
+// ownStation, when given, stands for this computer's station (a phone counting through us).
+bool stampOwn(const QSqlDatabase& db, qint64 mark, QString* error = nullptr, const QString& ownStation = {});
 // Puts back the triggers of the history and the locks that another program took away (the
 // sqlite3 program can drop them): run at a read-write opening, so the file keeps recording
 // and refusing from then on. What was changed meanwhile shows in verify (the lines' hash).

@@ -41,6 +41,8 @@ const QList<TableColumns>& expectedTables()
           Schema::HistoryVersion },
         { "履歴封印", { "番号", "最終番号", "封印" }, Schema::HistoryVersion },
         { "履歴一括", { "番号" }, Schema::HistoryVersion },
+        { "スマートフォン", { "番号", "名前", "トークン", "ペアリング時刻", "解除時刻" }, Schema::PhoneVersion },
+        { "スマートフォン明細", { "端末番号", "キー", "行ID" }, Schema::PhoneVersion },
     };
     return tables;
 }
@@ -89,6 +91,34 @@ QStringList codeStatements()
 {
     QStringList statements;
     for (const char* statement : CodeStatements)
+        statements << QString::fromUtf8(statement);
+    return statements;
+}
+
+// スマートフォン: the phones paired to count from. A phone proves itself with the token it was
+// given at pairing; only its SHA-256 is kept, so the file alone pairs nobody. An unpaired
+// phone keeps its row (解除時刻 set) so its lines still name it.
+// スマートフォン明細: the identifier a phone gave each line it sent, so a line sent again
+// (its answer lost on the way) is found instead of counted twice.
+const char* const PhoneStatements[] = {
+    R"(CREATE TABLE "スマートフォン" (
+        "番号" INTEGER PRIMARY KEY,
+        "名前" TEXT NOT NULL,
+        "トークン" TEXT NOT NULL UNIQUE,
+        "ペアリング時刻" TEXT NOT NULL,
+        "解除時刻" TEXT))",
+    R"(CREATE TABLE "スマートフォン明細" (
+        "端末番号" INTEGER NOT NULL,
+        "キー" TEXT NOT NULL,
+        "行ID" INTEGER NOT NULL,
+        PRIMARY KEY ("端末番号", "キー")))",
+    R"(CREATE INDEX "スマートフォン明細_行ID" ON "スマートフォン明細" ("行ID"))",
+};
+
+QStringList phoneStatements()
+{
+    QStringList statements;
+    for (const char* statement : PhoneStatements)
         statements << QString::fromUtf8(statement);
     return statements;
 }
@@ -145,6 +175,7 @@ bool create(QSqlDatabase& db, QString* error)
     statements << NameIndex::createStatements();
     statements << codeStatements();
     statements << HistoryTrail::createStatements();
+    statements << phoneStatements();
     for (const QString& statement : statements) {
         if (!(ok = run(q, statement, error)))
             break;
@@ -258,6 +289,8 @@ Upgrade upgrade(QSqlDatabase& db, QString* error, const ProgressStep& progress)
     // The history starts with the upgrade: what happened before is not known.
     if (version < HistoryVersion)
         statements << HistoryTrail::createStatements();
+    if (version < PhoneVersion)
+        statements << phoneStatements();
     constexpr qint64 LinesPerStep = 20000;
     const qint64 lines = nameIndexes ? singleValue(q, QStringLiteral(R"(SELECT count(*) FROM "棚卸マスター")")) : 0;
     const qint64 lastLine = nameIndexes ? singleValue(q, QStringLiteral(R"(SELECT MAX("ID") FROM "棚卸マスター")")) : 0;

@@ -17,11 +17,14 @@ inline constexpr int ApplicationId = 0x4B54524E;
 // 1: the four tables; 2: the name indexes of 棚卸マスター and 仕入商品; 3: those of
 // 棚卸マスター hold its distinct names rather than every line; 4: 商品コード, the JAN
 // and in-store codes of the products; 5: 変更履歴, 棚卸確定 and their triggers, the change
-// history of the lines and the finalised dates (core/store/HistoryTrail.h).
-inline constexpr int UserVersion = 5;
+// history of the lines and the finalised dates (core/store/HistoryTrail.h); 6: スマートフォン
+// and スマートフォン明細, the phones paired to count from and the lines they sent
+// (core/serve/PhoneRegistry.h).
+inline constexpr int UserVersion = 6;
 // The first version with each table that came after the four.
 inline constexpr int CodesVersion = 4;
 inline constexpr int HistoryVersion = 5;
+inline constexpr int PhoneVersion = 6;
 
 inline constexpr auto ReservedCategoryName = "未区分";
 

@@ -319,6 +319,7 @@ void frmAMain::buildMenus()
     addEntry(sheet, "mnuList2", QStringLiteral("棚卸記入帳(&L)"),
              [this] { checkAndOpen(NoStocktakingSheet, Screen::TanaMoto2); });
     addEntry(sheet, "mnuCodeList", QStringLiteral("商品コード一覧表(&C)"), [this] { openCodeList(); });
+    addEntry(sheet, "mnuPhones", QStringLiteral("スマートフォンで入力(&M)"), [this] { openPhones(); });
     sheet->addSeparator();
     addEntry(sheet, "mnuTanaMoto", QStringLiteral("棚卸表(&P)"),
              [this] { checkAndOpen(NoStocktakingSheet, Screen::TanaMoto1); });

@@ -20,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStatusBar;
+class DialogPhones;
 class frmTana;
 
 // The main window: the settlement date every stocktaking screen starts from, the open
@@ -91,6 +92,7 @@ private:
     void openScreen(Screen screen);
     // The print dialog of the code list (frmAMainCodeList.cpp).
     void openCodeList();
+    void openPhones();
 
     // 変更履歴: the history of the lines of the main window's date.
     void openHistory();
@@ -134,6 +136,7 @@ private:
     bool m_checkedAtStart = false;
     BackgroundCheck* m_check;
     QPointer<frmTana> m_tana; // the entry screen runs beside the main window
+    QPointer<DialogPhones> m_phones; // serves the phones while it is open
 
     QLabel* Label1;
     QDateEdit* DTPicker1;
