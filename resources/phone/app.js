@@ -18,6 +18,7 @@
 
     const $ = (id) => document.getElementById(id);
     const el = {
+        title: $("title"),
         date: $("date"),
         phone: $("phone"),
         notice: $("notice"),
@@ -211,6 +212,7 @@
         el.unpaired.hidden = false;
         el.phone.textContent = "";
         el.date.parentElement.hidden = true;
+        el.title.hidden = false;
         const kept = unsentCount();
         el.unpairedKept.hidden = kept === 0;
         el.unpairedKept.textContent = `このスマートフォンには、まだ送信していない行が ${kept} 件あります。ペアリングすると送信されます。`;
@@ -220,6 +222,7 @@
         el.unpaired.hidden = true;
         el.counting.hidden = false;
         el.date.parentElement.hidden = false;
+        el.title.hidden = true; // the date and the phone's name need the width
         el.date.textContent = state.date || "";
         el.phone.textContent = state.phone || "";
         el.finalised.hidden = !state.finalised;
@@ -414,6 +417,13 @@
             } else {
                 now.pending = "put"; // changed here while the request was on its way
             }
+            save();
+            return "done";
+        }
+        if (op === "post" && answer.status === 410) {
+            // The line of this key was deleted since it was registered: there is nothing left to send.
+            delete book.lines[key];
+            showNotice(errorText(answer));
             save();
             return "done";
         }
@@ -700,7 +710,7 @@
         const detector = "BarcodeDetector" in window;
         el.camera.hidden = !(secure && detector && navigator.mediaDevices);
         if (!secure)
-            el.cameraNote.textContent = "カメラでのバーコード読み取りは HTTPS で接続したときに使えます。";
+            el.cameraNote.textContent = "カメラでの読み取りには HTTPS での接続が必要です。";
         else if (!detector)
             el.cameraNote.textContent = "このブラウザはカメラでのバーコード読み取りに対応していません。";
         else

@@ -68,11 +68,13 @@ INSERT INTO 棚卸マスター VALUES (1, '2025-03-31', 1, 'りんご', 7, '個'
 
 
 def make_file(folder):
-    """A business file made by the sqlite3 program from the template's table definitions, with
-    masters and a line of an earlier date, as another program would leave it."""
+    """A business file made by the sqlite3 program from the template's table definitions and
+    version, with masters and a line of an earlier date, as another program would leave it."""
     schema = subprocess.run(["/usr/bin/sqlite3", TEMPLATE, ".schema"], capture_output=True, text=True, check=True)
+    version = subprocess.run(["/usr/bin/sqlite3", TEMPLATE, "PRAGMA user_version"], capture_output=True, text=True,
+                             check=True).stdout.strip()
     path = os.path.join(folder, "店舗.idb")
-    script = "PRAGMA application_id = 1263817294; PRAGMA user_version = 1;\n" + schema.stdout + MASTERS
+    script = f"PRAGMA application_id = 1263817294; PRAGMA user_version = {version};\n" + schema.stdout + MASTERS
     made = subprocess.run(["/usr/bin/sqlite3", "-bail", path], input=script, text=True, capture_output=True)
     if made.returncode != 0:
         raise AssertionError(f"sqlite3 could not make the file: {made.stderr}")
@@ -102,7 +104,8 @@ class Server:
             [KOTRINA, "serve", database, "--date", DATE, "--port", str(port), "--address", "127.0.0.1"],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
         self.errors = []
-        threading.Thread(target=lambda: self.errors.extend(self.process.stderr), daemon=True).start()
+        self.error_reader = threading.Thread(target=lambda: self.errors.extend(self.process.stderr), daemon=True)
+        self.error_reader.start()
         self.page = self._url()
         self.pairing = self._url()
         self.port = int(re.search(r":(\d+)/", self.page).group(1))
@@ -142,7 +145,8 @@ class Server:
 
     def _ended(self):
         self.process.wait(10)
-        for pipe in (self.process.stdin, self.process.stdout):
+        self.error_reader.join(10)
+        for pipe in (self.process.stdin, self.process.stdout, self.process.stderr):
             pipe.close()
 
 
