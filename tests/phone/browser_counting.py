@@ -409,6 +409,43 @@ class CountingFromAPhone(unittest.TestCase):
             self.assertRegex(key, r"^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$")
 
 
+class CountingOnAFinalisedDate(unittest.TestCase):
+    """A date finalised at the desk while a phone still kept a line for it."""
+
+    def test_kept_line_is_refused_with_the_servers_reason(self):
+        folder = tempfile.mkdtemp(prefix="kotrina-phone-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        file = make_file(folder)
+        subprocess.run(["/usr/bin/sqlite3", file, f"INSERT INTO 棚卸マスター VALUES "
+                        f"(2, '{DATE}', 1, 'りんご', 1, '個', 120, 120, NULL, NULL, 1, 0);"], check=True)
+        env = dict(os.environ, KOTRINA_HOME=os.path.join(folder, "data"), XDG_CONFIG_HOME=os.path.join(folder, "config"),
+                   QT_QPA_PLATFORM="offscreen", LC_ALL="C.UTF-8")
+        finalised = subprocess.run([KOTRINA, "finalise", file, "--date", DATE, "--layout", "original"], env=env,
+                                   capture_output=True, text=True)
+        self.assertEqual(finalised.returncode, 0, finalised.stderr)
+        server = Server(file, folder)
+        self.addCleanup(server.stop)
+        driver = phone()
+        self.addCleanup(driver.quit)
+        page = Page(driver)
+        driver.get(server.pairing)
+        page.wait(lambda: page.visible("counting"))
+        self.assertTrue(page.visible("finalised"))
+        self.assertFalse(driver.find_element(By.ID, "register").is_enabled())
+
+        # A line counted before the lock, still kept by the phone, is sent on the next start.
+        driver.execute_script("""localStorage.setItem('kotrina.phone.lines', JSON.stringify({seq: 1, lines: {
+            'b6f2b8f0-0000-4000-8000-000000000002': {key: 'b6f2b8f0-0000-4000-8000-000000000002', id: null,
+                category: 1, product: '夏みかん', quantity: 2, unit: '個', price: 50, note: '', created: 1,
+                pending: 'post', queued: 1, tried: false, sent: false, refused: null}}}));""")
+        driver.refresh()
+        page.wait(lambda: page.lines() == [("夏みかん", "登録できません", "2個 × 50円")], message="the refusal")
+        reason = driver.find_element(By.CSS_SELECTOR, "#my-lines .reason").text
+        self.assertRegex(reason, r"^決算日 2026/03/31 の棚卸は .* に確定されています。")
+        self.assertEqual(driver.find_element(By.ID, "notice").text, reason)
+        self.assertEqual([r[2] for r in lines_in(file)], ["りんご"])
+
+
 # ---- The manual's pictures ------------------------------------------------------------------------
 
 def take_pictures(folder):
