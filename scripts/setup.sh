@@ -17,6 +17,7 @@ packages=(
     librsvg2-bin desktop-file-utils shared-mime-info libglib2.0-bin dpkg-dev lintian groff-base
     clang libclang-rt-14-dev
     ibus ibus-mozc dbus-x11 xdotool xauth
+    chromium chromium-driver python3-selenium
 )
 
 sudo=()
