@@ -127,6 +127,8 @@ BackupKeeper::Outcome BackupKeeper::write(const QString& source, const FileOps::
     Outcome outcome;
     const QString path = backupPath();
     outcome.previous = state();
+    if (!appliesTo(source))
+        return outcome;
     const bool hadOne = outcome.previous != State::Missing;
     const QString keptOld = hadOne ? QStringLiteral("前回のバックアップをそのまま残しました。") : QString();
     const QString failed = QStringLiteral("データベースのバックアップに失敗しました。");
@@ -175,6 +177,11 @@ BackupKeeper::Outcome BackupKeeper::write(const QString& source, const FileOps::
     outcome.written = true;
     record();
     return outcome;
+}
+
+bool BackupKeeper::appliesTo(const QString& database)
+{
+    return !database.startsWith(QLatin1String("postgresql://")) && !database.startsWith(QLatin1String("postgres://"));
 }
 
 QString BackupKeeper::message(const Outcome& outcome)

@@ -158,7 +158,7 @@ std::optional<double> storedTotal(const Database& db, QDate date)
 {
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral(R"(SELECT TOTAL("価格") FROM "棚卸マスター" WHERE "日付" = ?)"));
+    q.prepare(QStringLiteral(R"(SELECT COALESCE(SUM("価格"), 0) FROM "棚卸マスター" WHERE "日付" = ?)"));
     q.addBindValue(storedDate(date));
     if (!q.exec() || !q.next())
         return std::nullopt;

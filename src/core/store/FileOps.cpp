@@ -973,8 +973,8 @@ void salvageCodes(const QSqlDatabase& in, QSqlDatabase& out, SalvageResult& resu
     SalvagedTable counts;
     counts.table = codes;
     QSqlQuery write(out);
-    write.prepare(QStringLiteral(R"(INSERT OR IGNORE INTO "商品コード" ("コード", "品名ID", "順番")
-        SELECT ?, "品名ID", ? FROM "仕入商品" WHERE "品名ID" = ?)"));
+    write.prepare(QStringLiteral(R"(INSERT INTO "商品コード" ("コード", "品名ID", "順番")
+        SELECT ?, "品名ID", ? FROM "仕入商品" WHERE "品名ID" = ? ON CONFLICT DO NOTHING)"));
     DamagedCodeReader reader(in);
     reader.read([&](const QSqlQuery& row) {
         write.bindValue(0, row.value(0));
@@ -1072,7 +1072,8 @@ SalvageResult salvageDatabase(const QString& source, const QString& templatePath
             if (history)
                 write.exec(QStringLiteral(R"(DELETE FROM "履歴一括")"));
             // The reserved category belongs in every file, whatever became of it.
-            write.exec(QStringLiteral(R"(INSERT OR IGNORE INTO "項目分類" ("項目ID", "項目分類名") VALUES (0, '%1'))")
+            write.exec(QStringLiteral(
+                           R"(INSERT INTO "項目分類" ("項目ID", "項目分類名") VALUES (0, '%1') ON CONFLICT DO NOTHING)")
                            .arg(QString::fromUtf8(Schema::ReservedCategoryName)));
             written = outDb.commit();
             if (!written)
@@ -1124,6 +1125,7 @@ std::optional<DataItem> dataItemFromText(const QString& text)
 
 bool deleteData(const Database& db, DataItem item, QString* error)
 {
+
     QList<Table> tables;
     for (const DeletionEntry& e : deletionEntries()) {
         if (e.item == item)

@@ -60,7 +60,8 @@ QString frmAMain::makeBackup()
     // The template is never worked on, and the backup is not copied over itself.
     const QString file = txtFileName->text();
     BackupKeeper keeper(m_state.paths, m_state.settings);
-    if (file.isEmpty() || keeper.isBackup(file) || FileOps::samePathIgnoringCase(file, m_state.paths.templatePath()))
+    if (file.isEmpty() || !BackupKeeper::appliesTo(file) || keeper.isBackup(file)
+        || FileOps::samePathIgnoringCase(file, m_state.paths.templatePath()))
         return {};
     // Through the engine, from a file that passes the check, and checked again before it
     // takes the old backup's place: some seconds on a large file, shown with how far it has
