@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 packages=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite qt6-translations-l10n
-    libsqlite3-dev sqlite3 libicu-dev libcups2-dev libxlsxwriter-dev libzint-dev libasound2-dev
+    libsqlite3-dev sqlite3 libqt6sql6-psql libpq-dev postgresql postgresql-contrib libicu-dev libcups2-dev libxlsxwriter-dev libzint-dev libasound2-dev
     fonts-ipafont-mincho fonts-ipafont-gothic fonts-noto-cjk fonts-symbola
     poppler-utils zbar-tools python3-openpyxl xvfb xdg-utils
     cups cups-client cups-bsd printer-driver-cups-pdf

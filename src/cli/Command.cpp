@@ -5,6 +5,7 @@
 #include "cli/NearestWord.h"
 #include "core/files/DatabaseFiles.h"
 #include "core/files/FailureCause.h"
+#include "core/store/DatabaseName.h"
 #include "core/store/FileOps.h"
 
 #include <QDir>
@@ -174,9 +175,15 @@ std::optional<qsizetype> Command::choice(const QCommandLineParser& parser, const
 
 bool Command::openDatabase(Database& db, const QString& path, Database::Access access)
 {
+    QString error;
+    if (DatabaseName::isServer(path)) {
+        if (db.open(path, &error, access))
+            return true;
+        fail(QStringLiteral("サーバーのデータベースを開けません（%1）：\n%2").arg(DatabaseName::display(path), error));
+        return false;
+    }
     const QFileInfo info(path);
     QString problem;
-    QString error;
     if (!info.exists())
         problem = QStringLiteral("ファイルが見つかりません: ");
     else if (!info.isFile())

@@ -13,6 +13,7 @@
 #include "cli/PrintCodesCommand.h"
 #include "cli/PrintSheetCommand.h"
 #include "cli/PrintSummaryCommand.h"
+#include "cli/ServerInitCommand.h"
 #include "cli/VersionCommand.h"
 #include "core/app/Paths.h"
 #include "core/store/FileOps.h"
@@ -79,6 +80,7 @@ CommandLine::CommandLine(QTextStream& out, QTextStream& err)
     m_commands.push_back(std::make_unique<VerifyCommand>(out, err));
     m_commands.push_back(std::make_unique<HistoryCommand>(out, err));
     m_commands.push_back(std::make_unique<FiledCommand>(out, err));
+    m_commands.push_back(std::make_unique<ServerInitCommand>(out, err));
     m_commands.push_back(std::make_unique<VersionCommand>(out, err));
 }
 

@@ -3,14 +3,64 @@
 #include "SampleData.h"
 
 #include "TestEnvironment.h"
+#include "core/store/DatabaseName.h"
 #include "core/store/HistoryTrail.h"
 #include "core/store/NameIndex.h"
 #include "core/store/Schema.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+
+Engine testEngine()
+{
+    return qEnvironmentVariable("KOTRINA_TEST_ENGINE").compare(u"postgresql", Qt::CaseInsensitive) == 0
+        ? Engine::Postgres
+        : Engine::Sqlite;
+}
+
+QString serverUri(const QString& database)
+{
+    DatabaseName::Server server;
+    server.database = database;
+    return DatabaseName::format(server);
+}
+
+QString freshDatabase(const TestEnvironment& env, const QString& name, QString* error)
+{
+    if (testEngine() == Engine::Sqlite)
+        return env.newDatabase(name);
+    // Database names are folded to lower case unless quoted: the name keeps to what needs no
+    // quoting in a URI or in SQL.
+    static int made = 0;
+    QString base;
+    for (QChar c : QFileInfo(name).completeBaseName().toLower())
+        base += (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ? c : QChar(u'_');
+    const QString database
+        = QStringLiteral("kt_%1_%2_%3").arg(QCoreApplication::applicationPid()).arg(++made).arg(base.left(30));
+    const QString connection = QStringLiteral("fresh database");
+    bool created = false;
+    {
+        QSqlDatabase server = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+        server.setDatabaseName(QStringLiteral("postgres"));
+        if (server.open()) {
+            QSqlQuery q(server);
+            created = q.exec(QStringLiteral(R"(CREATE DATABASE "%1")").arg(database));
+            if (!created && error)
+                *error = q.lastError().text();
+        } else if (error) {
+            *error = server.lastError().text();
+        }
+        server.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    const QString uri = serverUri(database);
+    return created && Database::initServer(uri, error) ? uri : QString();
+}
 
 bool addSampleLines(const Database& db, int count, QDate date)
 {
@@ -19,7 +69,7 @@ bool addSampleLines(const Database& db, int count, QDate date)
     std::optional<HistoryTrail::BulkChange> quiet;
     if (db.hasHistory())
         quiet.emplace(db.connection());
-    const int first = db.nextId(Table::Tana);
+    const int first = db.reserveIds(Table::Tana, count);
     const bool ok = db.exec(QStringLiteral(R"(
         WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < ?)
         INSERT INTO "棚卸マスター"
@@ -28,17 +78,18 @@ bool addSampleLines(const Database& db, int count, QDate date)
         FROM n)"),
                             { count, first, date.toString(Qt::ISODate) })
         && db.exec(QStringLiteral(R"(
-        INSERT OR IGNORE INTO "仕入商品"
-        SELECT DISTINCT "品名ID", '商品名・サンプル第' || ("品名ID" - 1) || '号（特大）', "単価", "単位"
-        FROM "棚卸マスター")"))
-        && db.exec(QStringLiteral(R"(INSERT OR IGNORE INTO "単位" VALUES (1, '個'))"));
+        INSERT INTO "仕入商品"
+        SELECT "品名ID", '商品名・サンプル第' || ("品名ID" - 1) || '号（特大）', "単価", "単位"
+        FROM "棚卸マスター" WHERE "ID" IN (SELECT MIN("ID") FROM "棚卸マスター" GROUP BY "品名ID")
+        ON CONFLICT DO NOTHING)"))
+        && db.exec(QStringLiteral(R"(INSERT INTO "単位" VALUES (1, '個') ON CONFLICT DO NOTHING)")) && db.catchUpIds();
     quiet.reset();
     return ok && transaction.commit();
 }
 
 QString sampleDatabase(const TestEnvironment& env, int count, const QString& name)
 {
-    const QString file = env.newDatabase(name);
+    const QString file = freshDatabase(env, name);
     Database db;
     return db.open(file) && addSampleLines(db, count) ? file : QString();
 }

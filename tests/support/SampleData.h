@@ -14,11 +14,26 @@
 class QSqlQuery;
 class TestEnvironment;
 
+// The engine the tests of both engines run on: KOTRINA_TEST_ENGINE=postgresql puts them on
+// the PostgreSQL server that PGHOST, PGPORT, PGUSER and PGPASSWORD name (pg_virtualenv sets
+// them); anything else, or nothing, keeps them on files.
+Engine testEngine();
+
+// A new, empty business database for one test: a file made from the template in the
+// environment's folder, or on the server a new database made by `kotrina server init`'s own
+// code, named after name and numbered; a URI then. Empty when it cannot be made (why in error).
+QString freshDatabase(const TestEnvironment& env, const QString& name = QStringLiteral("shop.idb"),
+                      QString* error = nullptr);
+
+// The URI of the server's database (maintenance database "postgres" unless named), from the
+// PG* variables alone.
+QString serverUri(const QString& database = QStringLiteral("postgres"));
+
 // Fills the tables with count lines of a settlement date and matching masters, in one
 // statement each; names are Japanese and long enough to make a realistic file.
 bool addSampleLines(const Database& db, int count, QDate date = QDate(2026, 3, 31));
 
-// A new database file in the environment holding count sample lines; empty when it cannot be made.
+// A new database (freshDatabase) holding count sample lines; empty when it cannot be made.
 QString sampleDatabase(const TestEnvironment& env, int count, const QString& name = QStringLiteral("shop.idb"));
 
 // One field of a line, by its ID and column name; invalid when there is no such line.

@@ -2,6 +2,7 @@
 // Copyright (C) 2026 The Kotrina developers
 #include "core/store/Database.h"
 
+#include "core/store/DatabaseName.h"
 #include "core/store/FileUse.h"
 #include "core/store/HistoryTrail.h"
 #include "core/store/NameOrder.h"
@@ -13,6 +14,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 QString tableName(Table table)
@@ -71,6 +73,55 @@ void setBusyTimeout(const QSqlDatabase& db, int ms)
     }
 }
 
+PGconn* serverHandle(const QSqlDatabase& db)
+{
+    const QVariant handle = db.isOpen() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+// A value of a libpq connection string, quoted.
+QString quotedOption(QString value)
+{
+    value.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + value + QLatin1Char('\'');
+}
+
+// Sets up (not opens) a QPSQL connection to the server named by uri. The URI's own options
+// go to libpq as they are; the program names itself to the server (the count of other
+// stations goes by it), and TLS is left to libpq's default (used when the server offers it).
+bool prepareServer(QSqlDatabase& db, const QString& uri, QString* error)
+{
+    const std::optional<DatabaseName::Server> server = DatabaseName::parse(uri, error);
+    if (!server)
+        return false;
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return fail(error,
+                    QStringLiteral("QtのPostgreSQLドライバー（QPSQL）がありません。"
+                                   "パッケージ libqt6sql6-psql を入れてください。"));
+    db.setHostName(server->host);
+    db.setPort(server->port);
+    db.setDatabaseName(server->database);
+    db.setUserName(server->user);
+    db.setPassword(server->password);
+    QStringList options { QStringLiteral("application_name=kotrina") };
+    for (const auto& [key, value] : server->options) {
+        if (key != u"application_name")
+            options << key + QLatin1Char('=') + quotedOption(value);
+    }
+    db.setConnectOptions(options.join(QLatin1Char(';')));
+    return true;
+}
+
+// What libpq said on a failed connection, without Qt's own words before it.
+QString serverReason(const QSqlDatabase& db)
+{
+    const QSqlError e = db.lastError();
+    const QString text = e.databaseText().trimmed();
+    return text.isEmpty() ? e.text() : text;
+}
+
 } // namespace
 
 Database::~Database()
@@ -80,6 +131,8 @@ Database::~Database()
 
 bool Database::open(const QString& path, QString* error, Access access, const ProgressStep& upgradeProgress)
 {
+    if (DatabaseName::isServer(path))
+        return openServer(path, error, access);
     const QFileInfo info(path);
     if (path.isEmpty())
         return fail(error, QStringLiteral("no file name"));
@@ -141,6 +194,7 @@ bool Database::open(const QString& path, QString* error, Access access, const Pr
     }
     close();
     m_name = name;
+    m_engine = Engine::Sqlite;
     m_path = info.absoluteFilePath();
     m_nameIndexes = nameIndexes;
     m_history = history;
@@ -151,8 +205,107 @@ bool Database::open(const QString& path, QString* error, Access access, const Pr
     return true;
 }
 
+bool Database::openServer(const QString& uri, QString* error, Access access)
+{
+    const QString name = nextConnectionName();
+    bool ok = false;
+    bool nameIndexes = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        if (prepareServer(db, uri, error)) {
+            if (!db.open())
+                fail(error, serverReason(db));
+            else if (Schema::verify(db, error))
+                ok = true;
+        }
+        const bool readOnly = access == Access::ReadOnly;
+        if (ok && readOnly)
+            ok = QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"))
+                || fail(error, db.lastError().text());
+        if (ok && !readOnly && Schema::upgrade(db, error) == Schema::Upgrade::Failed)
+            ok = false;
+        nameIndexes = ok && Schema::hasNameIndexes(db);
+        if (!ok)
+            db.close();
+    }
+    if (!ok) {
+        QSqlDatabase::removeDatabase(name);
+        return false;
+    }
+    close();
+    m_name = name;
+    m_engine = Engine::Postgres;
+    m_server = uri;
+    m_path = DatabaseName::display(uri);
+    m_nameIndexes = nameIndexes;
+    m_history = false;
+    m_upgrade = Schema::Upgrade::NotNeeded;
+    m_readOnly = access == Access::ReadOnly;
+    return true;
+}
+
+bool Database::initServer(const QString& uri, QString* error)
+{
+    const QString name = nextConnectionName();
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        QString reason;
+        if (!prepareServer(db, uri, &reason)) {
+            fail(error, reason);
+        } else if (!db.open()) {
+            fail(error,
+                 QStringLiteral("サーバーに接続できません（%1）：\n%2")
+                     .arg(DatabaseName::display(uri), serverReason(db)));
+        } else {
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            // Whatever the user may see in the schema the database works in.
+            QStringList tables;
+            if (q.exec(QStringLiteral(R"(SELECT c.relname FROM pg_class c
+                    JOIN pg_namespace n ON n.oid = c.relnamespace
+                    WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p', 'v', 'm', 'f')
+                    ORDER BY c.relname)"))) {
+                while (q.next())
+                    tables << q.value(0).toString();
+            }
+            q.finish();
+            if (q.lastError().isValid()) {
+                fail(error,
+                     QStringLiteral("サーバーのデータベースを読めません（%1）：\n%2")
+                         .arg(DatabaseName::display(uri), q.lastError().databaseText()));
+            } else if (tables.contains(QString::fromUtf8(Schema::MarkTable))) {
+                fail(error,
+                     QStringLiteral("このデータベースはすでに棚卸のデータベースとして作成されています（%1）。")
+                         .arg(DatabaseName::display(uri)));
+            } else if (!tables.isEmpty()) {
+                constexpr int Named = 5;
+                QString named = tables.mid(0, Named).join(QStringLiteral("、"));
+                if (tables.size() > Named)
+                    named += QStringLiteral(" ほか%1個").arg(tables.size() - Named);
+                fail(error,
+                     QStringLiteral("このデータベースには他のテーブルがあります（%1）：%2\n"
+                                    "空のデータベースを指定してください。")
+                         .arg(DatabaseName::display(uri), named));
+            } else if (!Schema::create(db, &reason)) {
+                fail(error,
+                     QStringLiteral("データベースを作成できませんでした（%1）：\n%2")
+                         .arg(DatabaseName::display(uri), reason));
+            } else {
+                ok = true;
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
 Database::FileState Database::fileState() const
 {
+    // A database on a server is no file that another program could move away.
+    if (m_engine == Engine::Postgres)
+        return FileState::Same;
     const std::optional<FileIdentity> now = FileIdentity::of(m_path);
     if (!now)
         return FileState::Missing;
@@ -172,6 +325,11 @@ void Database::close()
     QSqlDatabase::removeDatabase(m_name);
     m_name.clear();
     m_path.clear();
+    m_server.clear();
+    m_engine = Engine::Sqlite;
+    m_ownNotified = 0;
+    m_othersNotified = 0;
+    m_connectionLost = false;
     m_nameIndexes = false;
     m_history = false;
     m_file.reset();
@@ -180,6 +338,8 @@ void Database::close()
 
 std::optional<Database::ChangeStamp> Database::changeStamp() const
 {
+    if (m_engine == Engine::Postgres)
+        return serverChangeStamp();
     const QSqlDatabase db = connection();
     const QVariant handle = db.isOpen() ? db.driver()->handle() : QVariant();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
@@ -243,6 +403,8 @@ QSqlDatabase Database::connection() const
 
 int Database::nextId(Table table) const
 {
+    if (m_engine == Engine::Postgres)
+        return reserveIds(table, 1);
     QSqlQuery q(connection());
     q.setForwardOnly(true);
     const QString sql = QStringLiteral(R"(SELECT MAX("%1") FROM "%2")").arg(idColumn(table), tableName(table));
@@ -250,6 +412,97 @@ int Database::nextId(Table table) const
     if (q.exec(sql) && q.next())
         largest = q.value(0).toInt();
     return largest + 1;
+}
+
+int Database::reserveIds(Table table, int count) const
+{
+    if (m_engine == Engine::Sqlite)
+        return nextId(table);
+    if (count < 1)
+        count = 1;
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    const QString sequence = Schema::sequenceName(tableName(table), idColumn(table));
+    if (count == 1) {
+        q.prepare(QStringLiteral("SELECT nextval(CAST(? AS regclass))"));
+        q.addBindValue(QString(QLatin1Char('"') + sequence + QLatin1Char('"')));
+        return q.exec() && q.next() ? q.value(0).toInt() : 0;
+    }
+    // Many numbers at once come one after another only when no other station takes one
+    // meanwhile: the reservations of the stations wait for each other (an advisory lock of
+    // the session, held across the statement only), and a single number another station took
+    // in between makes it try again (the numbers taken are a gap, as after a rollback).
+    const QString lockKey = QStringLiteral("%1, %2").arg(Schema::ApplicationId).arg(int(table));
+    if (!q.exec(QStringLiteral("SELECT pg_advisory_lock(%1)").arg(lockKey)))
+        return 0;
+    q.finish();
+    int first = 0;
+    for (int attempt = 0; attempt < 20 && first == 0; ++attempt) {
+        q.prepare(QStringLiteral("SELECT min(v), max(v) FROM (SELECT nextval(CAST(? AS regclass)) AS v "
+                                 "FROM generate_series(1, CAST(? AS integer))) AS taken"));
+        q.addBindValue(QString(QLatin1Char('"') + sequence + QLatin1Char('"')));
+        q.addBindValue(count);
+        if (!q.exec() || !q.next())
+            break;
+        if (q.value(1).toLongLong() - q.value(0).toLongLong() == count - 1)
+            first = q.value(0).toInt();
+        q.finish();
+    }
+    q.finish();
+    q.exec(QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(lockKey));
+    return first;
+}
+
+bool Database::catchUpIds(QString* error) const
+{
+    if (m_engine == Engine::Sqlite)
+        return true;
+    QSqlQuery q(connection());
+    for (Table table : { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani }) {
+        // setval's false: the next number handed out is the one given, the largest ID + 1.
+        const QString sql
+            = QStringLiteral(R"(SELECT setval('"%1"', GREATEST(
+                (SELECT COALESCE(MAX("%2"), 0) FROM "%3") + 1,
+                (SELECT last_value + CASE WHEN is_called THEN 1 ELSE 0 END FROM "%1")), false))")
+                  .arg(Schema::sequenceName(tableName(table), idColumn(table)), idColumn(table), tableName(table));
+        if (!q.exec(sql))
+            return fail(error, q.lastError().text());
+    }
+    return true;
+}
+
+std::optional<int> Database::otherStations() const
+{
+    if (m_engine == Engine::Sqlite)
+        return isOpen() ? std::optional<int>(0) : std::nullopt;
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral(R"(SELECT count(*) FROM pg_stat_activity
+            WHERE datname = current_database() AND application_name = 'kotrina' AND pid <> pg_backend_pid())"))
+        || !q.next())
+        return std::nullopt;
+    return q.value(0).toInt();
+}
+
+bool Database::isConnectionLost() const
+{
+    if (m_engine == Engine::Sqlite)
+        return false;
+    const PGconn* handle = serverHandle(connection());
+    return !handle || PQstatus(handle) == CONNECTION_BAD;
+}
+
+std::optional<Database::ChangeStamp> Database::serverChangeStamp() const
+{
+    PGconn* handle = serverHandle(connection());
+    if (!handle || PQstatus(handle) == CONNECTION_BAD)
+        return std::nullopt;
+    // Until the server tells of changes, every stamp is another: nothing is taken as unchanged.
+    ++m_ownNotified;
+    ChangeStamp stamp;
+    stamp.ownChanges = m_ownNotified;
+    stamp.othersVersion = m_othersNotified;
+    return stamp;
 }
 
 std::optional<bool> Database::hasRows(Table table) const
@@ -272,6 +525,8 @@ bool writesRows(const QString& sql)
 
 bool inTransaction(const QSqlDatabase& db)
 {
+    if (const PGconn* server = serverHandle(db))
+        return PQtransactionStatus(server) != PQTRANS_IDLE;
     const QVariant handle = db.isOpen() ? db.driver()->handle() : QVariant();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return false;

@@ -2,6 +2,7 @@
 // Copyright (C) 2026 The Kotrina developers
 #pragma once
 
+#include "core/store/Engine.h"
 #include "core/store/FileUse.h"
 #include "core/store/Progress.h"
 #include "core/store/Schema.h"
@@ -27,8 +28,9 @@ enum class Table
 QString tableName(Table table);
 QString idColumn(Table table);
 
-// The one connection to the open business file. Every statement binds its values;
-// nothing is pasted into SQL text.
+// The one connection to the open business database: a file (SQLite) or a database on a
+// PostgreSQL server, named by a postgresql:// URI (core/store/DatabaseName.h). Every
+// statement binds its values; nothing is pasted into SQL text.
 class Database
 {
 public:
@@ -51,13 +53,26 @@ public:
     // stop it); when that fails or is stopped it still opens, as it was.
     // While open, the file is claimed as in use (FileUse), so no other copy of the program
     // replaces it; a file that another copy is replacing right now is refused as locked.
+    // A server URI opens the database on the server instead (Qt's QPSQL driver, with
+    // application_name=kotrina and TLS where the server offers it); what is said above of
+    // the file's use, its identity and its upgrade does not apply there.
     bool open(const QString& path, QString* error = nullptr, Access access = Access::ReadWrite,
               const ProgressStep& upgradeProgress = {});
     void close();
 
+    // Creates today's schema in the empty database on the server that uri names. Refused
+    // (false, and why in Japanese in error) when the server cannot be reached or refuses the
+    // user, when the database holds our tables already, or other tables (some named).
+    static bool initServer(const QString& uri, QString* error = nullptr);
+
+    Engine engine() const { return m_engine; }
+    // Whether the database is on a server (several stations may work on it at once).
+    bool isServer() const { return isOpen() && m_engine == Engine::Postgres; }
+
     bool isOpen() const { return !m_name.isEmpty(); }
     // Opened with Access::ReadOnly: the engine refuses every write.
     bool isReadOnly() const { return isOpen() && m_readOnly; }
+    // The file's path, or the server URI without its password (for titles and messages).
     QString fileName() const { return m_path; }
     QSqlDatabase connection() const;
 
@@ -71,8 +86,24 @@ public:
     Schema::Upgrade upgrade() const { return m_upgrade; }
 
     // Largest ID of the table plus 1; 1 for an empty table. Gaps are never filled.
-    // When the table cannot be read the largest ID counts as 0.
+    // When the table cannot be read the largest ID counts as 0. On a server the ID comes from
+    // the table's sequence: each call hands out another, whatever other stations take at the
+    // same time (0 when the server cannot be asked).
     int nextId(Table table) const;
+    // The first of count consecutive IDs nobody else is given (for many rows written at
+    // once); on a file, as nextId (the writer's transaction keeps others out).
+    int reserveIds(Table table, int count) const;
+    // After rows were written with IDs of their own (a copy, an import that numbers its
+    // rows): the server's sequences go on after the largest ID of each table. Nothing to do
+    // for a file.
+    bool catchUpIds(QString* error = nullptr) const;
+
+    // How many other connections of this program work on the same database now: 0 for a
+    // file (its use is told by FileUse); nullopt when the server cannot be asked.
+    std::optional<int> otherStations() const;
+    // Whether the last statement failed because the server went away (or the connection to
+    // it broke), rather than refusing the statement; the next statement connects again.
+    bool isConnectionLost() const;
 
     // Whether the table holds any row; nullopt when it cannot be read.
     std::optional<bool> hasRows(Table table) const;
@@ -130,6 +161,9 @@ public:
 private:
     friend class NoLockWait;
 
+    bool openServer(const QString& uri, QString* error, Access access);
+    std::optional<ChangeStamp> serverChangeStamp() const;
+
     struct Remembered
     {
         ChangeStamp stamp;
@@ -138,6 +172,11 @@ private:
 
     QString m_name;
     QString m_path;
+    QString m_server; // the URI opened, password included, to connect again
+    Engine m_engine = Engine::Sqlite;
+    mutable qint64 m_ownNotified = 0; // the server's change notices of this connection
+    mutable qint64 m_othersNotified = 0; // and of the others
+    mutable bool m_connectionLost = false;
     bool m_nameIndexes = false;
     bool m_history = false;
     Schema::Upgrade m_upgrade = Schema::Upgrade::NotNeeded;

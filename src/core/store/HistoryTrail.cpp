@@ -160,8 +160,11 @@ bool markStations(QSqlQuery& q, const QString& condition, const QString& station
 
 namespace HistoryTrail {
 
-QStringList createStatements()
+QStringList createStatements(Engine engine)
 {
+    // The server's history triggers are not built here yet.
+    if (engine == Engine::Postgres)
+        return {};
     const QString stamp = now();
     QStringList statements;
     statements << QStringLiteral(R"(CREATE TABLE "変更履歴" (

@@ -2,6 +2,8 @@
 // Copyright (C) 2026 The Kotrina developers
 #pragma once
 
+#include "core/store/Engine.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QList>
@@ -55,7 +57,9 @@ inline constexpr auto KindUndone = "確定の取消";
 
 // The tables, indexes and triggers of schema version 5 (Schema::HistoryVersion), for a new
 // file and for the upgrade of an older one alike (the history then starts empty).
-QStringList createStatements();
+// On a server the tables are made with the others (Schema::create); these are what comes
+// on top of them there.
+QStringList createStatements(Engine engine = Engine::Sqlite);
 
 // This computer's station as written into 端末: "user@host".
 QString station();

@@ -206,8 +206,11 @@ QString lineNamesTable()
     return LineNames;
 }
 
-QStringList createStatements()
+QStringList createStatements(Engine engine)
 {
+    // The server's name search is not built here yet.
+    if (engine == Engine::Postgres)
+        return {};
     QStringList statements;
     for (Table table : IndexedTables)
         statements << ::createStatements(table);

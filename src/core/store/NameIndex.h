@@ -38,8 +38,8 @@ QStringList indexTables();
 // 棚卸マスター hold.
 QString lineNamesTable();
 
-// The tables, triggers and indexes, empty.
-QStringList createStatements();
+// The tables, triggers and indexes, empty, for a database of engine.
+QStringList createStatements(Engine engine = Engine::Sqlite);
 // What brings the indexes of a file of schema version 1 or 2 up to date, the products'
 // rows included; lineNamesFillStatement() then lists the names of the lines.
 QStringList upgradeStatements(int fromVersion);

@@ -11,7 +11,9 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <limits>
+#include <optional>
 #include <sqlite3.h>
+#include <utility>
 
 namespace {
 
@@ -85,11 +87,109 @@ const char* const CodeStatements[] = {
         DELETE FROM "商品コード" WHERE "品名ID" = old."品名ID"; END)",
 };
 
-QStringList codeStatements()
+// The same on a server: PostgreSQL runs a trigger's work as a function.
+const char* const PostgresCodeStatements[] = {
+    R"(CREATE TABLE "商品コード" (
+        "コード" text PRIMARY KEY NOT NULL,
+        "品名ID" integer NOT NULL,
+        "順番" integer NOT NULL DEFAULT 0))",
+    R"(CREATE INDEX "商品コード_品名ID" ON "商品コード" ("品名ID", "順番"))",
+    R"(CREATE FUNCTION "商品コード_品名削除"() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN DELETE FROM "商品コード" WHERE "品名ID" = old."品名ID"; RETURN NULL; END $$)",
+    R"(CREATE TRIGGER "商品コード_品名削除" AFTER DELETE ON "仕入商品"
+        FOR EACH ROW EXECUTE FUNCTION "商品コード_品名削除"())",
+};
+
+QStringList codeStatements(Engine engine = Engine::Sqlite)
 {
     QStringList statements;
+    if (engine == Engine::Postgres) {
+        for (const char* statement : PostgresCodeStatements)
+            statements << QString::fromUtf8(statement);
+        return statements;
+    }
     for (const char* statement : CodeStatements)
         statements << QString::fromUtf8(statement);
+    return statements;
+}
+
+// A table with an ID numbered by a sequence of its own on a server.
+QStringList numberedTable(const QString& table, const QString& id, const QString& otherColumns)
+{
+    const QString sequence = Schema::sequenceName(table, id);
+    return { QStringLiteral(R"(CREATE SEQUENCE "%1" AS integer)").arg(sequence),
+             QStringLiteral(R"(CREATE TABLE "%1" (
+        "%2" integer PRIMARY KEY DEFAULT nextval('"%3"'),
+        %4))")
+                 .arg(table, id, sequence, otherColumns),
+             QStringLiteral(R"(ALTER SEQUENCE "%1" OWNED BY "%2"."%3")").arg(sequence, table, id) };
+}
+
+// The tables on a server: the same tables and columns as in a file, in PostgreSQL's types
+// (integer, double precision for the REAL columns so sums are the same arithmetic, text,
+// bytea), each ID from a sequence that hands out numbers safely to several stations at once.
+QStringList postgresTableStatements()
+{
+    QStringList statements { QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"),
+                             QStringLiteral(R"(CREATE TABLE "%1" (
+        "番号" integer PRIMARY KEY CHECK ("番号" = 1),
+        "アプリケーションID" integer NOT NULL,
+        "版" integer NOT NULL))")
+                                 .arg(QString::fromUtf8(Schema::MarkTable)) };
+    statements << numberedTable(QStringLiteral("棚卸マスター"), QStringLiteral("ID"), QStringLiteral(R"(
+        "日付" text NOT NULL,
+        "項目ID" integer NOT NULL DEFAULT 0,
+        "品名" text,
+        "数量" double precision,
+        "単位" text,
+        "単価" double precision,
+        "価格" double precision,
+        "備考" text,
+        "備考1" text,
+        "品名ID" integer,
+        "区分調整" integer NOT NULL DEFAULT 0)"))
+               << numberedTable(QStringLiteral("項目分類"), QStringLiteral("項目ID"),
+                                QStringLiteral(R"("項目分類名" text)"))
+               << QStringLiteral(R"(CREATE INDEX "項目分類_項目分類名" ON "項目分類" ("項目分類名"))")
+               << numberedTable(QStringLiteral("仕入商品"), QStringLiteral("品名ID"), QStringLiteral(R"(
+        "品名" text,
+        "単価" double precision,
+        "単位" text)"))
+               << QStringLiteral(R"(CREATE INDEX "仕入商品_品名" ON "仕入商品" ("品名"))")
+               << numberedTable(QStringLiteral("単位"), QStringLiteral("単位ID"), QStringLiteral(R"("単位" text)"))
+               << QStringLiteral(R"(CREATE INDEX "単位_単位" ON "単位" ("単位"))");
+    // The history's tables (their triggers come with HistoryTrail's statements).
+    statements << numberedTable(QStringLiteral("変更履歴"), QStringLiteral("番号"), QStringLiteral(R"(
+        "時刻" text NOT NULL,
+        "種類" text NOT NULL,
+        "行ID" integer,
+        "日付" text,
+        "旧値" text,
+        "新値" text,
+        "端末" text,
+        "封印" text)"))
+               << QStringLiteral(R"(CREATE INDEX "変更履歴_行ID" ON "変更履歴" ("行ID"))")
+               << QStringLiteral(R"(CREATE INDEX "変更履歴_日付" ON "変更履歴" ("日付", "番号"))")
+               << QStringLiteral(R"(CREATE INDEX "変更履歴_未封印" ON "変更履歴" ("番号") WHERE "封印" IS NULL)")
+               << numberedTable(QStringLiteral("棚卸確定"), QStringLiteral("番号"), QStringLiteral(R"(
+        "日付" text NOT NULL,
+        "確定時刻" text NOT NULL,
+        "端末" text,
+        "様式" text,
+        "行数" integer NOT NULL,
+        "合計" double precision NOT NULL,
+        "明細SHA256" text NOT NULL,
+        "PDF" bytea NOT NULL,
+        "PDFSHA256" text NOT NULL,
+        "取消時刻" text,
+        "取消理由" text,
+        "取消端末" text)"))
+               << QStringLiteral(R"(CREATE INDEX "棚卸確定_日付" ON "棚卸確定" ("日付", "取消時刻"))")
+               << QStringLiteral(R"(CREATE TABLE "履歴封印" (
+        "番号" integer PRIMARY KEY CHECK ("番号" = 1),
+        "最終番号" integer NOT NULL,
+        "封印" text NOT NULL))")
+               << QStringLiteral(R"(CREATE TABLE "履歴一括" ("番号" integer PRIMARY KEY))");
     return statements;
 }
 
@@ -132,19 +232,29 @@ QStringList dropLineIndexStatements()
     return statements;
 }
 
+QString sequenceName(const QString& table, const QString& column)
+{
+    return table + QLatin1Char('_') + column + QStringLiteral("_seq");
+}
+
 bool create(QSqlDatabase& db, QString* error)
 {
+    const Engine engine = engineOf(db);
     if (!db.transaction())
         return fail(error, db.lastError().text());
     QSqlQuery q(db);
     bool ok = true;
     QStringList statements;
-    for (const char* statement : CreateStatements)
-        statements << QString::fromUtf8(statement);
+    if (engine == Engine::Postgres) {
+        statements << postgresTableStatements();
+    } else {
+        for (const char* statement : CreateStatements)
+            statements << QString::fromUtf8(statement);
+    }
     statements << lineIndexStatements();
-    statements << NameIndex::createStatements();
-    statements << codeStatements();
-    statements << HistoryTrail::createStatements();
+    statements << NameIndex::createStatements(engine);
+    statements << codeStatements(engine);
+    statements << HistoryTrail::createStatements(engine);
     for (const QString& statement : statements) {
         if (!(ok = run(q, statement, error)))
             break;
@@ -154,8 +264,17 @@ bool create(QSqlDatabase& db, QString* error)
         q.addBindValue(QString::fromUtf8(ReservedCategoryName));
         ok = q.exec() || fail(error, q.lastError().text());
     }
-    ok = ok && run(q, QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId), error)
-        && run(q, QStringLiteral("PRAGMA user_version = %1").arg(UserVersion), error);
+    if (ok && engine == Engine::Postgres) {
+        ok = run(q,
+                 QStringLiteral(R"(INSERT INTO "%1" ("番号", "アプリケーションID", "版") VALUES (1, %2, %3))")
+                     .arg(QString::fromUtf8(MarkTable))
+                     .arg(ApplicationId)
+                     .arg(UserVersion),
+                 error);
+    } else {
+        ok = ok && run(q, QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId), error)
+            && setVersion(db, UserVersion, error);
+    }
     q.finish();
     if (!ok) {
         db.rollback();
@@ -233,6 +352,12 @@ qint64 singleValue(QSqlQuery& q, const QString& sql)
 
 Upgrade upgrade(QSqlDatabase& db, QString* error, const ProgressStep& progress)
 {
+    if (engineOf(db) == Engine::Postgres) {
+        if (version(db) >= UserVersion)
+            return Upgrade::NotNeeded;
+        fail(error, QStringLiteral("a database on a server is not upgraded from version %1").arg(version(db)));
+        return Upgrade::Failed;
+    }
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
@@ -291,7 +416,7 @@ Upgrade upgrade(QSqlDatabase& db, QString* error, const ProgressStep& progress)
         }
     }
     range.finish();
-    ok = ok && run(q, QStringLiteral("PRAGMA user_version = %1").arg(UserVersion), error);
+    ok = ok && setVersion(db, UserVersion, error);
     q.finish();
     if (!ok) {
         db.rollback();
@@ -306,8 +431,62 @@ Upgrade upgrade(QSqlDatabase& db, QString* error, const ProgressStep& progress)
     return Upgrade::Done;
 }
 
+namespace {
+
+// Whether the server's database has a table of this name (in the schema it works in).
+bool hasServerTable(QSqlQuery& q, const QString& table)
+{
+    q.prepare(QStringLiteral("SELECT to_regclass(CAST(? AS text)) IS NOT NULL"));
+    q.addBindValue(QString(QLatin1Char('"') + table + QLatin1Char('"')));
+    const bool found = q.exec() && q.next() && q.value(0).toBool();
+    q.finish();
+    return found;
+}
+
+// The application id and version the mark table of a server's database holds; nullopt (and
+// why) when it has none.
+std::optional<std::pair<int, int>> serverMarks(QSqlDatabase& db, QString* error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    const QString table = QString::fromUtf8(MarkTable);
+    if (!hasServerTable(q, table)) {
+        if (q.lastError().isValid())
+            fail(error, q.lastError().text());
+        else
+            fail(error, QStringLiteral("not a Kotrina database (no table %1)").arg(table));
+        return std::nullopt;
+    }
+    if (!q.exec(QStringLiteral(R"(SELECT "アプリケーションID", "版" FROM "%1" WHERE "番号" = 1)").arg(table))
+        || !q.next()) {
+        fail(error,
+             q.lastError().isValid() ? q.lastError().text()
+                                     : QStringLiteral("not a Kotrina database (%1 is empty)").arg(table));
+        return std::nullopt;
+    }
+    return std::pair { q.value(0).toInt(), q.value(1).toInt() };
+}
+
+} // namespace
+
+bool setVersion(QSqlDatabase& db, int version, QString* error)
+{
+    QSqlQuery q(db);
+    if (engineOf(db) == Engine::Postgres)
+        return run(q,
+                   QStringLiteral(R"(UPDATE "%1" SET "版" = %2 WHERE "番号" = 1)")
+                       .arg(QString::fromUtf8(MarkTable))
+                       .arg(version),
+                   error);
+    return run(q, QStringLiteral("PRAGMA user_version = %1").arg(version), error);
+}
+
 int version(QSqlDatabase& db)
 {
+    if (engineOf(db) == Engine::Postgres) {
+        const auto marks = serverMarks(db, nullptr);
+        return marks ? marks->second : 0;
+    }
     QSqlQuery q(db);
     q.setForwardOnly(true);
     return q.exec(QStringLiteral("PRAGMA user_version")) && q.next() ? q.value(0).toInt() : 0;
@@ -315,6 +494,10 @@ int version(QSqlDatabase& db)
 
 bool hasNameIndexes(QSqlDatabase& db)
 {
+    // A server's database is made with every index the program has for it.
+    if (engineOf(db) == Engine::Postgres)
+        return !NameIndex::createStatements(Engine::Postgres).isEmpty();
+
     const QStringList tables = NameIndex::indexTables() << NameIndex::lineNamesTable();
     QSqlQuery q(db);
     q.setForwardOnly(true);
@@ -327,6 +510,33 @@ bool hasNameIndexes(QSqlDatabase& db)
 
 bool verify(QSqlDatabase& db, QString* error)
 {
+    if (engineOf(db) == Engine::Postgres) {
+        const auto marks = serverMarks(db, error);
+        if (!marks)
+            return false;
+        if (marks->first != ApplicationId)
+            return fail(error, QStringLiteral("not a Kotrina database (application id %1)").arg(marks->first));
+        if (marks->second < 1 || marks->second > UserVersion)
+            return fail(error, QStringLiteral("unknown database version %1").arg(marks->second));
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral(R"(SELECT column_name FROM information_schema.columns
+            WHERE table_schema = current_schema() AND table_name = CAST(? AS text) ORDER BY ordinal_position)"));
+        for (const TableColumns& t : expectedTables()) {
+            if (t.since > marks->second)
+                continue;
+            const QString table = QString::fromUtf8(t.table);
+            q.addBindValue(table);
+            if (!q.exec())
+                return fail(error, q.lastError().text());
+            QStringList found;
+            while (q.next())
+                found << q.value(0).toString();
+            if (found != t.columns)
+                return fail(error, QStringLiteral("table %1 is missing or has other columns").arg(table));
+        }
+        return true;
+    }
     QSqlQuery q(db);
     q.setForwardOnly(true);
     // The first read of the header is where SQLite notices a file that is no database at all.

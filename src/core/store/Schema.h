@@ -2,6 +2,7 @@
 // Copyright (C) 2026 The Kotrina developers
 #pragma once
 
+#include "core/store/Engine.h"
 #include "core/store/Progress.h"
 
 #include <QSqlDatabase>
@@ -31,8 +32,22 @@ inline constexpr auto ReservedCategoryName = "未区分";
 QStringList lineIndexStatements();
 QStringList dropLineIndexStatements();
 
-// Creates the tables, their indexes and the reserved category 0 in an empty database.
+// On a server (PostgreSQL) the marks a file keeps in its header (PRAGMA application_id and
+// user_version) are the one row of this table: "番号" = 1, "アプリケーションID", "版".
+// It is the engine's, not the business's: a copy between engines leaves it out.
+inline constexpr auto MarkTable = "スキーマ情報";
+
+// The sequences the IDs of a table and the history's rows are numbered from on a server
+// (named after the table and its key column).
+QString sequenceName(const QString& table, const QString& column);
+
+// Creates the tables, their indexes and the reserved category 0 in an empty database, of
+// either engine (the engine of db's driver).
 bool create(QSqlDatabase& db, QString* error = nullptr);
+
+// Notes that the database is now of version (PRAGMA user_version, or the mark table's
+// "版"), inside the caller's transaction where there is one.
+bool setVersion(QSqlDatabase& db, int version, QString* error = nullptr);
 
 enum class Upgrade
 {
@@ -42,7 +57,8 @@ enum class Upgrade
     Failed,
 };
 
-// Brings a file of an older schema version up to this one, in one transaction: version 1
+// Brings a file of an older schema version up to this one, in one transaction (a database on
+// a server is made at today's version; there is nothing older to bring up): version 1
 // gets the name indexes, built from the rows it holds, version 2 the new ones of the lines.
 // On a large file that takes a while; progress is told how far it has come and may stop
 // it. Stopped or failed, the file is as it was.
