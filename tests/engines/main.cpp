@@ -3,10 +3,11 @@
 // The tests of both engines: on files, or with KOTRINA_TEST_ENGINE=postgresql on a server.
 #include "TestRegistry.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Printing draws pages with fonts, which takes the GUI's application (offscreen).
+    QGuiApplication app(argc, argv);
     return runRegisteredTests(argc, argv);
 }

@@ -6,6 +6,7 @@
 #include "core/app/Settings.h"
 #include "core/files/DatabaseFiles.h"
 #include "core/files/FailureCause.h"
+#include "core/store/DatabaseName.h"
 #include "core/store/FileOps.h"
 
 #include <QDir>
@@ -181,7 +182,7 @@ BackupKeeper::Outcome BackupKeeper::write(const QString& source, const FileOps::
 
 bool BackupKeeper::appliesTo(const QString& database)
 {
-    return !database.startsWith(QLatin1String("postgresql://")) && !database.startsWith(QLatin1String("postgres://"));
+    return !DatabaseName::isServer(database);
 }
 
 QString BackupKeeper::message(const Outcome& outcome)

@@ -29,6 +29,9 @@ namespace {
 // every line, well within the memory an import may take.
 constexpr int ImportCacheKiB = 32768;
 
+// The server's advisory lock the imports of the stations take turns by.
+constexpr int ImportTurnKey = 0x4b541000;
+
 // Below this many lines an import keeps the lines' indexes as they are.
 constexpr qint64 MinLinesForFreshIndexes = 10000;
 
@@ -625,7 +628,7 @@ bool ImportWriter::runAll(const QStringList& statements)
 bool ImportWriter::begin(qint64 expectedLines)
 {
     const QSqlDatabase connection = m_db.connection();
-    m_onServer = connection.driverName() == QLatin1String("QPSQL");
+    m_onServer = m_db.engine() == Engine::Postgres;
     if (!m_onServer) {
         QSqlQuery q(connection);
         if (q.exec(QStringLiteral("PRAGMA cache_size")) && q.next())
@@ -638,7 +641,13 @@ bool ImportWriter::begin(qint64 expectedLines)
         return fail(connection.lastError().text());
 
     // In a file the next IDs are counted inside the transaction: nobody else writes
-    // meanwhile. A server hands them out to every station from its sequences.
+    // meanwhile. A server hands them out to every station from its sequences; there the
+    // imports of several stations take turns (until their commit), so that names new to the
+    // masters that two files share are registered once, by the import that comes first.
+    if (m_onServer
+        && !m_db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(CAST(? AS integer), CAST(? AS integer))"),
+                      { ImportTurnKey, 0 }, &m_error))
+        return false;
     if (!m_onServer) {
         for (Table table : { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani })
             m_ids[size_t(table)].next = m_db.nextId(table);
@@ -655,11 +664,9 @@ bool ImportWriter::begin(qint64 expectedLines)
             return false;
     }
     // Every product of the run has an ID from here on; those read below have smaller ones.
-    m_firstProduct = m_ids[size_t(Table::Shohin)].next;
     if (m_onServer && !reserveIds(Table::Shohin))
         return false;
-    if (m_onServer)
-        m_firstProduct = m_ids[size_t(Table::Shohin)].reserved.front();
+    m_firstProduct = m_ids[size_t(Table::Shohin)].next;
 
     // Names as stored; of two rows with one name the one with the smaller ID is meant.
     const auto readNames = [&](const QString& sql, NameMap<int>& names) {
@@ -736,32 +743,20 @@ bool ImportWriter::reserveIds(Table table)
     // numbers left unused by a small one.
     IdSource& ids = m_ids[size_t(table)];
     ids.block = std::min(ids.block * 4, MaxReservedIds);
-    ids.reserved.clear();
-    ids.taken = 0;
-    QSqlQuery q(m_db.connection());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT nextval(pg_get_serial_sequence(CAST(? AS text), CAST(? AS text))) "
-                             "FROM generate_series(1, CAST(? AS integer))"));
-    q.addBindValue(QString(QLatin1Char('"') + tableName(table) + QLatin1Char('"')));
-    q.addBindValue(idColumn(table));
-    q.addBindValue(ids.block);
-    if (!q.exec())
-        return fail(q.lastError().text());
-    while (q.next())
-        ids.reserved.push_back(q.value(0).toInt());
-    if (ids.reserved.empty())
-        return fail(q.lastError().text());
+    const int first = m_db.reserveIds(table, ids.block);
+    if (first <= 0)
+        return fail(m_db.connection().lastError().text());
+    ids.next = first;
+    ids.end = first + ids.block;
     return true;
 }
 
 int ImportWriter::takeId(Table table)
 {
     IdSource& ids = m_ids[size_t(table)];
-    if (!m_onServer)
-        return ids.next++;
-    if (ids.taken == ids.reserved.size() && !reserveIds(table))
+    if (m_onServer && ids.next == ids.end && !reserveIds(table))
         return 0; // the run has failed: nothing of it is written
-    return ids.reserved[ids.taken++];
+    return ids.next++;
 }
 
 std::optional<int> ImportWriter::categoryId(const QString& name) const

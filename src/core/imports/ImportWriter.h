@@ -135,9 +135,8 @@ private:
     static constexpr int MaxReservedIds = 4096;
     struct IdSource
     {
-        int next = 1; // in a file
-        std::vector<int> reserved; // on a server: the block taken last, and how much of it is used
-        size_t taken = 0;
+        int next = 1;
+        int end = 1; // on a server: past the block taken last
         int block = 16;
     };
     std::array<IdSource, 4> m_ids;

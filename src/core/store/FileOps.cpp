@@ -1125,7 +1125,8 @@ std::optional<DataItem> dataItemFromText(const QString& text)
 
 bool deleteData(const Database& db, DataItem item, QString* error)
 {
-
+    if (const QString refusal = refusalWhileShared(db); !refusal.isEmpty())
+        return fail(error, refusal);
     QList<Table> tables;
     for (const DeletionEntry& e : deletionEntries()) {
         if (e.item == item)
@@ -1179,6 +1180,51 @@ bool deleteData(const Database& db, DataItem item, QString* error)
                     { QString::fromUtf8(Schema::ReservedCategoryName) }, error))
         return false;
     return transaction.commit(error);
+}
+
+QString refusalWhileShared(const Database& db)
+{
+    const std::optional<int> others = db.otherStations();
+    if (!others)
+        return QStringLiteral("ほかの端末が接続しているかどうかを確かめられません。"
+                              "しばらくしてからやり直してください。");
+    if (*others == 0)
+        return {};
+    return QStringLiteral("ほかに %1 台の端末がこのデータベースに接続しています。"
+                          "この作業はデータベースをひとりで使うときにしかできません。"
+                          "ほかの端末で Kotrina を終了してから、やり直してください。")
+        .arg(*others);
+}
+
+CompactResult compactServer(const Database& db)
+{
+    CompactResult result;
+    if (const QString refusal = refusalWhileShared(db); !refusal.isEmpty()) {
+        result.status = CompactResult::Status::InUse;
+        result.detail = refusal;
+        return result;
+    }
+    QSqlDatabase connection = db.connection();
+    if (QString why; !Schema::verify(connection, &why)) {
+        result.status = CompactResult::Status::Damaged;
+        result.detail = why;
+        return result;
+    }
+    // VACUUM runs outside any transaction, one table after another.
+    QString why;
+    if (!db.exec(QStringLiteral("VACUUM (ANALYZE)"), {}, &why)) {
+        result.detail = why;
+        return result;
+    }
+    result.status = CompactResult::Status::Compacted;
+    return result;
+}
+
+QString salvageOnServerMessage()
+{
+    return QStringLiteral("データの救出はデータベースファイルのための機能です。"
+                          "サーバーのデータベースはサーバーが守っているため、救出するものはありません。"
+                          "サーバーのデータが壊れたときは、サーバーの管理者にバックアップからの復元を頼んでください。");
 }
 
 } // namespace FileOps

@@ -2,6 +2,8 @@
 // Copyright (C) 2026 The Kotrina developers
 #include "core/store/RowStream.h"
 
+#include "core/store/Engine.h"
+
 #include <QSqlDriver>
 #include <QSqlField>
 #include <atomic>
@@ -62,7 +64,7 @@ RowStream::~RowStream()
 
 bool RowStream::exec()
 {
-    if (m_db.driverName() != QLatin1String("QPSQL")) {
+    if (engineOf(m_db) == Engine::Sqlite) {
         m_rows.setForwardOnly(true);
         if (!m_rows.prepare(m_sql))
             return false;
