@@ -126,12 +126,8 @@ private slots:
         QCOMPARE(outcome.problems.first().line, 2502);
         QCOMPARE(tableRows(db), before);
 
-        // Stopped by the user: nothing either, and the next run goes through whole.
+        // The same file without the bad record goes in whole.
         const QString good = linesFile(env, 2500, &total, u"good.txt"_qs);
-        outcome = importLines(db, good, Day.addDays(1), headingMapping(ImportKind::Lines, good),
-                              [](qint64, qint64) { return false; });
-        QCOMPARE(outcome.status, ImportOutcome::Status::Cancelled);
-        QCOMPARE(tableRows(db), before);
         outcome = importLines(db, good, Day.addDays(1), headingMapping(ImportKind::Lines, good));
         QCOMPARE(outcome.status, ImportOutcome::Status::Done);
         QCOMPARE(rowCount(db, Table::Tana), before.first() + 2500);
@@ -192,7 +188,10 @@ private slots:
         Database db;
         const QString name = freshDatabase(env, u"checked"_qs);
         QVERIFY(db.open(name));
-        QVERIFY(addSampleLines(db, 30));
+        double total = 0;
+        const QString file = linesFile(env, 30, &total);
+        QCOMPARE(importLines(db, file, Day, headingMapping(ImportKind::Lines, file)).status,
+                 ImportOutcome::Status::Done);
         const QStringList args = { u"check"_qs, name, u"--date"_qs, u"2026-03-31"_qs };
         Run r = kotrina(args);
         QVERIFY2(r.status == 0, qPrintable(r.err));
@@ -217,7 +216,8 @@ private slots:
         Database db;
         QVERIFY(db.open(name));
         QVERIFY(addSampleLines(db, 10));
-        QCOMPARE(FileOps::refusalWhileShared(db), QString());
+        // (A server lists a station that has just left for a moment longer.)
+        QTRY_COMPARE(FileOps::refusalWhileShared(db), QString());
         {
             Database other;
             QVERIFY(other.open(name));
@@ -240,7 +240,7 @@ private slots:
             }
         }
         // Alone again: the work goes through.
-        QCOMPARE(FileOps::refusalWhileShared(db), QString());
+        QTRY_COMPARE(FileOps::refusalWhileShared(db), QString());
         QString error;
         QVERIFY2(FileOps::deleteData(db, FileOps::DataItem::All, &error), qPrintable(error));
         QCOMPARE(tableRows(db), QList<int>({ 0, 1, 0, 0 }));

@@ -839,6 +839,9 @@ void ImportWriter::addLine(const ImportedLine& line)
         m_date = line.date;
         m_dateText = m_date.toUtf8();
     }
+    // A unit new to the master is a write of its own, handed over before any text of the
+    // line is: a hand-over starts a new batch, where the line's texts must be.
+    const QByteArray& unit = unitText(line.unit);
     Write w;
     w.kind = Write::Kind::Line;
     w.id = takeId(Table::Tana);
@@ -846,7 +849,7 @@ void ImportWriter::addLine(const ImportedLine& line)
     w.date = m_pipeline->text(m_dateText);
     w.categoryId = line.categoryId;
     w.quantity = line.quantity;
-    w.unit = m_pipeline->text(unitText(line.unit));
+    w.unit = m_pipeline->text(unit);
     w.unitPrice = line.unitPrice;
     w.amount = line.amount;
     w.memo = m_pipeline->text(line.memo);

@@ -121,7 +121,7 @@ std::optional<QList<LineWithoutMaster>> linesWithoutMaster(const Database& db, Q
             SELECT t."ID", t."項目ID", t."品名ID", t."品名", t."数量", t."単位",
                 NOT EXISTS (SELECT 1 FROM "項目分類" k WHERE k."項目ID" = t."項目ID") AS "項目なし",
                 NOT EXISTS (SELECT 1 FROM "仕入商品" s WHERE s."品名ID" = t."品名ID") AS "品名なし"
-            FROM "棚卸マスター" t WHERE t."日付" = ?)
+            FROM "棚卸マスター" t WHERE t."日付" = ?) AS "調べた行"
         WHERE "項目なし" OR "品名なし" ORDER BY "ID")"));
     q.addBindValue(storedDate(date));
     if (!q.exec())

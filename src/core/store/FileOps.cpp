@@ -1210,10 +1210,11 @@ CompactResult compactServer(const Database& db)
         result.detail = why;
         return result;
     }
-    // VACUUM runs outside any transaction, one table after another.
-    QString why;
-    if (!db.exec(QStringLiteral("VACUUM (ANALYZE)"), {}, &why)) {
-        result.detail = why;
+    // VACUUM runs outside any transaction, and as a statement of its own (the server
+    // prepares no VACUUM).
+    QSqlQuery vacuum(connection);
+    if (!vacuum.exec(QStringLiteral("VACUUM (ANALYZE)"))) {
+        result.detail = vacuum.lastError().text();
         return result;
     }
     result.status = CompactResult::Status::Compacted;
