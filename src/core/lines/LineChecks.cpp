@@ -61,10 +61,10 @@ namespace {
 std::optional<int> markLines(const Database& db, QDate date, const QString& mark)
 {
     const QString day = storedDate(date);
-    if (!db.exec(
-            QStringLiteral(R"(UPDATE "棚卸マスター" SET "区分調整" = %1 WHERE "日付" = ? AND "区分調整" IS NOT %1)")
-                .arg(mark),
-            { day }))
+    if (!db.exec(QStringLiteral(
+                     R"(UPDATE "棚卸マスター" SET "区分調整" = %1 WHERE "日付" = ? AND "区分調整" IS DISTINCT FROM %1)")
+                     .arg(mark),
+                 { day }))
         return std::nullopt;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
