@@ -7,13 +7,16 @@
 #include "core/store/HistoryTrail.h"
 #include "core/store/NameOrder.h"
 #include "core/store/Schema.h"
+#include "core/store/ServerSchema.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <algorithm>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -76,7 +79,9 @@ void setBusyTimeout(const QSqlDatabase& db, int ms)
 PGconn* serverHandle(const QSqlDatabase& db)
 {
     const QVariant handle = db.isOpen() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+    // Qt names the type by libpq's struct behind the typedef.
+    if (!handle.isValid()
+        || (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
         return nullptr;
     return *static_cast<PGconn* const*>(handle.constData());
 }
@@ -110,9 +115,44 @@ bool prepareServer(QSqlDatabase& db, const QString& uri, QString* error)
         if (key != u"application_name")
             options << key + QLatin1Char('=') + quotedOption(value);
     }
+    // A server out of reach is given up within seconds, not left to the system's TCP
+    // timeouts (minutes to hours): connecting, a connection gone quiet, data not taken.
+    // The URI may say otherwise.
+    const QList<std::pair<const char*, const char*>> patience = { { "connect_timeout", "10" },
+                                                                  { "keepalives_idle", "30" },
+                                                                  { "keepalives_interval", "10" },
+                                                                  { "keepalives_count", "3" },
+                                                                  { "tcp_user_timeout", "30000" } };
+    for (const auto& [key, value] : patience) {
+        const bool given = std::any_of(server->options.cbegin(), server->options.cend(),
+                                       [key = key](const auto& option) { return option.first == QLatin1String(key); });
+        if (!given)
+            options << QLatin1String(key) + QLatin1Char('=') + QLatin1String(value);
+    }
     db.setConnectOptions(options.join(QLatin1Char(';')));
     return true;
 }
+
+// What a connection to the server needs after each connecting: the change notices of every
+// station, and for a read-only opening the server's refusal of every write.
+bool startSession(const QSqlDatabase& db, bool readOnly, QString* error)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("LISTEN %1").arg(QString::fromUtf8(ServerSchema::ChangeChannel))))
+        return fail(error, q.lastError().text());
+    if (readOnly && !q.exec(QStringLiteral("SET default_transaction_read_only = on")))
+        return fail(error, q.lastError().text());
+    return true;
+}
+
+// When the connection to each server was last tried again, so a server that is away is not
+// asked at every statement (by the connection's name).
+QHash<QString, qint64>& lastReconnects()
+{
+    static QHash<QString, qint64> tried;
+    return tried;
+}
+constexpr qint64 ReconnectPauseMs = 1000;
 
 // What libpq said on a failed connection, without Qt's own words before it.
 QString serverReason(const QSqlDatabase& db)
@@ -210,6 +250,7 @@ bool Database::openServer(const QString& uri, QString* error, Access access)
     const QString name = nextConnectionName();
     bool ok = false;
     bool nameIndexes = false;
+    bool history = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
         if (prepareServer(db, uri, error)) {
@@ -219,12 +260,17 @@ bool Database::openServer(const QString& uri, QString* error, Access access)
                 ok = true;
         }
         const bool readOnly = access == Access::ReadOnly;
-        if (ok && readOnly)
-            ok = QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"))
-                || fail(error, db.lastError().text());
+        ok = ok && startSession(db, readOnly, error);
         if (ok && !readOnly && Schema::upgrade(db, error) == Schema::Upgrade::Failed)
             ok = false;
         nameIndexes = ok && Schema::hasNameIndexes(db);
+        // The history as on a file: where the database keeps one, what was written around
+        // the program is marked and sealed at the opening.
+        history = ok && HistoryTrail::hasHistory(db);
+        if (history && !readOnly) {
+            HistoryTrail::restoreTriggers(db);
+            HistoryTrail::sealOutside(db);
+        }
         if (!ok)
             db.close();
     }
@@ -238,7 +284,7 @@ bool Database::openServer(const QString& uri, QString* error, Access access)
     m_server = uri;
     m_path = DatabaseName::display(uri);
     m_nameIndexes = nameIndexes;
-    m_history = false;
+    m_history = history;
     m_upgrade = Schema::Upgrade::NotNeeded;
     m_readOnly = access == Access::ReadOnly;
     return true;
@@ -323,6 +369,7 @@ void Database::close()
         db.close();
     }
     QSqlDatabase::removeDatabase(m_name);
+    lastReconnects().remove(m_name);
     m_name.clear();
     m_path.clear();
     m_server.clear();
@@ -396,10 +443,48 @@ void Database::carryRemembered(const ChangeStamp& before, const ChangeStamp& aft
     });
 }
 
+namespace {
+bool reconnectIfLost(QSqlDatabase& db, const QString& name, bool readOnly, bool& lost);
+} // namespace
+
 QSqlDatabase Database::connection() const
 {
-    return m_name.isEmpty() ? QSqlDatabase() : QSqlDatabase::database(m_name, false);
+    if (m_name.isEmpty())
+        return QSqlDatabase();
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (m_engine == Engine::Postgres && reconnectIfLost(db, m_name, m_readOnly, m_connectionLost))
+        ++m_othersNotified;
+    return db;
 }
+
+namespace {
+
+// Connects again when the connection to the server broke; true when it did.
+bool reconnectIfLost(QSqlDatabase& db, const QString& name, bool readOnly, bool& lost)
+{
+    const PGconn* handle = serverHandle(db);
+    if (handle && PQstatus(handle) == CONNECTION_OK)
+        return false;
+    // The server went away (restarted, the network broke, an administrator ended the
+    // session): the next statement connects again, at most once a second while it stays
+    // away. What changed meanwhile was not told: the stamp moves as if others changed it.
+    qint64& tried = lastReconnects()[name];
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (tried != 0 && now - tried < ReconnectPauseMs)
+        return false;
+    tried = now;
+    db.close();
+    if (db.open() && startSession(db, readOnly, nullptr)) {
+        lost = false;
+        lastReconnects().remove(name);
+        return true;
+    }
+    lost = true;
+    db.close();
+    return false;
+}
+
+} // namespace
 
 int Database::nextId(Table table) const
 {
@@ -458,13 +543,12 @@ bool Database::catchUpIds(QString* error) const
     if (m_engine == Engine::Sqlite)
         return true;
     QSqlQuery q(connection());
-    for (Table table : { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani }) {
+    for (const auto& [table, column] : ServerSchema::numberedColumns()) {
         // setval's false: the next number handed out is the one given, the largest ID + 1.
-        const QString sql
-            = QStringLiteral(R"(SELECT setval('"%1"', GREATEST(
+        const QString sql = QStringLiteral(R"(SELECT setval('"%1"', GREATEST(
                 (SELECT COALESCE(MAX("%2"), 0) FROM "%3") + 1,
                 (SELECT last_value + CASE WHEN is_called THEN 1 ELSE 0 END FROM "%1")), false))")
-                  .arg(Schema::sequenceName(tableName(table), idColumn(table)), idColumn(table), tableName(table));
+                                .arg(Schema::sequenceName(table, column), column, table);
         if (!q.exec(sql))
             return fail(error, q.lastError().text());
     }
@@ -486,19 +570,33 @@ std::optional<int> Database::otherStations() const
 
 bool Database::isConnectionLost() const
 {
-    if (m_engine == Engine::Sqlite)
+    if (m_engine == Engine::Sqlite || m_name.isEmpty())
         return false;
-    const PGconn* handle = serverHandle(connection());
-    return !handle || PQstatus(handle) == CONNECTION_BAD;
+    // Asked of the connection as it is: connection() would connect again first.
+    const PGconn* handle = serverHandle(QSqlDatabase::database(m_name, false));
+    return m_connectionLost || !handle || PQstatus(handle) != CONNECTION_OK;
 }
 
 std::optional<Database::ChangeStamp> Database::serverChangeStamp() const
 {
     PGconn* handle = serverHandle(connection());
-    if (!handle || PQstatus(handle) == CONNECTION_BAD)
+    if (!handle || PQstatus(handle) != CONNECTION_OK || PQtransactionStatus(handle) != PQTRANS_IDLE)
         return std::nullopt;
-    // Until the server tells of changes, every stamp is another: nothing is taken as unchanged.
-    ++m_ownNotified;
+    // Every statement that writes to a table of the business tells it on the channel at its
+    // commit (a trigger of the schema), to every connection listening, this one included:
+    // the notices of this connection's own session count as its changes, the others' as
+    // theirs. The server has sent them by the time a commit returns; those of the others
+    // wait on the socket until they are read here.
+    if (!PQconsumeInput(handle))
+        return std::nullopt;
+    const int self = PQbackendPID(handle);
+    while (PGnotify* notice = PQnotifies(handle)) {
+        if (notice->be_pid == self)
+            ++m_ownNotified;
+        else
+            ++m_othersNotified;
+        PQfreemem(notice);
+    }
     ChangeStamp stamp;
     stamp.ownChanges = m_ownNotified;
     stamp.othersVersion = m_othersNotified;
@@ -545,6 +643,10 @@ bool Database::exec(const QString& sql, const QVariantList& values, QString* err
         return exec(sql, values, error) && transaction.commit(error);
     }
     QSqlQuery q(connection());
+    // Without values the statement runs as it is: a server prepares what is prepared, and
+    // it prepares no CREATE, DROP or ALTER.
+    if (values.isEmpty())
+        return q.exec(sql) || fail(error, q.lastError().text());
     if (!q.prepare(sql))
         return fail(error, q.lastError().text());
     for (const QVariant& v : values)

@@ -4,6 +4,7 @@
 
 #include "core/store/HistoryTrail.h"
 #include "core/store/NameIndex.h"
+#include "core/store/ServerSchema.h"
 
 #include <QElapsedTimer>
 #include <QSqlDriver>
@@ -255,6 +256,8 @@ bool create(QSqlDatabase& db, QString* error)
     statements << NameIndex::createStatements(engine);
     statements << codeStatements(engine);
     statements << HistoryTrail::createStatements(engine);
+    if (engine == Engine::Postgres)
+        statements << ServerSchema::notifyStatements();
     for (const QString& statement : statements) {
         if (!(ok = run(q, statement, error)))
             break;
