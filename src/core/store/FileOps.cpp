@@ -8,6 +8,7 @@
 #include "core/store/NameIndex.h"
 #include "core/store/NameOrder.h"
 #include "core/store/Schema.h"
+#include "core/store/ServerSchema.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -1205,9 +1206,9 @@ CompactResult compactServer(const Database& db)
         return result;
     }
     QSqlDatabase connection = db.connection();
-    if (QString why; !Schema::verify(connection, &why)) {
+    if (const QStringList problems = ServerSchema::problems(connection); !problems.isEmpty()) {
         result.status = CompactResult::Status::Damaged;
-        result.detail = why;
+        result.detail = problems.join(QLatin1Char('\n'));
         return result;
     }
     // VACUUM runs outside any transaction, and as a statement of its own (the server

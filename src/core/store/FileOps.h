@@ -154,8 +154,8 @@ CompactResult compactDatabase(const QString& path, const Progress& progress = {}
 // (FileUse keeps another program from it).
 QString refusalWhileShared(const Database& db);
 
-// The repair and compaction of a database on a server: its tables are checked as the
-// program made them, then the server's own upkeep (VACUUM ANALYZE) gives the room of
+// The repair and compaction of a database on a server: its tables, sequences and change
+// notices are checked (ServerSchema::problems), then the server's own upkeep (VACUUM ANALYZE) gives the room of
 // deleted rows back and brings its statistics up to date. The file-wide copy of
 // compactDatabase does not apply there. InUse (with the refusal as detail) while other
 // stations are connected; Damaged when the tables are not as they should be.
