@@ -3,6 +3,7 @@
 #include "cli/CheckCommand.h"
 
 #include "core/lines/LineChecks.h"
+#include "core/store/ServerSchema.h"
 
 #include <QTextStream>
 
@@ -29,12 +30,23 @@ int CheckCommand::run(const QCommandLineParser& parser)
     if (!openDatabase(db, parser.positionalArguments().constFirst(),
                       repair ? Database::Access::ReadWrite : Database::Access::ReadOnly))
         return Failure;
+    // A file's pages were checked as it opened; a server's tables, sequences and change
+    // notices are looked at here, and what is wrong with them is told before the lines.
+    int serverProblems = 0;
+    if (db.isServer()) {
+        QSqlDatabase connection = db.connection();
+        for (const QString& problem : ServerSchema::problems(connection)) {
+            m_out << QStringLiteral("サーバーのデータベース: ") << problem << '\n';
+            ++serverProblems;
+        }
+    }
     const std::optional<QList<LineWithoutMaster>> lines = linesWithoutMaster(db, *day);
     if (!lines)
         return fail(QStringLiteral("データベースの読み込みに失敗しました。"));
     if (lines->isEmpty()) {
         m_out << QStringLiteral("項目/分類・品名が登録されていない棚卸はありません。\n");
-        return Success;
+        m_out.flush();
+        return serverProblems > 0 ? Found : Success;
     }
 
     int withoutCategory = 0;
@@ -68,5 +80,5 @@ int CheckCommand::run(const QCommandLineParser& parser)
         withoutCategory = 0;
     }
     m_out.flush();
-    return withoutCategory + withoutProduct > 0 ? Found : Success;
+    return withoutCategory + withoutProduct + serverProblems > 0 ? Found : Success;
 }

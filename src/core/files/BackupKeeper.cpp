@@ -6,6 +6,7 @@
 #include "core/app/Settings.h"
 #include "core/files/DatabaseFiles.h"
 #include "core/files/FailureCause.h"
+#include "core/store/DatabaseName.h"
 #include "core/store/FileOps.h"
 
 #include <QDir>
@@ -127,6 +128,8 @@ BackupKeeper::Outcome BackupKeeper::write(const QString& source, const FileOps::
     Outcome outcome;
     const QString path = backupPath();
     outcome.previous = state();
+    if (!appliesTo(source))
+        return outcome;
     const bool hadOne = outcome.previous != State::Missing;
     const QString keptOld = hadOne ? QStringLiteral("前回のバックアップをそのまま残しました。") : QString();
     const QString failed = QStringLiteral("データベースのバックアップに失敗しました。");
@@ -175,6 +178,11 @@ BackupKeeper::Outcome BackupKeeper::write(const QString& source, const FileOps::
     outcome.written = true;
     record();
     return outcome;
+}
+
+bool BackupKeeper::appliesTo(const QString& database)
+{
+    return !DatabaseName::isServer(database);
 }
 
 QString BackupKeeper::message(const Outcome& outcome)

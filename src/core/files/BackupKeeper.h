@@ -26,6 +26,9 @@ public:
 
     QString backupPath() const;
     bool isBackup(const QString& file) const;
+    // Whether a close makes a backup of the database named: of a file, yes; a database on a
+    // server is backed up by the server's own means (and kotrina copy makes a file of it).
+    static bool appliesTo(const QString& database);
 
     enum class State
     {
@@ -44,6 +47,7 @@ public:
         State previous = State::Missing;
     };
     // Makes the backup of the database file source; source must not be open in this program.
+    // A database on a server is left to the server: nothing is written, nothing is said.
     // The new copy is written and checked first; only then is the old one moved aside (when
     // changed) and the new one put in its place, so a failure leaves the old backup as it was,
     // and so does a backup cancelled through progress.

@@ -8,6 +8,7 @@
 #include "core/app/WaitCursor.h"
 #include "core/files/BackupKeeper.h"
 #include "core/files/FailureCause.h"
+#include "core/store/DatabaseName.h"
 #include "core/store/FileOps.h"
 #include "core/store/HistoryTrail.h"
 #include "core/store/ServerLogin.h"
@@ -343,6 +344,10 @@ void DatabaseFiles::repairAndCompact()
         m_state.prompter.notice(InvalidName);
         return;
     }
+    if (m_state.DatabaseConnection.isServer()) {
+        compactServer();
+        return;
+    }
     WaitCursor hourglass;
     m_state.DatabaseConnection.close();
     m_state.ConnectionOpen = false;
@@ -382,10 +387,43 @@ void DatabaseFiles::repairAndCompact()
     }
 }
 
+void DatabaseFiles::compactServer()
+{
+    FileOps::CompactResult result;
+    {
+        WaitCursor hourglass;
+        result = FileOps::compactServer(m_state.DatabaseConnection);
+    }
+    switch (result.status) {
+    case FileOps::CompactResult::Status::Compacted:
+        m_state.prompter.notice(QStringLiteral("データベースを最適化しました。"));
+        break;
+    case FileOps::CompactResult::Status::InUse:
+        m_state.prompter.notice(result.detail, Prompter::Icon::Exclamation);
+        break;
+    case FileOps::CompactResult::Status::Damaged:
+        m_state.prompter.notice(QStringLiteral("サーバーのデータベースの表が Kotrina の作ったものと違います。"
+                                               "データベースは変更していません。\r")
+                                    + result.detail,
+                                Prompter::Icon::Critical);
+        break;
+    case FileOps::CompactResult::Status::Cancelled:
+    case FileOps::CompactResult::Status::Failed:
+        m_state.prompter.notice(QStringLiteral("データベースを最適化できませんでした。\r") + result.detail,
+                                Prompter::Icon::Critical);
+        break;
+    }
+}
+
 void DatabaseFiles::deleteData(const QString& item)
 {
     if (isTemplate(m_state.DatabaseFileName)) {
         m_state.prompter.notice(InvalidName);
+        return;
+    }
+    // Nothing is asked while the work cannot be done.
+    if (const QString refusal = FileOps::refusalWhileShared(m_state.DatabaseConnection); !refusal.isEmpty()) {
+        m_state.prompter.notice(refusal, Prompter::Icon::Exclamation);
         return;
     }
     // The lines of a finalised date stay as they were filed: said before anything is asked.
@@ -455,6 +493,10 @@ void DatabaseFiles::reportDamage()
 void DatabaseFiles::salvage()
 {
     const QString source = m_state.DatabaseFileName;
+    if (m_state.DatabaseConnection.isServer()) {
+        m_state.prompter.notice(FileOps::salvageOnServerMessage());
+        return;
+    }
     if (source.isEmpty() || isTemplate(source) || !QFileInfo(source).isFile()) {
         m_state.prompter.notice(QStringLiteral("救出するデータベースファイルが開かれていません。"));
         return;
@@ -501,7 +543,7 @@ void DatabaseFiles::removeLeftovers() const
     const Paths& paths = m_state.paths;
     FileOps::keepTemporaryRecords(paths.dataDir());
     FileOps::removeLeftovers(paths.dataDir(), QFileInfo(paths.backupPath()).fileName());
-    if (!m_state.DatabaseFileName.isEmpty() && !ServerLogin::isServerName(m_state.DatabaseFileName))
+    if (!m_state.DatabaseFileName.isEmpty() && !DatabaseName::isServer(m_state.DatabaseFileName))
         FileOps::removeLeftovers(QFileInfo(m_state.DatabaseFileName).absolutePath());
 }
 

@@ -119,6 +119,8 @@ public:
     void removeLeftovers() const;
 
 private:
+    // The repair and compaction of a database on a server (FileOps::compactServer).
+    void compactServer();
     // The template is only ever copied: no command writes to it.
     bool isTemplate(const QString& name) const;
     // The database name just opened becomes the open one: in DatabaseFileName, the file name

@@ -29,6 +29,9 @@ namespace {
 // every line, well within the memory an import may take.
 constexpr int ImportCacheKiB = 32768;
 
+// The server's advisory lock the imports of the stations take turns by.
+constexpr int ImportTurnKey = 0x4b541000;
+
 // Below this many lines an import keeps the lines' indexes as they are.
 constexpr qint64 MinLinesForFreshIndexes = 10000;
 
@@ -132,15 +135,38 @@ std::optional<quint64> codeKey(QStringView code)
 
 } // namespace
 
-// The prepared statements of a run, and the writes they carry out.
+// The writes of a run as one engine carries them out.
 class ImportWriter::Statements
 {
 public:
-    explicit Statements(sqlite3* db)
+    virtual ~Statements() = default;
+    virtual bool prepare(bool indexesSuspended, bool withCodes) = 0;
+    // Carries out one write, or keeps it for the next flush().
+    virtual bool run(const Write& w, const std::string& texts) = 0;
+    // Writes whatever run() kept back.
+    virtual bool flush() { return true; }
+    virtual void finish() = 0;
+    // Whether the writes may be carried out on a thread of their own.
+    virtual bool threaded() const = 0;
+
+    QString error() const { return m_error; }
+
+protected:
+    QString m_error;
+};
+
+// The writes on a file: statements prepared once on the engine itself, one row at a time
+// (a row costs no round trip here).
+class ImportWriter::FileStatements final : public ImportWriter::Statements
+{
+public:
+    explicit FileStatements(sqlite3* db)
         : m_db(db)
     { }
 
-    bool prepare(bool indexesSuspended, bool withCodes)
+    bool threaded() const override { return sqlite3_threadsafe() != 0; }
+
+    bool prepare(bool indexesSuspended, bool withCodes) override
     {
         const auto prepare
             = [&](Statement& statement, const QString& sql) { return statement.prepare(m_db, sql) || failed(); };
@@ -164,14 +190,14 @@ public:
                     && prepare(m_lineNameWords, NameIndex::insertStatement(Table::Tana, NameIndex::Kind::ShortWords))));
     }
 
-    void finish()
+    void finish() override
     {
         for (Statement* s : { &m_line, &m_category, &m_product, &m_productUpdate, &m_unit, &m_productWords, &m_lineName,
                               &m_lineNameWords, &m_code })
             s->finish();
     }
 
-    bool run(const Write& w, const std::string& texts)
+    bool run(const Write& w, const std::string& texts) override
     {
         const auto text = [&texts](const Text& t) { return QByteArrayView(texts.data() + t.offset, t.size); };
         switch (w.kind) {
@@ -199,8 +225,6 @@ public:
         return false;
     }
 
-    QString error() const { return m_error; }
-
 private:
     bool failed()
     {
@@ -219,11 +243,206 @@ private:
     sqlite3* m_db;
     Statement m_line, m_category, m_product, m_productUpdate, m_unit, m_productWords, m_lineName, m_lineNameWords,
         m_code;
-    QString m_error;
+};
+
+namespace {
+
+// Rows of one table gathered to be inserted many to a statement: on a server each
+// statement is a round trip, which would take most of an import's time row by row.
+class RowBatch
+{
+public:
+    RowBatch(const QString& table, const QStringList& columns)
+        : m_table(table)
+        , m_columns(columns)
+        , m_rowsPerStatement(std::max<int>(1, ValuesPerStatement / int(columns.size())))
+    {
+        m_values.reserve(m_rowsPerStatement * columns.size());
+    }
+
+    // Whether the row just added fills a statement.
+    bool add(std::initializer_list<QVariant> row)
+    {
+        for (const QVariant& value : row)
+            m_values.append(value);
+        return ++m_rows == m_rowsPerStatement;
+    }
+
+    bool write(const QSqlDatabase& db, QString* error)
+    {
+        if (m_rows == 0)
+            return true;
+        // The statement of a full batch is prepared once and used again; the last, shorter
+        // one is prepared for itself.
+        std::optional<QSqlQuery> shorter;
+        QSqlQuery* q = nullptr;
+        if (m_rows == m_rowsPerStatement) {
+            if (!m_full) {
+                m_full.emplace(db);
+                if (!m_full->prepare(statement(m_rows)))
+                    return failed(*m_full, error);
+            }
+            q = &*m_full;
+        } else {
+            shorter.emplace(db);
+            if (!shorter->prepare(statement(m_rows)))
+                return failed(*shorter, error);
+            q = &*shorter;
+        }
+        for (qsizetype i = 0; i < m_values.size(); ++i)
+            q->bindValue(int(i), m_values.at(i));
+        const bool ok = q->exec();
+        m_values.clear();
+        m_rows = 0;
+        return ok || failed(*q, error);
+    }
+
+    void finish() { m_full.reset(); }
+
+private:
+    // Values of a statement: well below the engine's limit of parameters.
+    static constexpr int ValuesPerStatement = 5000;
+
+    QString statement(int rows) const
+    {
+        QString marks = QStringLiteral("(?");
+        for (qsizetype c = 1; c < m_columns.size(); ++c)
+            marks += QStringLiteral(", ?");
+        marks += QLatin1Char(')');
+        QStringList quoted;
+        for (const QString& column : m_columns)
+            quoted << QLatin1Char('"') + column + QLatin1Char('"');
+        QString sql
+            = QStringLiteral(R"(INSERT INTO "%1" (%2) VALUES )").arg(m_table, quoted.join(QStringLiteral(", ")));
+        sql.reserve(sql.size() + rows * (marks.size() + 2));
+        for (int r = 0; r < rows; ++r) {
+            if (r > 0)
+                sql += QStringLiteral(", ");
+            sql += marks;
+        }
+        return sql;
+    }
+
+    static bool failed(const QSqlQuery& q, QString* error)
+    {
+        if (error->isEmpty())
+            *error = q.lastError().text();
+        return false;
+    }
+
+    QString m_table;
+    QStringList m_columns;
+    int m_rowsPerStatement;
+    int m_rows = 0;
+    QVariantList m_values;
+    std::optional<QSqlQuery> m_full;
+};
+
+} // namespace
+
+// The writes on a database server: rows gathered per table and inserted many to a
+// statement, on the caller's thread (the connection belongs to it). The masters go before
+// the lines and codes that name them, so a reader inside the run finds them all.
+class ImportWriter::ServerStatements final : public ImportWriter::Statements
+{
+public:
+    explicit ServerStatements(const QSqlDatabase& db)
+        : m_db(db)
+    { }
+
+    bool threaded() const override { return false; }
+
+    bool prepare(bool /*indexesSuspended*/, bool /*withCodes*/) override { return true; }
+
+    bool run(const Write& w, const std::string& texts) override
+    {
+        const auto text = [&texts](const Text& t) { return QString::fromUtf8(texts.data() + t.offset, t.size); };
+        bool full = false;
+        switch (w.kind) {
+        case Write::Kind::Line:
+            full = m_lines.add({ w.id, text(w.date), w.categoryId, text(w.name), w.quantity, text(w.unit), w.unitPrice,
+                                 w.amount, text(w.memo), w.productId });
+            break;
+        case Write::Kind::Category:
+            full = m_categories.add({ w.id, text(w.name) });
+            break;
+        case Write::Kind::Product:
+            full = m_products.add({ w.id, text(w.name), w.price, text(w.unit) });
+            break;
+        case Write::Kind::Unit:
+            full = m_units.add({ w.id, text(w.unit) });
+            break;
+        case Write::Kind::Code:
+            full = m_codes.add({ text(w.name), w.productId, w.order });
+            break;
+        case Write::Kind::ProductUpdate:
+            // The product may be one of this run's still waiting to be written.
+            return flush() && update(w, text(w.unit));
+        case Write::Kind::LineName:
+            return true; // the server keeps its name indexes itself
+        }
+        return !full || flush();
+    }
+
+    bool flush() override
+    {
+        for (RowBatch* batch : { &m_categories, &m_products, &m_units, &m_codes, &m_lines }) {
+            if (!batch->write(m_db, &m_error))
+                return false;
+        }
+        return true;
+    }
+
+    void finish() override
+    {
+        for (RowBatch* batch : { &m_categories, &m_products, &m_units, &m_codes, &m_lines })
+            batch->finish();
+    }
+
+private:
+    bool update(const Write& w, const QString& unit)
+    {
+        if (!w.withPrice && !w.withUnit)
+            return true;
+        QStringList set;
+        QVariantList values;
+        if (w.withPrice) {
+            set << QStringLiteral(R"("単価" = ?)");
+            values << w.price;
+        }
+        if (w.withUnit) {
+            set << QStringLiteral(R"("単位" = ?)");
+            values << unit;
+        }
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral(R"(UPDATE "仕入商品" SET %1 WHERE "品名ID" = ?)").arg(set.join(QStringLiteral(", "))));
+        values << w.id;
+        for (qsizetype i = 0; i < values.size(); ++i)
+            q.bindValue(int(i), values.at(i));
+        if (q.exec())
+            return true;
+        if (m_error.isEmpty())
+            m_error = q.lastError().text();
+        return false;
+    }
+
+    QSqlDatabase m_db;
+    RowBatch m_lines { QStringLiteral("棚卸マスター"),
+                       { QStringLiteral("ID"), QStringLiteral("日付"), QStringLiteral("項目ID"), QStringLiteral("品名"),
+                         QStringLiteral("数量"), QStringLiteral("単位"), QStringLiteral("単価"), QStringLiteral("価格"),
+                         QStringLiteral("備考"), QStringLiteral("品名ID") } };
+    RowBatch m_categories { QStringLiteral("項目分類"), { QStringLiteral("項目ID"), QStringLiteral("項目分類名") } };
+    RowBatch m_products { QStringLiteral("仕入商品"),
+                          { QStringLiteral("品名ID"), QStringLiteral("品名"), QStringLiteral("単価"),
+                            QStringLiteral("単位") } };
+    RowBatch m_units { QStringLiteral("単位"), { QStringLiteral("単位ID"), QStringLiteral("単位") } };
+    RowBatch m_codes { QStringLiteral("商品コード"),
+                       { QStringLiteral("コード"), QStringLiteral("品名ID"), QStringLiteral("順番") } };
 };
 
 // Hands the writes over to the thread that carries them out, in batches, in their order.
-// Without a thread-safe engine, or a thread, they are carried out at once instead.
+// Where the engine takes no writes from another thread, or there is no thread to be had,
+// they are handed to the statements at once instead.
 class ImportWriter::Pipeline
 {
 public:
@@ -231,7 +450,7 @@ public:
         : m_statements(statements)
     {
         m_batch.writes.reserve(BatchSize);
-        if (!sqlite3_threadsafe())
+        if (!m_statements.threaded())
             return;
         try {
             m_thread = std::thread([this] { work(); });
@@ -295,6 +514,8 @@ public:
             m_ready.notify_one();
             m_thread.join();
         }
+        if (!m_failed && !m_statements.flush())
+            m_failed = true;
         return !m_failed;
     }
 
@@ -407,19 +628,30 @@ bool ImportWriter::runAll(const QStringList& statements)
 bool ImportWriter::begin(qint64 expectedLines)
 {
     const QSqlDatabase connection = m_db.connection();
-    {
+    m_onServer = m_db.engine() == Engine::Postgres;
+    if (!m_onServer) {
         QSqlQuery q(connection);
         if (q.exec(QStringLiteral("PRAGMA cache_size")) && q.next())
             m_cacheSize = q.value(0).toString();
+        m_db.exec(QStringLiteral("PRAGMA cache_size = -%1").arg(ImportCacheKiB));
     }
-    m_db.exec(QStringLiteral("PRAGMA cache_size = -%1").arg(ImportCacheKiB));
 
     m_transaction = std::make_unique<Transaction>(m_db);
     if (!m_transaction->isActive())
         return fail(connection.lastError().text());
 
-    // The next IDs are counted inside the transaction: nobody else writes meanwhile.
-    m_nextLine = m_firstLine = m_db.nextId(Table::Tana);
+    // In a file the next IDs are counted inside the transaction: nobody else writes
+    // meanwhile. A server hands them out to every station from its sequences; there the
+    // imports of several stations take turns (until their commit), so that names new to the
+    // masters that two files share are registered once, by the import that comes first.
+    if (m_onServer
+        && !m_db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(CAST(? AS integer), CAST(? AS integer))"),
+                      { ImportTurnKey, 0 }, &m_error))
+        return false;
+    if (!m_onServer) {
+        for (Table table : { Table::Tana, Table::Koumoku, Table::Shohin, Table::Tani })
+            m_ids[size_t(table)].next = m_db.nextId(table);
+    }
     if (!m_historyDay.isEmpty() && m_db.hasHistory()) {
         m_bulk = std::make_unique<HistoryTrail::BulkChange>(connection);
         if (!m_bulk->isActive())
@@ -431,9 +663,10 @@ bool ImportWriter::begin(qint64 expectedLines)
         if (!runAll(HistoryTrail::suspendLineTriggers(connection)))
             return false;
     }
-    m_nextCategory = m_db.nextId(Table::Koumoku);
-    m_nextProduct = m_firstProduct = m_db.nextId(Table::Shohin);
-    m_nextUnit = m_db.nextId(Table::Tani);
+    // Every product of the run has an ID from here on; those read below have smaller ones.
+    if (m_onServer && !reserveIds(Table::Shohin))
+        return false;
+    m_firstProduct = m_ids[size_t(Table::Shohin)].next;
 
     // Names as stored; of two rows with one name the one with the smaller ID is meant.
     const auto readNames = [&](const QString& sql, NameMap<int>& names) {
@@ -459,11 +692,22 @@ bool ImportWriter::begin(qint64 expectedLines)
         }
     }
 
-    // Row by row, the index triggers would take up most of the time of a large import. (A
-    // server's indexes are the engine's own and stay as they are.)
+    {
+        QSqlDatabase db = connection;
+        m_keepsCodes = Schema::version(db) >= Schema::CodesVersion;
+    }
+    if (m_onServer) {
+        // The server keeps its indexes up to date itself, and the other stations go on
+        // reading and writing the tables meanwhile: nothing is suspended or dropped.
+        m_statements = std::make_unique<ServerStatements>(connection);
+        m_pipeline = std::make_unique<Pipeline>(*m_statements);
+        return true;
+    }
+
+    // Row by row, the index triggers would take up most of the time of a large import.
     if (NameIndex::lineNamesListed(m_db)) {
         QSqlQuery q(connection);
-        if (!q.exec(QStringLiteral(R"(SELECT ifnull(max("番号"), 0) + 1 FROM "%1")").arg(NameIndex::lineNamesTable()))
+        if (!q.exec(QStringLiteral(R"(SELECT COALESCE(MAX("番号"), 0) + 1 FROM "%1")").arg(NameIndex::lineNamesTable()))
             || !q.next())
             return fail(q.lastError().text());
         m_firstLineName = q.value(0).toInt();
@@ -475,25 +719,44 @@ bool ImportWriter::begin(qint64 expectedLines)
     // Kept up to date, the index over the product IDs takes each line to its own place;
     // made afresh it is one sort of the whole table, several times cheaper a line. The date
     // index costs the writing thread more kept up to date than its sort at the end.
-    if (expectedLines >= MinLinesForFreshIndexes && expectedLines * 2 >= m_nextLine - 1) {
+    const int linesBefore = m_ids[size_t(Table::Tana)].next - 1;
+    if (expectedLines >= MinLinesForFreshIndexes && expectedLines * 2 >= linesBefore) {
         if (!runAll(Schema::dropLineIndexStatements()))
             return false;
         m_lineIndexesDropped = true;
     }
 
-    {
-        QSqlDatabase db = connection;
-        m_keepsCodes = Schema::version(db) >= Schema::CodesVersion;
-    }
-
     const QVariant handle = connection.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0 || !(m_handle = *static_cast<sqlite3* const*>(handle.constData())))
+    sqlite3* file = nullptr;
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0 || !(file = *static_cast<sqlite3* const*>(handle.constData())))
         return fail(QStringLiteral("no SQLite connection"));
-    m_statements = std::make_unique<Statements>(m_handle);
+    m_statements = std::make_unique<FileStatements>(file);
     if (!m_statements->prepare(m_indexesSuspended, m_keepsCodes))
         return fail(m_statements->error());
     m_pipeline = std::make_unique<Pipeline>(*m_statements);
     return true;
+}
+
+bool ImportWriter::reserveIds(Table table)
+{
+    // Taken in blocks that grow with the run: a few round trips for a large import, few
+    // numbers left unused by a small one.
+    IdSource& ids = m_ids[size_t(table)];
+    ids.block = std::min(ids.block * 4, MaxReservedIds);
+    const int first = m_db.reserveIds(table, ids.block);
+    if (first <= 0)
+        return fail(m_db.connection().lastError().text());
+    ids.next = first;
+    ids.end = first + ids.block;
+    return true;
+}
+
+int ImportWriter::takeId(Table table)
+{
+    IdSource& ids = m_ids[size_t(table)];
+    if (m_onServer && ids.next == ids.end && !reserveIds(table))
+        return 0; // the run has failed: nothing of it is written
+    return ids.next++;
 }
 
 std::optional<int> ImportWriter::categoryId(const QString& name) const
@@ -510,7 +773,7 @@ std::optional<int> ImportWriter::productId(const QString& name) const
 
 int ImportWriter::addCategory(const QString& name)
 {
-    const int id = m_nextCategory++;
+    const int id = takeId(Table::Koumoku);
     Write w;
     w.kind = Write::Kind::Category;
     w.id = id;
@@ -522,7 +785,7 @@ int ImportWriter::addCategory(const QString& name)
 
 int ImportWriter::addProduct(const QString& name, const QString& unit, int unitPrice)
 {
-    const int id = m_nextProduct++;
+    const int id = takeId(Table::Shohin);
     Write w;
     w.kind = Write::Kind::Product;
     w.id = id;
@@ -563,7 +826,7 @@ const QByteArray& ImportWriter::unitText(const QString& unit)
         found = m_units.try_emplace(unit, unit.toUtf8()).first;
         Write w;
         w.kind = Write::Kind::Unit;
-        w.id = m_nextUnit++;
+        w.id = takeId(Table::Tani);
         w.unit = m_pipeline->text(found->second);
         m_pipeline->add(w);
     }
@@ -576,13 +839,17 @@ void ImportWriter::addLine(const ImportedLine& line)
         m_date = line.date;
         m_dateText = m_date.toUtf8();
     }
+    // A unit new to the master is a write of its own, handed over before any text of the
+    // line is: a hand-over starts a new batch, where the line's texts must be.
+    const QByteArray& unit = unitText(line.unit);
     Write w;
     w.kind = Write::Kind::Line;
-    w.id = m_nextLine++;
+    w.id = takeId(Table::Tana);
+    ++m_linesAdded;
     w.date = m_pipeline->text(m_dateText);
     w.categoryId = line.categoryId;
     w.quantity = line.quantity;
-    w.unit = m_pipeline->text(unitText(line.unit));
+    w.unit = m_pipeline->text(unit);
     w.unitPrice = line.unitPrice;
     w.amount = line.amount;
     w.memo = m_pipeline->text(line.memo);
@@ -671,7 +938,6 @@ QString ImportWriter::productName(int id)
             if (productId == id)
                 return name;
         }
-        return {};
     }
     const auto held = holdWrites();
     QSqlQuery q(m_db.connection());
@@ -698,7 +964,7 @@ bool ImportWriter::commit()
     if (m_bulk) {
         const QJsonObject note { { QStringLiteral("ファイル"), QFileInfo(m_historyFile).fileName() },
                                  { QStringLiteral("パス"), QFileInfo(m_historyFile).absoluteFilePath() },
-                                 { QStringLiteral("行数"), m_nextLine - m_firstLine } };
+                                 { QStringLiteral("行数"), m_linesAdded } };
         if (!m_bulk->finish(QString::fromUtf8(HistoryTrail::KindImported), m_historyDay,
                             QString::fromUtf8(QJsonDocument(note).toJson(QJsonDocument::Compact)), &error))
             return fail(error);

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <array>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -14,8 +15,6 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-struct sqlite3;
 
 // A counted line as the import writes it.
 struct ImportedLine
@@ -89,6 +88,8 @@ public:
 
 private:
     class Statements;
+    class FileStatements;
+    class ServerStatements;
     class Pipeline;
 
     // The maps are looked up several times for every line: a plain byte hash is several
@@ -107,13 +108,18 @@ private:
     const QByteArray& unitText(const QString& unit);
 
     bool runAll(const QStringList& statements);
+    // The next ID of a row of the table: counted here in a file, which nobody else writes
+    // during the run; on a server taken from its sequence in blocks (reserveIds), as every
+    // station takes them. 0 once a reservation failed (the run has then failed).
+    int takeId(Table table);
+    bool reserveIds(Table table);
     bool fail(const QString& error);
 
     Database& m_db;
     std::unique_ptr<Transaction> m_transaction;
     std::unique_ptr<HistoryTrail::BulkChange> m_bulk; // inside m_transaction
     QString m_historyDay, m_historyFile;
-    int m_firstLine = 1;
+    qint64 m_linesAdded = 0;
     NameMap<int> m_categories;
     NameMap<int> m_products;
     NameMap<QByteArray> m_units;
@@ -125,7 +131,16 @@ private:
     std::unordered_map<int, int> m_nextCodeOrder;
     std::vector<int> m_nextNewCodeOrder;
     bool m_codesRead = false, m_keepsCodes = false;
-    int m_nextLine = 1, m_nextCategory = 1, m_nextProduct = 1, m_nextUnit = 1;
+    // Where the IDs of each table (by Table) come from.
+    static constexpr int MaxReservedIds = 4096;
+    struct IdSource
+    {
+        int next = 1;
+        int end = 1; // on a server: past the block taken last
+        int block = 16;
+    };
+    std::array<IdSource, 4> m_ids;
+    bool m_onServer = false;
     int m_firstProduct = 1, m_firstLineName = 1;
     // The names the run's lines carry, by product ID (in UTF-8 too, to write them), and
     // any other name a line of an already listed product carries.
@@ -139,7 +154,6 @@ private:
     // The date of the last line, in UTF-8.
     QString m_date;
     QByteArray m_dateText;
-    sqlite3* m_handle = nullptr;
     std::unique_ptr<Statements> m_statements;
     std::unique_ptr<Pipeline> m_pipeline;
     QString m_cacheSize;

@@ -4,6 +4,7 @@
 
 #include "core/printing/SheetText.h"
 #include "core/store/NameOrder.h"
+#include "core/store/RowStream.h"
 #include "core/store/Schema.h"
 
 #include <QSqlError>
@@ -116,11 +117,7 @@ std::optional<SheetDocument> load(const Database& db, QDate made, std::optional<
         + NameOrder::orderBy(db.engine(), QStringLiteral(R"(s."品名")"), QStringLiteral(R"(s."品名ID")"))
         + QStringLiteral(R"(, c."順番", c."コード")");
     doc.rows = [connection = db.connection(), statement, categoryId](const SheetRowVisitor& visit) {
-        QSqlQuery q(connection);
-        q.setForwardOnly(true);
-        q.prepare(statement);
-        if (categoryId)
-            q.addBindValue(*categoryId);
+        RowStream q(connection, statement, categoryId ? QVariantList { *categoryId } : QVariantList());
         if (!q.exec())
             return false;
         while (q.next()) {

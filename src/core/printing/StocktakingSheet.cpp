@@ -7,6 +7,7 @@
 #include "core/printing/PageSurface.h"
 #include "core/printing/SheetText.h"
 #include "core/store/FileOps.h"
+#include "core/store/RowStream.h"
 
 #include <QDir>
 #include <QFile>
@@ -114,17 +115,15 @@ std::optional<Document> load(const Database& db, QDate date, std::optional<int> 
                       : QStringLiteral(R"( ORDER BY "項目ID" = 0, "項目ID", "ID")"));
     doc.rows = [connection = db.connection(), statement, date, categoryId, sectionOf,
                 firstCodes](const SheetRowVisitor& visit) {
-        QSqlQuery lines(connection);
-        lines.setForwardOnly(true);
-        lines.prepare(statement);
-        lines.addBindValue(storedDate(date));
+        QVariantList values { storedDate(date) };
         if (categoryId)
-            lines.addBindValue(*categoryId);
+            values << *categoryId;
+        RowStream lines(connection, statement, values);
         if (!lines.exec())
             return false;
         while (lines.next()) {
             const qsizetype section = sectionOf.value(lines.value(7).toInt(), -1);
-            if (section >= 0 && !visit(section, lineFrom(lines, firstCodes)))
+            if (section >= 0 && !visit(section, lineFrom(lines.row(), firstCodes)))
                 return true;
         }
         return !lines.lastError().isValid();

@@ -8,6 +8,7 @@
 #include "core/store/NameIndex.h"
 #include "core/store/NameOrder.h"
 #include "core/store/Schema.h"
+#include "core/store/ServerSchema.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -973,8 +974,8 @@ void salvageCodes(const QSqlDatabase& in, QSqlDatabase& out, SalvageResult& resu
     SalvagedTable counts;
     counts.table = codes;
     QSqlQuery write(out);
-    write.prepare(QStringLiteral(R"(INSERT OR IGNORE INTO "商品コード" ("コード", "品名ID", "順番")
-        SELECT ?, "品名ID", ? FROM "仕入商品" WHERE "品名ID" = ?)"));
+    write.prepare(QStringLiteral(R"(INSERT INTO "商品コード" ("コード", "品名ID", "順番")
+        SELECT ?, "品名ID", ? FROM "仕入商品" WHERE "品名ID" = ? ON CONFLICT DO NOTHING)"));
     DamagedCodeReader reader(in);
     reader.read([&](const QSqlQuery& row) {
         write.bindValue(0, row.value(0));
@@ -1072,7 +1073,8 @@ SalvageResult salvageDatabase(const QString& source, const QString& templatePath
             if (history)
                 write.exec(QStringLiteral(R"(DELETE FROM "履歴一括")"));
             // The reserved category belongs in every file, whatever became of it.
-            write.exec(QStringLiteral(R"(INSERT OR IGNORE INTO "項目分類" ("項目ID", "項目分類名") VALUES (0, '%1'))")
+            write.exec(QStringLiteral(
+                           R"(INSERT INTO "項目分類" ("項目ID", "項目分類名") VALUES (0, '%1') ON CONFLICT DO NOTHING)")
                            .arg(QString::fromUtf8(Schema::ReservedCategoryName)));
             written = outDb.commit();
             if (!written)
@@ -1124,6 +1126,8 @@ std::optional<DataItem> dataItemFromText(const QString& text)
 
 bool deleteData(const Database& db, DataItem item, QString* error)
 {
+    if (const QString refusal = refusalWhileShared(db); !refusal.isEmpty())
+        return fail(error, refusal);
     QList<Table> tables;
     for (const DeletionEntry& e : deletionEntries()) {
         if (e.item == item)
@@ -1177,6 +1181,52 @@ bool deleteData(const Database& db, DataItem item, QString* error)
                     { QString::fromUtf8(Schema::ReservedCategoryName) }, error))
         return false;
     return transaction.commit(error);
+}
+
+QString refusalWhileShared(const Database& db)
+{
+    const std::optional<int> others = db.otherStations();
+    if (!others)
+        return QStringLiteral("ほかの端末が接続しているかどうかを確かめられません。"
+                              "しばらくしてからやり直してください。");
+    if (*others == 0)
+        return {};
+    return QStringLiteral("ほかに %1 台の端末がこのデータベースに接続しています。"
+                          "この作業はデータベースをひとりで使うときにしかできません。"
+                          "ほかの端末で Kotrina を終了してから、やり直してください。")
+        .arg(*others);
+}
+
+CompactResult compactServer(const Database& db)
+{
+    CompactResult result;
+    if (const QString refusal = refusalWhileShared(db); !refusal.isEmpty()) {
+        result.status = CompactResult::Status::InUse;
+        result.detail = refusal;
+        return result;
+    }
+    QSqlDatabase connection = db.connection();
+    if (const QStringList problems = ServerSchema::problems(connection); !problems.isEmpty()) {
+        result.status = CompactResult::Status::Damaged;
+        result.detail = problems.join(QLatin1Char('\n'));
+        return result;
+    }
+    // VACUUM runs outside any transaction, and as a statement of its own (the server
+    // prepares no VACUUM).
+    QSqlQuery vacuum(connection);
+    if (!vacuum.exec(QStringLiteral("VACUUM (ANALYZE)"))) {
+        result.detail = vacuum.lastError().text();
+        return result;
+    }
+    result.status = CompactResult::Status::Compacted;
+    return result;
+}
+
+QString salvageOnServerMessage()
+{
+    return QStringLiteral("データの救出はデータベースファイルのための機能です。"
+                          "サーバーのデータベースはサーバーが守っているため、救出するものはありません。"
+                          "サーバーのデータが壊れたときは、サーバーの管理者にバックアップからの復元を頼んでください。");
 }
 
 } // namespace FileOps

@@ -148,6 +148,22 @@ struct CompactResult
 // untouched; progress may cancel it until the new copy takes the file's place.
 CompactResult compactDatabase(const QString& path, const Progress& progress = {});
 
+// Work that needs the database alone (the compaction, the deletion of data, a file-wide
+// repair) is refused while other stations of the program work on it: the refusal names
+// how many, in the user's words. Empty when the work may go on, as always for a file
+// (FileUse keeps another program from it).
+QString refusalWhileShared(const Database& db);
+
+// The repair and compaction of a database on a server: its tables, sequences and change
+// notices are checked (ServerSchema::problems), then the server's own upkeep (VACUUM ANALYZE) gives the room of
+// deleted rows back and brings its statistics up to date. The file-wide copy of
+// compactDatabase does not apply there. InUse (with the refusal as detail) while other
+// stations are connected; Damaged when the tables are not as they should be.
+CompactResult compactServer(const Database& db);
+
+// Why the salvage of a damaged file does not apply to a database on a server.
+QString salvageOnServerMessage();
+
 // What the main window's data deletion can empty.
 enum class DataItem
 {
@@ -162,7 +178,7 @@ enum class DataItem
 std::optional<DataItem> dataItemFromText(const QString& text);
 
 // Empties the tables of the item in one transaction; emptying the categories puts the
-// reserved category 0 back.
+// reserved category 0 back. Refused while other stations are connected (refusalWhileShared).
 bool deleteData(const Database& db, DataItem item, QString* error = nullptr);
 
 } // namespace FileOps

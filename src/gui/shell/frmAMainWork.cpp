@@ -62,9 +62,8 @@ QString frmAMain::makeBackup()
     const QString file = txtFileName->text();
     BackupKeeper keeper(m_state.paths, m_state.settings);
     // A server's database is kept by the server's own backup (see the manual).
-    if (ServerLogin::isServerName(file))
-        return {};
-    if (file.isEmpty() || keeper.isBackup(file) || FileOps::samePathIgnoringCase(file, m_state.paths.templatePath()))
+    if (file.isEmpty() || !BackupKeeper::appliesTo(file) || keeper.isBackup(file)
+        || FileOps::samePathIgnoringCase(file, m_state.paths.templatePath()))
         return {};
     // Through the engine, from a file that passes the check, and checked again before it
     // takes the old backup's place: some seconds on a large file, shown with how far it has
