@@ -106,6 +106,8 @@
             key: line.key,
             // Without a category the line goes to 0 (未区分), even where the file has no row 0.
             category: line.category || null,
+            // The settlement date the line was counted for: the server refuses it for another.
+            date: line.date || undefined,
             product: line.product,
             quantity: line.quantity,
             unit: line.unit,
@@ -551,7 +553,9 @@
             // A line the server never heard of is still a new line; any other is a change.
             queue(line, line.sent ? "put" : "post");
         } else {
-            line = Object.assign({ key: newKey(), id: null, created: Date.now(), sent: false, tried: false }, fields);
+            line = Object.assign(
+                { key: newKey(), id: null, created: Date.now(), sent: false, tried: false, date: state && state.date },
+                fields);
             book.lines[line.key] = line;
             queue(line, "post");
         }

@@ -262,6 +262,13 @@ private slots:
         QJsonObject unknownCategory = QJsonDocument::fromJson(lineBody(u"x10"_s, u"りんご"_s, 1)).object();
         unknownCategory.insert(u"category"_s, 77);
         QCOMPARE(phone.post(u"/api/lines"_s, QJsonDocument(unknownCategory).toJson()).status, 400);
+        // A line the phone kept from before the desk changed the date is not counted into this one.
+        QJsonObject otherDate = QJsonDocument::fromJson(lineBody(u"x12"_s, u"りんご"_s, 1)).object();
+        otherDate.insert(u"date"_s, u"2025/03/31"_s);
+        QVERIFY2(phone.post(u"/api/lines"_s, QJsonDocument(otherDate).toJson())
+                     .error()
+                     .startsWith(u"この行は決算日 2025/03/31 の棚卸"_s),
+                 "a line of another date");
 
         // 10 MB: refused from its length, before it is read.
         QTcpSocket socket;

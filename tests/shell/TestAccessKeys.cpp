@@ -234,9 +234,8 @@ void TestAccessKeys::noKeyServesTwoControlsOfAWindow()
     for (const char* button :
          { "Command19", "Command21", "Command3", "Command4", "Command5", "Command28", "Command33", "Command24" })
         click(&window, button);
-    for (const char* entry :
-         { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout", "mnuCodeList", "mnuRireki", "mnuServer",
-           "mnuCopyToServer", "mnuPhones" })
+    for (const char* entry : { "mnuPreTana", "munPrinter", "mnuUpdate", "mnuAbout", "mnuCodeList", "mnuRireki",
+                               "mnuServer", "mnuCopyToServer", "mnuPhones" })
         action(&window, entry);
     // The phones' window serves while it is open: closed at once.
     auto* phones = window.findChild<QWidget*>(u"DialogPhones"_qs);

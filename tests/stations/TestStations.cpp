@@ -153,6 +153,16 @@ void TestStations::connectingThroughTheDialog()
     QVERIFY(m.prompter.texts().isEmpty());
     QVERIFY(m.state.DatabaseConnection.isServer());
     QCOMPARE(m.fileNames(), QStringList(3, shown));
+
+    // 名前を付けて保存 makes a file of the server's database, which is then the one open.
+    registerElsewhere(uri, u"手元に残す品"_qs, 100);
+    const QString saved = m.env.path(u"手元の写し.idb"_qs);
+    m.prompter.answerFile(saved);
+    m.trigger("mnuSave");
+    QVERIFY2(m.prompter.texts().isEmpty(), qPrintable(m.prompter.texts().join(u"\n"_qs)));
+    QVERIFY(!m.state.DatabaseConnection.isServer());
+    QCOMPARE(m.state.DatabaseFileName, saved);
+    QCOMPARE(rowCount(m.state.DatabaseConnection, Table::Tana), 1);
 }
 
 void TestStations::listsFollowOtherStations()

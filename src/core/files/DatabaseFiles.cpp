@@ -8,12 +8,14 @@
 #include "core/app/WaitCursor.h"
 #include "core/files/BackupKeeper.h"
 #include "core/files/FailureCause.h"
+#include "core/store/DatabaseCopy.h"
 #include "core/store/DatabaseName.h"
 #include "core/store/FileOps.h"
 #include "core/store/HistoryTrail.h"
 #include "core/store/ServerLogin.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -307,7 +309,19 @@ void DatabaseFiles::saveAs()
     if (!m_state.prompter.confirmOverwrite(*chosen))
         return;
     WaitCursor hourglass;
-    if (QString why; !FileOps::copyDatabase(m_state.DatabaseConnection, *chosen, &why)) {
+    if (m_state.DatabaseConnection.isServer()) {
+        // A server's database becomes a file through the whole copy, made beside the chosen
+        // name and put in its place only when complete.
+        const QString part = *chosen + QStringLiteral(".part");
+        QFile::remove(part);
+        const DatabaseCopy::Result copied = DatabaseCopy::copy(m_state.DatabaseFileName, part);
+        QString why = copied.message;
+        if (!copied.copied() || !FileOps::replaceWith(part, *chosen, &why)) {
+            QFile::remove(part);
+            m_state.prompter.notice(FailureCause::withCause(SaveFailed, why));
+            return;
+        }
+    } else if (QString why; !FileOps::copyDatabase(m_state.DatabaseConnection, *chosen, &why)) {
         m_state.prompter.notice(FailureCause::withCause(SaveFailed, FailureCause::ofWrite(*chosen, why)));
         return;
     }
@@ -328,22 +342,13 @@ void DatabaseFiles::openBackup()
 
 void DatabaseFiles::repairAndCompact()
 {
-    // A server keeps its own files: it checks and compacts them itself (VACUUM), and the
-    // copy-and-rename of a file has nothing to work on there.
-    if (onServer()) {
-        const std::optional<int> others = m_state.DatabaseConnection.otherStations();
-        QString text = QStringLiteral("サーバーのデータベースの修復と最適化は、サーバーが自動で行います"
-                                      "（PostgreSQL の自動 VACUUM）。このプログラムから行う作業はありません。");
-        if (others.value_or(0) > 0)
-            text += QStringLiteral("\rいま、ほかに %1 台の端末が接続しています。").arg(*others);
-        m_state.prompter.notice(text);
-        return;
-    }
     const QString file = m_state.DatabaseFileName;
     if (isTemplate(file)) {
         m_state.prompter.notice(InvalidName);
         return;
     }
+    // A server has no file to copy and rename: its database is checked where it is and
+    // compacted by the server (VACUUM), while no other station works in it.
     if (m_state.DatabaseConnection.isServer()) {
         compactServer();
         return;

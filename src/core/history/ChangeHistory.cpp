@@ -122,8 +122,8 @@ Where whereOf(const QSqlDatabase& db, const Filter& filter)
                 .arg(HistoryTrail::jsonText(db, QStringLiteral(R"(h."旧値")"), QStringLiteral("日付")));
     w.values << day << day << QString::fromUtf8(HistoryTrail::KindBulkDeleted);
     if (!filter.nameText.isEmpty()) {
-        const NameIndex::ContainsFilter contains =
-            NameIndex::containsExpression(engineOf(db), nameExpression(db), filter.nameText);
+        const NameIndex::ContainsFilter contains
+            = NameIndex::containsExpression(engineOf(db), nameExpression(db), filter.nameText);
         w.sql += QStringLiteral(" AND ") + contains.sql;
         w.values << contains.value;
     }

@@ -100,6 +100,13 @@ std::optional<LineInput> readLine(const Database& db, QDate date, const QJsonObj
         *refusal = text;
         return std::optional<LineInput>();
     };
+    // A line the phone kept while the desk moved on to another settlement date is not counted
+    // into that date.
+    const QJsonValue countedFor = body.value(QStringLiteral("date"));
+    const QString served = date.toString(QStringLiteral("yyyy/MM/dd"));
+    if (!countedFor.isUndefined() && !countedFor.isNull() && countedFor.toString() != served)
+        return refuse(QStringLiteral("この行は決算日 %1 の棚卸として数えたものです。いまの入力先は決算日 %2 です。")
+                          .arg(countedFor.isString() ? countedFor.toString() : QStringLiteral("？"), served));
     LineInput line;
     line.date = date;
     const QJsonValue category = body.value(QStringLiteral("category"));

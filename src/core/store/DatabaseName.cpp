@@ -58,7 +58,9 @@ std::optional<Server> parse(const QString& uri, QString* error)
     return server;
 }
 
-QString format(const Server& server, bool withPassword)
+namespace {
+
+QString written(const Server& server, bool withPassword, QUrl::ComponentFormattingOptions encoding)
 {
     QUrl url;
     url.setScheme(QStringLiteral("postgresql"));
@@ -76,19 +78,28 @@ QString format(const Server& server, bool withPassword)
         query.setQueryItems(server.options);
         url.setQuery(query);
     }
-    QString text = url.toString(QUrl::FullyEncoded);
+    QString text = url.toString(encoding);
     // QUrl writes an empty authority as "postgresql:/shop", which libpq and people misread.
     if (url.authority().isEmpty())
         text.replace(0, QStringLiteral("postgresql:").size(), QStringLiteral("postgresql://"));
     return text;
 }
 
+} // namespace
+
+QString format(const Server& server, bool withPassword)
+{
+    return written(server, withPassword, QUrl::FullyEncoded);
+}
+
+// Japanese names of databases and users are shown as they are, not as %E6%A3%9A…: the
+// delimiters stay encoded, so the text still reads back as the same URI.
 QString display(const QString& name)
 {
     if (!isServer(name))
         return name;
     const std::optional<Server> server = parse(name);
-    return server ? format(*server, false) : withoutCredentials(name);
+    return server ? written(*server, false, QUrl::PrettyDecoded) : withoutCredentials(name);
 }
 
 } // namespace DatabaseName
