@@ -19,6 +19,7 @@
 #include <QTest>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -378,6 +379,9 @@ private slots:
                     const std::optional<int> category = findOrRegisterCategory(db, u"新分類%1"_qs.arg(i % 3));
                     done = category
                         && registerLine(db, { Day, *category, product, 1, u"新単位%1"_qs.arg(i % 4), 10, {} });
+                    // A file refuses a second writer at once rather than waiting: try again a little later.
+                    if (!done)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(20 * (attempt + 1)));
                 }
                 if (!done)
                     ++failures;

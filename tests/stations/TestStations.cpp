@@ -213,8 +213,8 @@ void TestStations::listsFollowOtherStations()
     followedIn("frmInAmd2", "Command19", "Command4");
     qInfo("another station's line shown after: %s", qPrintable(took.join(u", "_qs)));
 
-    // The repair frame: compaction is the server's own work, and the user learns who else is
-    // connected; the salvage of a damaged file has nothing to work on.
+    // The repair frame: compaction on a server waits until no other station is connected, and
+    // says how many are; the salvage of a damaged file has nothing to work on.
     Database other;
     QVERIFY(other.open(uri));
     m.prompter.clear();
@@ -222,7 +222,7 @@ void TestStations::listsFollowOtherStations()
     QVERIFY(!m.find<QPushButton>("cmdSalvage")->isEnabled());
     m.trigger("Command22");
     QCOMPARE(m.prompter.texts().size(), 1);
-    QVERIFY2(m.prompter.texts().constFirst().endsWith(u"いま、ほかに 1 台の端末が接続しています。"_qs),
+    QVERIFY2(m.prompter.texts().constFirst().startsWith(u"ほかに 1 台の端末がこのデータベースに接続しています。"_qs),
              qPrintable(m.prompter.texts().constFirst()));
     QCOMPARE(lineCountOn(uri), u"3"_qs);
 }
