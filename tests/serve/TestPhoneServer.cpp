@@ -63,7 +63,13 @@ struct Served
     Database db;
     std::unique_ptr<PhoneServer> server;
 
-    Served() { QVERIFY(db.open(env.newDatabase())); }
+    // A file, or a database on the server that KOTRINA_TEST_ENGINE names.
+    Served()
+    {
+        QString error;
+        const QString name = freshDatabase(env, u"shop.idb"_s, &error);
+        QVERIFY2(db.open(name), qPrintable(error));
+    }
     bool start()
     {
         server = std::make_unique<PhoneServer>(db, Day);

@@ -719,7 +719,7 @@ Transaction::Transaction(const Database& db)
     // Read at once: it takes the read lock, so no other program commits history rows between
     // this mark and this transaction's own.
     if (m_active && db.hasHistory() && !db.isReadOnly())
-        m_historyMark = HistoryTrail::markOf(m_db);
+        m_historyMark = HistoryTrail::markOf(m_db, m_station);
 }
 
 Transaction::~Transaction()

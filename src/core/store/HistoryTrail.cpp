@@ -572,13 +572,13 @@ bool hasHistory(const QSqlDatabase& db)
         && q.next();
 }
 
-std::optional<qint64> markOf(const QSqlDatabase& db)
+std::optional<qint64> markOf(const QSqlDatabase& db, const QString& ownStation)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (onServer(db)) {
         q.prepare(QStringLiteral("SELECT set_config('%1', ?, true)").arg(QString::fromLatin1(StationSetting)));
-        q.addBindValue(station());
+        q.addBindValue(ownStation.isEmpty() ? station() : ownStation);
         if (!q.exec())
             return std::nullopt;
         return 0;

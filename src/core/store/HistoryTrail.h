@@ -68,8 +68,10 @@ QString station();
 bool hasHistory(const QSqlDatabase& db);
 
 // The number of the last history row as the transaction just begun sees it (0 for none);
-// nullopt when the file has no history. Taken by Transaction after its BEGIN.
-std::optional<qint64> markOf(const QSqlDatabase& db);
+// nullopt when the file has no history. Taken by Transaction after its BEGIN. On a server it
+// names the transaction's station instead (ownStation, this computer's when empty), which the
+// rows its triggers write take as they are written.
+std::optional<qint64> markOf(const QSqlDatabase& db, const QString& ownStation = {});
 // Inside the transaction begun at mark: gives the rows without station up to mark
 // "外部のプログラム" and those after it this computer's station, then seals every unsealed
 // row in number order. False with the engine's text in error; the caller rolls back.
