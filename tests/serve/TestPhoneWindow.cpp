@@ -6,6 +6,7 @@
 #include "core/rules/TextRules.h"
 #include "core/serve/PhoneRegistry.h"
 #include "core/serve/PhoneServer.h"
+#include "gui/entry/frmTana.h"
 #include "gui/phones/DialogPhones.h"
 #include "gui/phones/QrCodeView.h"
 
@@ -38,6 +39,34 @@ class TestPhoneWindow : public QObject
     Q_OBJECT
 
 private slots:
+    // A phone's line shows in the open entry screen's status line, as another station's does,
+    // though it went through the desk's own connection.
+    void theEntryScreenFollowsThePhones()
+    {
+        MainWindow m;
+        m.start(m.env.newDatabase());
+        m.trigger("mnuPreTana");
+        auto* entry = m.window->findChild<frmTana*>();
+        QVERIFY(entry);
+        auto* status = entry->findChild<QLineEdit*>(u"Text3"_s);
+        const QString before = status->text();
+        PhoneServer server(m.state.DatabaseConnection, m.find<QDateEdit>("DTPicker1")->date());
+        PhoneServer::Options options;
+        options.address = u"127.0.0.1"_s;
+        options.port = 0;
+        QVERIFY(server.start(options));
+        PhoneClient phone(server.port());
+        QVERIFY(phone.pair(server.newPairingUrl()));
+        const QByteArray line = QJsonDocument(QJsonObject { { u"key"_s, u"k1"_s },
+                                                            { u"product"_s, u"りんご"_s },
+                                                            { u"quantity"_s, 3 },
+                                                            { u"price"_s, 120 } })
+                                    .toJson();
+        QCOMPARE(phone.post(u"/api/lines"_s, line).status, 201);
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), u"Max Record 1   Total 360"_s, 5000);
+        QVERIFY(status->text() != before);
+    }
+
     // The desk starts the server from the menu, shows a QR code that a camera reads as the
     // pairing URL, the phones with their lines as they come, renames and unpairs a phone;
     // closing the window stops the server.

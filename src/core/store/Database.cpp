@@ -409,7 +409,7 @@ std::optional<Database::ChangeStamp> Database::changeStamp() const
         return std::nullopt;
     }
     ChangeStamp stamp;
-    stamp.othersVersion = m_versionQuery->value(0).toLongLong();
+    stamp.othersVersion = m_versionQuery->value(0).toLongLong() + m_stationCommits;
     m_versionQuery->finish();
     stamp.ownChanges = sqlite3_total_changes64(connection);
     return stamp;
@@ -599,7 +599,7 @@ std::optional<Database::ChangeStamp> Database::serverChangeStamp() const
     }
     ChangeStamp stamp;
     stamp.ownChanges = m_ownNotified;
-    stamp.othersVersion = m_othersNotified;
+    stamp.othersVersion = m_othersNotified + m_stationCommits;
     return stamp;
 }
 
@@ -705,6 +705,7 @@ StationScope::~StationScope()
 Transaction::Transaction(const Database& db)
     : m_db(db.connection())
     , m_station(db.station())
+    , m_of(&db)
 {
     if (db.m_batch) {
         m_savepoint = QStringLiteral("part%1").arg(++db.m_savepoints);
@@ -761,11 +762,16 @@ bool Transaction::commit(QString* error)
         }
         m_active = false;
         --m_batchOf->m_batchParts;
+        if (!m_station.isEmpty())
+            ++m_of->m_stationCommits;
         return true;
     }
     m_active = false;
-    if (m_db.commit())
+    if (m_db.commit()) {
+        if (!m_station.isEmpty())
+            ++m_of->m_stationCommits;
         return true;
+    }
     const QString text = m_db.lastError().text();
     m_db.rollback();
     return fail(error, text);

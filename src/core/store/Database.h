@@ -161,6 +161,9 @@ public:
     // The station the history rows of this connection's transactions are given; empty: this
     // computer's (HistoryTrail::station()). Set for a while through StationScope.
     const QString& station() const { return m_station; }
+    // Commits made under another station's name (StationScope) count in ChangeStamp as the
+    // others' commits: a phone's line is another station's even on this connection, and the
+    // screens follow it as they follow another station's.
 
 private:
     friend class NoLockWait;
@@ -194,6 +197,7 @@ private:
     mutable std::unique_ptr<QSqlQuery> m_versionQuery; // prepared once: asked at every status line
     mutable QHash<QString, Remembered> m_remembered;
     mutable QString m_station;
+    mutable qint64 m_stationCommits = 0; // committed under a StationScope
     mutable bool m_batch = false; // a WriteBatch is open
     mutable int m_batchParts = 0; // Transactions open inside it
     mutable int m_savepoints = 0;
@@ -253,6 +257,7 @@ private:
     bool m_active = false;
     std::optional<qint64> m_historyMark; // the last history row when the transaction began
     QString m_station; // the connection's station when it began
+    const Database* m_of = nullptr;
     const Database* m_batchOf = nullptr; // inside a WriteBatch: a savepoint of its transaction
     QString m_savepoint;
 };

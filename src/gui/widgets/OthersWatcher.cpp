@@ -15,16 +15,14 @@ OthersWatcher::OthersWatcher(const Database& db, QWidget* window)
     connect(&m_timer, &QTimer::timeout, this, &OthersWatcher::look);
     m_timer.start();
     // The screen has just read what it shows: what others commit from now on is news.
-    if (db.isServer()) {
-        if (const std::optional<Database::ChangeStamp> stamp = db.changeStamp())
-            m_seen = stamp->othersVersion;
-    }
+    if (const std::optional<Database::ChangeStamp> stamp = db.changeStamp())
+        m_seen = stamp->othersVersion;
 }
 
 void OthersWatcher::look()
 {
     const QWidget* window = m_window.data();
-    if (window == nullptr || !window->isVisible() || !m_db.isOpen() || !m_db.isServer())
+    if (window == nullptr || !window->isVisible() || !m_db.isOpen())
         return;
     // A question or a dialog of the screen's own is answered first.
     if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != window)

@@ -13,12 +13,13 @@
 
 class QAbstractItemView;
 
-// Tells a screen that other stations have written to the server's database it shows: the
-// open lists and status lines follow the others' lines while the screen is open, without
-// the user coming back to it. The server announces each commit to every station, and the
-// connection counts those announcements into its change stamp; the stamp is looked at a few
-// times a second while the screen is shown. A file is left alone: only this program writes
-// it while it is open here.
+// Tells a screen that other stations have written to the database it shows: the open lists
+// and status lines follow the others' lines while the screen is open, without the user
+// coming back to it. On a server the others are the other stations (the server announces
+// each commit to every station); on a file, the phones counting through this program or
+// through `kotrina serve`, and any other program writing the file. The connection counts
+// those into its change stamp, which is looked at a few times a second while the screen is
+// shown.
 class OthersWatcher : public QObject
 {
     Q_OBJECT
